@@ -1,0 +1,110 @@
+#include "compat/cstring.h"
+
+#include <gtest/gtest.h>
+
+#include "compat/object.h"
+
+namespace {
+
+TEST(CString, CutsClampLikeTheClassLibrary) {
+    const CString s("ABCDEF");
+    EXPECT_EQ(s.Left(2), "AB");
+    EXPECT_EQ(s.Left(99), "ABCDEF");
+    EXPECT_EQ(s.Left(-1), "");
+    EXPECT_EQ(s.Right(2), "EF");
+    EXPECT_EQ(s.Right(99), "ABCDEF");
+    EXPECT_EQ(s.Mid(2, 2), "CD");
+    EXPECT_EQ(s.Mid(4, 99), "EF");
+    EXPECT_EQ(s.Mid(6), "");
+    EXPECT_EQ(s.Mid(-3, 2), "AB");
+}
+
+TEST(CString, SearchesReportPositionOrMinusOne) {
+    const CString s("a,b,,c");
+    EXPECT_EQ(s.Find(','), 1);
+    EXPECT_EQ(s.Find(',', 2), 3);
+    EXPECT_EQ(s.Find(',', 99), -1);
+    EXPECT_EQ(s.Find(",,"), 3);
+    EXPECT_EQ(s.Find("x"), -1);
+    EXPECT_EQ(s.ReverseFind(','), 4);
+    EXPECT_EQ(s.FindOneOf("cb"), 2);
+    EXPECT_EQ(s.FindOneOf(""), -1);
+}
+
+TEST(CString, TokenizeSkipsRunsOfDelimiters) {
+    const CString s(",a,,bc,");
+    int pos = 0;
+    EXPECT_EQ(s.Tokenize(",", pos), "a");
+    EXPECT_EQ(s.Tokenize(",", pos), "bc");
+    EXPECT_EQ(s.Tokenize(",", pos), "");
+    EXPECT_EQ(pos, -1);
+    EXPECT_EQ(s.Tokenize(",", pos), "");
+    EXPECT_EQ(pos, -1);
+}
+
+TEST(CString, EditsInPlace) {
+    CString s("  Hello World \t");
+    s.Trim();
+    EXPECT_EQ(s, "Hello World");
+    EXPECT_EQ(s.Replace("o", "00"), 2);
+    EXPECT_EQ(s, "Hell00 W00rld");
+    EXPECT_EQ(s.Replace("", "x"), 0);
+    EXPECT_EQ(s.Remove('0'), 4);
+    EXPECT_EQ(s.Insert(4, '-'), 10);
+    EXPECT_EQ(s, "Hell- Wrld");
+    EXPECT_EQ(s.Delete(4, 100), 4);
+    EXPECT_EQ(s, "Hell");
+    s.MakeUpper();
+    EXPECT_EQ(s, "HELL");
+    CString t("xxabcxx");
+    t.Trim('x');
+    EXPECT_EQ(t, "abc");
+}
+
+TEST(CString, CaseInsensitiveComparisonIsAsciiOnly) {
+    CString s("\xC4" "bc");  // A with diaeresis in Windows-1252
+    EXPECT_EQ(s.CompareNoCase("\xC4" "BC"), 0);
+    EXPECT_NE(s.CompareNoCase("\xE4" "bc"), 0);
+    s.MakeLower();
+    EXPECT_EQ(s, "\xC4" "bc");
+    EXPECT_LT(CString("a").Compare("b"), 0);
+}
+
+TEST(CString, FormatAcceptsStringsOfEveryKind) {
+    CString s;
+    s.Format("%s/%s/%d/%.1f", CString("a"), std::string("b"), 3, 2.25f);
+    EXPECT_EQ(s, "a/b/3/2.2");
+    s.AppendFormat("+%02d", 5);
+    EXPECT_EQ(s, "a/b/3/2.2+05");
+    s.Format("");
+    EXPECT_TRUE(s.IsEmpty());
+}
+
+TEST(CString, BufferReleaseSetsTheLength) {
+    CString s;
+    char* p = s.GetBuffer(10);
+    std::snprintf(p, 11, "abc");
+    s.ReleaseBuffer();
+    EXPECT_EQ(s.GetLength(), 3);
+    p = s.GetBuffer(5);
+    p[0] = 'x';
+    p[1] = '\0';
+    p[2] = 'y';
+    s.ReleaseBuffer(3);
+    EXPECT_EQ(s.GetLength(), 3);
+    EXPECT_EQ(s.Str(), std::string("x\0y", 3));
+}
+
+TEST(CString, IndexOutsideTheTextThrows) {
+    CString s("ab");
+    EXPECT_EQ(s.GetAt(1), 'b');
+    EXPECT_THROW(s.GetAt(2), CInvalidArgException);
+    EXPECT_THROW(s.SetAt(-1, 'x'), CInvalidArgException);
+}
+
+TEST(CString, WideTextGoesToTheAnsiCodePage) {
+    const wchar_t euro_e[] = {0x20AC, 0xE9, 0x4E2D, 0xD83D, 0xDE00, 0};
+    EXPECT_EQ(CString(euro_e), "\x80\xE9??");
+}
+
+}  // namespace
