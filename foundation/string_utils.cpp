@@ -9,6 +9,8 @@
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/algorithm/string/split.hpp>
 
+#include "foundation/utf_conversion.h"
+
 std::string FormatV(const char* format, va_list args) {
     if (format == nullptr) return {};
     va_list count_args;
@@ -267,6 +269,14 @@ std::string ToLower(const std::string& text) {
 
 std::wstring ToLower(const std::wstring& text) {
     return ToLowerImpl(text);
+}
+
+std::string ToNarrowString(const std::wstring& text) {
+    return WideToUtf8(text);
+}
+
+std::wstring ToWideString(const std::string& text) {
+    return Utf8ToWide(text);
 }
 
 std::vector<std::string> SplitWords(const std::string& text) {

@@ -73,6 +73,11 @@ std::wstring JoinPath(const std::wstring& base, const std::wstring& tail);
 std::string ToLower(const std::string& text);
 std::wstring ToLower(const std::wstring& text);
 
+// The bridge between wide (UTF-16) and narrow (UTF-8) text; malformed input throws
+// Vok::utf_encoding_error, a value outside Unicode Vok::unicode_plane_error.
+std::string ToNarrowString(const std::wstring& text);
+std::wstring ToWideString(const std::string& text);
+
 // Words split at spaces, underscores and hyphens (runs count as one), letters and digits
 // parted first: "Speed2Ground_over-water" gives Speed, 2, Ground, over, water.
 std::vector<std::string> SplitWords(const std::string& text);
