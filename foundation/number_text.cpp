@@ -45,29 +45,15 @@ bool IsDigit(Char c) {
     return c >= Char('0') && c <= Char('9');
 }
 
-// The characters that an ECMAScript "." does not match.
-template <typename Char>
-bool IsLineTerminator(Char c) {
-    if (c == Char('\n') || c == Char('\r')) return true;
-    if constexpr (!std::same_as<Char, char>) {
-        return c == Char(0x2028) || c == Char(0x2029);
-    }
-    return false;
-}
-
-// Gives what a full match of ".*?([0-9]+)[^0-9]*" gives, without a regex: a backtracking
-// regex engine recurses once per character and overflows the stack on long texts.
+// The last run of ASCII digits, found by a scan: a backtracking regex engine recurses once per
+// character and overflows the stack on long texts. Line breaks before the run do not hide it.
 template <typename Str>
 int ExtractNumberImpl(const Str& text, int defaultValue) {
-    using Char = typename Str::value_type;
     auto end = text.size();
     while (end > 0 && !IsDigit(text[end - 1])) --end;
     if (end == 0) return defaultValue;
     auto begin = end - 1;
     while (begin > 0 && IsDigit(text[begin - 1])) --begin;
-    for (std::size_t i = 0; i < begin; ++i) {
-        if (IsLineTerminator<Char>(text[i])) return defaultValue;
-    }
     return Convert<int>(text.substr(begin, end - begin), defaultValue);
 }
 

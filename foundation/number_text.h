@@ -33,7 +33,7 @@ template <typename T>
     requires std::same_as<T, double> || std::same_as<T, int> || std::same_as<T, long long>
 T ToNumber(const std::wstring& text, T defaultValue);
 
-// The last run of ASCII digits in text as an int; defaultValue when there is none, when it
-// does not fit in 32 bits, or when a line break comes before it.
+// The last run of ASCII digits in text as an int; defaultValue when there is none or when it
+// does not fit in 32 bits.
 int ExtractNumber(const std::string& text, int defaultValue);
 int ExtractNumber(const std::wstring& text, int defaultValue);

@@ -80,9 +80,15 @@ void CompareWithRegex(const std::basic_string<Char>& alphabet, const std::basic_
 }
 
 TEST(ExtractNumber, MatchesTheRegularExpressionItReplaces) {
-    CompareWithRegex(std::string("0123456789a-\n\r\0\xE2 ", 17), std::regex(".*?([0-9]+)[^0-9]*"));
-    const std::wstring wideAlphabet{L'0', L'1', L'9', L'x', L'\n', L'\r', 0x2028, 0x2029, 0xFF11, L' '};
+    CompareWithRegex(std::string("0123456789a-\0\xE2 ", 15), std::regex(".*?([0-9]+)[^0-9]*"));
+    const std::wstring wideAlphabet{L'0', L'1', L'9', L'x', 0xFF11, L' '};
     CompareWithRegex(wideAlphabet, std::wregex(L".*?([0-9]+)[^0-9]*"));
+}
+
+TEST(ExtractNumber, LineBreaksDoNotHideTheLastNumber) {
+    EXPECT_EQ(ExtractNumber(std::string("ab\n12"), -1), 12);
+    EXPECT_EQ(ExtractNumber(std::string("7\r\nline 8\n"), -1), 8);
+    EXPECT_EQ(ExtractNumber(std::wstring(L"x\u2028") + L"31", -1), 31);
 }
 
 TEST(ExtractNumber, LongTextDoesNotExhaustTheStack) {
