@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <locale>
 
@@ -29,21 +30,21 @@ std::string FormatV(const char* format, va_list args) {
 
 std::wstring FormatVW(const wchar_t* format, va_list args) {
     if (format == nullptr) return {};
-    // The wide library has no counting call: grow the buffer until the text fits.
-    // vswprintf reports -1 both for "too small" and for a format error, so the growth is bounded.
-    constexpr size_t kLimit = size_t{1} << 24;
-    for (size_t cap = 256; cap <= kLimit; cap *= 4) {
-        std::wstring out(cap, L'\0');
-        va_list write_args;
-        va_copy(write_args, args);
-        const int n = std::vswprintf(out.data(), cap, format, write_args);
-        va_end(write_args);
-        if (n >= 0) {
-            out.resize(static_cast<size_t>(n));
-            return out;
-        }
-    }
-    return {};
+    // The wide library has no counting call; a memory stream grows as the text is written,
+    // and tells a format error (-1) from a long text.
+    wchar_t* buffer = nullptr;
+    size_t size = 0;
+    FILE* stream = open_wmemstream(&buffer, &size);
+    if (stream == nullptr) return {};
+    va_list write_args;
+    va_copy(write_args, args);
+    const int n = std::vfwprintf(stream, format, write_args);
+    va_end(write_args);
+    std::fclose(stream);
+    std::wstring out;
+    if (n > 0 && buffer != nullptr) out.assign(buffer, size);
+    std::free(buffer);
+    return out;
 }
 
 namespace Vok::detail {

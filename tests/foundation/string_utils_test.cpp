@@ -16,6 +16,8 @@ TEST(Format, EmptyOrRejectedFormatGivesEmptyText) {
     EXPECT_EQ(Format(""), "");
     EXPECT_EQ(Format(nullptr), "");
     EXPECT_EQ(FormatW(L""), L"");
+    // A narrow argument the C locale cannot convert is a wide format error.
+    EXPECT_EQ(FormatW(L"a%sb", "\xFF"), L"");
 }
 
 TEST(Format, LongOutputIsComplete) {
