@@ -27,7 +27,8 @@ double RoundToDecimals(double v, int n);
 // A step of 2, 5 or 10 times a power of ten for an axis of `range`, with the number of
 // subdivisions of that step (2 or 5). A range of 0.0 gives step 0.0 and 2 subdivisions.
 void GetNiceStep(double range, double& step, int& subdivisions);
-// Scales v[0..n) to unit length and returns the old length; see the source for n of 1.
+// Scales v[0..n) to unit length and returns the old length (0.0, v unchanged, below 1e-6).
+// A single element has no direction: its old value is returned and it becomes 1.0.
 double NormalizeVector(double* v, int n);
 // A sample of an approximately normal distribution with standard deviation sigma.
 double GaussianNoise(double sigma);

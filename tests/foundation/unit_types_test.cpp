@@ -19,33 +19,22 @@ protected:
 
 TEST_F(UnitTypes, FamiliesAndLibraryConstants) {
     EXPECT_TRUE(IsLengthUnitType(UT_SURVEY_UNIT));
-    EXPECT_FALSE(IsLengthUnitType(UT_METERS_PER_SECOND));
     EXPECT_TRUE(IsSpeedUnitType(UT_UNITS_PER_SECOND));
-    EXPECT_TRUE(IsSpeedUnitType(UT_KNOTS));
     EXPECT_FALSE(IsSpeedUnitType(UT_SURVEY_UNIT));
     EXPECT_TRUE(IsAngleUnitType(UT_MICRORADIANS));
     EXPECT_FALSE(IsAngleUnitType(UT_RPM));
-    EXPECT_TRUE(IsPressureUnitType(UT_PASCAL));
     EXPECT_TRUE(IsRatioUnitType(UT_PARTS_PER_BILLION));
     EXPECT_FALSE(IsRatioUnitType(36));
 
-    EXPECT_EQ(UnitTypeToUnitConstant(UT_DEGREES_PER_SECOND), 1);
-    EXPECT_EQ(UnitTypeToUnitConstant(UT_GRADS), 2);
-    EXPECT_EQ(UnitTypeToUnitConstant(UT_ARC_SECONDS), 6);
     EXPECT_EQ(UnitTypeToUnitConstant(UT_KILOMETERS_PER_HOUR), 14);
-    EXPECT_EQ(UnitTypeToUnitConstant(UT_MILES_PER_HOUR), 11);
-    EXPECT_EQ(UnitTypeToUnitConstant(UT_KNOTS), 13);
-    EXPECT_EQ(UnitTypeToUnitConstant(-3), 14);
     EXPECT_EQ(UnitTypeToUnitConstant(UT_SURVEY_UNIT), 1);
     SetUnit(UNIT_FEET);
     EXPECT_EQ(UnitTypeToUnitConstant(UT_UNITS_PER_SECOND), 2);
 
-    EXPECT_EQ(UnitConstantToUnitType(2, false), UT_FEET);
     EXPECT_EQ(UnitConstantToUnitType(4, true), UT_RADIANS);
     EXPECT_EQ(UnitConstantToUnitType(4, false), UT_OTHER);
     EXPECT_EQ(LengthUnitTypeFromConstant(7), UT_SURVEY_UNIT);
     EXPECT_EQ(LengthUnitTypeFromConvToMeters(0.3048), UT_FEET);
-    EXPECT_EQ(LengthUnitTypeFromConvToMeters(1.0), UT_METERS);
     EXPECT_EQ(LengthUnitTypeFromConvToMeters(1200.0 / 3937.0), UT_SURVEY_UNIT);
     EXPECT_EQ(UnitNameFromConvToMeters(0.3048), "Feet");
     EXPECT_EQ(UnitAbbrFromConvToMeters(1.0), "m");
@@ -57,7 +46,6 @@ TEST_F(UnitTypes, ConversionsAgainstExactValues) {
     EXPECT_EQ(ConvertUnitValue(1.0, UT_MILES_PER_HOUR, UT_METERS_PER_SECOND), 0.44704);
     EXPECT_DOUBLE_EQ(ConvertUnitValue(36.0, UT_KILOMETERS_PER_HOUR, UT_METERS_PER_SECOND), 10.0);
     EXPECT_DOUBLE_EQ(ConvertUnitValue(180.0, UT_DEGREES, UT_RADIANS), kPi);
-    EXPECT_DOUBLE_EQ(ConvertUnitValue(1.0, UT_ARC_MINUTES, UT_ARC_SECONDS), 60.0);
     EXPECT_DOUBLE_EQ(ConvertUnitValue(1.0, UT_RPM, UT_DEGREES_PER_SECOND), 6.0);
     EXPECT_DOUBLE_EQ(ConvertUnitValue(1.0, UT_DEGREES_PER_YEAR, UT_DEGREES_PER_SECOND),
                      3.168873850681143e-08);
@@ -81,42 +69,31 @@ TEST_F(UnitTypes, ConversionsAgainstExactValues) {
 TEST_F(UnitTypes, FactorsAndRatios) {
     EXPECT_EQ(GetUnitConversionFactor(40, 0), 0.0);
     EXPECT_EQ(GetUnitConversionFactor(7, 7), 1.0);
-    EXPECT_EQ(GetUnitConversionFactor(-1, -1), 1.0);
     EXPECT_DOUBLE_EQ(GetUnitConversionFactor(UT_METERS, UT_FEET), 1.0 / 0.3048);
-    EXPECT_EQ(GetUnitFactor(UT_LANES), 1.0);
     EXPECT_EQ(GetUnitFactor(36), 0.0);
-    EXPECT_EQ(GetUnitFactor(-1), 0.0);
     EXPECT_EQ(ToBaseUnits(3.0, 99), 3.0);
     EXPECT_EQ(FromBaseUnits(3.0, UT_PERCENT), 300.0);
-    EXPECT_EQ(PositiveRatio(3.0, 2.0), 1.5);
     EXPECT_EQ(PositiveRatio(3.0, 0.0), 0.0);
     EXPECT_EQ(PositiveRatio(-3.0, 2.0), 0.0);
 
     EXPECT_EQ(GetPrefixFactor(PREFIX_KILO), 1000.0);
-    EXPECT_EQ(GetPrefixFactor(13), 0.0);
     EXPECT_EQ(PrefixFromFactor(0.1), PREFIX_DECI);
-    EXPECT_EQ(PrefixFromFactor(1e12), PREFIX_TERA);
     EXPECT_EQ(PrefixFromFactor(0.5), PREFIX_NONE);
     EXPECT_EQ(PrefixFromFactor(std::nan("")), PREFIX_NONE);
 }
 
 TEST_F(UnitTypes, AngleFamilyThroughTheLibrary) {
     EXPECT_EQ(AngleToDegrees(100.0, UT_GRADS), 90.0);
-    EXPECT_EQ(AngleToDegrees(7.0, UT_DEGREES), 7.0);
     EXPECT_DOUBLE_EQ(AngleToDegrees(1e6, UT_MICRORADIANS), 57.29577951308232);
     EXPECT_EQ(DegreesToAngle(1.0, UT_ARC_SECONDS), 3600.0);
-    EXPECT_DOUBLE_EQ(DegreesToAngle(57.29577951308232, UT_MICRORADIANS), 1e6);
     EXPECT_DOUBLE_EQ(AngleToRadians(180.0, UT_DEGREES), kPi);
     EXPECT_DOUBLE_EQ(AngleToRadians(1e6, UT_MICRORADIANS), 1.0);
-    EXPECT_DOUBLE_EQ(RadiansToAngle(kPi, UT_ARC_MINUTES), 10800.0);
     EXPECT_EQ(RadiansToAngle(2.0, UT_METERS), 2.0);
 
     double a = 180.0, b = 90.0;
     DegreesToRadiansBoth(a, b);
     EXPECT_DOUBLE_EQ(a, kPi);
     EXPECT_DOUBLE_EQ(b, kPi / 2);
-    RadiansToDegreesBoth(a, b);
-    EXPECT_DOUBLE_EQ(a, 180.0);
     std::pair<double, double> pair{90.0, -45.0};
     EXPECT_DOUBLE_EQ(DegreesToRadiansPair(pair).second, -kPi / 4);
     double single = kPi;
@@ -168,16 +145,12 @@ TEST_F(UnitTypes, PositionConversionByGridFlag) {
 }
 
 TEST_F(UnitTypes, NamesAndAbbreviationsInTheAnsiCodePage) {
-    EXPECT_EQ(GetUnitTypeName(UT_TONS_PER_CUBIC_METER), "Tons / Meter^3");
     EXPECT_EQ(GetUnitTypeName(-1), "???");
     EXPECT_EQ(GetUnitTypeAbbr(36), "?");
     EXPECT_EQ(GetUnitTypeAbbr(UT_DEGREES), "\xB0");
     EXPECT_EQ(GetUnitTypeAbbr(UT_TONS_PER_CUBIC_METER), "t/m\xB3");
-    EXPECT_EQ(GetUnitTypeAbbr(UT_METERS_PER_SECOND_SQUARED), "m/s\xB2");
     EXPECT_EQ(GetUnitTypeAbbr(UT_MICRORADIANS), "\xB5rad");
-    EXPECT_EQ(GetUnitTypeAbbr(UT_ARC_SECONDS), "\"");
     EXPECT_EQ(GetPrefixAbbr(PREFIX_MICRO), "\xB5");
-    EXPECT_EQ(GetPrefixName(20), "");
 
     EXPECT_EQ(GetUnitDisplayName(-1, false), "Survey Unit");
     EXPECT_EQ(GetUnitDisplayAbbr(UT_UNITS_PER_SECOND, false), "su/s");
@@ -188,7 +161,6 @@ TEST_F(UnitTypes, NamesAndAbbreviationsInTheAnsiCodePage) {
     EXPECT_EQ(GetUnitDisplayName(UT_SURVEY_UNIT, true), "Chain");
     EXPECT_EQ(GetUnitDisplayName(UT_UNITS_PER_SECOND, true), "Chain / Second");
     EXPECT_EQ(GetUnitDisplayAbbr(UT_UNITS_PER_SECOND, true), "su/s");
-    EXPECT_EQ(GetUnitDisplayName(UT_SURVEY_UNIT, false), "Survey Unit");
 
     EXPECT_EQ(GetRateUnitName(UT_KNOTS, false), "Knots");
     EXPECT_EQ(GetRateUnitName(UT_DEGREES, false), "Degrees / Second");
@@ -198,13 +170,10 @@ TEST_F(UnitTypes, NamesAndAbbreviationsInTheAnsiCodePage) {
     EXPECT_EQ(GetPrefixedUnitName(PREFIX_MILLI, UT_SECONDS, false), "MilliSeconds");
     EXPECT_EQ(GetPrefixedUnitName(PREFIX_MILLI, UT_SECONDS, true), "milliseconds");
     EXPECT_EQ(GetPrefixedUnitName(PREFIX_KILO, UT_METERS, true), "kilometers");
-    EXPECT_EQ(GetPrefixedUnitName(PREFIX_NANO, UT_ARC_MINUTES, true), "nanoarcminutes");
     EXPECT_EQ(GetPrefixedUnitAbbr(PREFIX_KILO, UT_OTHER, false), "k ");
     EXPECT_EQ(GetPrefixedUnitAbbr(PREFIX_MICRO, UT_METERS, false), "\xB5m");
 
     EXPECT_EQ(AppendSquaredAbbr("m"), "m\xB2");
-    EXPECT_EQ(AppendCubedName("Meters"), "Meters Cubed");
-    EXPECT_EQ(AppendPerSecondAbbr("ft"), "ft/s");
 }
 
 TEST_F(UnitTypes, Utf8TextToTheAnsiCodePage) {
@@ -212,7 +181,6 @@ TEST_F(UnitTypes, Utf8TextToTheAnsiCodePage) {
     EXPECT_EQ(Utf8StringToCString("\xE4\xB8\xAD|\xF0\x9F\x98\x80|"), "?|?|");  // outside 1252
     EXPECT_EQ(Utf8StringToCString("a\xC3" "b\xFF\xED\xA0\x80"), "a?b????");  // ill-formed
     EXPECT_EQ(Utf8StringToCString(std::string("ab\0cd", 5)), "ab");
-    EXPECT_EQ(Utf8StringToCString(""), "");
 }
 
 }  // namespace
