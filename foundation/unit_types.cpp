@@ -1,10 +1,12 @@
 #include "foundation/unit_types.h"
 
 #include <cmath>
+#include <exception>
 #include <vector>
 
 #include "compat/unit_library.h"
 #include "foundation/numeric_helpers.h"
+#include "foundation/utf_conversion.h"
 
 namespace {
 
@@ -77,60 +79,6 @@ constexpr sPrefix kPrefixes[kPrefixCount] = {
 bool IsValidCode(int code) { return code >= 0 && code < kUnitTypeCount; }
 bool IsValidPrefix(int index) { return index >= 0 && index < kPrefixCount; }
 
-// Decodes UTF-8 into UTF-16 units as the platform does without flags: each byte of an
-// ill-formed sequence becomes U+FFFD. Stops at the first NUL.
-std::vector<wchar_t> Utf8ToUtf16(const std::string& text) {
-    std::vector<wchar_t> out;
-    out.reserve(text.size() + 1);
-    const auto* s = reinterpret_cast<const unsigned char*>(text.c_str());
-    const size_t n = std::char_traits<char>::length(text.c_str());
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char b = s[i];
-        int extra = 0;
-        uint32_t cp = 0;
-        uint32_t min = 0;
-        if (b < 0x80) {
-            out.push_back(static_cast<wchar_t>(b));
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1, cp = b & 0x1F, min = 0x80;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2, cp = b & 0x0F, min = 0x800;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3, cp = b & 0x07, min = 0x10000;
-        } else {
-            out.push_back(static_cast<wchar_t>(0xFFFD));
-            ++i;
-            continue;
-        }
-        bool ok = i + static_cast<size_t>(extra) < n;
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char c = s[i + k];
-            if ((c & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (c & 0x3F);
-        }
-        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
-        if (!ok) {
-            out.push_back(static_cast<wchar_t>(0xFFFD));
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<wchar_t>(cp));
-        }
-        i += static_cast<size_t>(extra) + 1;
-    }
-    out.push_back(L'\0');
-    return out;
-}
 
 CString TypeName(int code) { return IsValidCode(code) ? kUnitTypeTexts[code].name : "???"; }
 
@@ -563,6 +511,15 @@ CString AppendCubedName(const CString& text) { return text + " Cubed"; }
 CString AppendCubedAbbr(const CString& text) { return text + Utf8StringToCString("\xC2\xB3"); }
 
 CString Utf8StringToCString(const std::string& text) {
-    const std::vector<wchar_t> wide = Utf8ToUtf16(text);
-    return CString(wide.data());
+    const std::string head(text.c_str());
+    try {
+        return Utf8ToAnsi(head);
+    } catch (const std::exception&) {
+        // Ill-formed text: every byte outside ASCII stands for a character the code page lacks.
+        std::string ascii(head);
+        for (char& c : ascii) {
+            if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+        }
+        return CString(ascii.c_str());
+    }
 }
