@@ -167,10 +167,13 @@ int CByteArrayExArray::SplitSequence(const CByteArray& src, const CByteArray& se
     // Find measures the span up to the match's last byte; a piece ends before the match's first
     // byte, so the limit is widened by the separator's other bytes.
     const int span = minSpan < 0 ? -1 : minSpan + m - 1;
-    int p = w.Find(separator, 0, -1, false);
-    while (p >= 0 && p + 1 < SizeOf(w)) {
-        const int q = w.Find(separator, p + 1, span, false);
-        if (q < 0) break;
+    const int end = SizeOf(w) - 1;
+    int p = m - 1;  // w starts with the separator
+    while (p < end) {
+        int q = w.Find(separator, p + 1, span, false);
+        // The closing separator ends the last piece even when that piece is shorter than
+        // minSpan; otherwise the tail of the source would be lost.
+        if (q < 0) q = end;
         const int last = q - m;  // the byte before the next separator
         if (last >= p + 1) AddPiece(*this, w, p + 1, last);
         p = q;
