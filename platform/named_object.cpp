@@ -47,8 +47,8 @@ void CheckRegularFile(int fd, const std::string& fileName) {
     if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) ThrowError(EPERM, "not a regular file of this user: " + fileName);
 }
 
-// Empties the file, gives it size zero bytes that are really allocated (a full file system fails here,
-// not with SIGBUS at the first touch), and lets the caller fill it.
+// Empties the file, then gives it `size` zero bytes that are really allocated: a full file system
+// fails here, not with SIGBUS at the first touch of the mapping.
 void InitialiseFile(int fd, uint64_t size, const std::string& fileName) {
     if (size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) ThrowError(EFBIG, fileName);
     const off_t length = static_cast<off_t>(size);

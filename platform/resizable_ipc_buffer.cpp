@@ -123,12 +123,14 @@ void ResizableIPCBuffer::ResizeAndCopy(uint64_t newSize) {
     const DWORD oldSize = GetDataSize();
     if (newSize == oldSize) return;
     if (GetGeneration() == MAX_SIZE) throw MakeResizeError(newSize, "no generation number is left");
-    // Created before it is published, so N_MNGT never names a generation that does not exist.
+    // Created and filled before it is published, so N_MNGT never names a generation that does not
+    // exist or that lacks its contents.
     std::unique_ptr<SharedMemorySegment> next = SharedMemorySegment::CreateGeneration(GetNextSegmentName(), newSize);
-    const std::unique_ptr<SharedMemorySegment> previous = Publish(std::move(next), static_cast<DWORD>(newSize));
-    if (previous == nullptr || previous->GetConstView() == nullptr || m_dataSegment->GetView() == nullptr) return;
-    const uint64_t count = std::min<uint64_t>({oldSize, previous->GetSize(), newSize});
-    std::memcpy(m_dataSegment->GetView(), previous->GetConstView(), static_cast<size_t>(count));
+    if (m_dataSegment != nullptr && m_dataSegment->GetConstView() != nullptr && next->GetView() != nullptr) {
+        const uint64_t count = std::min<uint64_t>({oldSize, m_dataSegment->GetSize(), newSize});
+        std::memcpy(next->GetView(), m_dataSegment->GetConstView(), static_cast<size_t>(count));
+    }
+    Publish(std::move(next), static_cast<DWORD>(newSize));
 }
 
 std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size) {
