@@ -1,0 +1,38 @@
+// A named manual-reset event between processes: set, it stays set (waking every waiter) until reset.
+#pragma once
+
+#include <cstdint>
+
+#include "compat/cstring.h"
+#include "compat/object.h"
+#include "compat/windows_types.h"
+#include "platform/named_object.h"
+
+class CIpcEvent : public CObject {
+public:
+    // Creates the event, not signalled, or opens it as it stands. A failure is not reported here: the
+    // event is then not valid, and Set, Reset and Wait fail.
+    explicit CIpcEvent(const CString& name);
+    ~CIpcEvent() override;
+    CIpcEvent(const CIpcEvent&) = delete;
+    CIpcEvent& operator=(const CIpcEvent&) = delete;
+
+    // Signals the event and wakes every waiter; false when the event is not valid.
+    bool Set();
+    // Clears the signal; false when the event is not valid.
+    bool Reset();
+    // WAIT_OBJECT_0 (0) when signalled, also by a set that a reset followed before this waiter ran;
+    // WAIT_TIMEOUT (258) when timeoutMs passed first (INFINITE waits for ever, 0 only looks);
+    // WAIT_FAILED (0xFFFFFFFF) when the event is not valid or the wait fails.
+    DWORD Wait(DWORD timeoutMs);
+
+    bool IsValid() const { return m_word != nullptr; }
+    const CString& GetName() const { return m_name; }
+
+private:
+    CString m_name;
+    Vok::Ipc::CNamedFile m_file;
+    Vok::Ipc::CMappedView m_view;
+    // The event word in the shared mapping; null when creation failed.
+    uint32_t* m_word = nullptr;
+};

@@ -1,0 +1,186 @@
+#include "platform/resizable_ipc_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+
+#include <boost/format.hpp>
+
+namespace Vok {
+
+namespace {
+
+const char* const RESIZE_FAILED = "Failed to create shared memory with size %1%: %2%";
+const std::string VIEW_FAILED = "Could not create view of shared memory: ";
+constexpr DWORD MAX_SIZE = std::numeric_limits<DWORD>::max();
+
+std::string SegmentName(const std::string& name, DWORD generation) {
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << name << '_' << generation;
+    return text.str();
+}
+
+IpcBuffer::ResizeError MakeResizeError(uint64_t size, const char* reason) {
+    return IpcBuffer::ResizeError((boost::format(RESIZE_FAILED) % size % reason).str());
+}
+
+// The data generations belong to the buffer, not to the lifetime rule of their files: the creator of
+// a fresh N_MNGT clears generations that dead processes left, and the last holder of N_MNGT takes the
+// current generation with it.
+sSegmentHooks ManagementHooks(const std::string& name) {
+    sSegmentHooks hooks;
+    hooks.onCreate = [name](const Ipc::CIpcFolder& folder) { folder.RemoveGenerationFiles(name); };
+    hooks.onLast = [name](const Ipc::CIpcFolder& folder, const void* view) {
+        if (view == nullptr) return;
+        sIpcManagement management;
+        std::memcpy(&management, view, sizeof management);
+        if (management.generation != 0) folder.RemoveFile(Ipc::KIND_SEGMENT, SegmentName(name, management.generation));
+    };
+    return hooks;
+}
+
+}  // namespace
+
+BaseIPCBuffer::BaseIPCBuffer(const std::string& name) : m_lock(name) {}
+
+BaseIPCBuffer::~BaseIPCBuffer() = default;
+
+ResizableIPCBuffer::ResizableIPCBuffer(const std::string& name)
+    : BaseIPCBuffer(name),
+      m_managementSegment(name + "_MNGT", sizeof(sIpcManagement), 0, nullptr, ManagementHooks(name)),
+      m_name(name) {
+    // Another program may have made a file of that name with another size.
+    if (m_managementSegment.GetSize() < sizeof(sIpcManagement)) throw std::runtime_error(VIEW_FAILED + name + "_MNGT");
+}
+
+ResizableIPCBuffer::~ResizableIPCBuffer() = default;
+
+sIpcManagement ResizableIPCBuffer::ReadManagement() const {
+    sIpcManagement management;
+    std::memcpy(&management, m_managementSegment.GetConstView(), sizeof management);
+    return management;
+}
+
+void ResizableIPCBuffer::WriteManagement(const sIpcManagement& management) {
+    std::memcpy(m_managementSegment.GetView(), &management, sizeof management);
+}
+
+DWORD ResizableIPCBuffer::GetDataSize() const { return ReadManagement().dataSize; }
+
+void ResizableIPCBuffer::SetDataSize(DWORD size) {
+    sIpcManagement management = ReadManagement();
+    management.dataSize = size;
+    WriteManagement(management);
+}
+
+DWORD ResizableIPCBuffer::GetGeneration() const { return ReadManagement().generation; }
+
+void ResizableIPCBuffer::IncrementGeneration() {
+    sIpcManagement management = ReadManagement();
+    ++management.generation;
+    WriteManagement(management);
+}
+
+std::string ResizableIPCBuffer::GetSegmentName() const { return SegmentName(m_name, GetGeneration()); }
+
+std::string ResizableIPCBuffer::GetNextSegmentName() const { return SegmentName(m_name, GetGeneration() + 1); }
+
+bool ResizableIPCBuffer::Remap() {
+    const sIpcManagement management = ReadManagement();
+    if (management.generation == m_mappedGeneration) return false;
+    const std::string name = SegmentName(m_name, management.generation);
+    std::unique_ptr<SharedMemorySegment> segment;
+    if (management.dataSize == 0) {
+        segment = SharedMemorySegment::CreateGeneration(name, 0);  // maps nothing
+    } else {
+        segment = SharedMemorySegment::OpenGeneration(name);
+        // Never hand out a view shorter than the size that N_MNGT promises.
+        if (segment->GetSize() < management.dataSize) throw std::runtime_error(VIEW_FAILED + name);
+    }
+    m_dataSegment = std::move(segment);
+    m_mappedGeneration = management.generation;
+    return true;
+}
+
+std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Resize(uint64_t newSize) {
+    if (newSize > MAX_SIZE) throw MakeResizeError(newSize, "the size does not fit in 32 bits");
+    if (GetGeneration() == MAX_SIZE) throw MakeResizeError(newSize, "no generation number is left");
+    std::unique_ptr<SharedMemorySegment> next;
+    try {
+        next = SharedMemorySegment::CreateGeneration(GetNextSegmentName(), newSize);
+    } catch (const std::exception& e) {
+        throw MakeResizeError(newSize, e.what());
+    }
+    return Publish(std::move(next), static_cast<DWORD>(newSize));
+}
+
+void ResizableIPCBuffer::ResizeAndCopy(uint64_t newSize) {
+    if (newSize > MAX_SIZE) throw MakeResizeError(newSize, "the size does not fit in 32 bits");
+    const DWORD oldSize = GetDataSize();
+    if (newSize == oldSize) return;
+    if (GetGeneration() == MAX_SIZE) throw MakeResizeError(newSize, "no generation number is left");
+    // Created and filled before it is published, so N_MNGT never names a generation that does not
+    // exist or that lacks its contents.
+    std::unique_ptr<SharedMemorySegment> next = SharedMemorySegment::CreateGeneration(GetNextSegmentName(), newSize);
+    if (m_dataSegment != nullptr && m_dataSegment->GetConstView() != nullptr && next->GetView() != nullptr) {
+        const uint64_t count = std::min<uint64_t>({oldSize, m_dataSegment->GetSize(), newSize});
+        std::memcpy(next->GetView(), m_dataSegment->GetConstView(), static_cast<size_t>(count));
+    }
+    Publish(std::move(next), static_cast<DWORD>(newSize));
+}
+
+std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size) {
+    const DWORD oldGeneration = GetGeneration();
+    std::unique_ptr<SharedMemorySegment> previous = std::move(m_dataSegment);
+    sIpcManagement management = ReadManagement();
+    management.generation = oldGeneration + 1;
+    management.dataSize = size;
+    WriteManagement(management);
+    m_dataSegment = std::move(next);
+    m_mappedGeneration = management.generation;
+    // Processes that still map the old generation keep it until they re-map; only its name goes.
+    if (oldGeneration != 0) {
+        try {
+            Ipc::CIpcFolder::Open().RemoveFile(Ipc::KIND_SEGMENT, SegmentName(m_name, oldGeneration));
+        } catch (const std::exception&) {
+            // A name left behind is removed when N_MNGT is next created afresh.
+        }
+    }
+    return previous;
+}
+
+bool ResizableIPCBuffer::LockExclusive(DWORD timeoutMs) {
+    if (!m_lock.LockExclusive(timeoutMs)) return false;
+    try {
+        Remap();
+    } catch (...) {
+        m_lock.UnlockExclusive();
+        throw;
+    }
+    return true;
+}
+
+bool ResizableIPCBuffer::LockShared(DWORD timeoutMs) {
+    if (!m_lock.LockShared(timeoutMs)) return false;
+    try {
+        Remap();
+    } catch (...) {
+        m_lock.UnlockShared();
+        throw;
+    }
+    return true;
+}
+
+bool ResizableIPCBuffer::Unlock() {
+    if (m_lock.IsShared()) return m_lock.UnlockShared();
+    if (m_lock.IsExclusive()) return m_lock.UnlockExclusive();
+    return false;
+}
+
+bool ResizableIPCBuffer::IsLocked() const { return m_lock.IsLocked(); }
+
+}  // namespace Vok

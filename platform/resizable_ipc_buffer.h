@@ -1,0 +1,108 @@
+// A shared segment that grows and shrinks while other processes have it open. The data lives in a
+// segment per generation (N_1, N_2, ...); the management segment N_MNGT names the current one, and
+// every process re-maps to it whenever it takes the buffer's lock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "compat/windows_types.h"
+#include "platform/lockable.h"
+#include "platform/read_write_lock.h"
+#include "platform/shared_memory.h"
+
+namespace Vok {
+
+namespace IpcBuffer {
+
+// A new generation could not be created: "Failed to create shared memory with size %1%: %2%".
+class ResizeError : public std::exception {
+public:
+    explicit ResizeError(std::string message) : m_message(std::move(message)) {}
+    ResizeError(const ResizeError&) = default;
+    ResizeError& operator=(const ResizeError&) = default;
+    const char* what() const noexcept override { return m_message.c_str(); }
+
+private:
+    std::string m_message;
+};
+
+}  // namespace IpcBuffer
+
+// The management segment N_MNGT: shared format, little-endian.
+struct sIpcManagement {
+    uint32_t dataSize;    // bytes of the current data segment; 0 while nothing is set up
+    uint32_t generation;  // number of the current data segment; 0 at first, only grows
+};
+static_assert(sizeof(sIpcManagement) == 8);
+static_assert(offsetof(sIpcManagement, dataSize) == 0);
+static_assert(offsetof(sIpcManagement, generation) == 4);
+
+class BaseIPCBuffer {
+public:
+    // Opens or creates the lock named name.
+    explicit BaseIPCBuffer(const std::string& name);
+    virtual ~BaseIPCBuffer();
+    BaseIPCBuffer(const BaseIPCBuffer&) = delete;
+    BaseIPCBuffer& operator=(const BaseIPCBuffer&) = delete;
+
+protected:
+    // The mapped data generation; null until the first is mapped.
+    std::unique_ptr<SharedMemorySegment> m_dataSegment;
+    NamedReadWriteLock m_lock;
+};
+
+class ResizableIPCBuffer : public BaseIPCBuffer, public virtual ILockable {
+public:
+    // Opens or creates the lock and N_MNGT (zero when new); maps no data segment yet. The exceptions of
+    // the segment and the lock pass.
+    explicit ResizableIPCBuffer(const std::string& name);
+    // Releases a hold this object still has. The last holder of N_MNGT also removes the current data
+    // generation, so that generation lives exactly as long as the buffer.
+    ~ResizableIPCBuffer() override;
+
+    // Maps the generation that N_MNGT names when this process has another one mapped; false when it
+    // already had it. The old mapping is dropped only once the new one is open; a failure leaves it
+    // and throws the segment's std::runtime_error.
+    bool Remap();
+    // Creates the next generation of newSize zero bytes, then publishes it in N_MNGT and makes it
+    // current. Returns the previous segment, still mapped, for the caller to copy from. Throws
+    // IpcBuffer::ResizeError, changing nothing, when the segment cannot be created or the size does
+    // not fit in 32 bits.
+    std::unique_ptr<SharedMemorySegment> Resize(uint64_t newSize);
+    // As Resize, keeping the first min(old, new) bytes; nothing when the size stays. A creation failure
+    // throws the segment's std::runtime_error, a size beyond 32 bits IpcBuffer::ResizeError.
+    void ResizeAndCopy(uint64_t newSize);
+
+    DWORD GetDataSize() const;
+    void SetDataSize(DWORD size);
+    DWORD GetGeneration() const;
+    void IncrementGeneration();
+    // N, an underscore and the current (next) generation in decimal.
+    std::string GetSegmentName() const;
+    std::string GetNextSegmentName() const;
+
+    // The hold is taken, then the current generation mapped. When the mapping fails the hold is
+    // released again and the exception passes.
+    bool LockExclusive(DWORD timeoutMs) override;
+    bool LockShared(DWORD timeoutMs) override;
+    // Releases a shared hold, else an exclusive hold; false when there is none.
+    bool Unlock() override;
+    bool IsLocked() const override;
+
+protected:
+    SharedMemorySegment m_managementSegment;
+    std::string m_name;
+    DWORD m_mappedGeneration = 0;
+
+private:
+    sIpcManagement ReadManagement() const;
+    void WriteManagement(const sIpcManagement& management);
+    // Makes next (of size bytes) the published, current generation and removes the old one's name.
+    std::unique_ptr<SharedMemorySegment> Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size);
+};
+
+}  // namespace Vok
