@@ -14,8 +14,8 @@ namespace {
 constexpr int32_t kOutsideBlock = 7;
 const char* const kOutsideBlockText = "Tried to serialize outside block";
 
-// Compact strings are read in slices, so a corrupt length costs no more memory than the data
-// that is really there before the archive runs out and throws.
+// Through other archives compact strings are read in slices, so a corrupt length costs no more
+// memory than the data that is really there before the archive runs out and throws.
 constexpr uint32_t kReadSlice = 64 * 1024;
 
 template <typename T>
@@ -206,6 +206,12 @@ void ReadCompactString(IArchive& archive, std::string& out) {
     const uint32_t n = ReadCompactLength(archive);
     out.clear();
     if (n == 0) return;
+    // The byte-vector archive knows what is left, so a corrupt length fails before any allocation.
+    const auto* vectorArchive = dynamic_cast<const ByteVectorArchive*>(&archive);
+    if (vectorArchive != nullptr && n > vectorArchive->Remaining()) {
+        archive.ThrowError(kOutsideBlock, kOutsideBlockText);
+        return;
+    }
     std::string buffer;
     for (uint32_t done = 0; done < n;) {
         const uint32_t slice = std::min(kReadSlice, n - done);

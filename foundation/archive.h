@@ -138,11 +138,12 @@ public:
 
     // The 32-bit read without the chaining result, for callers that hold the concrete archive.
     void ReadUInt32Impl(uint32_t& value);
+    // Bytes between the read position and the end: what a count read from the data may claim.
+    size_t Remaining() const;
 
 private:
     // Copies n bytes at the read position and advances, or raises code 7 leaving both unchanged.
     bool ReadRaw(void* destination, uint32_t n);
-    size_t Remaining() const;
 
     ByteVector* m_bytes;
     uint32_t m_position = 0;

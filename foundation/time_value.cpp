@@ -214,7 +214,10 @@ void CVOKTime::SetGpsTime(const sGpsWeekTime& t) { SetGpsTime(t.week, t.seconds)
 
 void CVOKTime::SetCurrentUtcTime() { SetFromPtime(*this, boost::posix_time::microsec_clock::universal_time()); }
 
-void CVOKTime::SetCurrentLocalTime() { SetFromPtime(*this, boost::posix_time::microsec_clock::local_time()); }
+void CVOKTime::SetCurrentLocalTime() {
+    tzset();  // the clock's local time follows the zone as it is now
+    SetFromPtime(*this, boost::posix_time::microsec_clock::local_time());
+}
 
 void CVOKTime::TruncateSeconds(int n) {
     n = std::max(n, 1);

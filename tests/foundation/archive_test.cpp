@@ -218,13 +218,94 @@ TEST(CompactString, WritesAndReadsStrings) {
     EXPECT_EQ(s, "abcd");
 }
 
-TEST(CompactString, CorruptLengthFailsWithoutReadingOrHugeAllocation) {
+TEST(CompactString, CorruptLengthFailsBeforeReading) {
     // Claims 0xFFFFFFFF bytes with 3 present.
     ByteVector bytes = Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b', 'c'});
     ByteVectorArchive in(bytes);
     std::string s = "old";
     EXPECT_EQ(ArchiveErrorCode([&] { Vok::ReadCompactString(in, s); }), 7);
     EXPECT_EQ(s, "");
+    EXPECT_EQ(in.Remaining(), 3u);  // the text bytes were not consumed
+}
+
+// An archive of another kind: it forwards to a byte-vector archive without telling what is left.
+class Forwarding : public Vok::IArchive {
+public:
+    explicit Forwarding(ByteVectorArchive& inner) : m_inner(inner) {}
+    IArchive& WriteString(const std::string& v) override { m_inner.WriteString(v); return *this; }
+    IArchive& WriteBool(bool v) override { m_inner.WriteBool(v); return *this; }
+    IArchive& WriteDouble(double v) override { m_inner.WriteDouble(v); return *this; }
+    IArchive& WriteFloat(float v) override { m_inner.WriteFloat(v); return *this; }
+    IArchive& WriteInt64(int64_t v) override { m_inner.WriteInt64(v); return *this; }
+    IArchive& WriteUInt64(uint64_t v) override { m_inner.WriteUInt64(v); return *this; }
+    IArchive& WriteInt32(int32_t v) override { m_inner.WriteInt32(v); return *this; }
+    IArchive& WriteUInt32(uint32_t v) override { m_inner.WriteUInt32(v); return *this; }
+    IArchive& WriteInt16(int16_t v) override { m_inner.WriteInt16(v); return *this; }
+    IArchive& WriteUInt16(uint16_t v) override { m_inner.WriteUInt16(v); return *this; }
+    IArchive& WriteInt8(int8_t v) override { m_inner.WriteInt8(v); return *this; }
+    IArchive& WriteUInt8(uint8_t v) override { m_inner.WriteUInt8(v); return *this; }
+    void WriteBytes(const void* d, uint32_t n) override { m_inner.WriteBytes(d, n); }
+    IArchive& ReadString(std::string& v) override { m_inner.ReadString(v); return *this; }
+    IArchive& ReadBool(bool& v) override { m_inner.ReadBool(v); return *this; }
+    IArchive& ReadDouble(double& v) override { m_inner.ReadDouble(v); return *this; }
+    IArchive& ReadFloat(float& v) override { m_inner.ReadFloat(v); return *this; }
+    IArchive& ReadInt64(int64_t& v) override { m_inner.ReadInt64(v); return *this; }
+    IArchive& ReadUInt64(uint64_t& v) override { m_inner.ReadUInt64(v); return *this; }
+    IArchive& ReadInt32(int32_t& v) override { m_inner.ReadInt32(v); return *this; }
+    IArchive& ReadUInt32(uint32_t& v) override { m_inner.ReadUInt32(v); return *this; }
+    IArchive& ReadInt16(int16_t& v) override { m_inner.ReadInt16(v); return *this; }
+    IArchive& ReadUInt16(uint16_t& v) override { m_inner.ReadUInt16(v); return *this; }
+    IArchive& ReadInt8(int8_t& v) override { m_inner.ReadInt8(v); return *this; }
+    IArchive& ReadUInt8(uint8_t& v) override { m_inner.ReadUInt8(v); return *this; }
+    void ReadBytes(void* d, int32_t n) override { m_inner.ReadBytes(d, n); }
+
+private:
+    ByteVectorArchive& m_inner;
+};
+
+TEST(CompactString, OtherArchivesReadLongAndCorruptStrings) {
+    ByteVector bytes;
+    ByteVectorArchive out(bytes);
+    const std::string longText(200000, 'q');
+    Vok::WriteCompactString(out, longText);
+    ByteVectorArchive inner(bytes);
+    Forwarding in(inner);
+    std::string s;
+    Vok::ReadCompactString(in, s);
+    EXPECT_EQ(s, longText);
+
+    ByteVector corrupt = Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b', 'c'});
+    ByteVectorArchive corruptInner(corrupt);
+    Forwarding corruptIn(corruptInner);
+    s = "old";
+    EXPECT_EQ(ArchiveErrorCode([&] { Vok::ReadCompactString(corruptIn, s); }), 7);
+    EXPECT_EQ(s, "");
+}
+
+TEST(ByteVectorArchive, RandomBytesNeverReadOutsideTheData) {
+    // Run under the sanitizers, this catches any read past the vector or oversized allocation.
+    uint32_t seed = 12345;
+    const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 2000; ++round) {
+        ByteVector bytes;
+        const uint32_t size = next() % 24;
+        for (uint32_t i = 0; i < size; ++i) bytes.push_back(static_cast<unsigned char>(next() >> 24));
+        ByteVectorArchive ar(bytes);
+        try {
+            std::string s;
+            uint32_t n = 0;
+            double d = 0;
+            switch (round % 4) {
+                case 0: ar.ReadString(s).ReadString(s); break;
+                case 1: Vok::ReadCompactString(ar, s); Vok::ReadCompactString(ar, s); break;
+                case 2: n = Vok::ReadCompactLength16(ar); ar.ReadDouble(d).ReadBytes(&n, static_cast<int32_t>(n % 5)); break;
+                default: n = Vok::ReadCompactLength(ar); ar.ReadUInt32(n); break;
+            }
+            EXPECT_LE(s.size(), bytes.size());
+        } catch (const IArchiveException& e) {
+            EXPECT_EQ(e.code(), 7);
+        }
+    }
 }
 
 class Pair : public Vok::ISerializable {

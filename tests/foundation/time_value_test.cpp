@@ -42,20 +42,6 @@ TEST(TimeCalendar, EveryDayFrom1858To2200MatchesBoost) {
     }
 }
 
-TEST(TimeCalendar, LeapYearsAndTimeSplit) {
-    EXPECT_TRUE(CVOKTime::IsLeapYear(2000));
-    EXPECT_FALSE(CVOKTime::IsLeapYear(1900));
-    EXPECT_TRUE(CVOKTime::IsLeapYear(2024));
-    EXPECT_FALSE(CVOKTime::IsLeapYear(2023));
-    EXPECT_DOUBLE_EQ(CVOKTime::TimeToSeconds(1, 2, 3.5), 3723.5);
-    int h = 0, m = 0;
-    double s = 0;
-    CVOKTime::SecondsToTime(3723.5, h, m, s);
-    EXPECT_EQ(h, 1);
-    EXPECT_EQ(m, 2);
-    EXPECT_DOUBLE_EQ(s, 3.5);
-}
-
 // --- Construction and validity ----------------------------------------------------------------------
 
 TEST(TimeValue, DefaultIsInvalidAndGettersGiveZeros) {
