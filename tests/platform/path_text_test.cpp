@@ -1,0 +1,167 @@
+#include "platform/path_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct sJoinRow {
+    const char* a;
+    const char* b;
+    const char* expected;
+};
+
+TEST(PathTextJoin, CombinePathKeepsExactlyOneSeparator) {
+    const sJoinRow rows[] = {
+        {"D:\\a\\", "\\b", "D:\\a\\b"}, {"D:\\a", "b", "D:\\a\\b"}, {"D:\\a/", "b", "D:\\a/b"},
+        {"D:\\a", "/b", "D:\\a/b"},     {"", "b", "b"},             {"a", "", "a"},
+        {"a//", "//b", "a///b"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(CombinePath(r.a, r.b), r.expected) << r.a << " + " << r.b;
+}
+
+struct sSplitRow {
+    std::string path;
+    std::string drive, folder, name, extension;
+};
+
+TEST(PathTextSplit, SplitPathGivesDriveFolderNameAndExtension) {
+    const std::string longFolder = "\\" + std::string(300, 'f') + "\\";
+    const std::string longName(300, 'n');
+    const sSplitRow rows[] = {
+        {"D:\\a\\b.txt", "D:", "\\a\\", "b", ".txt"},
+        {"D:/a/b/c.tar.gz", "D:", "/a/b/", "c.tar", ".gz"},
+        {"\\x.y\\file", "", "\\x.y\\", "file", ""},
+        {"name.ext", "", "", "name", ".ext"},
+        {"D:", "D:", "", "", ""},
+        {"", "", "", "", ""},
+        // Parts of any length: nothing is cut or dropped.
+        {"C:" + longFolder + longName + ".e", "C:", longFolder, longName, ".e"},
+    };
+    for (const auto& r : rows) {
+        CString drive("x"), folder("x"), name("x"), ext("x");
+        SplitPath(r.path.c_str(), drive, folder, name, ext);
+        EXPECT_EQ(drive.Str(), r.drive) << r.path;
+        EXPECT_EQ(folder.Str(), r.folder) << r.path;
+        EXPECT_EQ(name.Str(), r.name) << r.path;
+        EXPECT_EQ(ext.Str(), r.extension) << r.path;
+    }
+}
+
+TEST(PathTextParts, FileNameFolderAndExtensionFollowTheLastBackslash) {
+    EXPECT_EQ(GetFileNameFromPath("report.txt", true), "report.txt");
+    EXPECT_EQ(GetFileNameFromPath("D:\\x\\report.txt", true), "report");
+    EXPECT_EQ(GetFileNameFromPath("D:\\x\\report.txt", false), "report.txt");
+    EXPECT_EQ(GetFileNameFromPath("D:\\x.y\\file", true), "file");
+    EXPECT_EQ(GetFileNameFromPath(nullptr, true), "");
+
+    EXPECT_EQ(GetFolderFromPath("D:\\a\\b.txt", false), "D:\\a\\");
+    EXPECT_EQ(GetFolderFromPath("D:\\a\\b.txt", true), "D:\\a");
+    EXPECT_EQ(GetFolderFromPath("b.txt", false), "");
+    EXPECT_EQ(GetFolderFromPath(nullptr, false), "");
+
+    EXPECT_EQ(RemoveExtension("D:\\a.b\\c"), "D:\\a.b\\c");
+    EXPECT_EQ(RemoveExtension("archive.tar.gz"), "archive.tar");
+    EXPECT_EQ(RemoveExtension(nullptr), "");
+
+    EXPECT_TRUE(HasExtension("D:\\a\\b.txt"));
+    EXPECT_TRUE(HasExtension("b.txt"));
+    EXPECT_FALSE(HasExtension("D:\\a.b\\c"));
+    EXPECT_FALSE(HasExtension(nullptr));
+
+    EXPECT_EQ(GetExtension("D:\\a\\b.txt", true), ".txt");
+    EXPECT_EQ(GetExtension("D:\\a\\b.txt", false), "txt");
+    EXPECT_EQ(GetExtension("D:\\a\\b", true), "");
+}
+
+TEST(PathTextExtension, SetExtensionReplacesOrKeeps) {
+    struct sRow {
+        const char* path;
+        const char* ext;
+        bool onlyIfNone;
+        const char* expected;
+    } const rows[] = {
+        {"D:\\a\\b.txt", "log", false, "D:\\a\\b.log"},
+        {"D:\\a\\b.txt", ".log", false, "D:\\a\\b.log"},
+        {"D:\\a\\b.txt", "log", true, "D:\\a\\b.txt"},
+        {"D:\\a\\b", "log", true, "D:\\a\\b.log"},
+        {"D:\\a\\b.txt", "", false, "D:\\a\\b"},
+    };
+    for (const auto& r : rows) {
+        CString inPlace(r.path);
+        SetExtension(inPlace, r.ext, r.onlyIfNone);
+        EXPECT_EQ(inPlace, r.expected) << r.path << " " << r.ext;
+        EXPECT_EQ(SetExtension(r.path, r.ext, r.onlyIfNone), r.expected);
+    }
+    EXPECT_EQ(SetExtension(static_cast<const char*>(nullptr), "log", false), "");
+}
+
+TEST(PathTextExtension, ReplaceExtensionInTextTriesLowerThenUpperCase) {
+    EXPECT_EQ(ReplaceExtensionInText("A.TXT", "txt", "log"), "A.LOG");
+    EXPECT_EQ(ReplaceExtensionInText("a.txt b.txt", "txt", ".log"), "a.log b.log");
+    EXPECT_EQ(ReplaceExtensionInText("a.Txt", "txt", "log"), "a.Txt");
+    CString text("x.txt.bak");
+    ReplaceExtensionInText(text, ".txt", "log");
+    EXPECT_EQ(text, "x.log.bak");
+}
+
+TEST(PathTextNames, ValidityAndCleaning) {
+    EXPECT_EQ(GetFirstWord("first second"), "first");
+    EXPECT_EQ(GetFirstWord("single"), "single");
+    EXPECT_EQ(GetFirstWord(nullptr), "");
+
+    EXPECT_FALSE(IsValidFileName(""));
+    EXPECT_FALSE(IsValidFileName(nullptr));
+    EXPECT_FALSE(IsValidFileName("a&b"));
+    EXPECT_TRUE(IsValidFileName("a b.txt"));
+
+    EXPECT_EQ(CleanFileName("a:b?c", true, '_'), "a_b_c");
+    EXPECT_EQ(CleanFileName("a:b?c", false, '_'), "abc");
+    EXPECT_EQ(CleanFileName("\\?*/&:><\"|", false, '_'), "");
+    EXPECT_EQ(CleanFileName("\\?*/&:><\"|", true, '-'), "----------");
+
+    EXPECT_TRUE(StartsWithoutDot("a.txt"));
+    EXPECT_FALSE(StartsWithoutDot(".hidden"));
+    EXPECT_FALSE(StartsWithoutDot(""));
+    EXPECT_FALSE(StartsWithoutDot(nullptr));
+
+    EXPECT_TRUE(IsSameFileName("D:\\A\\File.TXT", "d:\\a\\file.txt"));
+    EXPECT_FALSE(IsSameFileName("a.txt", "a.txt "));
+}
+
+TEST(PathTextNames, CleanPathKeepsSeparatorsAmpersandAndTheDriveColon) {
+    struct sRow {
+        const char* path;
+        bool replace;
+        const char* expected;
+    } const rows[] = {
+        {"D:\\a?b\\c*.txt", false, "D:\\ab\\c.txt"},
+        {"D:\\a?b\\c*.txt", true, "D:\\a_b\\c_.txt"},
+        {"D:\\x:y", false, "D:\\xy"},
+        {"D:\\x:y", true, "D:\\x_y"},
+        {"D:rel", true, "D:rel"},
+        {"a/b&c<d>|\"e", false, "a/b&cde"},
+        {"1:\\x", true, "1_\\x"},
+        {"::", false, ""},
+    };
+    for (const auto& r : rows) EXPECT_EQ(CleanPath(r.path, r.replace, '_'), r.expected) << r.path;
+}
+
+TEST(PathTextAbbreviate, DropsFoldersFromTheLeft) {
+    struct sRow {
+        const char* path;
+        int max;
+        const char* expected;
+    } const rows[] = {
+        {"D:\\a\\b\\c\\file.txt", 15, "D:\\...\\file.txt"},
+        {"D:\\abcd\\efgh\\file.txt", 20, "D:\\...\\efgh\\file.txt"},
+        {"D:\\a\\file.txt", 99, "D:\\a\\file.txt"},
+        {"no-backslash-at-all.txt", 5, "no-backslash-at-all.txt"},
+        {"D:\\folder\\averyveryverylongname.txt", 5, "D:\\...\\averyveryverylongname.txt"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(AbbreviatePath(r.path, r.max), r.expected) << r.path;
+    EXPECT_EQ(AbbreviatePath(nullptr, 10), "");
+}
+
+}  // namespace
