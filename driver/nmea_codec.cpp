@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "compat/pps_library.h"
+#include "foundation/lat_lon_format.h"
 
 const char* const NMEA_FIELD_DELIMITERS = "$,*\r\n";
 
@@ -197,6 +198,28 @@ void ParseDateDdMmYyyy(const CString& text, SYSTEMTIME* date) {
     if (!shaped) return;
     SetDate(date, IntegerOf(text, 6, 4), IntegerOf(text, 3, 2), IntegerOf(text, 0, 2));
 }
+
+namespace {
+
+CString FormatCoordinate(double degrees, BOOL latitude, const char* format) {
+    sDmsAngle dms{};
+    DegreesToDms(degrees, latitude, &dms, 59.999996f);
+    float minutes = static_cast<float>(dms.minutes) + dms.seconds / 60.0f;
+    int whole = dms.degrees;
+    if (minutes >= 60.0f) {
+        minutes = 0.0f;
+        ++whole;
+    }
+    CString out;
+    out.Format(format, whole % 360, static_cast<double>(minutes), dms.hemisphere);
+    return out;
+}
+
+}  // namespace
+
+CString FormatLatitude(double degrees) { return FormatCoordinate(degrees, TRUE, "%02d%09.6f,%c"); }
+
+CString FormatLongitude(double degrees) { return FormatCoordinate(degrees, FALSE, "%03d%09.6f,%c"); }
 
 CString FormatHeight(double metres) {
     CString out;
