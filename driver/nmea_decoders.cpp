@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "compat/unit_library.h"
 #include "driver/nmea_codec.h"
 
 namespace {
@@ -379,3 +380,15 @@ int DecodeZDA(CString& text, SYSTEMTIME* time) {
 int DecodeHVD(CString& text, double* variation) { return DecodeVariation(text, variation, "HVD"); }
 
 int DecodeHVM(CString& text, double* variation) { return DecodeVariation(text, variation, "HVM"); }
+
+int DecodeVTG(CString& text, double* course, double* speed) {
+    if (!SkipPastToken(text, "VTG")) return 0;
+    const double track = ParseDouble(text);
+    if (!SkipFields(text, 1) || Lead(text) != 'T') return 0;
+    if (!SkipFields(text, 3)) return 0;
+    const double knots = ParseDouble(text);
+    if (!SkipFields(text, 1) || Lead(text) != 'N') return 0;
+    if (course != nullptr) *course = track;
+    if (speed != nullptr) *speed = KnotsToUnits(knots);
+    return 1;
+}

@@ -39,3 +39,7 @@ int DecodeZDA(CString& text, SYSTEMTIME* time);
 // Magnetic variation, negative to the west.
 int DecodeHVD(CString& text, double* variation);
 int DecodeHVM(CString& text, double* variation);
+
+// Course over ground (true) and speed, the speed in the unit library's current units per second.
+// Either output may be null.
+int DecodeVTG(CString& text, double* course, double* speed);

@@ -347,6 +347,8 @@ struct sRobustRun {
         DecodeHVD(t, &value);
         t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
         DecodeHVM(t, &value);
+        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
+        DecodeVTG(t, &value, &value);
 
         // Each parser at the start of every field.
         t = CString(sentence.c_str(), static_cast<int>(sentence.size()));

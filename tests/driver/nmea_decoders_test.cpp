@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "compat/unit_library.h"
 #include "tests/driver/nmea_record_compare.h"
 
 namespace {
@@ -706,6 +707,39 @@ TEST(RateAndTimeDecoders, MagneticVariation) {
     EXPECT_EQ(DecodeHVM(text, &variation), 0);
     text = "$HCHVD,3.5,W*00";
     EXPECT_EQ(DecodeHVD(text, nullptr), 0);
+}
+
+TEST(RateAndTimeDecoders, CourseAndSpeed) {
+    ASSERT_EQ(SetUnit(UNIT_METERS), 1);
+    const struct {
+        const char* sentence;
+        int result;
+        double course;
+        double knots;
+    } rows[] = {
+        {"$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48", 1, 54.7, 5.5},
+        {"$GPVTG,188.36,T,,M,0.820,N,1.519,K,A*3F", 1, 188.36, 0.82},
+        {"$GNVTG,,,,,,,,,N*2E", 0, -1.0, -1.0},
+        {"$GPVTG,054.7,M,034.4,M,005.5,N,010.2,K*48", 0, -1.0, -1.0},
+        {"$GPVTG,054.7,T,034.4,M,005.5,K,010.2,K*48", 0, -1.0, -1.0},
+        {"$GPVTG,054.7,T,034.4,M,005.5", 0, -1.0, -1.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.sentence);
+        double course = -1.0;
+        double speed = -1.0;
+        CString text(row.sentence);
+        EXPECT_EQ(DecodeVTG(text, &course, &speed), row.result);
+        EXPECT_DOUBLE_EQ(course, row.course);
+        EXPECT_NEAR(speed, row.result ? row.knots * 1852.0 / 3600.0 : -1.0, 1e-12);
+    }
+    // Both outputs are optional.
+    double course = 0.0;
+    CString text("$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48");
+    EXPECT_EQ(DecodeVTG(text, &course, nullptr), 1);
+    EXPECT_DOUBLE_EQ(course, 54.7);
+    text = "$GPVTG,054.7,T,034.4,M,005.5,N,010.2,K*48";
+    EXPECT_EQ(DecodeVTG(text, nullptr, nullptr), 1);
 }
 
 TEST(PositionDecoders, NullRecordsAreRefused) {
