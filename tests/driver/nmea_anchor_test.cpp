@@ -319,39 +319,24 @@ struct sRobustRun {
     }
 
     void Run(const std::string& sentence) {
-        using PosDecoder = int (*)(CString&, PosRecord*, int);
-        for (PosDecoder d : {DecodeGGA, DecodeRMC, DecodeGGK, DecodeGLL}) {
-            for (int mode : {0, 2, 3}) {
-                CString t(sentence.c_str(), static_cast<int>(sentence.size()));
-                d(t, &pos, mode);
-            }
+        const auto fresh = [&sentence] { return CString(sentence.c_str(), static_cast<int>(sentence.size())); };
+        CString t;
+        for (auto d : {DecodeGGA, DecodeRMC, DecodeGGK, DecodeGLL}) {
+            for (int mode : {0, 2, 3}) d(t = fresh(), &pos, mode);
         }
-        CString t(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeGST(t, &pos);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeQUAL(t, &pos);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        if (DecodeGSA(t, &gsa, &gsaNumber, &gsaCount)) MergePartStore(&pos, &gsa, gsaNumber, TRUE);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        if (DecodeGSV(t, &gsv, &gsvNumber, &gsvCount)) MergePartStore(&pos, &gsv, gsvNumber, FALSE);
-        using NavDecoder = int (*)(CString&, NavRecord*, double*);
-        for (NavDecoder d : {DecodeHDT, DecodeHDG, DecodeHDM, DecodeHCD, DecodeHCC}) {
-            t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-            d(t, &nav, &variation);
-        }
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeROT(t, &rot);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeZDA(t, &zda);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeHVD(t, &value);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeHVM(t, &value);
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
-        DecodeVTG(t, &value, &value);
+        DecodeGST(t = fresh(), &pos);
+        DecodeQUAL(t = fresh(), &pos);
+        if (DecodeGSA(t = fresh(), &gsa, &gsaNumber, &gsaCount)) MergePartStore(&pos, &gsa, gsaNumber, TRUE);
+        if (DecodeGSV(t = fresh(), &gsv, &gsvNumber, &gsvCount)) MergePartStore(&pos, &gsv, gsvNumber, FALSE);
+        for (auto d : {DecodeHDT, DecodeHDG, DecodeHDM, DecodeHCD, DecodeHCC}) d(t = fresh(), &nav, &variation);
+        DecodeROT(t = fresh(), &rot);
+        DecodeZDA(t = fresh(), &zda);
+        DecodeHVD(t = fresh(), &value);
+        DecodeHVM(t = fresh(), &value);
+        DecodeVTG(t = fresh(), &value, &value);
 
         // Each parser at the start of every field.
-        t = CString(sentence.c_str(), static_cast<int>(sentence.size()));
+        t = fresh();
         SYSTEMTIME st{};
         do {
             value += ParseLatitude(t) + ParseLongitude(t) + ParseNumberSkippingPrefix(t) + ParseSignedValueEW(t);
