@@ -1,0 +1,94 @@
+#include "compat/pps_library.h"
+
+#include <sys/timex.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+SYSTEMTIME ToSystemTime(const timespec& ts) {
+    tm parts{};
+    const time_t seconds = ts.tv_sec;
+    gmtime_r(&seconds, &parts);
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(parts.tm_year + 1900);
+    st.wMonth = static_cast<WORD>(parts.tm_mon + 1);
+    st.wDayOfWeek = static_cast<WORD>(parts.tm_wday);
+    st.wDay = static_cast<WORD>(parts.tm_mday);
+    st.wHour = static_cast<WORD>(parts.tm_hour);
+    st.wMinute = static_cast<WORD>(parts.tm_min);
+    st.wSecond = static_cast<WORD>(parts.tm_sec);
+    st.wMilliseconds = static_cast<WORD>(ts.tv_nsec / 1000000);
+    return st;
+}
+
+timespec Now(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return ts;
+}
+
+int64_t Nanoseconds(const timespec& ts) { return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec; }
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
+}
+
+}  // namespace
+
+void GetPpsTime(SYSTEMTIME* out) {
+    if (out != nullptr) *out = ToSystemTime(Now(CLOCK_REALTIME));
+}
+
+int IsPpsValid() {
+    const char* forced = std::getenv("VOK_PPS_VALID");
+    if (forced != nullptr && std::strcmp(forced, "0") == 0) return 0;
+    if (forced != nullptr && std::strcmp(forced, "1") == 0) return 1;
+    timex tx{};  // modes 0: read only, allowed without privileges
+    const int state = adjtimex(&tx);
+    return state >= 0 && state != TIME_ERROR ? 1 : 0;
+}
+
+void GetPpsTimeEx(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter, SYSTEMTIME* now) {
+    // Read both clocks back to back so that the pulse's counter is the monotonic time elapsed
+    // since that whole second, measured from the same instant.
+    const timespec real = Now(CLOCK_REALTIME);
+    const timespec mono = Now(CLOCK_MONOTONIC);
+    const int64_t sincePulse = real.tv_nsec;
+    if (pulse != nullptr) *pulse = ToSystemTime(timespec{real.tv_sec, 0});
+    if (pulseCounter != nullptr) *pulseCounter = Nanoseconds(mono) - sincePulse;
+    if (nowCounter != nullptr) *nowCounter = Nanoseconds(mono);
+    if (now != nullptr) *now = ToSystemTime(real);
+}
+
+WORD CheckUtcDate(SYSTEMTIME* date, int correct) {
+    if (date == nullptr) return PPS_DATE_UNCHANGED;
+    const SYSTEMTIME today = ToSystemTime(Now(CLOCK_REALTIME));
+    int year = date->wYear;
+    WORD result = PPS_DATE_UNCHANGED;
+    if (year < 100) {
+        const int thisYear = today.wYear;
+        year += thisYear - thisYear % 100;
+        if (year >= thisYear + 50) year -= 100;
+        if (year < thisYear - 50) year += 100;
+        result = PPS_DATE_CENTURY_ADDED;
+    }
+    const int month = date->wMonth;
+    const int day = date->wDay;
+    const bool possible = month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+    if (!possible) result = PPS_DATE_REPLACED;
+    if (correct == 0) return result;
+    if (possible) {
+        date->wYear = static_cast<WORD>(year);
+    } else {
+        date->wYear = today.wYear;
+        date->wMonth = today.wMonth;
+        date->wDay = today.wDay;
+    }
+    return result;
+}

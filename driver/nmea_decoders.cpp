@@ -1,0 +1,394 @@
+#include "driver/nmea_decoders.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "compat/unit_library.h"
+#include "driver/nmea_codec.h"
+
+namespace {
+
+// Record fields are f32; a value beyond that range becomes infinite instead of an undefined conversion.
+float ToFloatField(double v) {
+    if (v > FLT_MAX) return std::numeric_limits<float>::infinity();
+    if (v < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(v);
+}
+
+float FloatField(const CString& text) { return ToFloatField(ParseDouble(text)); }
+
+char Lead(const CString& text) { return text.IsEmpty() ? '\0' : text[0]; }
+
+bool IsEmptyField(const CString& text) { return IsFieldDelimiter(text, 0) != 0; }
+
+int SaturatedAdd(int a, int b) {
+    const long long sum = static_cast<long long>(a) + b;
+    return static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
+}
+
+// Placeholder PRNs 1..n for a satellite count n that may be negative or beyond the list.
+void SetPrnPlaceholders(PosRecord* record, int satellites) {
+    const int n = std::clamp(satellites, 0, POS_PRN_COUNT);
+    for (int i = 0; i < POS_PRN_COUNT; ++i) record->alPrn[i] = i < n ? i + 1 : 0;
+}
+
+void StoreFix(PosRecord* record, double latitude, double longitude, double height, int quality) {
+    record->dLatitude = latitude;
+    record->dLongitude = longitude;
+    record->dHeight = height;
+    record->dwZero80 = 0;
+    record->lQuality = quality;
+}
+
+int SecondOfDay(const SYSTEMTIME& t) { return t.wHour * 3600 + t.wMinute * 60 + t.wSecond; }
+
+// Whole seconds of the day; a step of more than half a day back counts as a crossed midnight.
+bool IsEarlierTimeOfDay(const SYSTEMTIME& time, const SYSTEMTIME& reference) {
+    int d = SecondOfDay(time) - SecondOfDay(reference);
+    if (d < -43200) d += 86400;
+    if (d > 43200) d -= 86400;
+    return d < 0;
+}
+
+int DecodeMagneticHeading(CString& text, NavRecord* record, const double* variation, const char* token) {
+    if (record == nullptr || !SkipPastToken(text, token)) return 0;
+    double heading = ParseDouble(text);
+    if (!SkipFields(text, 1) || Lead(text) != 'M') return 0;
+    if (variation != nullptr) heading += *variation;
+    record->dHeading = heading;
+    record->fStatus = STATUS_NEW;
+    return 1;
+}
+
+int DecodeVariation(CString& text, double* variation, const char* token) {
+    if (variation == nullptr || !SkipPastToken(text, token)) return 0;
+    *variation = ParseSignedValueEW(text);
+    return 1;
+}
+
+}  // namespace
+
+int DecodeGGA(CString& text, PosRecord* record, int mode) {
+    if (record == nullptr || !SkipPastToken(text, "GGA")) return 0;
+    SYSTEMTIME time = record->stFixTime;
+    ParseTime(text, &time);
+    if (!SkipFields(text, 1) || IsEmptyField(text)) return 0;
+    const double latitude = ParseLatitude(text);
+    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
+    const double longitude = ParseLongitude(text);
+    if (!SkipFields(text, 2)) return 0;
+    const int quality = ParseInteger(text);
+    if (!SkipFields(text, 1)) return 0;
+    const int satellites = ParseInteger(text);
+    if (!SkipFields(text, 1)) return 0;
+    float hdop = FloatField(text);
+    if (!(hdop > 0.0f)) hdop = 999.0f;
+    if (!SkipFields(text, 1)) return 0;
+    double height = 0.0;
+    if (mode != 2) height = ParseDouble(text);
+    if (!SkipFields(text, 2)) return 0;
+    if (mode >= 2) height += ParseDouble(text);
+    float age = 0.0f;
+    int station = 0;
+    if (SkipFields(text, 2)) age = FloatField(text);
+    if (SkipFields(text, 1)) station = ParseInteger(text);
+
+    StoreFix(record, latitude, longitude, height, quality);
+    record->lSatellites = satellites;
+    record->fCorrectionAge = age;
+    record->lStationId = station;
+    int slot = -1;
+    if (record->alAccuracyKind[0] == ACCURACY_EMPTY) {
+        slot = 0;
+    } else {
+        for (int k = 0; k < POS_ACCURACY_SLOTS && slot < 0; ++k) {
+            const int kind = record->alAccuracyKind[k];
+            if (kind == ACCURACY_HDOP || kind == ACCURACY_EMPTY) slot = k;
+        }
+    }
+    if (slot >= 0) {
+        record->alAccuracyKind[slot] = ACCURACY_HDOP;
+        record->afAccuracyValue[slot] = hdop;
+    }
+    record->stFixTime = time;
+    SetPrnPlaceholders(record, satellites);
+    for (int32_t& kind : record->alAccuracyKind) {
+        if (kind < 0 || kind > 5) kind = ACCURACY_EMPTY;
+    }
+    return 1;
+}
+
+int DecodeRMC(CString& text, PosRecord* record, int /*mode*/) {
+    if (record == nullptr || !SkipPastToken(text, "RMC")) return 0;
+    SYSTEMTIME time = record->stFixTime;
+    ParseTime(text, &time);
+    if (!SkipFields(text, 1)) return 0;
+    const bool valid = Lead(text) == 'A';
+    if (!SkipFields(text, 1) || IsEmptyField(text)) return 0;
+    const double latitude = ParseLatitude(text);
+    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
+    const double longitude = ParseLongitude(text);
+    if (!SkipFields(text, 2) || !SkipFields(text, 1) || !SkipFields(text, 1)) return 0;
+    ParseDateDdMmYy(text, &time);
+
+    StoreFix(record, latitude, longitude, 0.0, 0);
+    record->stFixTime = time;
+    if (!SkipFields(text, 1) || !SkipFields(text, 2)) return 1;
+    static const char modes[] = "NADEMS";
+    const char* found = Lead(text) != '\0' ? std::strchr(modes, Lead(text)) : nullptr;
+    const int quality = found != nullptr ? static_cast<int>(found - modes) : 0;
+    record->lQuality = valid ? quality : -quality;
+    return 1;
+}
+
+int DecodeGGK(CString& text, PosRecord* record, int /*mode*/) {
+    if (record == nullptr || !SkipPastToken(text, "GGK")) return 0;
+    SYSTEMTIME time = record->stFixTime;
+    ParseTime(text, &time);
+    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
+    const double latitude = ParseLatitude(text);
+    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
+    const double longitude = ParseLongitude(text);
+    if (!SkipFields(text, 2)) return 0;
+    const int quality = ParseInteger(text);
+    if (!SkipFields(text, 1)) return 0;
+    const int satellites = ParseInteger(text);
+    if (!SkipFields(text, 1)) return 0;
+    float dop = FloatField(text);
+    if (!(dop > 0.0f)) dop = 999.0f;
+    if (!SkipFields(text, 1)) return 0;
+    const double height = ParseNumberSkippingPrefix(text);
+    if (!SkipFields(text, 2)) return 0;
+
+    StoreFix(record, latitude, longitude, height, quality);
+    record->lSatellites = satellites;
+    record->alAccuracyKind[0] = ACCURACY_PDOP;
+    record->afAccuracyValue[0] = dop;
+    record->stFixTime = time;
+    SetPrnPlaceholders(record, satellites);
+    for (int k = 1; k < POS_ACCURACY_SLOTS; ++k) record->alAccuracyKind[k] = ACCURACY_EMPTY;
+    return 1;
+}
+
+int DecodeGLL(CString& text, PosRecord* record, int /*mode*/) {
+    if (record == nullptr || !SkipPastToken(text, "GLL")) return 0;
+    SYSTEMTIME time = record->stFixTime;
+    if (IsEmptyField(text)) return 0;
+    const double latitude = ParseLatitude(text);
+    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
+    const double longitude = ParseLongitude(text);
+    if (!SkipFields(text, 2)) return 0;
+
+    // The rest is either a height in metres or a time with its status letters.
+    int quality = 7;
+    double height = 0.0;
+    if (text.Find('M') > 0) {
+        quality = 1;
+        height = ParseDouble(text);
+    } else if (text.Find('A') > 6) {
+        quality = 7;
+        ParseTime(text, &time);
+    } else if (text.Find('V') > 6) {
+        quality = 0;
+        ParseTime(text, &time);
+    }
+    StoreFix(record, latitude, longitude, height, quality);
+    record->stFixTime = time;
+    return 1;
+}
+
+int DecodeGST(CString& text, PosRecord* record) {
+    if (record == nullptr || !SkipPastToken(text, "GST")) return 0;
+    SYSTEMTIME time{};
+    ParseTime(text, &time);
+    if (IsEarlierTimeOfDay(time, record->stFixTime)) return 0;
+    float* const fields[] = {&record->fRms,         &record->fSemiMajor,   &record->fSemiMinor, &record->fOrientation,
+                             &record->fSdLatitude, &record->fSdLongitude, &record->fSdHeight};
+    for (float* field : fields) {
+        if (!SkipFields(text, 1)) return 0;
+        *field = FloatField(text);
+    }
+    return 1;
+}
+
+int DecodeQUAL(CString& text, PosRecord* record) {
+    if (record == nullptr || !SkipPastToken(text, "QUAL")) return 0;
+    const double a = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    const double b = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    const double c = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 1;
+    record->fSdLatitude = ToFloatField(a);
+    record->fSdLongitude = ToFloatField(b);
+    record->fSdHeight = ToFloatField(c);
+    record->fRms = ToFloatField(std::sqrt(a * a + b * b + c * c));
+    const char lead = Lead(text);
+    record->lQuality = lead >= '0' && lead <= '9' ? lead - '0' : 0;
+    return 1;
+}
+
+int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount) {
+    if (store == nullptr || partNumber == nullptr || partCount == nullptr || !SkipPastToken(text, "GSA")) return 0;
+    store->lSatellites = 0;
+    std::fill(std::begin(store->alPrn), std::end(store->alPrn), 0);
+    std::fill(std::begin(store->alAccuracyKind), std::end(store->alAccuracyKind), ACCURACY_EMPTY);
+    *partNumber = *partNumber < 0 ? 1 : SaturatedAdd(*partNumber, 1);
+    if (*partCount < *partNumber) *partCount = *partNumber;
+
+    const char selection = Lead(text);
+    store->alAccuracyKind[3] = ACCURACY_GSA_MODE;
+    store->afAccuracyValue[3] = selection == 'M' ? 1.0f : selection == 'A' ? 2.0f : 0.0f;
+    if (!SkipFields(text, 1)) return 1;
+    store->alAccuracyKind[4] = ACCURACY_GSA_MODE;
+    store->afAccuracyValue[4] = static_cast<float>(ParseInteger(text));
+    if (!SkipFields(text, 1)) return 1;
+    int count = 0;
+    for (int i = 0; i < POS_PRN_COUNT; ++i) {
+        const int prn = ParseInteger(text);
+        if (prn > 0) store->alPrn[count++] = prn;
+        if (!SkipFields(text, 1)) return 0;
+    }
+    store->lSatellites = count;
+    store->alAccuracyKind[0] = ACCURACY_PDOP;
+    store->afAccuracyValue[0] = FloatField(text);
+    if (!SkipFields(text, 1)) return 1;
+    store->alAccuracyKind[1] = ACCURACY_HDOP;
+    store->afAccuracyValue[1] = FloatField(text);
+    if (!SkipFields(text, 1)) return 1;
+    store->alAccuracyKind[2] = ACCURACY_VDOP;
+    store->afAccuracyValue[2] = FloatField(text);
+    return 1;
+}
+
+int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount) {
+    if (store == nullptr || partNumber == nullptr || partCount == nullptr || !SkipPastToken(text, "GSV")) return 0;
+    store->lSatellites = 0;
+    std::fill(std::begin(store->alPrn), std::end(store->alPrn), 0);
+    *partCount = ParseInteger(text);
+    if (!SkipFields(text, 1)) return 0;
+    *partNumber = ParseInteger(text);
+    if (!SkipFields(text, 1)) return 0;
+    store->lQuality = ParseInteger(text);  // satellites in view
+    if (!SkipFields(text, 1)) return 0;
+    int count = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int prn = ParseInteger(text);
+        if (prn > 0) store->alPrn[count++] = prn;
+        if (!SkipFields(text, 3)) return 0;
+        // A satellite without a signal-to-noise value is not tracked.
+        const bool noSnr = Lead(text) == ',' || Lead(text) == '*';
+        if (prn > 0 && noSnr && ParseDouble(text) == 0.0) store->alPrn[--count] = 0;
+        if (Lead(text) == '*' || (text.GetLength() > 2 && text[2] == '*')) break;
+        if (!SkipFields(text, 1)) return 0;
+    }
+    store->lSatellites = count;
+    return 1;
+}
+
+int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BOOL withAccuracy) {
+    if (record == nullptr || store == nullptr || partNumber <= 0) return 0;
+    if (partNumber == 1) {
+        if (withAccuracy) {
+            std::copy(std::begin(store->alAccuracyKind), std::end(store->alAccuracyKind), record->alAccuracyKind);
+            std::copy(std::begin(store->afAccuracyValue), std::end(store->afAccuracyValue), record->afAccuracyValue);
+        }
+        record->lSatellites = store->lSatellites;
+        std::copy(std::begin(store->alPrn), std::end(store->alPrn), record->alPrn);
+        return 1;
+    }
+    // The count that GGA or GGK stored is the sentence's and may lie anywhere; the list index may not.
+    int k = std::clamp(record->lSatellites, 0, POS_PRN_COUNT);
+    record->lSatellites = SaturatedAdd(record->lSatellites, store->lSatellites);
+    for (int i = 0; i < POS_PRN_COUNT && k < POS_PRN_COUNT; ++i) {
+        if (store->alPrn[i] > 0) record->alPrn[k++] = store->alPrn[i];
+    }
+    return 1;
+}
+
+int DecodeHDT(CString& text, NavRecord* record, double* /*variation*/) {
+    if (record == nullptr || !SkipPastToken(text, "HDT")) return 0;
+    const int length = GetFieldLength(text);
+    const double heading = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    record->dHeading = heading;
+    record->fStatus = Lead(text) == 'T' && length != 0 ? STATUS_NEW : STATUS_NEW_INVALID;
+    return 1;
+}
+
+int DecodeHDG(CString& text, NavRecord* record, double* variation) {
+    if (record == nullptr || !SkipPastToken(text, "HDG")) return 0;
+    double heading = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    double deviation = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    if (Lead(text) == 'W') deviation = -deviation;
+    heading += deviation;
+    if (!SkipFields(text, 1)) return 0;
+    double east = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    if (Lead(text) == 'W') east = -east;
+    if (variation != nullptr) *variation = east;
+    record->dHeading = heading + east;
+    record->fStatus = STATUS_NEW;
+    return 1;
+}
+
+int DecodeHDM(CString& text, NavRecord* record, double* variation) {
+    return DecodeMagneticHeading(text, record, variation, "HDM");
+}
+
+int DecodeHCD(CString& text, NavRecord* record, double* variation) {
+    return DecodeMagneticHeading(text, record, variation, "HCD");
+}
+
+int DecodeHCC(CString& text, NavRecord* record, double* variation) {
+    if (record == nullptr || !SkipPastToken(text, "HCC")) return 0;
+    double heading = ParseDouble(text);
+    if (variation != nullptr) heading += *variation;
+    record->dHeading = heading;
+    record->fStatus = STATUS_NEW;
+    return 1;
+}
+
+int DecodeROT(CString& text, RotRecord* record) {
+    if (record == nullptr || !SkipPastToken(text, "ROT")) return 0;
+    const double rate = ParseDouble(text);
+    if (!SkipFields(text, 1)) return 0;
+    record->dRate = rate;
+    record->fStatus = Lead(text) == 'A' ? STATUS_NEW : STATUS_NONE;
+    return 1;
+}
+
+int DecodeZDA(CString& text, SYSTEMTIME* time) {
+    if (time == nullptr || !SkipPastToken(text, "ZDA")) return 0;
+    *time = SYSTEMTIME{};
+    ParseTime(text, time);
+    if (!SkipFields(text, 1)) return 0;
+    time->wDay = static_cast<WORD>(ParseInteger(text));
+    if (!SkipFields(text, 1)) return 0;
+    time->wMonth = static_cast<WORD>(ParseInteger(text));
+    if (!SkipFields(text, 1)) return 0;
+    time->wYear = static_cast<WORD>(ParseInteger(text));
+    return 1;
+}
+
+int DecodeHVD(CString& text, double* variation) { return DecodeVariation(text, variation, "HVD"); }
+
+int DecodeHVM(CString& text, double* variation) { return DecodeVariation(text, variation, "HVM"); }
+
+int DecodeVTG(CString& text, double* course, double* speed) {
+    if (!SkipPastToken(text, "VTG")) return 0;
+    const double track = ParseDouble(text);
+    if (!SkipFields(text, 1) || Lead(text) != 'T') return 0;
+    if (!SkipFields(text, 3)) return 0;
+    const double knots = ParseDouble(text);
+    if (!SkipFields(text, 1) || Lead(text) != 'N') return 0;
+    if (course != nullptr) *course = track;
+    if (speed != nullptr) *speed = KnotsToUnits(knots);
+    return 1;
+}

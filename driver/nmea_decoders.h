@@ -1,0 +1,45 @@
+// Decoders of single NMEA 0183 sentences into the driver's result records. Each consumes its
+// sentence text from the front and returns 1 on success, 0 on failure; a failed decoder has, as a
+// rule, stored nothing (GST stores field by field; GSA, GSV and ZDA clear and count first).
+#pragma once
+
+#include "compat/cstring.h"
+#include "compat/windows_types.h"
+#include "driver/result_records.h"
+
+// Position decoders. The mode decides the GGA height: below 2 the altitude, 2 the geoid
+// separation alone, above 2 their sum; the other decoders do not use it.
+int DecodeGGA(CString& text, PosRecord* record, int mode);
+int DecodeRMC(CString& text, PosRecord* record, int mode);
+int DecodeGGK(CString& text, PosRecord* record, int mode);
+int DecodeGLL(CString& text, PosRecord* record, int mode);
+
+// Accuracy decoders. GST is refused when its time of day is earlier than the record's.
+int DecodeGST(CString& text, PosRecord* record);
+int DecodeQUAL(CString& text, PosRecord* record);
+// Multi-part sentences go into a store of PosRecord layout and count their parts.
+int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount);
+int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount);
+
+// Merges part partNumber of a GSA or GSV store into the position record: part 1 replaces the
+// satellite count and PRN list (and, withAccuracy, the accuracy slots); later parts add their
+// count and append their PRNs while the list has room. 1 when partNumber is above 0.
+int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BOOL withAccuracy);
+
+// Heading decoders. HDG stores the magnetic variation it reads; HDM, HCD and HCC add the one given.
+int DecodeHDT(CString& text, NavRecord* record, double* variation);
+int DecodeHDG(CString& text, NavRecord* record, double* variation);
+int DecodeHDM(CString& text, NavRecord* record, double* variation);
+int DecodeHCD(CString& text, NavRecord* record, double* variation);
+int DecodeHCC(CString& text, NavRecord* record, double* variation);
+
+int DecodeROT(CString& text, RotRecord* record);
+// Date and time of day; the local zone fields are not read.
+int DecodeZDA(CString& text, SYSTEMTIME* time);
+// Magnetic variation, negative to the west.
+int DecodeHVD(CString& text, double* variation);
+int DecodeHVM(CString& text, double* variation);
+
+// Course over ground (true) and speed, the speed in the unit library's current units per second.
+// Either output may be null.
+int DecodeVTG(CString& text, double* course, double* speed);
