@@ -5,7 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -31,6 +31,12 @@ namespace Vok::Process {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Called through syscall: the C library's declarations of these lack C linkage for C++.
+int PidFdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+int PidFdSendSignal(int pidFd, int signal) {
+    return static_cast<int>(::syscall(SYS_pidfd_send_signal, pidFd, signal, nullptr, 0));
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -122,7 +128,7 @@ sLaunchResult ForkExec(const sChildPlan& plan) {
         return {0, -1, childError};
     }
     // A child that is not reaped keeps its pid, so the pidfd cannot name another process.
-    const int fd = ::pidfd_open(pid, 0);
+    const int fd = PidFdOpen(pid);
     if (fd < 0) {
         const int error = errno;
         ::kill(pid, SIGKILL);
@@ -447,9 +453,9 @@ std::optional<int> WaitForExit(int pidFd, DWORD timeoutMs) {
 
 int OpenProcessFd(pid_t pid) {
     if (pid <= 0) return -1;
-    return ::pidfd_open(pid, 0);
+    return PidFdOpen(pid);
 }
 
-bool SendSignal(int pidFd, int signal) { return pidFd >= 0 && ::pidfd_send_signal(pidFd, signal, nullptr, 0) == 0; }
+bool SendSignal(int pidFd, int signal) { return pidFd >= 0 && PidFdSendSignal(pidFd, signal) == 0; }
 
 }  // namespace Vok::Process
