@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-enum eCmdLineParamKey {
+enum eCmdLineParamKey : int {
     CMD_LINE_MODE = 0,
     CMD_LINE_DATABASE = 1,
     CMD_LINE_PROJECT_SETTINGS = 2,
