@@ -136,7 +136,7 @@ bool GetCommandLineArgs(CStringArray& arguments) {
     return any;
 }
 
-WORD GetUILanguage() { return LANG_ID_ENGLISH_US; }
+WORD GetUILanguage() { return Vok::Regional::kLanguageId; }
 
 CString GetCurrentDir(bool trailingSeparator) {
     std::string folder;

@@ -159,17 +159,14 @@ TEST_F(ChildProcessTest, ThePrefixNamesEveryObjectOfTheLink) {
 }
 
 TEST(ChildProcessTexts, EventsAndCommandsHaveTheirTexts) {
-    const std::vector<std::string> events = {"EVT_UPDATE_READY", "EVT_TRIGGER_DSP", "EVT_NEW_SETTINGS",
-                                             "EVT_SETTINGS_READ", "EVT_CLOSE",       "EVT_FIX_READY",
-                                             "EVT unknown"};
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(CChildProcess::EventToText(i).Str(), events[i]);
-    EXPECT_EQ(CChildProcess::EventToText(-1).Str(), "EVT unknown");
-    const std::vector<std::string> commands = {
-        "CMD_UNDEFINED",  "CMD_INIT",   "CMD_PLAY",      "CMD_TRIGGER",         "CMD_RESET",
-        "CMD_SETTINGS",   "CMD_STOP",   "CMD_PAUSE",     "CMD_EXIT",            "CMD_RES_UPDATE",
-        "CMD_RAW_UPDATE", "CMD_RECORD", "CMD_FIX_UPDATE", "CMD_SPLIT",          "CMD_HEARTBEAT",
-        "CMD_DEVICE_SETTINGS", "CMD_MONITOR_SETTINGS", "CMD unknown"};
-    for (DWORD i = 0; i < commands.size(); ++i) EXPECT_EQ(CChildProcess::CommandToText(i).Str(), commands[i]);
+    std::string events, commands;
+    for (int i = -1; i <= IPC_EVENT_COUNT; ++i) events += CChildProcess::EventToText(i).Str() + " ";
+    for (DWORD code = 0; code <= 17; ++code) commands += CChildProcess::CommandToText(code).Str() + " ";
+    EXPECT_EQ(events, "EVT unknown EVT_UPDATE_READY EVT_TRIGGER_DSP EVT_NEW_SETTINGS EVT_SETTINGS_READ EVT_CLOSE "
+                      "EVT_FIX_READY EVT unknown ");
+    EXPECT_EQ(commands, "CMD_UNDEFINED CMD_INIT CMD_PLAY CMD_TRIGGER CMD_RESET CMD_SETTINGS CMD_STOP CMD_PAUSE "
+                        "CMD_EXIT CMD_RES_UPDATE CMD_RAW_UPDATE CMD_RECORD CMD_FIX_UPDATE CMD_SPLIT CMD_HEARTBEAT "
+                        "CMD_DEVICE_SETTINGS CMD_MONITOR_SETTINGS CMD unknown ");
     EXPECT_EQ(CChildProcess::CommandToText(0xFFFFFFFFu).Str(), "CMD unknown");
 }
 

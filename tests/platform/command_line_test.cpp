@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,15 @@ namespace {
 
 using TextMap = std::map<std::string, std::string>;
 
+std::string Thrown(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const std::invalid_argument& e) {
+        return e.what();
+    }
+    return "nothing thrown";
+}
+
 TEST(CommandLineKeys, BuiltPairsAreQuotedInKeyOrder) {
     EXPECT_EQ(BuildCommandLine(TextMap{}), "");
     EXPECT_EQ(BuildCommandLine(TextMap{{"mode", "3"}, {"database", "C:\\a b"}}),
@@ -17,16 +27,10 @@ TEST(CommandLineKeys, BuiltPairsAreQuotedInKeyOrder) {
     EXPECT_EQ(BuildCommandLine(std::map<eCmdLineParamKey, std::string>{{CMD_LINE_MODE, "1"},
                                                                       {CMD_LINE_EXPORT_FORMAT, "x"}}),
               "--export-format=\"x\" --mode=\"1\" ");
-    for (const TextMap& bad : {TextMap{{"mode", "a\"b"}}, TextMap{{"mo\"de", "1"}}}) {
-        try {
-            BuildCommandLine(bad);
-            ADD_FAILURE() << "no exception";
-        } catch (const std::invalid_argument& e) {
-            EXPECT_STREQ(e.what(), "One of the arguments names and/or values contains a quote (\")");
-        }
-    }
-    EXPECT_THROW(BuildCommandLine(std::map<eCmdLineParamKey, std::string>{{static_cast<eCmdLineParamKey>(4), ""}}),
-                 std::invalid_argument);
+    for (const TextMap& bad : {TextMap{{"mode", "a\"b"}}, TextMap{{"mo\"de", "1"}}})
+        EXPECT_EQ(Thrown([&] { BuildCommandLine(bad); }), "One of the arguments names and/or values contains a quote (\")");
+    EXPECT_EQ(Thrown([] { BuildCommandLine(std::map<eCmdLineParamKey, std::string>{{eCmdLineParamKey(4), ""}}); }),
+              "Supplied argument is not part of eCmdLineParamKey");
 }
 
 TEST(CommandLineKeys, ParsedTextsGiveTheirPairs) {
@@ -38,8 +42,6 @@ TEST(CommandLineKeys, ParsedTextsGiveTheirPairs) {
         {"mode=3", {}},
         {"--mode", {}},
         {"--", {}},
-        {"-", {}},
-        {"--=v", {{"", "v"}}},
         {"--k=", {{"k", ""}}},
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(ParseCommandLine(text), expected) << text;
@@ -54,7 +56,7 @@ TEST(CommandLineKeys, KeyedParsingSkipsUnknownKeysAndKeepsOtherEntries) {
                                                              {CMD_LINE_PROJECT_SETTINGS, "p"}}));
     EXPECT_EQ(TextToKey("export-format"), CMD_LINE_EXPORT_FORMAT);
     EXPECT_EQ(KeyToText(CMD_LINE_PROJECT_SETTINGS), "project-settings");
-    EXPECT_THROW(TextToKey("Mode"), std::invalid_argument);
+    EXPECT_EQ(Thrown([] { TextToKey("Mode"); }), "Supplied argument is not part of eCmdLineParamKey");
 }
 
 }  // namespace

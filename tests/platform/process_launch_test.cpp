@@ -65,16 +65,6 @@ TEST(ProcessLaunch, CommandLinesSplitByOneRule) {
     EXPECT_EQ(Vok::Process::SplitCommandLine(Vok::Process::JoinCommandLine(tricky)), tricky);
 }
 
-TEST(ProcessLaunch, TheChildsEnvironmentIsExplicit) {
-    const Strings environment = Vok::Process::EnvironmentWith("VOK_LAUNCH_TEST", "a=b");
-    EXPECT_EQ(Vok::Process::FindInEnvironment(environment, "VOK_LAUNCH_TEST"), "a=b");
-    EXPECT_EQ(::getenv("VOK_LAUNCH_TEST"), nullptr);
-    EXPECT_EQ(Vok::Process::FindInEnvironment(environment, "PATH"), std::string(::getenv("PATH")));
-    EXPECT_EQ(Vok::Process::FindInEnvironment({"PATHX=1", "PATH=2"}, "PATH"), "2");
-    EXPECT_EQ(Vok::Process::FindProgram("sh", "/no/such/folder:/bin"), "/bin/sh");
-    EXPECT_EQ(Vok::Process::FindProgram("no-such-program", "/bin"), "");
-}
-
 TEST(ProcessLaunch, AChildThatCannotStartLeavesNothingRunning) {
     int error = 0;
     EXPECT_FALSE(Start({"no-such-program-anywhere"}, &error).IsValid());
