@@ -756,11 +756,17 @@ void WriteSystemInfo(int file) {
 
 void WriteStackDump(int file, uintptr_t sp) {
     ReportPrintf(file, "\r\n\r\nStack:\r\n");
-    // The stack's own mapping bounds the walk, as the thread's stack base would.
-    uintptr_t top = sp + 0x3000;
+    // The stack's own mapping bounds the walk, as the thread's stack base would. After a stack
+    // overflow the pointer lies below that mapping: the walk starts where its words begin.
+    constexpr uintptr_t kReach = 0x3000;
+    uintptr_t top = sp + kReach;
     ForEachMapping([&](const sMapping& m) {
-        if (sp < m.start || sp >= m.end) return true;
-        if (m.end < top) top = m.end;
+        if (m.end <= sp) return true;
+        if (m.start > sp && m.start - sp < kReach) {
+            sp = m.start;
+            top = sp + kReach;
+        }
+        if (m.start <= sp && m.end < top) top = m.end;
         return false;
     });
     uint32_t line[4];
