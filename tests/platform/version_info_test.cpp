@@ -127,8 +127,9 @@ TEST(ModuleVersionInfo, OnlyTheRunningProgramHasAVersionRecord) {
     EXPECT_FALSE(self.GetCompanyName(nullptr, 10));
 
     Vok::Test::CTempFolder tmp;
-    Vok::Test::WriteTextFile(tmp / "other", "x");
-    for (const char* path : {(tmp / "other").c_str(), "", static_cast<const char*>(nullptr)}) {
+    const std::string otherFile = tmp / "other";
+    Vok::Test::WriteTextFile(otherFile, "x");
+    for (const char* path : {otherFile.c_str(), "", static_cast<const char*>(nullptr)}) {
         CModuleVersionInfo other(path);
         other.GetFileVersion(file);
         EXPECT_EQ(file[0] + file[1] + file[2] + file[3], 0);

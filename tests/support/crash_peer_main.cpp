@@ -25,12 +25,6 @@ namespace {
 std::atomic<bool> g_heapForbidden{false};
 std::atomic<bool> g_stallSync{false};
 
-[[noreturn]] void HeapUsed() {
-    const char text[] = "heap used on the report path\n";
-    (void)!::write(STDERR_FILENO, text, sizeof text - 1);
-    ::_exit(3);
-}
-
 // Read at run time, so the compiler cannot see the null pointer or the end of the recursion.
 volatile uintptr_t g_zero = 0;
 volatile bool g_deeper = true;
@@ -55,7 +49,11 @@ __attribute__((noinline, no_sanitize_address)) int Recurse(int depth) {
 // The sanitizer's allocator keeps its own books on every form of new and delete; there the heap
 // is left alone.
 void* operator new(std::size_t size) {
-    if (g_heapForbidden) HeapUsed();
+    if (g_heapForbidden) {
+        const char text[] = "heap used on the report path\n";
+        (void)!::write(STDERR_FILENO, text, sizeof text - 1);
+        ::_exit(3);
+    }
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
