@@ -1,0 +1,234 @@
+#include "platform/environment.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <boost/dll/runtime_symbol_info.hpp>
+
+#include "compat/file_names.h"
+#include "compat/regional.h"
+#include "foundation/utf_conversion.h"
+#include "platform/file_ops.h"
+#include "platform/process_launch.h"
+
+using Vok::FileNames::AnsiToFileSystem;
+using Vok::FileNames::FileSystemToAnsi;
+
+namespace {
+
+CString Ansi(const std::string& fileSystemText) { return CString(FileSystemToAnsi(fileSystemText).c_str()); }
+
+// The program's arguments as the kernel holds them, its own name first.
+std::vector<std::string> ReadArguments() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    const std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> arguments;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find('\0', start);
+        if (end == std::string::npos) end = all.size();
+        arguments.push_back(all.substr(start, end - start));
+        start = end + 1;
+    }
+    return arguments;
+}
+
+std::string ProgramFile() {
+    boost::system::error_code error;
+    const boost::filesystem::path location = boost::dll::program_location(error);
+    return error ? std::string() : location.string();
+}
+
+// The text after the last '/', or after the last ':' when there is no '/'.
+std::string AfterFolder(const std::string& path) {
+    size_t cut = path.rfind('/');
+    if (cut == std::string::npos) cut = path.rfind(':');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string JoinFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+// Starts one report program; invalid when it cannot be found or started.
+Vok::Process::CProcess StartReporter(std::vector<std::string> arguments) {
+    Vok::Process::sLaunchOptions options;
+    options.arguments = std::move(arguments);
+    return Vok::Process::Launch(options);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content, size_t limit) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    content.clear();
+    char chunk[65536];
+    while (content.size() < limit) {
+        in.read(chunk, static_cast<std::streamsize>(std::min(sizeof chunk, limit - content.size())));
+        if (in.gcount() <= 0) break;
+        content.append(chunk, static_cast<size_t>(in.gcount()));
+    }
+    return !in.bad();
+}
+
+bool ReportFileExists(const std::string& folder, const char* name) {
+    return FindFileInFolder(name, Ansi(folder), nullptr) != FALSE;
+}
+
+}  // namespace
+
+CString GetEnvVariable(const CString& name) {
+    if (name.IsEmpty()) return CString();
+    const char* value = ::getenv(AnsiToFileSystem(name.Str()).c_str());
+    return value == nullptr ? CString() : Ansi(value);
+}
+
+CString GetModuleFileTitle(bool keepExtension) {
+    std::string title = AfterFolder(ProgramFile());
+    if (!keepExtension) {
+        const size_t dot = title.rfind('.');
+        if (dot != std::string::npos) title.erase(dot);
+    }
+    return Ansi(title);
+}
+
+CString GetModulePath(bool folderOnly) {
+    const std::string file = ProgramFile();
+    if (!folderOnly) return Ansi(file);
+    return Ansi(file.substr(0, file.size() - AfterFolder(file).size()));
+}
+
+CString GetCommandLineArguments() {
+    const std::vector<std::string> arguments = ReadArguments();
+    if (arguments.empty()) return CString();
+    std::string rest;
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (!rest.empty()) rest += ' ';
+        rest += Vok::Process::QuoteArgument(arguments[i]);
+    }
+    std::string program = Vok::Process::QuoteArgument(arguments.front());
+    if (program.empty() || program.front() != '"') program = "\"" + program + "\"";
+    const std::string line = rest.empty() ? program : program + " " + rest;
+
+    std::vector<size_t> quotes;
+    for (size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '"') quotes.push_back(i);
+    const size_t n = quotes.size();
+    if (line.back() == '"' && n >= 6) return Ansi(line.substr(quotes[n - 4] + 1, quotes[n - 3] - quotes[n - 4] - 1));
+    return Ansi(rest);
+}
+
+bool GetCommandLineArgs(CStringArray& arguments) {
+    bool any = false;
+    for (const std::string& argument : ReadArguments()) {
+        CString text = Ansi(argument);
+        text.Remove('"');
+        arguments.Add(text);
+        any = true;
+    }
+    return any;
+}
+
+WORD GetUILanguage() { return Vok::Regional::kLanguageId; }
+
+CString GetCurrentDir(bool trailingSeparator) {
+    std::string folder;
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return trailingSeparator ? CString("/") : CString();
+        buffer.resize(buffer.size() * 2);
+    }
+    folder = buffer.data();
+    if (trailingSeparator && (folder.empty() || folder.back() != '/')) folder += '/';
+    return Ansi(folder);
+}
+
+BOOL SetCurrentDir(const char* folder) {
+    if (folder == nullptr) return 0;
+    return ::chdir(AnsiToFileSystem(folder).c_str()) == 0 ? 1 : 0;
+}
+
+INT_PTR OpenMakerHomePage() { return SE_ERR_NOASSOC; }
+INT_PTR OpenSupportDesk() { return SE_ERR_NOASSOC; }
+
+int CreateSystemReport(const CString& folder) {
+    const std::string base = AnsiToFileSystem(folder.Str());
+    const std::string dxFile = JoinFolder(base, "dxdiagReport.txt");
+    const std::string infoFile = JoinFolder(base, "msinfoReport.txt");
+
+    // Each output path is one argument, whatever blanks it holds. Every program that started is
+    // waited for, so that no output is read while it is still being written.
+    Vok::Process::CProcess dx = StartReporter({"dxdiag.exe", "/t", dxFile});
+    Vok::Process::CProcess info = StartReporter({"msinfo32.exe", "/report", infoFile, "/wait"});
+    dx.Wait(INFINITE);
+    info.Wait(INFINITE);
+
+    std::ofstream report(JoinFolder(base, "SystemReport.txt"), std::ios::trunc);
+    if (!report) return 0;
+
+    report << " ==================== DirectX report (dxdiag) ====================================\n\n";
+    if (ReportFileExists(base, "dxdiagReport.txt")) {
+        std::string content;
+        if (ReadWholeFile(dxFile, content, 1000000000)) {
+            report << content;
+            ::unlink(dxFile.c_str());
+        } else {
+            report << " **** DirectX report COULD NOT BE READ.";
+        }
+    } else {
+        report << " **** DirectX report NOT FOUND.";
+    }
+
+    report << "\n\n\n\n\n\n ==================== MS System Information report (msinfo32) ====================\n\n";
+    if (ReportFileExists(base, "msinfoReport.txt")) {
+        std::string bytes;
+        std::string text;
+        bool read = ReadWholeFile(infoFile, bytes, 1000000000);
+        if (read) {
+            std::wstring units(bytes.size() / 2, L'\0');
+            for (size_t i = 0; i < units.size(); ++i)
+                units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                                (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+            try {
+                text = WideToUtf8(units);
+            } catch (const std::exception&) {
+                read = false;  // not UTF-16
+            }
+        }
+        if (read) {
+            // Only a byte-order mark is dropped; text without one is kept whole.
+            if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+            report << text;
+            ::unlink(infoFile.c_str());
+        } else {
+            report << " **** MS System Information report COULD NOT BE READ.";
+        }
+    } else {
+        report << " **** MS System Information report NOT FOUND.";
+    }
+
+    report << "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT =======================================\n";
+    report.close();
+    return report ? 1 : 0;
+}
+
+int GetDesktopRect(RECT* rect) {
+    if (rect != nullptr) *rect = RECT{0, 0, 0, 0};
+    return 0;
+}
+
+bool IsPointOnMonitor(POINT) { return false; }
+void FitRectOntoScreen(RECT*) {}
+void FitRectOntoScreenCopy(RECT*) {}
+void CopyTextToClipboard(CString&) {}
+void PasteTextFromClipboard(CString&) {}
+int ShowMessageOnce(const CString&, UINT) { return 0; }
+int ShowMessageOnce(UINT, UINT) { return 0; }
+int ActivateWindowByClass(const char*, bool) { return 0; }

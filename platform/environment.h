@@ -1,0 +1,65 @@
+// The process's environment and identity, the system report, and the desktop services. There is
+// no desktop here (no screen, windows, clipboard, message boxes or shell): those operations
+// return their failure values and do nothing else. Texts are CString in the ANSI code page;
+// paths and environment values are converted from the file system's encoding (UTF-8).
+#pragma once
+
+#include "compat/collections.h"
+#include "compat/cstring.h"
+#include "compat/desktop_types.h"
+#include "compat/windows_types.h"
+
+// Environment and process identity.
+
+// The variable's value in full; empty when the name is empty or the variable is unset or empty.
+CString GetEnvVariable(const CString& name);
+// The running program's file name without its folder (after the last '/', or the last ':' when
+// there is none), and without its extension (from the last dot) unless keepExtension.
+CString GetModuleFileTitle(bool keepExtension);
+// The running program's full file name; with folderOnly, its folder with the trailing '/'.
+CString GetModulePath(bool folderOnly);
+// The arguments part of the command line. The command line is the program's arguments joined by
+// blanks, each written as SplitCommandLine reads it back and the program's own name always in
+// double quotes. When it ends with a double quote and holds at least six, the result is the
+// content of its second-last pair of quotes; otherwise the text after the program's name,
+// left-trimmed.
+CString GetCommandLineArguments();
+// Appends every argument, the program's own name first, with every double quote removed; true
+// when at least one was appended.
+bool GetCommandLineArgs(CStringArray& arguments);
+// The fixed regional profile's language (0x0409).
+WORD GetUILanguage();
+// The current folder, with a trailing '/' when asked.
+CString GetCurrentDir(bool trailingSeparator);
+// 0 when folder is null or cannot be made current.
+BOOL SetCurrentDir(const char* folder);
+
+// Shell.
+
+// The shell's error for "no application is associated"; there is no shell to open anything.
+constexpr INT_PTR SE_ERR_NOASSOC = 31;
+INT_PTR OpenMakerHomePage();
+INT_PTR OpenSupportDesk();
+// Runs the system's two report programs "dxdiag.exe" ("/t" and its output file) and
+// "msinfo32.exe" ("/report", its output file, "/wait"), found in PATH, each output path as one
+// argument; waits for every one that started; and writes both outputs into "SystemReport.txt" in
+// folder, a missing or unreadable part replaced by its line. 1 when the report was written, else 0.
+int CreateSystemReport(const CString& folder);
+
+// Screen, windows, clipboard and message boxes: failure values.
+
+// rect emptied, 0.
+int GetDesktopRect(RECT* rect);
+// false: there is no monitor.
+bool IsPointOnMonitor(POINT point);
+// Without a screen there is nothing to fit onto: the rectangle stays as it is.
+void FitRectOntoScreen(RECT* rect);
+void FitRectOntoScreenCopy(RECT* rect);
+// Nothing is copied; text stays unchanged.
+void CopyTextToClipboard(CString& text);
+void PasteTextFromClipboard(CString& text);
+// 0: no box can be shown.
+int ShowMessageOnce(const CString& text, UINT type);
+int ShowMessageOnce(UINT resourceId, UINT type);
+// 0: there is no window to find.
+int ActivateWindowByClass(const char* windowClass, bool activate);

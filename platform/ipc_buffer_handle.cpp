@@ -1,0 +1,198 @@
+#include "platform/ipc_buffer_handle.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+#include <boost/format.hpp>
+
+#include "foundation/system_time.h"
+
+namespace {
+
+// A block of this id is read whole, whatever its records say.
+constexpr DWORD WHOLE_BLOCK_ID = 85;
+
+// 1-based numbers to 0-based indices; 0 becomes an index no block or record has.
+DWORD Index(DWORD number) { return number - 1; }
+
+}  // namespace
+
+IpcBufferHandle::IpcBufferHandle(const CString& name, int mode)
+    : buffer(name.Str()), m_writer(mode == 1), m_name(name) {}
+
+IpcBufferHandle::~IpcBufferHandle() = default;
+
+bool IpcBufferHandle::Lock() {
+    if (m_writer) return buffer.LockExclusive(INFINITE);
+    if (!buffer.LockShared(INFINITE)) return false;
+    if (buffer.GetBlockCount() == 0) {
+        buffer.Unlock();
+        return false;
+    }
+    return true;
+}
+
+bool IpcBufferHandle::Unlock() {
+    buffer.Unlock();
+    return true;
+}
+
+bool IpcBufferHandle::ContainsBlocks() {
+    if (buffer.IsLocked()) return buffer.GetBlockCount() > 0;
+    if (!Lock()) return false;
+    const bool contains = buffer.GetBlockCount() > 0;
+    Unlock();
+    return contains;
+}
+
+bool IpcBufferHandle::HasBlocks(const CString& name) {
+    Vok::MultiIPCBuffer probe(name.Str());
+    probe.LockShared(1000);
+    const bool has = probe.IsLocked() && probe.GetBlockCount() > 0;
+    if (probe.IsLocked()) probe.Unlock();
+    return has;
+}
+
+int IpcBufferHandle::ReadRecord(DWORD i, DWORD j, void* destination, DWORD destinationSize) {
+    try {
+        const DWORD size = buffer.GetRecordSize(Index(i));
+        // Another process chose the record size; it must not overrun this caller's record.
+        if (size > destinationSize) return 0;
+        const BYTE* record = buffer.GetConstRecord(Index(i), Index(j));
+        std::memcpy(destination, record, size);
+        std::memset(static_cast<BYTE*>(destination) + size, 0, destinationSize - size);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int IpcBufferHandle::WriteRecord(DWORD i, DWORD j, const void* source, DWORD sourceSize) {
+    try {
+        const DWORD size = buffer.GetRecordSize(Index(i));
+        if (size > sourceSize) return 0;
+        BYTE* record = buffer.GetRecord(Index(i), Index(j));
+        std::memcpy(record, source, size);
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int IpcBufferHandle::SetBlockTime(DWORD i, const SYSTEMTIME& time) {
+    buffer.SetBlockTime(Index(i), CVOKTime(SystemTimeToMjdTime(time)));
+    return 1;
+}
+
+int IpcBufferHandle::WriteBlock(DWORD i, const void* source, DWORD length) {
+    const DWORD size = std::min(length, buffer.GetBlockSize(Index(i)));
+    BYTE* block = buffer.GetBlockData(Index(i));
+    if (size != 0) std::memcpy(block, source, size);
+    return 1;
+}
+
+int IpcBufferHandle::WriteBlockAt(DWORD i, DWORD offset, const void* source, DWORD length) {
+    if (uint64_t{offset} + length > buffer.GetBlockSize(Index(i)))
+        throw std::out_of_range("IPCBuffer: Invalid record index");
+    BYTE* block = buffer.GetBlockData(Index(i));
+    if (length != 0) std::memcpy(block + offset, source, length);
+    return 1;
+}
+
+int IpcBufferHandle::WriteBlockConst(DWORD i, const void* source, DWORD length) { return WriteBlock(i, source, length); }
+
+int IpcBufferHandle::CopyBytes(DWORD /*i*/, void* destination, const void* source, DWORD length) {
+    if (length != 0) std::memcpy(destination, source, length);
+    return 1;
+}
+
+int IpcBufferHandle::ReadBlock(DWORD i, void* destination) {
+    const DWORD size = GetBlockDataSize(i);
+    if (size != 0) std::memcpy(destination, buffer.GetConstBlockData(Index(i)), size);
+    return 1;
+}
+
+DWORD IpcBufferHandle::GetBlockDataSize(DWORD i) {
+    if (!buffer.IsLocked()) return 0;
+    const DWORD size = buffer.GetBlockSize(Index(i));
+    if (buffer.GetBlockId(Index(i)) == WHOLE_BLOCK_ID) return size;
+    const uint64_t records = uint64_t{buffer.GetRecordCount(Index(i))} * buffer.GetRecordSize(Index(i));
+    return static_cast<DWORD>(std::min<uint64_t>(records, size));
+}
+
+BYTE* IpcBufferHandle::WriteRecordResize(DWORD i, DWORD j, const void* source, DWORD length) {
+    const DWORD capacity = buffer.GetRecordCapacity(Index(i));
+    // Checked before the block is widened, which keeps the capacity, so a bad number changes nothing.
+    if (Index(j) >= capacity) throw std::out_of_range("IPCBuffer: Invalid record index");
+    if (length > buffer.GetRecordSize(Index(i))) {
+        const uint64_t newSize = uint64_t{capacity} * length;
+        if (newSize > 0xFFFFFFFFu)
+            throw Vok::IpcBuffer::ResizeError(
+                (boost::format("Failed to create shared memory with size %1%: the size does not fit in 32 bits") %
+                 newSize).str());
+        buffer.ResizeBlock(Index(i), static_cast<DWORD>(newSize), false);
+        buffer.SetRecordSize(Index(i), length);
+    }
+    BYTE* record = buffer.GetRecord(Index(i), Index(j));
+    if (length != 0) std::memcpy(record, source, length);
+    return record;
+}
+
+DWORD IpcBufferHandle::GetLastRecord(DWORD i) {
+    const DWORD count = buffer.GetRecordCount(Index(i));
+    if (count == 0) return 0;
+    if (!buffer.IsRingBlock(Index(i))) return count;
+    return buffer.GetLatestRecordIndex(Index(i)) + 1;
+}
+
+int IpcBufferHandle::SetLastRecord(DWORD i, DWORD j) {
+    if (!buffer.IsRingBlock(Index(i))) return 0;
+    buffer.SetLatestRecordIndex(Index(i), Index(j));
+    return 1;
+}
+
+DWORD IpcBufferHandle::AddBlocks(DWORD n, const DWORD* ids, const DWORD* sizes, const DWORD* recordSizes) {
+    for (DWORD k = 0; k < n; ++k) buffer.AddBlock(ids[k], sizes[k], recordSizes[k]);
+    return buffer.GetBlockCount();
+}
+
+int IpcBufferHandle::RemoveBlocksFrom(DWORD i) {
+    if (i == 0) throw std::out_of_range("IPCBuffer: Invalid block index");
+    while (buffer.GetBlockCount() >= i) buffer.RemoveBlock(Index(i));
+    return 1;
+}
+
+DWORD IpcBufferHandle::ClearBlocks() {
+    const DWORD count = buffer.GetBlockCount();
+    for (DWORD k = 0; k < count; ++k) {
+        const DWORD size = buffer.GetBlockSize(k);
+        BYTE* block = buffer.GetBlockData(k);
+        if (size != 0) std::memset(block, 0, size);
+    }
+    return count;
+}
+
+CVOKTime IpcBufferHandle::GetBufferTime() { return CVOKTime(*buffer.GetTime()); }
+
+int IpcBufferHandle::GetBufferTime(SYSTEMTIME& time) {
+    time = TimeToSystemTime(GetBufferTime());
+    return 1;
+}
+
+CVOKTime IpcBufferHandle::GetBlockTime(DWORD i) { return CVOKTime(*buffer.GetBlockTime(Index(i))); }
+
+int IpcBufferHandle::GetBlockTime(DWORD i, SYSTEMTIME& time) {
+    time = TimeToSystemTime(GetBlockTime(i));
+    return 1;
+}
+
+int IpcBufferHandle::SetBlockTimeNow(DWORD i) {
+    buffer.SetBlockTime(Index(i), CurrentUtcTime());
+    return 1;
+}
+
+bool UnlockIfLocked(Vok::ILockable* lockable) {
+    if (lockable == nullptr || !lockable->IsLocked()) return false;
+    return lockable->Unlock();
+}

@@ -1,0 +1,173 @@
+#include "platform/child_process.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "foundation/string_utils.h"
+#include "platform/process_launch.h"
+#include "tests/support/file_helpers.h"
+#include "tests/support/ipc_test_folder.h"
+#include "tests/support/test_host.h"
+
+namespace {
+
+using Vok::Test::CTestHost;
+
+class ChildProcessTest : public Vok::Test::IpcTest {};
+
+const std::string PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "link_peer");
+
+// A host end that starts no child (its command line is empty).
+CChildProcess HostEnd(DWORD processId = static_cast<DWORD>(::getpid()), int number = 7) {
+    return CChildProcess("", processId, number, 0, NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL, nullptr);
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    const std::string text = Vok::Test::ReadTextFile(path).value_or("");
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+TEST_F(ChildProcessTest, AHostAndARealDriverAcknowledgeEveryCommand) {
+    Vok::Test::CTempFolder temp;
+    const std::string log = temp / "driver.log";
+    Vok::Test::CScopedEnvironment ownPrefix("Prefix", "host's own");
+    std::string prefix;
+    {
+        CTestHost host("\"" + PEER + "\" driver \"" + log + "\"", 3);
+        ASSERT_TRUE(host.Link().IsStarted()) << host.Link().GetStartError().c_str();
+        prefix = host.Link().GetPrefix().c_str();
+        for (DWORD code : {DWORD{CMD_INIT}, DWORD{CMD_SETTINGS}, DWORD{99}, DWORD{CMD_EXIT}}) EXPECT_TRUE(host.SendCommand(code, 5000)) << code;
+        EXPECT_EQ(host.WaitForExit(5000), 0);
+    }
+    EXPECT_STREQ(std::getenv("Prefix"), "host's own");
+    EXPECT_EQ(prefix, Format("%08X_0003", static_cast<unsigned>(::getpid())));
+    EXPECT_EQ(Lines(log), (std::vector<std::string>{"Prefix=" + prefix, "CMD 1 CMD_INIT", "CMD 5 CMD_SETTINGS",
+                                                    "CMD 99 CMD unknown", "CMD 8 CMD_EXIT"}));
+}
+
+TEST_F(ChildProcessTest, ACommandLineReachesTheChildAsTheSplittingRuleGives) {
+    Vok::Test::CTempFolder temp;
+    CChildProcess host(CString(("\"" + PEER + "\" args args.log plain \"two  words\" a\\\"b \"\" x\"y z\"").c_str()),
+                       static_cast<DWORD>(::getpid()), 1, 0, NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL,
+                       temp.Path().c_str());
+    ASSERT_TRUE(host.IsStarted()) << host.GetStartError().c_str();
+    EXPECT_EQ(host.GetThreadId(), host.GetProcessId());
+    EXPECT_EQ(Vok::Process::WaitForExit(host.GetProcessHandle(), 5000), 0);
+    EXPECT_EQ(Lines(temp / "args.log"), (std::vector<std::string>{"[plain]", "[two  words]", "[a\"b]", "[]", "[xy z]"}));
+}
+
+TEST_F(ChildProcessTest, AHostEndWithoutAChildHasNoProcess) {
+    for (const char* commandLine : {"", "no-such-program-here --x"}) {
+        CChildProcess host(commandLine, static_cast<DWORD>(::getpid()), 1, 0, NORMAL_PRIORITY_CLASS, 0, nullptr);
+        EXPECT_FALSE(host.IsStarted()) << commandLine;
+        EXPECT_FALSE(host.GetStartError().IsEmpty());
+        EXPECT_EQ(host.GetProcessId(), 0u);
+        EXPECT_EQ(host.GetProcessHandle(), -1);
+        EXPECT_FALSE(host.Terminate());
+    }
+}
+
+TEST_F(ChildProcessTest, EachEndSetsAndWaitsOnlyForItsOwnEvents) {
+    CChildProcess host = HostEnd();
+    CChildProcess driver(host.GetPrefix());
+    ASSERT_TRUE(driver.IsStarted()) << driver.GetStartError().c_str();
+    for (int index = 0; index < IPC_EVENT_COUNT; ++index) {
+        const bool hostSets = index == EVT_NEW_SETTINGS;
+        CChildProcess& setter = hostSets ? host : driver;
+        CChildProcess& receiver = hostSets ? driver : host;
+        EXPECT_FALSE(receiver.SetEvent(index)) << index;
+        DWORD result = 0;
+        EXPECT_FALSE(setter.WaitEvent(index, 0, result)) << index;
+        EXPECT_FALSE(setter.ResetEvent(index)) << index;
+        EXPECT_FALSE(receiver.IsEventSet(index, 0)) << index;
+        EXPECT_TRUE(setter.SetEvent(index)) << index;
+        EXPECT_TRUE(receiver.IsEventSet(index, 0)) << index;
+        EXPECT_TRUE(receiver.ResetEvent(index)) << index;
+        EXPECT_FALSE(receiver.IsEventSet(index, 0)) << index;
+    }
+    EXPECT_FALSE(driver.SetEvent(IPC_EVENT_COUNT));
+    EXPECT_FALSE(host.ResetEvent(-1));
+    EXPECT_THROW(host.IsEventSet(7, 0), CInvalidArgException);
+    EXPECT_THROW(CChildProcess().IsEventSet(EVT_UPDATE_READY, 0), CInvalidArgException);
+    EXPECT_FALSE(driver.PostSettingsAndWait(0));
+    EXPECT_FALSE(driver.Terminate());
+    EXPECT_EQ(driver.GetProcessHandle(), -1);
+    EXPECT_EQ(driver.OpenChildProcess(), -1);
+}
+
+TEST_F(ChildProcessTest, TheCommandRecordIsWrittenOnlyIntoAFittingBlockOne) {
+    CChildProcess host = HostEnd();
+    CChildProcess driver(host.GetPrefix());
+    IpcBufferHandle& settings = *host.GetSettings();
+    // No block yet: the write fails and says so; the driver reads nothing.
+    EXPECT_FALSE(host.WriteCommand(CMD_INIT));
+    EXPECT_EQ(driver.ReadCommand(), CMD_UNDEFINED);
+
+    const DWORD id = 1, size = 40, recordSize = 40, wide = 48;
+    ASSERT_TRUE(settings.Lock());
+    settings.AddBlocks(1, &id, &size, &recordSize);
+    settings.Unlock();
+    EXPECT_TRUE(host.WriteCommand(CMD_DEVICE_SETTINGS));
+    EXPECT_EQ(driver.ReadCommand(), CMD_DEVICE_SETTINGS);
+    EXPECT_EQ(driver.ReadCommand(), CMD_DEVICE_SETTINGS);
+
+    // A record longer than the 40-byte command record is refused at both ends.
+    ASSERT_TRUE(settings.Lock());
+    settings.buffer.ResizeBlock(0, wide, false);
+    settings.Unlock();
+    EXPECT_FALSE(host.WriteCommand(CMD_EXIT));
+    EXPECT_EQ(driver.ReadCommand(), CMD_UNDEFINED);
+}
+
+TEST_F(ChildProcessTest, ADriverEndIsNotStartedWhenAnEventCannotBeOpened) {
+    // A folder where the event's file belongs makes that event fail to open.
+    const std::string blocker = m_folder.GetPath() + "/e.P_CLOSE";
+    ASSERT_EQ(::mkdir(m_folder.GetPath().c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(blocker.c_str(), 0700), 0);
+    {
+        CChildProcess driver("P");
+        EXPECT_FALSE(driver.IsStarted());
+        EXPECT_NE(driver.GetStartError().Find("P_CLOSE"), -1) << driver.GetStartError().c_str();
+    }
+    ::rmdir(blocker.c_str());
+}
+
+TEST_F(ChildProcessTest, ThePrefixNamesEveryObjectOfTheLink) {
+    {
+        CChildProcess host = HostEnd(0x1A2B, 3);
+        EXPECT_EQ(host.GetPrefix(), CString("00001A2B_0003"));
+        const std::vector<std::string> files = m_folder.ListFiles();
+        for (const char* name : {"e.00001A2B_0003_UPDATE_READY", "e.00001A2B_0003_TRIGGER_DSP",
+                                 "e.00001A2B_0003_NEW_SETTINGS", "e.00001A2B_0003_SETTINGS_READ",
+                                 "e.00001A2B_0003_CLOSE", "e.00001A2B_0003_FIX_READY", "m.00001A2B_0003_SETTINGS_MNGT"})
+            EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << name;
+    }
+    EXPECT_EQ(HostEnd(0xFFFFFFFFu, 12345).GetPrefix(), CString("FFFFFFFF_12345"));
+}
+
+TEST(ChildProcessTexts, EventsAndCommandsHaveTheirTexts) {
+    std::string events, commands;
+    for (int i = -1; i <= IPC_EVENT_COUNT; ++i) events += CChildProcess::EventToText(i).Str() + " ";
+    for (DWORD code = 0; code <= 17; ++code) commands += CChildProcess::CommandToText(code).Str() + " ";
+    EXPECT_EQ(events, "EVT unknown EVT_UPDATE_READY EVT_TRIGGER_DSP EVT_NEW_SETTINGS EVT_SETTINGS_READ EVT_CLOSE "
+                      "EVT_FIX_READY EVT unknown ");
+    EXPECT_EQ(commands, "CMD_UNDEFINED CMD_INIT CMD_PLAY CMD_TRIGGER CMD_RESET CMD_SETTINGS CMD_STOP CMD_PAUSE "
+                        "CMD_EXIT CMD_RES_UPDATE CMD_RAW_UPDATE CMD_RECORD CMD_FIX_UPDATE CMD_SPLIT CMD_HEARTBEAT "
+                        "CMD_DEVICE_SETTINGS CMD_MONITOR_SETTINGS CMD unknown ");
+    EXPECT_EQ(CChildProcess::CommandToText(0xFFFFFFFFu).Str(), "CMD unknown");
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+// Peer process for the tests of the host-driver link, processes and the environment:
+//   driver LOG     plays the driver end with the prefix of its environment: appends "Prefix=<value>"
+//                  and, for each command, "CMD <code> <text>" to LOG, acknowledges it, and ends
+//                  with 0 after EXIT (4 when none came within 20 s). An end that cannot be started
+//                  says why on standard error and ends with 3.
+//   args LOG       writes each of its arguments after LOG as "[<argument>]" lines to LOG.
+//   host           starts "link_peer sleep" from a thread that ends at once, ties it to the
+//                  kill-on-close job, prints "READY host <pid>" and waits for its input to end.
+//   sleep          sleeps (60 s at most).
+//   module         prints its file title without and with extension, its folder, its argument
+//                  text and its arguments joined by '|', one per line.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "platform/child_job.h"
+#include "platform/child_process.h"
+#include "platform/environment.h"
+#include "platform/process_launch.h"
+
+namespace {
+
+int RunDriver(const std::string& logPath) {
+    CChildProcess link(GetEnvVariable("Prefix"));
+    if (!link.IsStarted()) {
+        std::fprintf(stderr, "driver: %s\n", link.GetStartError().c_str());
+        return 3;
+    }
+    std::ofstream log(logPath, std::ios::app);
+    log << "Prefix=" << link.GetPrefix().c_str() << std::endl;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!link.IsEventSet(EVT_NEW_SETTINGS, 100)) continue;
+        const DWORD code = link.ReadCommand();
+        log << "CMD " << code << " " << CChildProcess::CommandToText(code).c_str() << std::endl;
+        link.ResetEvent(EVT_NEW_SETTINGS);
+        link.SetEvent(EVT_SETTINGS_READ);
+        if (code == CMD_EXIT) return 0;
+    }
+    return 4;
+}
+
+int RunHost() {
+    Vok::Process::CProcess sleeper;
+    // The starting thread ends at once: the child must live on regardless.
+    std::thread([&sleeper] {
+        Vok::Process::sLaunchOptions options;
+        options.arguments = {GetModulePath(false).c_str(), "sleep"};
+        sleeper = Vok::Process::Launch(options);
+    }).join();
+    Vok::CKillOnCloseJob* job = GetKillOnCloseJob();
+    if (!sleeper.IsValid() || job == nullptr || !job->Assign(sleeper.GetPidFd())) {
+        std::cout << "FAIL host" << std::endl;
+        return 2;
+    }
+    std::cout << "READY host " << sleeper.GetPid() << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+
+int RunModule() {
+    CStringArray arguments;
+    GetCommandLineArgs(arguments);
+    std::string joined;
+    for (INT_PTR i = 0; i < arguments.GetSize(); ++i) joined += (i > 0 ? "|" : "") + arguments[i].Str();
+    std::cout << GetModuleFileTitle(false).c_str() << "\n"
+              << GetModuleFileTitle(true).c_str() << "\n"
+              << GetModulePath(true).c_str() << "\n"
+              << GetCommandLineArguments().c_str() << "\n"
+              << joined << std::endl;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "driver" && argc > 2) return RunDriver(argv[2]);
+    if (mode == "args" && argc > 2) {
+        std::ofstream log(argv[2]);
+        for (int i = 3; i < argc; ++i) log << "[" << argv[i] << "]\n";
+        return 0;
+    }
+    if (mode == "host") return RunHost();
+    if (mode == "sleep") {
+        ::alarm(60);  // nothing is left running for long, whatever happens to the test
+        for (;;) ::pause();
+    }
+    if (mode == "module") return RunModule();
+    std::fprintf(stderr, "link_peer: unknown mode\n");
+    return 2;
+}
