@@ -121,3 +121,28 @@ CVOKTime::CVOKTime(const std::string& text) {
     SetFromTm(parts);
     seconds = static_cast<double>(parsed.time_of_day().total_microseconds()) / 1e6;
 }
+
+CString FormatTimeOfDay(const CVOKTime& t, int decimals, char separator) {
+    return CString(t.FormatTime(decimals, separator).c_str());
+}
+
+CString FormatTimeOfDay(const SYSTEMTIME& st, int decimals, char separator) {
+    if (st.wYear == 0) return "Invalid";
+    const int h = st.wHour, m = st.wMinute, s = st.wSecond, ms = st.wMilliseconds;
+    std::string text;
+    if (decimals > 3) {
+        text = ::Format("%02d:%02d:%02d.%06d", h, m, s, ms * 1000);
+        const size_t keep = static_cast<size_t>(decimals) + 9;
+        if (text.size() > keep) text.resize(keep);
+    } else if (decimals == 3) {
+        text = ::Format("%02d:%02d:%02d.%03d", h, m, s, ms);
+    } else if (decimals == 2) {
+        text = ::Format("%02d:%02d:%02d.%02d", h, m, s, ms / 10);
+    } else if (decimals == 1) {
+        text = ::Format("%02d:%02d:%02d.%01d", h, m, s, ms / 100);
+    } else {
+        text = ::Format("%02d:%02d:%02d", h, m, s);
+    }
+    ApplySeparator(text, separator);
+    return CString(text.c_str());
+}

@@ -28,6 +28,7 @@
 
 MINIDUMP_EXCEPTION_INFORMATION CCrashHandler::s_ExceptionInfo = {};
 std::atomic<bool> CCrashHandler::s_bArmed{true};
+std::atomic<bool> CCrashHandler::s_bWriteFullDump{true};
 
 namespace {
 

@@ -86,6 +86,9 @@ public:
 
     static MINIDUMP_EXCEPTION_INFORMATION s_ExceptionInfo;
     static std::atomic<bool> s_bArmed;
+    // Asks for a dump of the whole process as well. No dump file of any kind is written here, so
+    // the flag is kept for the callers that set it and changes nothing.
+    static std::atomic<bool> s_bWriteFullDump;
 };
 
 // Writes the crash log to path, which is created exclusively: when a file of that name exists,

@@ -33,6 +33,18 @@ TEST(TimeFormat, RoundingAndInvalid) {
     EXPECT_EQ(Mjd(0, 45296.789).FormatTime(3, ':'), "12:34:56.789");
 }
 
+TEST(TimeFormat, TimeOfDayFreeForms) {
+    EXPECT_EQ(FormatTimeOfDay(Mjd(51544, 3723.4567), 3, '-'), "01-02-03.457");
+    EXPECT_EQ(FormatTimeOfDay(CVOKTime(), 3, ':'), "Invalid");
+    const SYSTEMTIME st{2024, 1, 3, 31, 12, 34, 56, 789};
+    const char* expected[] = {"12:34:56", "12:34:56.7", "12:34:56.78", "12:34:56.789", "12:34:56.7890", "12:34:56.78900",
+                              "12:34:56.789000"};
+    for (int decimals = 0; decimals <= 6; ++decimals)
+        EXPECT_EQ(FormatTimeOfDay(st, decimals, ':'), expected[decimals]) << decimals;
+    EXPECT_EQ(FormatTimeOfDay(st, 3, '\0'), "123456.789");
+    EXPECT_EQ(FormatTimeOfDay(SYSTEMTIME{0, 1, 0, 1, 12, 0, 0, 0}, 0, ':'), "Invalid");
+}
+
 TEST(TimeFormat, MjdText) {
     EXPECT_EQ(Mjd(51544, 43200.5).FormatMjd(3), "51544 43200.500");
     EXPECT_EQ(Mjd(59000, 43200.0).FormatMjd(0), "59000 43200");

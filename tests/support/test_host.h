@@ -1,18 +1,50 @@
 // The test host: the host end of the link with block 1 of the settings buffer set up for the
-// command record, and the handshake of one command.
+// command record, the handshake of one command, the settings items that a driver reads at INIT,
+// the driver's update events, and datagrams sent to it over loopback UDP.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "definitions/hdr_list.h"
+#include "definitions/node_def_list.h"
+#include "definitions/obs_def_list.h"
+#include "definitions/sys_def_list.h"
 #include "platform/child_process.h"
 
 namespace Vok::Test {
 
+// One settings item as the host writes it: a block of recordCount records of recordSize bytes,
+// filled from bytes (the rest zero). The block has room for at least one record.
+struct sSettingsItem {
+    DWORD recordSize = 0;
+    DWORD recordCount = 1;
+    std::vector<BYTE> bytes;
+};
+// Settings items by number (from 2; item 1 is the command record).
+using SettingsItems = std::map<DWORD, sSettingsItem>;
+
+sSettingsItem MakeItem(const void* record, DWORD size);
+
+// What a host gives its driver: its system definition (item 2), the output buffer's name (item
+// 3, with its terminating zero when that fits in 16 bytes, else as long as it is), and the four
+// definitions lists (items 4, 5, 19 and 23). Items 9 and 18 are written as zero and -1.
+struct sDriverSettings {
+    sSysDef system;
+    std::string outputName;
+    CObsDefList observations;
+    CNodeDefList nodes;
+    CSysDefList systems;
+    CHdrList headers;
+};
+
 class CTestHost {
 public:
-    // Starts commandLine as the child with the prefix of this process and number.
-    explicit CTestHost(const std::string& commandLine, int number = 1);
+    // Starts commandLine as the child with the prefix of this process and number. With
+    // standardErrorPath, the child's standard error goes to that file.
+    explicit CTestHost(const std::string& commandLine, int number = 1, const std::string& standardErrorPath = {});
     // Kills a child that is still running.
     ~CTestHost();
     CTestHost(const CTestHost&) = delete;
@@ -23,10 +55,36 @@ public:
     bool SendCommand(DWORD code, DWORD timeoutMs = 5000);
     // The child's exit code (128 + signal when a signal ended it); nothing when it still runs.
     std::optional<int> WaitForExit(DWORD timeoutMs);
+    // Sends a signal to the child (SIGSTOP and SIGCONT hold it while datagrams queue up).
+    bool Signal(int signal);
+
+    // Replaces items 2 and after: blocks 2 up to the highest item, each item as given, every
+    // other block empty (4-byte records, none written). False when the buffer refused it.
+    bool PublishSettings(const SettingsItems& items);
+    bool PublishSettings(const sDriverSettings& settings);
+
+    // Waits for both "_UPDATE_READY" and "_TRIGGER_DSP" and resets them; false when either did not
+    // come within timeoutMs.
+    bool WaitForUpdate(DWORD timeoutMs);
 
 private:
+    // Points this process's standard error at a file while the child starts, then back.
+    struct sErrorRedirect {
+        explicit sErrorRedirect(const std::string& path);
+        void Restore();
+        int saved = -1;
+    };
+    sErrorRedirect m_redirect;
     CChildProcess m_link;
     bool m_ended = false;
 };
+
+// A UDP port on loopback that nothing was bound to a moment ago.
+UINT FindFreeUdpPort();
+// Sends one datagram to 127.0.0.1:port from a socket bound to fromAddress; true when all of it
+// went.
+bool SendDatagram(UINT port, const std::string& bytes, const char* fromAddress = "127.0.0.1");
+// The numbers (from 1) of the blocks of that type, in order. The caller holds the lock.
+std::vector<DWORD> FindBlocks(IpcBufferHandle& buffer, DWORD type);
 
 }  // namespace Vok::Test

@@ -1,0 +1,263 @@
+#include "driver/drv_base_socket.h"
+
+#include <sched.h>
+
+#include <cmath>
+#include <cstring>
+#include <exception>
+
+#include "compat/clock.h"
+#include "compat/pps_library.h"
+#include "driver/time_tag_decoder.h"
+#include "foundation/debug_trace.h"
+#include "foundation/system_time.h"
+#include "platform/crash_handler.h"
+#include "platform/environment.h"
+#include "platform/log.h"
+#include "platform/thread_naming.h"
+
+namespace {
+
+double FiniteOrZero(float value) { return std::isfinite(value) ? static_cast<double>(value) : 0.0; }
+
+// Text of at most size bytes, up to the first zero byte.
+CString BoundedText(const BYTE* bytes, DWORD size) {
+    const void* end = std::memchr(bytes, 0, size);
+    const DWORD length = end != nullptr ? static_cast<DWORD>(static_cast<const BYTE*>(end) - bytes) : size;
+    return CString(reinterpret_cast<const char*>(bytes), static_cast<int>(length));
+}
+
+}  // namespace
+
+void ReportDriverProblem(const CString& text) {
+    // Write, not Log: the driver sets no log level, and Log would drop the entry.
+    ZLog::Write(0, ZLog::Error, "pelorad: " + text.Str());
+}
+
+CDrvBaseSocket::CDrvBaseSocket() {
+    GetSystemTime(&m_stReceiptTime);
+    m_stLastSentTime = m_stReceiptTime;
+    CCrashHandler::s_bWriteFullDump = true;
+    if (!CCrashHandler::Install()) ReportDriverProblem("the crash handler could not be installed");
+    SetDriverThreadName();
+
+    const CString prefix = GetEnvVariable("Prefix");
+    if (prefix.IsEmpty()) {
+        ReportDriverProblem("no host link: the environment variable \"Prefix\" is not set");
+        return;
+    }
+    auto link = std::make_unique<CChildProcess>(prefix);
+    if (!link->IsStarted()) {
+        CString text;
+        text.Format("no host link for prefix \"%s\": %s", prefix, link->GetStartError());
+        ReportDriverProblem(text);
+        return;
+    }
+    m_link = std::move(link);
+}
+
+CDrvBaseSocket::~CDrvBaseSocket() {
+    m_output.reset();
+    m_link.reset();
+    m_obsDefs.RemoveAll();
+    m_nodeDefs.RemoveAll();
+    m_hdrList.RemoveAll();
+    m_sysDefs.RemoveAll();
+}
+
+bool CDrvBaseSocket::ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size) {
+    CString problem;
+    try {
+        if (item > settings.buffer.GetBlockCount()) {
+            problem.Format("settings item %u is missing; the driver keeps what it had", item);
+        } else if (const DWORD recordSize = settings.buffer.GetRecordSize(item - 1); recordSize > size) {
+            problem.Format("settings item %u holds a record of %u bytes, more than %u; the driver keeps what it had",
+                           item, recordSize, size);
+        } else if (settings.ReadRecord(item, 1, destination, size) == 0) {
+            problem.Format("settings item %u holds no record; the driver keeps what it had", item);
+        }
+    } catch (const std::exception& e) {
+        problem.Format("settings item %u cannot be read (%s); the driver keeps what it had", item, e.what());
+    }
+    if (problem.IsEmpty()) return true;
+    ReportDriverProblem(problem);
+    return false;
+}
+
+void CDrvBaseSocket::ReadSettingsBuffer() {
+    m_obsDefs.RemoveAll();
+    m_nodeDefs.RemoveAll();
+    m_hdrList.RemoveAll();
+    m_sysDefs.RemoveAll();
+    m_outputName.Empty();
+
+    IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
+    if (settings == nullptr) return;
+    const CBufferHold hold(*settings);
+    if (!hold) return;
+
+    // Read into a copy, so that a refused item leaves the record whole.
+    sSysDef system = m_settings;
+    if (ReadSettingsItem(*settings, ITEM_SYSTEM, &system, sizeof system)) m_settings = system;
+    // Negated without overflow, whatever id the host wrote.
+    m_timeRecord.lSystem = static_cast<int32_t>(0u - static_cast<uint32_t>(m_settings.sysId));
+
+    BYTE name[OUTPUT_NAME_SIZE] = {};
+    if (ReadSettingsItem(*settings, ITEM_OUTPUT_NAME, name, sizeof name)) m_outputName = BoundedText(name, sizeof name);
+
+    // Each reader appends all or nothing: a missing or malformed image leaves its list empty.
+    m_obsDefs.ReadFromIpc(*settings, ITEM_OBSERVATIONS);
+    m_nodeDefs.ReadFromIpc(*settings, ITEM_NODES);
+    m_hdrList.ReadFromIpc(*settings, ITEM_HEADERS);
+    m_sysDefs.ReadFromIpc(*settings, ITEM_SYSTEMS);
+
+    BYTE opaque[OPAQUE_RECORD_SIZE];
+    if (ReadSettingsItem(*settings, ITEM_OPAQUE_RECORD, opaque, sizeof opaque))
+        std::memcpy(m_opaqueRecord, opaque, sizeof opaque);
+    int32_t value = 0;
+    if (ReadSettingsItem(*settings, ITEM_OPAQUE_VALUE, &value, sizeof value)) m_opaqueValue = value;
+}
+
+void CDrvBaseSocket::ReadStringSettings() {
+    IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
+    if (settings == nullptr) return;
+    const CBufferHold hold(*settings);
+    if (hold) ReadStringSettings(*settings);
+}
+
+void CDrvBaseSocket::ReadStringSettings(IpcBufferHandle& settings) {
+    static constexpr struct {
+        DWORD block;  // from 0
+        int text;
+    } kItems[] = {{27, 1}, {30, 2}, {23, 6}};
+    for (const auto& item : kItems) {
+        try {
+            if (item.block >= settings.buffer.GetBlockCount() || settings.buffer.GetRecordCount(item.block) == 0)
+                continue;
+            m_strSettings[item.text] =
+                BoundedText(settings.buffer.GetConstBlockData(item.block), settings.buffer.GetBlockSize(item.block));
+        } catch (const std::exception&) {
+            // A block that does not lie within the buffer has no text.
+        }
+    }
+}
+
+std::unique_ptr<IpcBufferHandle> CDrvBaseSocket::CreateIOBuffer() {
+    try {
+        return std::make_unique<IpcBufferHandle>(m_outputName, 1);
+    } catch (const std::exception& e) {
+        CString text;
+        text.Format("the output buffer \"%s\" cannot be opened: %s", m_outputName, e.what());
+        ReportDriverProblem(text);
+        return nullptr;
+    }
+}
+
+int CDrvBaseSocket::OnCmdInit() {
+    m_output.reset();
+    m_output = CreateIOBuffer();
+    if (m_output != nullptr) {
+        const CBufferHold hold(*m_output);
+        if (hold) {
+            try {
+                m_timeBlock = m_output->buffer.AddBlock(TIME_BLOCK_TYPE, sizeof(TimeBlockRecord),
+                                                        sizeof(TimeBlockRecord)) + 1;
+            } catch (const std::exception& e) {
+                CString text;
+                text.Format("no time block could be added to the output buffer \"%s\": %s", m_outputName, e.what());
+                ReportDriverProblem(text);
+            }
+        }
+    }
+    m_initialised = 1;
+    return 1;
+}
+
+void CDrvBaseSocket::OnCmdExit() { m_output.reset(); }
+
+int CDrvBaseSocket::IsUpdateDue() {
+    const CVOKTime receipt(SystemTimeToMjdTime(m_stReceiptTime));
+    const CVOKTime lastSent(SystemTimeToMjdTime(m_stLastSentTime));
+    if (receipt - lastSent >= GetUpdateInterval()) {
+        m_stLastSentTime = m_stReceiptTime;
+        return 1;
+    }
+    return 0;
+}
+
+double CDrvBaseSocket::GetUpdateInterval() const { return FiniteOrZero(m_settings.interval); }
+
+double CDrvBaseSocket::GetTimeOffset() const { return FiniteOrZero(m_settings.timeOffset); }
+
+void CDrvBaseSocket::StampDatagram() {
+    GetPpsTime(&m_stPpsTime);
+    ::sched_yield();
+    GetSystemTime(&m_stReceiptTime);
+}
+
+void CDrvBaseSocket::ApplyTimeOffset() {
+    const double offset = GetTimeOffset();
+    if (offset == 0.0) return;
+    // Always from the datagram's own time: a second heading of the same datagram must not move
+    // the update's time once more.
+    CVOKTime t(SystemTimeToMjdTime(m_stDatagramTime));
+    t -= offset;
+    m_stPpsTime = TimeToSystemTime(t);
+}
+
+int CDrvBaseSocket::DecodeTimeTag() {
+    const DWORD type = m_settings.timeTagType;
+    if (type != TIMETAG_NONE) {
+        const C3RdPartyTimeTagDecoder decoder(type, 1);
+        SYSTEMTIME tagTime = m_stPpsTime;
+        DWORD length = m_receivedLength;
+        if (!decoder.DecodeTimeTag(tagTime, m_receiveBuffer.get(), length)) {
+            DebugTrace("E: %s time tag of type %u not decoded\n", "CDrvBaseSocket::DecodeTimeTag", type);
+            return 0;
+        }
+        m_receivedLength = length;
+        if (m_settings.timeSource == 4) m_stPpsTime = tagTime;
+        if (length == 0) return 0;
+    }
+    m_stDatagramTime = m_stPpsTime;
+    return 1;
+}
+
+bool CDrvBaseSocket::IsOwnBlock(DWORD block, DWORD type, DWORD recordSize) {
+    if (m_output == nullptr || block == 0) return false;
+    Vok::MultiIPCBuffer& buffer = m_output->buffer;
+    try {
+        return block <= buffer.GetBlockCount() && buffer.GetBlockId(block - 1) == type &&
+               buffer.GetRecordSize(block - 1) == recordSize;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+int CDrvBaseSocket::WriteTimeBlock() {
+    if (m_output == nullptr || m_timeBlock == 0) return 0;
+    const CBufferHold hold(*m_output);
+    if (!hold || !IsOwnBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
+    m_timeRecord.stTime = m_stPpsTime;
+    try {
+        if (m_output->WriteRecord(m_timeBlock, 1, &m_timeRecord, sizeof m_timeRecord) == 0) return 0;
+        m_output->SetBlockTime(m_timeBlock, m_stReceiptTime);
+        m_output->buffer.SetRecordCount(m_timeBlock - 1, 1);
+    } catch (const std::exception&) {
+        return 0;
+    }
+    return 1;
+}
+
+void CDrvBaseSocket::SignalUpdate() {
+    if (m_link == nullptr) return;
+    m_link->SetEvent(EVT_UPDATE_READY);
+    m_link->SetEvent(EVT_TRIGGER_DSP);
+}
+
+void CDrvBaseSocket::SetReceiveBufferSize(DWORD n) {
+    m_receiveBuffer.reset();
+    if (n > 0) m_receiveBuffer = std::make_unique<BYTE[]>(n);  // value-initialised: zero
+    m_receiveBufferSize = n;
+    if (m_receivedLength > n) m_receivedLength = n;
+}

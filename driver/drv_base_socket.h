@@ -1,0 +1,181 @@
+// The base of every driver object: the driver's side of the host link, its settings and the
+// project's definitions read from the host's settings buffer, the output buffer that the host
+// names with its time block, the receive buffer and the times of the datagram in hand.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "compat/cstring.h"
+#include "compat/object.h"
+#include "compat/windows_types.h"
+#include "definitions/definition_records.h"
+#include "definitions/hdr_list.h"
+#include "definitions/node_def_list.h"
+#include "definitions/obs_def_list.h"
+#include "definitions/sys_def_list.h"
+#include "platform/child_process.h"
+#include "platform/ipc_buffer_handle.h"
+
+// The one record of the output buffer's time block. Shared format.
+struct TimeBlockRecord {
+    SYSTEMTIME stTime;  // the update's time
+    int32_t lSystem;    // minus the system id of the driver's settings
+};
+static_assert(sizeof(TimeBlockRecord) == 20);
+static_assert(offsetof(TimeBlockRecord, stTime) == 0);
+static_assert(offsetof(TimeBlockRecord, lSystem) == 16);
+
+constexpr DWORD TIME_BLOCK_TYPE = 26;
+
+// Items (blocks from 1) of the host's settings buffer that the driver reads.
+enum eSettingsItem : DWORD {
+    ITEM_COMMAND = 1,
+    ITEM_SYSTEM = 2,
+    ITEM_OUTPUT_NAME = 3,
+    ITEM_OBSERVATIONS = 4,
+    ITEM_NODES = 5,
+    ITEM_OPAQUE_RECORD = 9,
+    ITEM_OPAQUE_VALUE = 18,
+    ITEM_SYSTEMS = 19,
+    ITEM_HEADERS = 23,
+};
+// The output buffer name's item holds at most this many bytes.
+constexpr DWORD OUTPUT_NAME_SIZE = 16;
+constexpr DWORD OPAQUE_RECORD_SIZE = 3080;
+
+// Holds a buffer's lock, taken through IpcBufferHandle::Lock, until the end of the scope, so that
+// no early return or exception leaves it held.
+class CBufferHold {
+public:
+    explicit CBufferHold(IpcBufferHandle& handle) : m_handle(handle), m_locked(handle.Lock()) {}
+    ~CBufferHold() {
+        if (m_locked) m_handle.Unlock();
+    }
+    CBufferHold(const CBufferHold&) = delete;
+    CBufferHold& operator=(const CBufferHold&) = delete;
+    explicit operator bool() const { return m_locked; }
+
+private:
+    IpcBufferHandle& m_handle;
+    bool m_locked;
+};
+
+class CDrvBaseSocket : public CObject {
+public:
+    // Installs the crash handler, names the thread and opens the host link of "Prefix". A link
+    // that cannot be opened is said on the log's debugger output; IsLinkOpen then answers false.
+    CDrvBaseSocket();
+    ~CDrvBaseSocket() override;
+    CDrvBaseSocket(const CDrvBaseSocket&) = delete;
+    CDrvBaseSocket& operator=(const CDrvBaseSocket&) = delete;
+
+    virtual void Run() = 0;
+    // Opens the output buffer named by the settings and adds a time block to it. Always 1.
+    virtual int OnCmdInit();
+    // Releases the output buffer.
+    virtual void OnCmdExit();
+    // 1 when the update interval has passed since the last sent update (which then becomes the
+    // time of receipt).
+    virtual int IsUpdateDue();
+
+    bool IsLinkOpen() const { return m_link != nullptr; }
+
+    // Refreshes the settings and the definitions from the settings buffer. The host's items are
+    // untrusted: an item larger than the driver's record is refused (the driver keeps what it
+    // had, and says so), a list image that does not fit its records gives an empty list.
+    void ReadSettingsBuffer();
+    // A new writer handle on the buffer named by the settings; null when it cannot be opened.
+    std::unique_ptr<IpcBufferHandle> CreateIOBuffer();
+    // Items 28, 31 and 24 into the second, third and seventh text; this form takes the lock, the
+    // other expects the caller to hold it.
+    void ReadStringSettings();
+    void ReadStringSettings(IpcBufferHandle& settings);
+    const CString& GetStringSetting(int index) const { return m_strSettings[index]; }
+
+    // The update's time becomes the datagram's time less the time offset. However often it is
+    // called for one datagram, the offset is taken away once.
+    void ApplyTimeOffset();
+    // The time-tag step of a datagram: 1 when it may go on, with the tag removed and (time
+    // source 4) the tag's time as the update's time; 0 drops it.
+    int DecodeTimeTag();
+    // Writes the update's time into the time block; 0 when there is none, the lock fails or the
+    // block is no longer the one this driver added.
+    int WriteTimeBlock();
+    // Raises "_UPDATE_READY", then "_TRIGGER_DSP".
+    void SignalUpdate();
+
+    BYTE* GetReceiveBuffer() { return m_receiveBuffer.get(); }
+    DWORD GetReceiveBufferSize() const { return m_receiveBufferSize; }
+    DWORD GetReceiveLength() const { return m_receiveLength; }
+    DWORD GetReceivedLength() const { return m_receivedLength; }
+    // Frees the buffer and allocates n zero bytes (none for 0).
+    void SetReceiveBufferSize(DWORD n);
+    // The length asked for per receive.
+    void SetReceiveLength(DWORD n) { m_receiveLength = n; }
+    // At most the buffer's size.
+    void SetReceivedLength(DWORD n) { m_receivedLength = n < m_receiveBufferSize ? n : m_receiveBufferSize; }
+
+    const sSysDef& GetSettings() const { return m_settings; }
+    const CString& GetOutputName() const { return m_outputName; }
+    IpcBufferHandle* GetOutputBuffer() { return m_output.get(); }
+    DWORD GetTimeBlock() const { return m_timeBlock; }
+    const TimeBlockRecord& GetTimeRecord() const { return m_timeRecord; }
+    int IsInitialised() const { return m_initialised; }
+    // True when block number `block` of the output buffer exists with that type and record size:
+    // a block number kept from an earlier output buffer must not be written into another one.
+    bool IsOwnBlock(DWORD block, DWORD type, DWORD recordSize);
+
+    CObsDefList& GetObsDefs() { return m_obsDefs; }
+    CNodeDefList& GetNodeDefs() { return m_nodeDefs; }
+    CHdrList& GetHdrList() { return m_hdrList; }
+    CSysDefList& GetSysDefs() { return m_sysDefs; }
+
+protected:
+    // Starts a datagram: its PPS time and its system time of receipt.
+    void StampDatagram();
+    // The settings' update interval and time offset; a value that is not finite counts as 0.
+    double GetUpdateInterval() const;
+    double GetTimeOffset() const;
+
+    CChildProcess* GetLink() { return m_link.get(); }
+
+    // The update's time (the PPS time of the datagram), its time of receipt, and the time of
+    // the last sent update.
+    SYSTEMTIME m_stPpsTime{};
+    SYSTEMTIME m_stReceiptTime{};
+    SYSTEMTIME m_stLastSentTime{};
+
+private:
+    // Copies record 1 of a single-record item into destination, refusing one larger than it.
+    bool ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size);
+
+    CString m_strSettings[7];
+    sSysDef m_settings;
+    BYTE m_opaqueRecord[OPAQUE_RECORD_SIZE] = {};
+    int32_t m_opaqueValue = -1;
+
+    std::unique_ptr<BYTE[]> m_receiveBuffer;
+    DWORD m_receiveBufferSize = 0;
+    DWORD m_receiveLength = 0;
+    DWORD m_receivedLength = 0;
+
+    std::unique_ptr<CChildProcess> m_link;
+    CString m_outputName;
+    CObsDefList m_obsDefs;
+    CNodeDefList m_nodeDefs;
+    CHdrList m_hdrList;
+    CSysDefList m_sysDefs;
+    std::unique_ptr<IpcBufferHandle> m_output;
+
+    // The datagram's own time after the time-tag step, from which the offset is taken.
+    SYSTEMTIME m_stDatagramTime{};
+    TimeBlockRecord m_timeRecord{};
+    DWORD m_timeBlock = 0;
+    int32_t m_initialised = 0;
+};
+
+// Says what went wrong on the log's debugger output, which reaches the driver's standard error
+// whatever the log's level.
+void ReportDriverProblem(const CString& text);

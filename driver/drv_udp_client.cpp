@@ -1,0 +1,144 @@
+#include "driver/drv_udp_client.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include "foundation/debug_trace.h"
+
+CDrvUdpClient::CDrvUdpClient() = default;
+
+CDrvUdpClient::~CDrvUdpClient() { CloseSocket(); }
+
+void CDrvUdpClient::Run() {
+    if (GetLink() == nullptr) return;
+    for (;;) {
+        if (DoCommandStep() != 0) break;
+        DoReceiveStep();
+        OnIdle(0);
+    }
+    CloseSocket();
+}
+
+int CDrvUdpClient::DoCommandStep() {
+    CChildProcess& link = *GetLink();
+    DWORD waited = WAIT_FAILED;
+    if (!link.WaitEvent(EVT_NEW_SETTINGS, 0, waited) || waited != WAIT_OBJECT_0) return 0;
+    const DWORD command = link.ReadCommand();
+    switch (command) {
+    case CMD_INIT: OnCmdInit(); break;
+    case CMD_RESET: OnCmdReset(); break;
+    case CMD_SETTINGS:
+        if (IsInitialised() == 0) OnCmdInit();
+        OnCmdSettings();
+        break;
+    case CMD_STOP: OnCmdStop(); break;
+    case CMD_PAUSE: OnCmdPause(); break;
+    case CMD_EXIT: OnCmdExit(); break;
+    case CMD_RECORD: OnCmdRecord(); break;
+    case CMD_SPLIT: OnCmdSplit(); break;
+    case CMD_DEVICE_SETTINGS: OnCmdDeviceSettings(); break;
+    default: break;  // CMD_FIX_UPDATE and every other code: nothing to do but acknowledge
+    }
+    // Every command is acknowledged, a failed or unknown one and EXIT included.
+    link.ResetEvent(EVT_NEW_SETTINGS);
+    link.SetEvent(EVT_SETTINGS_READ);
+    return command == CMD_EXIT ? 1 : 0;
+}
+
+int CDrvUdpClient::OnCmdInit() {
+    ReadSettingsBuffer();
+    if (CDrvBaseSocket::OnCmdInit() == 0) return 0;
+    const BYTE* a = GetSettings().address;
+    m_interfaceAddress.Format("%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
+    m_port = GetSettings().port;
+    m_state = UDP_STATE_BIND;
+    DecodeData(true);
+    return 1;
+}
+
+void CDrvUdpClient::OnCmdExit() { CDrvBaseSocket::OnCmdExit(); }
+
+void CDrvUdpClient::OnCmdReset() {
+    DecodeData(true);
+    m_state = UDP_STATE_BIND;
+}
+
+eUdpState CDrvUdpClient::DoReceiveStep() {
+    switch (m_state) {
+    case UDP_STATE_BIND: m_state = OnIssueBind(); break;
+    case UDP_STATE_RECEIVE: m_state = OnIssueReceive(); break;
+    case UDP_STATE_WAIT: m_state = OnWaitForReceive(); break;
+    default: break;
+    }
+    return m_state;
+}
+
+void CDrvUdpClient::CloseSocket() {
+    if (m_socket == nullptr) return;
+    if (!m_multicastGroup.IsEmpty() && IsMulticastAddress(m_multicastGroup))
+        m_socket->DropMulticastGroupMembership(m_multicastGroup, m_interfaceAddress);
+    m_socket->Close();
+    m_socket.reset();
+}
+
+eUdpState CDrvUdpClient::OnIssueBind() {
+    CloseSocket();
+    m_socket = std::make_unique<CVOKSocket>(TRUE);
+    // Failures are reported by the socket; a socket that failed to bind fails its first receive
+    // and is made again.
+    m_socket->Socket(SOCK_DGRAM, 0, IPPROTO_UDP, AF_INET);
+    const int reuse = 1;
+    m_socket->SetSockOpt(SO_REUSEADDR, &reuse, sizeof reuse, SOL_SOCKET);
+    const int size = static_cast<int>(m_socketBufferSize);
+    m_socket->SetSockOpt(SO_RCVBUF, &size, sizeof size, SOL_SOCKET);
+    m_socket->Bind(m_port & 0xFFFF, nullptr);
+    if (!m_multicastGroup.IsEmpty() && IsMulticastAddress(m_multicastGroup))
+        m_socket->AddMulticastGroupMembership(m_multicastGroup, m_interfaceAddress);
+    m_socket->SetReceiveTimeout(m_receiveTimeout);
+    return UDP_STATE_RECEIVE;
+}
+
+eUdpState CDrvUdpClient::OnIssueReceive() {
+    if (m_socket == nullptr) return UDP_STATE_BIND;
+    // Never more than the buffer holds.
+    const DWORD length = GetReceiveLength() < GetReceiveBufferSize() ? GetReceiveLength() : GetReceiveBufferSize();
+    return OnReceiveResult(m_socket->ReceiveFrom(GetReceiveBuffer(), length, m_senderAddress, m_senderPort, 0));
+}
+
+eUdpState CDrvUdpClient::OnWaitForReceive() {
+    if (m_socket == nullptr) return UDP_STATE_BIND;
+    return OnReceiveResult(m_socket->WaitForReceive(UDP_WAIT_MS));
+}
+
+eUdpState CDrvUdpClient::OnReceiveResult(int result) {
+    switch (result) {
+    case RECEIVE_PENDING: return UDP_STATE_WAIT;
+    case RECEIVE_COMPLETE:
+        // An empty datagram is dropped and the socket kept: rebinding would lose every datagram
+        // queued behind it. One longer than the buffer arrives cut to it and is used as it is.
+        if (m_socket->GetBytesReceived() == 0) {
+            DebugTrace("E: %s empty datagram dropped\n", "CDrvUdpClient::OnReceiveResult");
+        } else if (IsAcceptedSender()) {
+            SetReceivedLength(m_socket->GetBytesReceived());
+            ProcessData();
+        }
+        return UDP_STATE_RECEIVE;
+    default: return UDP_STATE_BIND;
+    }
+}
+
+bool CDrvUdpClient::IsAcceptedSender() const {
+    if (GetSettings().sourceFilter == 0) return true;
+    if (m_interfaceAddress == "0.0.0.0") return true;
+    return m_socket != nullptr && m_socket->GetSenderAddress() == m_interfaceAddress;
+}
+
+int CDrvUdpClient::ProcessData() {
+    StampDatagram();
+    if (DecodeTimeTag() == 0) return 1;
+    if (DecodeData(false) == 0) return 1;
+    WriteTimeBlock();
+    // Raised also when the time block could not be written.
+    SignalUpdate();
+    return 1;
+}

@@ -1,0 +1,87 @@
+// The layer between the run loop and the driver class: the command loop itself, the UDP socket
+// with its receive state machine (one receive outstanding at a time), the sender filter, and the
+// road of every accepted datagram: time stamps, time tag, decoding, time block and the host's
+// events.
+#pragma once
+
+#include <memory>
+
+#include "compat/cstring.h"
+#include "compat/windows_types.h"
+#include "driver/drv_base_socket.h"
+#include "driver/vok_socket.h"
+
+enum eUdpState : DWORD {
+    UDP_STATE_CONSTRUCTED = 0,  // before the first INIT: the receive step does nothing
+    UDP_STATE_WAIT = 8,         // a receive is pending
+    UDP_STATE_RECEIVE = 9,      // start a receive on the next step
+    UDP_STATE_BIND = 13,        // (re)create and bind the socket on the next step
+};
+
+constexpr DWORD UDP_SOCKET_BUFFER_SIZE = 0x40000;
+constexpr DWORD UDP_WAIT_MS = 10;
+
+class CDrvUdpClient : public CDrvBaseSocket {
+public:
+    CDrvUdpClient();
+    ~CDrvUdpClient() override;
+
+    // Alternates between the host's commands and the receive state machine until EXIT.
+    void Run() override;
+    // Reads the settings, opens the output buffer and makes the socket be bound afresh.
+    int OnCmdInit() override;
+    void OnCmdExit() override;
+    // Decodes the datagram in the receive buffer (1: something was written), or with reset
+    // clears the decoder.
+    virtual int DecodeData(bool reset) = 0;
+    // Clears the decoder and binds a new socket.
+    virtual void OnCmdReset();
+    virtual int OnCmdSettings() { return 1; }
+    virtual int OnCmdRecord() { return 1; }
+    virtual int OnCmdPause() { return 1; }
+    virtual int OnCmdStop() { return 1; }
+    virtual int OnCmdSplit() { return 1; }
+    virtual int OnCmdDeviceSettings() { return 1; }
+    virtual void OnIdle(int /*reason*/) {}
+    int OnCmdFixUpdate() { return 1; }
+
+    // One poll of the host's command and its dispatch and acknowledgement: 1 after EXIT.
+    int DoCommandStep();
+    // One step of the receive state machine; stores and returns the new state.
+    eUdpState DoReceiveStep();
+    // Creates and binds the socket; the next state.
+    eUdpState OnIssueBind();
+    // Starts a receive, or waits for the pending one; the next state, not stored.
+    eUdpState OnIssueReceive();
+    eUdpState OnWaitForReceive();
+
+    // The sender filter: with the settings' filter flag set and an interface address other
+    // than 0.0.0.0, only datagrams from that address are taken.
+    bool IsAcceptedSender() const;
+    // The road of one accepted datagram. Always 1.
+    int ProcessData();
+
+    eUdpState GetState() const { return m_state; }
+    CVOKSocket* GetSocket() { return m_socket.get(); }
+    const CString& GetInterfaceAddress() const { return m_interfaceAddress; }
+    UINT GetPort() const { return m_port; }
+
+protected:
+    // The group joined on the interface address at each bind. No setting of this driver fills
+    // it; a derived driver may, before a bind.
+    CString m_multicastGroup;
+
+private:
+    // The next state after a receive result.
+    eUdpState OnReceiveResult(int result);
+    void CloseSocket();
+
+    std::unique_ptr<CVOKSocket> m_socket;
+    eUdpState m_state = UDP_STATE_CONSTRUCTED;
+    CString m_interfaceAddress;
+    UINT m_port = 0;
+    double m_receiveTimeout = 0.0;
+    CString m_senderAddress;
+    UINT m_senderPort = 0;
+    DWORD m_socketBufferSize = UDP_SOCKET_BUFFER_SIZE;
+};
