@@ -81,15 +81,6 @@ DWORD MultiIPCBuffer::CheckedBlockCount() const {
     return count;
 }
 
-IpcBlockDescriptor* MultiIPCBuffer::Descriptor(DWORD i) const {
-    const DWORD count = CheckedBlockCount();
-    if (i >= count) throw std::out_of_range(INVALID_BLOCK);
-    auto* d = reinterpret_cast<IpcBlockDescriptor*>(View() + DescriptorOffset(i));
-    const uint64_t end = HeadLength(count) + uint64_t{d->offset} + d->size;
-    if (end > ViewSize()) throw std::out_of_range(INVALID_BLOCK);
-    return d;
-}
-
 MultiIPCBuffer::sBlockView MultiIPCBuffer::LoadBlock(DWORD i) const {
     const DWORD count = CheckedBlockCount();
     if (i >= count) throw std::out_of_range(INVALID_BLOCK);
@@ -99,6 +90,11 @@ MultiIPCBuffer::sBlockView MultiIPCBuffer::LoadBlock(DWORD i) const {
     if (start + block.descriptor.size > ViewSize()) throw std::out_of_range(INVALID_BLOCK);
     block.bytes = View() + start;
     return block;
+}
+
+IpcBlockDescriptor* MultiIPCBuffer::Descriptor(DWORD i) const {
+    LoadBlock(i);
+    return reinterpret_cast<IpcBlockDescriptor*>(View() + DescriptorOffset(i));
 }
 
 void MultiIPCBuffer::CountWrite(IpcBlockDescriptor& d) {

@@ -9,7 +9,6 @@
 //   poke NAME OFFSET VALUE    write VALUE as a raw u32 at OFFSET of the current generation
 //   generation NAME           -> READY generation <g>
 //   pause                     READY pause, then wait for a line on standard input
-//   close NAME
 // A failed command prints "FAIL <text>" and ends with code 2.
 #include <unistd.h>
 
@@ -92,9 +91,6 @@ int Run(int argc, char** argv) {
             Report("READY pause");
             std::string line;
             if (!std::getline(std::cin, line)) return 0;
-        } else if (command == "close") {
-            g_handles.erase(next());
-            Report("READY close");
         } else {
             Fail("unknown command " + command);
         }
