@@ -22,6 +22,7 @@
 
 #include "compat/debug_output.h"
 #include "compat/file_names.h"
+#include "platform/environment.h"
 #include "platform/file_ops.h"
 #include "platform/path_text.h"
 #include "platform/version_info.h"
@@ -707,7 +708,7 @@ const char* FindFileNamePart(const char* path) {
 }
 
 CString GetModuleTitleOrUnknown(bool stripExtension) {
-    CString title(Vok::FileNames::FileSystemToAnsi(ProgramFileNameFs()).c_str());
+    CString title = GetModuleFileTitle(true);
     if (stripExtension) title = RemoveExtension(title);
     return title.IsEmpty() ? CString("Unknown") : title;
 }
