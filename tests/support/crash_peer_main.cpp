@@ -1,0 +1,109 @@
+// Peer process for the crash handler's death tests: installs the handler, then faults as its one
+// argument says:
+//   null-write    writes through a null pointer
+//   divide        divides an integer by zero
+//   exception     lets a C++ exception escape main
+//   recursion     recurses without end
+//   two-threads   two threads write through a null pointer at once
+//   stall         as null-write, but the report never finishes (its file sync blocks) and the
+//                 handler waits only one second for it
+// After installing, the peer forbids operator new: a report path that used the heap would end
+// the peer with code 3 instead of the fault's status.
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <thread>
+
+#include "platform/crash_handler.h"
+
+namespace {
+
+std::atomic<bool> g_heapForbidden{false};
+std::atomic<bool> g_stallSync{false};
+
+// Read at run time, so the compiler cannot see the null pointer or the end of the recursion.
+volatile uintptr_t g_zero = 0;
+volatile bool g_deeper = true;
+
+__attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void WriteNull() {
+    *reinterpret_cast<volatile int*>(g_zero) = 1;
+}
+
+__attribute__((noinline, no_sanitize_undefined)) int Divide(int a, int b) {
+    return a / b;
+}
+
+__attribute__((noinline, no_sanitize_address)) int Recurse(int depth) {
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    return (g_deeper ? Recurse(depth + 1) : 0) + frame[0];
+}
+
+}  // namespace
+
+#if !defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocator keeps its own books on every form of new and delete; there the heap
+// is left alone.
+void* operator new(std::size_t size) {
+    if (g_heapForbidden) {
+        const char text[] = "heap used on the report path\n";
+        (void)!::write(STDERR_FILENO, text, sizeof text - 1);
+        ::_exit(3);
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#endif
+
+// The report syncs its file before closing it; in the stall mode that never returns.
+extern "C" int fsync(int) {
+    while (g_stallSync) ::pause();
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const bool stall = mode == "stall";
+    if (!CCrashHandler::Install(stall ? 1000 : 10000)) return 2;
+    g_stallSync = stall;
+    if (mode == "two-threads") {
+        std::atomic<int> ready{0};
+        auto fault = [&ready] {
+            ++ready;
+            while (ready < 2) {
+            }
+            WriteNull();
+        };
+        std::thread a(fault);
+        std::thread b(fault);
+        g_heapForbidden = true;
+        a.join();
+        b.join();
+        return 0;
+    }
+    g_heapForbidden = true;
+    if (mode == "null-write" || stall) WriteNull();
+    if (mode == "divide") return Divide(argc, static_cast<int>(g_zero));
+    if (mode == "exception") throw 42;
+    if (mode == "recursion") return Recurse(0);
+    return 2;
+}
