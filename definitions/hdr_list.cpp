@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <limits>
+
+#include "platform/ipc_buffer_handle.h"
 
 using Vok::Definitions::LoadAt;
 using Vok::Definitions::StoreAt;
@@ -319,4 +322,31 @@ int CHdrList::ReadImage(const uint8_t* source, size_t size, uint32_t count) {
     }
     for (auto& entry : read) Append(std::move(entry));
     return 1;
+}
+
+int CHdrList::WriteToIpc(IpcBufferHandle& handle, int item) const {
+    try {
+        if (item < 1) return 0;
+        const auto i = static_cast<DWORD>(item - 1);
+        const uint64_t total = GetImageSize();
+        if (total > std::numeric_limits<DWORD>::max()) return 0;
+        handle.buffer.ResizeBlock(i, static_cast<DWORD>(total), true);
+        if (total > 0) WriteImage(handle.buffer.GetBlockData(i));
+        handle.buffer.SetRecordCount(i, static_cast<DWORD>(m_entries.size()));
+        return 1;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+int CHdrList::ReadFromIpc(IpcBufferHandle& handle, int item) {
+    try {
+        if (item < 1) return 0;
+        const auto i = static_cast<DWORD>(item - 1);
+        const DWORD count = handle.buffer.GetRecordCount(i);
+        if (count == 0) return 1;
+        return ReadImage(handle.buffer.GetConstBlockData(i), handle.buffer.GetBlockSize(i), count);
+    } catch (const std::exception&) {
+        return 0;
+    }
 }

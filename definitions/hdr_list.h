@@ -75,6 +75,10 @@ public:
     bool IsEmpty() const { return m_entries.empty(); }
     auto begin() const { return boost::make_indirect_iterator(m_entries.cbegin()); }
     auto end() const { return boost::make_indirect_iterator(m_entries.cend()); }
+    // The entry at a 0-based position; null outside the list.
+    sHdrEntry* GetEntryAt(int index) const {
+        return index >= 0 && index < GetCount() ? m_entries[static_cast<size_t>(index)].get() : nullptr;
+    }
 
     double GetUtcToGpsOffset() const { return m_utcToGpsOffset; }
     double GetSurveyUnitFactor() const { return m_surveyUnitFactor; }

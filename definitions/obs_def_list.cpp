@@ -1,0 +1,288 @@
+#include "definitions/obs_def_list.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "definitions/definition_types.h"
+#include "definitions/hdr_list.h"
+#include "definitions/node_def_list.h"
+#include "definitions/obs_type_properties.h"
+
+namespace {
+
+constexpr int32_t kRecordGnssPosition = 258;
+
+bool NodesMatch(const sObsDef& d, int32_t nodeId, int32_t toNodeId) {
+    return (nodeId <= 0 || d.nodeId == nodeId) && (toNodeId < 1 || d.toNodeId == toNodeId);
+}
+
+bool SameTextNoCase(const char* field, size_t size, const char* text) {
+    return FieldText(field, size).CompareNoCase(text) == 0;
+}
+
+}  // namespace
+
+CObsDefList::CObsDefList(const CObsDefList* other) {
+    if (other != nullptr) AppendCopies(*other);
+}
+
+void CObsDefList::CopyFrom(const CObsDefList* other) {
+    if (other != nullptr) *this = *other;
+}
+
+sObsDef* CObsDefList::FindById(int32_t id) const {
+    if (id < 1) return nullptr;
+    return FindFirst([&](const sObsDef& d) { return d.id == id; });
+}
+
+sObsDef* CObsDefList::FindByLink(int32_t link) const {
+    if (link == 0) return nullptr;
+    return FindFirst([&](const sObsDef& d) { return d.link == link; });
+}
+
+sObsDef* CObsDefList::FindBySystem(int32_t sysId, int32_t obsType, int32_t n) const {
+    if (sysId < 1) return nullptr;
+    return FindNth(n, [&](const sObsDef& d) { return d.sysId == sysId && (obsType <= 0 || d.obsType == obsType); });
+}
+
+sObsDef* CObsDefList::FindByTypeNth(int32_t obsType, int32_t n) const {
+    return FindNth(n, [&](const sObsDef& d) { return obsType <= 0 || d.obsType == obsType; });
+}
+
+sObsDef* CObsDefList::FindMatching(int32_t sysId, int32_t obsType, int32_t nodeId, int32_t toNodeId,
+                                   bool linkedOnly) const {
+    return FindFirst([&](const sObsDef& d) {
+        return (sysId == 0 || d.sysId == sysId) && (obsType <= 0 || d.obsType == obsType) &&
+               NodesMatch(d, nodeId, toNodeId) && (!linkedOnly || d.link < 0);
+    });
+}
+
+sObsDef* CObsDefList::FindBySystemAndNodes(int32_t sysId, int32_t obsType, int32_t nodeId, int32_t toNodeId) const {
+    return sysId < 1 ? nullptr : FindMatching(sysId, obsType, nodeId, toNodeId, false);
+}
+
+sObsDef* CObsDefList::FindByType(int32_t obsType, int32_t nodeId, int32_t toNodeId) const {
+    return FindMatching(0, obsType, nodeId, toNodeId, false);
+}
+
+sObsDef* CObsDefList::FindLinkedBySystemAndNodes(int32_t sysId, int32_t obsType, int32_t nodeId,
+                                                 int32_t toNodeId) const {
+    return sysId < 1 ? nullptr : FindMatching(sysId, obsType, nodeId, toNodeId, true);
+}
+
+sObsDef* CObsDefList::FindLinkedByType(int32_t obsType, int32_t nodeId, int32_t toNodeId) const {
+    return FindMatching(0, obsType, nodeId, toNodeId, true);
+}
+
+sObsDef* CObsDefList::FindByNode(const sNodeDef* node, int from, int to) const {
+    if (node == nullptr) return nullptr;
+    return FindFirst([&](const sObsDef& d) {
+        return (from != 0 && d.nodeId == node->id) || (to != 0 && d.toNodeId == node->id);
+    });
+}
+
+sObsDef* CObsDefList::FindLinkPartner(const sObsDef* def) const {
+    // Link 0 means none, and a record is never its own partner.
+    if (def == nullptr || def->link == 0) return nullptr;
+    const int32_t partner = static_cast<int32_t>(0u - static_cast<uint32_t>(def->link));
+    return FindFirst([&](const sObsDef& d) { return &d != def && d.link == partner; });
+}
+
+sObsDef* CObsDefList::FindAssociatedObs(const sObsDef* def) const {
+    if (def == nullptr || def->link == 0) return nullptr;
+    const int32_t negated = static_cast<int32_t>(0u - static_cast<uint32_t>(def->link));
+    auto withLink = [&](int32_t link, std::initializer_list<int32_t> types) {
+        return FindFirst([&](const sObsDef& d) {
+            return &d != def && d.link == link && std::find(types.begin(), types.end(), d.obsType) != types.end();
+        });
+    };
+    if (def->obsType == 91) {
+        if (sObsDef* depth = withLink(negated, {51, 88})) return depth;
+        return withLink(negated, {OBS_BEARING_TRUE});
+    }
+    if (def->obsType == 97) return withLink(negated, {OBS_BEARING_TRUE});
+    return nullptr;
+}
+
+sObsDef* CObsDefList::FindSurveySensorObs(int32_t sysId, int32_t n) const {
+    return FindNth(n, [&](const sObsDef& d) {
+        return d.sysId == sysId && (IsSurveySensorObs(&d) != 0 || IsSidescanObs(&d) != 0);
+    });
+}
+
+int CObsDefList::CountByType(int32_t obsType) const {
+    if (obsType < 0) return -1;
+    return CountIf([&](const sObsDef& d) { return d.obsType == obsType; });
+}
+
+int CObsDefList::CountBySystem(int32_t sysId) const {
+    if (sysId < 1) return -1;
+    return CountIf([&](const sObsDef& d) { return d.sysId == sysId; });
+}
+
+int CObsDefList::CountByNode(int32_t nodeId, int32_t toNodeId) const {
+    if (nodeId < 1) return -1;
+    return CountIf([&](const sObsDef& d) { return d.nodeId == nodeId && (toNodeId < 1 || d.toNodeId == toNodeId); });
+}
+
+void CObsDefList::CopyBySystem(CObsDefList& out, int32_t sysId) const {
+    CopyIf(out, [&](const sObsDef& d) { return d.sysId == sysId; });
+}
+
+void CObsDefList::CopyByType(CObsDefList& out, int32_t obsType) const {
+    CopyIf(out, [&](const sObsDef& d) { return d.obsType == obsType; });
+}
+
+void CObsDefList::CopyByText(CObsDefList& out, const char* text) const {
+    const CString wanted(text != nullptr ? text : "");
+    CopyIf(out, [&](const sObsDef& d) { return FieldText(d.tag) == wanted; });
+}
+
+template <typename Pred>
+void CObsDefList::CopyWithNodes(CObsDefList& out, const CNodeDefList* nodes, Pred match) const {
+    if (nodes == nullptr) {
+        CopyIf(out, [](const sObsDef&) { return false; });
+        return;
+    }
+    CopyIf(out, [&](const sObsDef& d) { return match(d, nodes->FindById(d.nodeId), nodes->FindById(d.toNodeId)); });
+}
+
+void CObsDefList::CopyByTypeAndObject(CObsDefList& out, const CNodeDefList* nodes, int32_t obsType,
+                                      int32_t objectId) const {
+    CopyWithNodes(out, nodes, [&](const sObsDef& d, const sNodeDef* from, const sNodeDef*) {
+        return d.obsType == obsType && from != nullptr && from->objectId == objectId;
+    });
+}
+
+void CObsDefList::CopyFromObject(CObsDefList& out, const CNodeDefList* nodes, int32_t objectId) const {
+    CopyWithNodes(out, nodes, [&](const sObsDef&, const sNodeDef* from, const sNodeDef* to) {
+        return from != nullptr && to != nullptr && from->objectId != to->objectId && from->objectId == objectId;
+    });
+}
+
+void CObsDefList::CopyToObject(CObsDefList& out, const CNodeDefList* nodes, int32_t objectId) const {
+    CopyWithNodes(out, nodes, [&](const sObsDef&, const sNodeDef* from, const sNodeDef* to) {
+        return from != nullptr && to != nullptr && from->objectId != to->objectId && to->objectId == objectId;
+    });
+}
+
+void CObsDefList::CollectByNodes(std::vector<sObsDef*>& out, const sNodeDef* node, const sNodeDef* toNode) const {
+    if (node == nullptr || toNode == nullptr) return;
+    CollectIf(out, [&](const sObsDef& d) { return d.nodeId == node->id && d.toNodeId == toNode->id; });
+}
+
+void CObsDefList::CollectByNode(std::vector<sObsDef*>& out, const sNodeDef* node, int from, int to) const {
+    if (node == nullptr) return;
+    CollectIf(out, [&](const sObsDef& d) {
+        return (from != 0 && d.nodeId == node->id) || (to != 0 && d.toNodeId == node->id);
+    });
+}
+
+int CObsDefList::CountTextUses(int32_t sysId, const char* text, int32_t skip1, int32_t skip2, int32_t skip3) const {
+    if (sysId < 1 || text == nullptr || *text == '\0') return -1;
+    int uses = 0;
+    for (const sObsDef& d : *this) {
+        if (d.sysId != sysId || d.id == skip1 || d.id == skip2 || d.id == skip3) continue;
+        uses += SameTextNoCase(d.refName1, sizeof(d.refName1), text) ? 1 : 0;
+        uses += SameTextNoCase(d.refName2, sizeof(d.refName2), text) ? 1 : 0;
+    }
+    return uses;
+}
+
+void CObsDefList::ClearTextUses(int32_t sysId, const char* text) {
+    if (text == nullptr) return;
+    for (sObsDef& d : *this) {
+        if (d.sysId != sysId) continue;
+        if (SameTextNoCase(d.refName1, sizeof(d.refName1), text)) SetFieldText(d.refName1, "");
+        if (SameTextNoCase(d.refName2, sizeof(d.refName2), text)) SetFieldText(d.refName2, "");
+    }
+}
+
+void CObsDefList::CollectSystemIds(CUIntArray& ids) const {
+    for (const sObsDef& d : *this) {
+        const auto id = static_cast<UINT>(d.sysId);
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.Add(id);
+    }
+}
+
+int CObsDefList::Compare(const CObsDefList& other) const {
+    return CompareRecords(other, [](const sObsDef& d) { return d.id; });
+}
+
+int CObsDefList::WriteToIpc(IpcBufferHandle& handle, int block) {
+    return WriteRecordsToIpc(handle, block, [](sObsDef& d) { d.transient = 0; });
+}
+
+int CObsDefList::ReadFromIpc(IpcBufferHandle& handle, int block) {
+    return ReadRecordsFromIpc(handle, block);
+}
+
+double CObsDefList::ApplyCorrectionById(double x, int32_t id) const {
+    const sObsDef* def = FindById(id);
+    return def != nullptr ? ApplyObsCorrection(x, def) : x;
+}
+
+double CObsDefList::ApplyScaleById(double x, int32_t id) const {
+    const sObsDef* def = FindById(id);
+    return def != nullptr ? ApplyObsScale(x, def) : x;
+}
+
+const sHdrEntry* GnssPositionHdrIterator::Next() {
+    m_current = nullptr;
+    if (m_headers == nullptr) return nullptr;
+    while (const sHdrEntry* entry = m_headers->GetEntryAt(m_next)) {
+        ++m_next;
+        if (entry->recordId == kRecordGnssPosition && entry->Payload() != nullptr) {
+            m_current = entry;
+            break;
+        }
+    }
+    return m_current;
+}
+
+double ApplyCorrection(double x, double c, double s, double q) {
+    double y = x + c;
+    if (s != 0.0) {
+        y *= s;
+        if (q != 0.0) y += q * x * x;
+    }
+    return y;
+}
+
+double ApplyObsCorrection(double x, const sObsDef* def) {
+    if (def == nullptr) return x;
+    return ApplyCorrection(x, def->correction1 + def->correction2, def->scale, def->quadratic);
+}
+
+double RemoveCorrection(double y, double c, double s, double q) {
+    if (s == 0.0) return y - c;
+    if (q == 0.0) return y / s - c;
+    const double root = std::sqrt((y - c * s) * 4.0 * q + s * s);
+    const double r1 = (-s + root) / (2.0 * q);
+    const double r2 = -(s + root) / (2.0 * q);
+    return std::fabs(r1 - y) < std::fabs(r2 - y) ? r1 : r2;
+}
+
+double RemoveObsCorrection(double y, const sObsDef* def) {
+    if (def == nullptr) return y;
+    return RemoveCorrection(y, def->correction1 + def->correction2, def->scale, def->quadratic);
+}
+
+double ApplyScale(double x, double s) {
+    return s != 0.0 ? x * s : x;
+}
+
+double ApplyObsScale(double x, const sObsDef* def) {
+    return def != nullptr ? ApplyScale(x, def->scale) : x;
+}
+
+double ApplyVelocityRatio(double x, const sObsDef* def) {
+    if (def == nullptr || def->soundVelocity == 0.0 || def->velocity == 0.0) return x;
+    return x * (def->soundVelocity / def->velocity);
+}
+
+double RemoveVelocityRatio(double x, const sObsDef* def) {
+    if (def == nullptr || def->soundVelocity == 0.0 || def->velocity == 0.0) return x;
+    return x * (def->velocity / def->soundVelocity);
+}
