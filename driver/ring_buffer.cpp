@@ -230,7 +230,8 @@ bool CRingBuffer::ReadFirstHostRecord(IpcBufferHandle* handle, DWORD blockType, 
         for (DWORD b = 1; b <= blocks; ++b) {
             if (buffer.GetBlockId(b - 1) != blockType || buffer.GetRecordSize(b - 1) != recordSize)
                 continue;
-            const DWORD records = std::min(buffer.GetRecordCount(b - 1), buffer.GetRecordCapacity(b - 1));
+            const DWORD records =
+                std::min(buffer.GetRecordCount(b - 1), buffer.GetRecordCapacity(b - 1));
             for (DWORD r = 1; r <= records; ++r) {
                 if (handle->ReadRecord(b, r, bytes.data(), recordSize) == 1 && match(bytes.data())) {
                     std::memcpy(record, bytes.data(), recordSize);

@@ -18,7 +18,12 @@
 class CRingBuffer : public CObject {
 public:
     // Modes of FindByTime.
-    enum eFindMode : int { FIND_AT_OR_BEFORE = 0, FIND_AT_OR_AFTER = 1, FIND_BEFORE = 2, FIND_AFTER = 3 };
+    enum eFindMode : int {
+        FIND_AT_OR_BEFORE = 0,
+        FIND_AT_OR_AFTER = 1,
+        FIND_BEFORE = 2,
+        FIND_AFTER = 3,
+    };
     // Results of FindByTime: nothing, found inside the span, or the nearest end outside it.
     static constexpr int FOUND_NONE = 0;
     static constexpr int FOUND_INSIDE = 2;

@@ -66,7 +66,9 @@ protected:
     // the store; the lock is released before returning, also when the caller had taken it.
     int FillFromHost(DWORD systemId, IpcBufferHandle* handle, bool alreadyLocked, DWORD blockType,
                      bool (*hasValue)(const TSample&));
-    const TSample& At(int k) const { return m_store[static_cast<size_t>(m_index[static_cast<size_t>(k)])]; }
+    const TSample& At(int k) const {
+        return m_store[static_cast<size_t>(m_index[static_cast<size_t>(k)])];
+    }
     CVOKTime TimeAt(int k) const { return SampleTime(At(k)); }
     // Index entries lo <= hi that bracket t (oldest <= t <= newest); true with lo == hi when a
     // search step met t exactly.

@@ -113,7 +113,8 @@ bool CVRURingBuffer::ReadLatestRecord(DWORD id, IpcBufferHandle* handle, sVruSam
     return ReadFirstHostRecord(handle, VRU_BLOCK_SAMPLE, sizeof(sVruSample), &sample,
                                [id](const BYTE* r) {
                                    DWORD recordId;
-                                   std::memcpy(&recordId, r + offsetof(sVruSample, dwSystemId), sizeof recordId);
+                                   std::memcpy(&recordId, r + offsetof(sVruSample, dwSystemId),
+                                               sizeof recordId);
                                    return recordId == id;
                                });
 }
