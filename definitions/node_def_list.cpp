@@ -266,8 +266,8 @@ int CNodeDefList::Compare(const CNodeDefList& other) const {
 int CNodeDefList::SortByOffset(int axis, int ascending) {
     if (GetCount() < 2 || !IsAxis(axis)) return 0;
     const double mm = Millimetre();
-    // The pairwise rule is no strict order (the key axis changes from pair to pair), so passes are
-    // bounded: a consistent order is sorted within n passes, an inconsistent one stops there.
+    // The pairwise rule is no strict order (the key axis changes from pair to pair), so the passes
+    // are bounded: n passes are enough for n nodes, and nothing can keep the loop going.
     const size_t n = m_records.size();
     for (size_t pass = 0; pass < n; ++pass) {
         bool swapped = false;
