@@ -192,6 +192,9 @@ TEST(NavRingCopy, CopiesBetweenCapacitiesStayInsideTheRing) {
     same.CopyFrom(CWrapped());
     EXPECT_EQ(Headings(same), Range(3, 7));
     EXPECT_EQ(same.GetWritePosition(), 3);  // the wrap found again
+    const NavRecord outside{};
+    EXPECT_EQ(same.GetSlotOfSample(same.GetStore() + 4), 4);
+    EXPECT_EQ(same.GetSlotOfSample(&outside), -1);
 }
 
 TEST(NavRingCopy, WalksThroughTheStoreEnd) {
