@@ -110,16 +110,16 @@ protected:
         return 0;
     }
 
-    // Appends the records of block `block` (from 1). All or nothing: a missing block, a record size
-    // other than the record's, a count beyond the block's capacity or a failed read appends nothing
-    // and gives 0. The caller holds the buffer's lock.
+    // Appends the records of block `block` (from 1); an empty block gives 1 at once. All or nothing:
+    // a missing block, a record size other than the record's, a count beyond the block's capacity or
+    // a failed read appends nothing and gives 0. The caller holds the buffer's lock.
     int ReadRecordsFromIpc(IpcBufferHandle& handle, int block) {
         try {
             if (block < 1) return 0;
             const auto i = static_cast<DWORD>(block - 1);
-            if (handle.buffer.GetRecordSize(i) != sizeof(T)) return 0;
             const DWORD count = handle.buffer.GetRecordCount(i);
-            if (count > handle.buffer.GetRecordCapacity(i)) return 0;
+            if (count == 0) return 1;
+            if (handle.buffer.GetRecordSize(i) != sizeof(T) || count > handle.buffer.GetRecordCapacity(i)) return 0;
             Records read;
             read.reserve(count);
             for (DWORD k = 1; k <= count; ++k) {
@@ -135,15 +135,17 @@ protected:
     }
 
     // Writes the records as records 1..n of block `block` after prepare(record) and sets the record
-    // count to the number written. 0 when the block is missing, its record size is not the record's,
-    // it has no room for them all, or a write fails. The caller holds the buffer's exclusive lock.
+    // count to the number written. 0 when the block is missing, or for a list that is not empty when
+    // its record size is not the record's, it has no room for them all, or a write fails. The caller
+    // holds the buffer's exclusive lock.
     template <typename Prepare>
     int WriteRecordsToIpc(IpcBufferHandle& handle, int block, Prepare prepare) const {
         try {
             if (block < 1) return 0;
             const auto i = static_cast<DWORD>(block - 1);
-            if (handle.buffer.GetRecordSize(i) != sizeof(T)) return 0;
-            if (m_records.size() > handle.buffer.GetRecordCapacity(i)) return 0;
+            if (!m_records.empty() && (handle.buffer.GetRecordSize(i) != sizeof(T) ||
+                                       m_records.size() > handle.buffer.GetRecordCapacity(i)))
+                return 0;
             DWORD written = 0;
             int result = 1;
             for (const auto& r : m_records) {

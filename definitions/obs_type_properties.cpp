@@ -1,5 +1,6 @@
 #include "definitions/obs_type_properties.h"
 
+#include <cstddef>
 
 #include "compat/unit_library.h"
 #include "definitions/code_table.h"

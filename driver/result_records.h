@@ -88,14 +88,17 @@ constexpr float STATUS_NEW = 1.0f;
 constexpr float STATUS_NONE = -1.0f;
 constexpr float STATUS_NEW_INVALID = -2.0f;
 
-// A heading; also the sample of the heading ring.
+// A heading; also the sample of the navigation rings, where a negative status marks the sample
+// invalid and the two further values are carried along for their writers.
 struct NavRecord {
     SYSTEMTIME stTime;
     uint32_t dwObsId;
     uint32_t dwReserved20;
     double dHeading;
     float fStatus;
-    uint8_t abReserved36[20];
+    uint32_t dwReserved36;
+    double dValue2;
+    double dValue3;
 };
 static_assert(sizeof(NavRecord) == 56);
 static_assert(offsetof(NavRecord, stTime) == 0);
@@ -103,7 +106,9 @@ static_assert(offsetof(NavRecord, dwObsId) == 16);
 static_assert(offsetof(NavRecord, dwReserved20) == 20);
 static_assert(offsetof(NavRecord, dHeading) == 24);
 static_assert(offsetof(NavRecord, fStatus) == 32);
-static_assert(offsetof(NavRecord, abReserved36) == 36);
+static_assert(offsetof(NavRecord, dwReserved36) == 36);
+static_assert(offsetof(NavRecord, dValue2) == 40);
+static_assert(offsetof(NavRecord, dValue3) == 48);
 
 // A rate of turn, in the sentence's degrees per minute (negative to port).
 struct RotRecord {
@@ -147,3 +152,48 @@ static_assert(offsetof(TimetagRecord, stPulseTime) == 40);
 static_assert(offsetof(TimetagRecord, stNowTime) == 56);
 static_assert(offsetof(TimetagRecord, szSentence) == 72);
 static_assert(offsetof(TimetagRecord, abReserved172) == 172);
+
+// Validity bits of sVruSample::dwValidFlags.
+constexpr uint32_t VRU_HEAVE_VALID = 1;
+constexpr uint32_t VRU_PITCH_VALID = 2;
+constexpr uint32_t VRU_ROLL_VALID = 4;
+
+// An attitude sample of the attitude rings and of the host's attitude blocks. A component is valid
+// when its flag is set and its quality is 0 or more. The ring writes the window means.
+struct sVruSample {
+    SYSTEMTIME stTime;
+    uint32_t dwSystemId;
+    uint32_t dwCarried20;
+    double dRoll;
+    float fRollQuality;
+    uint32_t dwCarried36;
+    double dPitch;
+    float fPitchQuality;
+    uint32_t dwCarried52;
+    double dHeave;
+    float fHeaveQuality;
+    uint32_t dwValidFlags;
+    double dRollMean;
+    double dPitchMean;
+    // Faded by the ring's fill level.
+    double dHeaveMean;
+    double dWindow;
+    uint8_t abCarried104[16];
+};
+static_assert(sizeof(sVruSample) == 120);
+static_assert(offsetof(sVruSample, dwSystemId) == 16);
+static_assert(offsetof(sVruSample, dwCarried20) == 20);
+static_assert(offsetof(sVruSample, dRoll) == 24);
+static_assert(offsetof(sVruSample, fRollQuality) == 32);
+static_assert(offsetof(sVruSample, dwCarried36) == 36);
+static_assert(offsetof(sVruSample, dPitch) == 40);
+static_assert(offsetof(sVruSample, fPitchQuality) == 48);
+static_assert(offsetof(sVruSample, dwCarried52) == 52);
+static_assert(offsetof(sVruSample, dHeave) == 56);
+static_assert(offsetof(sVruSample, fHeaveQuality) == 64);
+static_assert(offsetof(sVruSample, dwValidFlags) == 68);
+static_assert(offsetof(sVruSample, dRollMean) == 72);
+static_assert(offsetof(sVruSample, dPitchMean) == 80);
+static_assert(offsetof(sVruSample, dHeaveMean) == 88);
+static_assert(offsetof(sVruSample, dWindow) == 96);
+static_assert(offsetof(sVruSample, abCarried104) == 104);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "foundation/debug_trace.h"
 #include "foundation/system_time.h"

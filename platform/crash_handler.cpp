@@ -6,7 +6,6 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -22,8 +21,10 @@
 
 #include "compat/debug_output.h"
 #include "compat/file_names.h"
+#include "platform/environment.h"
 #include "platform/file_ops.h"
 #include "platform/path_text.h"
+#include "platform/signal_safe_io.h"
 #include "platform/version_info.h"
 
 MINIDUMP_EXCEPTION_INFORMATION CCrashHandler::s_ExceptionInfo = {};
@@ -32,223 +33,13 @@ std::atomic<bool> CCrashHandler::s_bWriteFullDump{true};
 
 namespace {
 
-// ---- Bounded formatting [signal-safe] -----------------------------------------------------
-
-class CBoundedWriter {
-public:
-    CBoundedWriter(char* out, std::size_t size) : m_out(out), m_size(size) {
-        if (m_size > 0) m_out[0] = '\0';
-    }
-    void Put(char c) {
-        if (m_length + 1 < m_size) {
-            m_out[m_length++] = c;
-            m_out[m_length] = '\0';
-        }
-    }
-    void Put(const char* text, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) Put(text[i]);
-    }
-    std::size_t Length() const { return m_length; }
-
-private:
-    char* m_out;
-    std::size_t m_size;
-    std::size_t m_length = 0;
-};
-
-void PutField(CBoundedWriter& w, const char* text, std::size_t n, int width, bool left, char pad) {
-    const std::size_t fill = width > 0 && static_cast<std::size_t>(width) > n ? width - n : 0;
-    if (!left && pad == '0' && n > 0 && text[0] == '-') {
-        w.Put('-');
-        ++text;
-        --n;
-    }
-    if (!left)
-        for (std::size_t i = 0; i < fill; ++i) w.Put(pad);
-    w.Put(text, n);
-    if (left)
-        for (std::size_t i = 0; i < fill; ++i) w.Put(' ');
-}
-
-// The printf subset of the report, into out (at most size - 1 characters and a terminator).
-std::size_t FormatBounded(char* out, std::size_t size, const char* format, va_list args) {
-    CBoundedWriter w(out, size);
-    for (const char* f = format; *f != '\0'; ++f) {
-        if (*f != '%') {
-            w.Put(*f);
-            continue;
-        }
-        ++f;
-        bool left = false;
-        char pad = ' ';
-        for (; *f == '-' || *f == '0'; ++f) {
-            if (*f == '-') left = true;
-            else pad = '0';
-        }
-        int width = 0;
-        for (; *f >= '0' && *f <= '9'; ++f) width = width * 10 + (*f - '0');
-        int longs = 0;
-        for (; *f == 'l' || *f == 'z'; ++f) longs = *f == 'z' ? 2 : longs + 1;
-        char digits[24];
-        std::size_t n = 0;
-        unsigned long long value = 0;
-        bool negative = false;
-        switch (*f) {
-        case '\0': return w.Length();
-        case '%': w.Put('%'); continue;
-        case 'c': {
-            const char c = static_cast<char>(va_arg(args, int));
-            PutField(w, &c, 1, width, left, ' ');
-            continue;
-        }
-        case 's': {
-            const char* s = va_arg(args, const char*);
-            if (s == nullptr) s = "(null)";
-            PutField(w, s, std::strlen(s), width, left, ' ');
-            continue;
-        }
-        case 'd':
-        case 'i': {
-            const long long v = longs == 0 ? va_arg(args, int)
-                                : longs == 1 ? va_arg(args, long)
-                                             : va_arg(args, long long);
-            negative = v < 0;
-            value = negative ? 0ULL - static_cast<unsigned long long>(v) : v;
-            break;
-        }
-        case 'u':
-        case 'x':
-        case 'X':
-            value = longs == 0 ? va_arg(args, unsigned int)
-                    : longs == 1 ? va_arg(args, unsigned long)
-                                 : va_arg(args, unsigned long long);
-            break;
-        case 'p': value = reinterpret_cast<uintptr_t>(va_arg(args, void*)); break;
-        default: w.Put('%'); w.Put(*f); continue;
-        }
-        const unsigned base = (*f == 'x' || *f == 'X' || *f == 'p') ? 16 : 10;
-        const char* symbols = *f == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-        char reversed[24];
-        std::size_t r = 0;
-        do {
-            reversed[r++] = symbols[value % base];
-            value /= base;
-        } while (value != 0);
-        if (negative) digits[n++] = '-';
-        while (r > 0) digits[n++] = reversed[--r];
-        PutField(w, digits, n, width, left, left ? ' ' : pad);
-    }
-    return w.Length();
-}
-
-std::size_t FormatInto(char* out, std::size_t size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-std::size_t FormatInto(char* out, std::size_t size, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const std::size_t n = FormatBounded(out, size, format, args);
-    va_end(args);
-    return n;
-}
-
-void CopyText(char* out, std::size_t size, const char* text) {
-    FormatInto(out, size, "%s", text);
-}
-
-// ---- Reading memory that may not be readable [signal-safe] --------------------------------
-
-int g_probePipe[2] = {-1, -1};
-
-// Copies size bytes from address; false, without a fault, when any of them cannot be read.
-bool SafeRead(uintptr_t address, void* out, std::size_t size) {
-    iovec local{out, size};
-    iovec remote{reinterpret_cast<void*>(address), size};
-    const ssize_t n = ::process_vm_readv(::getpid(), &local, 1, &remote, 1, 0);
-    if (n >= 0 || (errno != EPERM && errno != ENOSYS)) return n == static_cast<ssize_t>(size);
-    // Where that call is not allowed, the kernel copies through a pipe instead (EFAULT on an
-    // unreadable byte).
-    if (g_probePipe[0] < 0 || size > 4096) return false;
-    const ssize_t written = ::write(g_probePipe[1], reinterpret_cast<const void*>(address), size);
-    if (written <= 0) return false;
-    const ssize_t got = ::read(g_probePipe[0], out, static_cast<std::size_t>(written));
-    return written == static_cast<ssize_t>(size) && got == written;
-}
-
-// ---- The process's mappings, from /proc/self/maps [signal-safe] ---------------------------
-
-struct sMapping {
-    uintptr_t start;
-    uintptr_t end;
-    uint64_t offset;
-    char perms[5];
-    const char* path;  // "" for an anonymous mapping
-};
-
-uint64_t ParseHex(const char*& p) {
-    uint64_t v = 0;
-    for (;; ++p) {
-        const char c = *p;
-        if (c >= '0' && c <= '9') v = v * 16 + (c - '0');
-        else if (c >= 'a' && c <= 'f') v = v * 16 + (c - 'a' + 10);
-        else return v;
-    }
-}
-
-bool ParseMapping(char* line, sMapping& m) {
-    const char* p = line;
-    m.start = ParseHex(p);
-    if (*p++ != '-') return false;
-    m.end = ParseHex(p);
-    if (*p++ != ' ') return false;
-    for (int i = 0; i < 4; ++i) m.perms[i] = *p != '\0' ? *p++ : '-';
-    m.perms[4] = '\0';
-    if (*p++ != ' ') return false;
-    m.offset = ParseHex(p);
-    for (int fields = 0; fields < 2; ++fields) {  // device, inode
-        while (*p == ' ') ++p;
-        while (*p != ' ' && *p != '\0') ++p;
-    }
-    while (*p == ' ') ++p;
-    m.path = p;
-    return true;
-}
-
-// Calls visit(mapping) for each mapping in address order until it returns false.
-template <typename Visit>
-void ForEachMapping(Visit&& visit) {
-    const int fd = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    char chunk[4096];
-    char line[PATH_MAX + 256];
-    std::size_t used = 0;
-    bool more = true;
-    while (more) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        for (ssize_t i = 0; i < n && more; ++i) {
-            if (chunk[i] != '\n') {
-                if (used + 1 < sizeof line) line[used++] = chunk[i];
-                continue;
-            }
-            line[used] = '\0';
-            used = 0;
-            sMapping m{};
-            if (ParseMapping(line, m)) more = visit(m);
-        }
-    }
-    ::close(fd);
-}
-
-// The file mapped at address, or "" (anonymous memory, or no mapping).
-void FindMappedFile(uintptr_t address, char* out, std::size_t size) {
-    CopyText(out, size, "");
-    ForEachMapping([&](const sMapping& m) {
-        if (address < m.start || address >= m.end) return true;
-        if (m.path[0] == '/') CopyText(out, size, m.path);
-        return false;
-    });
-}
+using Vok::SignalSafe::CopyText;
+using Vok::SignalSafe::ForEachMapping;
+using Vok::SignalSafe::Format;
+using Vok::SignalSafe::ReadSmallFile;
+using Vok::SignalSafe::SafeRead;
+using Vok::SignalSafe::sMapping;
+using Vok::SignalSafe::WriteAll;
 
 // ---- Prepared at install -------------------------------------------------------------------
 
@@ -304,7 +95,7 @@ void Prepare() {
             Vok::FileNames::AnsiToFileSystem(GetWindowsVersionText().Str());
         CopyText(g_prepared.systemText, sizeof g_prepared.systemText, system.c_str());
         g_prepared.processors = ::sysconf(_SC_NPROCESSORS_ONLN);
-        if (::pipe2(g_probePipe, O_CLOEXEC | O_NONBLOCK) != 0) g_probePipe[0] = g_probePipe[1] = -1;
+        Vok::SignalSafe::PrepareSafeRead();
     });
 }
 
@@ -313,16 +104,6 @@ void Prepare() {
 constexpr std::size_t kFlushAt = 7168;
 char g_report[kFlushAt + 1024 + 1];
 std::size_t g_pending = 0;
-
-void WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
 
 void FlushReport(int file) {
     if (g_pending > 0) WriteAll(file, g_report, g_pending);
@@ -349,7 +130,7 @@ void CrashTimeStamp(char* out, std::size_t size) {
     const time_t now = ::time(nullptr);
     tm local{};
     ::localtime_r(&now, &local);
-    FormatInto(out, size, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+    Format(out, size, "%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
@@ -377,7 +158,7 @@ int CreateReportFile(const char* path) {
     const std::size_t stem = dot != nullptr ? static_cast<std::size_t>(dot - path) : std::strlen(path);
     if (stem >= PATH_MAX) return -1;
     std::memcpy(other, path, stem);
-    FormatInto(other + stem, sizeof other - stem, "_%d%s", static_cast<int>(::getpid()),
+    Format(other + stem, sizeof other - stem, "_%d%s", static_cast<int>(::getpid()),
                dot != nullptr ? dot : "");
     return ::open(other, flags, 0600);
 }
@@ -397,30 +178,15 @@ uint64_t ProcValue(const char* text, const char* key) {
     return v * 1024;
 }
 
-void ReadProcFile(const char* path, char* out, std::size_t size) {
-    out[0] = '\0';
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    std::size_t used = 0;
-    while (used + 1 < size) {
-        const ssize_t n = ::read(fd, out + used, size - 1 - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        used += static_cast<std::size_t>(n);
-    }
-    out[used] = '\0';
-    ::close(fd);
-}
-
 sMemory ReadMemory() {
     char text[8192];
     sMemory m{};
-    ReadProcFile("/proc/meminfo", text, sizeof text);
+    ReadSmallFile("/proc/meminfo", text, sizeof text);
     m.total = ProcValue(text, "MemTotal:");
     m.available = ProcValue(text, "MemAvailable:");
     m.swapTotal = ProcValue(text, "SwapTotal:");
     m.swapFree = ProcValue(text, "SwapFree:");
-    ReadProcFile("/proc/self/status", text, sizeof text);
+    ReadSmallFile("/proc/self/status", text, sizeof text);
     m.processSize = ProcValue(text, "VmSize:");
     return m;
 }
@@ -665,7 +431,7 @@ DWORD CCrashHandler::Handle(EXCEPTION_POINTERS* pointers) {
     char stamp[32];
     CrashTimeStamp(stamp, sizeof stamp);
     char path[PATH_MAX];
-    FormatInto(path, sizeof path, "%s/CrashLog_%s_%s.txt", folder, g_prepared.title, stamp);
+    Format(path, sizeof path, "%s/CrashLog_%s_%s.txt", folder, g_prepared.title, stamp);
     WriteCrashReportTo(path, pointers, "CCrashHandler::Handle");
     return 0;
 }
@@ -677,7 +443,7 @@ int ReportPrintf(int file, const char* format, ...) {
     va_list args;
     va_start(args, format);
     const std::size_t room = sizeof g_report - g_pending;
-    const std::size_t n = FormatBounded(g_report + g_pending, room < 1025 ? room : 1025, format, args);
+    const std::size_t n = Vok::SignalSafe::FormatV(g_report + g_pending, room < 1025 ? room : 1025, format, args);
     va_end(args);
     g_pending += n;
     return static_cast<int>(n);
@@ -692,7 +458,7 @@ void FormatFileTimeText(char* out, std::size_t size, const FILETIME& utc) {
     if (::localtime_r(&seconds, &local) == nullptr) return;
     const int year = local.tm_year + 1900;
     if (year < 1980 || year > 2107) return;  // what a DOS date can hold
-    FormatInto(out, size, "%d/%d/%d %02d:%02d:%02d", local.tm_mon + 1, local.tm_mday, year,
+    Format(out, size, "%d/%d/%d %02d:%02d:%02d", local.tm_mon + 1, local.tm_mday, year,
                local.tm_hour, local.tm_min, local.tm_sec & ~1);
 }
 
@@ -708,7 +474,7 @@ const char* FindFileNamePart(const char* path) {
 }
 
 CString GetModuleTitleOrUnknown(bool stripExtension) {
-    CString title(Vok::FileNames::FileSystemToAnsi(ProgramFileNameFs()).c_str());
+    CString title = GetModuleFileTitle(true);
     if (stripExtension) title = RemoveExtension(title);
     return title.IsEmpty() ? CString("Unknown") : title;
 }
@@ -876,7 +642,7 @@ void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const ch
         char program[PATH_MAX];
         ProgramPath(program, sizeof program);
         char module[PATH_MAX + 256];
-        FindMappedFile(ip, module, sizeof module);
+        Vok::SignalSafe::FindMappedFile(ip, module, sizeof module);
         ReportPrintf(file, "%s caused %s (0x%08x) \r\nin module %s at %04x:%08lx.\r\n\r\n",
                      FindFileNamePart(program), GetExceptionDescription(record->ExceptionCode),
                      record->ExceptionCode, module[0] != '\0' ? FindFileNamePart(module) : "Unknown",

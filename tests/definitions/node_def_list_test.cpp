@@ -36,15 +36,12 @@ TEST_F(NodeDefListTest, LookUpsByNumberObjectAndSatellite) {
     sv->satelliteNumber = 17;
     EXPECT_EQ(m_list.FindIdByNumber(10012), 1);
     EXPECT_EQ(m_list.FindIdByNumber(99), -1);
-    EXPECT_EQ(m_list.FindByNumber(0), nullptr);
-    EXPECT_EQ(m_list.GetObjectId(1), 1);
     EXPECT_EQ(m_list.GetObjectId(3), -1);
     EXPECT_EQ(m_list.GetSatelliteNumber(2), 17);
     EXPECT_EQ(m_list.GetSatelliteNumber(1), -1);
     EXPECT_EQ(m_list.GetSatelliteNumber(0), 0);
     EXPECT_EQ(m_list.FindSatelliteNodeId(17, 22), 2);
     EXPECT_EQ(m_list.FindSatelliteNodeId(17, 30), -1);
-    EXPECT_EQ(m_list.CountByObject(1), 1);
     EXPECT_EQ(m_list.CountByObject(0), -1);
 }
 
@@ -128,7 +125,7 @@ TEST_F(NodeDefListTest, LinksAndDredgingNodesOfTheHeaderList) {
     EXPECT_EQ(m_list.CopyDredgingNodes(out, 5, &headers), 0);
 }
 
-TEST_F(NodeDefListTest, ComboBoxAndNameArrays) {
+TEST_F(NodeDefListTest, ComboBox) {
     Vok::Test::FillSampleNodeDefs(m_list);
     CComboBox box;
     box.AddString("stale");
@@ -138,12 +135,6 @@ TEST_F(NodeDefListTest, ComboBoxAndNameArrays) {
     EXPECT_EQ(box.GetCurSel(), 1);
     EXPECT_EQ(m_list.FillComboBox(&box, 9, 0), 3);
     EXPECT_EQ(box.GetCurSel(), -1);
-    CStringArray names;
-    CDWordArray ids;
-    m_list.FillNameArrays(2, names, ids);
-    ASSERT_EQ(names.GetSize(), 1);
-    EXPECT_STREQ(names[0], "Node 3");
-    EXPECT_EQ(ids[0], 3u);
 }
 
 }  // namespace

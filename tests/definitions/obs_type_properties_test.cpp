@@ -65,18 +65,13 @@ TEST_F(ObsTypeProperties, PredicatesByTypeNodesAndLink) {
     EXPECT_EQ(IsPositioningObs(&between), 1);
     EXPECT_EQ(IsPositioningObs(&bearing), 0);
     EXPECT_EQ(IsLinkedHeadingObs(&linked), 1);
-    EXPECT_EQ(IsHeadingOrSpeedObs(&linked), 1);
     EXPECT_EQ(IsAttitudeObs(&negative), 1);
     EXPECT_EQ(IsAttitudeObsWithNegativeLink(&negative), 1);
     EXPECT_EQ(IsAttitudeObsWithNegativeLink(&linked), 0);
-    const sObsDef generic = Obs(61), sss = Obs(74), heave = Obs(48), sb = Obs(50);
-    EXPECT_EQ(IsGenericObs(&generic), 1);
-    EXPECT_EQ(IsPositioningOrSensorObs(&sss), 1);
+    const sObsDef heave = Obs(48), sb = Obs(50);
     EXPECT_EQ(GetObsTypeVerticalSense(&heave), 1);
     EXPECT_EQ(GetObsTypeVerticalSense(&sb), -1);
     EXPECT_EQ(GetObsTypeVerticalSense(nullptr), 0);
-    EXPECT_EQ(GetObsComponentCount(&heave), 0);
-    EXPECT_EQ(IsCircularObs(nullptr), 0);
 }
 
 TEST_F(ObsTypeProperties, DefaultsFillOnlyWhatIsUnset) {

@@ -21,14 +21,10 @@ TEST(SysDefList, LookUps) {
     list.Add(MakeSysDef(4, 2, 5, 6, 0));
     EXPECT_EQ(list.FindFreeSystemId(), 3);
     EXPECT_EQ(list.GetSystemType(4), 2);
-    EXPECT_EQ(list.GetSystemType(0), 0);
-    EXPECT_EQ(list.FindByType(0), nullptr);
     EXPECT_EQ(list.FindByTypeAndKey(16, 3), list.FindById(2));
     EXPECT_EQ(list.FindByTypeAndKey(16, 0), nullptr);
-    EXPECT_EQ(list.HasSatelliteNavigationSystem(), 0);
     EXPECT_EQ(list.GetSystemIdByName("System 4"), 4);
     EXPECT_EQ(list.GetSystemIdByName("system 4"), -1);
-    EXPECT_EQ(list.GetSystemIdByType(16), 2);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 6), 4);
     list.ReplaceKey(7, 70);
     EXPECT_EQ(list.FindById(1)->key1, 70);

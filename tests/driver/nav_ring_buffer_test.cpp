@@ -1,0 +1,262 @@
+#include "driver/nav_ring_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "foundation/system_time.h"
+#include "tests/support/ipc_test_folder.h"
+#include "tests/support/peer_process.h"
+
+namespace {
+
+using Vok::Test::CPeerProcess;
+using Vok::Test::Milliseconds;
+
+CVOKTime At(double second) { return CVOKTime(2024, 5, 1, 1, 0, second); }
+
+NavRecord Nav(double second, double heading = 0.0, float status = STATUS_NEW) {
+    NavRecord r{};
+    r.stTime = TimeToSystemTime(At(second));
+    r.dwObsId = 7;
+    r.dHeading = heading;
+    r.fStatus = status;
+    return r;
+}
+
+// The headings in time order.
+std::vector<double> Headings(const CNavRingBuffer& ring) {
+    std::vector<double> out;
+    NavRecord s;
+    for (int k = 0; ring.GetSample(s, k); ++k) out.push_back(s.dHeading);
+    return out;
+}
+
+std::vector<double> Range(double from, double to) {
+    std::vector<double> out;
+    for (double v = from; v <= to; v += 1.0) out.push_back(v);
+    return out;
+}
+
+// Capacity 5 after samples at 0 .. 7 s (heading = second): it holds 3 .. 7, wrapped in its store.
+struct CWrapped : CNavRingBuffer {
+    CWrapped() : CNavRingBuffer(5) {
+        for (int k = 0; k < 8; ++k) AddSample(Nav(k, k));
+    }
+};
+
+TEST(NavRingAdd, TimeOrderAndQualityRules) {
+    CNavRingBuffer ring(500);
+    EXPECT_EQ(ring.AddSample(Nav(1)), 1);
+    EXPECT_EQ(ring.AddSample(Nav(1)), 0);  // the same time again
+    EXPECT_EQ(ring.GetCount(), 1);
+    EXPECT_EQ(ring.AddSample(Nav(2, 0.0, STATUS_NONE)), 0);  // kept, but reported
+    EXPECT_EQ(ring.GetCount(), 2);
+    EXPECT_EQ(ring.AddSample(Nav(0.5)), 0);
+    EXPECT_EQ(ring.GetCount(), 2);
+
+    ring.SetFilterFlags(CRingBuffer::FILTER_QUALITY);
+    EXPECT_EQ(ring.AddSample(Nav(0.5, 9.0)), 1);  // older than the oldest: the ring starts again
+    EXPECT_EQ(Headings(ring), std::vector<double>{9.0});
+    EXPECT_EQ(ring.GetOldestTime(), At(0.5));
+
+    EXPECT_EQ(CNavRingBuffer().AddSample(Nav(1)), 0);  // no store
+}
+
+TEST(NavRingAdd, AFullRingKeepsTheNewestInOrder) {
+    CNavRingBuffer ring(500);
+    for (int k = 0; k <= 500; ++k) ASSERT_EQ(ring.AddSample(Nav(k, k)), 1);
+    EXPECT_EQ(ring.GetCount(), 500);
+    EXPECT_EQ(Headings(ring), Range(1, 500));
+    EXPECT_EQ(ring.GetStore()[0].dHeading, 500.0);  // the newest took the oldest's slot
+}
+
+TEST(NavRingSearch, FindByTimeAtBothEndsAndAcrossTheWrap) {
+    CWrapped ring;
+    struct { double t; int mode, result, index; } rows[] = {
+        {3, 2, 0, -1},   {3, 0, 2, 0},   {2, 1, 3, 0},   {2, 0, 0, 0},   {8, 1, 0, 4},
+        {8, 0, 3, 4},    {5.5, 0, 2, 2}, {5.5, 1, 2, 3}, {5.5, 2, 2, 2}, {5.5, 3, 2, 3},
+        {5, 2, 2, 1},    {5, 3, 2, 3},   {5, 0, 2, 2},   {7, 3, 0, -1},  {7, 0, 2, 4},
+        {4.5, 9, 0, -1},
+    };
+    for (const auto& row : rows) {
+        int index = -1;
+        const int result = ring.FindByTime(At(row.t), index, row.mode);
+        EXPECT_EQ(std::make_pair(result, index), std::make_pair(row.result, row.index))
+            << row.t << " " << row.mode;
+    }
+    int index = -1;
+    EXPECT_EQ(CNavRingBuffer(5).FindByTime(At(3), index, 0), 0);
+}
+
+TEST(NavRingSearch, IndexRanges) {
+    CWrapped ring;
+    struct { double t1, t2; int flags; bool found; int first, last; } rows[] = {
+        {4, 6, 3, true, 1, 3},      {4, 6, 0, true, 2, 2},   {4.5, 5.5, 15, true, 1, 3},
+        {1, 2, 3, false, 0, 0},     {6, 4, 3, false, 0, 0},  {7, 7, 31, false, 0, 0},
+        {7, 7, 15, true, 3, 4},
+    };
+    for (const auto& row : rows) {
+        int first = -1, last = -1;
+        EXPECT_EQ(ring.FindIndexRange(At(row.t1), At(row.t2), first, last, row.flags), row.found)
+            << row.t1 << " " << row.flags;
+        if (row.found) {
+            EXPECT_EQ(std::make_pair(first, last), std::make_pair(row.first, row.last));
+        }
+    }
+}
+
+TEST(NavRingSearch, IsInRangeKeepsItsMarginInsideTheRing) {
+    CWrapped ring;
+    struct { double t; int margin; bool inRange; } rows[] = {
+        {3, 0, true},  {7, 0, true},    {3, -1, true}, {3, 1, true},  {3, 2, false},
+        {4, 2, true},  {6, 2, true},    {6.5, 2, false}, {5, 3, true}, {4, 3, false},
+        {3, 6, true},  {2, 0, false},   {7.5, 1, false},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ring.IsInRange(At(row.t), row.margin), row.inRange) << row.t << " " << row.margin;
+    EXPECT_FALSE(CNavRingBuffer(5).IsInRange(At(3), 0));
+}
+
+TEST(NavRingInterpolation, HeadingsAcrossNorth) {
+    sObsDef heading{};
+    heading.obsType = 11;
+    CNavRingBuffer ring(10, &heading, 0.0, 0.0, nullptr);
+    ring.AddSample(Nav(0, 359.0));
+    ring.AddSample(Nav(2, 1.0));
+    struct { double t, value; } rows[] = {{1, 0.0},   {0.5, 359.5}, {1.5, 0.5},
+                                          {2, 1.0},   {3, 1.0},     {-1, 359.0}};
+    for (const auto& row : rows) {
+        double value = -1.0;
+        EXPECT_EQ(ring.InterpolateValue(At(row.t), &heading, value, 0.0, 0.0, 0), 1) << row.t;
+        EXPECT_NEAR(value, row.value, 1e-9) << row.t;
+    }
+    heading.correction1 = 2.5;
+    double value = -1.0;
+    EXPECT_EQ(ring.InterpolateValue(At(1), &heading, value, 0.0, 0.0, 0), 1);
+    EXPECT_NEAR(value, 2.5, 1e-9);
+    EXPECT_EQ(ring.InterpolateValue(CVOKTime(), &heading, value, 0.0, 0.0, 0), 0);
+}
+
+TEST(NavRingInterpolation, HugeOrNonFiniteValuesNeitherHangNorPass) {
+    sObsDef heading{};
+    heading.obsType = 11;
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct { double first; int result; } rows[] = {{1e300, 1}, {-1e300, 1}, {7.2e6 + 10.0, 1},
+                                                   {inf, 0},   {-inf, 0},   {nan, 0}};
+    for (const auto& row : rows) {
+        CNavRingBuffer ring(4, &heading, 0.0, 0.0, nullptr);
+        ring.AddSample(Nav(0, row.first));
+        double value = -1.0;
+        EXPECT_EQ(ring.InterpolateValue(At(0), &heading, value, 0.0, 0.0, 0), row.result) << row.first;
+        if (row.result == 1) {
+            EXPECT_GE(value, 0.0);
+            EXPECT_LT(value, 360.0);
+        }
+    }
+}
+
+TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {
+    CNavRingBuffer ring(4);
+    ring.SetUpdateInterval(1.0);
+    ring.AddSample(Nav(0, 10.0));
+    ring.AddSample(Nav(5, 20.0));
+    struct { double t; int result; double value; } rows[] = {
+        {2.5, 0, 0}, {0.5, 1, 10.0}, {4.5, 1, 20.0}, {10, 0, 0}, {5.5, 1, 20.0}};
+    for (const auto& row : rows) {
+        double value = -1.0;
+        EXPECT_EQ(ring.InterpolateValue(At(row.t), nullptr, value, 0.0, 0.0, 0), row.result) << row.t;
+        if (row.result == 1) {
+            EXPECT_DOUBLE_EQ(value, row.value) << row.t;
+        }
+    }
+}
+
+TEST(NavRingCopy, CopiesBetweenCapacitiesStayInsideTheRing) {
+    CNavRingBuffer big(10);
+    for (int k = 0; k < 6; ++k) big.AddSample(Nav(k, k));
+    CNavRingBuffer small(3);
+    small.CopyFrom(big);
+    EXPECT_EQ(Headings(small), Range(3, 5));
+    CNavRingBuffer back(10);
+    back.CopyFrom(small);
+    EXPECT_EQ(Headings(back), Range(3, 5));
+    EXPECT_EQ(back.AddSample(Nav(6, 6)), 1);
+    EXPECT_EQ(Headings(back), Range(3, 6));
+
+    CNavRingBuffer same(5);
+    same.CopyFrom(CWrapped());
+    EXPECT_EQ(Headings(same), Range(3, 7));
+    EXPECT_EQ(same.GetWritePosition(), 3);  // the wrap found again
+    const NavRecord outside{};
+    EXPECT_EQ(same.GetSlotOfSample(same.GetStore() + 4), 4);
+    EXPECT_EQ(same.GetSlotOfSample(&outside), -1);
+}
+
+TEST(NavRingCopy, WalksThroughTheStoreEnd) {
+    struct { int capacity, samples, start, walked; } rows[] = {
+        {5, 3, 0, 3}, {3, 3, 1, 2}, {3, 4, 2, 2}, {3, 3, 3, 0}};
+    for (const auto& row : rows) {
+        CNavRingBuffer ring(row.capacity);
+        for (int k = 0; k < row.samples; ++k) ring.AddSample(Nav(k, k));
+        int walked = 0;
+        for (int it = row.start; ring.NextSample(it) != nullptr && walked < 10;) ++walked;
+        EXPECT_EQ(walked, row.walked) << row.capacity << " " << row.samples;
+    }
+}
+
+class NavRingFillTest : public Vok::Test::IpcTest {};
+
+const std::string RING_PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "ring_peer");
+const std::string BUFFER_PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "buffer_peer");
+constexpr Milliseconds DEADLINE(5000);
+
+TEST_F(NavRingFillTest, FillsFromACyclicHostBlockAndAlwaysReleasesTheLock) {
+    CPeerProcess host({RING_PEER, "H", "7", "8", "13"});
+    ASSERT_TRUE(host.WaitForLine("READY", DEADLINE));
+    {
+        IpcBufferHandle reader("H", 0);
+        CNavRingBuffer ring(8);
+        EXPECT_EQ(ring.Fill(7, &reader), 1);
+        EXPECT_FALSE(reader.buffer.IsLocked());
+        EXPECT_EQ(Headings(ring), Range(5, 12));
+        EXPECT_EQ(ring.GetWritePosition(), 5);
+        CNavRingBuffer wide(10);  // wrapped but not full: a new sample must not take the oldest's slot
+        EXPECT_EQ(wide.Fill(7, &reader), 1);
+        EXPECT_EQ(wide.AddSample(Nav(13, 13)), 1);
+        EXPECT_EQ(Headings(wide), Range(5, 13));
+
+        ASSERT_TRUE(reader.Lock());
+        CNavRingBuffer small(5);  // fewer slots than the block's records: the newest ones
+        EXPECT_EQ(small.FillEx(7, &reader, true), 1);
+        EXPECT_FALSE(reader.buffer.IsLocked());
+        EXPECT_EQ(Headings(small), Range(8, 12));
+
+        EXPECT_EQ(small.Fill(8, &reader), 1);  // the first block, of the other id
+        EXPECT_EQ(Headings(small), std::vector<double>{7.0});
+        EXPECT_EQ(ring.Fill(3, &reader), 0);
+        EXPECT_FALSE(reader.buffer.IsLocked());
+        EXPECT_EQ(ring.GetCount(), 8);
+
+        NavRecord sample{};
+        EXPECT_TRUE(ring.ReadLatestRecord(7, &reader, sample));
+        EXPECT_EQ(sample.dHeading, 42.5);
+        EXPECT_FALSE(ring.ReadLatestRecord(5, &reader, sample));
+        EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 0);  // older than the ring's newest
+        CNavRingBuffer fresh(4);
+        EXPECT_EQ(fresh.AddLatestFromHost(7, &reader, sample), 1);
+        EXPECT_FALSE(reader.buffer.IsLocked());
+
+        CPeerProcess writer({BUFFER_PEER, "open", "H", "1", "lock", "H", "unlock", "H"});
+        EXPECT_TRUE(writer.WaitForLine("READY lock 1", DEADLINE).has_value());
+        EXPECT_EQ(writer.Wait(DEADLINE), 0);
+    }
+    host.CloseInput();
+    EXPECT_EQ(host.Wait(DEADLINE), 0);
+}
+
+}  // namespace

@@ -1,0 +1,77 @@
+// Peer process for the tests of the sample rings: the host side of a buffer of blocks.
+//   ring_peer NAME ID CAPACITY COUNT
+// creates buffer NAME as its writer and, under the exclusive hold, adds in this order:
+//   - a navigation ring block (86) of another id (ID + 1) holding one sample;
+//   - a navigation ring block (86) of CAPACITY samples into which a ring of that capacity copied
+//     its store after COUNT headings of id ID (heading k at 2024-05-01 01:00:k, k = 0..COUNT-1),
+//     as the driver does: the store in slot order, the record count the ring's count;
+//   - a single-sample block (11) holding a sample of id 99, then one of ID with heading 42.5.
+// Then it prints "READY ring" and keeps the buffer until its input closes.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+
+#include "driver/nav_ring_buffer.h"
+#include "platform/ipc_buffer_handle.h"
+
+namespace {
+
+NavRecord Heading(DWORD id, int second, double heading) {
+    NavRecord r{};
+    r.stTime = SYSTEMTIME{2024, 5, 3, 1, 1, static_cast<WORD>(second / 60),
+                          static_cast<WORD>(second % 60), 0};
+    r.dwObsId = id;
+    r.dHeading = heading;
+    r.fStatus = STATUS_NEW;
+    return r;
+}
+
+int Run(char** argv) {
+    const std::string name = argv[1];
+    const DWORD id = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 0));
+    const DWORD capacity = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 0));
+    const int count = std::atoi(argv[4]);
+
+    CNavRingBuffer ring(capacity);
+    for (int k = 0; k < count; ++k) ring.AddSample(Heading(id, k, k));
+
+    IpcBufferHandle host(name.c_str(), 1);
+    if (!host.Lock()) return 2;
+    auto& buffer = host.buffer;
+    const NavRecord other = Heading(id + 1, 0, 7.0);
+    const DWORD otherBlock = buffer.AddBlock(NAV_BLOCK_RING, 56, 56) + 1;
+    host.WriteBlock(otherBlock, &other, sizeof other);
+    buffer.SetRecordCount(otherBlock - 1, 1);
+
+    const DWORD ringBlock = buffer.AddBlock(NAV_BLOCK_RING, capacity * 56, 56) + 1;
+    host.WriteBlock(ringBlock, ring.GetStore(), static_cast<DWORD>(ring.GetCount()) * 56);
+    buffer.SetRecordCount(ringBlock - 1, static_cast<DWORD>(ring.GetCount()));
+
+    const DWORD single = buffer.AddBlock(NAV_BLOCK_SAMPLE, 2 * 56, 56) + 1;
+    const NavRecord first = Heading(99, 1, 1.0), second = Heading(id, 2, 42.5);
+    host.WriteRecord(single, 1, &first, sizeof first);
+    host.WriteRecord(single, 2, &second, sizeof second);
+    buffer.SetRecordCount(single - 1, 2);
+
+    host.Unlock();
+
+    std::cout << "READY ring" << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::alarm(60);
+    if (argc != 5) return 2;
+    try {
+        return Run(argv);
+    } catch (const std::exception& e) {
+        std::cout << "FAIL " << e.what() << std::endl;
+        return 2;
+    }
+}
