@@ -291,20 +291,16 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
     const std::string file = m_folder.GetRoot() + "/not-a-folder";
     WriteTextFile(file, "");
     const struct {
-        std::vector<std::string> variables;
+        std::optional<std::string> prefix;
+        std::string folder;
         const char* said;
-    } cases[] = {{{}, "\"Prefix\" is not set"}, {{"Prefix=P1", "VOK_IPC_DIR=" + file}, "no host link for prefix \"P1\""}};
+    } cases[] = {{std::nullopt, m_folder.GetPath(), "\"Prefix\" is not set"},
+                 {"P1", file, "no host link for prefix \"P1\": cannot open event P1_UPDATE_READY"}};
     for (const auto& c : cases) {
+        const CScopedEnvironment prefix("Prefix", c.prefix);
+        const CScopedEnvironment folder("VOK_IPC_DIR", c.folder);
         Vok::Process::sLaunchOptions options;
         options.arguments = {PELORAD};
-        // This process's environment without "Prefix", the case's variables in place of its own.
-        options.environment = Vok::Process::EnvironmentWith("Prefix", "");
-        std::erase_if(*options.environment, [&](const std::string& e) {
-            const std::string name = e.substr(0, e.find('=') + 1);
-            return name == "Prefix=" || std::any_of(c.variables.begin(), c.variables.end(),
-                                                    [&](const std::string& v) { return v.rfind(name, 0) == 0; });
-        });
-        options.environment->insert(options.environment->end(), c.variables.begin(), c.variables.end());
         const int fd = ::open(ErrorFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         options.standardError = fd;
         Vok::Process::CProcess driver = Vok::Process::Launch(options);
@@ -313,7 +309,7 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
         const std::optional<int> code = driver.Wait(5000);
         if (!code) driver.Kill(SIGKILL);
         EXPECT_EQ(code, 1);
-        EXPECT_NE(Errors().find(c.said), std::string::npos) << c.said;
+        EXPECT_NE(Errors().find(c.said), std::string::npos) << c.said << "\n" << Errors();
     }
 }
 
