@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -142,7 +143,9 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
 }
 
 TEST_F(PeloradProcess, NoChecksumArgumentTakesEverySentence) {
-    Start(Settings("OUT_NOCS"), CMD_SETTINGS, " NOCS 2");
+    sDriverSettings settings = Settings("OUT_NOCS");
+    settings.system.timeOffset = std::numeric_limits<float>::quiet_NaN();  // counts as 0
+    Start(settings, CMD_SETTINGS, " NOCS 2");
     EXPECT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, BAD_CHECKSUM)));
     Exit();
 }
