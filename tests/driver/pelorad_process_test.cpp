@@ -21,7 +21,7 @@
 #include "tests/support/file_helpers.h"
 #include "tests/support/definition_samples.h"
 #include "tests/support/ipc_test_folder.h"
-#include "tests/support/nmea_datagrams.h"
+#include "tests/support/driver_samples.h"
 #include "tests/support/peer_process.h"
 #include "tests/support/test_host.h"
 
