@@ -245,7 +245,9 @@ int CPelorad::ProcessMessage(CString& message) {
             continue;
         }
         eNmeaFormat format = NMEA_POS_AUTO;
-        m_sentence = message;
+        // What a time tag keeps of the sentence's text.
+        const int kept = std::min(message.GetLength(), TIMETAG_TEXT_SIZE - 1);
+        std::memcpy(m_sentence.GetBufferSetLength(kept), message.GetString(), static_cast<size_t>(kept));
         if (DetectAndDecode(message, format) == 0) {
             SkipSentence(message);
             continue;

@@ -172,8 +172,8 @@ private:
     // The format that the update format takes when the position format comes back. Kept here
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
-    // The message in hand and the sentence text kept for the time tag; their storage is reused
-    // from datagram to datagram.
+    // The message in hand and the front of the sentence kept for the time tag; their storage is
+    // reused from datagram to datagram.
     CString m_message;
     CString m_sentence;
 };

@@ -1,5 +1,5 @@
 // The driver class's sentence loop in this process: a driver object under a settings buffer that
-// the test writes, fed datagrams through its receive buffer, its records read back from the real
+// the test writes, fed datagrams through its receive buffer, its records read from the real
 // output buffer.
 #include <gtest/gtest.h>
 
@@ -8,10 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "driver/pelorad.h"
-#include "foundation/system_time.h"
 #include "tests/support/definition_samples.h"
 #include "tests/support/driver_samples.h"
 #include "tests/support/file_helpers.h"
@@ -23,25 +23,22 @@ namespace {
 using namespace Vok::Test;
 
 constexpr double kNoon = 999993600.0 + 12 * 3600;  // 2001-09-09 12:00:00 UTC
+// Blocks that a datagram wrote, as bits of their 0-based numbers: position, heading with its ring,
+// rate of turn, time tag.
+constexpr int P = 1 << 1, H = 3 << 2, R = 1 << 4, T = 1 << 5;
 
-// hhmmss.ss of a time of day at kNoon + seconds.
-std::string Hms(double seconds) {
-    const double s = 12 * 3600 + seconds;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d%02d%05.2f", static_cast<int>(s / 3600), static_cast<int>(s / 60) % 60,
-                  std::fmod(s, 60.0));
-    return text;
+std::string Hms(double s) {
+    char hms[16];
+    std::snprintf(hms, sizeof hms, "1200%05.2f", s);
+    return hms;
 }
-
-std::string Gga(double seconds, const std::string& tail = "") {
-    return Sentence("GPGGA," + Hms(seconds) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,," + tail);
+std::string Gga(double s, const std::string& address = "GP") {
+    return Sentence(address + "GGA," + Hms(s) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 }
-std::string Gst(double seconds) { return Sentence("GPGST," + Hms(seconds) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1"); }
-const std::string HDT = Sentence("HEHDT,123.4,T");
-const std::string GSA = Sentence("GPGSA,M,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1");
-const std::string GSV = Sentence("GPGSV,1,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00");
-
-std::string WithoutLineEnd(const std::string& sentence) { return sentence.substr(0, sentence.size() - 2); }
+std::string Gst(double s) { return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1"); }
+std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
+const std::string HDT = Sentence("HEHDT,123.4,T"), GSA = Sentence("GPGSA,M,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1"),
+                  GSV = Sentence("GPGSV,1,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00");
 
 class PeloradLoop : public IpcTest {
 protected:
@@ -49,74 +46,65 @@ protected:
         Stop();
         IpcTest::TearDown();
     }
-
     void Stop() {
         m_out.reset();
         m_driver.reset();
         m_settings.reset();
     }
 
-    // A driver object on settings of system 7 with the given definitions (all result kinds by
-    // default), SETTINGS done; its result.
+    // A driver of system 7 after SETTINGS, with every result kind unless defs says otherwise.
     int Start(DWORD headingTrigger = 1, float timeOffset = 0.0f, const CObsDefList* defs = nullptr) {
         Stop();
         sDriverSettings s;
         s.system.sysId = 7;
-        s.system.timeTagType = 4;
-        s.system.timeSource = 4;
+        s.system.timeTagType = s.system.timeSource = 4;
         s.system.timeOffset = timeOffset;
         s.outputName = "LOOP_OUT";
-        if (defs != nullptr) {
-            s.observations.CopyFrom(defs);
-        } else {
-            FillResultObsDefs(s.observations, 7);
-        }
+        defs != nullptr ? s.observations.CopyFrom(defs) : FillResultObsDefs(s.observations, 7);
         m_settings = std::make_unique<IpcBufferHandle>("LOOP_SETTINGS", 1);
         EXPECT_TRUE(PublishSettings(*m_settings, s));
         m_driver = std::make_unique<CPelorad>(1, headingTrigger, 3);
-        EXPECT_TRUE(m_driver->IsLinkOpen());
         m_driver->OnCmdInit();
         const int result = m_driver->OnCmdSettings();
         m_out = std::make_unique<IpcBufferHandle>("LOOP_OUT", 0);
         return result;
     }
 
-    // One datagram tagged kNoon + seconds; 1 when it wrote a record.
+    // One datagram tagged kNoon + seconds; the records that it wrote.
     int Feed(double seconds, const std::string& text) {
         const double whole = std::floor(kNoon + seconds);
-        const std::string d = Tagged(static_cast<uint32_t>(whole), text,
-                                     static_cast<uint32_t>(std::lround((kNoon + seconds - whole) * 1e6)));
+        const std::string d = Tagged(static_cast<uint32_t>(whole), text, std::lround((kNoon + seconds - whole) * 1e6));
         std::memcpy(m_driver->GetReceiveBuffer(), d.data(), d.size());
         m_driver->SetReceivedLength(static_cast<DWORD>(d.size()));
+        const std::vector<DWORD> before = Blocks(&Vok::MultiIPCBuffer::GetBlockChangeCounter);
         EXPECT_EQ(m_driver->DecodeTimeTag(), 1);
-        return m_driver->DecodeData(false);
+        const int result = m_driver->DecodeData(false);
+        const std::vector<DWORD> after = Blocks(&Vok::MultiIPCBuffer::GetBlockChangeCounter);
+        int written = 0;
+        for (size_t i = 0; i < before.size(); ++i) written |= after[i] != before[i] ? 1 << i : 0;
+        EXPECT_EQ(result, written != 0 ? 1 : 0);
+        return written;
     }
 
-    template <class R>
-    R Read(DWORD block) {
-        R record{};
+    // A property of each block of the output buffer.
+    std::vector<DWORD> Blocks(DWORD (Vok::MultiIPCBuffer::*property)(DWORD) const) {
         const CBufferHold hold(*m_out);
-        EXPECT_EQ(m_out->ReadRecord(block, 1, &record, sizeof record), 1);
-        return record;
+        std::vector<DWORD> values;
+        for (DWORD i = 0; i < m_out->buffer.GetBlockCount(); ++i) values.push_back((m_out->buffer.*property)(i));
+        return values;
     }
 
-    DWORD Changes(DWORD block) {
+    template <class Record>
+    Record Read(DWORD block) {
+        Record r{};
         const CBufferHold hold(*m_out);
-        return m_out->buffer.GetBlockChangeCounter(block - 1);
+        EXPECT_EQ(m_out->ReadRecord(block, 1, &r, sizeof r), 1);
+        return r;
     }
 
-    std::vector<DWORD> BlockTypes() {
-        const CBufferHold hold(*m_out);
-        std::vector<DWORD> types;
-        for (DWORD i = 0; i < m_out->buffer.GetBlockCount(); ++i) types.push_back(m_out->buffer.GetBlockId(i));
-        return types;
-    }
-
-    CScopedEnvironment m_prefix{"Prefix", "LOOP"};
-    CScopedEnvironment m_pps{"VOK_PPS_VALID", "1"};
-    std::unique_ptr<IpcBufferHandle> m_settings;
+    CScopedEnvironment m_prefix{"Prefix", "LOOP"}, m_pps{"VOK_PPS_VALID", "1"};
+    std::unique_ptr<IpcBufferHandle> m_settings, m_out;
     std::unique_ptr<CPelorad> m_driver;
-    std::unique_ptr<IpcBufferHandle> m_out;
 };
 
 TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
@@ -124,187 +112,91 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
         std::vector<int32_t> types;
         int result;
         std::vector<DWORD> blocks;
-    } rows[] = {
-        {{30, 31, 32, 11, 61, 110}, 1, {26, 35, 11, 86, 11, 115}},
-        {{11, 11}, 0, {26, 11, 86}},  // no position or time tag: 0, the heading blocks all the same
-        {{31, 32, 99}, 0, {26}},
-        {{110}, 1, {26, 115}},
-    };
+    } rows[] = {{{11, 11}, 0, {26, 11, 86}},  // neither position nor time tag: 0, blocks all the same
+                {{31, 32, 99, 110}, 1, {26, 115}}};
     for (const auto& row : rows) {
         CObsDefList defs;
-        for (size_t i = 0; i < row.types.size(); ++i)
-            defs.Add(MakeObsDef(static_cast<int32_t>(i + 1), row.types[i], 7, 1, 0, 0));
+        for (const int32_t type : row.types) defs.Add(MakeObsDef(defs.GetCount() + 1, type, 7, 1, 0, 0));
         EXPECT_EQ(Start(1, 0.0f, &defs), row.result);
-        EXPECT_EQ(m_driver->OnCmdSettings(), row.result);  // again: nothing more is added
-        EXPECT_EQ(BlockTypes(), row.blocks);
+        EXPECT_EQ(m_driver->OnCmdSettings(), row.result);  // and nothing more is added
+        EXPECT_EQ(Blocks(&Vok::MultiIPCBuffer::GetBlockId), row.blocks);
     }
 }
 
-TEST_F(PeloradLoop, CycleIsClosedByTheLastFormatDetectedBeforeThePositionCameBack) {
+// Which records each datagram of a sequence writes. "RESET" stands for the host's command.
+TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
     const struct {
+        const char* name;
         DWORD trigger;
-        eNmeaFormat update;
-        std::vector<int> writes;  // sentences (GGA, GST, HDT per cycle) that wrote the position
-    } rows[] = {{1, NMEA_HDG_HDT, {5, 8}}, {0, NMEA_ACC_GST, {4, 7}}};
-    for (const auto& row : rows) {
-        Start(row.trigger);
-        std::vector<int> writes;
-        for (int cycle = 0; cycle < 3; ++cycle) {
-            const std::string sentences[] = {Gga(cycle), Gst(cycle), HDT};
-            for (int step = 0; step < 3; ++step) {
-                const DWORD before = Changes(BLOCK_POSITION);
-                Feed(cycle + 0.1 * step, sentences[step]);
-                if (Changes(BLOCK_POSITION) != before) writes.push_back(cycle * 3 + step);
+        std::vector<std::tuple<double, std::string, int>> steps;
+    } scripts[] = {
+        {"the heading closes the cycle", 1,
+         {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), 0}, {1.2, HDT, P | H},
+          {2, Gga(2) + Gst(2) + HDT, P | H | T}}},
+        {"with NOTH, the GST", 0,
+         {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), P}, {1.2, HDT, H}}},
+        {"a reset writes nothing stale", 1,
+         {{0, Gga(0) + HDT, H}, {1, Gga(1) + HDT, P | H | T}, {2, Gga(2), T}, {2, "RESET", 0}, {3, Gga(3), 0},
+          {3.5, Sentence("GPGSV,3,1,11,03,03,111,00"), 0}, {4, Gga(4), P | T}}},
+        {"a tag when more than 0.2 s after the last", 1,
+         {{0, Gga(0), 0}, {1, Gga(1), P | T}, {1.2, Gga(1.2), P}, {1.3, Gga(1.3), P | T}, {1.5, Gga(1.5), P},
+          {1.6, Gga(1.6), P | T}}},
+        {"ZDA tags, positions no more", 1,
+         {{0, Gga(0), 0}, {1, Gga(1), P | T}, {2, Sentence("GPZDA,160012.71,11,03,2004,00,00"), T},
+          {3, Gga(3), P}, {4, Sentence("GPZDA,160013.00,,,,,"), 0}}},
+        {"tokens within ten characters, the second of two glued sentences", 1,
+         {{0, Gga(0, "ABCDEFGHI"), 0}, {0.5, Gga(0.5, "ABCDEFGH"), 0}, {1, Gga(1), P | T},
+          {2, Glued(Gga(2), Gga(2.5)), P | T}, {3, Glued(Gga(3), Gst(3)), 0}}},
+        {"rates of turn, whatever their status", 1,
+         {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
+    };
+    for (const auto& script : scripts) {
+        Start(script.trigger);
+        for (const auto& [t, text, written] : script.steps) {
+            if (text == "RESET") {
+                EXPECT_EQ(m_driver->DecodeData(true), 0);
+                continue;
             }
+            EXPECT_EQ(Feed(t, text), written) << script.name << " at " << t;
         }
-        EXPECT_EQ(m_driver->GetUpdateFormat(), row.update);
-        EXPECT_EQ(writes, row.writes);
     }
+    EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
 }
 
-TEST_F(PeloradLoop, GsaMergedAfterOneGgaStaysBesideTheNextOnesValues) {
+TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {
     Start();
-    Feed(0, Gga(0));  // only detected
+    // After one GGA the merged GSA keeps its PDOP, VDOP and modes; the next GGA its own HDOP,
+    // satellites and list.
+    Feed(0, Gga(0));
     Feed(0.5, GSA);
-    ASSERT_EQ(Feed(1, Gga(1)), 1);
-    PosRecord r = Read<PosRecord>(BLOCK_POSITION);
-    // The GGA replaced the PRN list, the count and the HDOP; PDOP, VDOP and the modes stay.
-    const int32_t kinds[] = {1, 2, 4, 5, 5, -1};
+    ASSERT_EQ(Feed(1, Gga(1)), P | T);
+    const PosRecord r = Read<PosRecord>(2);
+    const int32_t kinds[] = {1, 2, 4, 5, 5, -1}, prns[] = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0};
     const float values[] = {2.5f, 0.9f, 2.1f, 1.0f, 3.0f, 0.0f};
-    const int32_t prns[] = {1, 2, 3, 4, 5, 6, 7, 8, 0, 0, 0, 0};
     EXPECT_EQ(0, std::memcmp(r.alAccuracyKind, kinds, sizeof kinds));
     EXPECT_EQ(0, std::memcmp(r.afAccuracyValue, values, sizeof values));
     EXPECT_EQ(0, std::memcmp(r.alPrn, prns, sizeof prns));
-    EXPECT_EQ(r.lSatellites, 8);
-    // The written record's lists were cleared for the next cycle.
-    ASSERT_EQ(Feed(2, Gga(2)), 1);
-    r = Read<PosRecord>(BLOCK_POSITION);
-    EXPECT_EQ(r.alAccuracyKind[0], 2);
-    EXPECT_EQ(r.alAccuracyKind[1], -1);
-}
-
-TEST_F(PeloradLoop, GsvIsUsedOnlyWhileNoGsaPartsAreKnown) {
-    Start();
+    // GSV is refused while GSA parts are known; a run of GSA parts cut short counts none.
     const struct {
         std::string text;
-        int32_t firstPrn;
-        int32_t gsaCount;
-    } steps[] = {
-        {Gga(0), 0, -1},       {GSV, 3, -1},           {GSA, 4, 1},       {GSV, 4, 1},  // refused
-        {Gga(1), 0, 1},        {GSV, 0, 1},            {GSA + GSA, 4, 2},  // a run of two parts
-        {Gga(2), 0, 2},        {GSA, 4, 2},            {Gga(3), 0, 0},    // the run was cut short
-        {GSV, 3, 0},
-    };
-    double t = 0;
+        int32_t firstPrn, gsaParts;
+    } steps[] = {{GSV, 0, 1}, {GSA + GSA, 4, 2}, {Gga(5), 0, 2}, {GSA, 4, 2}, {Gga(6), 0, 0}, {GSV, 3, 0}};
+    double t = 4;
     for (const auto& step : steps) {
-        Feed(t += 0.01, step.text);
+        Feed(t += 0.25, step.text);
         EXPECT_EQ(m_driver->GetPosRecord().alPrn[0], step.firstPrn) << step.text;
-        EXPECT_EQ(m_driver->GetGsaPartCount(), step.gsaCount) << step.text;
+        EXPECT_EQ(m_driver->GetGsaPartCount(), step.gsaParts) << step.text;
     }
 }
 
-TEST_F(PeloradLoop, ResetStartsTheDetectionAgainAndWritesNothingStale) {
-    Start();
-    for (int cycle = 0; cycle < 2; ++cycle)
-        for (const std::string& s : {Gga(cycle), Gst(cycle), HDT}) Feed(cycle + 0.5, s);
-    ASSERT_EQ(m_driver->GetUpdateFormat(), NMEA_HDG_HDT);
-    Feed(1.5, HDT);   // not due yet: pending
-    ASSERT_EQ(m_driver->GetNavRecord().fStatus, 1.0f);
-    Feed(2, Gga(2));  // decoded, waiting for its HDT
-    ASSERT_EQ(m_driver->DecodeData(true), 0);
-    EXPECT_EQ(m_driver->GetUpdateFormat(), NMEA_POS_AUTO);
-    EXPECT_EQ(m_driver->GetPositionFormat(), NMEA_POS_AUTO);
-    EXPECT_EQ(m_driver->GetNavRecord().fStatus, -1.0f);
-
-    const DWORD before = Changes(BLOCK_POSITION);
-    Feed(3, Gga(3));  // only detected
-    EXPECT_EQ(m_driver->GetPositionFormat(), NMEA_POS_GGA);
-    // A first part of three closes nothing, not even before the update format is chosen.
-    EXPECT_EQ(Feed(3.5, Sentence("GPGSV,3,1,11,03,03,111,00")), 0);
-    EXPECT_EQ(Changes(BLOCK_POSITION), before);
-    ASSERT_EQ(Feed(4, Gga(4)), 1);
-    EXPECT_TRUE(SameTime(Read<PosRecord>(BLOCK_POSITION).stFixTime, At(kNoon + 4)));
-}
-
-TEST_F(PeloradLoop, WhichSentencesOfALineAreUsed) {
-    Start();
-    // A token counts when it starts within the first ten characters.
-    Feed(0, Sentence("ABCDEFGHIGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
-    EXPECT_EQ(m_driver->GetPositionFormat(), NMEA_POS_AUTO);
-    Feed(0, Sentence("ABCDEFGHGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
-    EXPECT_EQ(m_driver->GetPositionFormat(), NMEA_POS_GGA);
-    // Glued on one line, the pair fails its checksum (taken to the last "*"); the second
-    // sentence is then tested alone and used.
-    Feed(1, WithoutLineEnd(Gga(1)) + Gst(1));
-    EXPECT_EQ(m_driver->GetPosRecord().dLatitude, 0.0);
-    EXPECT_EQ(m_driver->GetPosRecord().fRms, 0.5f);
-}
-
-TEST_F(PeloradLoop, TimeTagsComeFromPositionsUntilAZdaIsSeen) {
-    Start();
-    Feed(0, Gga(0));
-    // A sentence text longer than the field keeps its first 99 characters.
-    const std::string longGga = Gga(1, ",extra,fields,that,make,the,sentence,longer,than,the,field");
-    ASSERT_GT(longGga.size(), 100u);
-    ASSERT_EQ(Feed(1, longGga), 1);
-    TimetagRecord tag = Read<TimetagRecord>(BLOCK_TIMETAG);
-    EXPECT_EQ(tag.dwSystemId, 7u);
-    EXPECT_EQ(tag.dwObsId, static_cast<uint32_t>(DEF_TIMETAG));
-    EXPECT_TRUE(SameTime(tag.stFixTime, At(kNoon + 1)));
-    EXPECT_EQ(std::string(tag.szSentence), longGga.substr(0, 99));
-
-    // The ZDA is decoded once, tags with its own date and time and its text to the line feed.
-    ASSERT_EQ(Feed(2, Sentence("GPZDA,160012.71,11,03,2004,00,00")), 1);
-    tag = Read<TimetagRecord>(BLOCK_TIMETAG);
-    EXPECT_TRUE(SameTime(tag.stFixTime, At(1079020812.71)));
-    EXPECT_EQ(std::string(tag.szSentence), WithoutLineEnd(Sentence("GPZDA,160012.71,11,03,2004,00,00")) + "\r");
-    // From then on positions make no tags, and a ZDA without a date writes none.
-    const DWORD before = Changes(BLOCK_TIMETAG);
-    ASSERT_EQ(Feed(3, Gga(3)), 1);
-    EXPECT_EQ(Feed(4, Sentence("GPZDA,160013.00,,,,,")), 0);
-    EXPECT_EQ(Changes(BLOCK_TIMETAG), before);
-}
-
-TEST_F(PeloradLoop, PositionsTagWhenMoreThanAFifthOfASecondAfterTheLastTag) {
-    const struct {
-        double spacing;
-        std::vector<int> tagged;
-    } rows[] = {{0.1, {0, 3, 6}}, {0.2, {0, 2, 4, 6}}};
-    for (const auto& row : rows) {
-        Start();
-        Feed(-1, Gga(-1));
-        std::vector<int> tagged;
-        for (int i = 0; i < 7; ++i) {
-            const DWORD before = Changes(BLOCK_TIMETAG);
-            Feed(i * row.spacing, Gga(i * row.spacing));
-            if (Changes(BLOCK_TIMETAG) != before) tagged.push_back(i);
-        }
-        EXPECT_EQ(tagged, row.tagged) << row.spacing;
-    }
-}
-
-TEST_F(PeloradLoop, HeadingTakesTheDatagramTimeLessTheOffsetAfterAPosition) {
+TEST_F(PeloradLoop, HeadingAfterAPositionTakesTheDatagramTimeLessTheOffset) {
     for (const float offset : {0.0f, 2.5f}) {
         Start(1, offset);
         Feed(0, Gga(0));
-        // The position puts the update's time on its own time of day; the heading after it
-        // takes the datagram's time, less the offset once.
-        ASSERT_EQ(Feed(30, Gga(1) + HDT + HDT), 1);
-        EXPECT_TRUE(SameTime(Read<NavRecord>(BLOCK_HEADING).stTime, At(kNoon + 30 - offset))) << offset;
-        EXPECT_TRUE(SameTime(Read<PosRecord>(BLOCK_POSITION).stFixTime, At(kNoon + 1))) << offset;
+        ASSERT_EQ(Feed(30, Gga(1) + HDT + HDT), P | H | T);
+        EXPECT_TRUE(SameTime(Read<NavRecord>(3).stTime, At(kNoon + 30 - offset))) << offset;
+        EXPECT_TRUE(SameTime(Read<PosRecord>(2).stFixTime, At(kNoon + 1))) << offset;
     }
-}
-
-TEST(PeloradNames, FormatNamesAndTimeNormalising) {
-    const std::pair<int, const char*> names[] = {
-        {0, "NMEA_POS_AUTO"}, {11, "NMEA_ACC_QUAL"}, {24, "NMEA_MSC_ZDA"}, {25, "NMEA_ALL_MAX"},
-        {26, "UNKNOWN"},      {-1, "UNKNOWN"}};
-    for (const auto& [code, name] : names)
-        EXPECT_STREQ(CPelorad::GetFormatName(static_cast<eNmeaFormat>(code)), name);
-    SYSTEMTIME t = At(kNoon - 12 * 3600 + 1);
-    SubtractSecondsFromSystemTime(t, 2.5);
-    EXPECT_TRUE(SameTime(t, At(kNoon - 12 * 3600 - 1.5)));
-    EXPECT_EQ(t.wDay, 8);
 }
 
 }  // namespace

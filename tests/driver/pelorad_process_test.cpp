@@ -1,5 +1,5 @@
-// The real driver process under a test host: commands, settings, the output buffer's time block
-// and datagrams over loopback UDP.
+// The real driver process under a test host: commands, settings, the output buffer's blocks and
+// records, datagrams over loopback UDP.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,21 +9,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <initializer_list>
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "definitions/definition_types.h"
 #include "driver/drv_base_socket.h"
+#include "driver/result_records.h"
 #include "foundation/system_time.h"
 #include "platform/process_launch.h"
-#include "tests/support/file_helpers.h"
 #include "tests/support/definition_samples.h"
-#include "tests/support/ipc_test_folder.h"
 #include "tests/support/driver_samples.h"
+#include "tests/support/file_helpers.h"
+#include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
 #include "tests/support/test_host.h"
+
+// Expected records name their fields; the ones not named are zero, as the formats want.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
@@ -95,6 +103,14 @@ protected:
                 return true;
         }
         return false;
+    }
+
+    template <class Record>
+    Record Read(DWORD block, DWORD record = 1) {
+        Record r{};
+        const CBufferHold hold(*m_out);
+        EXPECT_EQ(m_out->ReadRecord(block, record, &r, sizeof r), 1) << block;
+        return r;
     }
 
     std::vector<DWORD> TimeBlocks() {
@@ -306,6 +322,109 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
         EXPECT_EQ(code, 1);
         EXPECT_NE(Errors().find(c.said), std::string::npos) << c.said << "\n" << Errors();
     }
+}
+
+// Offset of the first byte that differs; -1 when none does.
+template <class Record>
+long FirstDifference(const Record& a, const Record& b) {
+    const auto* x = reinterpret_cast<const unsigned char*>(&a);
+    const auto* y = reinterpret_cast<const unsigned char*>(&b);
+    const auto [p, q] = std::mismatch(x, x + sizeof(Record), y);
+    return p == x + sizeof(Record) ? -1 : p - x;
+}
+
+TEST_F(PeloradProcess, RecordsOfACycleWithAndWithoutAValidPpsClock) {
+    // Cycles of 12:35:19 and 12:35:20 on the day of kSeconds, each datagram tagged 1.25 s later.
+    const double s2 = kSeconds - 6400 + 45320, t1 = s2 + 0.25, t2 = s2 + 1.25;
+    const auto cycle = [](const char* time) {
+        return Sentence(std::string("GPGGA,") + time + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,") +
+               Sentence(std::string("GPGST,") + time + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1") + HDT;
+    };
+    const auto heading = [](double t) {
+        return NavRecord{.stTime = At(t - 2.5), .dwObsId = DEF_HEADING, .dHeading = 123.4, .fStatus = 1.0f};
+    };
+    // The position's time: the sentence's on the PPS day, or the datagram's less the offset.
+    for (const auto& [valid, output, positionTime] : {std::tuple{"1", "OUT_PPS", s2}, {"0", "OUT_NO_PPS", t2 - 2.5}}) {
+        SCOPED_TRACE(output);
+        const CScopedEnvironment pps("VOK_PPS_VALID", std::string(valid));
+        sDriverSettings settings = Settings(output);
+        settings.system.timeOffset = 2.5f;
+        settings.observations.RemoveAll();
+        FillResultObsDefs(settings.observations, 7);
+        Start(settings);
+        {
+            const CBufferHold hold(*m_out);
+            std::vector<DWORD> types;
+            for (DWORD i = 0; i < m_out->buffer.GetBlockCount(); ++i) types.push_back(m_out->buffer.GetBlockId(i));
+            EXPECT_EQ(types, (std::vector<DWORD>{26, 35, 11, 86, 11, 115}));
+        }
+        ASSERT_TRUE(AwaitTime(1, kSeconds - 2.5, Tagged(kSeconds, Sentence("TIROT,-12.5,A"))));
+        for (const auto& [t, time] : {std::pair{t1, "123519"}, {t2, "123520"}})
+            ASSERT_TRUE(SendDatagram(m_port, Tagged(static_cast<uint32_t>(t), cycle(time), 250000)) &&
+                        m_host->WaitForUpdate(5000));
+
+        const double gps = s2 + 18 - 315964800.0;  // GPS time of the sentence's own time on both paths
+        const auto week = static_cast<int32_t>(gps / 604800);
+        const PosRecord pos{.stFixTime = At(positionTime), .lGpsWeek = week, .dGpsSeconds = gps - week * 604800.0,
+                            .dwLatitudeId = DEF_LATITUDE, .dLatitude = 48 + 7.038 / 60.0,
+                            .dwLongitudeId = DEF_LONGITUDE, .dLongitude = 11 + 31.000 / 60.0,
+                            .dwHeightId = DEF_HEIGHT, .dHeight = 545.4 + 46.9, .alPrn = {1, 2, 3, 4, 5, 6, 7, 8},
+                            .lQuality = 1, .fSdLatitude = static_cast<float>(1.1),
+                            .fSdLongitude = static_cast<float>(0.9), .fSdHeight = static_cast<float>(2.1),
+                            .alAccuracyKind = {2, -1, -1, -1, -1, -1}, .afAccuracyValue = {static_cast<float>(0.9)},
+                            .fSemiMajor = static_cast<float>(1.2), .fSemiMinor = static_cast<float>(0.8),
+                            .fOrientation = 35.0f, .fRms = 0.5f, .lSatellites = 8};
+        EXPECT_EQ(FirstDifference(Read<PosRecord>(2), pos), -1);
+        EXPECT_EQ(FirstDifference(Read<NavRecord>(3), heading(t2)), -1);
+        EXPECT_EQ(FirstDifference(Read<NavRecord>(4, 1), heading(t1)), -1);
+        EXPECT_EQ(FirstDifference(Read<NavRecord>(4, 2), heading(t2)), -1);
+        const RotRecord rot{.stTime = At(kSeconds - 2.5), .dwObsId = DEF_RATE, .dRate = -12.5, .fStatus = 1.0f};
+        EXPECT_EQ(FirstDifference(Read<RotRecord>(5), rot), -1);
+
+        // The PPS library's times and counters are the clocks'; the rest is exact.
+        const TimetagRecord tag = Read<TimetagRecord>(6);
+        const double sincePulse =
+            CVOKTime(SystemTimeToMjdTime(tag.stNowTime)) - CVOKTime(SystemTimeToMjdTime(tag.stPulseTime));
+        EXPECT_EQ(tag.stPulseTime.wMilliseconds, 0);
+        EXPECT_NEAR((tag.llNowCounter - tag.llPulseCounter) * 1e-9, sincePulse, 0.002);
+        TimetagRecord expected{.dwSystemId = 7, .dwObsId = DEF_TIMETAG, .stFixTime = At(s2),
+                               .llPulseCounter = tag.llPulseCounter, .llNowCounter = tag.llNowCounter,
+                               .stPulseTime = tag.stPulseTime, .stNowTime = tag.stNowTime};
+        const std::string text = cycle("123520").substr(0, cycle("123520").find('\n'));
+        std::memcpy(expected.szSentence, text.data(), text.size());
+        EXPECT_EQ(FirstDifference(tag, expected), -1);
+        EXPECT_TRUE(SameTime(Read<TimeBlockRecord>(1).stTime, At(positionTime)));
+        Exit();
+    }
+}
+
+TEST_F(PeloradProcess, EveryCorpusSentencePassesThroughTheDriver) {
+    std::ifstream in(VOK_SOURCE_DIR "/tests/data/gpsd/nmea-corpus.tsv", std::ios::binary);
+    std::vector<std::string> corpus;
+    for (std::string line; std::getline(in, line);) {
+        size_t sentence = 0;  // the fifth column
+        for (int i = 0; i < 4; ++i) sentence = line.find('\t', sentence) + 1;
+        corpus.push_back(line.substr(sentence));
+    }
+    ASSERT_GT(corpus.size(), 38000u);
+    // Without the checksum test every sentence reaches its decoder.
+    const CScopedEnvironment pps("VOK_PPS_VALID", std::string("1"));
+    sDriverSettings settings = Settings("OUT_CORPUS");
+    FillResultObsDefs(settings.observations, 7);
+    Start(settings, CMD_SETTINGS, " NOCS");
+    // Batches of 30 datagrams of 6 lines, each batch closed by a rate of turn at a time of its own:
+    // once the time block holds it, the batch is through, and the socket's buffer never overflows.
+    for (size_t next = 0, batch = 0; next < corpus.size(); ++batch) {
+        for (int d = 0; d < 30 && next < corpus.size(); ++d) {
+            std::string text;
+            for (int i = 0; i < 6 && next < corpus.size(); ++i) text += corpus[next++] + "\r\n";
+            ASSERT_TRUE(SendDatagram(m_port, Tagged(static_cast<uint32_t>(kSeconds + next), text)));
+        }
+        const double sync = kSeconds + 100000 + batch;
+        ASSERT_TRUE(AwaitTime(1, sync, Tagged(static_cast<uint32_t>(sync), Sentence("TIROT,1.0,A")))) << batch;
+    }
+    EXPECT_EQ(Read<PosRecord>(2).dwLatitudeId, static_cast<uint32_t>(DEF_LATITUDE));  // decoded, not only received
+    Exit();
 }
 
 }  // namespace

@@ -18,8 +18,8 @@ std::string Tagged(uint32_t seconds, const std::string& text, uint32_t microseco
 SYSTEMTIME At(double unixSeconds);
 bool SameTime(const SYSTEMTIME& a, const SYSTEMTIME& b);
 
-// Ids of the definitions that FillResultObsDefs adds, and the blocks that they give, after the
-// time block, in this order.
+// Ids of the definitions that FillResultObsDefs adds. Their blocks follow the time block (1) in
+// this order: position 2, heading 3 with its ring 4, rate of turn 5, time tag 6.
 enum eResultDef : int32_t {
     DEF_LATITUDE = 11,
     DEF_LONGITUDE = 12,
@@ -27,14 +27,6 @@ enum eResultDef : int32_t {
     DEF_HEADING = 14,
     DEF_RATE = 15,
     DEF_TIMETAG = 16,
-};
-enum eResultBlock : DWORD {
-    BLOCK_TIME = 1,
-    BLOCK_POSITION = 2,
-    BLOCK_HEADING = 3,
-    BLOCK_RING = 4,
-    BLOCK_RATE = 5,
-    BLOCK_TIMETAG = 6,
 };
 // Latitude, longitude, height, true bearing, generic and PPS time tag, all of system sysId.
 void FillResultObsDefs(CObsDefList& list, int32_t sysId);
