@@ -196,10 +196,14 @@ void CDrvBaseSocket::StampDatagram() {
 }
 
 void CDrvBaseSocket::ApplyTimeOffset() {
-    const double offset = GetTimeOffset();
-    if (offset == 0.0) return;
     // Always from the datagram's own time: a second heading of the same datagram must not move
-    // the update's time once more.
+    // the update's time once more, and one after a position that put the update's time on its
+    // own time of day takes the datagram's time again, whatever the offset.
+    const double offset = GetTimeOffset();
+    if (offset == 0.0) {
+        m_stPpsTime = m_stDatagramTime;
+        return;
+    }
     CVOKTime t(SystemTimeToMjdTime(m_stDatagramTime));
     t -= offset;
     m_stPpsTime = TimeToSystemTime(t);

@@ -94,8 +94,8 @@ public:
     void ReadStringSettings(IpcBufferHandle& settings);
     const CString& GetStringSetting(int index) const { return m_strSettings[index]; }
 
-    // The update's time becomes the datagram's time less the time offset. However often it is
-    // called for one datagram, the offset is taken away once.
+    // The update's time becomes the datagram's time (after the time-tag step) less the time
+    // offset. However often it is called for one datagram, the offset is taken away once.
     void ApplyTimeOffset();
     // The time-tag step of a datagram: 1 when it may go on, with the tag removed and (time
     // source 4) the tag's time as the update's time; 0 drops it.

@@ -1,32 +1,207 @@
 #include "driver/pelorad.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <exception>
+#include <string_view>
 
+#include "compat/clock.h"
+#include "compat/pps_library.h"
+#include "definitions/definition_types.h"
 #include "driver/nmea_codec.h"
+#include "driver/nmea_decoders.h"
 #include "foundation/debug_trace.h"
 #include "foundation/sentence_checksum.h"
+#include "foundation/system_time.h"
 
 namespace {
 
+enum eGroup { GROUP_POSITION, GROUP_ACCURACY, GROUP_HEADING, GROUP_RATE, GROUP_TIME };
+
+using PositionDecoder = int (*)(CString&, PosRecord*, int);
+using HeadingDecoder = int (*)(CString&, NavRecord*, double*);
+
 // The sentence tokens in the order they are tried: by group, then within the group.
-constexpr struct {
-    const char* token;
+constexpr struct sToken {
+    std::string_view token;
     eNmeaFormat format;
+    eGroup group;
+    PositionDecoder position;
+    HeadingDecoder heading;
 } kTokens[] = {
-    {"GGA", NMEA_POS_GGA}, {"RMC", NMEA_POS_RMC}, {"GGK", NMEA_POS_GGK},   {"GLL", NMEA_POS_GLL},
-    {"GST", NMEA_ACC_GST}, {"GSA", NMEA_ACC_GSA}, {"GSV", NMEA_ACC_GSV},   {"QUAL", NMEA_ACC_QUAL},
-    {"HDT", NMEA_HDG_HDT}, {"HDG", NMEA_HDG_HDG}, {"HDM", NMEA_HDG_HDM},   {"HCD", NMEA_HDG_HCD},
-    {"HCC", NMEA_HDG_HCC}, {"ROT", NMEA_MSC_ROT}, {"ZDA", NMEA_MSC_ZDA},
+    {"GGA", NMEA_POS_GGA, GROUP_POSITION, &DecodeGGA, nullptr},
+    {"RMC", NMEA_POS_RMC, GROUP_POSITION, &DecodeRMC, nullptr},
+    {"GGK", NMEA_POS_GGK, GROUP_POSITION, &DecodeGGK, nullptr},
+    {"GLL", NMEA_POS_GLL, GROUP_POSITION, &DecodeGLL, nullptr},
+    {"GST", NMEA_ACC_GST, GROUP_ACCURACY, nullptr, nullptr},
+    {"GSA", NMEA_ACC_GSA, GROUP_ACCURACY, nullptr, nullptr},
+    {"GSV", NMEA_ACC_GSV, GROUP_ACCURACY, nullptr, nullptr},
+    {"QUAL", NMEA_ACC_QUAL, GROUP_ACCURACY, nullptr, nullptr},
+    {"HDT", NMEA_HDG_HDT, GROUP_HEADING, nullptr, &DecodeHDT},
+    {"HDG", NMEA_HDG_HDG, GROUP_HEADING, nullptr, &DecodeHDG},
+    {"HDM", NMEA_HDG_HDM, GROUP_HEADING, nullptr, &DecodeHDM},
+    {"HCD", NMEA_HDG_HCD, GROUP_HEADING, nullptr, &DecodeHCD},
+    {"HCC", NMEA_HDG_HCC, GROUP_HEADING, nullptr, &DecodeHCC},
+    {"ROT", NMEA_MSC_ROT, GROUP_RATE, nullptr, nullptr},
+    {"ZDA", NMEA_MSC_ZDA, GROUP_TIME, nullptr, nullptr},
 };
 
-constexpr int kTokenWindow = 10;
+// A token counts only when its first occurrence starts within this many characters.
+constexpr size_t kTokenWindow = 10;
 
-bool IsTimedByOffset(eNmeaFormat format) {
-    return (format >= NMEA_HDG_HDT && format <= NMEA_HDG_HCC) || format == NMEA_MSC_ROT;
+const sToken* FindToken(const CString& message) {
+    const std::string_view text(message.Str());
+    for (const sToken& t : kTokens) {
+        if (text.substr(0, kTokenWindow - 1 + t.token.size()).find(t.token) != std::string_view::npos) return &t;
+    }
+    return nullptr;
 }
 
-// Drops the front of a sentence that is not used and goes on at the next "$".
-void SkipSentence(CString& message) {
+constexpr const char* kFormatNames[] = {
+    "NMEA_POS_AUTO", "NMEA_POS_ALL", "NMEA_POS_GGA", "NMEA_POS_RMC", "NMEA_POS_GGK", "NMEA_POS_GLL",
+    "NMEA_POS_MAX",  "NMEA_ACC_ALL", "NMEA_ACC_GST", "NMEA_ACC_GSA", "NMEA_ACC_GSV", "NMEA_ACC_QUAL",
+    "NMEA_ACC_MAX",  "NMEA_HDG_ALL", "NMEA_HDG_HDT", "NMEA_HDG_HDG", "NMEA_HDG_HDM", "NMEA_HDG_HCD",
+    "NMEA_HDG_HCC",  "NMEA_HDG_MAX", "NMEA_HVX_HVD", "NMEA_HVX_HVM", "NMEA_MSC_ROT", "NMEA_MSC_VTG",
+    "NMEA_MSC_ZDA",  "NMEA_ALL_MAX",
+};
+static_assert(std::size(kFormatNames) == NMEA_ALL_MAX + 1);
+
+bool IsPositionFormat(eNmeaFormat f) { return f >= NMEA_POS_AUTO && f <= NMEA_POS_MAX; }
+bool IsHeadingFormat(eNmeaFormat f) { return f >= NMEA_HDG_HDT && f <= NMEA_HDG_MAX; }
+
+CVOKTime ToTime(const SYSTEMTIME& st) { return CVOKTime(SystemTimeToMjdTime(st)); }
+
+void ResetPartStore(int32_t& partNumber, int32_t& partCount, PosRecord& store) {
+    // A run cut short leaves no count, so that GSV may be used again.
+    if (partNumber > 0 && partNumber < partCount) partCount = 0;
+    partNumber = -1;
+    store = PosRecord{};
+    std::fill(std::begin(store.alAccuracyKind), std::end(store.alAccuracyKind), ACCURACY_EMPTY);
+}
+
+// Calls visit (line, length) for each non-empty piece between line feeds.
+template <typename F>
+void ForEachLine(const char* bytes, DWORD length, F&& visit) {
+    for (DWORD start = 0; start < length;) {
+        const void* lf = std::memchr(bytes + start, '\n', length - start);
+        const DWORD end = lf != nullptr ? static_cast<DWORD>(static_cast<const char*>(lf) - bytes) : length;
+        if (end > start) visit(bytes + start, end - start);
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+void SubtractSecondsFromSystemTime(SYSTEMTIME& time, double seconds) {
+    CVOKTime t = ToTime(time);
+    t -= seconds;
+    time = TimeToSystemTime(t);
+}
+
+CPelorad::CPelorad(DWORD checksum, DWORD headingTrigger, int mode)
+    : m_checksum(checksum), m_headingTrigger(headingTrigger), m_mode(mode) {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    m_pos.stFixTime = now;
+    m_nav.stTime = now;
+    m_rot.stTime = now;
+    m_navRing = std::make_unique<CNavRingBuffer>(NAV_RING_CAPACITY);
+    ResetDecoder(RESET_ALL);
+    SetReceiveBufferSize(PELORAD_RECEIVE_SIZE);
+    SetReceiveLength(PELORAD_RECEIVE_SIZE);
+}
+
+CPelorad::~CPelorad() { m_navRing.reset(); }
+
+int CPelorad::OnCmdInit() { return CDrvUdpClient::OnCmdInit() != 0 ? 1 : 0; }
+
+void CPelorad::AddResultBlock(int32_t& index, DWORD type, DWORD size, DWORD recordSize) {
+    if (index != 0) return;
+    try {
+        index = static_cast<int32_t>(GetOutputBuffer()->buffer.AddBlock(type, size, recordSize)) + 1;
+    } catch (const std::exception& e) {
+        CString text;
+        text.Format("no block of type %u could be added to the output buffer \"%s\": %s", type, GetOutputName(),
+                    e.what());
+        ReportDriverProblem(text);
+    }
+}
+
+int CPelorad::OnCmdSettings() {
+    if (CDrvUdpClient::OnCmdSettings() == 0) return 0;
+    if (m_settingsDone == 0) {
+        for (const sObsDef& def : GetObsDefs()) {
+            const auto id = static_cast<uint32_t>(def.id);
+            switch (def.obsType) {
+            case OBS_BEARING_TRUE:
+                m_nav.dwObsId = id;
+                m_navBlock = 0;
+                m_navRingBlock = 0;
+                break;
+            case OBS_LATITUDE:
+                m_pos.dwLatitudeId = id;
+                m_posBlock = 0;
+                break;
+            case OBS_LONGITUDE: m_pos.dwLongitudeId = id; break;
+            case OBS_HEIGHT: m_pos.dwHeightId = id; break;
+            case OBS_GENERIC:
+                m_rot.dwObsId = id;
+                m_rotBlock = 0;
+                break;
+            case OBS_PPS_TIMETAG:
+                m_timetag.dwSystemId = static_cast<uint32_t>(def.sysId);
+                m_timetag.dwObsId = id;
+                m_timetagBlock = 0;
+                break;
+            default: break;
+            }
+        }
+        if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr) {
+            const CBufferHold hold(*out);
+            if (hold) {
+                DebugTrace("S: Add Pos Block to Buffer \n");
+                AddResultBlock(m_posBlock, POS_BLOCK_TYPE, sizeof(PosRecord), sizeof(PosRecord));
+                DebugTrace("S: Add Nav Block to Buffer \n");
+                AddResultBlock(m_navBlock, NAV_BLOCK_TYPE, sizeof(NavRecord), sizeof(NavRecord));
+                AddResultBlock(m_navRingBlock, NAV_RING_BLOCK_TYPE, NAV_RING_BLOCK_SIZE, sizeof(NavRecord));
+                AddResultBlock(m_rotBlock, ROT_BLOCK_TYPE, sizeof(RotRecord), sizeof(RotRecord));
+                DebugTrace("S: Add Timetag Block to Buffer \n");
+                AddResultBlock(m_timetagBlock, TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord), sizeof(TimetagRecord));
+            }
+        }
+        m_settingsDone = 1;
+    }
+    return m_posBlock > 0 || m_timetagBlock > 0 ? 1 : 0;
+}
+
+int CPelorad::DecodeData(bool reset) {
+    if (m_settingsDone == 0) return 0;
+    if (reset) {
+        ResetDecoder(RESET_ALL);
+        return 0;
+    }
+    const char* bytes = reinterpret_cast<const char*>(GetReceiveBuffer());
+    const DWORD length = bytes != nullptr ? GetReceivedLength() : 0;
+    int count = 0;
+    ForEachLine(bytes, length, [&count](const char*, DWORD) { ++count; });
+    if (count < 1) {
+        DebugTrace("E: %s No messages were found, abort decoding\n", "CPelorad::DecodeData");
+        return 0;
+    }
+    DebugTrace(">>> %d message%s received:\n", count, count == 1 ? "" : "s");
+    int result = 0;
+    int index = 0;
+    ForEachLine(bytes, length, [&](const char* line, DWORD n) {
+        // Into the same storage each time: no allocation once it has grown to a line's size.
+        std::memcpy(m_message.GetBufferSetLength(static_cast<int>(n)), line, n);
+        DebugTrace("[%d] %s\n", index++, m_message);
+        if (ProcessMessage(m_message) != 0) result = 1;
+    });
+    return result;
+}
+
+void CPelorad::SkipSentence(CString& message) {
     if (message.GetLength() > 3) {
         message.Delete(0, 3);
         SkipToSentenceStart(message, 1);
@@ -35,70 +210,304 @@ void SkipSentence(CString& message) {
     }
 }
 
-}  // namespace
-
-CPelorad::CPelorad(DWORD checksum, DWORD headingTrigger, int mode)
-    : m_checksum(checksum), m_headingTrigger(headingTrigger), m_mode(mode) {
-    SetReceiveBufferSize(PELORAD_RECEIVE_SIZE);
-    SetReceiveLength(PELORAD_RECEIVE_SIZE);
-}
-
-CPelorad::~CPelorad() = default;
-
-int CPelorad::OnCmdInit() { return CDrvUdpClient::OnCmdInit() != 0 ? 1 : 0; }
-
-int CPelorad::OnCmdSettings() {
-    if (CDrvUdpClient::OnCmdSettings() == 0) return 0;
-    m_settingsDone = 1;
-    return 1;
-}
-
-int CPelorad::DecodeData(bool reset) {
-    if (m_settingsDone == 0 || reset) return 0;
-    const BYTE* bytes = GetReceiveBuffer();
-    const DWORD length = GetReceivedLength();
-    int messages = 0;
-    int result = 0;
-    // The lines between line feeds, empty ones skipped, each taken as it stands in the buffer.
-    for (DWORD start = 0; bytes != nullptr && start < length;) {
-        const void* lf = std::memchr(bytes + start, '\n', length - start);
-        const DWORD end = lf != nullptr ? static_cast<DWORD>(static_cast<const BYTE*>(lf) - bytes) : length;
-        if (end > start) {
-            CString message(reinterpret_cast<const char*>(bytes + start), static_cast<int>(end - start));
-            DebugTrace("[%d] %s\n", messages, message);
-            ++messages;
-            if (ProcessMessage(message) != 0) result = 1;
-        }
-        start = end + 1;
-    }
-    if (messages < 1) DebugTrace("E: %s No messages were found, abort decoding\n", "CPelorad::DecodeData");
-    return result;
-}
-
 int CPelorad::ProcessMessage(CString& message) {
     int result = 0;
     SkipToFirstOf(message, "$");
     while (message.GetLength() >= 4) {
+        // The checksum covers the text up to the line's last "*": of two sentences glued on one
+        // line, the first fails and is dropped, the second is then tested alone.
         if (m_checksum != 0 && !CheckNmeaChecksum(message)) {
             DebugTrace("E: CheckSum Failed %s \n", message);
             SkipSentence(message);
             continue;
         }
-        const eNmeaFormat format = FindFormat(message);
-        if (format != NMEA_POS_AUTO) {
-            if (IsTimedByOffset(format)) ApplyTimeOffset();
-            result = 1;
+        eNmeaFormat format = NMEA_POS_AUTO;
+        m_sentence = message;
+        if (DetectAndDecode(message, format) == 0) {
+            SkipSentence(message);
+            continue;
         }
-        SkipSentence(message);
+        const CVOKTime positionTime = AssignGroupTime(format);
+        if (format == NMEA_ACC_GSA) {
+            MergeGsa();
+            if (m_gsaPartNumber < m_gsaPartCount) format = NMEA_POS_AUTO;  // more parts to come
+        } else if (format == NMEA_ACC_GSV) {
+            MergeGsv();
+            if (m_gsvPartNumber < m_gsvPartCount) format = NMEA_POS_AUTO;
+        } else {
+            ResetDecoder(RESET_GSA_STORE);
+            ResetDecoder(RESET_GSV_STORE);
+        }
+        if (WritePosition(format) != 0) result = 1;
+        if (WriteTimetag(format, positionTime) != 0) result = 1;
+        if (WriteHeading() != 0) result = 1;
+        if (WriteRateOfTurn() != 0) result = 1;
+        // On to the next "$" after the front, so that the loop always advances.
+        const int next = message.Find('$', 1);
+        if (next < 0) {
+            message.Empty();
+        } else {
+            message.Delete(0, next);
+        }
     }
     return result;
 }
 
-eNmeaFormat CPelorad::FindFormat(const CString& message) {
-    if (message.GetLength() == 0 || message[0] != '$') return NMEA_POS_AUTO;
-    for (const auto& t : kTokens) {
-        const int at = message.Find(t.token);
-        if (at >= 0 && at < kTokenWindow) return t.format;
+int CPelorad::DetectAndDecode(CString& message, eNmeaFormat& format) {
+    format = NMEA_POS_AUTO;
+    if (message.IsEmpty() || message[0] != '$') return 0;
+    const sToken* token = FindToken(message);
+    if (token == nullptr) return 0;
+    const eNmeaFormat code = token->format;
+    const char* name = GetFormatName(code);
+    switch (token->group) {
+    case GROUP_POSITION:
+        if (m_positionFormat == NMEA_POS_AUTO) {
+            // The first position sentence after a reset is only detected.
+            DebugTrace("S: Detected POS Format (%02d) %s \n", code, name);
+            m_pos.stFixTime = m_stPpsTime;
+            m_nav.stTime = m_stPpsTime;
+            m_rot.stTime = m_stPpsTime;
+            m_positionFormat = code;
+            m_updateFormat = NMEA_POS_AUTO;
+            m_lastDetected = code;
+            return 0;
+        }
+        if (m_positionFormat != code) return 0;
+        if (m_updateFormat == NMEA_POS_AUTO) {
+            DebugTrace("S: Reset Update Format (%02d) %s \n", m_lastDetected, GetFormatName(m_lastDetected));
+            m_updateFormat = m_lastDetected;
+        }
+        if (token->position(message, &m_pos, m_mode) == 0) return 0;
+        format = code;
+        ResetDecoder(RESET_GSA_STORE);
+        ResetDecoder(RESET_GSV_STORE);
+        return 1;
+    case GROUP_ACCURACY: {
+        // GSV is used only while no GSA parts are known.
+        if (code == NMEA_ACC_GSV && m_gsaPartCount > 0) return 0;
+        if (m_positionFormat == NMEA_POS_AUTO) return 0;
+        if (m_updateFormat == NMEA_POS_AUTO) {
+            DebugTrace("S: Detected ACC Format (%02d) %s \n", code, name);
+            if (code == NMEA_ACC_GST || code == NMEA_ACC_QUAL) m_lastDetected = code;
+        }
+        int decoded = 0;
+        switch (code) {
+        case NMEA_ACC_GST: decoded = DecodeGST(message, &m_pos); break;
+        case NMEA_ACC_QUAL: decoded = DecodeQUAL(message, &m_pos); break;
+        case NMEA_ACC_GSA: decoded = DecodeGSA(message, &m_gsaStore, &m_gsaPartNumber, &m_gsaPartCount); break;
+        default: decoded = DecodeGSV(message, &m_gsvStore, &m_gsvPartNumber, &m_gsvPartCount); break;
+        }
+        if (decoded == 0) return 0;
+        DebugTrace("S: ACC pos (%02d) %s (GSA %d of %d GSV %d of %d) \n", code, name, m_gsaPartNumber,
+                   m_gsaPartCount, m_gsvPartNumber, m_gsvPartCount);
+        format = code;
+        return 1;
     }
-    return NMEA_POS_AUTO;
+    case GROUP_HEADING:
+        if (m_updateFormat == NMEA_POS_AUTO && m_navBlock > 0 && m_headingTrigger != 0) {
+            DebugTrace("S: Detected HDG Format (%02d) %s \n", code, name);
+            m_lastDetected = code;
+        }
+        if (token->heading(message, &m_nav, &m_variation) == 0) return 0;
+        DebugTrace("S: HDG obs %lf \n", m_nav.dHeading);
+        format = code;
+        return 1;
+    case GROUP_RATE:
+        if (m_updateFormat == NMEA_POS_AUTO && m_rotBlock > 0 && m_headingTrigger != 0) {
+            DebugTrace("S: Detected ROT Format (%02d) %s \n", code, name);
+            m_lastDetected = code;
+        }
+        if (DecodeROT(message, &m_rot) == 0) return 0;
+        DebugTrace("S: ROT obs %lf \n", m_rot.dRate);
+        format = code;
+        return 1;
+    case GROUP_TIME: {
+        m_zdaSeen = 1;
+        if (m_timetagBlock <= 0) return 0;
+        DebugTrace("S: Detected ZDA Format (%02d) %s \n", code, name);
+        // Decoded from the message itself, so that the loop goes on past it.
+        SYSTEMTIME time{};
+        if (DecodeZDA(message, &time) == 0) return 0;
+        TagPps(time, m_sentence);
+        format = code;
+        return 1;
+    }
+    }
+    return 0;
+}
+
+CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
+    if (IsPositionFormat(format)) {
+        CVOKTime t = ToTime(m_pos.stFixTime);
+        t.AdjustDayToReference(ToTime(m_stPpsTime));
+        if (IsPpsValid() == 0) {
+            ApplyTimeOffset();
+        } else {
+            m_stPpsTime = TimeToSystemTime(t);
+        }
+        m_posTime = m_stPpsTime;
+        const sGpsWeekTime gps = TimeToGpsWeekTime(t, GetHdrList().GetUtcToGpsOffset());
+        m_pos.lGpsWeek = gps.week;
+        m_pos.dwReserved20 = 0;
+        m_pos.dGpsSeconds = gps.seconds;
+        return t;
+    }
+    if (IsHeadingFormat(format)) {
+        ApplyTimeOffset();
+        m_navTime = m_stPpsTime;
+    } else if (format == NMEA_MSC_ROT) {
+        // A rate of turn counts as new whatever its status field said.
+        m_rot.fStatus = STATUS_NEW;
+        ApplyTimeOffset();
+        m_rotTime = m_stPpsTime;
+    }
+    return CVOKTime();
+}
+
+int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
+    const double d = std::fabs(ToTime(newTime) - ToTime(last));
+    if (d != 0.0 && d >= GetUpdateInterval()) {
+        last = newTime;
+        return 1;
+    }
+    return 0;
+}
+
+bool CPelorad::WriteResultRecord(int32_t index, DWORD type, const void* record, DWORD size) {
+    // A block number from an earlier output buffer must not be written into another one.
+    if (!IsOwnBlock(static_cast<DWORD>(index), type, size)) return false;
+    IpcBufferHandle& out = *GetOutputBuffer();
+    const auto block = static_cast<DWORD>(index);
+    try {
+        if (out.WriteRecord(block, 1, record, size) == 0) return false;
+        out.SetBlockTime(block, m_stReceiptTime);
+        out.buffer.SetRecordCount(block - 1, 1);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+int CPelorad::WritePosition(eNmeaFormat format) {
+    // A format of 0 (a part of a run with more to come) closes nothing, also before the update
+    // format is chosen.
+    if (format == NMEA_POS_AUTO || format != m_updateFormat) return 0;
+    if (IsTimeDue(m_posTime, m_lastPosTime) == 0) return 0;
+    IpcBufferHandle* out = GetOutputBuffer();
+    if (m_posBlock <= 0 || out == nullptr) return 0;
+    {
+        const CBufferHold hold(*out);
+        if (!hold) return 0;
+        m_pos.stFixTime = m_posTime;
+        if (!WriteResultRecord(m_posBlock, POS_BLOCK_TYPE, &m_pos, sizeof m_pos)) return 0;
+        m_stPpsTime = m_posTime;
+    }
+    ResetDecoder(RESET_POS_LISTS);
+    return 1;
+}
+
+int CPelorad::WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime) {
+    if (m_timetagBlock <= 0) return 0;
+    if (format == NMEA_MSC_ZDA) {
+        // Tagged by the detection; an invalid ZDA time is not written.
+        if (!ToTime(m_timetag.stFixTime).IsValid()) return 0;
+    } else {
+        if (m_zdaSeen != 0 || !positionTime.IsValid()) return 0;
+        if (format != NMEA_POS_GGA && format != NMEA_POS_RMC && format != NMEA_POS_GGK) return 0;
+        // Later than the last tag by more than 0.2 s, counted in the milliseconds that both have.
+        const CVOKTime last = ToTime(m_timetag.stFixTime);
+        if (last.IsValid() && std::llround((positionTime - last) * 1000.0) <= 200) return 0;
+        TagPps(TimeToSystemTime(positionTime), m_sentence);
+    }
+    IpcBufferHandle* out = GetOutputBuffer();
+    if (out == nullptr) return 0;
+    const CBufferHold hold(*out);
+    return hold && WriteResultRecord(m_timetagBlock, TIMETAG_BLOCK_TYPE, &m_timetag, sizeof m_timetag) ? 1 : 0;
+}
+
+int CPelorad::WriteHeading() {
+    if (IsTimeDue(m_navTime, m_lastNavTime) == 0 || m_navBlock <= 0 || m_nav.fStatus == STATUS_NONE) return 0;
+    IpcBufferHandle* out = GetOutputBuffer();
+    if (out == nullptr) return 0;
+    {
+        const CBufferHold hold(*out);
+        if (!hold) return 0;
+        m_nav.stTime = m_navTime;
+        if (!WriteResultRecord(m_navBlock, NAV_BLOCK_TYPE, &m_nav, sizeof m_nav)) return 0;
+        m_navRing->AddSample(m_nav);
+        const auto ring = static_cast<DWORD>(m_navRingBlock);
+        if (m_navRingBlock > 0 && IsOwnBlock(ring, NAV_RING_BLOCK_TYPE, sizeof(NavRecord))) {
+            const auto count = static_cast<DWORD>(m_navRing->GetCount());
+            try {
+                const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
+                out->WriteBlock(ring, m_navRing->GetStore(), bytes);
+                out->SetBlockTime(ring, m_stReceiptTime);
+                out->buffer.SetRecordCount(ring - 1, count);
+            } catch (const std::exception&) {
+                // The heading record itself is written; the ring follows with the next one.
+            }
+        }
+    }
+    m_nav.fStatus = STATUS_NONE;
+    return 1;
+}
+
+int CPelorad::WriteRateOfTurn() {
+    if (IsTimeDue(m_rotTime, m_lastRotTime) == 0 || m_rotBlock <= 0 || m_rot.fStatus == STATUS_NONE) return 0;
+    IpcBufferHandle* out = GetOutputBuffer();
+    if (out == nullptr) return 0;
+    {
+        const CBufferHold hold(*out);
+        if (!hold) return 0;
+        m_rot.stTime = m_rotTime;
+        if (!WriteResultRecord(m_rotBlock, ROT_BLOCK_TYPE, &m_rot, sizeof m_rot)) return 0;
+    }
+    m_rot.fStatus = STATUS_NONE;
+    return 1;
+}
+
+void CPelorad::TagPps(const SYSTEMTIME& fixTime, const CString& sentence) {
+    GetPpsTimeEx(&m_timetag.stPulseTime, &m_timetag.llPulseCounter, &m_timetag.llNowCounter, &m_timetag.stNowTime);
+    SubtractSecondsFromSystemTime(m_timetag.stPulseTime, 0.0);
+    SubtractSecondsFromSystemTime(m_timetag.stNowTime, 0.0);
+    m_timetag.stFixTime = fixTime;
+    int n = sentence.GetLength();
+    if (const int lf = sentence.Find('\n'); lf >= 0) n = lf + 1;
+    n = std::min(n, TIMETAG_TEXT_SIZE - 1);
+    std::memset(m_timetag.szSentence, 0, sizeof m_timetag.szSentence);
+    std::memcpy(m_timetag.szSentence, sentence.GetString(), static_cast<size_t>(n));
+}
+
+void CPelorad::ResetDecoder(int group) {
+    switch (group) {
+    case RESET_ALL:
+        m_zdaSeen = 0;
+        m_positionFormat = NMEA_POS_AUTO;
+        m_updateFormat = NMEA_POS_AUTO;
+        ResetDecoder(RESET_POS_LISTS);
+        ResetDecoder(RESET_GSA_STORE);
+        ResetDecoder(RESET_GSV_STORE);
+        m_gsaPartCount = -1;
+        m_gsvPartCount = -1;
+        m_nav.fStatus = STATUS_NONE;
+        m_rot.fStatus = STATUS_NONE;
+        break;
+    case RESET_POS_LISTS:
+        std::fill(std::begin(m_pos.alPrn), std::end(m_pos.alPrn), 0);
+        std::fill(std::begin(m_pos.alAccuracyKind), std::end(m_pos.alAccuracyKind), ACCURACY_EMPTY);
+        break;
+    case RESET_GSA_STORE: ResetPartStore(m_gsaPartNumber, m_gsaPartCount, m_gsaStore); break;
+    case RESET_GSV_STORE: ResetPartStore(m_gsvPartNumber, m_gsvPartCount, m_gsvStore); break;
+    default: break;
+    }
+}
+
+int CPelorad::MergeGsa() { return MergePartStore(&m_pos, &m_gsaStore, m_gsaPartNumber, TRUE); }
+
+int CPelorad::MergeGsv() { return MergePartStore(&m_pos, &m_gsvStore, m_gsvPartNumber, FALSE); }
+
+const char* CPelorad::GetFormatName(eNmeaFormat format) {
+    const int code = static_cast<int>(format);
+    return code >= 0 && code <= NMEA_ALL_MAX ? kFormatNames[code] : "UNKNOWN";
 }

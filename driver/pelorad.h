@@ -1,17 +1,20 @@
 // The driver class: the one object that main creates. The bases run the host link, the command
-// loop and the UDP receive path; this class turns each received datagram into messages and
-// recognises the NMEA 0183 sentences in them.
-//
-// At this stage it adds no result blocks and writes no result records: a datagram counts as
-// decoded when one of its sentences is recognised (checksum, then a known token).
+// loop and the UDP receive path; this class adds the result blocks that the observation
+// definitions ask for, splits each datagram into messages, runs the NMEA 0183 sentence loop over
+// them, gives each result its time and writes the due records into the host's output buffer.
 #pragma once
+
+#include <memory>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
 #include "driver/drv_udp_client.h"
+#include "driver/nav_ring_buffer.h"
+#include "driver/result_records.h"
+#include "foundation/time_value.h"
 
 enum eNmeaFormat : int {
-    NMEA_POS_AUTO = 0,
+    NMEA_POS_AUTO = 0,  // also "none"
     NMEA_POS_ALL = 1,
     NMEA_POS_GGA = 2,
     NMEA_POS_RMC = 3,
@@ -42,6 +45,25 @@ enum eNmeaFormat : int {
 // The receive buffer's size and the length asked for per receive.
 constexpr DWORD PELORAD_RECEIVE_SIZE = 16384;
 
+// Result blocks of the output buffer: type, block size and record size.
+constexpr DWORD POS_BLOCK_TYPE = 35;
+constexpr DWORD NAV_BLOCK_TYPE = 11;
+constexpr DWORD NAV_RING_BLOCK_TYPE = 86;
+constexpr DWORD NAV_RING_CAPACITY = 500;
+constexpr DWORD NAV_RING_BLOCK_SIZE = NAV_RING_CAPACITY * sizeof(NavRecord);
+constexpr DWORD ROT_BLOCK_TYPE = 11;
+constexpr DWORD TIMETAG_BLOCK_TYPE = 115;
+
+// Groups of ResetDecoder.
+constexpr int RESET_ALL = 0;
+constexpr int RESET_POS_LISTS = 1;
+constexpr int RESET_GSA_STORE = 9;
+constexpr int RESET_GSV_STORE = 10;
+
+// Converts to the time value and back, so that the fields come out normalised (day of the week
+// included), less the seconds.
+void SubtractSecondsFromSystemTime(SYSTEMTIME& time, double seconds);
+
 class CPelorad : public CDrvUdpClient {
 public:
     // checksum 1: each sentence's checksum is tested ("NOCS" gives 0); headingTrigger 1: heading
@@ -51,25 +73,99 @@ public:
     ~CPelorad() override;
 
     int OnCmdInit() override;
-    // Decoding starts with the first SETTINGS.
+    // Adds the result blocks once in the life of the object: 1 when a position or a time-tag
+    // block was added.
     int OnCmdSettings() override;
     // 0 until the first SETTINGS; with reset, clears the decoder. Otherwise 1 when a message of
-    // the datagram was decoded.
+    // the datagram wrote a result record.
     int DecodeData(bool reset) override;
-    // One line of a datagram, consumed from the front: 1 when a sentence of it was decoded.
+
+    // One line of a datagram, consumed sentence by sentence: 1 when a result record was written.
     int ProcessMessage(CString& message);
-    // The format of the sentence at the front of the message; 0 for none. A token counts when
-    // it starts within the first ten characters.
-    static eNmeaFormat FindFormat(const CString& message);
+    // Recognises the sentence at the front of the message and decodes it (consuming it); 1 with
+    // its format, 0 with NMEA_POS_AUTO when it is not used.
+    int DetectAndDecode(CString& message, eNmeaFormat& format);
+    // Group RESET_ALL, RESET_POS_LISTS, RESET_GSA_STORE or RESET_GSV_STORE; others do nothing.
+    void ResetDecoder(int group);
+    // Merge the current GSA or GSV part into the position record: 1 when there is a part.
+    int MergeGsa();
+    int MergeGsv();
+    // 1 (and last := newTime) when the times differ by at least the update interval.
+    int IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const;
+    // Fills the time-tag record from the PPS clock with the fix time and the sentence's text.
+    void TagPps(const SYSTEMTIME& fixTime, const CString& sentence);
+    // "UNKNOWN" for a value that is not a format.
+    static const char* GetFormatName(eNmeaFormat format);
 
     DWORD GetChecksumFlag() const { return m_checksum; }
     DWORD GetHeadingTriggerFlag() const { return m_headingTrigger; }
     int GetMode() const { return m_mode; }
     int IsSettingsDone() const { return m_settingsDone; }
+    eNmeaFormat GetPositionFormat() const { return m_positionFormat; }
+    eNmeaFormat GetUpdateFormat() const { return m_updateFormat; }
+    int GetGsaPartCount() const { return m_gsaPartCount; }
+    const PosRecord& GetPosRecord() const { return m_pos; }
+    const NavRecord& GetNavRecord() const { return m_nav; }
 
 private:
+    // The group's time of a decoded sentence; for a position, its fix time on the update's day
+    // (invalid for other groups).
+    CVOKTime AssignGroupTime(eNmeaFormat format);
+    // Each 1 when its record was written.
+    int WritePosition(eNmeaFormat format);
+    int WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime);
+    int WriteHeading();
+    int WriteRateOfTurn();
+    // Adds one result block under the output buffer's held lock; index stays 0 when it fails.
+    void AddResultBlock(int32_t& index, DWORD type, DWORD size, DWORD recordSize);
+    // Record 1 of a result block, stamped with the time of receipt; the caller holds the lock.
+    bool WriteResultRecord(int32_t index, DWORD type, const void* record, DWORD size);
+    // Drops the front of a sentence that is not used and goes on at the next "$".
+    static void SkipSentence(CString& message);
+
     int32_t m_settingsDone = 0;
     DWORD m_checksum;
     DWORD m_headingTrigger;
     int m_mode;
+
+    SYSTEMTIME m_posTime{};
+    SYSTEMTIME m_lastPosTime{};
+
+    eNmeaFormat m_updateFormat = NMEA_POS_AUTO;
+    eNmeaFormat m_positionFormat = NMEA_POS_AUTO;
+    int32_t m_gsaPartNumber = -1;
+    int32_t m_gsaPartCount = -1;
+    PosRecord m_gsaStore{};
+    int32_t m_gsvPartNumber = -1;
+    int32_t m_gsvPartCount = -1;
+    PosRecord m_gsvStore{};
+
+    PosRecord m_pos{};
+    int32_t m_posBlock = -1;
+
+    SYSTEMTIME m_navTime{};
+    SYSTEMTIME m_lastNavTime{};
+    NavRecord m_nav{};
+    int32_t m_navBlock = -1;
+    std::unique_ptr<CNavRingBuffer> m_navRing;
+    int32_t m_navRingBlock = -1;
+
+    SYSTEMTIME m_rotTime{};
+    SYSTEMTIME m_lastRotTime{};
+    RotRecord m_rot{};
+    int32_t m_rotBlock = -1;
+
+    double m_variation = 0.0;
+    int32_t m_zdaSeen = 0;
+
+    int32_t m_timetagBlock = -1;
+    TimetagRecord m_timetag{};
+
+    // The format that the update format takes when the position format comes back. Kept here
+    // rather than once per process: there is one driver object.
+    eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
+    // The message in hand and the sentence text kept for the time tag; their storage is reused
+    // from datagram to datagram.
+    CString m_message;
+    CString m_sentence;
 };
