@@ -14,12 +14,14 @@
 #include <memory>
 #include <string>
 
+#include "definitions/definition_types.h"
 #include "driver/drv_base_socket.h"
-#include "foundation/sentence_checksum.h"
 #include "foundation/system_time.h"
 #include "platform/process_launch.h"
 #include "tests/support/file_helpers.h"
+#include "tests/support/definition_samples.h"
 #include "tests/support/ipc_test_folder.h"
+#include "tests/support/driver_samples.h"
 #include "tests/support/peer_process.h"
 #include "tests/support/test_host.h"
 
@@ -30,30 +32,11 @@ using namespace Vok::Test;
 const std::string PELORAD = VOK_BINARY_DIR "/pelorad";
 constexpr uint32_t kSeconds = 1000000000;  // 2001-09-09 01:46:40 UTC
 
-// A datagram: a 16-byte binary time tag (seconds and microseconds since 1970), then sentences.
-std::string Tagged(uint32_t seconds, const std::string& text, uint32_t microseconds = 0) {
-    std::string tag(16, '\0');
-    tag[0] = 2;
-    std::memcpy(tag.data() + 8, &seconds, 4);
-    std::memcpy(tag.data() + 12, &microseconds, 4);
-    return tag + text;
-}
-
-std::string Sentence(const std::string& body) {
-    std::string s = "$" + body;
-    AppendChecksum(s, 1, CHECKSUM_XOR);
-    return s + "\r\n";
-}
-
 const std::string HDT = Sentence("HEHDT,123.4,T");
 const std::string BAD_CHECKSUM = "$HEHDT,123.4,T*00\r\n";
 
-SYSTEMTIME At(double unixSeconds) { return TimeToSystemTime(CVOKTime(unixSeconds)); }
-
-bool SameTime(const SYSTEMTIME& a, const SYSTEMTIME& b) {
-    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
-           a.wMinute == b.wMinute && a.wSecond == b.wSecond && a.wMilliseconds == b.wMilliseconds;
-}
+// A heading definition: the driver adds a heading block, and each heading datagram writes it.
+sObsDef HeadingDef() { return MakeObsDef(1, OBS_BEARING_TRUE, 7, 1, 0, 0); }
 
 class PeloradProcess : public IpcTest {
 protected:
@@ -72,6 +55,7 @@ protected:
         s.system.timeTagType = 4;
         s.system.timeSource = 4;
         s.outputName = output;
+        s.observations.Add(HeadingDef());
         return s;
     }
 
@@ -225,17 +209,23 @@ TEST_F(PeloradProcess, EmptyAndOversizedDatagramsKeepTheSocket) {
 }
 
 TEST_F(PeloradProcess, OversizedAndMissingSettingsItemsAreRefused) {
-    Start(Settings("OUT_ITEMS"));
+    // INIT only: the result blocks go into the buffer that the first SETTINGS finds.
+    Start(Settings("OUT_ITEMS"), CMD_INIT);
     // Item 2 too long (the driver keeps its port and id 7), a 16-byte name without a terminator,
-    // item 9 too long, the lists malformed (4, 5) or missing, and item 18 missing.
+    // item 9 too long, the lists other than 4 missing, and item 18 missing.
     sSysDef other;
     other.sysId = 9;
     sSettingsItem system = MakeItem(&other, sizeof other);
     system.recordSize = 1000;
     const std::string name = "OUT_SIXTEEN_BYTE";
-    SettingsItems items{{2, system}, {3, MakeItem(name.data(), 16)}, {9, sSettingsItem{4000, 1, {}}}};
+    const sObsDef heading = HeadingDef();
+    SettingsItems items{{2, system},
+                        {3, MakeItem(name.data(), 16)},
+                        {4, MakeItem(&heading, sizeof heading)},
+                        {9, sSettingsItem{4000, 1, {}}}};
     ASSERT_TRUE(m_host->PublishSettings(items));
     ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
     IpcBufferHandle sixteen(name.c_str(), 0);
     ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT), &sixteen));
     TimeBlockRecord record{};
@@ -259,10 +249,12 @@ TEST_F(PeloradProcess, BlockNumberOfAnEarlierOutputBufferIsNotWritten) {
     ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT)));
     // Buffer B holds a block of its own at number 1 and cannot grow: the driver's INIT adds no
     // time block there, and must not take block 1 for its own.
+    // Its block 2 has the shape of the driver's heading block, which is written there.
     IpcBufferHandle b("OUT_B", 1);
     {
         const CBufferHold hold(b);
         b.buffer.AddBlock(99, 20, 20);
+        b.buffer.AddBlock(11, 56, 56);
     }
     std::string next;
     for (const std::string& file : m_folder.ListFiles())
@@ -280,7 +272,7 @@ TEST_F(PeloradProcess, BlockNumberOfAnEarlierOutputBufferIsNotWritten) {
     BYTE record[20];
     {
         const CBufferHold hold(b);
-        ASSERT_EQ(b.buffer.GetBlockCount(), 1u);
+        ASSERT_EQ(b.buffer.GetBlockCount(), 2u);
         ASSERT_EQ(b.ReadRecord(1, 1, record, sizeof record), 1);
     }
     EXPECT_EQ(std::count(record, record + 20, 0), 20);

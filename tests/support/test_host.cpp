@@ -32,6 +32,13 @@ int BoundUdpSocket(const char* address, UINT port) {
     return s;
 }
 
+// Block 1 of a settings buffer, under its held lock.
+void AddCommandBlock(IpcBufferHandle& settings) {
+    const DWORD id = 1;
+    const DWORD size = sizeof(IpcCommandRecord);
+    settings.AddBlocks(1, &id, &size, &size);
+}
+
 }  // namespace
 
 sSettingsItem MakeItem(const void* record, DWORD size) {
@@ -63,9 +70,7 @@ CTestHost::CTestHost(const std::string& commandLine, int number, const std::stri
     m_redirect.Restore();
     IpcBufferHandle* settings = m_link.GetSettings();
     if (settings != nullptr && settings->Lock()) {
-        const DWORD id = 1;
-        const DWORD size = sizeof(IpcCommandRecord);
-        settings->AddBlocks(1, &id, &size, &size);
+        AddCommandBlock(*settings);
         settings->Unlock();
     }
 }
@@ -87,34 +92,42 @@ std::optional<int> CTestHost::WaitForExit(DWORD timeoutMs) {
 bool CTestHost::Signal(int signal) { return Vok::Process::SendSignal(m_link.GetProcessHandle(), signal); }
 
 bool CTestHost::PublishSettings(const SettingsItems& items) {
-    IpcBufferHandle* settings = m_link.GetSettings();
-    if (settings == nullptr || !settings->Lock()) return false;
+    return m_link.GetSettings() != nullptr && Vok::Test::PublishSettings(*m_link.GetSettings(), items);
+}
+
+bool CTestHost::PublishSettings(const sDriverSettings& s) {
+    return m_link.GetSettings() != nullptr && Vok::Test::PublishSettings(*m_link.GetSettings(), s);
+}
+
+bool PublishSettings(IpcBufferHandle& settings, const SettingsItems& items) {
+    if (!settings.Lock()) return false;
     bool done = true;
     try {
-        if (settings->buffer.GetBlockCount() > 1) settings->RemoveBlocksFrom(2);
+        if (settings.buffer.GetBlockCount() == 0) AddCommandBlock(settings);
+        if (settings.buffer.GetBlockCount() > 1) settings.RemoveBlocksFrom(2);
         const DWORD last = items.empty() ? 1 : items.rbegin()->first;
         for (DWORD item = 2; item <= last; ++item) {
             const auto it = items.find(item);
             if (it == items.end()) {
-                settings->buffer.AddBlock(item, kGapRecordSize, kGapRecordSize);
+                settings.buffer.AddBlock(item, kGapRecordSize, kGapRecordSize);
                 continue;
             }
             const sSettingsItem& s = it->second;
             const DWORD recordSize = std::max<DWORD>(s.recordSize, 1);
             const DWORD records = std::max<DWORD>(s.recordCount, 1);
             const DWORD size = std::max<DWORD>(recordSize * records, static_cast<DWORD>(s.bytes.size()));
-            const DWORD index = settings->buffer.AddBlock(item, size, recordSize);
-            if (!s.bytes.empty()) std::memcpy(settings->buffer.GetBlockData(index), s.bytes.data(), s.bytes.size());
-            settings->buffer.SetRecordCount(index, s.recordCount);
+            const DWORD index = settings.buffer.AddBlock(item, size, recordSize);
+            if (!s.bytes.empty()) std::memcpy(settings.buffer.GetBlockData(index), s.bytes.data(), s.bytes.size());
+            settings.buffer.SetRecordCount(index, s.recordCount);
         }
     } catch (const std::exception&) {
         done = false;
     }
-    settings->Unlock();
+    settings.Unlock();
     return done;
 }
 
-bool CTestHost::PublishSettings(const sDriverSettings& s) {
+bool PublishSettings(IpcBufferHandle& settings, const sDriverSettings& s) {
     SettingsItems items;
     items[2] = MakeItem(&s.system, sizeof s.system);
     std::vector<BYTE> name(s.outputName.begin(), s.outputName.end());
@@ -128,8 +141,7 @@ bool CTestHost::PublishSettings(const sDriverSettings& s) {
     items[18] = MakeItem(&value, sizeof value);
     items[19] = sSettingsItem{sizeof(sSysDef), static_cast<DWORD>(std::max(s.systems.GetCount(), 1)), {}};
     items[23] = sSettingsItem{kGapRecordSize, 0, {}};
-    if (!PublishSettings(items)) return false;
-    IpcBufferHandle& settings = *m_link.GetSettings();
+    if (!PublishSettings(settings, items)) return false;
     if (!settings.Lock()) return false;
     const int written = CObsDefList(s.observations).WriteToIpc(settings, 4) & s.nodes.WriteToIpc(settings, 5) &
                         s.systems.WriteToIpc(settings, 19) & s.headers.WriteToIpc(settings, 23);

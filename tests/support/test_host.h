@@ -79,6 +79,11 @@ private:
     bool m_ended = false;
 };
 
+// The same into any settings buffer held as its writer, such as one that a driver object of this
+// process reads; block 1, the command record, is added when the buffer has none.
+bool PublishSettings(IpcBufferHandle& settings, const SettingsItems& items);
+bool PublishSettings(IpcBufferHandle& settings, const sDriverSettings& driverSettings);
+
 // A UDP port on loopback that nothing was bound to a moment ago.
 UINT FindFreeUdpPort();
 // Sends one datagram to 127.0.0.1:port from a socket bound to fromAddress; true when all of it
