@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/sentence_checksum.h"
 #include "tests/support/demo_host.h"
+#include "tests/support/driver_samples.h"
 
 namespace {
 
@@ -37,22 +37,12 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kBaseSeconds = 1700000000;  // 2023-11-14 22:13:20 UTC
 constexpr int kHeadings = 36000;               // headings 0.00 .. 359.99 tell datagrams apart
 
-std::string Sentence(const std::string& body) {
-    std::string s = "$" + body;
-    AppendChecksum(s, 1, CHECKSUM_XOR);
-    return s + "\r\n";
-}
-
 // Datagram n: its tag time and the sentences' time are n centiseconds after the base; its heading
 // is n modulo 360 degrees in hundredths.
 std::string Datagram(uint64_t n) {
     const uint64_t centiseconds = n;
     const uint32_t seconds = kBaseSeconds + static_cast<uint32_t>(centiseconds / 100);
     const uint32_t microseconds = static_cast<uint32_t>(centiseconds % 100) * 10000;
-    std::string tag(16, '\0');
-    tag[0] = 2;
-    std::memcpy(tag.data() + 8, &seconds, 4);
-    std::memcpy(tag.data() + 12, &microseconds, 4);
     const uint32_t ofDay = seconds % 86400;
     char time[16];
     std::snprintf(time, sizeof time, "%02u%02u%02u.%02u", ofDay / 3600, ofDay / 60 % 60, ofDay % 60,
@@ -60,9 +50,11 @@ std::string Datagram(uint64_t n) {
     char heading[16];
     std::snprintf(heading, sizeof heading, "%d.%02d", static_cast<int>(n % kHeadings) / 100,
                   static_cast<int>(n % kHeadings) % 100);
-    return tag + Sentence(std::string("GPGGA,") + time + ",5158.80000,N,00403.00000,E,4,14,0.8,3.12,M,45.20,M,1.2,0101") +
-           Sentence(std::string("GPGST,") + time + ",0.012,0.018,0.011,37.5,0.014,0.012,0.025") +
-           Sentence(std::string("HEHDT,") + heading + ",T");
+    return Tagged(seconds,
+                  Sentence(std::string("GPGGA,") + time + ",5158.80000,N,00403.00000,E,4,14,0.8,3.12,M,45.20,M,1.2,0101") +
+                      Sentence(std::string("GPGST,") + time + ",0.012,0.018,0.011,37.5,0.014,0.012,0.025") +
+                      Sentence(std::string("HEHDT,") + heading + ",T"),
+                  microseconds);
 }
 
 bool IsRecordOf(const sDemoRecords& r, uint64_t n) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/sentence_checksum.h"
+#include "tests/support/driver_samples.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/nmea_replay.h"
 #include "tests/support/peer_process.h"
@@ -22,12 +22,6 @@
 namespace {
 
 using namespace Vok::Test;
-
-std::string Sentence(const std::string& body) {
-    std::string s = "$" + body;
-    AppendChecksum(s, 1, CHECKSUM_XOR);
-    return s + "\r\n";
-}
 
 // Four epochs half a second apart: GGA, GST, HDT and ROT, the vessel moving north.
 std::string ShortRecording() {

@@ -9,6 +9,7 @@
 
 #include "driver/drv_base_socket.h"
 #include "tests/support/definition_samples.h"
+#include "tests/support/driver_samples.h"
 
 namespace Vok::Test {
 
@@ -120,17 +121,7 @@ bool CDemoHost::Start() {
     s.outputName = m_outputName;
     s.systems.Add(s.system);
     s.nodes.Add(MakeNodeDef(1, 1, 1, 2, 0.0, 0.0, 0.0));
-    const struct {
-        int32_t id;
-        int32_t type;
-        const char* name;
-    } observations[] = {{kLatitudeId, 30, "Latitude"},     {kLongitudeId, 31, "Longitude"},
-                        {kHeightId, 32, "Height"},         {kHeadingId, 11, "Heading"},
-                        {kRateOfTurnId, 61, "Rate of turn"}, {kTimeTagId, 110, "PPS time tag"}};
-    for (const auto& o : observations) {
-        sObsDef* d = s.observations.Add(MakeObsDef(o.id, o.type, kSystemId, 1, 0, 0));
-        SetFieldText(d->name, o.name);
-    }
+    FillResultObsDefs(s.observations, kSystemId);
     if (!m_host.PublishSettings(s)) {
         m_error = "the settings could not be written";
         return false;

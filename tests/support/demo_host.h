@@ -50,13 +50,7 @@ std::string FormatRecordLine(const sDemoRecords& records);
 
 class CDemoHost {
 public:
-    // Observation ids of the definitions this host gives its driver.
-    static constexpr int32_t kLatitudeId = 1;
-    static constexpr int32_t kLongitudeId = 2;
-    static constexpr int32_t kHeightId = 3;
-    static constexpr int32_t kHeadingId = 4;
-    static constexpr int32_t kRateOfTurnId = 5;
-    static constexpr int32_t kTimeTagId = 6;
+    // The system id of the driver's definition and of every observation.
     static constexpr int32_t kSystemId = 1;
 
     // Starts the driver program with its arguments, listening on port, the driver's standard

@@ -9,9 +9,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "foundation/sentence_checksum.h"
+#include "tests/support/driver_samples.h"
 
 namespace {
+
+using Vok::Test::Sentence;
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kStep = 0.5;                 // seconds between epochs
@@ -25,13 +27,6 @@ std::string Text(const char* format, auto... values) {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, format, values...);
     return buffer;
-}
-
-// "$" + body + "*" + checksum, CR LF.
-std::string Sentence(const std::string& body) {
-    std::string s = "$" + body;
-    AppendChecksum(s, 1, CHECKSUM_XOR);
-    return s + "\r\n";
 }
 
 std::string TimeOfDay(double seconds) {
