@@ -93,6 +93,27 @@ void ForEachLine(const char* bytes, DWORD length, F&& visit) {
 
 }  // namespace
 
+class CPelorad::COutputHold {
+public:
+    explicit COutputHold(CPelorad& driver) : m_driver(driver) { ++m_driver.m_holdDepth; }
+    ~COutputHold() {
+        if (--m_driver.m_holdDepth > 0) return;
+        if (m_driver.m_holdState > 0) m_driver.GetOutputBuffer()->Unlock();
+        m_driver.m_holdState = 0;
+    }
+    COutputHold(const COutputHold&) = delete;
+    COutputHold& operator=(const COutputHold&) = delete;
+
+private:
+    CPelorad& m_driver;
+};
+
+IpcBufferHandle* CPelorad::HoldOutput() {
+    IpcBufferHandle* out = GetOutputBuffer();
+    if (m_holdState == 0) m_holdState = out != nullptr && out->Lock() ? 1 : -1;
+    return m_holdState > 0 ? out : nullptr;
+}
+
 void SubtractSecondsFromSystemTime(SYSTEMTIME& time, double seconds) {
     CVOKTime t = ToTime(time);
     t -= seconds;
@@ -192,6 +213,7 @@ int CPelorad::DecodeData(bool reset) {
     DebugTrace(">>> %d message%s received:\n", count, count == 1 ? "" : "s");
     int result = 0;
     int index = 0;
+    const COutputHold hold(*this);
     ForEachLine(bytes, length, [&](const char* line, DWORD n) {
         // Into the same storage each time: no allocation once it has grown to a line's size.
         std::memcpy(m_message.GetBufferSetLength(static_cast<int>(n)), line, n);
@@ -211,6 +233,7 @@ void CPelorad::SkipSentence(CString& message) {
 }
 
 int CPelorad::ProcessMessage(CString& message) {
+    const COutputHold hold(*this);
     int result = 0;
     SkipToFirstOf(message, "$");
     while (message.GetLength() >= 4) {
@@ -393,16 +416,10 @@ int CPelorad::WritePosition(eNmeaFormat format) {
     // A format of 0 (a part of a run with more to come) closes nothing, also before the update
     // format is chosen.
     if (format == NMEA_POS_AUTO || format != m_updateFormat) return 0;
-    if (IsTimeDue(m_posTime, m_lastPosTime) == 0) return 0;
-    IpcBufferHandle* out = GetOutputBuffer();
-    if (m_posBlock <= 0 || out == nullptr) return 0;
-    {
-        const CBufferHold hold(*out);
-        if (!hold) return 0;
-        m_pos.stFixTime = m_posTime;
-        if (!WriteResultRecord(m_posBlock, POS_BLOCK_TYPE, &m_pos, sizeof m_pos)) return 0;
-        m_stPpsTime = m_posTime;
-    }
+    if (IsTimeDue(m_posTime, m_lastPosTime) == 0 || m_posBlock <= 0 || HoldOutput() == nullptr) return 0;
+    m_pos.stFixTime = m_posTime;
+    if (!WriteResultRecord(m_posBlock, POS_BLOCK_TYPE, &m_pos, sizeof m_pos)) return 0;
+    m_stPpsTime = m_posTime;
     ResetDecoder(RESET_POS_LISTS);
     return 1;
 }
@@ -420,33 +437,29 @@ int CPelorad::WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime) {
         if (last.IsValid() && std::llround((positionTime - last) * 1000.0) <= 200) return 0;
         TagPps(TimeToSystemTime(positionTime), m_sentence);
     }
-    IpcBufferHandle* out = GetOutputBuffer();
-    if (out == nullptr) return 0;
-    const CBufferHold hold(*out);
-    return hold && WriteResultRecord(m_timetagBlock, TIMETAG_BLOCK_TYPE, &m_timetag, sizeof m_timetag) ? 1 : 0;
+    return HoldOutput() != nullptr &&
+                   WriteResultRecord(m_timetagBlock, TIMETAG_BLOCK_TYPE, &m_timetag, sizeof m_timetag)
+               ? 1
+               : 0;
 }
 
 int CPelorad::WriteHeading() {
     if (IsTimeDue(m_navTime, m_lastNavTime) == 0 || m_navBlock <= 0 || m_nav.fStatus == STATUS_NONE) return 0;
-    IpcBufferHandle* out = GetOutputBuffer();
+    IpcBufferHandle* out = HoldOutput();
     if (out == nullptr) return 0;
-    {
-        const CBufferHold hold(*out);
-        if (!hold) return 0;
-        m_nav.stTime = m_navTime;
-        if (!WriteResultRecord(m_navBlock, NAV_BLOCK_TYPE, &m_nav, sizeof m_nav)) return 0;
-        m_navRing->AddSample(m_nav);
-        const auto ring = static_cast<DWORD>(m_navRingBlock);
-        if (m_navRingBlock > 0 && IsOwnBlock(ring, NAV_RING_BLOCK_TYPE, sizeof(NavRecord))) {
-            const auto count = static_cast<DWORD>(m_navRing->GetCount());
-            try {
-                const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
-                out->WriteBlock(ring, m_navRing->GetStore(), bytes);
-                out->SetBlockTime(ring, m_stReceiptTime);
-                out->buffer.SetRecordCount(ring - 1, count);
-            } catch (const std::exception&) {
-                // The heading record itself is written; the ring follows with the next one.
-            }
+    m_nav.stTime = m_navTime;
+    if (!WriteResultRecord(m_navBlock, NAV_BLOCK_TYPE, &m_nav, sizeof m_nav)) return 0;
+    m_navRing->AddSample(m_nav);
+    const auto ring = static_cast<DWORD>(m_navRingBlock);
+    if (m_navRingBlock > 0 && IsOwnBlock(ring, NAV_RING_BLOCK_TYPE, sizeof(NavRecord))) {
+        const auto count = static_cast<DWORD>(m_navRing->GetCount());
+        try {
+            const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
+            out->WriteBlock(ring, m_navRing->GetStore(), bytes);
+            out->SetBlockTime(ring, m_stReceiptTime);
+            out->buffer.SetRecordCount(ring - 1, count);
+        } catch (const std::exception&) {
+            // The heading record itself is written; the ring follows with the next one.
         }
     }
     m_nav.fStatus = STATUS_NONE;
@@ -455,14 +468,9 @@ int CPelorad::WriteHeading() {
 
 int CPelorad::WriteRateOfTurn() {
     if (IsTimeDue(m_rotTime, m_lastRotTime) == 0 || m_rotBlock <= 0 || m_rot.fStatus == STATUS_NONE) return 0;
-    IpcBufferHandle* out = GetOutputBuffer();
-    if (out == nullptr) return 0;
-    {
-        const CBufferHold hold(*out);
-        if (!hold) return 0;
-        m_rot.stTime = m_rotTime;
-        if (!WriteResultRecord(m_rotBlock, ROT_BLOCK_TYPE, &m_rot, sizeof m_rot)) return 0;
-    }
+    if (HoldOutput() == nullptr) return 0;
+    m_rot.stTime = m_rotTime;
+    if (!WriteResultRecord(m_rotBlock, ROT_BLOCK_TYPE, &m_rot, sizeof m_rot)) return 0;
     m_rot.fStatus = STATUS_NONE;
     return 1;
 }

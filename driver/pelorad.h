@@ -123,6 +123,14 @@ private:
     // Drops the front of a sentence that is not used and goes on at the next "$".
     static void SkipSentence(CString& message);
 
+    // The output buffer's lock is taken at the first record write of a datagram and released
+    // when its outermost scope (the datagram, or a message decoded on its own) ends: one lock per
+    // datagram however many records it writes. Null when there is no buffer or the lock failed.
+    class COutputHold;
+    IpcBufferHandle* HoldOutput();
+    int m_holdDepth = 0;
+    int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
+
     int32_t m_settingsDone = 0;
     DWORD m_checksum;
     DWORD m_headingTrigger;

@@ -1,0 +1,209 @@
+// Decode throughput of the driver: datagrams of NMEA sentences through the time-tag step, the
+// sentence loop and its decoders into a real shared output buffer, in sentences per second, with
+// the heap allocations counted per datagram.
+#include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "definitions/definition_types.h"
+#include "driver/pelorad.h"
+#include "foundation/sentence_checksum.h"
+#include "platform/child_process.h"
+
+namespace {
+
+std::atomic<long> g_allocations{0};
+
+}  // namespace
+
+// The counting replacements pair new with malloc and delete with free, which the compiler cannot
+// see through once they are inlined into the library's own allocations.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+void* operator new(size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+constexpr uint32_t kDay = 999993600;  // 2001-09-09 00:00:00 UTC
+constexpr int kDatagrams = 1000;      // distinct times, so that every cycle is due
+
+std::string Sentence(const std::string& body) {
+    std::string s = "$" + body;
+    AppendChecksum(s, 1, CHECKSUM_XOR);
+    return s + "\r\n";
+}
+
+std::string Hms(int seconds) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d%02d%02d.00", seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+std::string Tagged(uint32_t seconds, const std::string& text) {
+    std::string tag(16, '\0');
+    tag[0] = 2;
+    std::memcpy(tag.data() + 8, &seconds, 4);
+    return tag + text;
+}
+
+// The host's side in this process: named objects in a folder of their own, the settings of a
+// driver with every result block, and the driver object after SETTINGS.
+class CBenchDriver {
+public:
+    CBenchDriver() {
+        char folder[] = "/tmp/vok-bench-XXXXXX";
+        m_root = ::mkdtemp(folder);
+        ::setenv("VOK_IPC_DIR", (m_root + "/ipc").c_str(), 1);
+        ::setenv("VOK_PPS_VALID", "1", 1);
+        const std::string prefix = "BENCH_" + std::to_string(::getpid());
+        ::setenv("Prefix", prefix.c_str(), 1);
+        m_settings = std::make_unique<IpcBufferHandle>((prefix + "_SETTINGS").c_str(), 1);
+        Publish();
+        m_driver = std::make_unique<CPelorad>(1, 1, 3);
+        m_driver->OnCmdInit();
+        m_driver->OnCmdSettings();
+    }
+    ~CBenchDriver() {
+        m_driver.reset();
+        m_settings.reset();
+        std::filesystem::remove_all(m_root);
+    }
+
+    CPelorad& Driver() { return *m_driver; }
+
+private:
+    void Publish() {
+        sSysDef system;
+        system.sysId = 7;
+        system.timeTagType = 4;
+        system.timeSource = 4;
+        std::vector<sObsDef> defs;
+        for (const int32_t type : {OBS_LATITUDE, OBS_LONGITUDE, OBS_HEIGHT, OBS_BEARING_TRUE, OBS_GENERIC,
+                                   OBS_PPS_TIMETAG}) {
+            sObsDef d{};
+            d.id = static_cast<int32_t>(defs.size() + 1);
+            d.obsType = type;
+            d.sysId = 7;
+            defs.push_back(d);
+        }
+        const char name[16] = "BENCH_OUT";
+        const int32_t opaque = -1;
+        // Items by number: record size, record count and bytes; a list item with no records is
+        // an empty list.
+        const struct {
+            DWORD recordSize;
+            DWORD count;
+            const void* bytes;
+        } items[] = {
+            {sizeof(IpcCommandRecord), 0, nullptr},
+            {sizeof system, 1, &system},
+            {sizeof name, 1, name},
+            {sizeof(sObsDef), static_cast<DWORD>(defs.size()), defs.data()},
+            {sizeof(sNodeDef), 0, nullptr},
+            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
+            {3080, 0, nullptr},
+            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
+            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
+            {4, 1, &opaque},
+            {sizeof(sSysDef), 0, nullptr},
+            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
+            {4, 0, nullptr},
+        };
+        m_settings->Lock();
+        DWORD item = 1;
+        for (const auto& it : items) {
+            const DWORD index = m_settings->buffer.AddBlock(item++, it.recordSize * (it.count > 0 ? it.count : 1),
+                                                            it.recordSize);
+            if (it.bytes != nullptr)
+                std::memcpy(m_settings->buffer.GetBlockData(index), it.bytes, it.recordSize * it.count);
+            m_settings->buffer.SetRecordCount(index, it.count);
+        }
+        m_settings->Unlock();
+    }
+
+    std::string m_root;
+    std::unique_ptr<IpcBufferHandle> m_settings;
+    std::unique_ptr<CPelorad> m_driver;
+};
+
+// Datagrams of one update cycle each (GGA, GST, HDT, ROT), a second apart.
+std::vector<std::string> CycleDatagrams(int& sentences) {
+    std::vector<std::string> datagrams;
+    for (int i = 0; i < kDatagrams; ++i) {
+        const int t = 43200 + i;
+        datagrams.push_back(Tagged(kDay + t, Sentence("GPGGA," + Hms(t) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,"
+                                                                         "46.9,M,,") +
+                                                 Sentence("GPGST," + Hms(t) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1") +
+                                                 Sentence("HEHDT,123.4,T") + Sentence("TIROT,-12.5,A")));
+    }
+    sentences = 4;
+    return datagrams;
+}
+
+// The same with a satellite report per cycle: three GSA parts and three GSV sentences.
+std::vector<std::string> SatelliteDatagrams(int& sentences) {
+    int cycle = 0;
+    std::vector<std::string> datagrams = CycleDatagrams(cycle);
+    const std::string gsa = Sentence("GPGSA,A,3,04,05,09,12,24,,,,,,,,2.5,1.3,2.1");
+    const std::string gsv = Sentence("GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00");
+    for (std::string& d : datagrams) d += gsa + gsa + gsa + gsv + gsv + gsv;
+    sentences = cycle + 6;
+    return datagrams;
+}
+
+template <typename Make>
+void RunDecode(benchmark::State& state, Make make, bool packetPath) {
+    CBenchDriver bench;
+    CPelorad& driver = bench.Driver();
+    int sentences = 0;
+    const std::vector<std::string> datagrams = make(sentences);
+    size_t next = 0;
+    long written = 0;
+    const long allocationsBefore = g_allocations.load();
+    for (auto _ : state) {
+        // What the receive does: the datagram into the receive buffer.
+        const std::string& d = datagrams[next];
+        next = (next + 1) % datagrams.size();
+        std::memcpy(driver.GetReceiveBuffer(), d.data(), d.size());
+        driver.SetReceivedLength(static_cast<DWORD>(d.size()));
+        if (packetPath) {
+            driver.ProcessData();
+        } else if (driver.DecodeTimeTag() != 0) {
+            written += driver.DecodeData(false);
+        }
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * sentences);
+    state.counters["allocs_per_datagram"] = static_cast<double>(g_allocations.load() - allocationsBefore) / iterations;
+    if (!packetPath) state.counters["written_share"] = static_cast<double>(written) / iterations;
+}
+
+// Sentences per second of the decoding alone: time tag, sentence loop, records.
+void BM_DecodeCycle(benchmark::State& state) { RunDecode(state, CycleDatagrams, false); }
+BENCHMARK(BM_DecodeCycle);
+
+void BM_DecodeCycleWithSatellites(benchmark::State& state) { RunDecode(state, SatelliteDatagrams, false); }
+BENCHMARK(BM_DecodeCycleWithSatellites);
+
+// The whole packet path of a datagram: its clock readings, decoding, the time block and the
+// host's events.
+void BM_PacketPath(benchmark::State& state) { RunDecode(state, CycleDatagrams, true); }
+BENCHMARK(BM_PacketPath);
+
+}  // namespace
