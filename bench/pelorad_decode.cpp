@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <new>
 #include <string>
@@ -19,6 +20,7 @@
 #include "driver/pelorad.h"
 #include "foundation/sentence_checksum.h"
 #include "platform/child_process.h"
+#include "tests/support/demo_host.h"
 
 namespace {
 
@@ -167,12 +169,44 @@ std::vector<std::string> SatelliteDatagrams(int& sentences) {
     return datagrams;
 }
 
+// Datagrams of the plain GGA, GST and HDT cycle, a second apart.
+std::vector<std::string> GgaGstHdtDatagrams(int& sentences) {
+    std::vector<std::string> datagrams;
+    for (int i = 0; i < kDatagrams; ++i) {
+        const int t = 43200 + i;
+        datagrams.push_back(Tagged(kDay + t, Sentence("GPGGA," + Hms(t) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,"
+                                                                         "46.9,M,,") +
+                                                 Sentence("GPGST," + Hms(t) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1") +
+                                                 Sentence("HEHDT,123.4,T")));
+    }
+    sentences = 3;
+    return datagrams;
+}
+
+// Every sentence of the receivers' logs in the test corpus as it was recorded (failed checksums,
+// unknown formats and all), one per datagram, a second apart.
+std::vector<std::string> CorpusDatagrams(int& sentences) {
+    std::vector<std::string> datagrams;
+    std::ifstream corpus(Vok::Test::FindNearProgram("tests/data/gpsd/nmea-corpus.tsv"));
+    std::string line;
+    std::getline(corpus, line);  // heading
+    while (std::getline(corpus, line)) {
+        const size_t tab = line.rfind('\t');
+        if (tab == std::string::npos) continue;
+        const uint32_t t = 43200 + static_cast<uint32_t>(datagrams.size());
+        datagrams.push_back(Tagged(kDay + t, line.substr(tab + 1) + "\r\n"));
+    }
+    sentences = 1;
+    return datagrams;
+}
+
 template <typename Make>
 void RunDecode(benchmark::State& state, Make make, bool packetPath) {
     CBenchDriver bench;
     CPelorad& driver = bench.Driver();
     int sentences = 0;
     const std::vector<std::string> datagrams = make(sentences);
+    if (datagrams.empty()) return state.SkipWithError("no datagrams");
     size_t next = 0;
     long written = 0;
     const long allocationsBefore = g_allocations.load();
@@ -197,6 +231,12 @@ void RunDecode(benchmark::State& state, Make make, bool packetPath) {
 // Sentences per second of the decoding alone: time tag, sentence loop, records.
 void BM_DecodeCycle(benchmark::State& state) { RunDecode(state, CycleDatagrams, false); }
 BENCHMARK(BM_DecodeCycle);
+
+void BM_DecodeGgaGstHdt(benchmark::State& state) { RunDecode(state, GgaGstHdtDatagrams, false); }
+BENCHMARK(BM_DecodeGgaGstHdt);
+
+void BM_DecodeCorpus(benchmark::State& state) { RunDecode(state, CorpusDatagrams, false); }
+BENCHMARK(BM_DecodeCorpus);
 
 void BM_DecodeCycleWithSatellites(benchmark::State& state) { RunDecode(state, SatelliteDatagrams, false); }
 BENCHMARK(BM_DecodeCycleWithSatellites);

@@ -1,0 +1,137 @@
+// The demo host as a user runs it: a short recording replayed to the real driver, the records
+// printed line by line, and nothing left running or lying about at the end; likewise when it
+// listens and is stopped with Ctrl-C.
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <boost/filesystem.hpp>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/support/driver_samples.h"
+#include "tests/support/ipc_test_folder.h"
+#include "tests/support/nmea_replay.h"
+#include "tests/support/peer_process.h"
+#include "tests/support/test_host.h"
+
+namespace {
+
+using namespace Vok::Test;
+
+// Four epochs half a second apart: GGA, GST, HDT and ROT, the vessel moving north.
+std::string ShortRecording() {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        char time[16], lat[16];
+        std::snprintf(time, sizeof time, "1200%02d.%02d", i / 2, i % 2 * 50);
+        std::snprintf(lat, sizeof lat, "5200.%05d", 100 * i);
+        text += Sentence(std::string("GPGGA,") + time + "," + lat + ",N,00400.00000,E,4,12,0.9,10.00,M,47.00,M,,");
+        text += Sentence(std::string("GPGST,") + time + ",0.02,0.03,0.02,45.0,0.021,0.022,0.040");
+        text += Sentence("HEHDT," + std::to_string(10 + i) + ".50,T");
+        text += Sentence("HEROT,-" + std::to_string(i) + ".5,A");
+    }
+    return text;
+}
+
+class RunHost : public IpcTest {
+protected:
+    void SetUp() override {
+        // The host makes its private folder of named objects under TMPDIR.
+        m_tmp = m_folder.GetRoot() + "/tmp";
+        ASSERT_EQ(::mkdir(m_tmp.c_str(), 0700), 0);
+        if (const char* previous = ::getenv("TMPDIR")) m_previousTmp = previous;
+        ::setenv("TMPDIR", m_tmp.c_str(), 1);
+    }
+    void TearDown() override {
+        if (m_previousTmp)
+            ::setenv("TMPDIR", m_previousTmp->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
+        IpcTest::TearDown();
+    }
+
+    // Reads the host's lines until it ends: the record lines and the driver's process id.
+    void ReadUntilEnd(CPeerProcess& host) {
+        while (const std::optional<std::string> line = host.ReadLine(Milliseconds(10000))) Take(*line);
+    }
+    void Take(const std::string& line) {
+        std::smatch m;
+        if (std::regex_search(line, m, std::regex(R"(^pelorad \(process (\d+)\))"))) m_driver = std::stoi(m[1]);
+        if (std::regex_search(line, std::regex(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  lat)")))
+            m_records.push_back(line);
+        m_all += line + "\n";
+    }
+
+    // No driver process and nothing in the folder the host had for itself.
+    void ExpectNothingLeft() {
+        ASSERT_GT(m_driver, 0) << m_all;
+        EXPECT_FALSE(boost::filesystem::exists("/proc/" + std::to_string(m_driver))) << m_all;
+        EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << m_all;
+    }
+
+    std::string m_tmp;
+    std::optional<std::string> m_previousTmp;
+    int m_driver = 0;
+    std::vector<std::string> m_records;
+    std::string m_all;
+};
+
+TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
+    const std::string file = m_folder.GetRoot() + "/short.nmea";
+    std::ofstream(file, std::ios::binary) << ShortRecording();
+    ASSERT_EQ(SplitRecording(ShortRecording()).size(), 4u);
+
+    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "run_host"), "--file", file});
+    ReadUntilEnd(host);
+    EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
+    // One update per epoch; the position of the epoch before the last is written once its cycle
+    // closes, and the heading and rate of turn of each epoch straight away.
+    ASSERT_GE(m_records.size(), 3u) << m_all;
+    EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
+    const std::string& last = m_records.back();
+    EXPECT_NE(last.find("lat  52.00005000  lon    4.00000000  h   57.000 m  q  4"), std::string::npos) << m_all;
+    EXPECT_NE(last.find("hdg   13.50  rot   -3.5 deg/min"), std::string::npos) << m_all;
+    ExpectNothingLeft();
+}
+
+TEST_F(RunHost, ListensUntilInterrupted) {
+    const UINT port = FindFreeUdpPort();
+    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "run_host"), "--listen", "--port", std::to_string(port)});
+    const std::optional<std::string> started = host.WaitForLine("pelorad (process", Milliseconds(10000));
+    ASSERT_TRUE(started);
+    Take(*started);
+    ASSERT_TRUE(host.WaitForLine("waiting for NMEA datagrams", Milliseconds(2000)));
+    std::optional<std::string> record;
+    for (int i = 0; i < 50 && !record; ++i) {
+        ASSERT_TRUE(SendDatagram(port, Sentence("HEHDT,271.25,T")));
+        record = host.WaitForLine("20", Milliseconds(200));
+    }
+    ASSERT_TRUE(record);
+    EXPECT_NE(record->find("hdg  271.25"), std::string::npos) << *record;
+    host.Kill(SIGINT);
+    ReadUntilEnd(host);
+    EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
+    EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
+    ExpectNothingLeft();
+}
+
+TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
+    const std::string text = "$GPGGA,235959.50,x*00\n$HEHDT,1,T*00\r\n\n$GPZDA,235959.50*00\n"
+                             "$GPGGA,000000.00,x*00\n$GPGGA,000030.00,x*00\n$GPRMC,000029.00,x*00\n";
+    const std::vector<sReplayDatagram> d = SplitRecording(text);
+    ASSERT_EQ(d.size(), 4u);
+    EXPECT_EQ(d[0].bytes, "$GPGGA,235959.50,x*00\r\n$HEHDT,1,T*00\r\n$GPZDA,235959.50*00\r\n");
+    EXPECT_DOUBLE_EQ(d[1].at, 0.5);  // across midnight
+    EXPECT_DOUBLE_EQ(d[2].at, 1.5);  // a 30 s hole counts as one second
+    EXPECT_DOUBLE_EQ(d[3].at, 2.5);  // and so does a step back
+    EXPECT_EQ(SentenceTimeOfDay("$GPGLL,5200.0,N,00400.0,E,101530.25,A*00"), 36930.25);
+    EXPECT_FALSE(SentenceTimeOfDay("$GPGGA,,5200.0,N*00"));
+    EXPECT_FALSE(SentenceTimeOfDay("$PASHR,101530.25*00"));
+}
+
+}  // namespace
