@@ -23,6 +23,10 @@ constexpr double kHalfWeek = 302400.0;
 // first limited to 32 bits) and wraps back to 32 bits.
 int32_t Narrow(int64_t value) { return static_cast<int32_t>(value); }
 
+// Seconds of a clock time, whole hours and minutes first: the sum in this order is what the
+// constructors and setters store, to the last bit (TimeToSeconds adds in another order).
+double ClockSeconds(int hour, int minute, double second) { return hour * 3600.0 + minute * 60.0 + second; }
+
 int Mod7(int64_t value) { return static_cast<int>(((value % 7) + 7) % 7); }
 
 bool InInt32(int64_t value) {
@@ -148,7 +152,7 @@ CVOKTime::CVOKTime(int year, int dayOfYear, int hour, int minute, double second)
 
 CVOKTime::CVOKTime(int year, double fraction, bool meanYear) { SetYearFraction(year, fraction, meanYear); }
 
-CVOKTime::CVOKTime(int hour, int minute, double second) : day(0), seconds(TimeToSeconds(hour, minute, second)) {}
+CVOKTime::CVOKTime(int hour, int minute, double second) : day(0), seconds(ClockSeconds(hour, minute, second)) {}
 
 void CVOKTime::SetMjdTime(const sMjdTime& t) {
     day = t.day;
@@ -166,7 +170,7 @@ void CVOKTime::SetDate(int year, int month, int dayOfMonth, double secondsOfDay)
 }
 
 void CVOKTime::SetDateTime(int year, int month, int dayOfMonth, int hour, int minute, double second) {
-    SetDate(year, month, dayOfMonth, TimeToSeconds(hour, minute, second));
+    SetDate(year, month, dayOfMonth, ClockSeconds(hour, minute, second));
 }
 
 void CVOKTime::SetFromTm(const struct tm& t) {
@@ -177,7 +181,7 @@ void CVOKTime::SetFromTm(const struct tm& t) {
 
 void CVOKTime::SetYearDayTime(int year, int dayOfYear, int hour, int minute, double second) {
     day = Narrow(static_cast<int64_t>(JanZero(year)) + dayOfYear);
-    seconds = hour * 3600.0 + minute * 60.0 + second;
+    seconds = ClockSeconds(hour, minute, second);
 }
 
 void CVOKTime::SetYearFraction(int year, double fraction, bool meanYear) {
@@ -437,7 +441,7 @@ int CVOKTime::AdjustDayToReference(const CVOKTime& reference) {
 
 int CVOKTime::SetTimeNearReference(const CVOKTime& reference, int hour, int minute, double second) {
     day = reference.day;
-    seconds = TimeToSeconds(hour, minute, second);
+    seconds = ClockSeconds(hour, minute, second);
     return AdjustDayToReference(reference);
 }
 

@@ -111,6 +111,21 @@ TEST(TimeValue, Constructors) {
     EXPECT_DOUBLE_EQ(mean.seconds, (365.2425 * 0.5 + 1.0 - 183.0) * 86400.0);
 }
 
+// Whole hours and minutes are summed before the second; TimeToSeconds adds the second before the
+// hours, which differs in the last bit for 01:01:33.3333.
+TEST(TimeValue, ClockTimesSumHoursAndMinutesFirst) {
+    const double expected = 3660.0 + 33.3333;
+    ASSERT_NE(CVOKTime::TimeToSeconds(1, 1, 33.3333), expected);
+    EXPECT_EQ(CVOKTime(1, 1, 33.3333).seconds, expected);
+    EXPECT_EQ(CVOKTime(2000, 1, 1, 1, 1, 33.3333).seconds, expected);
+    EXPECT_EQ(CVOKTime(2000, 1, 1, 1, 33.3333).seconds, expected);
+    CVOKTime t;
+    t.SetDateTime(2000, 1, 1, 1, 1, 33.3333);
+    EXPECT_EQ(t.seconds, expected);
+    t.SetTimeNearReference(Mjd(51544, 3600.0), 1, 1, 33.3333);
+    EXPECT_EQ(t.seconds, expected);
+}
+
 TEST(TimeValue, NonFiniteAndHugeInputsConvertWithoutUndefinedBehaviour) {
     // Under the sanitizer build any undefined conversion here fails the test.
     const CVOKTime nan(std::numeric_limits<double>::quiet_NaN());
