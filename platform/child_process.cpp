@@ -64,6 +64,8 @@ CChildProcess::CChildProcess(const CString& commandLine, DWORD processId, int nu
     : m_commandLine(commandLine), m_side(1) {
     m_prefix.Format("%08X_%04d", processId, number);
     OpenLinkObjects(1);
+    // Without its settings buffer the link cannot carry a command: no child is started.
+    if (m_settings == nullptr) return;
 
     const int host = Vok::Process::OpenProcessFd(static_cast<pid_t>(processId));
     if (host < 0) {

@@ -75,12 +75,12 @@ public:
     // started only when all seven could be opened; GetStartError then says what failed.
     explicit CChildProcess(const CString& prefix);
     // Host end: the prefix is "%08X_%04d" of processId and number; creates the settings buffer (as
-    // its writer) and the six events, then starts the child when process processId exists. The
-    // command line is split into arguments as SplitCommandLine says and the program is searched in
-    // PATH; no shell is involved. The child gets this process's environment with "Prefix" set to
-    // the prefix (this process's own environment is not changed), its standard input from
-    // /dev/null, currentDirectory (null or empty: this process's) as its current folder, and runs
-    // in its own process group. showWindow has no meaning here.
+    // its writer) and the six events, then starts the child when the settings buffer could be opened
+    // and process processId exists. The command line is split into arguments as SplitCommandLine
+    // says and the program is searched in PATH; no shell is involved. The child gets this process's
+    // environment with "Prefix" set to the prefix (this process's own environment is not changed),
+    // its standard input from /dev/null, currentDirectory (null or empty: this process's) as its
+    // current folder, and runs in its own process group. showWindow has no meaning here.
     CChildProcess(const CString& commandLine, DWORD processId, int number, int showWindow, DWORD priorityClass,
                   int threadPriority, const char* currentDirectory);
     // Closes the events, the settings buffer and the handle of the child, which keeps running.

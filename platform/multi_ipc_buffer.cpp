@@ -316,8 +316,9 @@ void MultiIPCBuffer::ResizeBlock(DWORD i, DWORD newSize, bool keepRecordSize) {
 
 void MultiIPCBuffer::WriteRecord(DWORD i, const void* data, DWORD length, const void* extra, DWORD extraLength) {
     if (data == nullptr || length == 0) return;
-    if (extra == nullptr) extraLength = 0;
+    // The slot is sized for the extra bytes even when none are given.
     const uint64_t total = uint64_t{length} + extraLength;
+    if (extra == nullptr) extraLength = 0;
     sBlockView block = LoadBlock(i);
     // A plain block is no ring: growing it here would widen it on every write.
     if ((block.descriptor.flags & IPC_BLOCK_RING) == 0) throw std::out_of_range(INVALID_BLOCK);

@@ -145,6 +145,21 @@ TEST_F(ChildProcessTest, ADriverEndIsNotStartedWhenAnEventCannotBeOpened) {
     ::rmdir(blocker.c_str());
 }
 
+TEST_F(ChildProcessTest, AHostEndStartsNoChildWhenItsSettingsBufferCannotBeOpened) {
+    const std::string prefix = Format("%08X_0009", static_cast<unsigned>(::getpid()));
+    const std::string blocker = m_folder.GetPath() + "/l." + prefix + "_SETTINGS";
+    ASSERT_EQ(::mkdir(m_folder.GetPath().c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(blocker.c_str(), 0700), 0);
+    {
+        CChildProcess host("true", static_cast<DWORD>(::getpid()), 9, 0, NORMAL_PRIORITY_CLASS, 0, nullptr);
+        EXPECT_EQ(host.GetSettings(), nullptr);
+        EXPECT_FALSE(host.IsStarted());
+        EXPECT_EQ(host.GetProcessId(), 0u);
+        EXPECT_NE(host.GetStartError().Find("_SETTINGS"), -1) << host.GetStartError().c_str();
+    }
+    ::rmdir(blocker.c_str());
+}
+
 TEST_F(ChildProcessTest, ThePrefixNamesEveryObjectOfTheLink) {
     {
         CChildProcess host = HostEnd(0x1A2B, 3);

@@ -121,6 +121,9 @@ TEST_F(MultiIpcBufferTest, ALongerRecordWidensTheRingAndKeepsEarlierRecords) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.GetConstBlockData(1)), 22),
               std::string("AAAA\0\0\0\0\0\0\0BBBBBBBBcc\0", 22));
     EXPECT_EQ(b.GetBlockSize(0), 5u);  // the block before it is untouched
+    b.WriteRecord(1, "CC", 2, nullptr, 18);  // room for 18 extra bytes, though none are given
+    EXPECT_EQ(b.GetRecordSize(1), 22u);
+    EXPECT_EQ(b.GetRecordCount(1), 3u);
     EXPECT_TRUE(writer.Unlock());
 }
 
