@@ -178,7 +178,7 @@ void CDrvBaseSocket::OnCmdExit() { m_output.reset(); }
 int CDrvBaseSocket::IsUpdateDue() {
     const CVOKTime receipt(SystemTimeToMjdTime(m_stReceiptTime));
     const CVOKTime lastSent(SystemTimeToMjdTime(m_stLastSentTime));
-    if (receipt - lastSent >= GetUpdateInterval()) {
+    if (ReachesUpdateInterval(receipt - lastSent)) {
         m_stLastSentTime = m_stReceiptTime;
         return 1;
     }
@@ -188,6 +188,11 @@ int CDrvBaseSocket::IsUpdateDue() {
 double CDrvBaseSocket::GetUpdateInterval() const { return FiniteOrZero(m_settings.interval); }
 
 double CDrvBaseSocket::GetTimeOffset() const { return FiniteOrZero(m_settings.timeOffset); }
+
+bool CDrvBaseSocket::ReachesUpdateInterval(double elapsedSeconds) const {
+    if (!std::isfinite(elapsedSeconds)) return false;
+    return std::round(elapsedSeconds * 1000.0) >= std::round(GetUpdateInterval() * 1000.0);
+}
 
 void CDrvBaseSocket::StampDatagram() {
     GetPpsTime(&m_stPpsTime);

@@ -138,6 +138,10 @@ protected:
     // The settings' update interval and time offset; a value that is not finite counts as 0.
     double GetUpdateInterval() const;
     double GetTimeOffset() const;
+    // Whether elapsed seconds reach the update interval. Times here are whole milliseconds and the
+    // interval is a 32-bit float (0.2 is 0.2000000030), so both are compared as whole milliseconds:
+    // otherwise fixes exactly one interval apart never reach it and every other one is dropped.
+    bool ReachesUpdateInterval(double elapsedSeconds) const;
 
     CChildProcess* GetLink() { return m_link.get(); }
 

@@ -392,7 +392,7 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
 
 int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
     const double d = std::fabs(ToTime(newTime) - ToTime(last));
-    if (d != 0.0 && d >= GetUpdateInterval()) {
+    if (d != 0.0 && ReachesUpdateInterval(d)) {
         last = newTime;
         return 1;
     }

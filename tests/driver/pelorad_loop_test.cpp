@@ -53,12 +53,14 @@ protected:
     }
 
     // A driver of system 7 after SETTINGS, with every result kind unless defs says otherwise.
-    int Start(DWORD headingTrigger = 1, float timeOffset = 0.0f, const CObsDefList* defs = nullptr) {
+    int Start(DWORD headingTrigger = 1, float timeOffset = 0.0f, const CObsDefList* defs = nullptr,
+              float interval = 0.0f) {
         Stop();
         sDriverSettings s;
         s.system.sysId = 7;
         s.system.timeTagType = s.system.timeSource = 4;
         s.system.timeOffset = timeOffset;
+        s.system.interval = interval;
         s.outputName = "LOOP_OUT";
         defs != nullptr ? s.observations.CopyFrom(defs) : FillResultObsDefs(s.observations, 7);
         m_settings = std::make_unique<IpcBufferHandle>("LOOP_SETTINGS", 1);
@@ -161,6 +163,13 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         }
     }
     EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
+}
+
+TEST_F(PeloradLoop, AnUpdateIntervalIsReachedAtItsOwnStep) {
+    // 0.2 as a 32-bit float is a hair above 0.2 s; headings 0.2 s apart must all be written.
+    Start(1, 0.0f, nullptr, 0.2f);
+    const std::vector<std::pair<double, int>> steps = {{0, H}, {0.2, H}, {0.4, H}, {0.5, 0}, {0.6, H}, {0.9, H}};
+    for (const auto& [t, written] : steps) EXPECT_EQ(Feed(t, HDT), written) << "at " << t;
 }
 
 TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {
