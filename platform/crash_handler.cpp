@@ -656,14 +656,16 @@ void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const ch
                      record->ExceptionInformation[0] != 0 ? "Write to" : "Read from",
                      static_cast<unsigned long>(record->ExceptionInformation[1]));
     if (context != nullptr) {
+        // The labels are the report's own, so that readers of crash logs find them; the values
+        // are the full 64-bit registers.
         ReportPrintf(file, "\r\nContext:\r\n");
-        ReportPrintf(file, "RDI:    0x%08lx  RSI: 0x%08lx  RAX:   0x%08lx\r\n", context->Rdi,
+        ReportPrintf(file, "EDI:    0x%08lx  ESI: 0x%08lx  EAX:   0x%08lx\r\n", context->Rdi,
                      context->Rsi, context->Rax);
-        ReportPrintf(file, "RBX:    0x%08lx  RCX: 0x%08lx  RDX:   0x%08lx\r\n", context->Rbx,
+        ReportPrintf(file, "EBX:    0x%08lx  ECX: 0x%08lx  EDX:   0x%08lx\r\n", context->Rbx,
                      context->Rcx, context->Rdx);
-        ReportPrintf(file, "RIP:    0x%08lx  RBP: 0x%08lx  SegCs: 0x%08x\r\n", context->Rip,
+        ReportPrintf(file, "EIP:    0x%08lx  EBP: 0x%08lx  SegCs: 0x%08x\r\n", context->Rip,
                      context->Rbp, context->SegCs);
-        ReportPrintf(file, "EFlags: 0x%08x  RSP: 0x%08lx  SegSs: 0x%08x\r\n", context->EFlags,
+        ReportPrintf(file, "EFlags: 0x%08x  ESP: 0x%08lx  SegSs: 0x%08x\r\n", context->EFlags,
                      context->Rsp, context->SegSs);
         ReportPrintf(file, "\r\nBytes at CS:EIP:\r\n");
         for (uintptr_t p = ip; p < ip + 16; ++p) {

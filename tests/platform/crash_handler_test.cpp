@@ -124,6 +124,12 @@ TEST(CrashReport, SectionsFollowTheRecord) {
     sReport oneParameter = read;
     oneParameter.pointers = {&oneParameter.record, &oneParameter.context};
     oneParameter.record.NumberParameters = 1;
+    oneParameter.context.Rdi = 0x1122334455;
+    oneParameter.context.Rax = 3;
+    oneParameter.context.Rbp = 8;
+    oneParameter.context.SegCs = 0x33;
+    oneParameter.context.EFlags = 0x246;
+    oneParameter.context.SegSs = 0x2b;
 
     std::string bytes = "\r\nBytes at CS:EIP:\r\n";
     for (int i = 0; i < 16; ++i) bytes += "?? ";
@@ -143,7 +149,13 @@ TEST(CrashReport, SectionsFollowTheRecord) {
               Hex(words + 32) + ": 01010101 01010101 " + std::string(18, ' ') + "........\r\n\r\n"},
          {"location"}},
         {"read", &read.pointers, {"Read from location 0000abcd caused an access violation.\r\n"}, {}},
-        {"one parameter", &oneParameter.pointers, {"\r\nContext:\r\nRDI:    0x"}, {"location"}},
+        {"one parameter", &oneParameter.pointers,
+         {"\r\nContext:\r\n"
+          "EDI:    0x1122334455  ESI: 0x00000000  EAX:   0x00000003\r\n"
+          "EBX:    0x00000000  ECX: 0x00000000  EDX:   0x00000000\r\n"
+          "EIP:    0x00000000  EBP: 0x00000008  SegCs: 0x00000033\r\n"
+          "EFlags: 0x00000246  ESP: " + Hex(words) + "  SegSs: 0x0000002b\r\n"},
+         {"location"}},
         {"no pointers", nullptr,
          {"Exception handler called in handler.\r\nError occurred at ", "Operating system:  ",
           "processor(s), type", "MBytes user address space free.\r\n", "===== [end of crash log] ====="},
