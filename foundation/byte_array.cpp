@@ -172,8 +172,9 @@ int CByteArrayExArray::SplitSequence(const CByteArray& src, const CByteArray& se
     while (p < end) {
         int q = w.Find(separator, p + 1, span, false);
         // The closing separator ends the last piece even when that piece is shorter than
-        // minSpan; otherwise the tail of the source would be lost.
-        if (q < 0) q = end;
+        // minSpan; otherwise the tail of the source would be lost. A match that runs into the
+        // closing separator is no separator: its first bytes belong to the source.
+        if (q < 0 || q > end - m) q = end;
         const int last = q - m;  // the byte before the next separator
         if (last >= p + 1) AddPiece(*this, w, p + 1, last);
         p = q;

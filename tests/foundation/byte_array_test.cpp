@@ -60,6 +60,11 @@ TEST(ByteArraySplit, SequencePiecesHoldNoPartOfTheSeparator) {
     // end always does, so the short tail is kept.
     EXPECT_EQ(arr.SplitSequence(Bytes("ab--cdef--gh"), Bytes("--"), 3), 2);
     EXPECT_EQ(Pieces(arr), (V{"ab--cdef", "gh"}));
+    // The source's last bytes and the closing separator together do not make a separator.
+    EXPECT_EQ(arr.SplitSequence(Bytes("x--ab-"), Bytes("--")), 2);
+    EXPECT_EQ(Pieces(arr), (V{"x", "ab-"}));
+    EXPECT_EQ(arr.SplitSequence(Bytes("a"), Bytes("aa")), 1);
+    EXPECT_EQ(Pieces(arr), (V{"a"}));
     EXPECT_EQ(arr.SplitSequence(Bytes("ab"), CByteArrayEx()), -1);
 }
 
