@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <limits>
 
+#include "foundation/saturating_cast.h"
+
 namespace {
 
 constexpr double kPi = 3.141592653589793;
@@ -20,12 +22,6 @@ constexpr double kInt32Max = 2147483647.0;
 constexpr double kInt32Min = -2147483648.0;
 
 // Truncation to 32 bits that saturates instead of leaving the conversion undefined.
-int32_t TruncToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= kInt32Max) return std::numeric_limits<int32_t>::max();
-    if (v <= kInt32Min) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 constexpr int kNibbleBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
 
@@ -78,7 +74,7 @@ int CountBits16(uint16_t value) {
 }
 
 int32_t RoundToInt(double v) {
-    return TruncToInt32(v >= 0.0 ? std::floor(v + 0.5) : std::ceil(v - 0.5));
+    return Vok::TruncToInt32(v >= 0.0 ? std::floor(v + 0.5) : std::ceil(v - 0.5));
 }
 
 double RoundToResolution(double v, double k) {
@@ -203,16 +199,16 @@ void SplitDegreesDms(double value, bool latitude, int& degrees, int& minutes, do
                      char& hemisphere) {
     hemisphere = 0;
     const double a = std::fabs(value);
-    degrees = TruncToInt32(std::floor(a));
+    degrees = Vok::TruncToInt32(std::floor(a));
     const double m = (a - degrees) * 60.0;
-    minutes = TruncToInt32(std::floor(m));
+    minutes = Vok::TruncToInt32(std::floor(m));
     seconds = (m - minutes) * 60.0;
     hemisphere = Hemisphere(value, latitude);
 }
 
 char SplitDegreesDm(double value, bool latitude, int& degrees, double& minutes, char& hemisphere) {
     const double a = std::fabs(value);
-    degrees = TruncToInt32(std::floor(a));
+    degrees = Vok::TruncToInt32(std::floor(a));
     minutes = (a - degrees) * 60.0;
     hemisphere = Hemisphere(value, latitude);
     return hemisphere;

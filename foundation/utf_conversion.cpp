@@ -158,7 +158,8 @@ std::string Utf32ToUtf8(const std::u32string& text) {
     out.reserve(text.size() + 3);
     for (const char32_t unit : text) {
         const auto value = static_cast<uint32_t>(unit);
-        if (value > 0x10FFFF) throw Vok::unicode_plane_error();
+        // A surrogate value is no character: encoded it would be UTF-8 that no decoder accepts.
+        if (value > 0x10FFFF || IsSurrogate(value)) throw Vok::unicode_plane_error();
         AppendUtf8(out, value);
     }
     return out;

@@ -45,7 +45,7 @@ extern template std::u32string Utf16ToUtf32(const std::wstring& text);
 extern template std::u32string Utf16ToUtf32(const std::u16string& text);
 // A surrogate value or one above U+10FFFF is a plane error.
 std::wstring Utf32ToUtf16(const std::u32string& text);
-// A value above U+10FFFF is a plane error; surrogate values are encoded as they are.
+// A value above U+10FFFF or a surrogate value is a plane error.
 std::string Utf32ToUtf8(const std::u32string& text);
 std::wstring Utf16ToUtf16(const std::wstring& text);
 

@@ -130,7 +130,9 @@ TEST(Utf32, ConvertsToAndFromUtf16AndUtf8) {
     EXPECT_EQ(Utf32ToUtf16({0x1F600, 0, 0x10000}), std::wstring({0xD83D, 0xDE00, 0, 0xD800, 0xDC00}));
     EXPECT_THROW(Utf32ToUtf16({0xD800}), unicode_plane_error);
     EXPECT_THROW(Utf32ToUtf16({0x110000}), unicode_plane_error);
-    EXPECT_EQ(Utf32ToUtf8({0xD800, 0x10FFFF}), "\xED\xA0\x80\xF4\x8F\xBF\xBF");
+    EXPECT_EQ(Utf32ToUtf8({0x10FFFF}), "\xF4\x8F\xBF\xBF");
+    EXPECT_THROW(Utf32ToUtf8({0xD800}), unicode_plane_error);
+    EXPECT_THROW(Utf32ToUtf8({0x41, 0xDFFF}), unicode_plane_error);
     EXPECT_THROW(Utf32ToUtf8({0x110000}), unicode_plane_error);
 }
 
