@@ -159,7 +159,8 @@ int FileExceptionCause(int error) {
 }  // namespace
 
 BOOL CanOpenFile(const CString& path, UINT openFlags) {
-    int flags = O_CLOEXEC;
+    // Non-blocking, so that a FIFO without a peer answers at once instead of waiting for one.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (openFlags & 3) {
     case 1: flags |= O_WRONLY; break;
     case 2: flags |= O_RDWR; break;
@@ -403,8 +404,10 @@ BOOL CopyFolderTree(const CString& from, const CString& to, BOOL recursive, BOOL
         bool done = true;
         boost::system::error_code ec;
         if (!e.isFolder) {
-            fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
-            done = !ec;
+            // Only regular files have content to copy; opening a FIFO would wait for a writer.
+            done = fs::is_regular_file(fs::status(source, ec)) &&
+                   fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+            done = done && !ec;
             if (!done && !failedHere) failedPath = Ansi(source);
         } else if (!recursive) {
             continue;

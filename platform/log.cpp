@@ -62,6 +62,13 @@ size_t Utf8SequenceLength(const std::string& s, size_t i) {
         len = 4;
     }
     if (len == 0 || i + len > s.size()) return 0;
+    // The second byte's range also excludes overlong forms, surrogates and code points
+    // beyond U+10FFFF.
+    const auto second = static_cast<unsigned char>(s[i + 1]);
+    if ((b == 0xE0 && second < 0xA0) || (b == 0xED && second > 0x9F) ||
+        (b == 0xF0 && second < 0x90) || (b == 0xF4 && second > 0x8F)) {
+        return 0;
+    }
     for (size_t k = 1; k < len; ++k) {
         if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
     }

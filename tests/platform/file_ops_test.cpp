@@ -1,9 +1,12 @@
 #include "platform/file_ops.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -192,6 +195,33 @@ TEST_F(FileOpsTree, CopyFolderTreeReportsTheFirstFailure) {
     EXPECT_EQ(failed.Str(), tmp / "top.log");
     EXPECT_EQ(ReadTextFile(dest / "top.txt"), "top");
     EXPECT_EQ(ReadTextFile(dest / "b/bb/bb1.txt"), "bb1");
+}
+
+// Runs work on a thread; when it has not finished within a few seconds, opening the FIFO's
+// other end releases the open it waits in, and the test fails instead of hanging.
+template <typename Work>
+bool FinishesWithoutAPeer(const std::string& fifo, Work work) {
+    auto done = std::async(std::launch::async, work);
+    if (done.wait_for(std::chrono::seconds(3)) == std::future_status::ready) return true;
+    const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    done.wait();
+    if (fd >= 0) ::close(fd);
+    return false;
+}
+
+TEST_F(FileOpsTree, FifosAreNeverWaitedOn) {
+    const std::string fifo = tmp / "a/pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CTempFolder dest;
+    CString failed;
+    BOOL copied = TRUE;
+    EXPECT_TRUE(FinishesWithoutAPeer(fifo, [&] {
+        copied = CopyFolderTree(root, dest.Path().c_str(), TRUE, FALSE, failed);
+    }));
+    EXPECT_FALSE(copied);
+    EXPECT_EQ(failed.Str(), fifo);
+    EXPECT_EQ(ReadTextFile(dest / "a/a2.log"), "a2");
+    EXPECT_TRUE(FinishesWithoutAPeer(fifo, [&] { EXPECT_TRUE(CanOpenFile(fifo.c_str(), 0)); }));
 }
 
 TEST_F(FileOpsTree, CopyIntoItsOwnSubtreeIsRefused) {
