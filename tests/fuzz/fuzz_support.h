@@ -117,4 +117,26 @@ inline std::vector<std::string> CorpusSentences() {
     return sentences;
 }
 
+// The sentences of the peers' case tables under VOK_FUZZ_DATA: the first field of each row that
+// starts with "$".
+inline std::vector<std::string> PeerSentences() {
+    std::vector<std::string> sentences;
+    const char* data = ::getenv("VOK_FUZZ_DATA");
+    if (data == nullptr) return sentences;
+    for (const char* table : {"ggk-samples", "go-nmea-cases", "minmea-check", "sbgecom-doc-examples"}) {
+        std::ifstream rows(std::string(data) + "/peers/" + table + ".tsv");
+        for (std::string line; std::getline(rows, line);) {
+            for (size_t at = 0; at < line.size();) {
+                const size_t tab = std::min(line.find('\t', at), line.size());
+                if (line[at] == '$') {
+                    sentences.push_back(line.substr(at, tab - at));
+                    break;
+                }
+                at = tab + 1;
+            }
+        }
+    }
+    return sentences;
+}
+
 }  // namespace Vok::Fuzz

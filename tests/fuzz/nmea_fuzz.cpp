@@ -63,11 +63,12 @@ std::string Sentence(const std::string& body) {
 
 }  // namespace
 
-// Seeds: a sentence of each type of the corpus, and the sentences it has none of.
+// Seeds: a sentence of each type of the corpus, the peers' cases, and the sentences they have none of.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (Vok::Fuzz::SeedFolder() == nullptr) return 0;
     int n = 0;
     for (const std::string& s : Vok::Fuzz::CorpusSentences()) Vok::Fuzz::WriteSeed("corpus-" + std::to_string(n++), s);
+    for (const std::string& s : Vok::Fuzz::PeerSentences()) Vok::Fuzz::WriteSeed("peer-" + std::to_string(n++), s);
     const char* bodies[] = {"PTNL,GGK,102939.00,051910,5000.97323841,N,00827.62010742,E,5,09,1.9,EHT150.790,M",
                             "PSQUAL,1,0.5,0.7,1.2", "HCHCC,123.4", "HCHCD,123.4,M,2.0,E", "HCHDM,123.4,M",
                             "HCHVD,2.0,E", "HCHVM,2.0,W", "TIROT,-12.5,A", "HEHDT,123.4,T",

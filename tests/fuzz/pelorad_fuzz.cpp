@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "driver/pelorad.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -63,8 +64,8 @@ std::string Hms(int seconds) {
 
 }  // namespace
 
-// Seeds: update cycles of each kind of sentence the driver decodes, and corpus sentences, each in a
-// datagram with its binary time tag, for both drivers.
+// Seeds: update cycles of each kind of sentence the driver decodes, and the sentences of the corpus
+// and of the peers' cases, in datagrams with their binary time tags, for both drivers.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (Vok::Fuzz::SeedFolder() == nullptr) return 0;
     using Vok::Test::Sentence;
@@ -93,7 +94,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         seed(4, c + c);
     }
     std::string corpus;
-    for (const std::string& s : Vok::Fuzz::CorpusSentences()) {
+    std::vector<std::string> sentences = Vok::Fuzz::CorpusSentences();
+    for (const std::string& s : Vok::Fuzz::PeerSentences()) sentences.push_back(s);
+    for (const std::string& s : sentences) {
         corpus += s + "\r\n";
         if (corpus.size() > 1000) {
             seed(1, corpus);
