@@ -139,4 +139,33 @@ inline std::vector<std::string> PeerSentences() {
     return sentences;
 }
 
+inline std::string LittleEndian(uint32_t v, size_t n) {
+    std::string s;
+    for (size_t k = 0; k < n; ++k) s.push_back(static_cast<char>(v >> (8 * k)));
+    return s;
+}
+
+// The text (whole lines) with a time tag of each form (1..6 in order), all at 2001-09-09 12:00:00.
+inline std::vector<std::string> TaggedForms(const std::string& text) {
+    const auto n = static_cast<uint32_t>(text.size());
+    std::string trailer = text;
+    const size_t cr = trailer.find('\r');
+    trailer.insert(cr == std::string::npos ? trailer.size() : cr, ",1000036800,250000");
+    std::string lines;
+    for (size_t at = 0; at < text.size();) {
+        const size_t lf = std::min(text.find('\n', at), text.size() - 1);
+        lines += "POS 43200000 " + text.substr(at, lf + 1 - at);
+        at = lf + 1;
+    }
+    return {
+        trailer,
+        "RTA 09092001120000500 " + LittleEndian(n, 2) + text,
+        "TDYRTA1 " + LittleEndian(2001, 4) + LittleEndian(9, 2) + LittleEndian(9, 2) + LittleEndian(12, 2) +
+            LittleEndian(0, 2) + LittleEndian(0, 2) + LittleEndian(5000, 4) + " " + LittleEndian(n, 4) + text,
+        std::string(1, '\2') + std::string(7, '\0') + LittleEndian(1000036800, 4) + LittleEndian(250000, 4) + text,
+        "RRIO    09092001120000500  " + text,
+        lines,
+    };
+}
+
 }  // namespace Vok::Fuzz

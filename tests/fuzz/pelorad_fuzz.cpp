@@ -1,10 +1,13 @@
 // Arbitrary datagrams through the driver's whole decode: the time-tag step, the sentence loop, its
-// decoders and the records written into a real output buffer. Two driver objects run in this
-// process under one settings buffer, as in the driver's loop tests: one tests each sentence's
-// checksum, the other ("NOCS") takes every sentence, so that mutated text reaches the decoders.
-// The first input byte chooses: bit 0 the driver without checksums, bit 1 a reset before the
-// datagram, bit 2 the whole packet path (time block and the host's events too). The rest is the
-// datagram.
+// decoders and the records written into a real output buffer. Driver objects run in this process
+// under one settings buffer, as in the driver's loop tests, one per time-tag form and checksum
+// setting: a driver that tests each sentence's checksum, and one ("NOCS", with a time offset) that
+// takes every sentence, so that mutated text reaches the decoders. The first input byte chooses:
+//   bit 0       the driver without checksums
+//   bit 1       a reset before the datagram
+//   bit 2       the whole packet path (time block and the host's events too)
+//   bits 3..5   the time-tag form (0..6; 7 counts as 0)
+// The rest is the datagram.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "driver/pelorad.h"
+#include "driver/time_tag_decoder.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/driver_samples.h"
 #include "tests/support/test_host.h"
@@ -27,33 +31,39 @@ namespace {
 
 constexpr uint32_t kNoon = 999993600 + 12 * 3600;  // 2001-09-09 12:00:00 UTC
 
+constexpr int kForms = TIMETAG_POS_LINES + 1;
+
 struct sDrivers {
     std::unique_ptr<IpcBufferHandle> settings;
-    std::unique_ptr<CPelorad> checked, unchecked;
+    std::unique_ptr<CPelorad> drivers[kForms][2];
 };
 
-sDrivers& Drivers() {
+// The driver of a tag form and checksum setting, made on first use: it reads the settings that
+// are published for it at INIT and SETTINGS and keeps them.
+CPelorad& Driver(int form, bool noChecksum) {
     static sDrivers d = [] {
         Vok::Fuzz::UsePrivateIpcFolder();
         ::setenv("Prefix", "FUZZ", 1);
         ::setenv("VOK_PPS_VALID", "1", 1);
         sDrivers made;
-        Vok::Test::sDriverSettings s;
-        s.system.sysId = 7;
-        s.system.timeTagType = s.system.timeSource = 4;
-        s.outputName = "FUZZ_OUT";
-        Vok::Test::FillResultObsDefs(s.observations, 7);
         made.settings = std::make_unique<IpcBufferHandle>("FUZZ_SETTINGS", 1);
-        if (!Vok::Test::PublishSettings(*made.settings, s)) std::abort();
-        made.checked = std::make_unique<CPelorad>(1, 1, 3);
-        made.unchecked = std::make_unique<CPelorad>(0, 0, 1);
-        for (CPelorad* driver : {made.checked.get(), made.unchecked.get()}) {
-            driver->OnCmdInit();
-            if (driver->OnCmdSettings() != 1) std::abort();
-        }
         return made;
     }();
-    return d;
+    std::unique_ptr<CPelorad>& driver = d.drivers[form][noChecksum ? 1 : 0];
+    if (driver == nullptr) {
+        Vok::Test::sDriverSettings s;
+        s.system.sysId = 7;
+        s.system.timeTagType = static_cast<uint32_t>(form);
+        s.system.timeSource = 4;
+        s.system.timeOffset = noChecksum ? 2.5f : 0.0f;
+        s.outputName = "FUZZ_OUT";
+        Vok::Test::FillResultObsDefs(s.observations, 7);
+        if (!Vok::Test::PublishSettings(*d.settings, s)) std::abort();
+        driver = noChecksum ? std::make_unique<CPelorad>(0, 0, 1) : std::make_unique<CPelorad>(1, 1, 3);
+        driver->OnCmdInit();
+        if (driver->OnCmdSettings() != 1) std::abort();
+    }
+    return *driver;
 }
 
 std::string Hms(int seconds) {
@@ -84,34 +94,36 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
             Sentence("PSQUAL,1,0.5,0.7,1.2") + Sentence("HCHDM,123.4,M") + Sentence("HCHVD,2.0,E"),
     };
     int n = 0;
-    auto seed = [&n](uint8_t choice, const std::string& text) {
-        const std::string bytes = std::string(1, static_cast<char>(choice)) + Vok::Test::Tagged(kNoon, text);
-        Vok::Fuzz::WriteSeed("datagram-" + std::to_string(n++), bytes);
+    auto seed = [&n](uint8_t choice, const std::string& bytes) {
+        Vok::Fuzz::WriteSeed("datagram-" + std::to_string(n++), std::string(1, static_cast<char>(choice)) + bytes);
     };
+    constexpr uint8_t kNoChecksum = 1, kPacketPath = 4, kBinary = TIMETAG_BINARY << 3;
     for (const std::string& c : cycles) {
-        seed(0, c);
-        seed(1, c);
-        seed(4, c + c);
+        seed(kBinary, Vok::Test::Tagged(kNoon, c));
+        seed(kBinary | kNoChecksum, Vok::Test::Tagged(kNoon, c));
+        seed(kBinary | kPacketPath, Vok::Test::Tagged(kNoon, c + c));
+        seed(kNoChecksum, c);
     }
+    const std::vector<std::string> forms = Vok::Fuzz::TaggedForms(cycles[0]);
+    for (size_t k = 0; k < forms.size(); ++k) seed(static_cast<uint8_t>((k + 1) << 3), forms[k]);
     std::string corpus;
     std::vector<std::string> sentences = Vok::Fuzz::CorpusSentences();
     for (const std::string& s : Vok::Fuzz::PeerSentences()) sentences.push_back(s);
     for (const std::string& s : sentences) {
         corpus += s + "\r\n";
         if (corpus.size() > 1000) {
-            seed(1, corpus);
+            seed(kBinary | kNoChecksum, Vok::Test::Tagged(kNoon, corpus));
             corpus.clear();
         }
     }
-    if (!corpus.empty()) seed(1, corpus);
+    if (!corpus.empty()) seed(kBinary | kNoChecksum, Vok::Test::Tagged(kNoon, corpus));
     std::exit(0);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size - 1 > PELORAD_RECEIVE_SIZE) return 0;
-    sDrivers& d = Drivers();
     const uint8_t choice = data[0];
-    CPelorad& driver = (choice & 1) != 0 ? *d.unchecked : *d.checked;
+    CPelorad& driver = Driver((choice >> 3) % kForms, (choice & 1) != 0);
     if ((choice & 2) != 0) driver.DecodeData(true);
     std::memcpy(driver.GetReceiveBuffer(), data + 1, size - 1);
     driver.SetReceivedLength(static_cast<DWORD>(size - 1));

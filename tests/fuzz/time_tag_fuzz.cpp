@@ -8,17 +8,9 @@
 
 #include "compat/collections.h"
 #include "driver/time_tag_decoder.h"
+#include "foundation/system_time.h"
+#include "foundation/time_value.h"
 #include "tests/fuzz/fuzz_support.h"
-
-namespace {
-
-std::string Le(uint32_t v, size_t n) {
-    std::string s;
-    for (size_t k = 0; k < n; ++k) s.push_back(static_cast<char>(v >> (8 * k)));
-    return s;
-}
-
-}  // namespace
 
 // Seeds: a few sentences of the corpus in each form of tag.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -28,16 +20,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     if (sentences.empty()) sentences.push_back("$GPHDT,123.4,T*00");
     int n = 0;
     auto seed = [&n](const std::string& bytes) { Vok::Fuzz::WriteSeed("tag-" + std::to_string(n++), bytes); };
-    for (const std::string& s : sentences) {
-        const std::string text = s + "\r\n";
-        seed(s + ",1000036800,250000\r\n");
-        seed("RTA 09092001120000500 " + Le(static_cast<uint32_t>(text.size()), 2) + text);
-        seed("TDYRTA1 " + Le(2001, 4) + Le(9, 2) + Le(9, 2) + Le(12, 2) + Le(0, 2) + Le(0, 2) + Le(5000, 4) + " " +
-             Le(static_cast<uint32_t>(text.size()), 4) + text);
-        seed(std::string(1, '\2') + std::string(7, '\0') + Le(1000036800, 4) + Le(250000, 4) + text);
-        seed("RRIO    09092001120000500  " + text);
-        seed("POS 43200000 " + text + "POS 43200100 " + text);
-    }
+    for (const std::string& s : sentences)
+        for (const std::string& tagged : Vok::Fuzz::TaggedForms(s + "\r\n")) seed(tagged);
     std::exit(0);
 }
 
@@ -51,8 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::vector<BYTE> bytes(data, data + size);
             DWORD length = static_cast<DWORD>(size);
             SYSTEMTIME time{};
-            decoder.DecodeTimeTag(time, bytes.empty() ? nullptr : bytes.data(), length);
+            const bool decoded = decoder.DecodeTimeTag(time, bytes.empty() ? nullptr : bytes.data(), length);
+            if (decoded && (type == TIMETAG_NONE || type > TIMETAG_POS_LINES)) __builtin_trap();
             if (length > size) __builtin_trap();  // a tag can only be removed
+            if (decoded) {
+                // What the driver does with a tag's time: the time offset, and back.
+                CVOKTime t(SystemTimeToMjdTime(time));
+                t -= 2.5;
+                TimeToSystemTime(t);
+            }
 
             CByteArray array;
             array.SetSize(static_cast<INT_PTR>(size));
