@@ -22,17 +22,14 @@
 #include <vector>
 
 #include "platform/ipc_buffer_handle.h"
+#include "tests/support/peer_report.h"
 
 namespace {
 
 std::map<std::string, std::unique_ptr<IpcBufferHandle>> g_handles;
 
-void Report(const std::string& line) { std::cout << line << std::endl; }
-
-[[noreturn]] void Fail(const std::string& text) {
-    Report("FAIL " + text);
-    std::_Exit(2);
-}
+void Report(const std::string& line) { Vok::Test::PeerReport(line); }
+[[noreturn]] void Fail(const std::string& text) { Vok::Test::PeerFail(text); }
 
 DWORD Number(const char* text) { return static_cast<DWORD>(std::strtoul(text, nullptr, 0)); }
 
@@ -101,14 +98,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A peer that a broken test forgets must not live on.
-    ::alarm(60);
-    int code = 0;
-    try {
-        code = Run(argc, argv);
-    } catch (const std::exception& e) {
-        Fail(e.what());
-    }
-    g_handles.clear();
-    return code;
+    return Vok::Test::RunPeer([&] {
+        const int code = Run(argc, argv);
+        g_handles.clear();
+        return code;
+    });
 }

@@ -33,6 +33,7 @@
 #include "platform/read_write_lock.h"
 #include "platform/resizable_ipc_buffer.h"
 #include "platform/shared_memory.h"
+#include "tests/support/peer_report.h"
 
 namespace {
 
@@ -49,14 +50,8 @@ std::map<std::string, std::unique_ptr<NamedReadWriteLock>> g_locks;
 std::map<std::string, std::unique_ptr<CIpcEvent>> g_events;
 std::map<std::string, std::unique_ptr<CPeerBuffer>> g_buffers;
 
-void Report(const std::string& line) {
-    std::cout << line << std::endl;
-}
-
-[[noreturn]] void Fail(const std::string& text) {
-    Report("FAIL " + text);
-    std::_Exit(2);
-}
+void Report(const std::string& line) { Vok::Test::PeerReport(line); }
+[[noreturn]] void Fail(const std::string& text) { Vok::Test::PeerFail(text); }
 
 DWORD Milliseconds(const char* text) {
     return std::strcmp(text, "INFINITE") == 0 ? INFINITE : static_cast<DWORD>(std::strtoul(text, nullptr, 10));
@@ -208,17 +203,12 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A peer that a broken test forgets must not live on.
-    ::alarm(60);
-    int code = 0;
-    try {
-        code = Run(argc, argv);
-    } catch (const std::exception& e) {
-        Fail(e.what());
-    }
-    g_buffers.clear();
-    g_events.clear();
-    g_locks.clear();
-    g_segments.clear();
-    return code;
+    return Vok::Test::RunPeer([&] {
+        const int code = Run(argc, argv);
+        g_buffers.clear();
+        g_events.clear();
+        g_locks.clear();
+        g_segments.clear();
+        return code;
+    });
 }

@@ -15,6 +15,7 @@
 
 #include "driver/nav_ring_buffer.h"
 #include "platform/ipc_buffer_handle.h"
+#include "tests/support/peer_report.h"
 
 namespace {
 
@@ -66,12 +67,6 @@ int Run(char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ::alarm(60);
     if (argc != 5) return 2;
-    try {
-        return Run(argv);
-    } catch (const std::exception& e) {
-        std::cout << "FAIL " << e.what() << std::endl;
-        return 2;
-    }
+    return Vok::Test::RunPeer([&] { return Run(argv); });
 }
