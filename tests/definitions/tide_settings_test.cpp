@@ -168,6 +168,7 @@ TEST(TideSettingsFormat, RecordOfEveryKind) {
         EXPECT_EQ(written(s), strategy_rows[id - 1]->bytes) << id;
         std::unique_ptr<CTideStrategyBase> back = create_tide_strategy(s.get_model());
         read(*back, strategy_rows[id - 1]->bytes);
+        read(*back, strategy_rows[id - 1]->bytes);  // a reader starts from the defaults
         EXPECT_TRUE(*back == s) << id;
     }
     const Image* source_rows[] = {&tide_file, &observation};
@@ -221,6 +222,15 @@ TEST(TideSettingsFormat, VersionOneRecordsReadAndRewriteAsVersionTwo) {
     CTideSourceObservation changed;
     read(changed, words.bytes);
     EXPECT_FALSE(changed == expected);
+    // Sources that differ only in one clipping or filtering field are unequal.
+    for (const size_t field : {size_t{20}, size_t{28}, size_t{36}, size_t{41}, size_t{42}, size_t{49}}) {
+        ByteVector other = words.bytes;
+        other[field] ^= 1;
+        CTideSourceObservation differing;
+        read(differing, other);
+        EXPECT_TRUE(differing != changed) << field;
+        EXPECT_TRUE(differing.is_same_source(changed)) << field;
+    }
     ByteVector rewritten = words.bytes;
     rewritten[16] = 0;   // clipping word 9 -> 0
     rewritten[37] = 2;   // filtering word -1 -> 2
@@ -270,13 +280,18 @@ TEST(TideSettingsFormat, ReadErrorsNameTheirReader) {
         {container, Image().i32(1).u32(1).i32(-1).strategy_base("", 1), 7, outside},
         {container, Image().i32(1).u32(0xFFFFFFFF).i32(-1).strategy_base("", 1).i32(1), 7, outside},
         {container, Image().i32(1).u32(0).u32(2).i32(2).source_base(1).i32(1).u32(0), 7, outside},
-        {strategy(TIDE_MODEL_GAUGE), Image().strategy_base("", 1).i32(2).i32(0).f32(0).b(0).f32(0).u32(0x40000000), 7,
+        {strategy(TIDE_MODEL_GAUGE), Image().strategy_base("", 1).i32(2).i32(0).f32(0).b(0).f32(0).u32(0xFFFFFFFF), 7,
          outside},
     };
     for (size_t k = 0; k < rows.size(); ++k) {
         std::unique_ptr<Vok::ISerializable> object = rows[k].make();
         EXPECT_EQ(read_error(*object, rows[k].image.bytes), std::make_pair(rows[k].code, rows[k].what)) << "row " << k;
     }
+    // A source-id count larger than the bytes left is refused before any id is taken.
+    CTideStrategyGauge gauge;
+    const Image three_claimed = Image().strategy_base("", 1).i32(2).i32(0).f32(0).b(0).f32(0).u32(3).u32(7).u32(8);
+    EXPECT_EQ(read_error(gauge, three_claimed.bytes).first, 7);
+    EXPECT_EQ(gauge.get_source_count(), 0u);
 }
 
 // A failed read leaves the container as it was; a good one replaces its contents.
