@@ -41,7 +41,9 @@ CString CurrentTimeText(bool utc, int decimals);
 // "[-][N d ]hh:mm:ss.s" or, with wholeSeconds, "[-][N d ]hh:mm:ss"; rounded to the tenth (or the
 // second) before it is split, so the seconds never read 60.
 CString FormatDuration(double seconds, bool wholeSeconds);
-// The time from one local calendar time to another, in one of five styles (see the source).
+// The time from one local calendar time to another: style 1 "01h02'03"", 2 "1h 2' 3"",
+// 3 "1h 2m 3s", 4 "1hr 2min 3sec", any other "01:02:03"; a day or more puts the days in front
+// and a negative span a "-".
 // A record with a year before 1900 counts as 1970-01-01 00:00:00 UTC. A year from 1900 on that
 // lies before 1970 or after 3000, or a field out of range (month 1..12, day 1..31, hour 0..23,
 // minute and second 0..59), raises CInvalidArgException.
