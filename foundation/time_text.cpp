@@ -293,16 +293,16 @@ CString FormatDuration(double seconds, bool wholeSeconds) {
     if (d < 3600.0) {
         text += "00:";
     } else {
-        text += ::Format("%02d:", static_cast<int>(std::floor(d / 3600.0)));
+        text += ::Format("%02d:", TruncToInt32(std::floor(d / 3600.0)));
         d = std::fmod(d, 3600.0);
     }
     if (d < 60.0) {
         text += "00:";
     } else {
-        text += ::Format("%02d:", static_cast<int>(std::floor(d / 60.0)));
+        text += ::Format("%02d:", TruncToInt32(std::floor(d / 60.0)));
         d = std::fmod(d, 60.0);
     }
-    text += wholeSeconds ? ::Format("%02d", static_cast<int>(std::floor(d + 0.5))) : ::Format("%04.1lf", d);
+    text += wholeSeconds ? ::Format("%02d", TruncToInt32(std::floor(d + 0.5))) : ::Format("%04.1lf", d);
     return CString(text.c_str());
 }
 

@@ -191,6 +191,8 @@ TEST(DateTimeText, Durations) {
         {0.0, false, "00:00:00.0"},       {86400.0, true, "1 d 00:00:00"},   {59.94, false, "00:00:59.9"},
         {3599.96, false, "01:00:00.0"},   {86399.96, false, "1 d 00:00:00.0"}, {59.5, true, "00:01:00"},
         {-3725.3, true, "-01:02:05"},     {172800.5, false, "2 d 00:00:00.5"}, {5.0, true, "00:00:05"},
+        // Not a number passes through every step as it is.
+        {std::numeric_limits<double>::quiet_NaN(), false, "00:00: nan"},
     };
     for (const auto& row : rows) EXPECT_EQ(FormatDuration(row.seconds, row.whole), row.expected) << row.seconds;
 }
