@@ -32,13 +32,7 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
 
 bool IsLeap(unsigned y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
 
-bool IsCalendarTime(const SYSTEMTIME& st) {
-    static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (st.wYear < 1601 || st.wYear > 30827 || st.wMonth < 1 || st.wMonth > 12) return false;
-    const unsigned days = kDays[st.wMonth - 1] + (st.wMonth == 2 && IsLeap(st.wYear) ? 1 : 0);
-    return st.wDay >= 1 && st.wDay <= days && st.wHour < 24 && st.wMinute < 60 && st.wSecond < 60 &&
-           st.wMilliseconds < 1000;
-}
+bool IsCalendarTime(const SYSTEMTIME& st) { return Vok::Clock::IsCalendarDate(st) && Vok::Clock::IsClockTime(st); }
 
 std::tm ToTm(const SYSTEMTIME& st) {
     std::tm t{};
@@ -175,6 +169,27 @@ bool CurrentUtcOffsetMinutes(int32_t& minutes) {
     if (now == static_cast<time_t>(-1) || localtime_r(&now, &parts) == nullptr) return false;
     minutes = static_cast<int32_t>(parts.tm_gmtoff / 60);
     return true;
+}
+
+}  // namespace Vok::Clock
+
+namespace Vok::Clock {
+
+bool IsCalendarDate(const SYSTEMTIME& st) {
+    static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (st.wYear < 1601 || st.wYear > 30827 || st.wMonth < 1 || st.wMonth > 12) return false;
+    const unsigned days = kDays[st.wMonth - 1] + (st.wMonth == 2 && IsLeap(st.wYear) ? 1 : 0);
+    return st.wDay >= 1 && st.wDay <= days;
+}
+
+bool IsClockTime(const SYSTEMTIME& st) {
+    return st.wHour < 24 && st.wMinute < 60 && st.wSecond < 60 && st.wMilliseconds < 1000;
+}
+
+int DayOfWeek(const SYSTEMTIME& st) {
+    // 1970-01-01 was a Thursday.
+    const int64_t days = DaysFromCivil(st.wYear, st.wMonth, st.wDay);
+    return static_cast<int>(((days % 7) + 7 + 4) % 7);
 }
 
 }  // namespace Vok::Clock

@@ -27,6 +27,13 @@ namespace Vok::Clock {
 bool UtcToLocalSystemTime(const SYSTEMTIME& utc, SYSTEMTIME& local);
 bool LocalToUtcSystemTime(const SYSTEMTIME& local, SYSTEMTIME& utc);
 
+// The date fields form a day of the years 1601 to 30827; the time fields a time of day
+// (hour < 24, minute and second < 60, milliseconds < 1000). The day of week is not read.
+bool IsCalendarDate(const SYSTEMTIME& st);
+bool IsClockTime(const SYSTEMTIME& st);
+// 0 = Sunday .. 6 = Saturday, from the date fields of a calendar date.
+int DayOfWeek(const SYSTEMTIME& st);
+
 // The local zone's offset from UTC at this moment in minutes, east positive; false when unknown.
 bool CurrentUtcOffsetMinutes(int32_t& minutes);
 

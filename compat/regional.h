@@ -3,12 +3,30 @@
 
 #include "compat/windows_types.h"
 
+// Locales and the flags of the date and time texts, with the platform's values.
+constexpr DWORD LOCALE_USER_DEFAULT = 0x0400;
+constexpr DWORD LOCALE_SYSTEM_DEFAULT = 0x0800;
+constexpr DWORD DATE_SHORTDATE = 0x01;
+constexpr DWORD DATE_LONGDATE = 0x02;
+constexpr DWORD DATE_YEARMONTH = 0x08;
+constexpr DWORD TIME_NOMINUTESORSECONDS = 0x01;
+constexpr DWORD TIME_NOSECONDS = 0x02;
+constexpr DWORD TIME_NOTIMEMARKER = 0x04;
+constexpr DWORD TIME_FORCE24HOURFORMAT = 0x08;
+// Accepted on every call and without effect: there is only one profile.
+constexpr DWORD LOCALE_NOUSEROVERRIDE = 0x80000000u;
+constexpr DWORD LOCALE_USE_CP_ACP = 0x40000000u;
+
 namespace Vok::Regional {
 
 inline constexpr WORD kLanguageId = LANG_ID_ENGLISH_US;
 inline constexpr const char* kShortDateFormat = "MM/dd/yyyy";
 inline constexpr const char* kLongDateFormat = "dddd, dd MMMM yyyy";
 inline constexpr const char* kTimeFormat = "HH:mm:ss";
+inline constexpr const char* kYearMonthFormat = "yyyy MMMM";
+inline constexpr const char* kTimeSeparator = ":";
+inline constexpr const char* kAmDesignator = "AM";
+inline constexpr const char* kPmDesignator = "PM";
 inline constexpr char kDecimalSeparator = '.';
 inline constexpr char kThousandsSeparator = ',';
 inline constexpr int kGrouping = 3;

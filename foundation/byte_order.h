@@ -2,6 +2,7 @@
 // order by a swap flag (ByteSwapper). No alignment is required anywhere.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 
 void PutBigEndian(int16_t value, void* destination);
@@ -27,8 +28,9 @@ int32_t GetBigEndianIntN(const void* source, uint32_t n);
 class ByteSwapper {
 public:
     ByteSwapper() = default;
-    explicit ByteSwapper(uint32_t swap) : m_swap(swap) {}
-    explicit ByteSwapper(bool swap) : m_swap(swap ? 1u : 0u) {}
+    // Any integer flag is stored as its 32-bit unsigned value; a bool as 0 or 1.
+    template <std::integral Flag>
+    explicit ByteSwapper(Flag swap) : m_swap(static_cast<uint32_t>(swap)) {}
 
     int16_t GetInt16(const void* source) const;
     uint16_t GetUInt16(const void* source) const;

@@ -1,6 +1,10 @@
 #include "foundation/number_text.h"
 
+#include <locale.h>
+
+#include <algorithm>
 #include <concepts>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -133,3 +137,27 @@ int ExtractNumber(const std::string& text, int defaultValue) {
 int ExtractNumber(const std::wstring& text, int defaultValue) {
     return ExtractNumberImpl(text, defaultValue);
 }
+
+namespace Vok {
+
+namespace {
+
+locale_t CLocale() {
+    static const locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+    return c;
+}
+
+}  // namespace
+
+int32_t StrToLong32(const char* text, char** end) {
+    const long long value = std::strtoll(text, end, 10);
+    return static_cast<int32_t>(std::clamp<long long>(value, INT32_MIN, INT32_MAX));
+}
+
+int32_t AtoiLong32(const char* text) { return StrToLong32(text, nullptr); }
+
+double StrToDoubleC(const char* text, char** end) { return strtod_l(text, end, CLocale()); }
+
+double AtofC(const char* text) { return StrToDoubleC(text, nullptr); }
+
+}  // namespace Vok

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstdint>
 #include <ios>
 #include <string>
 
@@ -37,3 +38,16 @@ T ToNumber(const std::wstring& text, T defaultValue);
 // does not fit in 32 bits.
 int ExtractNumber(const std::string& text, int defaultValue);
 int ExtractNumber(const std::wstring& text, int defaultValue);
+
+namespace Vok {
+
+// The C library's readers as the platform had them: the C locale (a full stop for decimals)
+// whatever the process's locale, and a 32-bit long, so an integer beyond the 32-bit range is
+// limited to it as strtol limits to its long. end, when not null, receives where reading stopped
+// (text itself when no number was read).
+int32_t StrToLong32(const char* text, char** end);
+int32_t AtoiLong32(const char* text);
+double StrToDoubleC(const char* text, char** end);
+double AtofC(const char* text);
+
+}  // namespace Vok

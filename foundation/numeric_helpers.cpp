@@ -89,6 +89,8 @@ double RoundToStep(double v, double step) {
 }
 
 double RoundToDecimals(double v, int n) {
+    // 10^309 and beyond is infinite in double, and every double is already that precise.
+    if (n >= 309) return v;
     const double f = std::pow(10.0, n);
     const double r = std::floor(std::fabs(v) * f + 0.5);
     if (r == 0.0) return 0.0;

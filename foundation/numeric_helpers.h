@@ -21,7 +21,7 @@ int32_t RoundToInt(double v);
 double RoundToResolution(double v, double k);
 // v rounded to a multiple of step; 0.0 when step is 0.0.
 double RoundToStep(double v, double step);
-// v rounded half away from zero to n decimals; never -0.0.
+// v rounded half away from zero to n decimals; never -0.0. 309 or more decimals leave v as it is.
 double RoundToDecimals(double v, int n);
 
 // A step of 2, 5 or 10 times a power of ten for an axis of `range`, with the number of

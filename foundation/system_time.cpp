@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <limits>
 
 #include "compat/clock.h"
 
@@ -29,6 +30,9 @@ sMjdTime Time64ToMjdTime(const int64_t& t) {
     std::tm parts{};
     tzset();
     if (localtime_r(&value, &parts) == nullptr) return InvalidMjd();
+    // The record's year is 16 bits; year 0 would read as "no date".
+    const long long year = static_cast<long long>(parts.tm_year) + 1900;
+    if (year < 1 || year > 0xFFFF) return InvalidMjd();
     SYSTEMTIME st{};
     st.wYear = static_cast<WORD>(parts.tm_year + 1900);
     st.wMonth = static_cast<WORD>(parts.tm_mon + 1);
@@ -146,8 +150,12 @@ CVOKTime GpsSecondsOfWeekToTime(const SYSTEMTIME& reference, double secondsOfWee
 }
 
 void AdjustMinuteToReference(CVOKTime& t, const CVOKTime& ref) {
-    // Only a real reference gives the walk below an end.
-    if (!ref.IsValid() || !std::isfinite(ref.seconds) || !std::isfinite(t.seconds)) return;
+    // Only a real reference with a date gives the walk below an end; one whose instant lies
+    // beyond the day numbers a time can hold would never be reached.
+    if (!ref.IsValid() || ref.day == 0 || !std::isfinite(ref.seconds) || !std::isfinite(t.seconds)) return;
+    const double refDay = static_cast<double>(ref.day) + std::floor(ref.seconds / 86400.0);
+    if (refDay < std::numeric_limits<int32_t>::min() + 1.0 || refDay > std::numeric_limits<int32_t>::max() - 1.0)
+        return;
     const SYSTEMTIME r = TimeToSystemTime(ref);
     const SYSTEMTIME u = TimeToSystemTime(t);
     SYSTEMTIME start = r;

@@ -11,7 +11,8 @@
 
 // (0, -1.0) for a zero date, whatever the time fields hold. No field's range is tested.
 sMjdTime SystemTimeToMjdTime(const SYSTEMTIME& st);
-// The local time of t (seconds since 1970-01-01 00:00 UTC); (0, -1.0) when it cannot be broken down.
+// The local time of t (seconds since 1970-01-01 00:00 UTC); (0, -1.0) when it cannot be broken down
+// or its year does not fit the calendar record (1 to 65535).
 sMjdTime Time64ToMjdTime(const int64_t& t);
 // Rounded to the nearest millisecond; all zero for an invalid time or day 0.
 SYSTEMTIME TimeToSystemTime(const CVOKTime& t);
@@ -43,7 +44,8 @@ double GetTimeZoneOffsetHours();
 CVOKTime GpsSecondsOfWeekToTime(const SYSTEMTIME& reference, double secondsOfWeek, bool applyOffset,
                                 double offset);
 // Moves t by whole minutes to strictly within 60 s of ref, keeping its second and millisecond.
-// An invalid or non-finite ref leaves t as it is.
+// An invalid or non-finite ref, one without a date (day 0), or one beyond the 32-bit day numbers
+// leaves t as it is.
 void AdjustMinuteToReference(CVOKTime& t, const CVOKTime& ref);
 // Halfway between two valid times; the invalid time otherwise.
 CVOKTime MidTime(const CVOKTime& a, const CVOKTime& b);

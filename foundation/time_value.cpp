@@ -478,6 +478,8 @@ int CVOKTime::AdjustWeekToReference(const sGpsWeekTime& reference) {
 }
 
 int CVOKTime::AdjustWeekToReference(const CVOKTime& reference) {
+    // An invalid reference would read as week 0 and drag the time back to 1980.
+    if (!reference.IsValid()) return 0;
     return AdjustWeekToReference(reference.GetGpsTime());
 }
 

@@ -147,6 +147,7 @@ public:
     int SetTimeNearReference(const CVOKTime& reference, int hour, int minute, double second);
     int SetSecondsNearReference(const CVOKTime& reference, double secondsOfDay);
     // Moves the time by whole GPS weeks to within half a week of reference; returns weeks moved.
+    // An invalid CVOKTime reference leaves the time as it is.
     int AdjustWeekToReference(const sGpsWeekTime& reference);
     int AdjustWeekToReference(const CVOKTime& reference);
 
@@ -154,7 +155,7 @@ public:
     // "hh:mm:ss" with 0 to 6 decimals; separator 0 removes the colons, another character replaces
     // them. "Invalid" for an invalid time.
     std::string FormatTime(int decimals, char separator) const;
-    // "ddddd sssss.sss" with the given decimals; "Invalid" for an invalid time.
+    // "ddddd sssss.sss" with the given decimals (negative counts as 0); "Invalid" for an invalid time.
     std::string FormatMjd(int decimals) const;
     // Boost.DateTime time-facet formatting (%Y, %m, %d, %H, %M, %S, %f ...); no validity test.
     std::string Format(const std::string& format) const;

@@ -511,15 +511,6 @@ CString AppendCubedName(const CString& text) { return text + " Cubed"; }
 CString AppendCubedAbbr(const CString& text) { return text + Utf8StringToCString("\xC2\xB3"); }
 
 CString Utf8StringToCString(const std::string& text) {
-    const std::string head(text.c_str());
-    try {
-        return Utf8ToAnsi(head);
-    } catch (const std::exception&) {
-        // Ill-formed text: every byte outside ASCII stands for a character the code page lacks.
-        std::string ascii(head);
-        for (char& c : ascii) {
-            if (static_cast<unsigned char>(c) >= 0x80) c = '?';
-        }
-        return CString(ascii.c_str());
-    }
+    // Ill-formed parts become U+FFFD, which the code page lacks: '?'.
+    return WideToCString(Utf8ToUtf16Lenient(std::string(text.c_str())), 0);
 }

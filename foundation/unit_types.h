@@ -143,5 +143,6 @@ CString AppendSquaredName(const CString& text);
 CString AppendSquaredAbbr(const CString& text);
 CString AppendCubedName(const CString& text);
 CString AppendCubedAbbr(const CString& text);
-// UTF-8 text, up to its first NUL, in the ANSI code page ('?' where it has no character).
+// UTF-8 text, up to its first NUL, in the ANSI code page: a character it lacks and each
+// ill-formed part of the text become '?'.
 CString Utf8StringToCString(const std::string& text);

@@ -96,7 +96,69 @@ uint32_t NextCodePoint(const std::basic_string<Unit16>& text, size_t& i) {
     return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
 }
 
+constexpr uint32_t kReplacement = 0xFFFD;
+
+// The well-formed character at pos (pos < size), or the length of the maximal ill-formed part
+// there (value kReplacement): a byte that cannot start a character stands alone, and a lead
+// swallows the continuation bytes that fit it before the sequence breaks off.
+sSequence DecodeOrSkip(const std::string& text, size_t pos) {
+    const auto byteAt = [&text](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const uint32_t lead = byteAt(pos);
+    if (lead < 0x80) return {lead, 1};
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return {kReplacement, 1};
+    }
+    uint32_t value = lead & (0x7Fu >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const bool fits = pos + k < text.size() && byteAt(pos + k) >= (k == 1 ? low : 0x80) &&
+                          byteAt(pos + k) <= (k == 1 ? high : 0xBF);
+        if (!fits) return {kReplacement, k};
+        value = (value << 6) | (byteAt(pos + k) & 0x3Fu);
+    }
+    return {value, length};
+}
+
 }  // namespace
+
+std::wstring Utf8ToUtf16Lenient(const std::string& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t pos = 0; pos < text.size();) {
+        const sSequence seq = DecodeOrSkip(text, pos);
+        pos += seq.length;
+        AppendUtf16(out, seq.value);
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8Lenient(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size() + 3);
+    for (size_t i = 0; i < text.size();) {
+        uint32_t value = kReplacement;
+        const size_t start = i;
+        try {
+            value = NextCodePoint(text, i);
+        } catch (const Vok::utf_encoding_error&) {
+            // Only the unit that broke the pair is replaced; its neighbour is read again.
+            i = start + 1;
+        }
+        AppendUtf8(out, value);
+    }
+    return out;
+}
 
 std::wstring Utf8ToUtf16(const std::string& text) {
     std::wstring out;
@@ -228,14 +290,14 @@ CString Utf8ToAnsi(const std::string& text) {
 std::wstring CStringToWide(const CString& text, UINT codePage) {
     const char* bytes = text.GetString();
     const size_t count = std::strlen(bytes);
-    if (codePage == kCodePageUtf8) return Utf8ToUtf16(std::string(bytes, count));
+    if (codePage == kCodePageUtf8) return Utf8ToUtf16Lenient(std::string(bytes, count));
     return Vok::CodePage::AnsiToWide(bytes, count);
 }
 
 CString WideToCString(const std::wstring& text, UINT codePage) {
     const std::wstring head = text.substr(0, text.find(L'\0'));
     const std::string bytes = codePage == kCodePageUtf8
-                                  ? Utf16ToUtf8(head)
+                                  ? Utf16ToUtf8Lenient(head)
                                   : Vok::CodePage::WideToAnsi(head.data(), head.size());
     return CString(bytes.data(), static_cast<int>(bytes.size()));
 }

@@ -64,8 +64,8 @@ std::string AnsiToUtf8(const CString& text);
 // Characters that the ANSI code page cannot hold become '?'.
 CString Utf8ToAnsi(const std::string& text);
 
-// The text up to its first NUL. Code page 65001 is UTF-8 (malformed text is an encoding error);
-// every other code page, 0 included, is the ANSI code page.
+// The text up to its first NUL. Code page 65001 is UTF-8, malformed parts replaced as the
+// lenient conversions below do; every other code page, 0 included, is the ANSI code page.
 std::wstring CStringToWide(const CString& text, UINT codePage);
 CString WideToCString(const std::wstring& text, UINT codePage);
 
@@ -73,6 +73,11 @@ CString WideToCString(const std::wstring& text, UINT codePage);
 CString StdToCString(const std::string& text);
 // All stored bytes, embedded NULs included.
 std::string CStringToStd(const CString& text);
+
+// The platform's substituting conversions: each maximal ill-formed part of the UTF-8 text, and
+// each lone surrogate (or element above 0xFFFF) of the UTF-16 text, becomes U+FFFD. NUL is kept.
+std::wstring Utf8ToUtf16Lenient(const std::string& text);
+std::string Utf16ToUtf8Lenient(const std::wstring& text);
 
 // True when Utf8ToUtf16 would accept the text.
 bool IsValidUtf8(const std::string& text);

@@ -58,6 +58,16 @@ TEST(ByteSwapper, FlagSelectsOrder) {
     EXPECT_EQ(ByteSwapper(true).GetInt16(Bytes{0xFF, 0xFE}.data()), -2);
 }
 
+TEST(ByteSwapper, PlainIntegerFlags) {
+    const Bytes b{0x01, 0x02, 0x03, 0x04};
+    EXPECT_EQ(ByteSwapper(0).GetUInt16(b.data()), 0x0201);
+    EXPECT_EQ(ByteSwapper(2).GetUInt16(b.data()), 0x0102);
+    EXPECT_EQ(ByteSwapper(2).GetUInt24(b.data()), 0x030201u);
+    EXPECT_EQ(ByteSwapper(1).GetUInt24(b.data()), 0x010203u);
+    EXPECT_EQ(ByteSwapper(1L).GetUInt32(b.data()), 0x01020304u);
+    EXPECT_EQ(ByteSwapper(uint16_t{0}).GetUInt32(b.data()), 0x04030201u);
+}
+
 TEST(ByteSwapper, TwentyFourBitReadsSwapOnlyForFlagOne) {
     const Bytes b{0x01, 0x02, 0x03};
     const ByteSwapper two(uint32_t{2});

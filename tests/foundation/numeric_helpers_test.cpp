@@ -69,6 +69,10 @@ TEST(NumericHelpers, RoundingToResolutionStepAndDecimals) {
     EXPECT_FALSE(std::signbit(zero));
     EXPECT_EQ(RoundToDecimals(-1.005, 2), -1.0);
     EXPECT_EQ(RoundToDecimals(1234.0, -2), 1200.0);
+    // From 309 decimals on the scale is infinite in double: the value stays as it is.
+    EXPECT_EQ(RoundToDecimals(1.5, 309), 1.5);
+    EXPECT_EQ(RoundToDecimals(-1.23456789, 400), -1.23456789);
+    EXPECT_EQ(RoundToDecimals(1.25, 308), 1.25);
 }
 
 TEST(NumericHelpers, NiceStepsTruncateTheExponentTowardZero) {

@@ -168,6 +168,23 @@ TEST(SystemTimeRecords, MinuteWindow) {
     EXPECT_EQ(keep, Mjd(59000, 100.0));
 }
 
+TEST(SystemTimeRecords, MinuteWindowRefusesReferencesWithoutAReachableDay) {
+    // No date, or an instant beyond the 32-bit day numbers: the time stays, and at once.
+    const CVOKTime refs[] = {Mjd(0, 45000.0), Mjd(60000, 2e14), Mjd(std::numeric_limits<int32_t>::max(), 10.0),
+                             Mjd(std::numeric_limits<int32_t>::max() - 5, 86400.0 * 10)};
+    for (const CVOKTime& ref : refs) {
+        CVOKTime t = Mjd(59000, 100.25);
+        AdjustMinuteToReference(t, ref);
+        EXPECT_EQ(t, Mjd(59000, 100.25)) << ref.day << " " << ref.seconds;
+    }
+    // A far reference within the range is still reached: 1e9 s is day 60000 + 11574 at 01:46:40;
+    // stepping up from 01:01:40.25 stops at the first time above ref - 60 s, 01:45:40.25.
+    CVOKTime t = Mjd(59000, 100.25);
+    AdjustMinuteToReference(t, Mjd(60000, 1e9));
+    EXPECT_EQ(t.day, 71574);
+    EXPECT_NEAR(t.seconds, 6340.25, 1e-6);
+}
+
 TEST(SystemTimeRecords, MidTimeDifferenceAndEpoch) {
     EXPECT_EQ(MidTime(Mjd(60000, 0.0), Mjd(60001, 0.0)), Mjd(60000, 43200.0));
     EXPECT_FALSE(MidTime(Mjd(60000, 0.0), CVOKTime()).IsValid());
@@ -300,6 +317,22 @@ TEST_F(ZoneTest, Time64IsBrokenDownAsLocalTime) {
     EXPECT_EQ(summer.day, CVOKTime::DateToMjd(2024, 7, 1));
     EXPECT_EQ(summer.seconds, 14 * 3600.0);
     EXPECT_EQ(Time64ToMjdTime(std::numeric_limits<int64_t>::max()).seconds, -1.0);
+}
+
+TEST_F(ZoneTest, Time64BeyondTheRecordsYearsIsInvalid) {
+    SetZone("UTC0");
+    const sMjdTime first = Time64ToMjdTime(int64_t{-62135596800});  // 0001-01-01 00:00:00
+    EXPECT_EQ(first.day, CVOKTime::DateToMjd(1, 1, 1));
+    EXPECT_EQ(first.seconds, 0.0);
+    const sMjdTime yearZero = Time64ToMjdTime(int64_t{-62135596801});
+    EXPECT_EQ(yearZero.day, 0);
+    EXPECT_EQ(yearZero.seconds, -1.0);
+    const sMjdTime last = Time64ToMjdTime(int64_t{2005949145599});  // 65535-12-31 23:59:59
+    EXPECT_EQ(last.day, CVOKTime::DateToMjd(65535, 12, 31));
+    EXPECT_EQ(last.seconds, 86399.0);
+    const sMjdTime beyond = Time64ToMjdTime(int64_t{2005949145600});  // 65536-01-01
+    EXPECT_EQ(beyond.day, 0);
+    EXPECT_EQ(beyond.seconds, -1.0);
 }
 
 }  // namespace

@@ -394,6 +394,9 @@ TEST(TimeReference, WeekWindow) {
     t = Mjd(58583, 0.0);
     EXPECT_EQ(t.AdjustWeekToReference(ref), 0);
     EXPECT_EQ(t, Mjd(58583, 0.0));
+    // An invalid reference is no week 0: the time stays.
+    EXPECT_EQ(t.AdjustWeekToReference(CVOKTime()), 0);
+    EXPECT_EQ(t, Mjd(58583, 0.0));
 }
 
 // --- Serialised form --------------------------------------------------------------------------------

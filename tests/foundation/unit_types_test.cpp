@@ -181,6 +181,9 @@ TEST_F(UnitTypes, Utf8TextToTheAnsiCodePage) {
     EXPECT_EQ(Utf8StringToCString("\xE4\xB8\xAD|\xF0\x9F\x98\x80|"), "?|?|");  // outside 1252
     EXPECT_EQ(Utf8StringToCString("a\xC3" "b\xFF\xED\xA0\x80"), "a?b????");  // ill-formed
     EXPECT_EQ(Utf8StringToCString(std::string("ab\0cd", 5)), "ab");
+    // Only the bad bytes are replaced; the characters around them are kept.
+    EXPECT_EQ(Utf8StringToCString("52\xB0 \xC2\xB0" "C \xE2\x82\xAC\xFF"), "52? \xB0" "C \x80?");
+    EXPECT_EQ(Utf8StringToCString("\xE2\x82 \xC3\xA9"), "? \xE9");
 }
 
 }  // namespace

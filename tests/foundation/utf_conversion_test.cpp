@@ -99,6 +99,40 @@ TEST(Utf8ToUtf16, BeyondUnicodeIsPlaneError) {
     EXPECT_TRUE(IsValidUtf8(""));
 }
 
+TEST(LenientConversions, ReplaceEachMaximalIllFormedPart) {
+    const struct {
+        std::string utf8;
+        std::wstring utf16;
+    } rows[] = {
+        // The Unicode Standard's example of maximal subparts.
+        {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",
+         {0x61, 0xFFFD, 0xFFFD, 0xFFFD, 0x62, 0xFFFD, 0x63, 0xFFFD, 0xFFFD, 0x64}},
+        {"", {}},
+        {"\xC3\xA9", {0xE9}},
+        {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+        {"\xE0\x80\xAF", {0xFFFD, 0xFFFD, 0xFFFD}},
+        {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},
+        {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},
+        {"\xC0\xAF", {0xFFFD, 0xFFFD}},
+        {"\xF0\x9F\x98", {0xFFFD}},
+        {std::string("a\0b", 3), {L'a', 0, L'b'}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Utf8ToUtf16Lenient(row.utf8), row.utf16) << row.utf8;
+
+    const struct {
+        std::wstring utf16;
+        std::string utf8;
+    } back[] = {
+        {{0xD800}, "\xEF\xBF\xBD"},
+        {{0xDC00, 0x41}, "\xEF\xBF\xBD" "A"},
+        {{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+        {{0xD83D, 0xD83D, 0xDE00}, "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+        {{static_cast<wchar_t>(0x110000)}, "\xEF\xBF\xBD"},
+        {{0xE9, 0}, std::string("\xC3\xA9\0", 3)},
+    };
+    for (const auto& row : back) EXPECT_EQ(Utf16ToUtf8Lenient(row.utf16), row.utf8);
+}
+
 TEST(Utf16ToUtf8, EncodesPairsAndRefusesLoneSurrogates) {
     EXPECT_EQ(Utf16ToUtf8(std::wstring({0xD83D, 0xDE00})), "\xF0\x9F\x98\x80");
     EXPECT_EQ(WideToUtf8(std::wstring({0xD800, 0xDC00})), "\xF0\x90\x80\x80");
@@ -177,7 +211,10 @@ TEST(AnsiAndCString, CodePageConversionsStopAtNul) {
     }
     EXPECT_EQ(CStringToWide(CString("\xE2\x82\xAC"), 65001), std::wstring(1, 0x20AC));
     EXPECT_EQ(WideToCString(std::wstring({0xD83D, 0xDE00}), 65001).Str(), "\xF0\x9F\x98\x80");
-    EXPECT_THROW(CStringToWide(CString("\xE9"), 65001), utf_encoding_error);
+    // Malformed text is substituted, as the platform's conversion does, never thrown.
+    EXPECT_EQ(CStringToWide(CString("\xE9"), 65001), std::wstring(1, 0xFFFD));
+    EXPECT_EQ(CStringToWide(CString("a\xE2\x82" "b"), 65001), std::wstring({L'a', 0xFFFD, L'b'}));
+    EXPECT_EQ(WideToCString(std::wstring({0xD800, 0x41}), 65001).Str(), "\xEF\xBF\xBD" "A");
     EXPECT_TRUE(CStringToWide(CString(), 0).empty());
     EXPECT_TRUE(WideToCString(L"", 0).IsEmpty());
 }
