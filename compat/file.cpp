@@ -78,10 +78,10 @@ BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
     // Opening never waits for the other end of a FIFO; only regular files are accepted below.
     int flags = O_CLOEXEC | O_NONBLOCK;
     flags |= access == modeWrite ? O_WRONLY : access == modeReadWrite ? O_RDWR : O_RDONLY;
-    if ((openFlags & modeCreate) != 0) {
-        flags |= O_CREAT;
-        if ((openFlags & modeNoTruncate) == 0) flags |= O_TRUNC;
-    }
+    // Truncation waits until the share locks are held, so that a refused opener never empties a
+    // file that another one denies writing to.
+    const bool truncate = (openFlags & modeCreate) != 0 && (openFlags & modeNoTruncate) == 0;
+    if ((openFlags & modeCreate) != 0) flags |= O_CREAT;
     const std::string path = Vok::FileNames::AnsiToFileSystem(fileName);
     do {
         m_fd = ::open(path.c_str(), flags, 0666);
@@ -107,6 +107,13 @@ BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
         if (deniesWrite && !LockByte(lockFd, kDeniersByte)) return fail(EWOULDBLOCK);
         if ((writes && OthersHold(lockFd, kDeniersByte)) || (deniesWrite && OthersHold(lockFd, kWritersByte)))
             return fail(EWOULDBLOCK);
+    }
+    if (truncate) {
+        int result;
+        do {
+            result = ::ftruncate(m_fd, 0);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) return fail(errno);
     }
     m_path = fileName;
     return TRUE;

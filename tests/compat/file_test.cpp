@@ -179,6 +179,7 @@ TEST(File, DenyingWriteExcludesWritersOfOtherOpeners) {
             {CFile::modeReadWrite | CFile::shareDenyNone, CFileException::sharingViolation},
             {CFile::modeWrite, CFileException::sharingViolation},
             {kReadWriteDenyWrite, CFileException::sharingViolation},
+            {CFile::modeWrite | CFile::modeCreate, CFileException::sharingViolation},
         };
         for (const sRow& r : rows) {
             EXPECT_EQ(open(r.flags), r.cause) << r.flags;
@@ -186,6 +187,8 @@ TEST(File, DenyingWriteExcludesWritersOfOtherOpeners) {
             EXPECT_EQ(InChild([&] { return open(r.flags); }), r.cause) << r.flags;
         }
     }
+    // A refused opener that would have created the file afresh left its content alone.
+    EXPECT_EQ(*ReadTextFile(path), "data");
     // Released with the holder; and a writer keeps a denier out.
     EXPECT_EQ(open(kReadWriteDenyWrite), 0);
     CFile writer;
