@@ -92,7 +92,9 @@ TEST(BlockFileTruncation, EveryReaderEndsOnEveryCut) {
         EXPECT_TRUE(IsPrefix(cut.headers, whole.headers));
         // A history entry comes whole or not at all.
         for (const sHisEntry& e : cut.history) {
-            if (e.action != 0) EXPECT_EQ(std::memcmp(&e, &whole.history[e.action], sizeof e), 0);
+            if (e.action != 0) {
+                EXPECT_EQ(std::memcmp(&e, &whole.history[e.action], sizeof e), 0);
+            }
         }
 
         CByteArray after;

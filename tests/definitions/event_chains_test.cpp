@@ -240,7 +240,7 @@ TEST_F(CEventChainsTest, OldestFixesCheckTheirOffsets) {
 TEST_F(CEventChainsTest, NodeEventsNeedTheBlockAfterBlock16) {
     const std::vector<uint8_t> head = CLeBytes().Zeros(8).I32(0).Zeros(8);
     const std::vector<uint8_t> record = CLeBytes().I32(-1).Time(2018, 7, 8, 9, 0, 0, 0).Zeros(132);
-    SYSTEMTIME first{1}, last{1};
+    SYSTEMTIME first{1, 1, 0, 1, 0, 0, 0, 0}, last = first;
     CVOKFile& alone = OpenWith(CLeBytes().I32(2).Block(12, head).Block(16, {}));
     EXPECT_EQ(alone.GetNodeEventTimeRange(&first, &last), 0);
     EXPECT_TRUE(SameTime(first, kZero));
