@@ -30,6 +30,10 @@ sAnchorDef UpgradeOld(const uint8_t* old) {
 
 }  // namespace
 
+CAnchorDefList::CAnchorDefList(const CAnchorDefList* other) {
+    if (other != nullptr) AppendCopies(*other);
+}
+
 void CAnchorDefList::CopyFrom(const CAnchorDefList* other) {
     if (other != nullptr) *this = *other;
 }

@@ -37,6 +37,8 @@ static_assert(offsetof(sAnchorDef, reserved244) == 244);
 class CAnchorDefList : public CDefinitionList<sAnchorDef> {
 public:
     CAnchorDefList() = default;
+    // Deep copies of the other list's records; empty for null.
+    explicit CAnchorDefList(const CAnchorDefList* other);
     // Null: nothing; else the list is emptied and refilled with deep copies (itself: kept).
     void CopyFrom(const CAnchorDefList* other);
     // Same count and every record equal in all its bytes at the same place.

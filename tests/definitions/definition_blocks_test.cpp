@@ -267,6 +267,8 @@ TEST(AnchorDefList, EqualityCopiesAndReferences) {
     EXPECT_EQ(b.NotEquals(a), 1);
     b.CopyFrom(&b);
     EXPECT_EQ(b.GetCount(), 2);
+    EXPECT_EQ(CAnchorDefList(&a).Equals(a), 1);
+    EXPECT_TRUE(CAnchorDefList(nullptr).IsEmpty());
     b.CopyFrom(nullptr);
     EXPECT_EQ(b.GetCount(), 2);
     EXPECT_EQ(a.FindById(2), a.GetAt(1));
