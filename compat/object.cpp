@@ -1,6 +1,7 @@
 #include "compat/object.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 bool CException::GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext) const {
@@ -30,5 +31,30 @@ const char* CFileException::What() const {
         case diskFull: return "The disk is full.";
         case endOfFile: return "The end of file was reached.";
         default: return "An unspecified error occurred.";
+    }
+}
+
+int CFileException::OsErrorToException(LONG osError) {
+    switch (osError) {
+    case 0: return none;
+    case ENOENT: return fileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return badPath;
+    case EMFILE:
+    case ENFILE: return tooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY: return accessDenied;
+    case EBADF: return invalidFile;
+    case ESPIPE: return badSeek;
+    case EIO: return hardIO;
+    case EWOULDBLOCK: return sharingViolation;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return diskFull;
+    default: return genericException;
     }
 }

@@ -54,6 +54,8 @@ public:
     explicit CFileException(int cause = none, LONG osError = -1, std::string fileName = {})
         : m_cause(cause), m_lOsError(osError), m_strFileName(std::move(fileName)) {}
     const char* What() const override;
+    // The cause that an errno value stands for.
+    static int OsErrorToException(LONG osError);
 
     int m_cause;
     LONG m_lOsError;

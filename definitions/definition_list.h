@@ -14,6 +14,8 @@
 #include <boost/iterator/indirect_iterator.hpp>
 
 #include "compat/object.h"
+#include "definitions/payload_bytes.h"
+#include "definitions/vok_file.h"
 #include "platform/ipc_buffer_handle.h"
 
 template <typename T>
@@ -161,6 +163,32 @@ protected:
         } catch (const std::exception&) {
             return 0;
         }
+    }
+
+    // The records as one block of the block file, each after prepare(record).
+    template <typename Prepare>
+    void WriteRecordsBlock(CVOKFile& file, int id, Prepare prepare) const {
+        const ULONGLONG start = file.BeginBlock();
+        for (const auto& r : m_records) {
+            prepare(*r);
+            file.Write(r.get(), sizeof(T));
+        }
+        file.EndBlock(start, file.GetPosition() - start, id);
+    }
+
+    // Appends a record made by convert(bytes) for each whole record of recordSize bytes of the
+    // block whose header was just read (see CVOKFile::ReadRecords).
+    template <typename Convert>
+    int AppendBlockRecords(CVOKFile& file, const sBlockHeader& header, size_t recordSize, Convert convert) {
+        return file.ReadRecords(header, recordSize, [&](const uint8_t* bytes) {
+            m_records.push_back(std::make_unique<T>(convert(bytes)));
+            return true;
+        });
+    }
+    // Records stored as they are.
+    int AppendBlockRecords(CVOKFile& file, const sBlockHeader& header) {
+        return AppendBlockRecords(file, header, sizeof(T),
+                                  [](const uint8_t* bytes) { return Vok::Definitions::LoadAt<T>(bytes, 0); });
     }
 
     Records m_records;

@@ -5,7 +5,12 @@
 #include <exception>
 #include <limits>
 
+#include "compat/code_page.h"
+#include "compat/resource_strings.h"
+#include "foundation/error_text.h"
+#include "definitions/vok_file.h"
 #include "platform/ipc_buffer_handle.h"
+#include "platform/log.h"
 
 using Vok::Definitions::LoadAt;
 using Vok::Definitions::StoreAt;
@@ -349,4 +354,93 @@ int CHdrList::ReadFromIpc(IpcBufferHandle& handle, int item) {
     } catch (const std::exception&) {
         return 0;
     }
+}
+
+int CHdrList::WriteBlock(CVOKFile& file, int mode) {
+    const ULONGLONG start = file.BeginBlock();
+    for (auto& entry : m_entries) {
+        const auto size = static_cast<int32_t>(entry->payloadSize);
+        file.Write(&size, sizeof size);
+        file.Write(&entry->flag, sizeof entry->flag);
+        file.Write(&entry->recordId, sizeof entry->recordId);
+        if (entry->payloadSize > 0) file.Write(entry->payload.get(), entry->payloadSize);
+        entry->filePosition = static_cast<uint32_t>(file.GetPosition());
+        if (mode == 1) entry->eventLink = -1;
+        file.Write(&entry->eventLink, sizeof entry->eventLink);
+    }
+    file.EndBlock(start, file.GetPosition() - start, BLOCK_HEADER_DEFS);
+    return 1;
+}
+
+// Reads the entries of the block whose header is at the file's position. Every size is checked
+// against what is left of the block before anything is allocated, so a corrupt block ends the
+// reading instead of running into the next block or past the file.
+int CHdrList::ReadEntries(CVOKFile& file, bool oldBlock) {
+    sBlockHeader header;
+    if (!file.ReadBlockHeader(header)) return 0;
+    const uint64_t size = static_cast<uint32_t>(header.size);
+    const ULONGLONG p0 = file.GetPosition();
+    auto left = [&] { return size - std::min<uint64_t>(size, file.GetPosition() - p0); };
+    auto read = [&](void* to, uint64_t n) {
+        return n <= left() && file.Read(to, static_cast<UINT>(n)) == n;
+    };
+    while (file.GetPosition() - p0 + 4 <= size) {
+        int32_t recordId = 0;
+        uint32_t payloadSize = 0;
+        uint8_t flag = 0;
+        if (oldBlock) {
+            if (!read(&recordId, sizeof recordId)) return 0;
+            payloadSize = GetRecordSize(recordId);
+            if (payloadSize == 0) return 0;
+        } else {
+            if (!read(&payloadSize, sizeof payloadSize) || !read(&flag, sizeof flag) ||
+                !read(&recordId, sizeof recordId))
+                return 0;
+            const uint32_t expected = GetRecordSize(recordId);
+            if (expected != 0 && payloadSize != expected) return 0;
+        }
+        const uint64_t links = oldBlock ? 8 : 4;
+        if (payloadSize + links > left()) return 0;
+        auto entry = NewEntry(recordId, payloadSize);
+        entry->flag = flag;
+        if (!read(entry->payload.get(), payloadSize)) return 0;
+        entry->filePosition = static_cast<uint32_t>(file.GetPosition());
+        if (!read(&entry->eventLink, sizeof entry->eventLink)) return 0;
+        if (oldBlock && !read(&entry->secondLink, sizeof entry->secondLink)) return 0;
+        Append(std::move(entry));
+    }
+    return 1;
+}
+
+int CHdrList::ReadBlock(CVOKFile& file, int report, int upgradeMode) {
+    const bool hasEvents = file.FindBlock(BLOCK_OBS_EVENTS) != 0;
+    UINT failure = IDS_UNSUPPORTED_HEADER_RECORD;
+    int result = 0;
+    if (file.FindBlock(BLOCK_HEADER_DEFS) != 0) {
+        result = ReadEntries(file, false);
+    } else if (file.FindBlock(BLOCK_HEADER_DEFS_OLD) != 0) {
+        result = ReadEntries(file, true);
+    } else {
+        failure = IDS_NO_HEADER_RECORDS;
+    }
+    if (result == 0) {
+        if (report != 0) {
+            CString text;
+            text.Format(LoadResourceString(failure), file.GetFileTitle());
+            // Through UTF-16, so that the name's ANSI bytes reach the log as their characters.
+            const std::wstring wide = Vok::CodePage::AnsiToWide(text.GetString(), static_cast<size_t>(text.GetLength()));
+            ZLog::LogTo(1, ZLog::Warning, wide.c_str());
+        }
+        return 0;
+    }
+    if (!hasEvents) {
+        for (auto& entry : m_entries) entry->eventLink = -1;
+    }
+    if (upgradeMode < 1) return 1;
+    return UpgradeAfterRead(hasEvents, upgradeMode);
+}
+
+int CHdrList::UpgradeAfterRead(bool /*hasEvents*/, int /*upgradeMode*/) {
+    // The record conversions of older projects come in here, in their fixed order.
+    return 1;
 }

@@ -17,6 +17,7 @@
 #include "definitions/payload_bytes.h"
 #include "definitions/record_types.h"
 
+class CVOKFile;
 class IpcBufferHandle;
 
 // One header record. The payload belongs to the entry.
@@ -138,7 +139,21 @@ public:
     // payload would run past the end.
     int ReadImage(const uint8_t* source, size_t size, uint32_t count);
 
+    // Block 33: per entry i32 payload size, u8 flag, i32 record id, the payload, i32 event link.
+    // Each entry's file position becomes that of its stored event link; mode 1 stores -1 as every
+    // entry's event link (and sets it so in the list). Returns 1.
+    int WriteBlock(CVOKFile& file, int mode);
+    // Appends the entries of block 33, else of the old block 1 (payload sizes from the record
+    // types). 0 without either block, for an entry whose size its type does not allow, or for an
+    // entry cut short by its block or the file; the entries before it stay. With report set, the
+    // failure is logged as a warning naming the file. Without block 7 every event link becomes -1.
+    // An upgrade mode of 1 or more then runs the header upgrade stage.
+    int ReadBlock(CVOKFile& file, int report, int upgradeMode);
+
 private:
+    int ReadEntries(CVOKFile& file, bool oldBlock);
+    // The conversions that bring the records of an older project up to date.
+    int UpgradeAfterRead(bool hasEvents, int upgradeMode);
     template <typename F>
     sHdrEntry* FindNth(int32_t recordId, int32_t n, F&& match) const;
     sHdrEntry* Append(std::unique_ptr<sHdrEntry> entry);

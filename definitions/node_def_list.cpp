@@ -6,6 +6,10 @@
 #include "compat/unit_library.h"
 #include "definitions/definition_types.h"
 #include "definitions/hdr_list.h"
+#include "definitions/payload_bytes.h"
+#include "definitions/vok_file.h"
+
+using Vok::Definitions::LoadAt;
 
 namespace {
 
@@ -298,6 +302,41 @@ int CNodeDefList::SortByObjects(const std::vector<int32_t>& objectIds, int axis,
     // Every other node stays in the list, in sorted order.
     take([](const sNodeDef&) { return true; });
     return 1;
+}
+
+namespace {
+
+constexpr size_t kNode6Size = 112;
+
+sNodeDef UpgradeNode6(const uint8_t* old) {
+    sNodeDef def{};
+    def.id = LoadAt<int32_t>(old, 0);
+    def.number = LoadAt<int32_t>(old, 4);
+    def.satelliteNumber = LoadAt<int32_t>(old, 8);
+    SetFieldText(def.name, FieldText(reinterpret_cast<const char*>(old + 12), sizeof def.name));
+    def.nodeType = LoadAt<uint32_t>(old, 76);
+    def.objectId = LoadAt<int32_t>(old, 80);
+    def.reserved84 = -1;
+    def.x = LoadAt<double>(old, 88);
+    def.y = LoadAt<double>(old, 96);
+    def.z = LoadAt<double>(old, 104);
+    return def;
+}
+
+}  // namespace
+
+void CNodeDefList::WriteBlock(CVOKFile& file) const {
+    WriteRecordsBlock(file, BLOCK_NODE_DEFS, [](const sNodeDef&) {});
+}
+
+int CNodeDefList::ReadBlock(CVOKFile& file) {
+    sBlockHeader header;
+    if (!file.ReadBlockHeader(header)) return 0;
+    switch (header.id) {
+        case BLOCK_NODE_DEFS: return AppendBlockRecords(file, header);
+        case BLOCK_NODE_DEFS_OLD: return AppendBlockRecords(file, header, kNode6Size, UpgradeNode6);
+        default: return 0;
+    }
 }
 
 int CNodeDefList::WriteToIpc(IpcBufferHandle& handle, int block) const {

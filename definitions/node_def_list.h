@@ -74,6 +74,14 @@ public:
     // 0 when either has fewer than 2 entries.
     int SortByObjects(const std::vector<int32_t>& objectIds, int axis, int ascending);
 
+    // Block 38 of whole records.
+    void WriteBlock(CVOKFile& file) const;
+    // Reads the block whose header is at the file's position: block 38, or the old block 6 whose
+    // 112-byte records are upgraded. Records are appended as stored, without the node defaults.
+    // 1 when the block was read whole; 0 for another id or a block cut short (after appending the
+    // whole records before the cut).
+    int ReadBlock(CVOKFile& file);
+
     int WriteToIpc(IpcBufferHandle& handle, int block) const;
     int ReadFromIpc(IpcBufferHandle& handle, int block);
 

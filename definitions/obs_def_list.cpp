@@ -8,6 +8,10 @@
 #include "definitions/hdr_list.h"
 #include "definitions/node_def_list.h"
 #include "definitions/obs_type_properties.h"
+#include "definitions/payload_bytes.h"
+#include "definitions/vok_file.h"
+
+using Vok::Definitions::LoadAt;
 
 namespace {
 
@@ -208,6 +212,88 @@ void CObsDefList::CollectSystemIds(CUIntArray& ids) const {
 
 int CObsDefList::Compare(const CObsDefList& other) const {
     return CompareRecords(other, [](const sObsDef& d) { return d.id; });
+}
+
+namespace {
+
+// The old observation records: 200 bytes in block 37, 192 bytes in block 4. Both keep id, link,
+// system id and name where the current record has them.
+constexpr size_t kObs37Size = 200;
+constexpr size_t kObs4Size = 192;
+
+sObsDef ObsDefBase(const uint8_t* old) {
+    sObsDef def{};
+    def.id = LoadAt<int32_t>(old, 0);
+    def.link = LoadAt<int32_t>(old, 4);
+    def.sysId = LoadAt<int32_t>(old, 8);
+    SetFieldText(def.name, FieldText(reinterpret_cast<const char*>(old + 12), sizeof def.name));
+    return def;
+}
+
+void CopyDoubles(sObsDef& def, const uint8_t* old) {
+    def.verticalDelay = LoadAt<double>(old, 104);
+    def.velocity = LoadAt<double>(old, 112);
+    def.soundVelocity = LoadAt<double>(old, 120);
+    def.correction1 = LoadAt<double>(old, 128);
+    def.correction2 = LoadAt<double>(old, 136);
+    def.scale = LoadAt<double>(old, 144);
+}
+
+template <size_t N>
+void CopyText(char (&field)[N], const uint8_t* old, size_t offset) {
+    SetFieldText(field, FieldText(reinterpret_cast<const char*>(old + offset), N));
+}
+
+sObsDef UpgradeObs37(const uint8_t* old) {
+    sObsDef def = ObsDefBase(old);
+    def.flag74 = old[74];
+    def.flag75 = old[75];
+    def.nodeId = LoadAt<int32_t>(old, 76);
+    def.toNodeId = LoadAt<int32_t>(old, 80);
+    def.obsType = LoadAt<int32_t>(old, 84);
+    def.unitType = LoadAt<uint32_t>(old, 88);
+    def.rotationOrder = LoadAt<uint32_t>(old, 92);
+    def.displayNodeId = LoadAt<int32_t>(old, 96);
+    CopyDoubles(def, old);
+    def.sigma = LoadAt<float>(old, 152);
+    def.setting164 = LoadAt<float>(old, 156);
+    CopyText(def.refName1, old, 160);
+    CopyText(def.refName2, old, 171);
+    CopyText(def.tag, old, 182);
+    def.interval = LoadAt<float>(old, 196);
+    return def;
+}
+
+sObsDef UpgradeObs4(const uint8_t* old) {
+    sObsDef def = ObsDefBase(old);
+    def.nodeId = LoadAt<int32_t>(old, 76);
+    def.toNodeId = LoadAt<int32_t>(old, 80);
+    def.obsType = LoadAt<int32_t>(old, 84);
+    def.unitType = LoadAt<uint32_t>(old, 88);
+    CopyDoubles(def, old);
+    def.sigma = LoadAt<float>(old, 152);
+    CopyText(def.refName1, old, 156);
+    CopyText(def.refName2, old, 167);
+    CopyText(def.tag, old, 178);
+    def.interval = GetObsTypeDefaultInterval(def.obsType);
+    return def;
+}
+
+}  // namespace
+
+void CObsDefList::WriteBlock(CVOKFile& file) {
+    WriteRecordsBlock(file, BLOCK_OBS_DEFS, [](sObsDef& d) { d.transient = 0; });
+}
+
+int CObsDefList::ReadBlock(CVOKFile& file) {
+    sBlockHeader header;
+    if (!file.ReadBlockHeader(header)) return 0;
+    switch (header.id) {
+        case BLOCK_OBS_DEFS: return AppendBlockRecords(file, header);
+        case BLOCK_OBS_DEFS_OLD: return AppendBlockRecords(file, header, kObs37Size, UpgradeObs37);
+        case BLOCK_OBS_DEFS_OLDEST: return AppendBlockRecords(file, header, kObs4Size, UpgradeObs4);
+        default: return 0;
+    }
 }
 
 int CObsDefList::WriteToIpc(IpcBufferHandle& handle, int block) {

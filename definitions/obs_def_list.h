@@ -74,6 +74,13 @@ public:
     // Counts, then records by id, then their bytes (see CDefinitionList::CompareRecords).
     int Compare(const CObsDefList& other) const;
 
+    // Block 40; writing clears the transient flag of the records in this list.
+    void WriteBlock(CVOKFile& file);
+    // Reads the block whose header is at the file's position: block 40, or the old blocks 37 and
+    // 4 whose records are upgraded. Records are appended. 1 when the block was read whole; 0 for
+    // another id or a block cut short (after appending the whole records before the cut).
+    int ReadBlock(CVOKFile& file);
+
     // The shared-buffer image; writing clears the transient flag of the records in this list.
     int WriteToIpc(IpcBufferHandle& handle, int block);
     int ReadFromIpc(IpcBufferHandle& handle, int block);

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "definitions/hdr_list.h"
+#include "definitions/vok_file.h"
 
 namespace {
 
@@ -174,6 +175,23 @@ int32_t CSysDefList::GetSystemIdOfHeaderEntry(const sHdrEntry* entry) const {
 
 int CSysDefList::Compare(const CSysDefList& other) const {
     return CompareRecords(other, [](const sSysDef& d) { return d.sysId; });
+}
+
+void CSysDefList::WriteBlock(CVOKFile& file) {
+    WriteRecordsBlock(file, BLOCK_SYSTEM_DEFS, [](sSysDef& d) {
+        d.recordSize = sSysDef::kSize;
+        d.version = sSysDef::kVersion;
+    });
+}
+
+int CSysDefList::ReadBlock(CVOKFile& file) {
+    if (file.FindBlock(BLOCK_SYSTEM_DEFS) != 0) {
+        sBlockHeader header;
+        file.ReadBlockHeader(header);
+        return AppendBlockRecords(file, header);
+    }
+    if (file.FindBlock(BLOCK_SYSTEM_DEFS_OLD) != 0 || file.FindBlock(BLOCK_SYSTEM_DEFS_OLDEST) != 0) return 0;
+    return 1;
 }
 
 int CSysDefList::WriteToIpc(IpcBufferHandle& handle, int block) const {

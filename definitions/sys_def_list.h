@@ -73,6 +73,13 @@ public:
     // As the observation list's Compare, records matched by system id.
     int Compare(const CSysDefList& other) const;
 
+    // Block 43; every record gets its size 776 and version 2 first (in the list too).
+    void WriteBlock(CVOKFile& file);
+    // Finds block 43 and appends its records as stored (no system-type upgrade): 1 when it was
+    // read whole (or the file holds no system block), 0 for a block cut short or an older system
+    // block (27 or 2), which needs its layout conversion.
+    int ReadBlock(CVOKFile& file);
+
     // The shared-buffer image; 1, or 0 on failure (see CDefinitionList).
     int WriteToIpc(IpcBufferHandle& handle, int block) const;
     int ReadFromIpc(IpcBufferHandle& handle, int block);

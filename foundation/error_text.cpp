@@ -6,6 +6,7 @@
 #include <string>
 
 #include "compat/regional.h"
+#include "compat/resource_strings.h"
 #include "foundation/saturating_cast.h"
 
 namespace {
@@ -60,7 +61,7 @@ CString GetSystemErrorText(uint32_t errorCode, bool stripLineEnd) {
     return CString(text.c_str(), static_cast<int>(text.size()));
 }
 
-CString LoadResourceString(uint32_t /*stringId*/) { return CString(); }
+CString LoadResourceString(uint32_t stringId) { return LoadProgramString(stringId); }
 
 CString FormatWithDetail(const char* text, const char* detail) {
     CString result;

@@ -10,7 +10,7 @@
 // error), ending in "\r\n" as the platform's message texts do; stripLineEnd removes that one
 // final "\r\n". "Unknown error" for a code the system does not know.
 CString GetSystemErrorText(uint32_t errorCode, bool stripLineEnd);
-// The program's own string resource with that id; this program has none, so always empty.
+// The program's own string resource with that id (compat/resource_strings); empty when there is none.
 CString LoadResourceString(uint32_t stringId);
 // "text (detail)", or text alone when detail is null.
 CString FormatWithDetail(const char* text, const char* detail);

@@ -140,24 +140,6 @@ bool HasFileAccess(const char* path, DWORD desiredAccess) {
     return ::faccessat(AT_FDCWD, Fs(path).c_str(), mode == 0 ? F_OK : mode, AT_EACCESS) == 0;
 }
 
-namespace {
-
-int FileExceptionCause(int error) {
-    switch (error) {
-    case ENOENT: return CFileException::fileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP: return CFileException::badPath;
-    case EMFILE:
-    case ENFILE: return CFileException::tooManyOpenFiles;
-    case ENOSPC: return CFileException::diskFull;
-    case EIO: return CFileException::hardIO;
-    default: return CFileException::genericException;
-    }
-}
-
-}  // namespace
-
 BOOL CanOpenFile(const CString& path, UINT openFlags) {
     // Non-blocking, so that a FIFO without a peer answers at once instead of waiting for one.
     int flags = O_CLOEXEC | O_NONBLOCK;
@@ -181,7 +163,7 @@ BOOL CanOpenFile(const CString& path, UINT openFlags) {
             error == ETXTBSY) {
             return FALSE;
         }
-        throw CFileException(FileExceptionCause(error), error, path.Str());
+        throw CFileException(CFileException::OsErrorToException(error), error, path.Str());
     }
     // A folder opens here but is no file: the platform denies it.
     struct stat st {};

@@ -4,7 +4,9 @@
 
 #include <vector>
 
+#include "definitions/anchor_def_list.h"
 #include "platform/ipc_buffer_handle.h"
+#include "tests/support/block_file_samples.h"
 #include "tests/support/definition_samples.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
@@ -52,6 +54,22 @@ TEST_F(DefinitionListIpcTest, ListsPublishedByAHostProcessReadBackWhole) {
     EXPECT_EQ(std::memcmp(headers.GetRecord(258, 1), expectedHeaders.GetRecord(258, 1), GetRecordSize(258)), 0);
     EXPECT_EQ(headers.GetUtcToGpsOffset(), 16.0);
     EXPECT_EQ(headers.GetSurveyUnitFactor(), 0.3048006096);
+}
+
+TEST_F(DefinitionListIpcTest, AnchorsGoThroughABlockWhole) {
+    IpcBufferHandle host("A", 1);
+    ASSERT_TRUE(host.Lock());
+    host.buffer.AddBlock(39, 3 * sizeof(sAnchorDef), sizeof(sAnchorDef));
+    CAnchorDefList anchors;
+    FillSampleAnchorDefs(anchors);
+    EXPECT_EQ(anchors.WriteToIpc(host, 1), 1);
+    host.Unlock();
+    IpcBufferHandle reader("A", 0);
+    ASSERT_TRUE(reader.Lock());
+    CAnchorDefList back;
+    EXPECT_EQ(back.ReadFromIpc(reader, 1), 1);
+    reader.Unlock();
+    EXPECT_EQ(back.Equals(anchors), 1);
 }
 
 TEST_F(DefinitionListIpcTest, BlocksThatDoNotHoldTheRecordsAreRefused) {

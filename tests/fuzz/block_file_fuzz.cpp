@@ -1,0 +1,198 @@
+// Arbitrary bytes as a project's block file, read by every reader of the block file: the block
+// walks, the definitions lists, the history, the event chains and the output definitions stream.
+// Nothing may crash, hang or read past what the file holds; what a list reads it writes back and
+// reads back the same.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "definitions/anchor_def_list.h"
+#include "definitions/event_chains.h"
+#include "definitions/hdr_list.h"
+#include "definitions/his_list.h"
+#include "definitions/node_def_list.h"
+#include "definitions/obs_def_list.h"
+#include "definitions/output_def_list.h"
+#include "definitions/sys_def_list.h"
+#include "definitions/vok_file.h"
+#include "tests/fuzz/fuzz_support.h"
+#include "tests/support/block_file_samples.h"
+
+namespace {
+
+using Vok::Test::CLeBytes;
+
+void Check(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+constexpr size_t kMaxInput = 65536;
+
+// A private folder on tmpfs for the input file and the copies, removed at exit. Kept in a plain
+// array, which outlives every exit handler.
+char g_folder[] = "/dev/shm/vok-fuzz-blocks-XXXXXX";
+
+const std::string& Folder() {
+    static const std::string folder = [] {
+        if (::mkdtemp(g_folder) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(g_folder, ignored);
+        });
+        return std::string(g_folder);
+    }();
+    return folder;
+}
+
+void WriteInput(const std::string& path, const uint8_t* data, size_t size) {
+    Vok::Test::WriteFileBytes(path, std::vector<uint8_t>(data, data + size));
+}
+
+template <typename List>
+bool SameRecords(const List& a, const List& b) {
+    if (a.GetCount() != b.GetCount()) return false;
+    for (int k = 0; k < a.GetCount(); ++k) {
+        if (std::memcmp(a.GetAt(k), b.GetAt(k), sizeof *a.GetAt(k)) != 0) return false;
+    }
+    return true;
+}
+
+template <typename List>
+int ReadFound(CVOKFile& file, int id, List& list) {
+    return file.FindBlock(id) != 0 ? list.ReadBlock(file) : 0;
+}
+
+// Writes the lists into a fresh file and reads them back.
+void RoundTrip(CObsDefList& obs, const CNodeDefList& nodes, CSysDefList& systems, const CAnchorDefList& anchors,
+               CHdrList& headers, const CHisList& history) {
+    const std::string path = Folder() + "/written.vok";
+    CVOKFile out;
+    Check(out.Open(path.c_str(), CFile::modeReadWrite | CFile::modeCreate));
+    const int32_t count = 6;
+    out.Write(&count, sizeof count);
+    obs.WriteBlock(out);
+    nodes.WriteBlock(out);
+    systems.WriteBlock(out);
+    anchors.WriteBlock(out);
+    headers.WriteBlock(out, 0);
+    history.WriteBlock(out);
+    CObsDefList obs2;
+    CNodeDefList nodes2;
+    CSysDefList systems2;
+    CAnchorDefList anchors2;
+    CHdrList headers2;
+    CHisList history2;
+    Check(ReadFound(out, BLOCK_OBS_DEFS, obs2) == 1);
+    Check(ReadFound(out, BLOCK_NODE_DEFS, nodes2) == 1);
+    Check(systems2.ReadBlock(out) == 1);
+    Check(ReadFound(out, BLOCK_ANCHOR_DEFS, anchors2) == 1);
+    Check(headers2.ReadBlock(out, 0, 0) == 1);
+    Check(history2.ReadBlock(out) == BLOCK_HISTORY);
+    Check(SameRecords(obs, obs2) && SameRecords(nodes, nodes2) && SameRecords(systems, systems2));
+    Check(anchors.Equals(anchors2) == 1);
+    Check(headers2.GetCount() == headers.GetCount());
+    Check(std::memcmp(history.GetData(), history2.GetData(), sizeof(sHisEntry) * CHisList::kEntries) == 0);
+    headers2.RemoveAll();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (Vok::Fuzz::SeedFolder() == nullptr) return 0;
+    const std::string path = Folder() + "/sample.vok";
+    {
+        CVOKFile file;
+        if (!file.Open(path.c_str(), CFile::modeReadWrite | CFile::modeCreate)) std::abort();
+        Vok::Test::WriteSampleProject(file);
+    }
+    const std::vector<uint8_t> sample = Vok::Test::ReadFileBytes(path);
+    Vok::Fuzz::WriteSeed("sample-project", sample.data(), sample.size());
+    const std::vector<uint8_t> old = CLeBytes()
+                                         .I32(4)
+                                         .Block(1, CLeBytes().I32(139).F32(15.0f).I32(-1).I32(-1))
+                                         .Block(8, CLeBytes().I32(4).Zeros(16).U32(7).Text("old", 80))
+                                         .Block(29, CLeBytes().Text("anchor", 76).I32(1).Zeros(88))
+                                         .Block(6, CLeBytes().I32(1).I32(2).I32(0).Text("node", 61).Zeros(39));
+    Vok::Fuzz::WriteSeed("old-blocks", old.data(), old.size());
+    const std::vector<uint8_t> outputs = CLeBytes().U8(2).U32(1).U8(1).I32(1).I32(2).I32(3).I32(4);
+    Vok::Fuzz::WriteSeed("output-defs", outputs.data(), outputs.size());
+    std::exit(0);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > kMaxInput) return 0;
+    const std::string path = Folder() + "/input.vok";
+    WriteInput(path, data, size);
+    CVOKFile file;
+    Check(file.Open(path.c_str(), CFile::modeReadWrite));
+
+    CSysDefList systems;
+    CNodeDefList nodes;
+    CObsDefList obs;
+    CAnchorDefList anchors;
+    CHdrList headers;
+    CHisList history;
+    systems.ReadBlock(file);
+    ReadFound(file, BLOCK_NODE_DEFS, nodes);
+    ReadFound(file, BLOCK_NODE_DEFS_OLD, nodes);
+    ReadFound(file, BLOCK_OBS_DEFS, obs);
+    ReadFound(file, BLOCK_OBS_DEFS_OLD, obs);
+    ReadFound(file, BLOCK_OBS_DEFS_OLDEST, obs);
+    ReadFound(file, BLOCK_ANCHOR_DEFS, anchors);
+    ReadFound(file, BLOCK_ANCHOR_DEFS_OLD, anchors);
+    headers.ReadBlock(file, 1, 1);
+    history.ReadBlock(file);
+    // Whole records only: never more than the file's bytes could hold.
+    Check(static_cast<size_t>(obs.GetCount()) * 192 <= size && static_cast<size_t>(nodes.GetCount()) * 112 <= size);
+    Check(static_cast<size_t>(anchors.GetCount()) * 168 <= size && static_cast<size_t>(systems.GetCount()) * 776 <= size);
+    Check(history.GetUsedCount() <= CHisList::kMaxAction);
+
+    int firstId = 0, lastId = 0;
+    SYSTEMTIME first{}, last{};
+    file.GetFixEventRange(&headers, &firstId, &first, &lastId, &last);
+    file.GetHeartbeatTimeRange(&headers, &first, &last);
+    file.GetFixRange(&firstId, &first, &lastId, &last);
+    file.GetNodeEventTimeRange(&first, &last);
+    GetMetaDataDuration(&headers);
+
+    CByteArray after;
+    file.CollectBlocksAfterEvents(after);
+    Check(static_cast<size_t>(after.GetSize()) <= size);
+    file.ReadVersionBlock();
+    file.SeekPastBlocks();
+    sBlockHeader header;
+    for (bool more = file.ReadFirstBlockHeader(header); more;) more = file.ReadNextBlockHeader(header);
+    CStringArray lines;
+    file.Dump(lines);
+    {
+        const std::string copyPath = Folder() + "/copy.vok";
+        CFile copy;
+        Check(copy.Open(copyPath.c_str(), CFile::modeReadWrite | CFile::modeCreate));
+        for (int id = 0; id <= 45; ++id) file.CopyBlock(&copy, id);
+        Check(copy.GetLength() <= static_cast<ULONGLONG>(size) * 46);
+    }
+    // The walkers that write change ids and the count in place, never the length.
+    file.ClearBlockId(9);
+    file.RecountBlocks();
+    file.ClearAllBlockIds();
+    Check(file.GetLength() == size);
+
+    file.SeekToBegin();
+    COutputDefList outputs;
+    if (outputs.Read(file, TRUE)) Check(static_cast<size_t>(outputs.GetSize()) * 12 <= size);
+    file.Close();
+
+    RoundTrip(obs, nodes, systems, anchors, headers, history);
+    headers.RemoveAll();
+    return 0;
+}
