@@ -1,0 +1,773 @@
+// Position and observation filter definitions: defaults and limits in the current length unit, the
+// mode tests and size classes, the old record versions written by hand, and the lists' images in
+// the block file and a shared buffer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "compat/unit_library.h"
+#include "definitions/filter_def_lists.h"
+#include "definitions/node_def_list.h"
+#include "definitions/payload_bytes.h"
+#include "definitions/vok_file.h"
+#include "platform/ipc_buffer_handle.h"
+#include "tests/support/block_file_samples.h"
+#include "tests/support/definition_samples.h"
+#include "tests/support/file_helpers.h"
+#include "tests/support/ipc_test_folder.h"
+
+namespace {
+
+using Vok::Definitions::StoreAt;
+using Vok::Test::CLeBytes;
+
+constexpr double kFoot = 0.3048;
+
+class FilterDefsTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(SetUnit(UNIT_METERS), 1); }
+    void TearDown() override { SetUnit(UNIT_METERS); }
+};
+
+sFiltDef Defaults() {
+    sFiltDef d;
+    InitFiltDef(&d);
+    return d;
+}
+
+sFiltDef MakeFiltDef(int32_t setupId, int32_t objectId, int32_t mode) {
+    sFiltDef d = Defaults();
+    d.setupId = setupId;
+    d.objectId = objectId;
+    d.mode = mode;
+    return d;
+}
+
+TEST_F(FilterDefsTest, DefaultsInMetresAndInFeet) {
+    const sFiltDef d = Defaults();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&d);
+    const std::vector<uint8_t> head(bytes, bytes + 8);
+    EXPECT_EQ(head, (std::vector<uint8_t>{0x08, 0x01, 0, 0, 3, 1, 0, 0}));
+    EXPECT_EQ(d.flags, 0x1100u);
+    EXPECT_EQ(d.length24, 0.2);
+    EXPECT_EQ(d.value32, -1.0);
+    EXPECT_EQ(d.count44, 3);
+    EXPECT_EQ(d.factor48, 0.5);
+    EXPECT_EQ(d.factor56, 0.05);
+    EXPECT_EQ(d.length64, 0.05);
+    EXPECT_EQ(d.length80, 0.5);
+    EXPECT_EQ(d.length96, 1.0);
+    EXPECT_EQ(d.refIds[0], -2);
+    EXPECT_EQ(d.refIds[2], -2);
+    EXPECT_EQ(d.length136, 0.1);
+    EXPECT_EQ(d.length144, 5.0);
+    EXPECT_EQ(d.count196, 10);
+    EXPECT_EQ(d.length200, 0.05);
+    EXPECT_EQ(d.count216, 5);
+    // Mode 0 raises both selector nibbles of the second flags from 1 to 2.
+    EXPECT_EQ(d.flags2, 0x2200u);
+    EXPECT_EQ(d.filterInterval, 5.0);
+    EXPECT_EQ(d.secondInterval, 30.0);
+    EXPECT_EQ(d.layoutMark, 10);
+
+    ASSERT_EQ(SetUnit(UNIT_FEET), 1);
+    const sFiltDef f = Defaults();
+    EXPECT_DOUBLE_EQ(f.length24, 0.2 / kFoot);
+    EXPECT_DOUBLE_EQ(f.length64, 0.05 / kFoot);
+    EXPECT_DOUBLE_EQ(f.length144, 5.0 / kFoot);
+    EXPECT_DOUBLE_EQ(f.length200, 0.05 / kFoot);
+    EXPECT_EQ(f.factor48, 0.5);
+    EXPECT_EQ(f.count196, 10);
+}
+
+TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
+    struct sCase {
+        const char* what;
+        std::function<void(sFiltDef&)> set;
+        std::function<bool(const sFiltDef&)> expect;
+    };
+    const sCase cases[] = {
+        {"length 24 of 0", [](sFiltDef& d) { d.length24 = 0.0; }, [](const sFiltDef& d) { return d.length24 == 0.2; }},
+        {"count 44 of 0", [](sFiltDef& d) { d.count44 = 0; }, [](const sFiltDef& d) { return d.count44 == 3; }},
+        {"factor 48 of 0", [](sFiltDef& d) { d.factor48 = 0.0; }, [](const sFiltDef& d) { return d.factor48 == 0.5; }},
+        {"factor 48 of 0.01", [](sFiltDef& d) { d.factor48 = 0.01; },
+         [](const sFiltDef& d) { return d.factor48 == 0.05; }},
+        {"length 64 of 0.001", [](sFiltDef& d) { d.length64 = 0.001; },
+         [](const sFiltDef& d) { return d.length64 == 0.005; }},
+        {"length 72 of -1", [](sFiltDef& d) { d.length72 = -1.0; }, [](const sFiltDef& d) { return d.length72 == 0.05; }},
+        {"length 80 of 0.01", [](sFiltDef& d) { d.length80 = 0.01; },
+         [](const sFiltDef& d) { return d.length80 == 0.05; }},
+        {"factor 88 of 0.5", [](sFiltDef& d) { d.factor88 = 0.5; }, [](const sFiltDef& d) { return d.factor88 == 1.0; }},
+        {"length 112 of 0.01", [](sFiltDef& d) { d.length112 = 0.01; },
+         [](const sFiltDef& d) { return d.length112 == 0.05; }},
+        {"slot angle of 360", [](sFiltDef& d) { d.slotValues[0] = 360.0; },
+         [](const sFiltDef& d) { return d.slotValues[0] == 0.0; }},
+        {"slot angle of 359.5", [](sFiltDef& d) { d.slotValues[0] = 359.5; },
+         [](const sFiltDef& d) { return d.slotValues[0] == 359.5; }},
+        {"slot value 3 of -1", [](sFiltDef& d) { d.slotValues[2] = -1.0; },
+         [](const sFiltDef& d) { return d.slotValues[2] == 0.0; }},
+        {"length 144 of 0.4", [](sFiltDef& d) { d.length144 = 0.4; },
+         [](const sFiltDef& d) { return d.length144 == 0.5; }},
+        {"count 196 of 1", [](sFiltDef& d) { d.count196 = 1; }, [](const sFiltDef& d) { return d.count196 == 2; }},
+        {"count 196 of 5000", [](sFiltDef& d) { d.count196 = 5000; },
+         [](const sFiltDef& d) { return d.count196 == 3600; }},
+        {"length 200 of 11", [](sFiltDef& d) { d.length200 = 11.0; },
+         [](const sFiltDef& d) { return d.length200 == 10.0; }},
+        {"length 200 of -1", [](sFiltDef& d) { d.length200 = -1.0; },
+         [](const sFiltDef& d) { return d.length200 == 0.0; }},
+        {"count 216 of 1", [](sFiltDef& d) { d.count216 = 1; }, [](const sFiltDef& d) { return d.count216 == 2; }},
+        {"count 216 of -1 without a mode", [](sFiltDef& d) { d.count216 = -1; },
+         [](const sFiltDef& d) { return d.count216 == 5; }},
+        {"count 216 of -1 in mode 2",
+         [](sFiltDef& d) {
+             d.count216 = -1;
+             d.mode = 2;
+         },
+         [](const sFiltDef& d) { return d.count216 == -1; }},
+        {"intervals 5 s and 4 s",
+         [](sFiltDef& d) {
+             d.filterInterval = 5.0;
+             d.secondInterval = 4.0;
+         },
+         [](const sFiltDef& d) { return d.secondInterval == 30.0; }},
+        {"filter interval 0.5 s", [](sFiltDef& d) { d.filterInterval = 0.5; },
+         [](const sFiltDef& d) { return d.filterInterval == 1.0 && d.secondInterval == 30.0; }},
+        {"value 252 from 256",
+         [](sFiltDef& d) {
+             d.value252 = 4;
+             d.value256 = 7;
+         },
+         [](const sFiltDef& d) { return d.value252 == 7; }},
+        {"value 256 of 0 leaves 252",
+         [](sFiltDef& d) { d.value252 = 4; }, [](const sFiltDef& d) { return d.value252 == 4; }},
+        {"slot switch in mode 2 clears switch 0",
+         [](sFiltDef& d) {
+             d.flags = 0x1103;
+             d.mode = 2;
+         },
+         [](const sFiltDef& d) { return d.flags == 0x1102u; }},
+        {"slot switch in mode 1 keeps switch 0",
+         [](sFiltDef& d) {
+             d.flags = 0x1103;
+             d.mode = 1;
+         },
+         [](const sFiltDef& d) { return d.flags == 0x1103u; }},
+        {"high selector 0", [](sFiltDef& d) { d.flags = 0x0301; },
+         [](const sFiltDef& d) { return d.flags == 0x1101u; }},
+        {"selectors 2 and 3 stay", [](sFiltDef& d) { d.flags = 0x2300; },
+         [](const sFiltDef& d) { return d.flags == 0x2300u; }},
+        {"switch 4 in mode 2 without a second stage",
+         [](sFiltDef& d) {
+             d.flags = 0x1110;
+             d.mode = 2;
+             d.length136 = 0.0;
+         },
+         [](const sFiltDef& d) { return d.secondMode == 11 && d.length136 == 0.1; }},
+        {"switch 4 with a second-stage length",
+         [](sFiltDef& d) {
+             d.flags = 0x1110;
+             d.mode = 2;
+         },
+         [](const sFiltDef& d) { return d.secondMode == 0; }},
+        {"slot words of -1 without a mode",
+         [](sFiltDef& d) {
+             for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
+         },
+         [](const sFiltDef& d) { return d.slotWords[0] == 0 && d.slotWords[1] == 0 && d.slotWords[2] == 0; }},
+        {"slot words of -1 in mode 13",
+         [](sFiltDef& d) {
+             for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
+             d.mode = 13;
+         },
+         [](const sFiltDef& d) {
+             return d.slotWords[0] == 0xFFFFFFFFu && d.slotWords[2] == 0xFFFFFFFFu && d.flags2 == 0x2200u;
+         }},
+        {"second flags 0x1100 in mode 13",
+         [](sFiltDef& d) {
+             d.flags2 = 0x1100;
+             d.mode = 13;
+         },
+         [](const sFiltDef& d) { return d.flags2 == 0x1100u; }},
+        {"second flags 0x1100 in mode 3",
+         [](sFiltDef& d) {
+             d.flags2 = 0x1100;
+             d.mode = 3;
+         },
+         [](const sFiltDef& d) { return d.flags2 == 0x2100u; }},
+        {"second flags 0x1100 in mode 3 with a second mode",
+         [](sFiltDef& d) {
+             d.flags2 = 0x1100;
+             d.mode = 3;
+             d.secondMode = 2;
+         },
+         [](const sFiltDef& d) { return d.flags2 == 0x1100u; }},
+        {"layout mark 0, length 80 of 0.2",
+         [](sFiltDef& d) {
+             d.layoutMark = 0;
+             d.length80 = 0.2;
+         },
+         [](const sFiltDef& d) { return d.length136 == 0.2 && d.length80 == 2.0 && d.layoutMark == 10; }},
+        {"layout mark 0, length 80 of 0.3",
+         [](sFiltDef& d) {
+             d.layoutMark = 0;
+             d.length80 = 0.3;
+         },
+         [](const sFiltDef& d) { return d.length136 == 0.3 && d.length80 == 0.3; }},
+        {"layout mark 0, length 80 of 0",
+         [](sFiltDef& d) {
+             d.layoutMark = 0;
+             d.length80 = 0.0;
+         },
+         [](const sFiltDef& d) { return d.length136 == 0.1 && d.length80 == 0.5; }},
+        {"layout mark 10 keeps length 80 of 0.2", [](sFiltDef& d) { d.length80 = 0.2; },
+         [](const sFiltDef& d) { return d.length136 == 0.1 && d.length80 == 0.2; }},
+        {"a stamp of another version",
+         [](sFiltDef& d) {
+             d.recordSize = 152;
+             d.version = 2;
+         },
+         [](const sFiltDef& d) { return d.recordSize == 264 && d.version == 259; }},
+    };
+    for (const sCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        sFiltDef d = Defaults();
+        c.set(d);
+        ValidateFiltDef(&d);
+        EXPECT_TRUE(c.expect(d));
+    }
+    ValidateFiltDef(nullptr);
+    InitFiltDef(nullptr);
+}
+
+TEST_F(FilterDefsTest, LimitsInMetresHoldInFeet) {
+    ASSERT_EQ(SetUnit(UNIT_FEET), 1);
+    sFiltDef d = Defaults();
+    d.length64 = 0.01;  // feet: below 0.005 m
+    d.length200 = 40.0;  // feet: above 10 m
+    d.layoutMark = 0;
+    d.length80 = 0.8;  // feet: at most half of 0.5 m
+    ValidateFiltDef(&d);
+    EXPECT_DOUBLE_EQ(d.length64, 0.005 / kFoot);
+    EXPECT_DOUBLE_EQ(d.length200, 10.0 / kFoot);
+    EXPECT_EQ(d.length136, 0.8);
+    EXPECT_EQ(d.length80, 8.0);
+}
+
+TEST_F(FilterDefsTest, ModeTests) {
+    struct sCase {
+        int32_t mode, secondMode;
+        int set, active, groupA, groupB, secondSet, secondStage, isActive;
+    };
+    const sCase cases[] = {
+        {0, 0, 0, 0, 0, 0, 0, 0, 0},  {1, 0, 1, 0, 0, 0, 0, 0, 0},   {1, 2, 1, 0, 0, 0, 1, 1, 1},
+        {0, 1, 0, 0, 0, 0, 1, 0, 0},  {2, 0, 1, 1, 1, 0, 0, 0, 1},   {3, 0, 1, 1, 1, 0, 0, 0, 1},
+        {4, 0, 1, 1, 0, 1, 0, 0, 1},  {8, 0, 1, 1, 1, 0, 0, 0, 1},   {11, 15, 1, 1, 1, 0, 1, 1, 1},
+        {12, 0, 1, 1, 0, 1, 0, 0, 1}, {13, 0, 1, 1, 0, 1, 0, 1, 1},  {15, 0, 1, 1, 0, 1, 0, 1, 1},
+        {16, 0, 0, 0, 0, 0, 0, 0, 0}, {16, 16, 0, 0, 0, 0, 0, 0, 0}, {-1, 3, 0, 0, 0, 0, 1, 1, 1},
+    };
+    for (const sCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mode << "/" << c.secondMode);
+        sFiltDef d = Defaults();
+        d.mode = c.mode;
+        d.secondMode = c.secondMode;
+        EXPECT_EQ(FiltModeIsSet(&d), c.set);
+        EXPECT_EQ(FiltModeIsActive(&d), c.active);
+        EXPECT_EQ(FiltModeIsGroupA(&d), c.groupA);
+        EXPECT_EQ(FiltModeIsGroupB(&d), c.groupB);
+        EXPECT_EQ(FiltSecondModeIsSet(&d), c.secondSet);
+        EXPECT_EQ(FiltDefUsesSecondStage(&d), c.secondStage);
+        EXPECT_EQ(FiltDefIsActive(&d), c.isActive);
+    }
+    EXPECT_EQ(FiltModeIsSet(nullptr), 0);
+    EXPECT_EQ(FiltDefIsActive(nullptr), 0);
+
+    struct sAccept {
+        int32_t mode, a, b, result;
+    };
+    const sAccept accepts[] = {
+        {1, 0, 0, 1},  {1, 1, 5, 0},  {2, 1, 1, 1},  {3, 2, 1, 0},   {9, 0, 0, 0},  {11, 1, -1, 1},
+        {4, 2, 2, 1},  {7, 3, 2, 0},  {12, 0, 1, 0}, {13, 3, 3, 1},  {15, 4, 3, 0}, {14, 0, 2, 0},
+        {0, 0, 0, 0},  {16, 0, 9, 0},
+    };
+    for (const sAccept& c : accepts) {
+        EXPECT_EQ(FiltModeAccepts(c.mode, c.a, c.b), c.result) << c.mode << " " << c.a << " " << c.b;
+    }
+}
+
+TEST_F(FilterDefsTest, SlotsAreClearedByMask) {
+    struct sCase {
+        int mask;
+        uint32_t flags;
+        int32_t ids[3];
+        double values[3];
+        uint32_t words[3];
+    };
+    const sCase cases[] = {
+        {14, 0x1111, {-2, -2, -2}, {0.0, 0.0, 0.0}, {0, 0, 0}},
+        {2, 0x1119, {-2, 5, 6}, {0.0, 2.0, 3.0}, {0, 8, 9}},
+        {4, 0x1119, {4, -2, 6}, {1.0, 0.0, 3.0}, {7, 0, 9}},
+        {8, 0x1117, {4, 5, -2}, {1.0, 2.0, 0.0}, {7, 8, 0}},
+        {6, 0x111F, {4, 5, 6}, {1.0, 2.0, 3.0}, {7, 8, 9}},
+    };
+    for (const sCase& c : cases) {
+        SCOPED_TRACE(c.mask);
+        sFiltDef d = Defaults();
+        d.flags = 0x111F;
+        const int32_t ids[] = {4, 5, 6};
+        const double values[] = {1.0, 2.0, 3.0};
+        const uint32_t words[] = {7, 8, 9};
+        std::memcpy(d.refIds, ids, sizeof ids);
+        std::memcpy(d.slotValues, values, sizeof values);
+        std::memcpy(d.slotWords, words, sizeof words);
+        ClearFiltSlot(&d, c.mask);
+        ClearFiltSlotWords(&d, c.mask);
+        EXPECT_EQ(d.flags, c.flags);
+        for (int s = 0; s < 3; ++s) {
+            EXPECT_EQ(d.refIds[s], c.ids[s]);
+            EXPECT_EQ(d.slotValues[s], c.values[s]);
+            EXPECT_EQ(d.slotWords[s], c.words[s]);
+        }
+    }
+}
+
+TEST_F(FilterDefsTest, ValidRecordsAreStampedAndKeyed) {
+    sFiltDef d = MakeFiltDef(1, 2, 0);
+    EXPECT_EQ(IsValidFiltDef(&d), 1);
+    d.version = 0x0503;  // 3.5: the major counts
+    EXPECT_EQ(IsValidFiltDef(&d), 1);
+    d.version = 0x0102;
+    EXPECT_EQ(IsValidFiltDef(&d), 0);
+    d = MakeFiltDef(0, 2, 0);
+    EXPECT_EQ(IsValidFiltDef(&d), 0);
+    d = MakeFiltDef(1, 2, 0);
+    d.recordSize = 263;
+    EXPECT_EQ(IsValidFiltDef(&d), 0);
+    EXPECT_EQ(IsValidFiltDef(nullptr), 0);
+}
+
+TEST_F(FilterDefsTest, SizeClasses) {
+    struct sCase {
+        double length;
+        int sizeClass, fineClass;
+    };
+    const sCase cases[] = {
+        {0.0, 2, 2},   {-1.0, 2, 2},   {0.0125, 0, 0}, {0.013, 0, 1}, {0.05, 0, 1},  {0.06, 1, 1},
+        {0.1375, 1, 2}, {0.14, 2, 2},  {0.3, 2, 2},    {0.35, 2, 3},  {1.0, 3, 3},   {1.5, 4, 3},
+        {1.6, 4, 4},
+    };
+    for (const sCase& c : cases) {
+        EXPECT_EQ(GetSizeClass(c.length), c.sizeClass) << c.length;
+        EXPECT_EQ(GetFineSizeClass(c.length), c.fineClass) << c.length;
+    }
+    const double lengths[] = {0.025, 0.075, 0.2, 0.5, 1.5};
+    const double fine[] = {0.005, 0.02, 0.1, 0.5, 2.5};
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(GetSizeClassLength(k), lengths[k]);
+        EXPECT_EQ(GetFineSizeClassLength(k), fine[k]);
+        EXPECT_EQ(GetSizeClass(GetSizeClassLength(k)), k);
+        EXPECT_EQ(GetFineSizeClass(GetFineSizeClassLength(k)), k);
+    }
+    EXPECT_EQ(GetSizeClassLength(5), 0.0);
+    EXPECT_EQ(GetFineSizeClassLength(-1), 0.0);
+
+    ASSERT_EQ(SetUnit(UNIT_FEET), 1);
+    EXPECT_DOUBLE_EQ(GetSizeClassLength(2), 0.2 / kFoot);
+    EXPECT_EQ(GetSizeClass(0.16), 0);  // 0.049 m
+    EXPECT_EQ(GetSizeClass(0.17), 1);  // 0.052 m
+    EXPECT_EQ(GetSizeClass(4.0), 4);   // 1.22 m
+    // The resource library holds no texts here: only the separator shows.
+    EXPECT_STREQ(GetFiltDescription(3, 0.1).GetString(), " - ");
+    EXPECT_TRUE(GetFiltModeName(16).IsEmpty());
+}
+
+// --- the lists -------------------------------------------------------------------------------
+
+class FilterListsTest : public FilterDefsTest {
+protected:
+    CVOKFile& OpenWith(const std::vector<uint8_t>& bytes) {
+        Vok::Test::WriteFileBytes(m_path, bytes);
+        m_file.Abort();
+        EXPECT_TRUE(m_file.Open(m_path.c_str(), CFile::modeReadWrite));
+        m_file.Seek(4, CFile::begin);
+        return m_file;
+    }
+
+    Vok::Test::CTempFolder m_folder;
+    std::string m_path = m_folder / "f.vok";
+    CVOKFile m_file;
+};
+
+std::vector<uint8_t> Zeros(size_t n) { return std::vector<uint8_t>(n, 0); }
+
+template <typename T>
+void Put(std::vector<uint8_t>& bytes, size_t offset, T value) {
+    StoreAt(bytes.data(), offset, value);
+}
+
+// A 152-byte record of version 1.0 or 2.0.
+std::vector<uint8_t> Record152(uint16_t version) {
+    std::vector<uint8_t> r = Zeros(152);
+    Put<uint32_t>(r, 0, 152);
+    Put<uint16_t>(r, 4, version);
+    Put<int32_t>(r, 8, 4);
+    Put<int32_t>(r, 12, 2);
+    Put<int32_t>(r, 16, 2);
+    Put<double>(r, 24, 0.25);
+    Put<int32_t>(r, 32, 1);
+    Put<double>(r, 40, 0.6);
+    Put<int32_t>(r, 48, 1);
+    Put<double>(r, 56, 0.03);
+    Put<int32_t>(r, 64, 0);
+    Put<double>(r, 72, 0.7);
+    Put<int32_t>(r, 80, 11);
+    Put<int32_t>(r, 84, 12);
+    Put<double>(r, 88, 3.0);
+    Put<uint32_t>(r, 96, 0xFFFFFFFFu);
+    Put<uint32_t>(r, 100, 6);
+    Put<double>(r, 104, 0.2);
+    Put<int32_t>(r, 112, 7);
+    Put<int32_t>(r, 116, 1);
+    Put<double>(r, 120, 4.0);
+    Put<double>(r, 128, 3.0);
+    Put<double>(r, 136, 0.05);
+    return r;
+}
+
+// A 264-byte record of version 3.0 (or 3.5): the first 120 bytes in that version's order.
+std::vector<uint8_t> Record30(uint16_t version) {
+    std::vector<uint8_t> r = Zeros(264);
+    Put<uint32_t>(r, 0, 264);
+    Put<uint16_t>(r, 4, version);
+    Put<int32_t>(r, 8, 5);
+    Put<int32_t>(r, 12, 6);
+    Put<int32_t>(r, 16, 2);
+    Put<int32_t>(r, 44, 1);
+    Put<double>(r, 48, 0.3);
+    Put<int32_t>(r, 56, 1);
+    Put<double>(r, 64, 0.01);
+    Put<double>(r, 80, 0.2);
+    Put<int32_t>(r, 88, 1);
+    Put<double>(r, 96, 0.002);
+    Put<int32_t>(r, 104, 1);
+    Put<double>(r, 112, 0.04);
+    Put<double>(r, 224, 2.0);
+    Put<double>(r, 232, 10.0);
+    Put<int32_t>(r, 260, 10);
+    return r;
+}
+
+TEST_F(FilterListsTest, RecordsOfVersions1And2AreUpgraded) {
+    CFiltDefList list;
+    CVOKFile& file =
+        OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(Record152(1)).Append(Record152(2))));
+    EXPECT_EQ(list.ReadBlock(file, true), 1);
+    ASSERT_EQ(list.GetCount(), 2);
+
+    const sFiltDef& a = *list.GetAt(0);  // 1.0
+    EXPECT_EQ(a.recordSize, 264u);
+    EXPECT_EQ(a.version, 259);
+    EXPECT_EQ(a.setupId, 4);
+    EXPECT_EQ(a.objectId, 2);
+    EXPECT_EQ(a.mode, 4);
+    EXPECT_EQ(a.length24, 0.25);
+    EXPECT_EQ(a.flags, 0x1106u);  // switches 0, 1, 2; switch 0 then cleared by switch 1
+    EXPECT_EQ(a.factor48, 0.7);
+    EXPECT_EQ(a.factor56, 0.7);
+    EXPECT_EQ(a.length64, 0.03);
+    EXPECT_EQ(a.refIds[0], 11);
+    EXPECT_EQ(a.refIds[1], 12);
+    EXPECT_EQ(a.refIds[2], -2);
+    EXPECT_EQ(a.length144, 3.0);
+    EXPECT_EQ(a.length152, 3.0);
+    EXPECT_EQ(a.slotWords[0], 0xFFFFFFFFu);
+    EXPECT_EQ(a.slotWords[1], 6u);
+    EXPECT_EQ(a.count196, 7);
+    EXPECT_EQ(a.length200, 0.2);
+    EXPECT_EQ(a.count216, 3);
+    EXPECT_EQ(a.flags2, 0x2101u);
+    EXPECT_EQ(a.filterInterval, 4.0);
+    EXPECT_EQ(a.secondInterval, 24.0);
+    EXPECT_EQ(a.value240, 0.1);
+    EXPECT_EQ(a.length80, 0.5);  // not in the old record: the default
+    EXPECT_EQ(a.layoutMark, 10);
+
+    const sFiltDef& b = *list.GetAt(1);  // 2.0
+    EXPECT_EQ(b.mode, 2);
+    EXPECT_EQ(b.factor48, 0.6);
+    EXPECT_EQ(b.factor56, 0.7);
+    EXPECT_EQ(b.flags, 0x1105u);
+    EXPECT_EQ(b.count216, 3);
+}
+
+TEST_F(FilterListsTest, RecordsWithoutHeadersAreTheOldestLayout) {
+    std::vector<uint8_t> r = Zeros(136);
+    Put<int32_t>(r, 0, 7);
+    Put<int32_t>(r, 4, 3);
+    Put<int32_t>(r, 8, 2);
+    Put<double>(r, 16, 0.3);
+    Put<int32_t>(r, 24, 1);
+    Put<int32_t>(r, 40, 1);
+    Put<double>(r, 48, 0.02);
+    Put<double>(r, 64, 0.4);
+    Put<int32_t>(r, 72, 5);
+    Put<int32_t>(r, 76, 1);
+    Put<int32_t>(r, 80, -2);
+    Put<int32_t>(r, 84, 0);
+    Put<double>(r, 88, 0.07);
+    Put<int32_t>(r, 96, 21);
+    Put<double>(r, 104, 2.0);
+    Put<double>(r, 112, 20.0);
+    Put<double>(r, 120, 0.5);
+    Put<int32_t>(r, 132, 9);
+    std::vector<uint8_t> unset = r;
+    Put<int32_t>(unset, 40, 0);
+    Put<int32_t>(unset, 132, 0);
+    CFiltDefList list;
+    CVOKFile& file = OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(r).Append(unset)));
+    EXPECT_EQ(list.ReadBlock(file, false), 1);
+    ASSERT_EQ(list.GetCount(), 2);
+    const sFiltDef& d = *list.GetAt(0);
+    EXPECT_EQ(d.setupId, 7);
+    EXPECT_EQ(d.objectId, 3);
+    EXPECT_EQ(d.mode, 2);
+    EXPECT_EQ(d.length24, 0.3);
+    EXPECT_EQ(d.flags, 0x110Eu);
+    EXPECT_EQ(d.factor48, 0.4);
+    EXPECT_EQ(d.factor56, 0.4);
+    EXPECT_EQ(d.length64, 0.02);
+    EXPECT_EQ(d.length72, 0.02);
+    EXPECT_EQ(d.refIds[0], 5);
+    EXPECT_EQ(d.refIds[1], -2);
+    EXPECT_EQ(d.refIds[2], 9);
+    EXPECT_EQ(d.slotWords[0], 5u);
+    EXPECT_EQ(d.slotWords[1], 0u);
+    EXPECT_EQ(d.slotWords[2], 9u);
+    EXPECT_EQ(d.count196, 21);
+    EXPECT_EQ(d.length200, 0.07);
+    EXPECT_EQ(d.count216, 10);
+    EXPECT_EQ(d.flags2, 0x2101u);
+    EXPECT_EQ(d.filterInterval, 2.0);
+    EXPECT_EQ(d.secondInterval, 20.0);
+    EXPECT_EQ(d.value240, 0.5);
+
+    const sFiltDef& u = *list.GetAt(1);  // slots switched off: no references, and no third word
+    EXPECT_EQ(u.flags, 0x1101u);
+    EXPECT_EQ(u.refIds[0], -2);
+    EXPECT_EQ(u.refIds[2], -2);
+    EXPECT_EQ(u.slotWords[0], 5u);
+    EXPECT_EQ(u.slotWords[2], 0u);
+}
+
+TEST_F(FilterListsTest, Version30IsRebuiltAnd35ReadsAs30) {
+    std::vector<uint8_t> current = Zeros(264);
+    sFiltDef c = MakeFiltDef(8, 9, 3);
+    c.layoutMark = 0;
+    c.length80 = 0.2;
+    std::memcpy(current.data(), &c, sizeof c);
+    CFiltDefList list;
+    CVOKFile& file = OpenWith(
+        CLeBytes().I32(1).Block(32, CLeBytes().Append(Record30(3)).Append(Record30(0x0503)).Append(current)));
+    EXPECT_EQ(list.ReadBlock(file, true), 1);
+    ASSERT_EQ(list.GetCount(), 3);
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        const sFiltDef& d = *list.GetAt(k);
+        EXPECT_EQ(d.version, 259);
+        EXPECT_EQ(d.setupId, 5);
+        EXPECT_EQ(d.objectId, 6);
+        EXPECT_EQ(d.flags, 0x111Du);
+        EXPECT_EQ(d.secondMode, 11);  // switch 4 in mode 2 without a second-stage length
+        EXPECT_EQ(d.factor48, 0.3);
+        EXPECT_EQ(d.factor56, 0.2);
+        EXPECT_EQ(d.length64, 0.01);
+        EXPECT_EQ(d.length72, 0.005);
+        EXPECT_EQ(d.length80, 0.05);
+        EXPECT_EQ(d.factor88, 1.0);
+        EXPECT_EQ(d.length96, 1.0);
+        EXPECT_EQ(d.factor104, 1.0);
+        EXPECT_EQ(d.length112, 1.0);
+        EXPECT_EQ(d.count44, 1);
+        EXPECT_EQ(d.filterInterval, 2.0);
+        EXPECT_EQ(d.secondInterval, 10.0);
+    }
+    const sFiltDef& m = *list.GetAt(2);  // a current record from before the layout mark
+    EXPECT_EQ(m.length136, 0.2);
+    EXPECT_EQ(m.length80, 2.0);
+    EXPECT_EQ(m.layoutMark, 10);
+}
+
+TEST_F(FilterListsTest, AnUnknownVersionOrACutEndsTheBlock) {
+    std::vector<uint8_t> v4 = Record30(4);
+    CFiltDefList list;
+    CVOKFile& file =
+        OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(Record152(2)).Append(v4).Append(Record152(2))));
+    EXPECT_EQ(list.ReadBlock(file, true), 0);
+    EXPECT_EQ(list.GetCount(), 1);
+
+    // A block that says it is longer than the file, and one whose size ends inside a record.
+    CFiltDefList cut;
+    CVOKFile& longer = OpenWith(CLeBytes().I32(1).I32(32).I32(1000).Append(Record152(2)).Append(Zeros(100)));
+    EXPECT_EQ(cut.ReadBlock(longer, true), 0);
+    EXPECT_EQ(cut.GetCount(), 1);
+    CFiltDefList inside;
+    CVOKFile& shorter = OpenWith(CLeBytes().I32(1).I32(32).I32(152 + 100).Append(Record152(2)).Append(Record152(2)));
+    EXPECT_EQ(inside.ReadBlock(shorter, true), 0);
+    EXPECT_EQ(inside.GetCount(), 1);
+    CFiltDefList headless;
+    CVOKFile& tiny = OpenWith(CLeBytes().I32(1).I32(32).I32(4).Append(Record152(2)));
+    EXPECT_EQ(headless.ReadBlock(tiny, true), 0);
+    EXPECT_EQ(headless.GetCount(), 0);
+}
+
+TEST_F(FilterListsTest, ListsRoundTripThroughTheBlockFile) {
+    CFiltDefList filters;
+    filters.Add(MakeFiltDef(1, 1, 2))->length24 = 0.7;
+    filters.Add(MakeFiltDef(1, 2, 13))->version = 3;  // stamped by the writer
+    filters.Add(MakeFiltDef(2, 1, 0));
+    CObsFiltDefList obsFilters;
+    sObsFiltDef o{};
+    o.key = 1;
+    o.obsId = 5;
+    o.flags = 1;
+    o.parameters[55] = 0xAB;
+    obsFilters.Add(o);
+    o.obsId = 6;
+    obsFilters.Add(o);
+
+    CVOKFile& file = OpenWith(CLeBytes().I32(2));
+    file.SeekToEnd();
+    EXPECT_EQ(filters.WriteBlock(file), 1);
+    EXPECT_EQ(obsFilters.WriteBlock(file), 1);
+    EXPECT_EQ(filters.GetAt(1)->version, 259);
+
+    ASSERT_EQ(file.FindBlock(BLOCK_FILTER_DEFS), 1);
+    CFiltDefList filtersBack;
+    EXPECT_EQ(filtersBack.ReadBlock(file, true), 1);
+    EXPECT_EQ(filtersBack.Compare(filters), 0);
+    EXPECT_EQ(filtersBack.GetAt(0)->length24, 0.7);
+    ASSERT_EQ(file.FindBlock(BLOCK_OBS_FILTER_DEFS), 1);
+    CObsFiltDefList obsBack;
+    EXPECT_EQ(obsBack.ReadBlock(file), 1);
+    EXPECT_EQ(obsBack.Compare(obsFilters), 0);
+    EXPECT_EQ(obsBack.GetAt(1)->parameters[55], 0xAB);
+
+    // Every cut of the file ends the readers with whole records only.
+    const ULONGLONG full = file.GetLength();
+    for (ULONGLONG length = full; length > 0; --length) {
+        SCOPED_TRACE(length);
+        file.SetLength(length);
+        CFiltDefList f;
+        CObsFiltDefList of;
+        if (file.FindBlock(BLOCK_FILTER_DEFS) != 0) f.ReadBlock(file, true);
+        if (file.FindBlock(BLOCK_OBS_FILTER_DEFS) != 0) of.ReadBlock(file);
+        ASSERT_LE(f.GetCount(), 3);
+        ASSERT_LE(of.GetCount(), 2);
+        for (int k = 0; k < f.GetCount(); ++k) EXPECT_EQ(std::memcmp(f.GetAt(k), filters.GetAt(k), 264), 0);
+        for (int k = 0; k < of.GetCount(); ++k) EXPECT_EQ(std::memcmp(of.GetAt(k), obsFilters.GetAt(k), 72), 0);
+    }
+}
+
+TEST_F(FilterListsTest, LookUpsCompareAndDelete) {
+    CNodeDefList nodes;
+    nodes.Add(Vok::Test::MakeNodeDef(4, 40, 2, 4, 0, 0, 0));
+    CFiltDefList a;
+    a.Add(MakeFiltDef(1, 1, 2));
+    sFiltDef* second = a.Add(MakeFiltDef(1, 2, 3));
+    EXPECT_EQ(a.FindByKeys(1, 2), second);
+    EXPECT_EQ(a.FindByKeys(0, 2), nullptr);
+    EXPECT_EQ(a.FindByKeys(1, 0), nullptr);
+    EXPECT_EQ(a.FindByNode(1, 4, nodes), second);
+    EXPECT_EQ(a.FindByNode(1, 5, nodes), nullptr);
+
+    CFiltDefList b(&a);
+    EXPECT_EQ(a.Compare(b), 0);
+    b.GetAt(1)->value248 = 5;  // the first differing byte: 0 against 5
+    EXPECT_EQ(a.Compare(b), -1);
+    EXPECT_EQ(b.Compare(a), 1);
+    b.GetAt(1)->objectId = 0;
+    EXPECT_EQ(b.Compare(a), 999);  // a key of 0
+    b.Add(MakeFiltDef(3, 3, 0));
+    EXPECT_EQ(b.Compare(a), 1);
+
+    sFiltDef outside = MakeFiltDef(1, 2, 3);
+    a.Delete(&outside);
+    a.Delete(nullptr);
+    EXPECT_EQ(a.GetCount(), 2);
+    a.Delete(second);
+    EXPECT_EQ(a.GetCount(), 1);
+    EXPECT_EQ(a.FindByKeys(1, 2), nullptr);
+    a.CopyFrom(nullptr);
+    EXPECT_EQ(a.GetCount(), 1);
+    a.CopyFrom(&b);
+    ASSERT_EQ(a.GetCount(), 3);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(std::memcmp(a.GetAt(k), b.GetAt(k), 264), 0);
+
+    CObsFiltDefList obs;
+    sObsFiltDef o{};
+    o.key = 2;
+    o.obsId = 7;
+    obs.Add(o);
+    o.key = 3;
+    obs.Add(o);
+    o.obsId = 8;
+    obs.Add(o);
+    EXPECT_EQ(obs.FindByObservation(7), obs.GetAt(0));
+    EXPECT_EQ(obs.FindByObservation(0), nullptr);
+    EXPECT_EQ(obs.FindByKeys(3, 7), obs.GetAt(1));
+    EXPECT_EQ(obs.FindByKeys(0, 7), nullptr);
+    obs.SetEnabled(7, true);
+    EXPECT_EQ(obs.GetAt(0)->flags, 1u);
+    EXPECT_EQ(obs.GetAt(1)->flags, 1u);
+    EXPECT_EQ(obs.GetAt(2)->flags, 0u);
+    obs.GetAt(0)->flags = 0xF3;
+    obs.SetEnabled(7, false);
+    EXPECT_EQ(obs.GetAt(0)->flags, 0xF2u);
+    CObsFiltDefList copy(&obs);
+    EXPECT_EQ(copy.Compare(obs), 0);
+    copy.GetAt(2)->obsId = 0;
+    EXPECT_EQ(copy.Compare(obs), 999);
+}
+
+class FilterListsIpcTest : public Vok::Test::IpcTest {};
+
+TEST_F(FilterListsIpcTest, ListsGoThroughASharedBufferWhole) {
+    IpcBufferHandle host("F", 1);
+    ASSERT_TRUE(host.Lock());
+    host.buffer.AddBlock(32, 3 * 264, 264);
+    host.buffer.AddBlock(19, 2 * 72, 72);
+    host.buffer.AddBlock(32, 2 * 264, 264);  // room for two
+    CFiltDefList filters;
+    filters.Add(MakeFiltDef(1, 1, 2));
+    filters.Add(MakeFiltDef(1, 2, 14))->value248 = 77;
+    filters.Add(MakeFiltDef(2, 1, 0));
+    CObsFiltDefList obs;
+    sObsFiltDef o{};
+    o.key = 1;
+    o.obsId = 3;
+    o.parameters[0] = 9;
+    obs.Add(o);
+    EXPECT_EQ(filters.WriteToIpc(host, 1), 1);
+    EXPECT_EQ(obs.WriteToIpc(host, 2), 1);
+    EXPECT_EQ(filters.WriteToIpc(host, 3), 0);
+    EXPECT_EQ(host.buffer.GetRecordCount(2), 0u);
+    host.Unlock();
+
+    IpcBufferHandle reader("F", 0);
+    ASSERT_TRUE(reader.Lock());
+    CFiltDefList filtersBack;
+    CObsFiltDefList obsBack;
+    EXPECT_EQ(filtersBack.ReadFromIpc(reader, 1), 1);
+    EXPECT_EQ(obsBack.ReadFromIpc(reader, 2), 1);
+    CFiltDefList wrongSize;
+    EXPECT_EQ(wrongSize.ReadFromIpc(reader, 2), 0);  // 72-byte records
+    reader.Unlock();
+    EXPECT_EQ(filtersBack.Compare(filters), 0);
+    EXPECT_EQ(filtersBack.GetAt(1)->value248, 77u);
+    EXPECT_EQ(obsBack.Compare(obs), 0);
+    EXPECT_EQ(wrongSize.GetCount(), 0);
+}
+
+}  // namespace
