@@ -1,8 +1,12 @@
 // The driver class's sentence loop in this process: a driver object under a settings buffer that
 // the test writes, fed datagrams through its receive buffer, its records read from the real
 // output buffer.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +69,7 @@ protected:
         defs != nullptr ? s.observations.CopyFrom(defs) : FillResultObsDefs(s.observations, 7);
         m_link = std::make_unique<CHostLinkObjects>("LOOP");
         EXPECT_TRUE(PublishSettings(m_link->Settings(), s));
+        m_published = s;
         m_driver = std::make_unique<CPelorad>(checksum, headingTrigger, 3);
         m_driver->OnCmdInit();
         const int result = m_driver->OnCmdSettings();
@@ -106,6 +111,7 @@ protected:
 
     CScopedEnvironment m_prefix{"Prefix", "LOOP"}, m_pps{"VOK_PPS_VALID", "1"};
     std::unique_ptr<CHostLinkObjects> m_link;
+    sDriverSettings m_published;
     std::unique_ptr<IpcBufferHandle> m_out;
     std::unique_ptr<CPelorad> m_driver;
 };
@@ -262,6 +268,47 @@ TEST_F(PeloradLoop, TheHeadingRingCountsItsRecords) {
         ASSERT_EQ(Feed(n, Sentence("HEHDT," + std::to_string(100 + n) + ".0,T")), H);
         EXPECT_EQ(count(), n);
         EXPECT_EQ(Read<NavRecord>(4).dHeading, 101.0);  // the ring's records from the first on
+    }
+}
+
+// After an INIT into another buffer that could take no time block, the number of the earlier one
+// is written there only into a block of the time block's type and record size.
+TEST_F(PeloradLoop, ATimeBlockNumberIsWrittenOnlyIntoABlockOfItsShape) {
+    const struct {
+        DWORD type, recordSize;
+        int written;
+    } rows[] = {{26, 20, 1}, {26, 24, 0}, {99, 20, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.recordSize + 1000 * row.type);
+        Start();
+        ASSERT_EQ(m_driver->GetTimeBlock(), 1u);
+        const std::string name = "LOOP_OTHER_" + std::to_string(row.type) + "_" + std::to_string(row.recordSize);
+        IpcBufferHandle other(name.c_str(), 1);
+        {
+            const CBufferHold hold(other);
+            other.buffer.AddBlock(row.type, row.recordSize, row.recordSize);
+        }
+        // Its next generation's place is taken: it cannot grow.
+        std::string next;
+        for (const std::string& file : m_folder.ListFiles()) {
+            const std::string stem = "m." + name + "_";
+            if (file.rfind(stem, 0) == 0 && file != stem + "MNGT")
+                next = m_folder.GetPath() + "/" + stem + std::to_string(std::stoi(file.substr(stem.size())) + 1);
+        }
+        ASSERT_EQ(::mkdir(next.c_str(), 0700), 0);
+        sDriverSettings s = m_published;
+        s.outputName = name;
+        ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+        m_driver->OnCmdInit();
+        EXPECT_EQ(m_driver->GetTimeBlock(), 1u);
+        EXPECT_EQ(m_driver->WriteTimeBlock(), row.written);
+        std::vector<BYTE> record(row.recordSize, 0xFF);
+        {
+            const CBufferHold hold(other);
+            ASSERT_EQ(other.ReadRecord(1, 1, record.data(), row.recordSize), 1);
+        }
+        EXPECT_EQ(std::count(record.begin(), record.end(), 0) == static_cast<long>(row.recordSize), row.written == 0);
+        ::rmdir(next.c_str());
     }
 }
 

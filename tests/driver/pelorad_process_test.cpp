@@ -171,12 +171,18 @@ TEST_F(PeloradProcess, ACommandWrittenWhileAnotherIsHandledIsNotLost) {
     IpcBufferHandle out("OUT_SLOW", 1);
     m_host = std::make_unique<CTestHost>(PELORAD, 1, ErrorFile());
     ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
+    CIpcEvent newSettings(m_host->Link().GetPrefix() + "_NEW_SETTINGS");
     ASSERT_TRUE(out.Lock());
     ASSERT_TRUE(m_host->Link().WriteCommand(CMD_INIT));
-    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(300));
-    // A host that gave up waiting goes on with its next command.
+    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
+    // Once the driver has taken the command (and is held in it), a host that gave up waiting goes
+    // on with its next command.
+    for (const CStopwatch watch; newSettings.Wait(0) == WAIT_OBJECT_0 && watch.Elapsed() < Milliseconds(2000);)
+        ::usleep(1000);
     ASSERT_TRUE(m_host->Link().WriteCommand(CMD_EXIT));
-    m_host->Link().PostSettingsAndWait(50);
+    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
+    ::usleep(100000);
     out.Unlock();
     EXPECT_EQ(m_host->WaitForExit(5000), 0);
 }
