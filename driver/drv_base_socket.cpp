@@ -140,7 +140,8 @@ void CDrvBaseSocket::ReadSettingsBuffer() {
         ReportRefusedList(*settings, ITEM_OBSERVATIONS, sizeof(sObsDef));
     if (m_nodeDefs.ReadFromIpc(*settings, ITEM_NODES) == 0) ReportRefusedList(*settings, ITEM_NODES, sizeof(sNodeDef));
     if (m_hdrList.ReadFromIpc(*settings, ITEM_HEADERS) == 0) ReportRefusedList(*settings, ITEM_HEADERS, 0);
-    if (m_sysDefs.ReadFromIpc(*settings, ITEM_SYSTEMS) == 0) ReportRefusedList(*settings, ITEM_SYSTEMS, sizeof(sSysDef));
+    if (m_sysDefs.ReadFromIpc(*settings, ITEM_SYSTEMS) == 0)
+        ReportRefusedList(*settings, ITEM_SYSTEMS, sizeof(sSysDef));
 
     BYTE opaque[OPAQUE_RECORD_SIZE];
     if (ReadSettingsItem(*settings, ITEM_OPAQUE_RECORD, opaque, sizeof opaque, true))

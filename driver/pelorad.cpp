@@ -91,6 +91,27 @@ void ForEachLine(const char* bytes, DWORD length, F&& visit) {
     }
 }
 
+// The result blocks in the order they are added, which is that of CPelorad::ResultBlockIndices.
+constexpr struct {
+    DWORD type;
+    DWORD size;
+    DWORD recordSize;
+    const char* trace;
+} kResultBlocks[] = {
+    {POS_BLOCK_TYPE, sizeof(PosRecord), sizeof(PosRecord), "S: Add Pos Block to Buffer \n"},
+    {NAV_BLOCK_TYPE, sizeof(NavRecord), sizeof(NavRecord), "S: Add Nav Block to Buffer \n"},
+    {NAV_RING_BLOCK_TYPE, NAV_RING_BLOCK_SIZE, sizeof(NavRecord), nullptr},
+    {ROT_BLOCK_TYPE, sizeof(RotRecord), sizeof(RotRecord), nullptr},
+    {TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord), sizeof(TimetagRecord), "S: Add Timetag Block to Buffer \n"},
+};
+
+// Where the loop goes on after a sentence that is not used: its first 3 characters dropped, the
+// next "$" after them; npos when there is none. next is the first "$" after start.
+size_t SkipSentence(std::string_view line, size_t start, size_t next) {
+    if (next != std::string_view::npos && next >= start + 3) return next;
+    return line.find('$', start + 3);
+}
+
 }  // namespace
 
 class CPelorad::COutputHold {
@@ -140,20 +161,6 @@ int CPelorad::OnCmdInit() {
     SelectResultBlocks();
     return result;
 }
-
-namespace {
-
-// Type and record size of each result block, in the order of CPelorad::ResultBlockIndices.
-constexpr struct {
-    DWORD type;
-    DWORD recordSize;
-} kResultBlocks[] = {{POS_BLOCK_TYPE, sizeof(PosRecord)},
-                     {NAV_BLOCK_TYPE, sizeof(NavRecord)},
-                     {NAV_RING_BLOCK_TYPE, sizeof(NavRecord)},
-                     {ROT_BLOCK_TYPE, sizeof(RotRecord)},
-                     {TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord)}};
-
-}  // namespace
 
 std::array<int32_t*, 5> CPelorad::ResultBlockIndices() {
     return {&m_posBlock, &m_navBlock, &m_navRingBlock, &m_rotBlock, &m_timetagBlock};
@@ -228,16 +235,13 @@ int CPelorad::OnCmdSettings() {
     if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr && missing) {
         const CBufferHold hold(*out);
         if (hold) {
-            DebugTrace("S: Add Pos Block to Buffer \n");
-            AddResultBlock(m_posBlock, POS_BLOCK_TYPE, sizeof(PosRecord), sizeof(PosRecord));
-            DebugTrace("S: Add Nav Block to Buffer \n");
-            AddResultBlock(m_navBlock, NAV_BLOCK_TYPE, sizeof(NavRecord), sizeof(NavRecord));
-            AddResultBlock(m_navRingBlock, NAV_RING_BLOCK_TYPE, NAV_RING_BLOCK_SIZE, sizeof(NavRecord));
-            AddResultBlock(m_rotBlock, ROT_BLOCK_TYPE, sizeof(RotRecord), sizeof(RotRecord));
-            DebugTrace("S: Add Timetag Block to Buffer \n");
-            AddResultBlock(m_timetagBlock, TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord), sizeof(TimetagRecord));
             std::array<int32_t, 5>& added = m_blocksByBuffer[GetOutputName().Str()];
-            for (size_t k = 0; k < indices.size(); ++k) added[k] = *indices[k];
+            for (size_t k = 0; k < indices.size(); ++k) {
+                if (kResultBlocks[k].trace != nullptr) DebugTrace(kResultBlocks[k].trace);
+                const auto& block = kResultBlocks[k];
+                AddResultBlock(*indices[k], block.type, block.size, block.recordSize);
+                added[k] = *indices[k];
+            }
         }
     }
     return m_posBlock > 0 || m_timetagBlock > 0 ? 1 : 0;
@@ -269,17 +273,6 @@ int CPelorad::DecodeData(bool reset) {
     });
     return result;
 }
-
-namespace {
-
-// Where the loop goes on after a sentence that is not used: its first 3 characters dropped, the
-// next "$" after them; npos when there is none. next is the first "$" after start.
-size_t SkipSentence(std::string_view line, size_t start, size_t next) {
-    if (next != std::string_view::npos && next >= start + 3) return next;
-    return line.find('$', start + 3);
-}
-
-}  // namespace
 
 int CPelorad::ProcessMessage(CString& message) {
     const COutputHold hold(*this);

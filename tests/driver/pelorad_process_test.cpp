@@ -259,7 +259,8 @@ TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
                              "settings item 4 holds records of 200 bytes, not 240; its list is empty",
                              "settings item 23 is missing; its list is empty",
                              "settings item 19 holds records of 100 bytes, not 776; its list is empty",
-                             "settings item 2 gives UDP port 65536, whose low 16 bits are 0; the driver does not listen"})
+                             "settings item 2 gives UDP port 65536, whose low 16 bits are 0; "
+                             "the driver does not listen"})
         EXPECT_NE(Errors().find(text), std::string::npos) << text << "\n" << Errors();
 }
 
@@ -492,7 +493,8 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
         std::string said;
     } cases[] = {{std::nullopt, m_folder.GetPath(), "\"Prefix\" is not set"},
                  {"P1", file, "no host link for prefix \"P1\": the folder " + file + " is refused: it is not a folder"},
-                 {"WRONG", m_folder.GetPath(), "no host link for prefix \"WRONG\": event WRONG_UPDATE_READY does not exist"}};
+                 {"WRONG", m_folder.GetPath(),
+                  "no host link for prefix \"WRONG\": event WRONG_UPDATE_READY does not exist"}};
     // A host is there, under another prefix: the driver makes nothing of its own.
     const CTestHost host("true");
     const std::vector<std::string> before = m_folder.ListFiles();
