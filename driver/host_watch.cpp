@@ -8,8 +8,8 @@ namespace {
 
 pid_t g_host = 0;
 
-// Async-signal-safe: does nothing. The signal's only work is to interrupt what the driver waits
-// for; the run loop looks at the parent itself on its next turn.
+// Async-signal-safe: does nothing. The signal only cuts short a wait that is not restarted (the
+// receive wait); the run loop looks at the parent itself on its next turn.
 void OnParentDeath(int) {}
 
 }  // namespace
@@ -18,8 +18,10 @@ bool StartHostWatch() {
     g_host = ::getppid();
     struct sigaction action {};
     action.sa_handler = &OnParentDeath;
+    action.sa_flags = SA_RESTART;
     ::sigemptyset(&action.sa_mask);
-    // Replaces the default action of SIGURG (ignored), so that the loop ends the driver in order.
+    // SIGURG, which is otherwise ignored: the host's death must not kill the driver in the middle
+    // of a record, but let the loop end it in order.
     ::sigaction(SIGURG, &action, nullptr);
     ::prctl(PR_SET_PDEATHSIG, SIGURG);
     // A host that ended before the request was made sends nothing: the parent has changed already,
