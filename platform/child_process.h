@@ -71,8 +71,10 @@ class CChildProcess : public CObject {
 public:
     // No buffer, no events, no child.
     CChildProcess();
-    // Driver end: opens the six events and the settings buffer (as a reader) of that prefix. It is
-    // started only when all seven could be opened; GetStartError then says what failed.
+    // Driver end: opens the six events and the settings buffer (as a reader) of that prefix, which
+    // its host has made; it makes none of them. It is started only when all seven exist and could be
+    // opened; otherwise GetStartError says what failed (a folder refused for its owner, its mode or
+    // as a link, or the first object that does not exist) and nothing is opened.
     explicit CChildProcess(const CString& prefix);
     // Host end: the prefix is "%08X_%04d" of processId and number; creates the settings buffer (as
     // its writer) and the six events, then starts the child when the settings buffer could be opened
@@ -142,6 +144,8 @@ public:
 private:
     // Opens the buffer and the events of the prefix; notes the first failure.
     void OpenLinkObjects(int mode);
+    // Why the driver end cannot open its host's objects; empty when all of them are there.
+    CString FindMissingLinkObject() const;
     bool MayUse(int index, bool set) const;
 
     std::unique_ptr<IpcBufferHandle> m_settings;
