@@ -1,8 +1,10 @@
 #include "definitions/definition_tree.h"
 
+#include <iterator>
+
+#include "definitions/definition_predicates.h"
 #include "definitions/obs_def_list.h"
 #include "definitions/obs_type_properties.h"
-#include "definitions/definition_predicates.h"
 #include "definitions/sys_def_list.h"
 
 namespace {

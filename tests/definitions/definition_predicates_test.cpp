@@ -5,6 +5,9 @@
 #include <cmath>
 #include <limits>
 #include <set>
+#include <string>
+
+#include "compat/unit_library.h"
 
 namespace {
 
@@ -203,6 +206,18 @@ TEST(DefinitionPredicates, NodeUnitConversion) {
     EXPECT_EQ(xyz[0], 1.0);
     GetNodeDefPositionInUnits(xyz, nullptr, 1, 1);
     EXPECT_EQ(xyz[0], 1.0);
+
+    // Survey units of 2 metres: a node in metres halves, a node in survey units stays.
+    const std::string unitName = GetUnitName();
+    const double metresPerUnit = GetConvToMeters();
+    ASSERT_EQ(SetUnit("Double Metre", 2.0, 0), 1);
+    GetNodeDefPositionInSurveyUnits(xyz, &src);
+    EXPECT_NEAR(xyz[0], 0.1524, 1e-12);
+    EXPECT_NEAR(xyz[2], -15.24, 1e-12);
+    src.unitCode = 25;
+    GetNodeDefPositionInSurveyUnits(xyz, &src);
+    EXPECT_EQ(xyz[2], -30.48);
+    SetUnit(unitName.c_str(), metresPerUnit, 0);
 }
 
 TEST(DefinitionPredicates, IconIndexes) {
