@@ -318,6 +318,11 @@ namespace {
 
 constexpr size_t kNode6Size = 112;
 
+sNodeDef WithDefaults(sNodeDef def) {
+    ApplyNodeDefDefaults(&def);
+    return def;
+}
+
 sNodeDef UpgradeNode6(const uint8_t* old) {
     sNodeDef def{};
     def.id = LoadAt<int32_t>(old, 0);
@@ -343,8 +348,12 @@ int CNodeDefList::ReadBlock(CVOKFile& file) {
     sBlockHeader header;
     if (!file.ReadBlockHeader(header)) return 0;
     switch (header.id) {
-        case BLOCK_NODE_DEFS: return AppendBlockRecords(file, header);
-        case BLOCK_NODE_DEFS_OLD: return AppendBlockRecords(file, header, kNode6Size, UpgradeNode6);
+        case BLOCK_NODE_DEFS:
+            return AppendBlockRecords(file, header, sizeof(sNodeDef),
+                                      [](const uint8_t* bytes) { return WithDefaults(LoadAt<sNodeDef>(bytes, 0)); });
+        case BLOCK_NODE_DEFS_OLD:
+            return AppendBlockRecords(file, header, kNode6Size,
+                                      [](const uint8_t* bytes) { return WithDefaults(UpgradeNode6(bytes)); });
         default: return 0;
     }
 }

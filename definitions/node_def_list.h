@@ -82,7 +82,7 @@ public:
     // Block 38 of whole records.
     void WriteBlock(CVOKFile& file) const;
     // Reads the block whose header is at the file's position: block 38, or the old block 6 whose
-    // 112-byte records are upgraded. Records are appended as stored, without the node defaults.
+    // 112-byte records are upgraded. Every record read gets the node defaults (ApplyNodeDefDefaults).
     // 1 when the block was read whole; 0 for another id or a block cut short (after appending the
     // whole records before the cut).
     int ReadBlock(CVOKFile& file);
