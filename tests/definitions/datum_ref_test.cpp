@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -64,6 +65,8 @@ TEST(DatumRef, InitFromPackedCodes) {
     }
     sDatumRef ref;
     std::memset(&ref, 0x77, sizeof ref);
+    // |id + local| beyond the 32-bit range stays at the largest word.
+    EXPECT_EQ(InitDatumRef(&ref, -2147483647 - 1, -3, 0.0, 0.0), 2147483647);
     EXPECT_EQ(InitDatumRefDefault(&ref, -4), -4);
     EXPECT_EQ(ref.localWord, 0);
     EXPECT_EQ(ref.ownerWord, 0);
@@ -227,6 +230,9 @@ TEST(EllipsoidChecks, AxesAndSameEllipsoid) {
     auto flatter = Datum(4, "ED50", "International 1924", 6378388.0, 1.0, 297.0 + 2e-6);
     EXPECT_FALSE(IsSameEllipsoid(metres.data(), flatter.data()));
     EXPECT_FALSE(IsSameEllipsoid(metres.data(), nullptr));
+    auto notANumber = Datum(4, "ED50", "International 1924", std::nan(""), 1.0, 297.0);
+    EXPECT_FALSE(IsSameEllipsoid(metres.data(), notANumber.data()));
+    EXPECT_FALSE(IsSameEllipsoid(notANumber.data(), notANumber.data()));
 
     EXPECT_TRUE(IsPlausibleSemiMajorAxis(metres.data(), true));
     EXPECT_FALSE(IsPlausibleSemiMajorAxis(km.data(), false));

@@ -93,6 +93,13 @@ TEST(SystemTypeUpgrade, AsciiLogger) {
     CSysDefList empty;
     AddAsciiLoggerSystem(empty, sysId);
     EXPECT_EQ(sysId, 1u);
+
+    // The largest id cannot grow: the smallest free one is taken.
+    CSysDefList full;
+    full.Add(MakeSysDef(1, 1, 0, 0, 0));
+    full.Add(MakeSysDef(2147483647, 1, 0, 0, 0));
+    AddAsciiLoggerSystem(full, sysId);
+    EXPECT_EQ(sysId, 2u);
 }
 
 }  // namespace
