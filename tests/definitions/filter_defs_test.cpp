@@ -84,160 +84,120 @@ TEST_F(FilterDefsTest, DefaultsInMetresAndInFeet) {
 }
 
 TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
-    struct sCase {
-        const char* what;
-        std::function<void(sFiltDef&)> set;
-        std::function<bool(const sFiltDef&)> expect;
+    // One field set, the value validation leaves in it (in metres where it is a length).
+    struct sLimit {
+        double sFiltDef::*field;
+        double value, expected;
     };
-    const sCase cases[] = {
-        {"length 24 of 0", [](sFiltDef& d) { d.length24 = 0.0; }, [](const sFiltDef& d) { return d.length24 == 0.2; }},
-        {"count 44 of 0", [](sFiltDef& d) { d.count44 = 0; }, [](const sFiltDef& d) { return d.count44 == 3; }},
-        {"factor 48 of 0", [](sFiltDef& d) { d.factor48 = 0.0; }, [](const sFiltDef& d) { return d.factor48 == 0.5; }},
-        {"factor 48 of 0.01", [](sFiltDef& d) { d.factor48 = 0.01; },
-         [](const sFiltDef& d) { return d.factor48 == 0.05; }},
-        {"length 64 of 0.001", [](sFiltDef& d) { d.length64 = 0.001; },
-         [](const sFiltDef& d) { return d.length64 == 0.005; }},
-        {"length 72 of -1", [](sFiltDef& d) { d.length72 = -1.0; }, [](const sFiltDef& d) { return d.length72 == 0.05; }},
-        {"length 80 of 0.01", [](sFiltDef& d) { d.length80 = 0.01; },
-         [](const sFiltDef& d) { return d.length80 == 0.05; }},
-        {"factor 88 of 0.5", [](sFiltDef& d) { d.factor88 = 0.5; }, [](const sFiltDef& d) { return d.factor88 == 1.0; }},
-        {"length 112 of 0.01", [](sFiltDef& d) { d.length112 = 0.01; },
-         [](const sFiltDef& d) { return d.length112 == 0.05; }},
-        {"slot angle of 360", [](sFiltDef& d) { d.slotValues[0] = 360.0; },
-         [](const sFiltDef& d) { return d.slotValues[0] == 0.0; }},
-        {"slot angle of 359.5", [](sFiltDef& d) { d.slotValues[0] = 359.5; },
-         [](const sFiltDef& d) { return d.slotValues[0] == 359.5; }},
-        {"slot value 3 of -1", [](sFiltDef& d) { d.slotValues[2] = -1.0; },
-         [](const sFiltDef& d) { return d.slotValues[2] == 0.0; }},
-        {"length 144 of 0.4", [](sFiltDef& d) { d.length144 = 0.4; },
-         [](const sFiltDef& d) { return d.length144 == 0.5; }},
-        {"count 196 of 1", [](sFiltDef& d) { d.count196 = 1; }, [](const sFiltDef& d) { return d.count196 == 2; }},
-        {"count 196 of 5000", [](sFiltDef& d) { d.count196 = 5000; },
-         [](const sFiltDef& d) { return d.count196 == 3600; }},
-        {"length 200 of 11", [](sFiltDef& d) { d.length200 = 11.0; },
-         [](const sFiltDef& d) { return d.length200 == 10.0; }},
-        {"length 200 of -1", [](sFiltDef& d) { d.length200 = -1.0; },
-         [](const sFiltDef& d) { return d.length200 == 0.0; }},
-        {"count 216 of 1", [](sFiltDef& d) { d.count216 = 1; }, [](const sFiltDef& d) { return d.count216 == 2; }},
-        {"count 216 of -1 without a mode", [](sFiltDef& d) { d.count216 = -1; },
-         [](const sFiltDef& d) { return d.count216 == 5; }},
-        {"count 216 of -1 in mode 2",
-         [](sFiltDef& d) {
-             d.count216 = -1;
-             d.mode = 2;
-         },
-         [](const sFiltDef& d) { return d.count216 == -1; }},
-        {"intervals 5 s and 4 s",
-         [](sFiltDef& d) {
-             d.filterInterval = 5.0;
-             d.secondInterval = 4.0;
-         },
-         [](const sFiltDef& d) { return d.secondInterval == 30.0; }},
-        {"filter interval 0.5 s", [](sFiltDef& d) { d.filterInterval = 0.5; },
-         [](const sFiltDef& d) { return d.filterInterval == 1.0 && d.secondInterval == 30.0; }},
-        {"value 252 from 256",
-         [](sFiltDef& d) {
-             d.value252 = 4;
-             d.value256 = 7;
-         },
-         [](const sFiltDef& d) { return d.value252 == 7; }},
-        {"value 256 of 0 leaves 252",
-         [](sFiltDef& d) { d.value252 = 4; }, [](const sFiltDef& d) { return d.value252 == 4; }},
-        {"slot switch in mode 2 clears switch 0",
-         [](sFiltDef& d) {
-             d.flags = 0x1103;
-             d.mode = 2;
-         },
-         [](const sFiltDef& d) { return d.flags == 0x1102u; }},
-        {"slot switch in mode 1 keeps switch 0",
-         [](sFiltDef& d) {
-             d.flags = 0x1103;
-             d.mode = 1;
-         },
-         [](const sFiltDef& d) { return d.flags == 0x1103u; }},
-        {"high selector 0", [](sFiltDef& d) { d.flags = 0x0301; },
-         [](const sFiltDef& d) { return d.flags == 0x1101u; }},
-        {"selectors 2 and 3 stay", [](sFiltDef& d) { d.flags = 0x2300; },
-         [](const sFiltDef& d) { return d.flags == 0x2300u; }},
-        {"switch 4 in mode 2 without a second stage",
-         [](sFiltDef& d) {
-             d.flags = 0x1110;
-             d.mode = 2;
-             d.length136 = 0.0;
-         },
-         [](const sFiltDef& d) { return d.secondMode == 11 && d.length136 == 0.1; }},
-        {"switch 4 with a second-stage length",
-         [](sFiltDef& d) {
-             d.flags = 0x1110;
-             d.mode = 2;
-         },
-         [](const sFiltDef& d) { return d.secondMode == 0; }},
-        {"slot words of -1 without a mode",
-         [](sFiltDef& d) {
-             for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
-         },
-         [](const sFiltDef& d) { return d.slotWords[0] == 0 && d.slotWords[1] == 0 && d.slotWords[2] == 0; }},
-        {"slot words of -1 in mode 13",
-         [](sFiltDef& d) {
-             for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
-             d.mode = 13;
-         },
-         [](const sFiltDef& d) {
-             return d.slotWords[0] == 0xFFFFFFFFu && d.slotWords[2] == 0xFFFFFFFFu && d.flags2 == 0x2200u;
-         }},
-        {"second flags 0x1100 in mode 13",
-         [](sFiltDef& d) {
-             d.flags2 = 0x1100;
-             d.mode = 13;
-         },
-         [](const sFiltDef& d) { return d.flags2 == 0x1100u; }},
-        {"second flags 0x1100 in mode 3",
-         [](sFiltDef& d) {
-             d.flags2 = 0x1100;
-             d.mode = 3;
-         },
-         [](const sFiltDef& d) { return d.flags2 == 0x2100u; }},
-        {"second flags 0x1100 in mode 3 with a second mode",
-         [](sFiltDef& d) {
-             d.flags2 = 0x1100;
-             d.mode = 3;
-             d.secondMode = 2;
-         },
-         [](const sFiltDef& d) { return d.flags2 == 0x1100u; }},
-        {"layout mark 0, length 80 of 0.2",
-         [](sFiltDef& d) {
-             d.layoutMark = 0;
-             d.length80 = 0.2;
-         },
-         [](const sFiltDef& d) { return d.length136 == 0.2 && d.length80 == 2.0 && d.layoutMark == 10; }},
-        {"layout mark 0, length 80 of 0.3",
-         [](sFiltDef& d) {
-             d.layoutMark = 0;
-             d.length80 = 0.3;
-         },
-         [](const sFiltDef& d) { return d.length136 == 0.3 && d.length80 == 0.3; }},
-        {"layout mark 0, length 80 of 0",
-         [](sFiltDef& d) {
-             d.layoutMark = 0;
-             d.length80 = 0.0;
-         },
-         [](const sFiltDef& d) { return d.length136 == 0.1 && d.length80 == 0.5; }},
-        {"layout mark 10 keeps length 80 of 0.2", [](sFiltDef& d) { d.length80 = 0.2; },
-         [](const sFiltDef& d) { return d.length136 == 0.1 && d.length80 == 0.2; }},
-        {"a stamp of another version",
-         [](sFiltDef& d) {
-             d.recordSize = 152;
-             d.version = 2;
-         },
-         [](const sFiltDef& d) { return d.recordSize == 264 && d.version == 259; }},
+    const sLimit limits[] = {
+        {&sFiltDef::length24, 0.0, 0.2},       {&sFiltDef::length24, -1.0, 0.2},     {&sFiltDef::factor48, 0.0, 0.5},
+        {&sFiltDef::factor48, 0.01, 0.05},     {&sFiltDef::factor56, 0.01, 0.05},    {&sFiltDef::length64, 0.001, 0.005},
+        {&sFiltDef::length72, -1.0, 0.05},     {&sFiltDef::length80, 0.01, 0.05},    {&sFiltDef::factor88, 0.5, 1.0},
+        {&sFiltDef::length96, 0.05, 0.1},      {&sFiltDef::factor104, 0.9, 1.0},     {&sFiltDef::length112, 0.01, 0.05},
+        {&sFiltDef::length136, 0.0, 0.1},      {&sFiltDef::length144, 0.4, 0.5},     {&sFiltDef::length152, 0.4, 0.5},
+        {&sFiltDef::length200, 11.0, 10.0},    {&sFiltDef::length200, -1.0, 0.0},    {&sFiltDef::value208, 0.05, 0.1},
+        {&sFiltDef::filterInterval, 0.5, 1.0}, {&sFiltDef::secondInterval, 4.0, 30.0}, {&sFiltDef::value240, 0.0, 0.1},
+        {&sFiltDef::secondInterval, 0.5, 30.0}, {&sFiltDef::length24, 0.7, 0.7},
     };
-    for (const sCase& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const sLimit& c : limits) {
         sFiltDef d = Defaults();
-        c.set(d);
+        d.*c.field = c.value;
         ValidateFiltDef(&d);
-        EXPECT_TRUE(c.expect(d));
+        EXPECT_EQ(d.*c.field, c.expected) << c.value;
     }
+    struct sCount {
+        int32_t sFiltDef::*field;
+        int32_t value, expected;
+    };
+    const sCount counts[] = {
+        {&sFiltDef::count44, 0, 3},      {&sFiltDef::count196, 1, 2}, {&sFiltDef::count196, 5000, 3600},
+        {&sFiltDef::count216, 1, 2},     {&sFiltDef::count216, 0, 5}, {&sFiltDef::count216, -1, 5},
+        {&sFiltDef::count216, -7, -7},   {&sFiltDef::value252, 4, 4},
+    };
+    for (const sCount& c : counts) {
+        sFiltDef d = Defaults();
+        d.*c.field = c.value;
+        ValidateFiltDef(&d);
+        EXPECT_EQ(d.*c.field, c.expected) << c.value;
+    }
+    struct sSlot {
+        int slot;
+        double value, expected;
+    };
+    for (const sSlot& c : {sSlot{0, 360.0, 0.0}, sSlot{0, 359.5, 359.5}, sSlot{0, -1.0, 0.0}, sSlot{2, -1.0, 0.0}}) {
+        sFiltDef d = Defaults();
+        d.slotValues[c.slot] = c.value;
+        ValidateFiltDef(&d);
+        EXPECT_EQ(d.slotValues[c.slot], c.expected);
+    }
+
+    // Rules over several fields: the modes, flags and words, and the move from before the layout
+    // mark. Each row: mode, second mode, flags, second flags, layout mark, length 80, length 136,
+    // count 216 in; then mode 2, flags, second flags, length 80, length 136, count 216 out.
+    struct sRule {
+        int32_t mode, secondMode;
+        uint32_t flags, flags2;
+        int32_t mark;
+        double length80, length136;
+        int32_t count216;
+        int32_t outSecondMode;
+        uint32_t outFlags, outFlags2;
+        double outLength80, outLength136;
+        int32_t outCount216;
+    };
+    const sRule rules[] = {
+        {2, 0, 0x1103, 0x1100, 10, 0.5, 0.1, 5, 0, 0x1102, 0x2100, 0.5, 0.1, 5},   // switch 1 clears switch 0
+        {1, 0, 0x1103, 0x1100, 10, 0.5, 0.1, 5, 0, 0x1103, 0x2200, 0.5, 0.1, 5},   // not in mode 1
+        {0, 0, 0x0301, 0, 10, 0.5, 0.1, 5, 0, 0x1101, 0x2200, 0.5, 0.1, 5},        // high selector 0
+        {0, 0, 0x2300, 0x3400, 10, 0.5, 0.1, 5, 0, 0x2300, 0x3400, 0.5, 0.1, 5},   // selectors kept
+        {2, 0, 0x1110, 0x1100, 10, 0.5, 0.0, 5, 11, 0x1110, 0x1100, 0.5, 0.1, 5},  // switch 4 starts stage 2
+        {2, 0, 0x1110, 0x1100, 10, 0.5, 0.2, 5, 0, 0x1110, 0x2100, 0.5, 0.2, 5},
+        {13, 0, 0x1100, 0x1100, 10, 0.5, 0.1, -1, 0, 0x1100, 0x1100, 0.5, 0.1, -1},
+        {3, 2, 0x1100, 0x1100, 10, 0.5, 0.1, 5, 2, 0x1100, 0x1100, 0.5, 0.1, 5},
+        {0, 0, 0x1100, 0, 0, 0.2, 0.0, 5, 0, 0x1100, 0x2200, 2.0, 0.2, 5},          // from before the mark
+        {0, 0, 0x1100, 0, 0, 0.3, 0.0, 5, 0, 0x1100, 0x2200, 0.3, 0.3, 5},
+        {0, 0, 0x1100, 0, 0, 0.0, 0.0, 5, 0, 0x1100, 0x2200, 0.5, 0.1, 5},
+        {0, 0, 0x1100, 0, 10, 0.2, 0.1, 5, 0, 0x1100, 0x2200, 0.2, 0.1, 5},         // after the mark
+    };
+    for (const sRule& c : rules) {
+        SCOPED_TRACE(testing::Message() << c.mode << " " << std::hex << c.flags << " " << c.flags2);
+        sFiltDef d = Defaults();
+        d.mode = c.mode;
+        d.secondMode = c.secondMode;
+        d.flags = c.flags;
+        d.flags2 = c.flags2;
+        d.layoutMark = c.mark;
+        d.length80 = c.length80;
+        d.length136 = c.length136;
+        d.count216 = c.count216;
+        ValidateFiltDef(&d);
+        EXPECT_EQ(d.secondMode, c.outSecondMode);
+        EXPECT_EQ(d.flags, c.outFlags);
+        EXPECT_EQ(d.flags2, c.outFlags2);
+        EXPECT_EQ(d.length80, c.outLength80);
+        EXPECT_EQ(d.length136, c.outLength136);
+        EXPECT_EQ(d.count216, c.outCount216);
+        EXPECT_EQ(d.layoutMark, 10);
+    }
+
+    // Slot words of -1 go without a mode, and the third without a second stage.
+    for (int32_t mode : {0, 2, 13}) {
+        sFiltDef d = Defaults();
+        d.mode = mode;
+        for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
+        ValidateFiltDef(&d);
+        EXPECT_EQ(d.slotWords[0], mode == 0 ? 0u : 0xFFFFFFFFu);
+        EXPECT_EQ(d.slotWords[2], mode == 13 ? 0xFFFFFFFFu : 0u);
+    }
+    sFiltDef d = Defaults();
+    d.value252 = 4;
+    d.value256 = 7;
+    d.recordSize = 152;
+    d.version = 2;
+    ValidateFiltDef(&d);
+    EXPECT_EQ(d.value252, 7);
+    EXPECT_EQ(d.recordSize, 264u);
+    EXPECT_EQ(d.version, 259);
     ValidateFiltDef(nullptr);
     InitFiltDef(nullptr);
 }

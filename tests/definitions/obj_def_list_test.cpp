@@ -608,6 +608,9 @@ TEST(ObjDefHeaderTest, UpdateFromHeaderRecords) {
     oldCodes->settings2[2] = 7;  // byte 102 is 0
     oldCodes->codeTable[2] = 55;
     oldCodes->density = 0.0f;
+    sObjDef* shortPoint = list.Add(MakeObjDef(8, 10, "Short record"));
+    shortPoint->refPointFlag = -1;
+    shortPoint->refPointValue = 6.5;
     sObjDef* newCodes = list.Add(MakeObjDef(7, 3, "New codes"));
     newCodes->settings2[0] = 1000001;
     newCodes->settings2[2] = 0x00FF0000;
@@ -625,6 +628,7 @@ TEST(ObjDefHeaderTest, UpdateFromHeaderRecords) {
     point(1, 14, 9.0f);  // only the first counts
     point(250, 0, 1.0f);
     point(2, 14, 1.0f);
+    headers.AddRecord(197, 4, CLeBytes().I32(8).Bytes().data(), -1);  // the id alone
     squat(1, 17);
     squat(250, 18);
     squat(3, 19);
@@ -648,6 +652,10 @@ TEST(ObjDefHeaderTest, UpdateFromHeaderRecords) {
     EXPECT_EQ(oldCodes->codeTable[2], 55);
     EXPECT_EQ(oldCodes->density, 1000.0f);
     EXPECT_EQ(newCodes->codeTable[0], 0);
+    // Values beyond a record's payload are not read.
+    EXPECT_EQ(shortPoint->objType, 10);
+    EXPECT_EQ(shortPoint->refPointFlag, 0);
+    EXPECT_EQ(shortPoint->refPointValue, 6.5);
     headers.RemoveAll();
 }
 
