@@ -354,13 +354,6 @@ void DeleteFolderContents(CString folder) {
     DeleteContents(f);
 }
 
-// Nothing is deleted, so no path, however long, is ever cut to name another item.
-bool DeleteToRecycleBin(CString path, void* ownerWindow) {
-    (void)path;
-    (void)ownerWindow;
-    return false;
-}
-
 namespace {
 
 std::vector<std::string> RealElements(const std::string& path, bool& ok) {
