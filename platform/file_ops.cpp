@@ -14,6 +14,7 @@
 
 #include "compat/file_names.h"
 #include "compat/object.h"
+#include "platform/desktop_open.h"
 
 namespace fs = boost::filesystem;
 using Vok::FileNames::AnsiToFileSystem;
@@ -461,8 +462,11 @@ int64_t GetFileSize64(const CString& path) {
 }
 
 bool OpenWithShell(const CString& path) {
-    (void)path;
-    return false;
+    std::string target = Fs(path);
+    if (target.empty()) return false;
+    // A name that begins with '-' would read as an option.
+    if (target[0] == '-') target = "./" + target;
+    return Vok::RunDesktopOpener(target) == 0;
 }
 
 CString MakeUniqueFileName(const CString& folder, const CString& title, const CString& extension,

@@ -92,7 +92,8 @@ BOOL SetReadOnly(const CString& path, BOOL readOnly);
 BOOL ClearFileAttributes(const char* path, DWORD attributes);
 // Size in bytes, or -1 when path is no file that can be read.
 int64_t GetFileSize64(const CString& path);
-// There is no desktop shell here: always false.
+// Opens path with the desktop's program for it (xdg-open); true when the opener started and
+// ended with success within a few seconds.
 bool OpenWithShell(const CString& path);
 // folder/title.extension, or with unique the first of "title (1).extension",
 // "title (2).extension" ... that does not exist. Empty when title or extension hold "/" or "..".
