@@ -335,6 +335,12 @@ void CollectModules(CDumpFile& out, bool dataSegments) {
     g_modulePath[0] = '\0';
     sModule* current = nullptr;
     ForEachMapping([&](const sMapping& m) {
+        // Zero-filled data (.bss) goes on in anonymous memory right after an image's last page.
+        if (m.path[0] == '\0' && current != nullptr && m.start == current->end && std::strncmp(m.perms, "rw-p", 4) == 0) {
+            current->end = m.end;
+            if (dataSegments) AddRange(m.start, m.end - m.start);
+            return true;
+        }
         if (m.path[0] != '/') return true;
         if (current != nullptr && std::strcmp(m.path, g_modulePath) == 0) {
             current->end = m.end;

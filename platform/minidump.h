@@ -5,8 +5,8 @@
 // 0x8201, module code-view records "BpEL" followed by the ELF build id, and /proc/self/maps as
 // its own stream.
 //
-// Writing needs no heap and no lock (async-signal-safe apart from the file's own syscalls): it
-// runs on the report thread while the faulting thread may hold the allocator's locks.
+// Writing takes no heap and no lock, as it runs on the report thread while the faulting thread
+// may hold the allocator's locks; its buffers are static, so one dump is written at a time.
 #pragma once
 
 #include <cstddef>
@@ -213,9 +213,9 @@ static_assert(offsetof(MINIDUMP_CONTEXT_AMD64, VectorControl) == 1184);
 // system information, the process id, the modules mapped from ELF files (with their build ids),
 // the text of /proc/self/maps, and memory: the faulting thread's stack and the modules' writable
 // data, or for a full dump every readable private mapping (anonymous memory only where its pages
-// are in memory: untouched pages read as zeros and are left out). With exception information (its
-// pointers non-null), the faulting thread with its registers and the exception record are added;
-// its code is the signal that raised the report's exception code (SIGSEGV for an access
-// violation), its address the report's.
-// False when the file could not be written whole. [async-signal-safe]
+// are in memory: untouched pages read as zeros and are left out; at most 32768 separate ranges).
+// With exception information (its pointers non-null), the faulting thread with its registers and
+// the exception record are added; its code is the signal that raised the report's exception code
+// (SIGSEGV for an access violation), its address the report's. False when the file could not be
+// written whole. [async-signal-safe]
 bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bool full);

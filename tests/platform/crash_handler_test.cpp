@@ -364,6 +364,10 @@ TEST(CrashReport, FolderAndNamesComeFromTheProgramFile) {
 
 namespace {
 
+// The test program's own data: initialised (.data) and zero-filled (.bss).
+char g_initialised[64] = "initialised data of the test program";
+char g_zeroFilled[3 * 4096];
+
 __attribute__((noinline)) void DumpMarkerFunction() {
     asm volatile("");
 }
@@ -386,6 +390,9 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
     CCrashHandler::s_ExceptionInfo = {4242, &report.pointers, FALSE};
     const std::string stackBytes(stack + 128, 384);  // from below the red zone
     const std::string heapBytes(heap.data(), heap.size());
+    for (std::size_t i = 0; i < sizeof g_zeroFilled; ++i) g_zeroFilled[i] = static_cast<char>(i * 5 + 3);
+    const std::string dataBytes(g_initialised, sizeof g_initialised);
+    const std::string bssBytes(g_zeroFilled, sizeof g_zeroFilled);
 
     struct Row {
         const char* name;
@@ -411,6 +418,9 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
         EXPECT_EQ(dump.ProcessId(), static_cast<uint32_t>(::getpid()));
         EXPECT_EQ(dump.ReadMemory(report.context.Rsp - 128, 384) == stackBytes, row.stackBytes);
         EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(heap.data()), heap.size()) == heapBytes, row.heapBytes);
+        // Every dump holds the modules' data.
+        EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_initialised), sizeof g_initialised), dataBytes);
+        EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_zeroFilled), sizeof g_zeroFilled), bssBytes);
         EXPECT_EQ(dump.Exception().has_value(), row.thread);
         EXPECT_EQ(dump.Threads().size(), row.thread ? 1u : 0u);
         if (!row.thread) continue;

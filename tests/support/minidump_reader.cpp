@@ -2,15 +2,18 @@
 
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace Vok::Test {
 
 namespace {
 
 std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+    std::string bytes(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+    in.seekg(0);
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) bytes.clear();
+    return bytes;
 }
 
 void AppendUtf8(std::string& out, uint32_t c) {
