@@ -285,6 +285,35 @@ uint32_t SignalOfExceptionCode(DWORD code) {
     return 0;
 }
 
+// The faulting thread, the one thread whose registers are known.
+MINIDUMP_DIRECTORY WriteThreadList(CDumpFile& out, DWORD threadId, const sRange& stack, uint32_t stackRva,
+                                   const MINIDUMP_LOCATION_DESCRIPTOR& context) {
+    MINIDUMP_THREAD thread{};
+    thread.ThreadId = threadId;
+    thread.Stack = {stack.start, {static_cast<uint32_t>(stack.size), stackRva}};
+    thread.ThreadContext = context;
+    out.Align(8);
+    const uint32_t one = 1;
+    const uint32_t rva = out.Append(&one, sizeof one);
+    out.Append(&thread, sizeof thread);
+    return {ThreadListStream, {sizeof one + sizeof thread, rva}};
+}
+
+MINIDUMP_DIRECTORY WriteException(CDumpFile& out, DWORD threadId, const EXCEPTION_RECORD& r,
+                                  const MINIDUMP_LOCATION_DESCRIPTOR& context) {
+    MINIDUMP_EXCEPTION_STREAM e{};
+    e.ThreadId = threadId;
+    e.ExceptionRecord.ExceptionCode = SignalOfExceptionCode(r.ExceptionCode);
+    e.ExceptionRecord.ExceptionFlags = r.ExceptionFlags;
+    e.ExceptionRecord.ExceptionAddress = reinterpret_cast<uintptr_t>(r.ExceptionAddress);
+    e.ExceptionRecord.NumberParameters =
+        r.NumberParameters < EXCEPTION_MAXIMUM_PARAMETERS ? r.NumberParameters : EXCEPTION_MAXIMUM_PARAMETERS;
+    for (DWORD i = 0; i < e.ExceptionRecord.NumberParameters; ++i)
+        e.ExceptionRecord.ExceptionInformation[i] = r.ExceptionInformation[i];
+    e.ThreadContext = context;
+    return {ExceptionStream, {sizeof e, out.Append(&e, sizeof e)}};
+}
+
 // ---- Modules -----------------------------------------------------------------------------
 
 // The GNU build id of the ELF image mapped at base, copied into id; its length, 0 when none.
@@ -498,29 +527,9 @@ bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bo
         stack = StackRange(context->Rsp);
         out.Align(16);
         stackRva = out.AppendMemory(stack.start, stack.size);
-        MINIDUMP_THREAD thread{};
-        thread.ThreadId = exception->ThreadId;
-        thread.Stack = {stack.start, {static_cast<uint32_t>(stack.size), stackRva}};
-        thread.ThreadContext = contextAt;
-        out.Align(8);
-        const uint32_t one = 1;
-        const uint32_t rva = out.Append(&one, sizeof one);
-        out.Append(&thread, sizeof thread);
-        directory[streams++] = {ThreadListStream, {sizeof one + sizeof thread, rva}};
-        if (pointers->ExceptionRecord != nullptr) {
-            const EXCEPTION_RECORD& r = *pointers->ExceptionRecord;
-            MINIDUMP_EXCEPTION_STREAM e{};
-            e.ThreadId = exception->ThreadId;
-            e.ExceptionRecord.ExceptionCode = SignalOfExceptionCode(r.ExceptionCode);
-            e.ExceptionRecord.ExceptionFlags = r.ExceptionFlags;
-            e.ExceptionRecord.ExceptionAddress = reinterpret_cast<uintptr_t>(r.ExceptionAddress);
-            e.ExceptionRecord.NumberParameters =
-                r.NumberParameters < EXCEPTION_MAXIMUM_PARAMETERS ? r.NumberParameters : EXCEPTION_MAXIMUM_PARAMETERS;
-            for (DWORD i = 0; i < e.ExceptionRecord.NumberParameters; ++i)
-                e.ExceptionRecord.ExceptionInformation[i] = r.ExceptionInformation[i];
-            e.ThreadContext = contextAt;
-            directory[streams++] = {ExceptionStream, {sizeof e, out.Append(&e, sizeof e)}};
-        }
+        directory[streams++] = WriteThreadList(out, exception->ThreadId, stack, stackRva, contextAt);
+        if (pointers->ExceptionRecord != nullptr)
+            directory[streams++] = WriteException(out, exception->ThreadId, *pointers->ExceptionRecord, contextAt);
     }
 
     g_rangeCount = 0;

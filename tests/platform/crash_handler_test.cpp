@@ -433,6 +433,12 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
         EXPECT_EQ(dump.Threads()[0].rip, report.context.Rip);
         EXPECT_EQ(dump.Threads()[0].stackStart, report.context.Rsp - 128);
     }
+    // A count beyond the record's 15 parameters is cut to them.
+    report.record.NumberParameters = 99;
+    WriteDumpFile((tmp / "count.dmp").c_str(), 1, false);
+    const Vok::Test::CMinidumpReader counted(tmp / "count.dmp");
+    ASSERT_EQ(counted.Error(), "");
+    EXPECT_EQ(counted.Exception()->parameters.size(), 15u);
     CCrashHandler::s_ExceptionInfo = {};
 }
 
