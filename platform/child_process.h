@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "compat/cstring.h"
@@ -114,6 +115,10 @@ public:
 
     // Host end: kills the child; false on the driver end or without a child.
     BOOL Terminate();
+    // Host end: the child's exit code once it has ended, waiting up to timeoutMs; 128 + the signal
+    // that ended it, except 0 for a child that Terminate ended (as ending it with exit code 0
+    // asks). Nothing while it still runs, on the driver end, or without a child. Reaps the child.
+    std::optional<int> WaitForExit(DWORD timeoutMs);
     DWORD GetProcessId() const { return m_processId; }
     // The child's main thread has the child's process id as its thread id.
     DWORD GetThreadId() const { return m_threadId; }
@@ -156,6 +161,7 @@ private:
     DWORD m_processId = 0;
     Vok::Process::CProcess m_process;
     BOOL m_started = FALSE;
+    bool m_terminated = false;
     DWORD m_threadId = 0;
     CString m_startError;
 };
