@@ -110,7 +110,7 @@ private:
 
 IpcBufferHandle* CPelorad::HoldOutput() {
     IpcBufferHandle* out = GetOutputBuffer();
-    if (m_holdState == 0) m_holdState = out != nullptr && out->Lock() ? 1 : -1;
+    if (m_holdState == 0) m_holdState = out != nullptr && LockOutput(true) ? 1 : -1;
     return m_holdState > 0 ? out : nullptr;
 }
 
@@ -179,7 +179,7 @@ int CPelorad::OnCmdSettings() {
             }
         }
         if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr) {
-            const CBufferHold hold(*out);
+            const CBufferHold hold(*out, LockOutput(false));
             if (hold) {
                 DebugTrace("S: Add Pos Block to Buffer \n");
                 AddResultBlock(m_posBlock, POS_BLOCK_TYPE, sizeof(PosRecord), sizeof(PosRecord));
