@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/child_process.h"
 #include "platform/ipc_buffer_handle.h"
 #include "platform/shared_memory.h"
 #include "tests/support/ipc_test_folder.h"
@@ -209,6 +210,27 @@ TEST_F(IpcPeerFaultTest, AStoppedHolderStopsNoOtherProcessForEver) {
     holder.Kill(SIGCONT);
     ASSERT_TRUE(holder.WriteLine("end"));
     EXPECT_EQ(holder.Wait(DEADLINE), 0);
+}
+
+// The host end writes its command under a lock that a stopped reader of the settings may hold: it gives
+// up after its time-out instead of waiting for ever.
+TEST_F(IpcPeerFaultTest, TheHostEndGivesUpOnAStoppedReaderOfItsSettings) {
+    CChildProcess host(CString((PEER + " pause").c_str()), static_cast<DWORD>(::getpid()), 7, 0, 0, 0, nullptr);
+    IpcBufferHandle& settings = *host.GetSettings();
+    ASSERT_TRUE(settings.Lock(0));
+    settings.buffer.AddBlock(1, sizeof(IpcCommandRecord), sizeof(IpcCommandRecord));
+    settings.Unlock();
+    CPeerProcess reader({PEER, "open", settings.GetName().Str(), "0", "lock", settings.GetName().Str(), "pause"});
+    ASSERT_EQ(reader.WaitForLine("READY lock", DEADLINE), "READY lock 1");
+    reader.Kill(SIGSTOP);
+    const CStopwatch watch;
+    EXPECT_FALSE(host.WriteCommand(CMD_INIT));
+    EXPECT_GE(watch.Elapsed(), Milliseconds(HOST_LOCK_TIMEOUT_MS));
+    EXPECT_LT(watch.Elapsed(), Milliseconds(HOST_LOCK_TIMEOUT_MS + 3000));
+    reader.Kill(SIGCONT);
+    ASSERT_TRUE(reader.WriteLine("end"));
+    EXPECT_EQ(reader.Wait(DEADLINE), 0);
+    EXPECT_TRUE(host.WriteCommand(CMD_INIT));
 }
 
 // An opener that meets a last holder closing the file waits for it, then uses the file at the name,

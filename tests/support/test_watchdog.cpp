@@ -60,12 +60,10 @@ private:
                 m_changed.wait_until(lock, m_deadline);
                 continue;
             }
-            // On both streams: the runner may keep either.
-            for (std::FILE* stream : {stdout, stderr}) {
-                std::fprintf(stream, "[  FAILED  ] %s: the watchdog ended the test binary after %lld s\n",
-                             m_test.c_str(), static_cast<long long>(m_limit.count()));
-                std::fflush(stream);
-            }
+            // Where GoogleTest writes its own results.
+            std::fprintf(stdout, "[  FAILED  ] %s: the watchdog ended the test binary after %lld s\n", m_test.c_str(),
+                         static_cast<long long>(m_limit.count()));
+            std::fflush(stdout);
             std::_Exit(1);
         }
     }
