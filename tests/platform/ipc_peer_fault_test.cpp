@@ -233,6 +233,28 @@ TEST_F(IpcPeerFaultTest, TheHostEndGivesUpOnAStoppedReaderOfItsSettings) {
     EXPECT_TRUE(host.WriteCommand(CMD_INIT));
 }
 
+// The driver end reads the command through a settings buffer that another process damaged: no command
+// (0), never an exception.
+TEST_F(IpcPeerFaultTest, ADamagedSettingsBufferGivesTheDriverNoCommand) {
+    CChildProcess host(CString((PEER + " pause").c_str()), static_cast<DWORD>(::getpid()), 8, 0, 0, 0, nullptr);
+    IpcBufferHandle& settings = *host.GetSettings();
+    ASSERT_TRUE(settings.Lock(0));
+    settings.buffer.AddBlock(1, sizeof(IpcCommandRecord), sizeof(IpcCommandRecord));
+    settings.Unlock();
+    CChildProcess driver(host.GetPrefix());
+    ASSERT_TRUE(driver.IsStarted());
+    ASSERT_TRUE(host.WriteCommand(CMD_SETTINGS));
+    EXPECT_EQ(driver.ReadCommand(), static_cast<DWORD>(CMD_SETTINGS));
+    {
+        CPeerProcess vandal({PEER, "mngt", settings.GetName().Str(), "4", "999"});
+        ASSERT_EQ(vandal.Wait(DEADLINE), 0);
+    }
+    DWORD command = 99;
+    EXPECT_NO_THROW(command = driver.ReadCommand());
+    EXPECT_EQ(command, static_cast<DWORD>(CMD_UNDEFINED));
+    EXPECT_FALSE(host.WriteCommand(CMD_EXIT));
+}
+
 // An opener that meets a last holder closing the file waits for it, then uses the file at the name,
 // not the removed one; one that meets a holder that stopped there gives up.
 TEST_F(IpcPeerFaultTest, OpenersOfAClosingFileUseTheFileAtTheName) {
