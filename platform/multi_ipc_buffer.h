@@ -141,8 +141,9 @@ public:
 
     // Structural changes, under the exclusive hold: each creates the next generation, fills it with the
     // change made and only then publishes it, so that a writer killed half-way leaves the buffer as it
-    // was; this process's mapping of the old generation is dropped. A generation that cannot be created throws
-    // IpcBuffer::ResizeError and leaves the buffer as it was.
+    // was; this process's mapping of the old generation is dropped. A generation that cannot be
+    // created throws IpcBuffer::ResizeError, and a current generation whose file another process cut
+    // short std::runtime_error; either leaves the buffer as it was.
     // A record size of 0 means the block size (one record).
     DWORD AddBlock(DWORD id, DWORD size, DWORD recordSize);
     // As AddBlock, marked as a ring; a failed growth throws IpcBuffer::AddError.
