@@ -304,6 +304,43 @@ TEST_F(IpcPeerFaultTest, CloseKeepsAFileThatReplacedItsOwn) {
     ::unlink(path.c_str());
 }
 
+// A peer rewrites a record size without the lock, as fast as it can, between 64 (one record) and 4
+// (sixteen). Each read works from one copy of the descriptor: it answers 0 or record 16 of 4 bytes,
+// never 4 bytes of the block and 60 of the next one (block 2, all 0xCD), as a size checked in one
+// read and an address taken from another would.
+TEST_F(IpcPeerFaultTest, AReadUsesOneCopyOfADescriptorThatAPeerRewrites) {
+    IpcBufferHandle reader("B", 0);
+    {
+        IpcBufferHandle writer("B", 1);
+        ASSERT_TRUE(writer.Lock(0));
+        writer.buffer.AddBlock(1, 64, 64);
+        writer.buffer.AddBlock(2, 64, 64);
+        const std::vector<BYTE> ab(64, 0xAB), cd(64, 0xCD);
+        writer.WriteBlock(1, ab.data(), 64);
+        writer.WriteBlock(2, cd.data(), 64);
+        writer.Unlock();
+    }
+    // Block 1's record size: header 24, descriptor field at 40.
+    CPeerProcess peer({PEER, "open", "B", "1", "flip", "B", "64", "64", "4"});
+    ASSERT_TRUE(peer.WaitForLine("READY flip", DEADLINE));
+    ASSERT_TRUE(reader.Lock(1000));
+    int answers[2] = {0, 0};
+    int torn = 0;
+    std::vector<BYTE> record(64);
+    for (const CStopwatch watch; watch.Elapsed() < Milliseconds(1500);) {
+        for (int k = 0; k < 1000; ++k) {
+            const int result = reader.ReadRecord(1, 16, record.data(), 64);
+            ++answers[result];
+            if (std::count(record.begin(), record.end(), 0xCD) != 0) ++torn;
+        }
+    }
+    reader.Unlock();
+    peer.Kill(SIGKILL);
+    EXPECT_EQ(peer.Wait(DEADLINE), 128 + SIGKILL);
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(answers[0] + answers[1], 0);
+}
+
 // Block numbers are checked with or without a hold.
 TEST_F(IpcPeerFaultTest, ReadBlockChecksItsBlockNumberWithoutAHold) {
     IpcBufferHandle writer("B", 1);

@@ -21,6 +21,8 @@
 //   truncate FILE SIZE        truncate (or create) the folder's FILE -> READY truncate
 //   link FILE TARGET          make the folder's FILE a hard link of TARGET -> READY link
 //   fifo FILE                 make the folder's FILE a FIFO -> READY fifo
+//   flip NAME OFFSET A B      READY flip, then for ever write A and B in turn as a u32 at OFFSET of the
+//                             current generation, without the lock
 //   closing FILE              hold the folder's FILE as its closing last holder does (the write lock on
 //                             its lifetime byte) -> READY closing; then wait for a line, remove the
 //                             file and end
@@ -166,6 +168,15 @@ int Run(int argc, char** argv) {
             const std::string file = FolderFile(next());
             if (::mkfifo(file.c_str(), 0600) != 0) Fail("fifo " + file);
             Report("READY fifo");
+        } else if (command == "flip") {
+            auto& handle = Find(next());
+            const DWORD offset = Number(next());
+            const DWORD values[2] = {Number(next()), Number(next())};
+            auto segment = SharedMemorySegment::OpenGeneration(handle.buffer.GetSegmentName());
+            if (segment->GetSize() < uint64_t{offset} + sizeof(DWORD) || offset % sizeof(DWORD) != 0) Fail("offset");
+            auto* word = reinterpret_cast<volatile DWORD*>(static_cast<BYTE*>(segment->GetView()) + offset);
+            Report("READY flip");
+            for (unsigned k = 0;; ++k) *word = values[k & 1];
         } else if (command == "closing") {
             const std::string file = FolderFile(next());
             const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
