@@ -202,7 +202,8 @@ TEST(CrashHandlerDeath, ADebuggerNamesTheFaultingFunction) {
         EXPECT_TRUE(Has(output, "frame #0: ")) << output;
         const std::size_t frame0 = output.find("frame #0: ");
         EXPECT_TRUE(Has(output.substr(frame0, output.find('\n', frame0) - frame0), "WriteNull")) << output;
-        EXPECT_TRUE(Has(output, "main at crash_peer_main.cpp")) << output;
+        // The caller's frame too; with line information only where the build kept it.
+        EXPECT_TRUE(Has(output, "crash_peer`main")) << output;
     }
 }
 
