@@ -455,6 +455,8 @@ TEST(HdrLookups, SurveyUnitIsAppliedToTheUnitLibrary) {
     EXPECT_EQ(GetAngUnit(), ANGUNIT_DEGREES);
     EXPECT_STREQ(CHdrList::GetUnitText(1, 1), GetUnitName(UNIT_FEET));
     EXPECT_STREQ(CHdrList::GetUnitText(24, 0), GetUnitShort(UNIT_KNOTS));
+    EXPECT_STREQ(CHdrList::GetCoordKindCaption(1, 1), "Local Grid Coordinates");
+    EXPECT_STREQ(CHdrList::GetCoordKindCaption(0, 0), "Geographic");
 }
 
 TEST(HdrLookups, DriverSettingsByDriverAndName) {
