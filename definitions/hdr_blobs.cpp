@@ -51,8 +51,14 @@ std::optional<int32_t> RecordWktId(const uint8_t* payload, uint32_t size) {
 }  // namespace
 
 int32_t CHdrList::NextBlobId() const {
+    // A chunk left without its header still claims its id: a new blob under it would read the
+    // stray chunk in place of its own.
+    auto used = [&](int32_t id) {
+        return FindBlobHeader(*this, id) != nullptr ||
+               FindFirst(*this, R::BlobChunk::kId, [&](const sHdrEntry& e) { return WordIs(e, R::BlobChunk::kBlobId, id); });
+    };
     int32_t id = 1;
-    while (FindBlobHeader(*this, id) != nullptr) ++id;
+    while (used(id)) ++id;
     return id;
 }
 

@@ -310,6 +310,7 @@ public:
     // ---- Blobs: byte strings kept as a header record 269 and chunk records 270.
     static constexpr const char* kVesselShapeMime = "application/vnd.vok.vessel_shape";
     static constexpr const char* kWktMime = "application/vnd.vok.wkt1";
+    // The smallest id from 1 that no blob header, nor a chunk left without its header, uses.
     int32_t NextBlobId() const;
     void WriteBlob(int32_t id, const std::string& mime, const Vok::ByteVector& content);
     int32_t AddBlob(const std::string& mime, const Vok::ByteVector& content);

@@ -195,6 +195,13 @@ TEST(HdrBlobs, IdsAndRemoval) {
     ByteVector read;
     list.GetBlob(3, mime, read);
     EXPECT_EQ(mime, "b");
+    // A chunk whose header is gone keeps its id from being handed out again.
+    CHdrList stray;
+    stray.WriteBlob(1, "a", Filled(10));
+    stray.DeleteRecord(269, 1);
+    EXPECT_EQ(stray.NextBlobId(), 2);
+    stray.SetProjectWkt("GEOGCS[]", -1);
+    EXPECT_EQ(stray.GetProjectWktBlobId(), 2);
 }
 
 TEST(HdrBlobs, WktTextsOfTheProjectAndOfRecords) {
