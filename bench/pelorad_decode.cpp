@@ -21,6 +21,7 @@
 #include "foundation/sentence_checksum.h"
 #include "platform/child_process.h"
 #include "tests/support/demo_host.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ public:
         ::setenv("VOK_PPS_VALID", "1", 1);
         const std::string prefix = "BENCH_" + std::to_string(::getpid());
         ::setenv("Prefix", prefix.c_str(), 1);
-        m_settings = std::make_unique<IpcBufferHandle>((prefix + "_SETTINGS").c_str(), 1);
+        m_link = std::make_unique<Vok::Test::CHostLinkObjects>(prefix);
         Publish();
         m_driver = std::make_unique<CPelorad>(1, 1, 3);
         m_driver->OnCmdInit();
@@ -83,7 +84,7 @@ public:
     }
     ~CBenchDriver() {
         m_driver.reset();
-        m_settings.reset();
+        m_link.reset();
         std::filesystem::remove_all(m_root);
     }
 
@@ -127,20 +128,21 @@ private:
             {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
             {4, 0, nullptr},
         };
-        m_settings->Lock();
+        IpcBufferHandle& settings = m_link->Settings();
+        settings.Lock();
         DWORD item = 1;
         for (const auto& it : items) {
-            const DWORD index = m_settings->buffer.AddBlock(item++, it.recordSize * (it.count > 0 ? it.count : 1),
+            const DWORD index = settings.buffer.AddBlock(item++, it.recordSize * (it.count > 0 ? it.count : 1),
                                                             it.recordSize);
             if (it.bytes != nullptr)
-                std::memcpy(m_settings->buffer.GetBlockData(index), it.bytes, it.recordSize * it.count);
-            m_settings->buffer.SetRecordCount(index, it.count);
+                std::memcpy(settings.buffer.GetBlockData(index), it.bytes, it.recordSize * it.count);
+            settings.buffer.SetRecordCount(index, it.count);
         }
-        m_settings->Unlock();
+        settings.Unlock();
     }
 
     std::string m_root;
-    std::unique_ptr<IpcBufferHandle> m_settings;
+    std::unique_ptr<Vok::Test::CHostLinkObjects> m_link;
     std::unique_ptr<CPelorad> m_driver;
 };
 
@@ -200,6 +202,24 @@ std::vector<std::string> CorpusDatagrams(int& sentences) {
     return datagrams;
 }
 
+// Full datagrams of about 16 KB on one line: a hostile sender's repeated "$GPGGA," (no sentence
+// is whole), and valid GGA sentences glued together. Their costs should be alike: the loop is
+// linear in the line's length.
+std::vector<std::string> LongLine(const std::string& piece, int& sentences) {
+    std::string text;
+    sentences = 0;
+    while (text.size() + piece.size() + 2 < PELORAD_RECEIVE_SIZE - 16) {
+        text += piece;
+        ++sentences;
+    }
+    return {Tagged(kDay + 43200, text + "\r\n")};
+}
+std::vector<std::string> HostileDatagrams(int& sentences) { return LongLine("$GPGGA,", sentences); }
+std::vector<std::string> GluedGgaDatagrams(int& sentences) {
+    const std::string gga = Sentence("GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    return LongLine(gga.substr(0, gga.size() - 2), sentences);
+}
+
 template <typename Make>
 void RunDecode(benchmark::State& state, Make make, bool packetPath) {
     CBenchDriver bench;
@@ -240,6 +260,12 @@ BENCHMARK(BM_DecodeCorpus);
 
 void BM_DecodeCycleWithSatellites(benchmark::State& state) { RunDecode(state, SatelliteDatagrams, false); }
 BENCHMARK(BM_DecodeCycleWithSatellites);
+
+void BM_DecodeHostileLine(benchmark::State& state) { RunDecode(state, HostileDatagrams, false); }
+BENCHMARK(BM_DecodeHostileLine);
+
+void BM_DecodeGluedGgaLine(benchmark::State& state) { RunDecode(state, GluedGgaDatagrams, false); }
+BENCHMARK(BM_DecodeGluedGgaLine);
 
 // The whole packet path of a datagram: its clock readings, decoding, the time block and the
 // host's events.

@@ -65,7 +65,8 @@ CDrvBaseSocket::~CDrvBaseSocket() {
     m_sysDefs.RemoveAll();
 }
 
-bool CDrvBaseSocket::ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size) {
+bool CDrvBaseSocket::ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size,
+                                      bool exact) {
     CString problem;
     try {
         if (item > settings.buffer.GetBlockCount()) {
@@ -75,6 +76,12 @@ bool CDrvBaseSocket::ReadSettingsItem(IpcBufferHandle& settings, DWORD item, voi
                            item, recordSize, size);
         } else if (settings.ReadRecord(item, 1, destination, size) == 0) {
             problem.Format("settings item %u holds no record; the driver keeps what it had", item);
+        } else if (exact && recordSize < size) {
+            // Used, but not without a word: the host wrote an older or a cut record.
+            CString text;
+            text.Format("settings item %u holds a record of %u bytes, fewer than %u; the rest is taken as zero", item,
+                        recordSize, size);
+            ReportDriverProblem(text);
         }
     } catch (const std::exception& e) {
         problem.Format("settings item %u cannot be read (%s); the driver keeps what it had", item, e.what());
@@ -84,12 +91,34 @@ bool CDrvBaseSocket::ReadSettingsItem(IpcBufferHandle& settings, DWORD item, voi
     return false;
 }
 
+void CDrvBaseSocket::ReportRefusedList(IpcBufferHandle& settings, DWORD item, DWORD recordSize) {
+    CString problem;
+    try {
+        const DWORD i = item - 1;
+        if (item > settings.buffer.GetBlockCount()) {
+            problem.Format("settings item %u is missing; its list is empty", item);
+        } else if (recordSize != 0 && settings.buffer.GetRecordSize(i) != recordSize) {
+            problem.Format("settings item %u holds records of %u bytes, not %u; its list is empty", item,
+                           settings.buffer.GetRecordSize(i), recordSize);
+        } else if (recordSize != 0 && settings.buffer.GetRecordCount(i) > settings.buffer.GetRecordCapacity(i)) {
+            problem.Format("settings item %u counts %u records, more than the %u its block holds; its list is empty",
+                           item, settings.buffer.GetRecordCount(i), settings.buffer.GetRecordCapacity(i));
+        } else {
+            problem.Format("settings item %u holds an image that does not fit its block; its list is empty", item);
+        }
+    } catch (const std::exception& e) {
+        problem.Format("settings item %u cannot be read (%s); its list is empty", item, e.what());
+    }
+    ReportDriverProblem(problem);
+}
+
 void CDrvBaseSocket::ReadSettingsBuffer() {
     m_obsDefs.RemoveAll();
     m_nodeDefs.RemoveAll();
     m_hdrList.RemoveAll();
     m_sysDefs.RemoveAll();
-    m_outputName.Empty();
+    // The output buffer's name stays until a new one is read: a refused name must not make INIT
+    // open a buffer of another name.
 
     IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
     if (settings == nullptr) return;
@@ -98,24 +127,27 @@ void CDrvBaseSocket::ReadSettingsBuffer() {
 
     // Read into a copy, so that a refused item leaves the record whole.
     sSysDef system = m_settings;
-    if (ReadSettingsItem(*settings, ITEM_SYSTEM, &system, sizeof system)) m_settings = system;
+    if (ReadSettingsItem(*settings, ITEM_SYSTEM, &system, sizeof system, true)) m_settings = system;
     // Negated without overflow, whatever id the host wrote.
     m_timeRecord.lSystem = static_cast<int32_t>(0u - static_cast<uint32_t>(m_settings.sysId));
 
     BYTE name[OUTPUT_NAME_SIZE] = {};
-    if (ReadSettingsItem(*settings, ITEM_OUTPUT_NAME, name, sizeof name)) m_outputName = BoundedText(name, sizeof name);
+    if (ReadSettingsItem(*settings, ITEM_OUTPUT_NAME, name, sizeof name, false))
+        m_outputName = BoundedText(name, sizeof name);
 
     // Each reader appends all or nothing: a missing or malformed image leaves its list empty.
-    m_obsDefs.ReadFromIpc(*settings, ITEM_OBSERVATIONS);
-    m_nodeDefs.ReadFromIpc(*settings, ITEM_NODES);
-    m_hdrList.ReadFromIpc(*settings, ITEM_HEADERS);
-    m_sysDefs.ReadFromIpc(*settings, ITEM_SYSTEMS);
+    if (m_obsDefs.ReadFromIpc(*settings, ITEM_OBSERVATIONS) == 0)
+        ReportRefusedList(*settings, ITEM_OBSERVATIONS, sizeof(sObsDef));
+    if (m_nodeDefs.ReadFromIpc(*settings, ITEM_NODES) == 0) ReportRefusedList(*settings, ITEM_NODES, sizeof(sNodeDef));
+    if (m_hdrList.ReadFromIpc(*settings, ITEM_HEADERS) == 0) ReportRefusedList(*settings, ITEM_HEADERS, 0);
+    if (m_sysDefs.ReadFromIpc(*settings, ITEM_SYSTEMS) == 0)
+        ReportRefusedList(*settings, ITEM_SYSTEMS, sizeof(sSysDef));
 
     BYTE opaque[OPAQUE_RECORD_SIZE];
-    if (ReadSettingsItem(*settings, ITEM_OPAQUE_RECORD, opaque, sizeof opaque))
+    if (ReadSettingsItem(*settings, ITEM_OPAQUE_RECORD, opaque, sizeof opaque, true))
         std::memcpy(m_opaqueRecord, opaque, sizeof opaque);
     int32_t value = 0;
-    if (ReadSettingsItem(*settings, ITEM_OPAQUE_VALUE, &value, sizeof value)) m_opaqueValue = value;
+    if (ReadSettingsItem(*settings, ITEM_OPAQUE_VALUE, &value, sizeof value, true)) m_opaqueValue = value;
 }
 
 void CDrvBaseSocket::ReadStringSettings() {
@@ -155,7 +187,11 @@ std::unique_ptr<IpcBufferHandle> CDrvBaseSocket::CreateIOBuffer() {
 
 int CDrvBaseSocket::OnCmdInit() {
     m_output.reset();
-    m_output = CreateIOBuffer();
+    if (m_outputName.IsEmpty()) {
+        ReportDriverProblem("the settings name no output buffer; the driver writes no records until they do");
+    } else {
+        m_output = CreateIOBuffer();
+    }
     if (m_output != nullptr) {
         const CBufferHold hold(*m_output);
         if (hold) {

@@ -72,7 +72,8 @@ public:
     CDrvBaseSocket& operator=(const CDrvBaseSocket&) = delete;
 
     virtual void Run() = 0;
-    // Opens the output buffer named by the settings and adds a time block to it. Always 1.
+    // Opens the output buffer named by the settings and adds a time block to it; without a name,
+    // says so and opens none. Always 1.
     virtual int OnCmdInit();
     // Releases the output buffer.
     virtual void OnCmdExit();
@@ -84,7 +85,8 @@ public:
 
     // Refreshes the settings and the definitions from the settings buffer. The host's items are
     // untrusted: an item larger than the driver's record is refused (the driver keeps what it
-    // had, and says so), a list image that does not fit its records gives an empty list.
+    // had, the output buffer's name included), a shorter one is used zero-filled, a list image that
+    // does not fit its records gives an empty list; each is said on standard error.
     void ReadSettingsBuffer();
     // A new writer handle on the buffer named by the settings; null when it cannot be opened.
     std::unique_ptr<IpcBufferHandle> CreateIOBuffer();
@@ -152,8 +154,12 @@ protected:
     SYSTEMTIME m_stLastSentTime{};
 
 private:
-    // Copies record 1 of a single-record item into destination, refusing one larger than it.
-    bool ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size);
+    // Copies record 1 of a single-record item into destination, refusing one larger than it. With
+    // exact, a shorter record is used zero-filled and said.
+    bool ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size, bool exact);
+    // Says why a list reader refused item: missing, records of another size (recordSize; 0 for an
+    // image of entries), a count beyond its block.
+    static void ReportRefusedList(IpcBufferHandle& settings, DWORD item, DWORD recordSize);
 
     CString m_strSettings[7];
     sSysDef m_settings;

@@ -2,8 +2,11 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include "driver/host_watch.h"
 #include "foundation/debug_trace.h"
+#include "foundation/error_text.h"
 
 CDrvUdpClient::CDrvUdpClient() = default;
 
@@ -12,6 +15,13 @@ CDrvUdpClient::~CDrvUdpClient() { CloseSocket(); }
 void CDrvUdpClient::Run() {
     if (GetLink() == nullptr) return;
     for (;;) {
+        if (IsHostGone()) {
+            CString text;
+            text.Format("the host (process %d) is gone; the driver ends", static_cast<int>(GetHostProcessId()));
+            ReportDriverProblem(text);
+            m_lostHost = true;
+            break;
+        }
         if (DoCommandStep() != 0) break;
         DoReceiveStep();
         OnIdle(0);
@@ -23,6 +33,9 @@ int CDrvUdpClient::DoCommandStep() {
     CChildProcess& link = *GetLink();
     DWORD waited = WAIT_FAILED;
     if (!link.WaitEvent(EVT_NEW_SETTINGS, 0, waited) || waited != WAIT_OBJECT_0) return 0;
+    // Reset before the record is read: a host that gave up waiting may write its next command
+    // while this one is handled, and its event must then stay set for the next poll.
+    link.ResetEvent(EVT_NEW_SETTINGS);
     const DWORD command = link.ReadCommand();
     switch (command) {
     case CMD_INIT: OnCmdInit(); break;
@@ -37,10 +50,16 @@ int CDrvUdpClient::DoCommandStep() {
     case CMD_RECORD: OnCmdRecord(); break;
     case CMD_SPLIT: OnCmdSplit(); break;
     case CMD_DEVICE_SETTINGS: OnCmdDeviceSettings(); break;
-    default: break;  // CMD_FIX_UPDATE and every other code: nothing to do but acknowledge
+    default:
+        // CMD_FIX_UPDATE and the other codes of the link: nothing to do but acknowledge.
+        if (command > CMD_MONITOR_SETTINGS) {
+            CString text;
+            text.Format("unknown command code %u; acknowledged, nothing done", command);
+            ReportDriverProblem(text);
+        }
+        break;
     }
     // Every command is acknowledged, a failed or unknown one and EXIT included.
-    link.ResetEvent(EVT_NEW_SETTINGS);
     link.SetEvent(EVT_SETTINGS_READ);
     return command == CMD_EXIT ? 1 : 0;
 }
@@ -51,6 +70,12 @@ int CDrvUdpClient::OnCmdInit() {
     const BYTE* a = GetSettings().address;
     m_interfaceAddress.Format("%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
     m_port = GetSettings().port;
+    if ((m_port & 0xFFFF) == 0) {
+        // Bound, port 0 would be a port of the system's choosing that no sender knows.
+        CString text;
+        text.Format("settings item 2 gives UDP port %u, whose low 16 bits are 0; the driver does not listen", m_port);
+        ReportDriverProblem(text);
+    }
     m_state = UDP_STATE_BIND;
     DecodeData(true);
     return 1;
@@ -83,15 +108,34 @@ void CDrvUdpClient::CloseSocket() {
 
 eUdpState CDrvUdpClient::OnIssueBind() {
     CloseSocket();
+    const UINT port = m_port & 0xFFFF;
+    if (port == 0) return UDP_STATE_CONSTRUCTED;  // refused at INIT
     m_socket = std::make_unique<CVOKSocket>(TRUE);
-    // Failures are reported by the socket; a socket that failed to bind fails its first receive
-    // and is made again.
-    m_socket->Socket(SOCK_DGRAM, 0, IPPROTO_UDP, AF_INET);
+    const bool made = m_socket->Socket(SOCK_DGRAM, 0, IPPROTO_UDP, AF_INET) != 0;
     const int reuse = 1;
     m_socket->SetSockOpt(SO_REUSEADDR, &reuse, sizeof reuse, SOL_SOCKET);
     const int size = static_cast<int>(m_socketBufferSize);
     m_socket->SetSockOpt(SO_RCVBUF, &size, sizeof size, SOL_SOCKET);
-    m_socket->Bind(m_port & 0xFFFF, nullptr);
+    if (!made || m_socket->Bind(port, nullptr) == 0) {
+        // Until the port is free (another program may hold it) the driver would receive nothing:
+        // said once, tried again on each step, paced like a receive wait so as not to spin.
+        if (!m_bindFailing) {
+            CString text;
+            text.Format("cannot bind UDP port %u: %s; trying again until it can", port,
+                        GetSystemErrorText(m_socket->GetLastError(), true));
+            ReportDriverProblem(text);
+        }
+        m_bindFailing = true;
+        CloseSocket();
+        ::usleep(UDP_WAIT_MS * 1000);
+        return UDP_STATE_BIND;
+    }
+    if (m_bindFailing) {
+        CString text;
+        text.Format("UDP port %u is bound now", port);
+        ReportDriverProblem(text);
+        m_bindFailing = false;
+    }
     if (!m_multicastGroup.IsEmpty() && IsMulticastAddress(m_multicastGroup))
         m_socket->AddMulticastGroupMembership(m_multicastGroup, m_interfaceAddress);
     m_socket->SetReceiveTimeout(m_receiveTimeout);

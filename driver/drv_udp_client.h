@@ -26,8 +26,10 @@ public:
     CDrvUdpClient();
     ~CDrvUdpClient() override;
 
-    // Alternates between the host's commands and the receive state machine until EXIT.
+    // Alternates between the host's commands and the receive state machine until EXIT, or until
+    // the host that started the process is gone (HasLostHost, said on standard error).
     void Run() override;
+    bool HasLostHost() const { return m_lostHost; }
     // Reads the settings, opens the output buffer and makes the socket be bound afresh.
     int OnCmdInit() override;
     void OnCmdExit() override;
@@ -45,11 +47,15 @@ public:
     virtual void OnIdle(int /*reason*/) {}
     int OnCmdFixUpdate() { return 1; }
 
-    // One poll of the host's command and its dispatch and acknowledgement: 1 after EXIT.
+    // One poll of the host's command and its dispatch and acknowledgement: 1 after EXIT. The
+    // event is reset before the command is read, so a command written while this one is handled
+    // is seen on the next poll; every command read is acknowledged once.
     int DoCommandStep();
     // One step of the receive state machine; stores and returns the new state.
     eUdpState DoReceiveStep();
-    // Creates and binds the socket; the next state.
+    // Creates and binds the socket; the next state. A bind that fails is said once (with the port
+    // and the reason) and tried again on the next step, after a pause of one receive wait; the
+    // bind that then succeeds is said too. Port 0 is never bound: the step stays idle.
     eUdpState OnIssueBind();
     // Starts a receive, or waits for the pending one; the next state, not stored.
     eUdpState OnIssueReceive();
@@ -84,4 +90,7 @@ private:
     CString m_senderAddress;
     UINT m_senderPort = 0;
     DWORD m_socketBufferSize = UDP_SOCKET_BUFFER_SIZE;
+    // A bind has failed since the last one that succeeded.
+    bool m_bindFailing = false;
+    bool m_lostHost = false;
 };

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "compat/debug_output.h"
+#include "driver/host_watch.h"
 #include "driver/pelorad.h"
 
 namespace {
@@ -22,6 +23,11 @@ void WriteToStandardError(const char* text) {
 
 int main(int argc, char** argv) {
     Vok::SetDebugOutputListener(&WriteToStandardError);
+    // Before anything else: a driver whose host has gone would hold its port and files for ever.
+    if (!StartHostWatch()) {
+        ReportDriverProblem("the host that started the driver is gone; the driver ends");
+        return 1;
+    }
     DWORD checksum = 1;
     DWORD headingTrigger = 1;
     int mode = 3;
@@ -38,5 +44,6 @@ int main(int argc, char** argv) {
     // Without its host the driver has nothing to do; it has said why.
     if (!driver->IsLinkOpen()) return 1;
     driver->Run();
-    return 0;
+    // The loop has said why it ended without EXIT.
+    return driver->HasLostHost() ? 1 : 0;
 }

@@ -127,6 +127,31 @@ int SkipFields(CString& text, int count) {
     return 1;
 }
 
+int SkipDataFields(CString& text, int count) {
+    for (int i = 0; i < count; ++i) {
+        const int p = GetFieldLength(text);
+        if (p < 0 || text[p] != ',') {
+            text.Empty();
+            return 0;
+        }
+        text.Delete(0, p + 1);
+    }
+    return 1;
+}
+
+int CountDataFields(const CString& text, int limit) {
+    int fields = 0;
+    for (int i = 0; fields < limit; ++i) {
+        if (i >= text.GetLength() || IsDelimiter(text[i])) {
+            // The field ends here; only a comma starts another.
+            if (i == 0 && (i >= text.GetLength() || text[i] != ',')) return 0;
+            ++fields;
+            if (i >= text.GetLength() || text[i] != ',') break;
+        }
+    }
+    return fields;
+}
+
 int SkipPastToken(CString& text, const char* token) {
     const int length = token != nullptr ? static_cast<int>(std::strlen(token)) : INT_MAX;
     const int p = length <= text.GetLength() ? text.Find(token) : -1;

@@ -15,6 +15,12 @@ int SkipToSentenceStart(CString& text, int count);
 int SkipPastFirstOf(CString& text, const char* set);
 int SkipFields(CString& text, int count);
 int SkipPastToken(CString& text, const char* token);
+// SkipFields within the sentence's data: fails (emptying the text) when a field it passes ends at
+// anything but ",", since what follows a "*" is the checksum, not a field.
+int SkipDataFields(CString& text, int count);
+// The number of fields of the data at the front (up to the first "*", CR, LF or "$"), counting at
+// most limit: 1 for an empty field, 0 only for no data at all.
+int CountDataFields(const CString& text, int limit);
 // Index of the first delimiter, -1 when there is none.
 int GetFieldLength(const CString& text);
 int IsFieldDelimiter(const CString& text, int index);

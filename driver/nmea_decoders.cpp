@@ -94,8 +94,9 @@ int DecodeGGA(CString& text, PosRecord* record, int mode) {
     if (mode >= 2) height += ParseDouble(text);
     float age = 0.0f;
     int station = 0;
-    if (SkipFields(text, 2)) age = FloatField(text);
-    if (SkipFields(text, 1)) station = ParseInteger(text);
+    // Both fields may be absent; the checksum is never one of them.
+    if (SkipDataFields(text, 2)) age = FloatField(text);
+    if (SkipDataFields(text, 1)) station = ParseInteger(text);
 
     StoreFix(record, latitude, longitude, height, quality);
     record->lSatellites = satellites;
@@ -137,7 +138,8 @@ int DecodeRMC(CString& text, PosRecord* record, int /*mode*/) {
 
     StoreFix(record, latitude, longitude, 0.0, 0);
     record->stFixTime = time;
-    if (!SkipFields(text, 1) || !SkipFields(text, 2)) return 1;
+    // Variation and mode indicator are absent in older sentences: a "*" ends them.
+    if (!SkipDataFields(text, 1) || !SkipDataFields(text, 2)) return 1;
     static const char modes[] = "NADEMS";
     const char* found = Lead(text) != '\0' ? std::strchr(modes, Lead(text)) : nullptr;
     const int quality = found != nullptr ? static_cast<int>(found - modes) : 0;
@@ -183,18 +185,22 @@ int DecodeGLL(CString& text, PosRecord* record, int /*mode*/) {
     const double longitude = ParseLongitude(text);
     if (!SkipFields(text, 2)) return 0;
 
-    // The rest is either a height in metres or a time with its status letters.
+    // The rest is either a height and its unit "M", or a time with its status letters (and maybe
+    // a mode indicator, which may be "M" too). Only the data counts, never the checksum.
+    const int end = text.FindOneOf("*\r\n$");
+    const CString data = end < 0 ? text : text.Left(end);
     int quality = 7;
     double height = 0.0;
-    if (text.Find('M') > 0) {
+    CString unit = data;
+    if (SkipDataFields(unit, 1) && unit.SpanExcluding(",") == "M") {
         quality = 1;
-        height = ParseDouble(text);
-    } else if (text.Find('A') > 6) {
+        height = ParseDouble(data);
+    } else if (data.Find('A') > 6) {
         quality = 7;
-        ParseTime(text, &time);
-    } else if (text.Find('V') > 6) {
+        ParseTime(data, &time);
+    } else if (data.Find('V') > 6) {
         quality = 0;
-        ParseTime(text, &time);
+        ParseTime(data, &time);
     }
     StoreFix(record, latitude, longitude, height, quality);
     record->stFixTime = time;
@@ -222,7 +228,8 @@ int DecodeQUAL(CString& text, PosRecord* record) {
     const double b = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
     const double c = ParseDouble(text);
-    if (!SkipFields(text, 1)) return 1;
+    // Without field 4 (a "*" ends the data) nothing is stored, as at the end of the text.
+    if (!SkipDataFields(text, 1)) return 1;
     record->fSdLatitude = ToFloatField(a);
     record->fSdLongitude = ToFloatField(b);
     record->fSdHeight = ToFloatField(c);
@@ -256,10 +263,10 @@ int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount) 
     store->lSatellites = count;
     store->alAccuracyKind[0] = ACCURACY_PDOP;
     store->afAccuracyValue[0] = FloatField(text);
-    if (!SkipFields(text, 1)) return 1;
+    if (!SkipDataFields(text, 1)) return 1;
     store->alAccuracyKind[1] = ACCURACY_HDOP;
     store->afAccuracyValue[1] = FloatField(text);
-    if (!SkipFields(text, 1)) return 1;
+    if (!SkipDataFields(text, 1)) return 1;
     store->alAccuracyKind[2] = ACCURACY_VDOP;
     store->afAccuracyValue[2] = FloatField(text);
     return 1;
@@ -274,17 +281,20 @@ int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount) 
     *partNumber = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
     store->lQuality = ParseInteger(text);  // satellites in view
-    if (!SkipFields(text, 1)) return 0;
     int count = 0;
-    for (int i = 0; i < 4; ++i) {
+    // Each satellite is four fields. What the data holds after the last one is not a satellite:
+    // nothing, or the one field of the signal id of NMEA 4.10.
+    bool more = SkipDataFields(text, 1);
+    for (int i = 0; i < 4 && more; ++i) {
+        const int fields = CountDataFields(text, 4);
+        if (fields <= 1) break;
         const int prn = ParseInteger(text);
         if (prn > 0) store->alPrn[count++] = prn;
-        if (!SkipFields(text, 3)) return 0;
+        if (fields < 4) return 0;  // a satellite cut short
+        SkipDataFields(text, 3);
         // A satellite without a signal-to-noise value is not tracked.
-        const bool noSnr = Lead(text) == ',' || Lead(text) == '*';
-        if (prn > 0 && noSnr && ParseDouble(text) == 0.0) store->alPrn[--count] = 0;
-        if (Lead(text) == '*' || (text.GetLength() > 2 && text[2] == '*')) break;
-        if (!SkipFields(text, 1)) return 0;
+        if (prn > 0 && IsEmptyField(text)) store->alPrn[--count] = 0;
+        more = SkipDataFields(text, 1);
     }
     store->lSatellites = count;
     return 1;

@@ -91,6 +91,27 @@ void ForEachLine(const char* bytes, DWORD length, F&& visit) {
     }
 }
 
+// The result blocks in the order they are added, which is that of CPelorad::ResultBlockIndices.
+constexpr struct {
+    DWORD type;
+    DWORD size;
+    DWORD recordSize;
+    const char* trace;
+} kResultBlocks[] = {
+    {POS_BLOCK_TYPE, sizeof(PosRecord), sizeof(PosRecord), "S: Add Pos Block to Buffer \n"},
+    {NAV_BLOCK_TYPE, sizeof(NavRecord), sizeof(NavRecord), "S: Add Nav Block to Buffer \n"},
+    {NAV_RING_BLOCK_TYPE, NAV_RING_BLOCK_SIZE, sizeof(NavRecord), nullptr},
+    {ROT_BLOCK_TYPE, sizeof(RotRecord), sizeof(RotRecord), nullptr},
+    {TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord), sizeof(TimetagRecord), "S: Add Timetag Block to Buffer \n"},
+};
+
+// Where the loop goes on after a sentence that is not used: its first 3 characters dropped, the
+// next "$" after them; npos when there is none. next is the first "$" after start.
+size_t SkipSentence(std::string_view line, size_t start, size_t next) {
+    if (next != std::string_view::npos && next >= start + 3) return next;
+    return line.find('$', start + 3);
+}
+
 }  // namespace
 
 class CPelorad::COutputHold {
@@ -135,7 +156,34 @@ CPelorad::CPelorad(DWORD checksum, DWORD headingTrigger, int mode)
 
 CPelorad::~CPelorad() { m_navRing.reset(); }
 
-int CPelorad::OnCmdInit() { return CDrvUdpClient::OnCmdInit() != 0 ? 1 : 0; }
+int CPelorad::OnCmdInit() {
+    const int result = CDrvUdpClient::OnCmdInit() != 0 ? 1 : 0;
+    SelectResultBlocks();
+    return result;
+}
+
+std::array<int32_t*, 5> CPelorad::ResultBlockIndices() {
+    return {&m_posBlock, &m_navBlock, &m_navRingBlock, &m_rotBlock, &m_timetagBlock};
+}
+
+void CPelorad::SelectResultBlocks() {
+    if (m_settingsDone == 0) return;
+    const std::array<int32_t*, 5> indices = ResultBlockIndices();
+    const auto found = m_blocksByBuffer.find(GetOutputName().Str());
+    bool kept = false;
+    if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr && found != m_blocksByBuffer.end()) {
+        const CBufferHold hold(*out);
+        kept = static_cast<bool>(hold);
+        for (size_t k = 0; k < indices.size() && kept; ++k) {
+            const int32_t block = found->second[k];
+            kept = block <= 0 || IsOwnBlock(static_cast<DWORD>(block), kResultBlocks[k].type,
+                                             kResultBlocks[k].recordSize);
+        }
+    }
+    for (size_t k = 0; k < indices.size(); ++k) {
+        if (*indices[k] != -1) *indices[k] = kept ? std::max(found->second[k], 0) : 0;
+    }
+}
 
 void CPelorad::AddResultBlock(int32_t& index, DWORD type, DWORD size, DWORD recordSize) {
     if (index != 0) return;
@@ -178,20 +226,23 @@ int CPelorad::OnCmdSettings() {
             default: break;
             }
         }
-        if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr) {
-            const CBufferHold hold(*out);
-            if (hold) {
-                DebugTrace("S: Add Pos Block to Buffer \n");
-                AddResultBlock(m_posBlock, POS_BLOCK_TYPE, sizeof(PosRecord), sizeof(PosRecord));
-                DebugTrace("S: Add Nav Block to Buffer \n");
-                AddResultBlock(m_navBlock, NAV_BLOCK_TYPE, sizeof(NavRecord), sizeof(NavRecord));
-                AddResultBlock(m_navRingBlock, NAV_RING_BLOCK_TYPE, NAV_RING_BLOCK_SIZE, sizeof(NavRecord));
-                AddResultBlock(m_rotBlock, ROT_BLOCK_TYPE, sizeof(RotRecord), sizeof(RotRecord));
-                DebugTrace("S: Add Timetag Block to Buffer \n");
-                AddResultBlock(m_timetagBlock, TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord), sizeof(TimetagRecord));
+        m_settingsDone = 1;
+    }
+    // Into each output buffer once: the first SETTINGS after an INIT that opened another buffer
+    // adds the configured kinds' blocks there too, so that records go on flowing.
+    const std::array<int32_t*, 5> indices = ResultBlockIndices();
+    const bool missing = std::any_of(indices.begin(), indices.end(), [](const int32_t* i) { return *i == 0; });
+    if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr && missing) {
+        const CBufferHold hold(*out);
+        if (hold) {
+            std::array<int32_t, 5>& added = m_blocksByBuffer[GetOutputName().Str()];
+            for (size_t k = 0; k < indices.size(); ++k) {
+                if (kResultBlocks[k].trace != nullptr) DebugTrace(kResultBlocks[k].trace);
+                const auto& block = kResultBlocks[k];
+                AddResultBlock(*indices[k], block.type, block.size, block.recordSize);
+                added[k] = *indices[k];
             }
         }
-        m_settingsDone = 1;
     }
     return m_posBlock > 0 || m_timetagBlock > 0 ? 1 : 0;
 }
@@ -223,33 +274,33 @@ int CPelorad::DecodeData(bool reset) {
     return result;
 }
 
-void CPelorad::SkipSentence(CString& message) {
-    if (message.GetLength() > 3) {
-        message.Delete(0, 3);
-        SkipToSentenceStart(message, 1);
-    } else {
-        message.Empty();
-    }
-}
-
 int CPelorad::ProcessMessage(CString& message) {
     const COutputHold hold(*this);
     int result = 0;
-    SkipToFirstOf(message, "$");
-    while (message.GetLength() >= 4) {
+    // One pass over the line finds its sentences and tests their checksums; each sentence is
+    // decoded from a text that ends with the next "$", so the cost grows with the line's length,
+    // not with its square, whatever the line holds, and no decoder reads another's fields.
+    const std::string_view line(message.GetString(), static_cast<size_t>(message.GetLength()));
+    CLineChecksum checksum(line);
+    size_t start = line.find('$');
+    while (start != std::string_view::npos && line.size() - start >= 4) {
+        const size_t next = line.find('$', start + 1);
         // The checksum covers the text up to the line's last "*": of two sentences glued on one
         // line, the first fails and is dropped, the second is then tested alone.
-        if (m_checksum != 0 && !CheckNmeaChecksum(message)) {
-            DebugTrace("E: CheckSum Failed %s \n", message);
-            SkipSentence(message);
+        if (m_checksum != 0 && !checksum.Check(start)) {
+            DebugTrace("E: CheckSum Failed %s \n", line.data() + start);
+            start = SkipSentence(line, start, next);
             continue;
         }
         eNmeaFormat format = NMEA_POS_AUTO;
-        // What a time tag keeps of the sentence's text.
-        const int kept = std::min(message.GetLength(), TIMETAG_TEXT_SIZE - 1);
-        std::memcpy(m_sentence.GetBufferSetLength(kept), message.GetString(), static_cast<size_t>(kept));
-        if (DetectAndDecode(message, format) == 0) {
-            SkipSentence(message);
+        // What a time tag keeps of the text from here on.
+        const size_t kept = std::min(line.size() - start, static_cast<size_t>(TIMETAG_TEXT_SIZE - 1));
+        std::memcpy(m_sentence.GetBufferSetLength(static_cast<int>(kept)), line.data() + start, kept);
+        // With the next "$", so that a last field that ends on it reads as it does in the line.
+        const size_t length = (next == std::string_view::npos ? line.size() : next + 1) - start;
+        std::memcpy(m_text.GetBufferSetLength(static_cast<int>(length)), line.data() + start, length);
+        if (DetectAndDecode(m_text, format) == 0) {
+            start = SkipSentence(line, start, next);
             continue;
         }
         const CVOKTime positionTime = AssignGroupTime(format);
@@ -267,13 +318,15 @@ int CPelorad::ProcessMessage(CString& message) {
         if (WriteTimetag(format, positionTime) != 0) result = 1;
         if (WriteHeading() != 0) result = 1;
         if (WriteRateOfTurn() != 0) result = 1;
-        // On to the next "$" after the front, so that the loop always advances.
-        const int next = message.Find('$', 1);
-        if (next < 0) {
-            message.Empty();
-        } else {
-            message.Delete(0, next);
-        }
+        // The decoder took the leading "$" and read nothing past the next one, which starts the
+        // next sentence, also when the last field read ended right on it.
+        start = next;
+    }
+    // What is left is too short to be a sentence.
+    if (start == std::string_view::npos) {
+        message.Empty();
+    } else {
+        message.Delete(0, static_cast<int>(start));
     }
     return result;
 }

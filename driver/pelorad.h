@@ -4,7 +4,10 @@
 // them, gives each result its time and writes the due records into the host's output buffer.
 #pragma once
 
+#include <array>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
@@ -80,7 +83,8 @@ public:
     // the datagram wrote a result record.
     int DecodeData(bool reset) override;
 
-    // One line of a datagram, consumed sentence by sentence: 1 when a result record was written.
+    // One line of a datagram, consumed sentence by sentence (what is left is shorter than a
+    // sentence): 1 when a result record was written.
     int ProcessMessage(CString& message);
     // Recognises the sentence at the front of the message and decodes it (consuming it); 1 with
     // its format, 0 with NMEA_POS_AUTO when it is not used.
@@ -118,10 +122,13 @@ private:
     int WriteRateOfTurn();
     // Adds one result block under the output buffer's held lock; index stays 0 when it fails.
     void AddResultBlock(int32_t& index, DWORD type, DWORD size, DWORD recordSize);
+    // The block indices of the five result kinds, in the order they are added.
+    std::array<int32_t*, 5> ResultBlockIndices();
+    // After INIT: the result blocks that an earlier SETTINGS added to the buffer now open, while it
+    // still holds them; otherwise each configured kind waits (index 0) for the next SETTINGS.
+    void SelectResultBlocks();
     // Record 1 of a result block, stamped with the time of receipt; the caller holds the lock.
     bool WriteResultRecord(int32_t index, DWORD type, const void* record, DWORD size);
-    // Drops the front of a sentence that is not used and goes on at the next "$".
-    static void SkipSentence(CString& message);
 
     // The output buffer's lock is taken at the first record write of a datagram and released
     // when its outermost scope (the datagram, or a message decoded on its own) ends: one lock per
@@ -168,6 +175,9 @@ private:
 
     int32_t m_timetagBlock = -1;
     TimetagRecord m_timetag{};
+    // The result blocks added to each output buffer, by its name, so that each buffer gets them
+    // once, and a driver sent back to a buffer writes on into its blocks.
+    std::map<std::string, std::array<int32_t, 5>> m_blocksByBuffer;
 
     // The format that the update format takes when the position format comes back. Kept here
     // rather than once per process: there is one driver object.
@@ -176,4 +186,6 @@ private:
     // reused from datagram to datagram.
     CString m_message;
     CString m_sentence;
+    // The sentence being decoded: from its "$" up to the next one.
+    CString m_text;
 };

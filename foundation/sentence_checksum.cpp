@@ -30,7 +30,7 @@ int HexDigit(char c) {
 // case up to the first other character. Returns -1 when no digit is there, and a value above 0xFF
 // (never a match) for more than two significant digits, however many follow: the reading must
 // not wrap around to a small number.
-int ReadChecksumField(const std::string& s, size_t i) {
+int ReadChecksumField(std::string_view s, size_t i) {
     while (i < s.size() && IsSpace(s[i])) ++i;
     if (i + 2 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X') && HexDigit(s[i + 2]) >= 0) i += 2;
     int value = -1;
@@ -45,16 +45,23 @@ int ReadChecksumField(const std::string& s, size_t i) {
 
 }  // namespace
 
-bool CheckNmeaChecksum(const CString& sentence) {
-    const std::string& s = sentence.Str();
-    if (s.empty() || s[0] != '$') return false;
-    const size_t star = s.rfind('*');
-    if (star == std::string::npos) return false;
-    const int expected = ReadChecksumField(s, star + 1);
-    if (expected < 0) return false;
-    unsigned x = 0;
-    for (size_t i = 1; i < star; ++i) x ^= static_cast<unsigned char>(s[i]);
-    return static_cast<int>(x) == expected;
+bool CheckNmeaChecksum(const CString& sentence) { return CLineChecksum(sentence.Str()).Check(0); }
+
+CLineChecksum::CLineChecksum(std::string_view line) : m_line(line), m_star(line.rfind('*')) {
+    m_expected = m_star == std::string_view::npos ? -1 : ReadChecksumField(line, m_star + 1);
+    for (size_t i = 0; i < m_star && i < line.size(); ++i) m_total ^= static_cast<unsigned char>(line[i]);
+}
+
+bool CLineChecksum::Check(size_t start) {
+    if (start >= m_line.size() || m_line[start] != '$') return false;
+    if (m_star == std::string_view::npos || m_star <= start || m_expected < 0) return false;
+    if (m_prefixEnd > start + 1) {
+        m_prefix = 0;
+        m_prefixEnd = 0;
+    }
+    for (; m_prefixEnd <= start; ++m_prefixEnd) m_prefix ^= static_cast<unsigned char>(m_line[m_prefixEnd]);
+    // XOR of the characters between the "$" and the star.
+    return static_cast<int>(m_total ^ m_prefix) == m_expected;
 }
 
 CString ChecksumText(const CString& text, int firstIndex, int type) {

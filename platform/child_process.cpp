@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include "compat/file_names.h"
+#include "platform/named_object.h"
 #include "platform/posix_call.h"
 
 using Vok::FileNames::AnsiToFileSystem;
@@ -49,11 +51,59 @@ int Niceness(DWORD priorityClass, int threadPriority) {
 
 CString ErrorText(int error) { return CString(std::generic_category().message(error).c_str()); }
 
+// Why the folder of named objects cannot hold a host's link; empty when it can. Looked at, never
+// made: a folder that is missing means that no host has made anything in it.
+CString RefusedFolder(const std::string& path) {
+    CString why;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT) {
+            why.Format("the folder %s does not exist", path);
+        } else {
+            why.Format("the folder %s cannot be examined: %s", path, ErrorText(error));
+        }
+    } else if (S_ISLNK(st.st_mode)) {
+        why.Format("the folder %s is refused: it is a symbolic link", path);
+    } else if (!S_ISDIR(st.st_mode)) {
+        why.Format("the folder %s is refused: it is not a folder", path);
+    } else if (st.st_uid != ::geteuid()) {
+        why.Format("the folder %s is refused: it is owned by another user (uid %u)", path,
+                   static_cast<unsigned>(st.st_uid));
+    } else if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        why.Format("the folder %s is refused: it is writable by group or others (mode %03o)", path,
+                   static_cast<unsigned>(st.st_mode & 0777));
+    }
+    return why;
+}
+
+// Why the file of one link object is not there to be opened; empty when it is.
+CString MissingObject(const std::string& folder, char kind, const CString& name, const char* what,
+                      const CString& shown) {
+    CString why;
+    try {
+        const std::string path = folder + "/" + Vok::Ipc::MakeFileName(kind, name.Str());
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0) {
+            why.Format("%s %s does not exist", what, shown);
+        } else if (!S_ISREG(st.st_mode)) {
+            why.Format("%s %s is not a file", what, shown);
+        }
+    } catch (const std::exception& e) {
+        why.Format("%s %s cannot be named: %s", what, shown, e.what());
+    }
+    return why;
+}
+
 }  // namespace
 
 CChildProcess::CChildProcess() = default;
 
 CChildProcess::CChildProcess(const CString& prefix) : m_prefix(prefix), m_side(0) {
+    // The driver end opens what its host made and makes nothing itself: with a wrong prefix, or a
+    // host that is gone, it would otherwise wait for ever on objects that nobody else holds.
+    m_startError = FindMissingLinkObject();
+    if (!m_startError.IsEmpty()) return;
     OpenLinkObjects(0);
     // Started only when everything opened: a driver end without its events would poll for ever.
     m_started = m_startError.IsEmpty() ? TRUE : FALSE;
@@ -115,6 +165,20 @@ void CChildProcess::OpenLinkObjects(int mode) {
     }
 }
 
+CString CChildProcess::FindMissingLinkObject() const {
+    const std::string folder = Vok::Ipc::GetFolderPath();
+    CString why = RefusedFolder(folder);
+    for (const sEventName& name : EVENT_NAMES) {
+        if (!why.IsEmpty()) break;
+        const CString event = m_prefix + name.suffix;
+        why = MissingObject(folder, Vok::Ipc::KIND_EVENT, event, "event", event);
+    }
+    // A buffer is there when its management segment is.
+    const CString settings = m_prefix + "_SETTINGS";
+    if (why.IsEmpty()) why = MissingObject(folder, Vok::Ipc::KIND_SEGMENT, settings + "_MNGT", "buffer", settings);
+    return why;
+}
+
 bool CChildProcess::MayUse(int index, bool set) const {
     if (index < 0 || index >= static_cast<int>(m_events.size())) return false;
     // Only "_NEW_SETTINGS" goes from the host to the driver; every other event goes the other way.
@@ -174,8 +238,17 @@ DWORD CChildProcess::ReadCommand() {
 }
 
 BOOL CChildProcess::Terminate() {
-    if (!IsHostEnd()) return FALSE;
-    return m_process.Kill(SIGKILL) ? TRUE : FALSE;
+    if (!IsHostEnd() || !m_process.Kill(SIGKILL)) return FALSE;
+    m_terminated = true;
+    return TRUE;
+}
+
+std::optional<int> CChildProcess::WaitForExit(DWORD timeoutMs) {
+    if (!IsHostEnd() || !m_process.IsValid()) return std::nullopt;
+    const std::optional<int> code = m_process.Wait(timeoutMs);
+    // The kernel reports the kill; this end knows that it asked for exit code 0.
+    if (code == 128 + SIGKILL && m_terminated) return 0;
+    return code;
 }
 
 int CChildProcess::OpenChildProcess() const {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "compat/cstring.h"
@@ -71,8 +72,10 @@ class CChildProcess : public CObject {
 public:
     // No buffer, no events, no child.
     CChildProcess();
-    // Driver end: opens the six events and the settings buffer (as a reader) of that prefix. It is
-    // started only when all seven could be opened; GetStartError then says what failed.
+    // Driver end: opens the six events and the settings buffer (as a reader) of that prefix, which
+    // its host has made; it makes none of them. It is started only when all seven exist and could be
+    // opened; otherwise GetStartError says what failed (a folder refused for its owner, its mode or
+    // as a link, or the first object that does not exist) and nothing is opened.
     explicit CChildProcess(const CString& prefix);
     // Host end: the prefix is "%08X_%04d" of processId and number; creates the settings buffer (as
     // its writer) and the six events, then starts the child when the settings buffer could be opened
@@ -112,6 +115,10 @@ public:
 
     // Host end: kills the child; false on the driver end or without a child.
     BOOL Terminate();
+    // Host end: the child's exit code once it has ended, waiting up to timeoutMs; 128 + the signal
+    // that ended it, except 0 for a child that Terminate ended (as ending it with exit code 0
+    // asks). Nothing while it still runs, on the driver end, or without a child. Reaps the child.
+    std::optional<int> WaitForExit(DWORD timeoutMs);
     DWORD GetProcessId() const { return m_processId; }
     // The child's main thread has the child's process id as its thread id.
     DWORD GetThreadId() const { return m_threadId; }
@@ -142,6 +149,8 @@ public:
 private:
     // Opens the buffer and the events of the prefix; notes the first failure.
     void OpenLinkObjects(int mode);
+    // Why the driver end cannot open its host's objects; empty when all of them are there.
+    CString FindMissingLinkObject() const;
     bool MayUse(int index, bool set) const;
 
     std::unique_ptr<IpcBufferHandle> m_settings;
@@ -152,6 +161,7 @@ private:
     DWORD m_processId = 0;
     Vok::Process::CProcess m_process;
     BOOL m_started = FALSE;
+    bool m_terminated = false;
     DWORD m_threadId = 0;
     CString m_startError;
 };

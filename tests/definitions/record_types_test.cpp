@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "compat/windows_types.h"
 #include "definitions/hdr_list.h"
@@ -100,6 +101,61 @@ TEST(RecordTypes, DataRecordTimes) {
     std::memcpy(pps + 48, &st, sizeof st);
     EXPECT_EQ(GetDataRecordTime(242, pps).day, t.day);
     EXPECT_DOUBLE_EQ(GetDataRecordTime(242, pps).seconds, t.seconds);
+}
+
+// Where each data type keeps its time, and its calendar copy: the time is written there and
+// nowhere else, and read back from there.
+TEST(RecordTypes, EveryDataTypeKeepsItsTimeAtItsOffset) {
+    const struct {
+        std::vector<int32_t> types;
+        size_t offset;
+        int calendar;  // offset of the SYSTEMTIME copy; -1 none
+    } rows[] = {
+        {{83, 85, 104, 150, 156, 158, 175, 186, 232, 239, 255}, 8, -1},
+        {{148}, 8, 24},
+        {{211, 222, 223, 224, 263, 275}, 8, 34},
+        {{227, 259, 261}, 8, 32},
+        {{235}, 8, 42},
+        {{94, 117, 145, 172, 252}, 24, -1},
+        {{152, 216}, 32, -1},
+        {{250}, 40, -1},
+        {{86, 87, 96, 242}, 48, -1},
+        {{102}, 56, -1},
+        {{98}, 72, -1},
+        {{116}, 104, -1},
+        {{165}, 128, -1},
+        {{146}, 200, -1},
+        {{115}, 240, -1},
+        {{178}, 296, -1},
+    };
+    const CVOKTime t(2024, 3, 1, 12, 30, 15.25);
+    const sMjdTime mjd = t.GetMjdTime();
+    const SYSTEMTIME calendar{2024, 3, 5, 1, 12, 30, 15, 250};
+    for (const auto& row : rows) {
+        for (const int32_t type : row.types) {
+            SCOPED_TRACE(type);
+            std::vector<uint8_t> payload(400, 0);
+            payload[4] = 1;  // record 242 in its current form
+            std::vector<uint8_t> expected = payload;
+            std::memcpy(expected.data() + row.offset, &mjd, sizeof mjd);
+            if (row.calendar >= 0) std::memcpy(expected.data() + row.calendar, &calendar, sizeof calendar);
+            SetDataRecordTime(type, payload.data(), t);
+            EXPECT_EQ(payload, expected);
+            const CVOKTime back = GetDataRecordTime(type, payload.data());
+            EXPECT_EQ(back.day, t.day);
+            EXPECT_DOUBLE_EQ(back.seconds, t.seconds);
+        }
+    }
+    // Record 274 writes its time twice when its size reaches the second place.
+    std::vector<uint8_t> payload(400, 0);
+    const uint32_t variable = 200;  // 32 + 200 bytes
+    std::memcpy(payload.data() + 28, &variable, sizeof variable);
+    std::vector<uint8_t> expected = payload;
+    std::memcpy(expected.data() + 8, &mjd, sizeof mjd);
+    std::memcpy(expected.data() + 34, &calendar, sizeof calendar);
+    std::memcpy(expected.data() + 200, &mjd, sizeof mjd);
+    SetDataRecordTime(274, payload.data(), t);
+    EXPECT_EQ(payload, expected);
 }
 
 TEST(RecordTypes, DisplayNamesKeysAndPredicates) {

@@ -185,13 +185,13 @@ bool CheckRow(const sTable& table, const std::vector<std::string>& row) {
             if (!ExpectDate(record.stFixTime, table.Get(row, "date"), true)) {
                 EXPECT_EQ(record.stFixTime.wYear, 1999);
             }
-            const std::string status = table.Get(row, "status");
-            if (status == "A") {
-                EXPECT_GE(record.lQuality, 0);
-            }
-            if (status == "V") {
-                EXPECT_LE(record.lQuality, 0);
-            }
+            // The mode indicator (NMEA 2.3) is field 12; older receivers send none, and the
+            // checksum after field 11 is no mode.
+            const std::vector<std::string> f = Fields(sentence);
+            static const std::string modes = "NADEMS";
+            const size_t mode = f.size() > 12 && !f[12].empty() ? modes.find(f[12][0]) : std::string::npos;
+            const int quality = mode == std::string::npos ? 0 : static_cast<int>(mode);
+            EXPECT_EQ(record.lQuality, table.Get(row, "status") == "A" ? quality : -quality);
         }
         return true;
     }
@@ -222,7 +222,20 @@ bool CheckRow(const sTable& table, const std::vector<std::string>& row) {
     if (type == "GSV") {
         int number = -1;
         int count = -1;
-        DecodeGSV(text, &record, &number, &count);
+        // Fields 4 on are satellites of four fields each; one more field (NMEA 4.10) is the
+        // signal id. A satellite is kept when it has a PRN and a signal-to-noise field.
+        const std::vector<std::string> f = Fields(sentence);
+        const size_t satelliteFields = f.size() > 4 ? f.size() - 4 : 0;
+        std::vector<int> kept;
+        for (size_t k = 4; k + 3 < f.size() && kept.size() < 4; k += 4) {
+            if (std::atoi(f[k].c_str()) > 0 && !f[k + 3].empty()) kept.push_back(std::atoi(f[k].c_str()));
+        }
+        const bool whole = satelliteFields % 4 == 0 || satelliteFields % 4 == 1;
+        EXPECT_EQ(DecodeGSV(text, &record, &number, &count), whole ? 1 : 0);
+        if (whole) {
+            EXPECT_EQ(record.lSatellites, static_cast<int>(kept.size()));
+            for (size_t k = 0; k < kept.size(); ++k) EXPECT_EQ(record.alPrn[k], kept[k]) << k;
+        }
         EXPECT_EQ(count, std::atoi(table.Get(row, "gsv_total").c_str()));
         EXPECT_EQ(number, std::atoi(table.Get(row, "gsv_num").c_str()));
         EXPECT_EQ(record.lQuality, std::atoi(table.Get(row, "sv_in_view").c_str()));

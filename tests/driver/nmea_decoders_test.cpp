@@ -151,6 +151,8 @@ TEST(PositionDecoders, Gga) {
         {"age and station", Gga(3), GgaWith("0.9", "08", ",2.5,0031*47"), 1,
          Then(GgaFix(545.4 + 46.9), [](PosRecord& r) { r.fCorrectionAge = 2.5f, r.lStationId = 31; })},
         {"no age and station fields", Gga(3), GgaWith("0.9", "08", ""), 1, GgaFix(545.4 + 46.9)},
+        {"no age and station fields before the checksum", Gga(3), GgaWith("0.9", "08", "*47"), 1,
+         GgaFix(545.4 + 46.9)},
         {"HDOP 0.0 is unknown", Gga(3), GgaWith("0.0", "08", ",,*47"), 1,
          Then(GgaFix(545.4 + 46.9), [](PosRecord& r) { r.afAccuracyValue[0] = 999.0f; })},
         {"empty HDOP is unknown", Gga(3), GgaWith("", "08", ",,*47"), 1,
@@ -192,7 +194,11 @@ TEST(PositionDecoders, Rmc) {
             r.stFixTime = Time(1998, 9, 13, 8, 18, 36, 750);
         };
     };
-    RunRows({{"without a mode indicator", kRmc, minmea, 1, fix(0)}});
+    RunRows({{"without a mode indicator", kRmc, minmea, 1, fix(0)},
+             // The checksum after field 11 is no mode indicator.
+             {"without a mode indicator before the checksum", kRmc, minmea + "*A0", 1, fix(0)},
+             {"status V without a mode indicator", kRmc, "$GPRMC,081836.75,V" + minmea.substr(18) + "*A0", 1,
+              fix(0)}});
     const char* modes = "NADEMSX";
     for (int q = 0; modes[q] != '\0'; ++q) {
         RunRows({{"mode indicator", kRmc, minmea + "," + modes[q] + "*00", 1, fix(q < 6 ? q : 0)}});
@@ -259,6 +265,13 @@ TEST(PositionDecoders, GgkAndGll) {
          }},
         {"GLL status V with mode A reads as A", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,V,A*00", 1,
          gll(7, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
+        {"GLL status V, an A in the checksum", kGll, "$GPGLL,4916.45,N,12311.12,W,225448,V*2A", 1,
+         gll(0, 0.0, Time(2011, 10, 24, 22, 54, 48, 0))},
+        // The mode indicator M (manual input) is no height unit.
+        {"GLL status A with mode M", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,A,M*50", 1,
+         gll(7, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
+        {"GLL status V with mode M", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,V,M*47", 1,
+         gll(0, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
         {"GLL status V", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,V*00", 1, gll(0, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
         {"GLL with a height", kGll, "$GPGLL,4916.45,N,12311.12,W,12.5,M*00", 1, gll(1, 12.5, kept)},
         {"GLL without a status", kGll, "$GPGLL,4916.45,N,12311.12,W,225444*00", 1, gll(7, 0.0, kept)},
@@ -309,6 +322,7 @@ TEST(AccuracyDecoders, Qual) {
         {"three deviations and a quality", kQual, "$PXXX,QUAL,0.3,0.4,1.2,4*00", 1, qual(4)},
         {"empty quality", kQual, "$PXXX,QUAL,0.3,0.4,1.2,*00", 1, qual(0)},
         {"no quality field: nothing stored", kQual, "$PXXX,QUAL,0.3,0.4,1.2", 1, nullptr},
+        {"no quality field before the checksum: nothing stored", kQual, "$PXXX,QUAL,0.3,0.4,1.0*29", 1, nullptr},
         {"cut after two values", kQual, "$PXXX,QUAL,0.3,0.4", 0, nullptr},
     });
 }
@@ -351,6 +365,11 @@ TEST(AccuracyDecoders, GsaStoreAndParts) {
     EXPECT_EQ(DecodeGSA(text, &store, &number, &count), 1);
     EXPECT_EQ(store.lSatellites, 5);
     EXPECT_EQ(store.alAccuracyKind[1], ACCURACY_EMPTY);
+    // Without a VDOP field, the checksum is no VDOP.
+    text = "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3*38";
+    EXPECT_EQ(DecodeGSA(text, &store, &number, &count), 1);
+    EXPECT_FLOAT_EQ(store.afAccuracyValue[1], 1.3f);
+    EXPECT_EQ(store.alAccuracyKind[2], ACCURACY_EMPTY);
     // The part counter saturates instead of overflowing.
     number = INT_MAX;
     text = "$GPGSA,A";
@@ -372,8 +391,14 @@ TEST(AccuracyDecoders, GsvKeepsTrackedSatellites) {
         {"$GPGSV,4,1,13,02,28,259,33,04,12,212,27,05,34,305,30,07,79,138,*7F", 1, 4, 1, 13, {2, 4, 5}},
         // Signal id after the satellites, empty values between.
         {"$GPGSV,3,1,11,09,57,333,29.0,07,54,227,,04,49,043,24.5,03,43,129,,1*67", 1, 3, 1, 11, {9, 4}},
-        // No satellite fields: the checksum reads as a PRN and the sentence is refused.
-        {"$GPGSV,4,4,13*7B", 0, 4, 4, 13, {7}},
+        // No satellite fields: the checksum is no satellite.
+        {"$GPGSV,4,4,13*7B", 1, 4, 4, 13, {}},
+        // The last part of NMEA 4.10 with fewer than four satellites: the signal id ends it.
+        {"$GPGSV,3,3,09,32,40,200,38,1*6E", 1, 3, 3, 9, {32}},
+        {"$GPGSV,3,3,10,32,40,200,38,01,20,100,5,1*60", 1, 3, 3, 10, {32, 1}},
+        {"$GPGSV,1,1,00,1*64", 1, 1, 1, 0, {}},
+        // A signal-to-noise value of one digit before the checksum: the checksum is no satellite.
+        {"$GPGSV,3,3,09,32,40,200,5*5A", 1, 3, 3, 9, {32}},
         {"$GPGSV,4,4", 0, 4, 4, 9 /* kept */, {}},
         {"$GPGSV,3,1,11,09,57,333", 0, 3, 1, 11, {9}},
     };

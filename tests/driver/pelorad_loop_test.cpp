@@ -1,8 +1,12 @@
 // The driver class's sentence loop in this process: a driver object under a settings buffer that
 // the test writes, fed datagrams through its receive buffer, its records read from the real
 // output buffer.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -49,12 +53,12 @@ protected:
     void Stop() {
         m_out.reset();
         m_driver.reset();
-        m_settings.reset();
+        m_link.reset();
     }
 
     // A driver of system 7 after SETTINGS, with every result kind unless defs says otherwise.
     int Start(DWORD headingTrigger = 1, float timeOffset = 0.0f, const CObsDefList* defs = nullptr,
-              float interval = 0.0f) {
+              float interval = 0.0f, DWORD checksum = 1) {
         Stop();
         sDriverSettings s;
         s.system.sysId = 7;
@@ -63,9 +67,10 @@ protected:
         s.system.interval = interval;
         s.outputName = "LOOP_OUT";
         defs != nullptr ? s.observations.CopyFrom(defs) : FillResultObsDefs(s.observations, 7);
-        m_settings = std::make_unique<IpcBufferHandle>("LOOP_SETTINGS", 1);
-        EXPECT_TRUE(PublishSettings(*m_settings, s));
-        m_driver = std::make_unique<CPelorad>(1, headingTrigger, 3);
+        m_link = std::make_unique<CHostLinkObjects>("LOOP");
+        EXPECT_TRUE(PublishSettings(m_link->Settings(), s));
+        m_published = s;
+        m_driver = std::make_unique<CPelorad>(checksum, headingTrigger, 3);
         m_driver->OnCmdInit();
         const int result = m_driver->OnCmdSettings();
         m_out = std::make_unique<IpcBufferHandle>("LOOP_OUT", 0);
@@ -105,7 +110,9 @@ protected:
     }
 
     CScopedEnvironment m_prefix{"Prefix", "LOOP"}, m_pps{"VOK_PPS_VALID", "1"};
-    std::unique_ptr<IpcBufferHandle> m_settings, m_out;
+    std::unique_ptr<CHostLinkObjects> m_link;
+    sDriverSettings m_published;
+    std::unique_ptr<IpcBufferHandle> m_out;
     std::unique_ptr<CPelorad> m_driver;
 };
 
@@ -146,6 +153,11 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"ZDA tags, positions no more", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {2, Sentence("GPZDA,160012.71,11,03,2004,00,00"), T},
           {3, Gga(3), P}, {4, Sentence("GPZDA,160013.00,,,,,"), 0}}},
+        // The ZDA's time lies before the positions' on their own day: only the rule keeps them
+        // from being tagged.
+        {"ZDA of the positions' day tags, positions no more", 1,
+         {{0, Gga(0), 0}, {1, Gga(1), P | T}, {1.5, Sentence("GPZDA,120001.50,09,09,2001,00,00"), T},
+          {2, Gga(2), P}, {3, Gga(3), P}}},
         {"tokens within ten characters, the second of two glued sentences", 1,
          {{0, Gga(0, "ABCDEFGHI"), 0}, {0.5, Gga(0.5, "ABCDEFGH"), 0}, {1, Gga(1), P | T},
           {2, Glued(Gga(2), Gga(2.5)), P | T}, {3, Glued(Gga(3), Gst(3)), 0}}},
@@ -205,6 +217,98 @@ TEST_F(PeloradLoop, HeadingAfterAPositionTakesTheDatagramTimeLessTheOffset) {
         ASSERT_EQ(Feed(30, Gga(1) + HDT + HDT), P | H | T);
         EXPECT_TRUE(SameTime(Read<NavRecord>(3).stTime, At(kNoon + 30 - offset))) << offset;
         EXPECT_TRUE(SameTime(Read<PosRecord>(2).stFixTime, At(kNoon + 1))) << offset;
+    }
+}
+
+// Without the checksum test, a sentence whose last field is empty and ends right on the next "$"
+// is decoded, and so is the one after it.
+TEST_F(PeloradLoop, TheNextSentenceStartsRightAfterAnEmptyLastField) {
+    Start(1, 0.0f, nullptr, 0.0f, 0);
+    EXPECT_EQ(Feed(0, "$TIROT,-12.5,$HEHDT,123.4,T\r\n"), R | H);
+    EXPECT_EQ(Read<RotRecord>(5).dRate, -12.5);
+    EXPECT_EQ(Read<NavRecord>(3).dHeading, 123.4);
+    // Of three sentences, the middle one cut short: the first and the last are decoded.
+    EXPECT_EQ(Feed(1, "$TIROT,-11.5,A$HEHDT,$HEHDT,124.4,T\r\n"), R | H);
+    EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
+    EXPECT_EQ(Read<NavRecord>(3).dHeading, 124.4);
+}
+
+// A position is placed on the day of the datagram's time: just after midnight on the new day, just
+// before it on the old one, whichever side of midnight the datagram arrived.
+TEST_F(PeloradLoop, PositionsAroundMidnightTakeTheDayOfTheirTime) {
+    const double midnight = kNoon + 12 * 3600;  // 2001-09-10 00:00:00 UTC
+    const struct {
+        double receipt;    // seconds from kNoon
+        const char* time;  // the sentence's time of day
+        double expected;   // the position's time, seconds from 1970
+    } rows[] = {
+        {12 * 3600 - 0.1, "235959.80", midnight - 0.2},
+        {12 * 3600 + 0.4, "000000.20", midnight + 0.2},  // after midnight, on the receipt's day
+        {12 * 3600 + 0.1, "235959.90", midnight - 0.1},
+        {12 * 3600 - 0.1, "000000.30", midnight + 0.3},
+        {12 * 3600 + 30, "000029.50", midnight + 29.5},
+    };
+    const auto gga = [](const char* time) {
+        return Sentence(std::string("GPGGA,") + time + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    };
+    Start();
+    Feed(12 * 3600 - 10, gga("235950.00"));  // the position format is detected, nothing decoded
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.time);
+        EXPECT_EQ(Feed(row.receipt, gga(row.time)) & P, P);
+        EXPECT_TRUE(SameTime(Read<PosRecord>(2).stFixTime, At(row.expected)));
+    }
+}
+
+TEST_F(PeloradLoop, TheHeadingRingCountsItsRecords) {
+    Start();
+    const auto count = [this] { return Blocks(&Vok::MultiIPCBuffer::GetRecordCount)[3]; };
+    EXPECT_EQ(count(), 0u);
+    for (DWORD n = 1; n <= 3; ++n) {
+        ASSERT_EQ(Feed(n, Sentence("HEHDT," + std::to_string(100 + n) + ".0,T")), H);
+        EXPECT_EQ(count(), n);
+        EXPECT_EQ(Read<NavRecord>(4).dHeading, 101.0);  // the ring's records from the first on
+    }
+}
+
+// After an INIT into another buffer that could take no time block, the number of the earlier one
+// is written there only into a block of the time block's type and record size.
+TEST_F(PeloradLoop, ATimeBlockNumberIsWrittenOnlyIntoABlockOfItsShape) {
+    const struct {
+        DWORD type, recordSize;
+        int written;
+    } rows[] = {{26, 20, 1}, {26, 24, 0}, {99, 20, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.recordSize + 1000 * row.type);
+        Start();
+        ASSERT_EQ(m_driver->GetTimeBlock(), 1u);
+        const std::string name = "LOOP_OTHER_" + std::to_string(row.type) + "_" + std::to_string(row.recordSize);
+        IpcBufferHandle other(name.c_str(), 1);
+        {
+            const CBufferHold hold(other);
+            other.buffer.AddBlock(row.type, row.recordSize, row.recordSize);
+        }
+        // Its next generation's place is taken: it cannot grow.
+        std::string next;
+        for (const std::string& file : m_folder.ListFiles()) {
+            const std::string stem = "m." + name + "_";
+            if (file.rfind(stem, 0) == 0 && file != stem + "MNGT")
+                next = m_folder.GetPath() + "/" + stem + std::to_string(std::stoi(file.substr(stem.size())) + 1);
+        }
+        ASSERT_EQ(::mkdir(next.c_str(), 0700), 0);
+        sDriverSettings s = m_published;
+        s.outputName = name;
+        ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+        m_driver->OnCmdInit();
+        EXPECT_EQ(m_driver->GetTimeBlock(), 1u);
+        EXPECT_EQ(m_driver->WriteTimeBlock(), row.written);
+        std::vector<BYTE> record(row.recordSize, 0xFF);
+        {
+            const CBufferHold hold(other);
+            ASSERT_EQ(other.ReadRecord(1, 1, record.data(), row.recordSize), 1);
+        }
+        EXPECT_EQ(std::count(record.begin(), record.end(), 0) == static_cast<long>(row.recordSize), row.written == 0);
+        ::rmdir(next.c_str());
     }
 }
 

@@ -1,8 +1,13 @@
 // The real driver process under a test host: commands, settings, the output buffer's blocks and
 // records, datagrams over loopback UDP.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -120,6 +125,21 @@ protected:
 
     std::string ErrorFile() const { return m_folder.GetRoot() + "/stderr.txt"; }
     std::string Errors() const { return ReadTextFile(ErrorFile()).value_or(""); }
+    // Waits until the driver has said text on standard error.
+    bool AwaitError(const std::string& text) const {
+        const CStopwatch watch;
+        while (Errors().find(text) == std::string::npos) {
+            if (watch.Elapsed() > Milliseconds(5000)) return false;
+            ::usleep(10000);
+        }
+        return true;
+    }
+    size_t CountErrors(const std::string& text) const {
+        const std::string errors = Errors();
+        size_t n = 0;
+        for (size_t p = errors.find(text); p != std::string::npos; p = errors.find(text, p + 1)) ++n;
+        return n;
+    }
 
     UINT m_port = FindFreeUdpPort();
     std::unique_ptr<CTestHost> m_host;
@@ -139,6 +159,168 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
                                                          CMD_PLAY, CMD_TRIGGER, CMD_HEARTBEAT, CMD_UNDEFINED, 99})
         EXPECT_TRUE(m_host->SendCommand(code)) << code;
     EXPECT_EQ(TimeBlocks().size(), 2u);
+    Exit();
+    // A code that no command has is named; the known ones that do nothing are not.
+    EXPECT_EQ(CountErrors("unknown command code 99; acknowledged, nothing done"), 1u) << Errors();
+    EXPECT_EQ(CountErrors("unknown command code"), 1u) << Errors();
+}
+
+TEST_F(PeloradProcess, ACommandWrittenWhileAnotherIsHandledIsNotLost) {
+    // The output buffer's lock, held here, keeps the driver in its INIT.
+    sDriverSettings settings = Settings("OUT_SLOW");
+    IpcBufferHandle out("OUT_SLOW", 1);
+    m_host = std::make_unique<CTestHost>(PELORAD, 1, ErrorFile());
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
+    CIpcEvent newSettings(m_host->Link().GetPrefix() + "_NEW_SETTINGS");
+    ASSERT_TRUE(out.Lock());
+    ASSERT_TRUE(m_host->Link().WriteCommand(CMD_INIT));
+    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
+    // Once the driver has taken the command (and is held in it), a host that gave up waiting goes
+    // on with its next command.
+    for (const CStopwatch watch; newSettings.Wait(0) == WAIT_OBJECT_0 && watch.Elapsed() < Milliseconds(2000);)
+        ::usleep(1000);
+    ASSERT_TRUE(m_host->Link().WriteCommand(CMD_EXIT));
+    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
+    ::usleep(100000);
+    out.Unlock();
+    EXPECT_EQ(m_host->WaitForExit(5000), 0);
+}
+
+TEST_F(PeloradProcess, AFailedBindIsSaidOnceAndTriedUntilThePortIsFree) {
+    // Another program holds the port without sharing it.
+    const int holder = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(holder, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(m_port));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    Start(Settings("OUT_BIND"));
+    const std::string failed = "cannot bind UDP port " + std::to_string(m_port) + ": Address already in use";
+    EXPECT_TRUE(AwaitError(failed)) << Errors();
+    ::usleep(200000);  // many more tries
+    ::close(holder);
+    EXPECT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
+    Exit();
+    EXPECT_EQ(CountErrors("cannot bind UDP port"), 1u) << Errors();
+    EXPECT_EQ(CountErrors("UDP port " + std::to_string(m_port) + " is bound now"), 1u) << Errors();
+}
+
+TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
+    // A host that starts the driver through a shell and ends without asking for its end: the
+    // driver is handed to this process, which reaps it.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const std::string script = m_folder.GetRoot() + "/host.sh", pid = m_folder.GetRoot() + "/driver.pid",
+                      go = m_folder.GetRoot() + "/go";
+    WriteTextFile(script, "\"$3\" & echo $! > \"$1\"\nwhile [ ! -e \"$2\" ]; do sleep 0.02; done\n");
+    m_host = std::make_unique<CTestHost>("/bin/sh " + script + " " + pid + " " + go + " " + PELORAD, 1, ErrorFile());
+    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
+    const pid_t driver = std::stoi(ReadTextFile(pid).value_or("0"));
+    ASSERT_GT(driver, 0);
+    WriteTextFile(go, "");
+    EXPECT_EQ(m_host->WaitForExit(5000), 0);
+    int status = 0;
+    pid_t reaped = 0;
+    for (const CStopwatch watch; reaped == 0 && watch.Elapsed() < Milliseconds(5000);) {
+        reaped = ::waitpid(driver, &status, WNOHANG);
+        if (reaped == 0) ::usleep(10000);
+    }
+    if (reaped == 0) {
+        ::kill(driver, SIGKILL);
+        ::waitpid(driver, &status, 0);
+    }
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    ASSERT_EQ(reaped, driver) << "the driver outlived its host";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
+}
+
+TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
+    sDriverSettings settings = Settings("OUT_SAID");
+    Start(settings, CMD_INIT);
+    // A system definition of 500 bytes (the rest taken as zero), observations of 200 bytes, systems
+    // of 100 bytes, no header records.
+    sSettingsItem system = MakeItem(&settings.system, 500);
+    const sObsDef heading = HeadingDef();
+    sSettingsItem observations = MakeItem(&heading, 200);
+    const SettingsItems items{{2, system},
+                              {3, MakeItem("OUT_SAID", 9)},
+                              {4, observations},
+                              {19, sSettingsItem{100, 1, {}}}};
+    ASSERT_TRUE(m_host->PublishSettings(items));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    // A port of 0 is refused: the driver says so and listens nowhere.
+    settings.system.port = 0x10000;
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    Exit();
+    for (const char* text : {"settings item 2 holds a record of 500 bytes, fewer than 776; the rest is taken as zero",
+                             "settings item 4 holds records of 200 bytes, not 240; its list is empty",
+                             "settings item 23 is missing; its list is empty",
+                             "settings item 19 holds records of 100 bytes, not 776; its list is empty",
+                             "settings item 2 gives UDP port 65536, whose low 16 bits are 0; "
+                             "the driver does not listen"})
+        EXPECT_NE(Errors().find(text), std::string::npos) << text << "\n" << Errors();
+}
+
+TEST_F(PeloradProcess, ARefusedOutputNameOpensNoBufferOfAnotherName) {
+    // Before the first INIT there is no name to keep: no output buffer, said.
+    sDriverSettings settings = Settings("OUT_NAMED");
+    settings.outputName = "OUT_SEVENTEEN_BYTES";
+    m_host = std::make_unique<CTestHost>(PELORAD, 1, ErrorFile());
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+    for (const std::string& file : m_folder.ListFiles()) EXPECT_EQ(file.rfind("m._", 0), std::string::npos) << file;
+    EXPECT_NE(Errors().find("the settings name no output buffer"), std::string::npos) << Errors();
+    // After a good name, a refused one keeps it: the next INIT adds its time block there.
+    settings.outputName = "OUT_NAMED";
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+    m_out = std::make_unique<IpcBufferHandle>("OUT_NAMED", 0);
+    settings.outputName = "OUT_SEVENTEEN_BYTES";
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    ASSERT_EQ(TimeBlocks().size(), 2u);
+    EXPECT_TRUE(AwaitTime(TimeBlocks()[1], kSeconds, Tagged(kSeconds, HDT)));
+    Exit();
+}
+
+TEST_F(PeloradProcess, EachOutputBufferGetsTheResultBlocksOnce) {
+    sDriverSettings settings = Settings("OUT_FIRST");
+    Start(settings);
+    ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT)));
+    const auto types = [](IpcBufferHandle& out) {
+        const CBufferHold hold(out);
+        std::vector<DWORD> ids;
+        for (DWORD i = 0; i < out.buffer.GetBlockCount(); ++i) ids.push_back(out.buffer.GetBlockId(i));
+        return ids;
+    };
+    // Another buffer gets its blocks at the next SETTINGS, and the records from then on.
+    settings.outputName = "OUT_SECOND";
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+    IpcBufferHandle second("OUT_SECOND", 0);
+    EXPECT_EQ(types(second), (std::vector<DWORD>{26, 11, 86}));
+    ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, Sentence("HEHDT,200.5,T")), &second));
+    NavRecord nav{};
+    {
+        const CBufferHold hold(second);
+        ASSERT_EQ(second.ReadRecord(2, 1, &nav, sizeof nav), 1);
+    }
+    EXPECT_EQ(nav.dHeading, 200.5);
+    EXPECT_TRUE(SameTime(nav.stTime, At(kSeconds + 1)));
+    // Back to the first buffer: its blocks take the records again, without a SETTINGS, and a
+    // SETTINGS adds none there.
+    settings.outputName = "OUT_FIRST";
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    ASSERT_TRUE(AwaitTime(4, kSeconds + 2, Tagged(kSeconds + 2, Sentence("HEHDT,300.5,T"))));
+    EXPECT_EQ(Read<NavRecord>(2).dHeading, 300.5);
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+    EXPECT_EQ(types(*m_out), (std::vector<DWORD>{26, 11, 86, 26}));
     Exit();
 }
 
@@ -264,8 +446,8 @@ TEST_F(PeloradProcess, BlockNumberOfAnEarlierOutputBufferIsNotWritten) {
     Start(settings);
     ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT)));
     // Buffer B holds a block of its own at number 1 and cannot grow: the driver's INIT adds no
-    // time block there, and must not take block 1 for its own.
-    // Its block 2 has the shape of the driver's heading block, which is written there.
+    // time block there, and must not take block 1 for its own. Nor block 2, which has the shape of
+    // the driver's heading block: B gets records only into blocks that a SETTINGS added to it.
     IpcBufferHandle b("OUT_B", 1);
     {
         const CBufferHold hold(b);
@@ -280,21 +462,25 @@ TEST_F(PeloradProcess, BlockNumberOfAnEarlierOutputBufferIsNotWritten) {
     settings.outputName = "OUT_B";
     ASSERT_TRUE(m_host->PublishSettings(settings));
     ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
-    // The events are raised all the same.
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
     bool updated = false;
-    for (int i = 0; i < 25 && !updated; ++i)
+    for (int i = 0; i < 5 && !updated; ++i)
         updated = SendDatagram(m_port, Tagged(kSeconds + 1, HDT)) && m_host->WaitForUpdate(200);
-    EXPECT_TRUE(updated);
-    BYTE record[20];
+    EXPECT_FALSE(updated);
+    BYTE record[56];
     {
         const CBufferHold hold(b);
         ASSERT_EQ(b.buffer.GetBlockCount(), 2u);
-        ASSERT_EQ(b.ReadRecord(1, 1, record, sizeof record), 1);
+        for (const DWORD block : {1u, 2u}) {
+            ASSERT_EQ(b.ReadRecord(block, 1, record, b.buffer.GetRecordSize(block - 1)), 1);
+            EXPECT_EQ(std::count(record, record + b.buffer.GetRecordSize(block - 1), 0),
+                      static_cast<long>(b.buffer.GetRecordSize(block - 1)));
+        }
     }
-    EXPECT_EQ(std::count(record, record + 20, 0), 20);
     EXPECT_TRUE(AwaitTime(1, kSeconds));  // and buffer A keeps its last update
     Exit();
     ::rmdir(next.c_str());
+    EXPECT_NE(Errors().find("no block of type 11 could be added to the output buffer \"OUT_B\""), std::string::npos);
     EXPECT_NE(Errors().find("no time block could be added"), std::string::npos);
 }
 
@@ -304,9 +490,14 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
     const struct {
         std::optional<std::string> prefix;
         std::string folder;
-        const char* said;
+        std::string said;
     } cases[] = {{std::nullopt, m_folder.GetPath(), "\"Prefix\" is not set"},
-                 {"P1", file, "no host link for prefix \"P1\": cannot open event P1_UPDATE_READY"}};
+                 {"P1", file, "no host link for prefix \"P1\": the folder " + file + " is refused: it is not a folder"},
+                 {"WRONG", m_folder.GetPath(),
+                  "no host link for prefix \"WRONG\": event WRONG_UPDATE_READY does not exist"}};
+    // A host is there, under another prefix: the driver makes nothing of its own.
+    const CTestHost host("true");
+    const std::vector<std::string> before = m_folder.ListFiles();
     for (const auto& c : cases) {
         const CScopedEnvironment prefix("Prefix", c.prefix);
         const CScopedEnvironment folder("VOK_IPC_DIR", c.folder);
@@ -322,6 +513,7 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
         EXPECT_EQ(code, 1);
         EXPECT_NE(Errors().find(c.said), std::string::npos) << c.said << "\n" << Errors();
     }
+    EXPECT_EQ(m_folder.ListFiles(), before);
 }
 
 // Offset of the first byte that differs; -1 when none does.

@@ -118,6 +118,8 @@ TEST(TimeTagDecoder, PosLinesLastMarkedLineGivesTheTimeAndEveryMarkerGoes) {
         {"no space after the number", "POS 1000", 0, -1, 0, 0, 0, {}},
         {"no marker", "$A\r\n$B\r\n", 0, -1, 0, 0, 0, {}},
         {"only times out of the day", "POS nan $A\nPOS 86401000 $B\n", 0, -1, 0, 0, 0, {}},
+        // In a leap second the local day has 86401 s: its last one is a time of that day.
+        {"a leap second", "POS 86400500 $A\n", 0, 22, 0, 0, 500, "$A\n"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);

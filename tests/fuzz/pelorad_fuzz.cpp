@@ -34,7 +34,7 @@ constexpr uint32_t kNoon = 999993600 + 12 * 3600;  // 2001-09-09 12:00:00 UTC
 constexpr int kForms = TIMETAG_POS_LINES + 1;
 
 struct sDrivers {
-    std::unique_ptr<IpcBufferHandle> settings;
+    std::unique_ptr<Vok::Test::CHostLinkObjects> link;
     std::unique_ptr<CPelorad> drivers[kForms][2];
 };
 
@@ -46,7 +46,7 @@ CPelorad& Driver(int form, bool noChecksum) {
         ::setenv("Prefix", "FUZZ", 1);
         ::setenv("VOK_PPS_VALID", "1", 1);
         sDrivers made;
-        made.settings = std::make_unique<IpcBufferHandle>("FUZZ_SETTINGS", 1);
+        made.link = std::make_unique<Vok::Test::CHostLinkObjects>("FUZZ");
         return made;
     }();
     std::unique_ptr<CPelorad>& driver = d.drivers[form][noChecksum ? 1 : 0];
@@ -58,7 +58,7 @@ CPelorad& Driver(int form, bool noChecksum) {
         s.system.timeOffset = noChecksum ? 2.5f : 0.0f;
         s.outputName = "FUZZ_OUT";
         Vok::Test::FillResultObsDefs(s.observations, 7);
-        if (!Vok::Test::PublishSettings(*d.settings, s)) std::abort();
+        if (!Vok::Test::PublishSettings(d.link->Settings(), s)) std::abort();
         driver = noChecksum ? std::make_unique<CPelorad>(0, 0, 1) : std::make_unique<CPelorad>(1, 1, 3);
         driver->OnCmdInit();
         if (driver->OnCmdSettings() != 1) std::abort();

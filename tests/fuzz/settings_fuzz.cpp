@@ -50,18 +50,19 @@ struct sItem {
 };
 
 IpcBufferHandle& Settings() {
-    static std::unique_ptr<IpcBufferHandle> settings = [] {
+    static std::unique_ptr<Vok::Test::CHostLinkObjects> link = [] {
         Vok::Fuzz::UsePrivateIpcFolder();
         ::setenv("Prefix", "FUZZ", 1);
         ::setenv("VOK_PPS_VALID", "1", 1);
-        auto made = std::make_unique<IpcBufferHandle>("FUZZ_SETTINGS", 1);
-        if (!made->Lock()) std::abort();
-        made->buffer.AddBlock(1, sizeof(IpcCommandRecord), sizeof(IpcCommandRecord));
-        for (DWORD item = 2; item <= kLastItem; ++item) made->buffer.AddBlock(item, kRoom, kRoom);
-        made->Unlock();
+        auto made = std::make_unique<Vok::Test::CHostLinkObjects>("FUZZ");
+        IpcBufferHandle& buffer = made->Settings();
+        if (!buffer.Lock()) std::abort();
+        buffer.buffer.AddBlock(1, sizeof(IpcCommandRecord), sizeof(IpcCommandRecord));
+        for (DWORD item = 2; item <= kLastItem; ++item) buffer.buffer.AddBlock(item, kRoom, kRoom);
+        buffer.Unlock();
         return made;
     }();
-    return *settings;
+    return link->Settings();
 }
 
 void Publish(IpcBufferHandle& settings, const std::map<DWORD, sItem>& items) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -67,6 +68,33 @@ TEST_F(ChildProcessTest, ACommandLineReachesTheChildAsTheSplittingRuleGives) {
     EXPECT_EQ(host.GetThreadId(), host.GetProcessId());
     EXPECT_EQ(Vok::Process::WaitForExit(host.GetProcessHandle(), 5000), 0);
     EXPECT_EQ(Lines(temp / "args.log"), (std::vector<std::string>{"[plain]", "[two  words]", "[a\"b]", "[]", "[xy z]"}));
+}
+
+TEST_F(ChildProcessTest, AChildThatTheHostEndTerminatedEndsWithCodeZero) {
+    struct Row {
+        const char* name;
+        bool terminate;        // through the host end, else killed from outside
+        std::optional<int> code;
+    } rows[] = {
+        {"terminated by the host end", true, 0},
+        {"killed from outside", false, 128 + SIGKILL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CChildProcess host(CString(("\"" + PEER + "\" sleep").c_str()), static_cast<DWORD>(::getpid()), 2, 0,
+                           NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL, nullptr);
+        ASSERT_TRUE(host.IsStarted()) << host.GetStartError().c_str();
+        EXPECT_EQ(host.WaitForExit(0), std::nullopt);  // still running
+        if (row.terminate) {
+            EXPECT_TRUE(host.Terminate());
+        } else {
+            EXPECT_TRUE(Vok::Process::SendSignal(host.GetProcessHandle(), SIGKILL));
+        }
+        EXPECT_EQ(host.WaitForExit(5000), row.code);
+        EXPECT_EQ(host.WaitForExit(0), row.code);  // asked again
+        EXPECT_FALSE(host.Terminate());  // nothing left to end
+    }
+    EXPECT_EQ(CChildProcess().WaitForExit(0), std::nullopt);
 }
 
 TEST_F(ChildProcessTest, AHostEndWithoutAChildHasNoProcess) {
@@ -133,16 +161,65 @@ TEST_F(ChildProcessTest, TheCommandRecordIsWrittenOnlyIntoAFittingBlockOne) {
 }
 
 TEST_F(ChildProcessTest, ADriverEndIsNotStartedWhenAnEventCannotBeOpened) {
+    CChildProcess host = HostEnd();
     // A folder where the event's file belongs makes that event fail to open.
-    const std::string blocker = m_folder.GetPath() + "/e.P_CLOSE";
-    ASSERT_EQ(::mkdir(m_folder.GetPath().c_str(), 0700), 0);
-    ASSERT_EQ(::mkdir(blocker.c_str(), 0700), 0);
+    const std::string file = m_folder.GetPath() + "/e." + host.GetPrefix().Str() + "_CLOSE";
+    ASSERT_EQ(::rename(file.c_str(), (file + ".aside").c_str()), 0);
+    ASSERT_EQ(::mkdir(file.c_str(), 0700), 0);
+    {
+        CChildProcess driver(host.GetPrefix());
+        EXPECT_FALSE(driver.IsStarted());
+        EXPECT_NE(driver.GetStartError().Find("_CLOSE"), -1) << driver.GetStartError().c_str();
+    }
+    ::rmdir(file.c_str());
+    ::rename((file + ".aside").c_str(), file.c_str());
+}
+
+TEST_F(ChildProcessTest, ADriverEndOpensOnlyWhatItsHostMade) {
+    const std::string path = m_folder.GetPath();
+    const struct {
+        const char* prefix;
+        mode_t mode;   // of the folder; 0: no folder
+        const char* said;
+    } rows[] = {
+        {"P", 0, "does not exist"},
+        {"P", 0777, "is refused: it is writable by group or others (mode 777)"},
+        {"WRONG", 0700, "event WRONG_UPDATE_READY does not exist"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.said);
+        std::unique_ptr<CChildProcess> host;
+        if (row.mode != 0) {
+            host = std::make_unique<CChildProcess>("", static_cast<DWORD>(::getpid()), 7, 0, NORMAL_PRIORITY_CLASS,
+                                                   THREAD_PRIORITY_NORMAL, nullptr);
+            ASSERT_EQ(::chmod(path.c_str(), row.mode), 0);
+        }
+        const std::vector<std::string> before = m_folder.ListFiles();
+        {
+            CChildProcess driver(row.prefix);
+            EXPECT_FALSE(driver.IsStarted());
+            EXPECT_EQ(driver.GetSettings(), nullptr);
+            EXPECT_NE(driver.GetStartError().Find(row.said), -1) << driver.GetStartError().c_str();
+            EXPECT_EQ(m_folder.ListFiles(), before);  // nothing made
+        }
+        if (row.mode != 0) {
+            ASSERT_EQ(::chmod(path.c_str(), 0700), 0);
+        }
+    }
+    // A link to the folder is refused too.
+    ASSERT_EQ(::rename(path.c_str(), (path + ".real").c_str()), 0);
+    ASSERT_EQ(::symlink((path + ".real").c_str(), path.c_str()), 0);
     {
         CChildProcess driver("P");
-        EXPECT_FALSE(driver.IsStarted());
-        EXPECT_NE(driver.GetStartError().Find("P_CLOSE"), -1) << driver.GetStartError().c_str();
+        EXPECT_NE(driver.GetStartError().Find("is refused: it is a symbolic link"), -1)
+            << driver.GetStartError().c_str();
     }
-    ::rmdir(blocker.c_str());
+    ::unlink(path.c_str());
+    ::rename((path + ".real").c_str(), path.c_str());
+    // With its host's objects there, it starts.
+    CChildProcess host = HostEnd();
+    CChildProcess driver(host.GetPrefix());
+    EXPECT_TRUE(driver.IsStarted()) << driver.GetStartError().c_str();
 }
 
 TEST_F(ChildProcessTest, AHostEndStartsNoChildWhenItsSettingsBufferCannotBeOpened) {

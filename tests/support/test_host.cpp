@@ -63,6 +63,13 @@ void CTestHost::sErrorRedirect::Restore() {
     saved = -1;
 }
 
+CHostLinkObjects::CHostLinkObjects(const std::string& prefix)
+    : m_settings(std::make_unique<IpcBufferHandle>((prefix + "_SETTINGS").c_str(), 1)) {
+    for (const char* suffix :
+         {"_UPDATE_READY", "_TRIGGER_DSP", "_NEW_SETTINGS", "_SETTINGS_READ", "_CLOSE", "_FIX_READY"})
+        m_events.push_back(std::make_unique<CIpcEvent>((prefix + suffix).c_str()));
+}
+
 CTestHost::CTestHost(const std::string& commandLine, int number, const std::string& standardErrorPath)
     : m_redirect(standardErrorPath),
       m_link(CString(commandLine.c_str()), static_cast<DWORD>(::getpid()), number, 0, NORMAL_PRIORITY_CLASS,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,6 +78,19 @@ private:
     sErrorRedirect m_redirect;
     CChildProcess m_link;
     bool m_ended = false;
+};
+
+// The host's objects of a link, made in this process for a driver object that runs here: the
+// settings buffer (held as its writer) and the six events of prefix. A driver end opens only what
+// a host has made.
+class CHostLinkObjects {
+public:
+    explicit CHostLinkObjects(const std::string& prefix);
+    IpcBufferHandle& Settings() { return *m_settings; }
+
+private:
+    std::unique_ptr<IpcBufferHandle> m_settings;
+    std::vector<std::unique_ptr<CIpcEvent>> m_events;
 };
 
 // The same into any settings buffer held as its writer, such as one that a driver object of this

@@ -1,0 +1,15 @@
+// The driver lives no longer than the host that started it. The kernel signals the driver when its
+// parent ends; the run loop then asks IsHostGone, which compares the parent with the one recorded
+// at start (a signal can also come when only the thread that started the driver ended).
+#pragma once
+
+#include <sys/types.h>
+
+// Records the parent as the host and asks for a signal at its death. False when the host is gone
+// already: the driver was orphaned before it could ask.
+bool StartHostWatch();
+// True once the recorded host has ended (the driver has another parent now). False when
+// StartHostWatch was not called: a driver object inside another program has no host to watch.
+bool IsHostGone();
+// The recorded host's process id; 0 before StartHostWatch.
+pid_t GetHostProcessId();
