@@ -21,8 +21,10 @@
 #include "definitions/record_types.h"
 
 class CHdrSubList;
+class CObjDefList;
 class CVOKFile;
 class IpcBufferHandle;
+struct sObjDef;
 struct sSysDef;
 
 // One header record. The payload belongs to the entry.
@@ -177,6 +179,21 @@ public:
     // The datum's name without trailing blanks; "Survey Datum" when there is no such datum.
     CString GetDatumName(int32_t number) const;
     CString GetDatumNameByIndex(int32_t index) const;
+    // Datums by their reference ellipsoid, preferring the lowest datum number (from 1) of each
+    // rank: WGS84, then (allowGrs80 non-zero) a GRS80 datum named "ITRF..", then another GRS80
+    // datum. The index is the number - 1, or -1; the others store the number (0 when none) and
+    // tell whether there was one.
+    int32_t FindWgs84DatumIndex(int allowGrs80) const;
+    bool FindWgs84Datum(int32_t& number, int allowGrs80) const;
+    // A GRS80 datum named neither "ITRF.." nor "WGS.."; else, allowed, any GRS80 datum.
+    bool FindGrs80LocalDatum(int32_t& number, int allowGrs80) const;
+    // A GRS80 datum named "ITRF.." of the given realization (null: any).
+    bool FindItrfDatum(int32_t& number, const char* realization) const;
+    // The first datum equal to the given 72-byte datum; else the last on the same ellipsoid.
+    uint8_t* FindSameDatum(const uint8_t* datum) const;
+    // The first datum of a GNSS system record (84 bytes) by number and name; else the last whose
+    // name is similar.
+    uint8_t* FindDatumOfGnssSystem(const uint8_t* gnssSystem) const;
 
     // GNSS systems (71) and positions (73, 205, 258).
     // The GNSS system number of a position navigation system (type 12); -1 when none.
@@ -352,6 +369,11 @@ public:
     void UpdateCorrections();
     int UpdateDatumEpochs(int force);
     int SetDatumEpochs(double epoch, int force);
+    // Object definitions: the list is emptied, then gets one definition per record 166, 267, 167,
+    // 168, 169 and 229 (in that order of types) with the record's id and name, completed.
+    void BuildObjectDefinitions(CObjDefList* list) const;
+    // Defaults, the chart datum's packed id and the object's reference point; nothing for null.
+    void CompleteObjectDefinition(sObjDef* def) const;
     // Writes one line per entry without a record id or a payload, naming its position in the
     // list; 1 when there is none (the file then stays empty), 0 otherwise or when the file cannot
     // be created.

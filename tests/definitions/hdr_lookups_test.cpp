@@ -472,3 +472,84 @@ TEST(HdrLookups, DriverSettingsByDriverAndName) {
 }
 
 }  // namespace
+
+namespace {
+
+constexpr double kAxis = 6378137.0;
+constexpr double kWgs84Flattening = 298.257223563;
+constexpr double kGrs80Flattening = 298.257222101;
+
+Payload Datum(int32_t number, const std::string& name, const std::string& ellipsoid, double inverseFlattening) {
+    return Payload(72).I32(0, number).Text(4, name).Text(23, ellipsoid).F64(48, kAxis).F64(56, 1.0).F64(64, inverseFlattening);
+}
+
+const Payload kWgs84_5 = Datum(5, "WGS84", "WGS 84", kWgs84Flattening);
+const Payload kWgs84_3 = Datum(3, "WGS 1984", "WGS 84", kWgs84Flattening);
+const Payload kItrf_7 = Datum(7, "ITRF2014", "GRS 1980", kGrs80Flattening);
+const Payload kItrf_1 = Datum(1, "ITRF2008", "GRS 1980", kGrs80Flattening);
+const Payload kEtrs_2 = Datum(2, "ETRS89", "GRS 1980", kGrs80Flattening);
+
+TEST(HdrDatumChoice, PreferenceOfWgs84AndGrs80Datums) {
+    struct sRow {
+        const char* name;
+        std::vector<const Payload*> datums;
+        int allowGrs80;
+        int32_t index;
+    };
+    const sRow rows[] = {
+        {"lowest WGS84 before ITRF", {&kWgs84_5, &kWgs84_3, &kItrf_1}, 1, 2},
+        {"full GRS80 before partial", {&kEtrs_2, &kItrf_7}, 1, 6},
+        {"GRS80 not allowed", {&kEtrs_2, &kItrf_7}, 0, -1},
+        {"partial GRS80 alone", {&kEtrs_2}, 1, 1},
+        {"none", {}, 1, -1},
+        {"cut record", {}, 1, -1},
+    };
+    for (const sRow& row : rows) {
+        CHdrList list;
+        for (const Payload* datum : row.datums) datum->Add(list, 13);
+        if (std::string(row.name) == "cut record") Payload(kWgs84_5).Cut(60).Add(list, 13);
+        EXPECT_EQ(list.FindWgs84DatumIndex(row.allowGrs80), row.index) << row.name;
+        int32_t number = -5;
+        EXPECT_EQ(list.FindWgs84Datum(number, row.allowGrs80), row.index >= 0) << row.name;
+        EXPECT_EQ(number, row.index + 1) << row.name;
+    }
+}
+
+TEST(HdrDatumChoice, LocalGrs80AndItrfRealizations) {
+    CHdrList list;
+    kItrf_7.Add(list, 13);
+    kItrf_1.Add(list, 13);
+    int32_t number = -5;
+    EXPECT_FALSE(list.FindGrs80LocalDatum(number, 0));
+    EXPECT_EQ(number, 0);
+    EXPECT_TRUE(list.FindGrs80LocalDatum(number, 1));  // any GRS80 datum when allowed
+    EXPECT_EQ(number, 1);
+    kEtrs_2.Add(list, 13);
+    EXPECT_TRUE(list.FindGrs80LocalDatum(number, 1));
+    EXPECT_EQ(number, 2);
+    EXPECT_TRUE(list.FindItrfDatum(number, "ITRF2014"));
+    EXPECT_EQ(number, 7);
+    EXPECT_FALSE(list.FindItrfDatum(number, "ITRF2005"));
+    EXPECT_EQ(number, 0);
+    EXPECT_TRUE(list.FindItrfDatum(number, nullptr));
+    EXPECT_EQ(number, 1);
+}
+
+TEST(HdrDatumChoice, SameDatumAndTheDatumOfAGnssSystem) {
+    CHdrList list;
+    const uint8_t* wgs = kWgs84_5.Add(list, 13);
+    const uint8_t* etrs = kEtrs_2.Add(list, 13);
+    const uint8_t* itrf = kItrf_7.Add(list, 13);
+    EXPECT_EQ(list.FindSameDatum(Datum(9, "WGS84", "WGS 84", kWgs84Flattening).Data()), wgs);
+    // No datum of that name: the last on the same ellipsoid.
+    EXPECT_EQ(list.FindSameDatum(Datum(9, "NAD83", "GRS 1980", kGrs80Flattening).Data()), itrf);
+    EXPECT_EQ(list.FindSameDatum(Datum(9, "Other", "Other", 297.0).Data()), nullptr);
+    EXPECT_EQ(list.FindSameDatum(nullptr), nullptr);
+
+    EXPECT_EQ(list.FindDatumOfGnssSystem(Payload(84).I32(0, 4).Text(4, "ETRS89").I32(16, 2).Data()), etrs);
+    EXPECT_EQ(list.FindDatumOfGnssSystem(Payload(84).I32(0, 4).Text(4, "WGS84").I32(16, 3).Data()), wgs);
+    EXPECT_EQ(list.FindDatumOfGnssSystem(Payload(84).I32(0, 4).Text(4, "NAD27").I32(16, 5).Data()), nullptr);
+    EXPECT_EQ(list.FindDatumOfGnssSystem(nullptr), nullptr);
+}
+
+}  // namespace

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "definitions/obj_def_list.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/hdr_payloads.h"
 
@@ -184,6 +185,49 @@ TEST(HdrMaintenance, IntegrityDumpNamesBadEntriesByPosition) {
               std::string("pHdrEntry 1 Size 0 RecId 65 \npHdrEntry 2 Size 8 RecId 0 \n"));
     EXPECT_EQ(list.CheckIntegrity((folder / "missing/x.txt").c_str()), 0);
     EXPECT_EQ(list.CheckIntegrity(nullptr), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HdrObjectDefinitions, OneDefinitionPerObjectRecordInTypeOrder) {
+    CHdrList list;
+    Payload(28064).I32(40, 40).Text(4, "Buoy").Add(list, 169);
+    Payload(28080).Text(4, std::string(36, 'V')).I32(40, 1).Add(list, 166);
+    Payload(88).I32(0, 50).Text(4, "Bundle").Add(list, 229);
+    Payload(76).I32(40, 2).Text(4, "Tow").Add(list, 267);
+    Payload(28072).I32(40, 20).Add(list, 167);
+    Payload(28068).I32(40, 300).Add(list, 168);
+    Payload(40).Add(list, 167);  // too short to hold its id
+    Payload(104).I32(0, 2).I32(4, 11).F32(12, 3.5f).Add(list, 197);
+    Payload(1192).I32(600, 5).I32(872, 1002).Add(list, 228);
+
+    CObjDefList defs;
+    defs.AddTail(new sObjDef());
+    list.BuildObjectDefinitions(&defs);
+    ASSERT_EQ(defs.GetCount(), 6);
+    const int32_t ids[] = {1, 2, 20, 300, 40, 50};
+    const std::string names[] = {std::string(35, 'V'), "Tow", "", "", "Buoy", "Bundle"};
+    for (int k = 0; k < 6; ++k) {
+        const sObjDef* def = defs.GetDefAt(k);
+        EXPECT_EQ(def->objectId, ids[k]) << k;
+        EXPECT_EQ(std::string(def->name), names[k]) << k;
+        EXPECT_EQ(def->recordSize, 384u) << k;
+        EXPECT_EQ(def->version, 5) << k;
+        EXPECT_EQ(def->settings216[2], 1002 * 65536 + 5) << k;
+    }
+    const sObjDef* tow = defs.GetDefAt(1);
+    EXPECT_EQ(tow->refPointValue, 3.5);
+    EXPECT_EQ(tow->refPointFlag, 0);
+    EXPECT_EQ(tow->objType, 11);
+    EXPECT_EQ(defs.GetDefAt(3)->objType, 2);  // classified by its id
+    EXPECT_EQ(defs.GetDefAt(0)->objType, 0);
+
+    list.CompleteObjectDefinition(nullptr);
+    list.BuildObjectDefinitions(nullptr);
+    CHdrList().BuildObjectDefinitions(&defs);
+    EXPECT_EQ(defs.GetCount(), 0);
 }
 
 }  // namespace

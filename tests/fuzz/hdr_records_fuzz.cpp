@@ -12,6 +12,7 @@
 #include "definitions/definition_records.h"
 #include "definitions/hdr_list.h"
 #include "definitions/hdr_sub_list.h"
+#include "definitions/obj_def_list.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
@@ -68,6 +69,17 @@ void AskLookUps(CHdrList& list, const int32_t* a) {
     list.GetDatumEpoch(a[0], a[1]);
     list.GetQcDatumEpoch(a[0], a[1]);
     list.GetDatumName(a[0]);
+    int32_t number = 0;
+    list.FindWgs84DatumIndex(1);
+    list.FindGrs80LocalDatum(number, 1);
+    list.FindItrfDatum(number, "ITRF2014");
+    for (int k = 0; k < list.GetCount(); ++k) {
+        const sHdrEntry& entry = *list.GetEntryAt(k);
+        if (entry.recordId == 13 && entry.payloadSize >= 72) list.FindSameDatum(entry.Payload());
+        if (entry.recordId == 71 && entry.payloadSize >= 84) list.FindDatumOfGnssSystem(entry.Payload());
+    }
+    CObjDefList defs;
+    list.BuildObjectDefinitions(&defs);
     list.GetNextDatumNumber();
     list.GetNextGnssSystemNumber();
     list.GetGnssSystemNumberOfDatum(a[0]);
