@@ -553,3 +553,64 @@ TEST(HdrDatumChoice, SameDatumAndTheDatumOfAGnssSystem) {
 }
 
 }  // namespace
+
+namespace {
+
+// Look-ups that answer with a value: a record cut one byte short of the field they read answers
+// as if the record were not there.
+TEST(HdrLookups, ValueLookUpsOnPayloadsCutOneByteShort) {
+    struct sRow {
+        const char* name;
+        int32_t recordId;
+        Payload record;
+        std::function<bool(CHdrList&)> answersAsMissing;
+    };
+    const sRow rows[] = {
+        {"GetLineNumber", 176, Payload(120).I32(84, 5).Cut(87), [](CHdrList& l) { return l.GetLineNumber() == -1; }},
+        {"GetSonarSystemValue", 220, Payload(360).I32(4, 7).I32(76, 1).F32(80, 2.0f).Cut(83),
+         [](CHdrList& l) { return l.GetSonarSystemValue(7, -1.0) == -1.0; }},
+        {"GetDatumNumberOfGnssSystem", 71, Payload(84).I32(0, 5).I32(16, 3).Cut(19),
+         [](CHdrList& l) { return l.GetDatumNumberOfGnssSystem(5) == -1; }},
+        {"GetNextGnssSystemNumber", 71, Payload(84).I32(0, 9).Cut(3), [](CHdrList& l) { return l.GetNextGnssSystemNumber() == 4; }},
+        {"GetNextDatumNumber", 13, Payload(72).I32(0, 9).Cut(3), [](CHdrList& l) { return l.GetNextDatumNumber() == 1; }},
+        {"GetLinkedNode", 230, Payload(112).I32(0, 42).I32(4, 9).Cut(7), [](CHdrList& l) { return l.GetLinkedNode(42, -1) == -1; }},
+        {"GetGnssDatumRef", 258, Payload(712).I32(12, 42).Cut(607), [](CHdrList& l) {
+             std::vector<uint8_t> out(576, 1);
+             return l.GetGnssDatumRef(out.data(), 42, -1) == 0 && out == std::vector<uint8_t>(576, 0);
+         }},
+        {"GetChartDatumRef", 228, Payload(1192).Cut(1167), [](CHdrList& l) {
+             std::vector<uint8_t> out(576, 1);
+             return l.GetChartDatumRef(out.data(), 1) == 0 && out == std::vector<uint8_t>(576, 0);
+         }},
+        {"ApplySurveyUnit", 153, Payload(48).F64(40, 0.3048).Cut(47), [](CHdrList& l) {
+             return l.ApplySurveyUnit() == 0 && GetConvToMeters() == 1.0;
+         }},
+        {"GetTopDredging", 207, Payload(552).I32(44, 3).Cut(47), [](CHdrList& l) { return l.GetTopDredging() == nullptr; }},
+        {"GetPpsRecords", 249, Payload(80).I32(4, 7).Cut(7), [](CHdrList& l) {
+             int found = 0;
+             std::vector<uint8_t> out(80, 1);
+             l.GetPpsRecords(7, nullptr, out.data(), nullptr, nullptr, &found, nullptr);
+             return found == 0 && out == std::vector<uint8_t>(80, 0);
+         }},
+        {"GetDriverSettingNames", 256, Payload(152).I32(0, 5).Cut(3), [](CHdrList& l) { return l.GetDriverSettingNames(5).empty(); }},
+    };
+    for (const sRow& row : rows) {
+        CHdrList list;
+        row.record.Add(list, row.recordId);
+        EXPECT_TRUE(row.answersAsMissing(list)) << row.name;
+    }
+    SetUnit(UNIT_METERS);
+}
+
+TEST(HdrLookups, TextsAreReadWithinTheirFields) {
+    CHdrList list;
+    Payload(152).I32(0, 5).Text(8, std::string(70, 'n')).Text(68, std::string(84, 'v')).Add(list, 256);
+    Payload(48).Text(0, std::string(48, 'u')).Add(list, 153);
+    const std::set<std::string> names = list.GetDriverSettingNames(5);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(*names.begin(), std::string(60, 'n'));  // the name field ends where the value begins
+    EXPECT_EQ(std::string(list.GetDriverSetting(5, std::string(60, 'n').c_str()).GetString()), std::string(84, 'v'));
+    EXPECT_EQ(std::string(list.GetSurveyUnitName().GetString()), std::string(40, 'u'));
+}
+
+}  // namespace
