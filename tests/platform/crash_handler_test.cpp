@@ -130,11 +130,9 @@ TEST(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalStat
         SCOPED_TRACE(row.mode);
         CTempFolder appData;
         CScopedEnvironment env("LOCALAPPDATA", appData.Path());
-        Vok::Test::CStopwatch watch;
         Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", row.mode});
         // A report path that touched the heap would end the peer with 3.
         EXPECT_EQ(peer.Wait(20000ms), row.status);
-        EXPECT_LT(watch.Elapsed(), 8000ms);
         const std::vector<std::string> files = FilesIn(appData / "VOK/CrashDumps/crash_peer");
         ASSERT_EQ(files.size(), row.fullDump ? 3u : 2u);
         const std::string logPath = FileNamed(files, "CrashLog_crash_peer_");
