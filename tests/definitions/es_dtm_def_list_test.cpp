@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -61,51 +60,35 @@ sEsDtmDef MakeDtmDef(int32_t id) {
 }
 
 TEST(EsDtmDefListTest, ValidationKeepsValuesInTheirRanges) {
+    // The three values at 408, then the values at 424 and 432: in and out.
     struct sCase {
-        const char* what;
-        std::function<void(sEsDtmDef&)> set;
-        std::function<bool(const sEsDtmDef&)> expect;
+        int32_t in408[3], out408[3];
+        double in424, out424, in432, out432;
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const sCase cases[] = {
-        {"256, 0, 0",
-         [](sEsDtmDef& d) {
-             d.values408[0] = 256;
-             d.values408[1] = d.values408[2] = 0;
-         },
-         [](const sEsDtmDef& d) { return d.values408[0] == 0 && d.values408[1] == 0 && d.values408[2] == 0; }},
-        {"0, 0, 300",
-         [](sEsDtmDef& d) {
-             d.values408[0] = 4;
-             d.values408[2] = 300;
-         },
-         [](const sEsDtmDef& d) { return d.values408[0] == 0 && d.values408[2] == 0; }},
-        {"255, 255, 255", [](sEsDtmDef& d) { d.values408[0] = d.values408[1] = d.values408[2] = 255; },
-         [](const sEsDtmDef& d) { return d.values408[0] == 255 && d.values408[2] == 255; }},
-        {"424 of 10000", [](sEsDtmDef& d) { d.value424 = 10000.0; },
-         [](const sEsDtmDef& d) { return d.value424 == 10000.0; }},
-        {"424 above 10000", [](sEsDtmDef& d) { d.value424 = 10000.001; },
-         [](const sEsDtmDef& d) { return d.value424 == 1.0; }},
-        {"424 of 0", [](sEsDtmDef& d) { d.value424 = 0.0; }, [](const sEsDtmDef& d) { return d.value424 == 1.0; }},
-        {"424 not a number", [=](sEsDtmDef& d) { d.value424 = nan; },
-         [](const sEsDtmDef& d) { return d.value424 == 1.0; }},
-        {"432 of 1000", [](sEsDtmDef& d) { d.value432 = 1000.0; },
-         [](const sEsDtmDef& d) { return d.value432 == 1000.0; }},
-        {"432 of 1001", [](sEsDtmDef& d) { d.value432 = 1001.0; },
-         [](const sEsDtmDef& d) { return d.value432 == 0.5; }},
-        {"432 of -2", [](sEsDtmDef& d) { d.value432 = -2.0; }, [](const sEsDtmDef& d) { return d.value432 == 0.5; }},
+        {{256, 0, 0}, {0, 0, 0}, 10000.0, 10000.0, 1000.0, 1000.0},
+        {{4, 0, 300}, {0, 0, 0}, 10000.001, 1.0, 1001.0, 0.5},
+        {{255, 255, 255}, {255, 255, 255}, 0.0, 1.0, -2.0, 0.5},
+        {{-1, 7, 9}, {-1, 7, 9}, nan, 1.0, nan, 0.5},
+        {{1, 2, 3}, {1, 2, 3}, 0.001, 0.001, 0.25, 0.25},
     };
+    CHdrList headers;
+    headers.AddRecord(193, 16, nullptr, -1);
     for (const sCase& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.in424);
         CEsDtmDefList list;
-        c.set(*list.Add(MakeDtmDef(1)));
-        CHdrList headers;
-        headers.AddRecord(193, 16, nullptr, -1);
+        sEsDtmDef* d = list.Add(MakeDtmDef(1));
+        std::memcpy(d->values408, c.in408, sizeof c.in408);
+        d->value424 = c.in424;
+        d->value432 = c.in432;
         list.Validate(&headers);
-        EXPECT_TRUE(c.expect(*list.GetAt(0)));
-        EXPECT_EQ(list.GetAt(0)->flags, 0x0007F1FFu);
-        headers.RemoveAll();
+        EXPECT_EQ(std::vector<int32_t>(d->values408, d->values408 + 3), std::vector<int32_t>(c.out408, c.out408 + 3));
+        EXPECT_EQ(d->value424, c.out424);
+        EXPECT_EQ(d->value432, c.out432);
+        EXPECT_EQ(d->flags, 0x0007F1FFu);  // a sound velocity record keeps flag 0x8000
     }
+    headers.RemoveAll();
 }
 
 TEST(EsDtmDefListTest, WithoutASoundVelocityRecordTheFlagGoes) {

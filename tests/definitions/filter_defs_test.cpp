@@ -18,6 +18,7 @@
 #include "tests/support/definition_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
+#include "tests/support/record_fields.h"
 
 namespace {
 
@@ -367,55 +368,52 @@ void Put(std::vector<uint8_t>& bytes, size_t offset, T value) {
     StoreAt(bytes.data(), offset, value);
 }
 
-// A 152-byte record of version 1.0 or 2.0.
+using Vok::Test::sRecordField;
+constexpr size_t kNone = sRecordField::kNone;
+
+// The fields of the version 1.x and 2.x records (152 bytes) that both move alike: old offset, new
+// offset, type, stored value, value after upgrade and validation.
+const std::vector<sRecordField> k152Common = {
+    {kNone, 0, 'u', 0, 264},    {kNone, 4, 'b', 0, 3},        {kNone, 5, 'b', 0, 1},       {8, 8, 'i', 4, 4},
+    {12, 12, 'i', 2, 2},        {24, 24, 'd', 0.25, 0.25},    {32, kNone, 'i', 1, 0},      {48, kNone, 'i', 1, 0},
+    {56, 64, 'd', 0.03, 0.03},  {72, 56, 'd', 0.7, 0.7},      {80, 120, 'i', 11, 11},      {84, 124, 'i', 12, 12},
+    {kNone, 128, 'i', 0, -2},   {88, 144, 'd', 3.0, 3.0},     {kNone, 152, 'd', 0, 3.0},   {96, 184, 'u', 0xFFFFFFFF, 0xFFFFFFFF},
+    {100, 188, 'u', 6, 6},      {104, 200, 'd', 0.2, 0.2},    {112, 196, 'i', 7, 7},       {kNone, 216, 'i', 0, 3},
+    {116, 220, 'u', 1, 0x2101}, {120, 224, 'd', 4.0, 4.0},    {128, 232, 'd', 3.0, 24.0},  {136, 240, 'd', 0.05, 0.1},
+    {kNone, 80, 'd', 0, 0.5},   {kNone, 260, 'i', 0, 10},
+};
+// Version 1.0: factor 48 from old 72, switch 1 from old 48 (which clears switch 0), mode 2 as 4.
+const std::vector<sRecordField> k152Version10 = {
+    {16, 16, 'i', 2, 4}, {40, 48, 'd', 0.6, 0.7}, {kNone, 20, 'u', 0, 0x1106},
+};
+const std::vector<sRecordField> k152Version20 = {
+    {16, 16, 'i', 2, 2}, {40, 48, 'd', 0.6, 0.6}, {64, kNone, 'i', 0, 0}, {kNone, 20, 'u', 0, 0x1105},
+};
+
 std::vector<uint8_t> Record152(uint16_t version) {
-    std::vector<uint8_t> r = Zeros(152);
+    std::vector<uint8_t> r(152, 0);
     Put<uint32_t>(r, 0, 152);
     Put<uint16_t>(r, 4, version);
-    Put<int32_t>(r, 8, 4);
-    Put<int32_t>(r, 12, 2);
-    Put<int32_t>(r, 16, 2);
-    Put<double>(r, 24, 0.25);
-    Put<int32_t>(r, 32, 1);
-    Put<double>(r, 40, 0.6);
-    Put<int32_t>(r, 48, 1);
-    Put<double>(r, 56, 0.03);
-    Put<int32_t>(r, 64, 0);
-    Put<double>(r, 72, 0.7);
-    Put<int32_t>(r, 80, 11);
-    Put<int32_t>(r, 84, 12);
-    Put<double>(r, 88, 3.0);
-    Put<uint32_t>(r, 96, 0xFFFFFFFFu);
-    Put<uint32_t>(r, 100, 6);
-    Put<double>(r, 104, 0.2);
-    Put<int32_t>(r, 112, 7);
-    Put<int32_t>(r, 116, 1);
-    Put<double>(r, 120, 4.0);
-    Put<double>(r, 128, 3.0);
-    Put<double>(r, 136, 0.05);
+    Vok::Test::PutFields(r, k152Common);
+    Vok::Test::PutFields(r, version == 1 ? k152Version10 : k152Version20);
     return r;
 }
 
-// A 264-byte record of version 3.0 (or 3.5): the first 120 bytes in that version's order.
+// The first 120 bytes of a version 3.0 record (264 bytes) as that version had them.
+const std::vector<sRecordField> kVersion30 = {
+    {8, 8, 'i', 5, 5},           {12, 12, 'i', 6, 6},          {16, 16, 'i', 2, 2},         {44, 44, 'i', 1, 1},
+    {48, 48, 'd', 0.3, 0.3},     {56, kNone, 'i', 1, 0},       {64, 64, 'd', 0.01, 0.01},   {80, 56, 'd', 0.2, 0.2},
+    {88, kNone, 'i', 1, 0},      {96, 72, 'd', 0.002, 0.005},  {104, kNone, 'i', 1, 0},     {112, 80, 'd', 0.04, 0.05},
+    {kNone, 88, 'd', 0, 1.0},    {kNone, 96, 'd', 0, 1.0},     {kNone, 104, 'd', 0, 1.0},   {kNone, 112, 'd', 0, 1.0},
+    {kNone, 20, 'u', 0, 0x111D}, {kNone, 132, 'i', 0, 11},     {224, 224, 'd', 2.0, 2.0},   {232, 232, 'd', 10.0, 10.0},
+    {260, 260, 'i', 10, 10},     {kNone, 4, 'b', 0, 3},        {kNone, 5, 'b', 0, 1},
+};
+
 std::vector<uint8_t> Record30(uint16_t version) {
-    std::vector<uint8_t> r = Zeros(264);
+    std::vector<uint8_t> r(264, 0);
     Put<uint32_t>(r, 0, 264);
     Put<uint16_t>(r, 4, version);
-    Put<int32_t>(r, 8, 5);
-    Put<int32_t>(r, 12, 6);
-    Put<int32_t>(r, 16, 2);
-    Put<int32_t>(r, 44, 1);
-    Put<double>(r, 48, 0.3);
-    Put<int32_t>(r, 56, 1);
-    Put<double>(r, 64, 0.01);
-    Put<double>(r, 80, 0.2);
-    Put<int32_t>(r, 88, 1);
-    Put<double>(r, 96, 0.002);
-    Put<int32_t>(r, 104, 1);
-    Put<double>(r, 112, 0.04);
-    Put<double>(r, 224, 2.0);
-    Put<double>(r, 232, 10.0);
-    Put<int32_t>(r, 260, 10);
+    Vok::Test::PutFields(r, kVersion30);
     return r;
 }
 
@@ -425,100 +423,37 @@ TEST_F(FilterListsTest, RecordsOfVersions1And2AreUpgraded) {
         OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(Record152(1)).Append(Record152(2))));
     EXPECT_EQ(list.ReadBlock(file, true), 1);
     ASSERT_EQ(list.GetCount(), 2);
-
-    const sFiltDef& a = *list.GetAt(0);  // 1.0
-    EXPECT_EQ(a.recordSize, 264u);
-    EXPECT_EQ(a.version, 259);
-    EXPECT_EQ(a.setupId, 4);
-    EXPECT_EQ(a.objectId, 2);
-    EXPECT_EQ(a.mode, 4);
-    EXPECT_EQ(a.length24, 0.25);
-    EXPECT_EQ(a.flags, 0x1106u);  // switches 0, 1, 2; switch 0 then cleared by switch 1
-    EXPECT_EQ(a.factor48, 0.7);
-    EXPECT_EQ(a.factor56, 0.7);
-    EXPECT_EQ(a.length64, 0.03);
-    EXPECT_EQ(a.refIds[0], 11);
-    EXPECT_EQ(a.refIds[1], 12);
-    EXPECT_EQ(a.refIds[2], -2);
-    EXPECT_EQ(a.length144, 3.0);
-    EXPECT_EQ(a.length152, 3.0);
-    EXPECT_EQ(a.slotWords[0], 0xFFFFFFFFu);
-    EXPECT_EQ(a.slotWords[1], 6u);
-    EXPECT_EQ(a.count196, 7);
-    EXPECT_EQ(a.length200, 0.2);
-    EXPECT_EQ(a.count216, 3);
-    EXPECT_EQ(a.flags2, 0x2101u);
-    EXPECT_EQ(a.filterInterval, 4.0);
-    EXPECT_EQ(a.secondInterval, 24.0);
-    EXPECT_EQ(a.value240, 0.1);
-    EXPECT_EQ(a.length80, 0.5);  // not in the old record: the default
-    EXPECT_EQ(a.layoutMark, 10);
-
-    const sFiltDef& b = *list.GetAt(1);  // 2.0
-    EXPECT_EQ(b.mode, 2);
-    EXPECT_EQ(b.factor48, 0.6);
-    EXPECT_EQ(b.factor56, 0.7);
-    EXPECT_EQ(b.flags, 0x1105u);
-    EXPECT_EQ(b.count216, 3);
+    Vok::Test::ExpectFields(list.GetAt(0), k152Common);
+    Vok::Test::ExpectFields(list.GetAt(0), k152Version10);
+    Vok::Test::ExpectFields(list.GetAt(1), k152Common);
+    Vok::Test::ExpectFields(list.GetAt(1), k152Version20);
 }
 
 TEST_F(FilterListsTest, RecordsWithoutHeadersAreTheOldestLayout) {
-    std::vector<uint8_t> r = Zeros(136);
-    Put<int32_t>(r, 0, 7);
-    Put<int32_t>(r, 4, 3);
-    Put<int32_t>(r, 8, 2);
-    Put<double>(r, 16, 0.3);
-    Put<int32_t>(r, 24, 1);
-    Put<int32_t>(r, 40, 1);
-    Put<double>(r, 48, 0.02);
-    Put<double>(r, 64, 0.4);
-    Put<int32_t>(r, 72, 5);
-    Put<int32_t>(r, 76, 1);
-    Put<int32_t>(r, 80, -2);
-    Put<int32_t>(r, 84, 0);
-    Put<double>(r, 88, 0.07);
-    Put<int32_t>(r, 96, 21);
-    Put<double>(r, 104, 2.0);
-    Put<double>(r, 112, 20.0);
-    Put<double>(r, 120, 0.5);
-    Put<int32_t>(r, 132, 9);
+    // Version 0 (136 bytes, the keys first); slots switched on by old 40.
+    const std::vector<sRecordField> oldest = {
+        {0, 8, 'i', 7, 7},          {4, 12, 'i', 3, 3},         {8, 16, 'i', 2, 2},         {16, 24, 'd', 0.3, 0.3},
+        {24, kNone, 'i', 1, 0},     {40, kNone, 'i', 1, 0},     {48, 64, 'd', 0.02, 0.02},  {kNone, 72, 'd', 0, 0.02},
+        {64, 48, 'd', 0.4, 0.4},    {kNone, 56, 'd', 0, 0.4},   {72, 120, 'i', 5, 5},       {76, 184, 'i', 1, 5},
+        {80, 124, 'i', -2, -2},     {84, 188, 'i', 0, 0},       {132, 128, 'i', 9, 9},      {kNone, 192, 'i', 0, 9},
+        {88, 200, 'd', 0.07, 0.07}, {96, 196, 'i', 21, 21},     {kNone, 216, 'i', 0, 10},   {kNone, 220, 'u', 0, 0x2101},
+        {104, 224, 'd', 2.0, 2.0},  {112, 232, 'd', 20.0, 20.0}, {120, 240, 'd', 0.5, 0.5}, {kNone, 20, 'u', 0, 0x110E},
+    };
+    // Slots switched off: no references and no third word.
+    const std::vector<sRecordField> off = {
+        {40, 20, 'i', 0, 0x1101}, {132, 128, 'i', 0, -2}, {kNone, 120, 'i', 0, -2}, {kNone, 192, 'u', 0, 0},
+        {kNone, 184, 'u', 0, 5},
+    };
+    std::vector<uint8_t> r(136, 0);
+    Vok::Test::PutFields(r, oldest);
     std::vector<uint8_t> unset = r;
-    Put<int32_t>(unset, 40, 0);
-    Put<int32_t>(unset, 132, 0);
+    Vok::Test::PutFields(unset, off);
     CFiltDefList list;
     CVOKFile& file = OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(r).Append(unset)));
     EXPECT_EQ(list.ReadBlock(file, false), 1);
     ASSERT_EQ(list.GetCount(), 2);
-    const sFiltDef& d = *list.GetAt(0);
-    EXPECT_EQ(d.setupId, 7);
-    EXPECT_EQ(d.objectId, 3);
-    EXPECT_EQ(d.mode, 2);
-    EXPECT_EQ(d.length24, 0.3);
-    EXPECT_EQ(d.flags, 0x110Eu);
-    EXPECT_EQ(d.factor48, 0.4);
-    EXPECT_EQ(d.factor56, 0.4);
-    EXPECT_EQ(d.length64, 0.02);
-    EXPECT_EQ(d.length72, 0.02);
-    EXPECT_EQ(d.refIds[0], 5);
-    EXPECT_EQ(d.refIds[1], -2);
-    EXPECT_EQ(d.refIds[2], 9);
-    EXPECT_EQ(d.slotWords[0], 5u);
-    EXPECT_EQ(d.slotWords[1], 0u);
-    EXPECT_EQ(d.slotWords[2], 9u);
-    EXPECT_EQ(d.count196, 21);
-    EXPECT_EQ(d.length200, 0.07);
-    EXPECT_EQ(d.count216, 10);
-    EXPECT_EQ(d.flags2, 0x2101u);
-    EXPECT_EQ(d.filterInterval, 2.0);
-    EXPECT_EQ(d.secondInterval, 20.0);
-    EXPECT_EQ(d.value240, 0.5);
-
-    const sFiltDef& u = *list.GetAt(1);  // slots switched off: no references, and no third word
-    EXPECT_EQ(u.flags, 0x1101u);
-    EXPECT_EQ(u.refIds[0], -2);
-    EXPECT_EQ(u.refIds[2], -2);
-    EXPECT_EQ(u.slotWords[0], 5u);
-    EXPECT_EQ(u.slotWords[2], 0u);
+    Vok::Test::ExpectFields(list.GetAt(0), oldest);
+    Vok::Test::ExpectFields(list.GetAt(1), off);
 }
 
 TEST_F(FilterListsTest, Version30IsRebuiltAnd35ReadsAs30) {
@@ -532,27 +467,8 @@ TEST_F(FilterListsTest, Version30IsRebuiltAnd35ReadsAs30) {
         CLeBytes().I32(1).Block(32, CLeBytes().Append(Record30(3)).Append(Record30(0x0503)).Append(current)));
     EXPECT_EQ(list.ReadBlock(file, true), 1);
     ASSERT_EQ(list.GetCount(), 3);
-    for (int k = 0; k < 2; ++k) {
-        SCOPED_TRACE(k);
-        const sFiltDef& d = *list.GetAt(k);
-        EXPECT_EQ(d.version, 259);
-        EXPECT_EQ(d.setupId, 5);
-        EXPECT_EQ(d.objectId, 6);
-        EXPECT_EQ(d.flags, 0x111Du);
-        EXPECT_EQ(d.secondMode, 11);  // switch 4 in mode 2 without a second-stage length
-        EXPECT_EQ(d.factor48, 0.3);
-        EXPECT_EQ(d.factor56, 0.2);
-        EXPECT_EQ(d.length64, 0.01);
-        EXPECT_EQ(d.length72, 0.005);
-        EXPECT_EQ(d.length80, 0.05);
-        EXPECT_EQ(d.factor88, 1.0);
-        EXPECT_EQ(d.length96, 1.0);
-        EXPECT_EQ(d.factor104, 1.0);
-        EXPECT_EQ(d.length112, 1.0);
-        EXPECT_EQ(d.count44, 1);
-        EXPECT_EQ(d.filterInterval, 2.0);
-        EXPECT_EQ(d.secondInterval, 10.0);
-    }
+    Vok::Test::ExpectFields(list.GetAt(0), kVersion30);
+    Vok::Test::ExpectFields(list.GetAt(1), kVersion30);
     const sFiltDef& m = *list.GetAt(2);  // a current record from before the layout mark
     EXPECT_EQ(m.length136, 0.2);
     EXPECT_EQ(m.length80, 2.0);

@@ -23,6 +23,7 @@
 #include "tests/support/definition_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
+#include "tests/support/record_fields.h"
 
 namespace {
 
@@ -204,127 +205,66 @@ void PutText(std::vector<uint8_t>& bytes, size_t offset, const char* text) {
     std::memcpy(bytes.data() + offset, text, std::strlen(text));
 }
 
-// A layout-4 record (1424 bytes) with a value at the first and last place of each field moved.
+using Vok::Test::sRecordField;
+constexpr size_t kNone = sRecordField::kNone;
+
+// Layout 4 (1424 bytes): old offset, new offset, type, stored value, value read. Values at the
+// first and last place of each field moved; the legacy height definition at 172 and 1384 is not.
+const std::vector<sRecordField> kLayout4 = {
+    {kNone, 0, 'u', 0, 384},       {kNone, 4, 'b', 0, 5},           {6, 6, 'b', 0xAB, 0xAB},    {7, 7, 'b', 0xCD, 0xCD},
+    {8, 8, 'i', 7, 7},             {48, 48, 'i', 44, 44},           {52, 52, 'i', 52, 52},      {168, 168, 'i', 168, 168},
+    {172, 172, 'i', 2, 0},         {1248, 212, 'i', 11, 11},        {1260, 224, 'i', 13, 13},   {1264, 232, 'd', 2.5, 2.5},
+    {1272, 240, 'd', 3.5, 3.5},    {1280, 248, 'i', 3, 3},          {1284, 252, 'i', 9, 9},     {1288, 256, 'i', -1, -1},
+    {1336, 304, 'i', 304, 304},    {1340, 308, 'i', 14, 14},        {1352, 320, 'f', 1.02, 1.02}, {1356, 324, 'b', 200, 200},
+    {1357, kNone, 'b', 0x77, 0},   {kNone, 324, 'i', 0, 200},       {1360, 328, 'f', 998.5, 998.5}, {1380, 348, 'i', 77, 77},
+    {1384, kNone, 'i', 5, 0},      {kNone, 352, 'd', 0, 0.0},
+};
+
 std::vector<uint8_t> Layout4Record() {
     std::vector<uint8_t> r(1424, 0);
     Put<uint32_t>(r, 0, 1424);
     r[4] = 4;
-    r[6] = 0xAB;
-    r[7] = 0xCD;
-    Put<int32_t>(r, 8, 7);
+    Vok::Test::PutFields(r, kLayout4);
     PutText(r, 12, "Old four");
-    Put<int32_t>(r, 48, 44);
-    Put<int32_t>(r, 52, 52);
-    Put<int32_t>(r, 168, 168);
-    Put<int32_t>(r, 172, 2);           // the legacy height definition's model
-    Put<int32_t>(r, 1248, 11);         // squat model
-    Put<int32_t>(r, 1260, 13);         // the word at 224
-    Put<double>(r, 1264, 2.5);
-    Put<double>(r, 1272, 3.5);
-    Put<int32_t>(r, 1280, 3);          // display order
-    Put<int32_t>(r, 1284, 9);
-    Put<int32_t>(r, 1288, -1);         // reference-point flag
-    Put<int32_t>(r, 1336, 304);
-    Put<int32_t>(r, 1340, 14);         // object type
-    Put<float>(r, 1352, 1.02f);
-    r[1356] = 200;                     // a byte, three bytes of another use after it
-    r[1357] = 0x77;
-    Put<float>(r, 1360, 998.5f);
-    Put<int32_t>(r, 1380, 77);
-    Put<int32_t>(r, 1384, 5);          // the legacy definition's computed value
     return r;
 }
 
-TEST_F(ObjDefBlockTest, Layout4RecordsAreConverted) {
-    CVOKFile& file = OpenWith(CLeBytes().I32(1).Block(5, Layout4Record()));
-    CObjDefList list;
-    EXPECT_EQ(list.ReadBlock(file, true), 1);
-    ASSERT_EQ(list.GetCount(), 1);
-    const sObjDef& d = *list.GetAt(0);
-    EXPECT_EQ(d.recordSize, 384u);
-    EXPECT_EQ(d.version, 5);
-    EXPECT_EQ(d.byte6, 0xAB);
-    EXPECT_EQ(d.byte7, 0xCD);
-    EXPECT_EQ(d.objectId, 7);
-    EXPECT_STREQ(d.name, "Old four");
-    EXPECT_EQ(d.refNodeId, 44);
-    EXPECT_EQ(d.settings1[0], 52);
-    EXPECT_EQ(d.codeTable[9], 168);
-    EXPECT_EQ(d.heightArea[0], 0);  // not part of the block's moves
-    EXPECT_EQ(d.squatModel, 11);
-    EXPECT_EQ(d.settings216[2], 13);
-    EXPECT_EQ(d.refPointValue, 2.5);
-    EXPECT_EQ(d.value240, 3.5);
-    EXPECT_EQ(d.displayOrder, 3);
-    EXPECT_EQ(d.setting252, 9);
-    EXPECT_EQ(d.refPointFlag, -1);
-    EXPECT_EQ(d.settings5[9], 304);
-    EXPECT_EQ(d.objType, 14);
-    EXPECT_EQ(d.pressure, 1.02f);
-    EXPECT_EQ(d.environment2, 200);
-    EXPECT_EQ(d.density, 998.5f);
-    EXPECT_EQ(d.settings332[4], 77);
-    EXPECT_EQ(d.values352[0], 0.0);
-}
-
-TEST_F(ObjDefBlockTest, Layout3AndUnstampedLayout2Records) {
+TEST_F(ObjDefBlockTest, OldLayoutsAreConverted) {
+    const std::vector<sRecordField> layout3 = {
+        {5, 5, 'b', 9, 0},             {6, 6, 'b', 1, 1},               {8, 8, 'i', 8, 8},          {28056, 52, 'i', 56, 56},
+        {28172, 168, 'i', 5, 5},       {29252, 212, 'i', 21, 21},       {29272, 232, 'd', 4.5, 4.5}, {29288, 248, 'i', 2, 2},
+        {29296, 256, 'i', -1, -1},     {29348, 308, 'i', 11, 11},       {29364, 324, 'b', 4, 4},    {29388, 348, 'i', 88, 88},
+    };
+    // Unstamped: 29296-byte records whatever they begin with.
+    const std::vector<sRecordField> layout2 = {
+        {0, 0, 'u', 1424, 384},        {4, 4, 'b', 4, 5},               {6, 6, 'b', 0xEE, 0},       {8, 8, 'i', 250, 250},
+        {kNone, 308, 'i', 0, 1},       {28136, 132, 'i', 3000001, 3000001}, {29256, 212, 'i', 6, 6}, {29280, 240, 'd', 7.5, 7.5},
+        {29292, 252, 'i', 12, 12},     {kNone, 260, 'i', 0, 5},         {kNone, 320, 'f', 0, 1.01325},
+    };
     std::vector<uint8_t> r3(29432, 0);
     Put<uint32_t>(r3, 0, 29432);
     r3[4] = 3;
-    r3[5] = 9;  // no sub-version below 4
-    r3[6] = 1;
-    Put<int32_t>(r3, 8, 8);
+    Vok::Test::PutFields(r3, layout3);
     PutText(r3, 12, "Three");
-    Put<int32_t>(r3, 28056, 56);
-    Put<int32_t>(r3, 29252, 21);
-    Put<double>(r3, 29272, 4.5);
-    Put<int32_t>(r3, 29288, 2);
-    Put<int32_t>(r3, 29296, 0);
-    Put<int32_t>(r3, 29348, 11);
-    r3[29364] = 4;
-    Put<int32_t>(r3, 29388, 88);
-    CVOKFile& file = OpenWith(CLeBytes().I32(1).Block(5, r3));
+    std::vector<uint8_t> r2(29296, 0);
+    Vok::Test::PutFields(r2, layout2);
+    PutText(r2, 12, "A name of exactly thirty-six chars!!");  // no terminator within the field
+
+    CVOKFile& file = OpenWith(CLeBytes().I32(1).Block(5, CLeBytes().Append(Layout4Record()).Append(r3)));
     CObjDefList list;
     EXPECT_EQ(list.ReadBlock(file, true), 1);
-    ASSERT_EQ(list.GetCount(), 1);
-    const sObjDef& d = *list.GetAt(0);
-    EXPECT_EQ(d.byte6, 1);
-    EXPECT_EQ(d.objectId, 8);
-    EXPECT_STREQ(d.name, "Three");
-    EXPECT_EQ(d.settings1[0], 56);
-    EXPECT_EQ(d.squatModel, 21);
-    EXPECT_EQ(d.refPointValue, 4.5);
-    EXPECT_EQ(d.displayOrder, 2);
-    EXPECT_EQ(d.objType, 11);
-    EXPECT_EQ(d.environment2, 4);
-    EXPECT_EQ(d.settings332[4], 88);
+    ASSERT_EQ(list.GetCount(), 2);
+    Vok::Test::ExpectFields(list.GetAt(0), kLayout4);
+    EXPECT_STREQ(list.GetAt(0)->name, "Old four");
+    Vok::Test::ExpectFields(list.GetAt(1), layout3);
+    EXPECT_STREQ(list.GetAt(1)->name, "Three");
 
-    // Unstamped: 29296-byte records whatever they begin with.
-    std::vector<uint8_t> r2(29296, 0);
-    Put<uint32_t>(r2, 0, 384);
-    r2[4] = 5;
-    r2[6] = 0xEE;  // not carried
-    Put<int32_t>(r2, 8, 250);
-    PutText(r2, 12, "A name of exactly thirty-six chars!!");  // no terminator within the field
-    Put<int32_t>(r2, 28136, 3000001);  // the first code of the code table
-    Put<int32_t>(r2, 29256, 6);
-    Put<double>(r2, 29280, 7.5);
-    Put<int32_t>(r2, 29292, 12);
     CVOKFile& unstamped = OpenWith(CLeBytes().I32(1).Block(5, r2));
     CObjDefList old;
     EXPECT_EQ(old.ReadBlock(unstamped, false), 1);
     ASSERT_EQ(old.GetCount(), 1);
-    const sObjDef& o = *old.GetAt(0);
-    EXPECT_EQ(o.byte6, 0);
-    EXPECT_EQ(o.objectId, 250);
-    EXPECT_EQ(o.objType, 1);  // classified by its id
-    EXPECT_EQ(std::string(o.name), "A name of exactly thirty-six chars!");
-    EXPECT_EQ(o.codeTable[0], 3000001);
-    EXPECT_EQ(o.squatModel, 6);
-    EXPECT_EQ(o.value240, 7.5);
-    EXPECT_EQ(o.setting252, 12);
-    EXPECT_EQ(o.settings260[0], 5);  // beyond the layout: the defaults
-    EXPECT_EQ(o.pressure, 1.01325f);
+    Vok::Test::ExpectFields(old.GetAt(0), layout2);
+    EXPECT_EQ(std::string(old.GetAt(0)->name), "A name of exactly thirty-six chars!");
 }
 
 TEST_F(ObjDefBlockTest, StampsThatNameNoKnownLayoutAndBadSubVersions) {
