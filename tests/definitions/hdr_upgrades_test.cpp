@@ -327,6 +327,85 @@ TEST(HdrUpgrades, RecordByRecordConversions) {
     }
 }
 
+// A Variable Node (201): its first word, node number, owning object, offsets and name.
+void AddNode(CHdrList& list, int32_t word, int32_t number, int32_t object, float x, float y, float z,
+             const std::string& name = "") {
+    Payload(56).I32(0, word).I32(4, number).Text(8, name).I32(28, object).F32(32, x).F32(36, y).F32(40, z).Add(list, 201);
+}
+
+TEST(HdrUpgrades, ConversionsFindTheVariableNodesTheyName) {
+    CHdrList list;
+    AddNode(list, 0, 42, 3, 0.0f, 0.0f, 0.0f);
+    AddNode(list, 0, 43, 3, 1.5f, 2.5f, 3.5f);
+    Payload(40).I32(0, 3).I32(4, 8).I32(36, 1).Add(list, 37, 12);
+    Payload(40).I32(0, 3).I32(4, 9).I32(36, 0).Add(list, 37);
+    Payload(72).I32(0, 3).I32(4, 8).F32(8, 1.5f).F32(12, 2.5f).F32(16, 3.5f).I32(20, 21).I32(24, 22)
+        .I32(28, 23).I32(32, 24).I32(36, 25).Text(40, "SBES").Add(list, 34);
+    list.UpgradeUsblRecords();
+    list.UpgradeSinglebeamRecords();
+    const sHdrEntry* usbl = list.GetEntry(202, 1);
+    EXPECT_EQ(ValueAt<int32_t>(usbl->Payload(), 48), 42);
+    EXPECT_EQ(usbl->eventLink, 12);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(202, 2), 48), 0);
+    const uint8_t* sb = list.GetRecord(219, 1);
+    const int32_t words[] = {1, 3, 8, 43, 21, 22, 23, 24};
+    for (size_t k = 0; k < 8; ++k) EXPECT_EQ(ValueAt<int32_t>(sb, 4 * k), words[k]) << k;
+    EXPECT_EQ(TextAt(sb, 32), "SBES");
+    EXPECT_EQ(ValueAt<int32_t>(sb, 92), 25);
+    EXPECT_EQ(list.GetRecordCount(34) + list.GetRecordCount(37), 0u);
+}
+
+TEST(HdrUpgrades, DredgingRecordsSplitIntoSystemsAtTheirReferencePoints) {
+    CHdrList list;
+    AddNode(list, 77, 5, 1, 0, 0, 0);
+    AddNode(list, 78, 6, 1, 0, 0, 0);
+    Payload(104).I32(0, 77).Add(list, 197);
+    Payload(104).I32(0, 78).Add(list, 197);
+    Payload(552).I32(0, 2).I32(8, 10005).I32(12, 6).Add(list, 207);
+    Payload(112).I32(4, 2).I32(100, 55).Add(list, 208);
+    Payload(64).I32(4, 2).Add(list, 210);
+    list.UpgradeDredgingSystems();
+    EXPECT_EQ(Ids(list), (std::vector<int32_t>{201, 201, 197, 197, 207, 208, 210, 208, 210}));
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(207, 1), 4), 1);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(197, 1), 4), 12);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(197, 2), 4), 12);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(208, 1), 4), 77);
+    EXPECT_EQ(TextAt(list.GetRecord(208, 1), 28), "Upgraded System 2");
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(210, 1), 4), 77);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(208, 2), 4), 78);
+    EXPECT_EQ(TextAt(list.GetRecord(208, 2), 28), "Upgraded System 2(2)");
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(208, 2), 100), 55);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(210, 2), 4), 78);
+    const std::vector<uint8_t> once = Image(list);
+    list.UpgradeDredgingSystems();  // a marked record is not split again
+    EXPECT_EQ(Image(list), once);
+}
+
+TEST(HdrUpgrades, LaybackObservationsBecomeGnssHeights) {
+    CHdrList list;
+    AddNode(list, 31, 9, 1, 0, 0, 0, "Mast");
+    Payload(104).I32(0, 60).I32(4, 17).I32(32, 9).I32(44, 4).Add(list, 65);
+    Payload(64).I32(4, 17).I32(24, -1).Text(62, "\xff").Add(list, 68);
+    list.UpgradeObservationLinks();
+    list.UpgradeObservationKinds();
+    EXPECT_EQ(Ids(list), (std::vector<int32_t>{201, 65, 68, 78}));
+    const uint8_t* height = list.GetRecord(78, 1);
+    EXPECT_EQ(ValueAt<int32_t>(height, 4), 31);
+    EXPECT_EQ(ValueAt<int32_t>(height, 8), 9);
+    EXPECT_EQ(ValueAt<int32_t>(height, 12), 4);
+    EXPECT_EQ(TextAt(height, 24), "Mast");
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(65, 1), 0), 97);
+    const uint8_t* qc = list.GetRecord(68, 1);
+    EXPECT_EQ(ValueAt<int32_t>(qc, 0), 97);
+    EXPECT_EQ(ValueAt<int32_t>(qc, 24), 25);
+    EXPECT_EQ(qc[62], 0);
+
+    CHdrList linked;  // a layback with events keeps every observation as it is
+    Payload(104).I32(0, 60).I32(32, 9).Add(linked, 65, 8);
+    linked.UpgradeObservationLinks();
+    EXPECT_EQ(ValueAt<int32_t>(linked.GetRecord(65, 1), 0), 60);
+}
+
 TEST(HdrUpgrades, GnssPositionsTakeMetresAndTheirDatumReference) {
     SetUnit(UNIT_FEET);
     CHdrList list;
