@@ -29,9 +29,9 @@ struct sSysDef;
 
 // One header record. The payload belongs to the entry.
 struct sHdrEntry {
-    std::unique_ptr<uint8_t[]> payload;
+    std::unique_ptr<uint8_t[]> payload;  // at least the record type's fixed size, zero past payloadSize
     int32_t recordId = 0;              // record type 0..275
-    uint32_t payloadSize = 0;          // bytes in the payload
+    uint32_t payloadSize = 0;          // bytes in the payload, as stated
     int32_t eventLink = -1;            // offset of the record's first event in block 7; -1 none
     int32_t secondLink = -1;           // kept only by old block-1 files
     uint32_t filePosition = 0xFFFFFFFFu;  // of the stored event link word; -1 for entries made in memory
