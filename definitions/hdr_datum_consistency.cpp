@@ -228,12 +228,11 @@ bool CHdrList::SyncGnssSystemsWithDatums() {
     return changed;
 }
 
-bool CHdrList::FixGnssPositionRef(sHdrEntry& record, sSysDef* system, const uint8_t* gnss, int32_t maxIndex,
+bool CHdrList::FixGnssPositionRef(sHdrEntry& record, sSysDef* system, int32_t gnss, int32_t maxIndex,
                                   int32_t nextGnssNumber) {
     const sPositionLayout layout = LayoutOf(record.recordId);
     bool changed = false;
-    const auto gnssNumber = gnss != nullptr ? std::optional<int32_t>(Vok::Definitions::LoadAt<int32_t>(gnss, 0))
-                                            : std::nullopt;
+    const auto gnssNumber = gnss >= 1 ? std::optional<int32_t>(gnss) : std::nullopt;
     const auto index = layout.hasIndexes ? record.Word(layout.indexes[0]) : std::nullopt;
     if (index && *index > maxIndex) {
         changed |= SetWord(record, layout.indexes[0], 0);
@@ -293,7 +292,8 @@ bool FixPositions(CHdrList& list, int32_t recordId, int32_t maxIndex, int32_t ne
         changed |= before(*record, system);
         const size_t numberAt = LayoutOf(recordId).gnssSystem;
         const uint8_t* gnss = list.GetGnssSystem(record->Word(numberAt).value_or(-1), 1);
-        changed |= CHdrList::FixGnssPositionRef(*record, system, gnss, maxIndex, next);
+        const int32_t gnssNumber = gnss != nullptr ? Vok::Definitions::LoadAt<int32_t>(gnss, 0) : 0;
+        changed |= CHdrList::FixGnssPositionRef(*record, system, gnssNumber, maxIndex, next);
     }
     return changed;
 }

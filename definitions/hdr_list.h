@@ -196,8 +196,9 @@ public:
     bool FixGnssPositionRefsOld(CSysDefList* systems);
     bool FixGnssPositionSystems(CSysDefList* systems);
     // Steps 4 to 6 for one record of the 258, 205 or 73 layout (the 73 layout: the number and the
-    // system's key only); gnss is the GNSS system record chosen for it (null: none).
-    static bool FixGnssPositionRef(sHdrEntry& record, sSysDef* system, const uint8_t* gnss, int32_t maxIndex,
+    // system's key only); gnssNumber is that of the GNSS system record chosen for it, below 1 when
+    // there is none.
+    static bool FixGnssPositionRef(sHdrEntry& record, sSysDef* system, int32_t gnssNumber, int32_t maxIndex,
                                    int32_t nextGnssNumber);
     // Datum indexes of a 258 layout above maxIndex become 0; a first index then not 0 with the kind
     // word 1 or 9 sets the kind word 0 and clears the bytes at 640..655 that the name does not use.

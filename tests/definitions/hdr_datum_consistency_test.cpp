@@ -148,6 +148,22 @@ TEST(HdrDatumConsistency, PositionSystemsTakeTheGnssNumberAndName) {
     systems.RemoveAll();
 }
 
+TEST(HdrDatumConsistency, OlderPositionLayoutsFollowTheirGnssSystem) {
+    CHdrList list;
+    Datum(1, "D1").Add(list, 13);
+    GnssSystem(6, "D1", 1).Add(list, 71);
+    Payload(664).I32(0, 9).I32(4, 21).I32(8, 22).I32(16, 1).I32(20, 0).I32(292, 2).Add(list, 205);
+    Payload(72).I32(0, 9).I32(4, 31).I32(8, 32).Add(list, 73);
+    EXPECT_TRUE(list.FixGnssPositionRefsOld(nullptr));
+    EXPECT_TRUE(list.FixGnssPositionSystems(nullptr));
+    const uint8_t* p205 = list.GetRecord(205, 1);
+    EXPECT_EQ(ValueAt<int32_t>(p205, 0), 6);  // index 1 is past datum 1: reset, system of datum 1
+    EXPECT_EQ(ValueAt<int32_t>(p205, 16), 0);
+    EXPECT_EQ(ValueAt<int32_t>(p205, 292), 0);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(73, 1), 0), 6);
+    EXPECT_FALSE(list.FixGnssPositionRefsOld(nullptr));
+}
+
 TEST(HdrDatumConsistency, ResettingTheKindKeepsTheNameWhole) {
     CHdrList list;
     Payload p = Position258(4, 2, 0, 0);

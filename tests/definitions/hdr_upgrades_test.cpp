@@ -9,6 +9,7 @@
 
 #include "compat/unit_library.h"
 #include "definitions/datum_ref.h"
+#include "platform/log.h"
 #include "tests/support/hdr_payloads.h"
 
 namespace {
@@ -179,7 +180,14 @@ TEST(HdrUpgrades, ObjectShapesMoveIntoShapeBlobsKeyedByTheObjectId) {
     object.I32(0, 7).Text(4, "Vessel").I32(40, 9).I32(76, 2);
     object.I32(80, 111).I32(80 + 28, 222);
     object.Add(list, 166);
+    ZLog::Init(3, ZLog::OPTION_SIGNAL, ZLog::FLAG_NO_FILE | ZLog::FLAG_NO_DEBUGGER, nullptr, false, 0, false, false);
+    std::vector<ZLog::eSeverity> logged;
+    auto connection = ZLog::LogSignal().connect(
+        [&](const CVOKTime&, ZLog::eSeverity s, const std::string&) { logged.push_back(s); });
     list.SplitObjectShapes();
+    connection.disconnect();
+    ZLog::Shutdown();
+    EXPECT_EQ(logged, std::vector<ZLog::eSeverity>{ZLog::Warning});  // the record's two ids differ
     EXPECT_EQ(list.GetRecordCount(166), 0u);
     const uint8_t* m = list.GetRecord(267, 1);
     ASSERT_NE(m, nullptr);

@@ -13,6 +13,7 @@
 #include "definitions/his_list.h"
 #include "definitions/sys_def_list.h"
 #include "definitions/vok_file.h"
+#include "platform/log.h"
 #include "tests/support/block_file_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/hdr_payloads.h"
@@ -310,11 +311,19 @@ TEST_F(CProjectFileTest, AFailureLeavesTheFileReadOnlyAndItsHistoryWhole) {
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limited = saved;
     limited.rlim_cur = original.size();
+    ZLog::Init(3, ZLog::OPTION_SIGNAL, ZLog::FLAG_NO_FILE | ZLog::FLAG_NO_DEBUGGER, nullptr, false, 0, false, false);
+    std::vector<std::string> logged;
+    auto connection = ZLog::LogSignal().connect([&](const CVOKTime&, ZLog::eSeverity s, const std::string& t) {
+        logged.push_back((s == ZLog::Error ? "E " : "? ") + t);
+    });
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const int result = CVOKFile().AddHistoryEntry(m_path.c_str(), 5, 1);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
+    connection.disconnect();
+    ZLog::Shutdown();
     EXPECT_EQ(result, 0);
+    EXPECT_EQ(logged, std::vector<std::string>{"E Unable to write to database " + m_path});
     EXPECT_TRUE(IsReadOnly());
     EXPECT_EQ(ReadFileBytes(m_path), original);
     EXPECT_EQ(CVOKFile().AddHistoryEntry((m_folder / "missing.vok").c_str(), 5, 1), 0);
