@@ -1,6 +1,5 @@
 #include "definitions/project_file_ops.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -124,7 +123,8 @@ int CVOKFile::SeekPastAllBlocks() {
         ++count;
         Seek(static_cast<LONGLONG>(at), begin);
     }
-    Seek(static_cast<LONGLONG>(std::min<ULONGLONG>(at, length)), begin);
+    // A file too short to hold the count ends where the count does.
+    Seek(static_cast<LONGLONG>(at), begin);
     return count;
 }
 

@@ -292,6 +292,16 @@ TEST_F(CProjectFileTest, AShortBlock35IsClearedAndTheHistoryAppended) {
     EXPECT_EQ(blocks[2].id, 35);
     EXPECT_EQ(blocks[2].size, static_cast<int32_t>(kHistoryBytes));
     EXPECT_EQ(ValueAt<int32_t>(bytes.data(), 0), 3);
+
+    // A file without blocks (here without even a count) gets the count and the history block.
+    for (const std::vector<uint8_t>& start : {std::vector<uint8_t>{}, std::vector<uint8_t>{0, 0}}) {
+        WriteFileBytes(m_path, start);
+        ASSERT_EQ(CVOKFile().AddHistoryEntry(m_path.c_str(), 7, 1), 1);
+        const std::vector<uint8_t> fresh = ReadFileBytes(m_path);
+        ASSERT_EQ(fresh.size(), 4 + 8 + kHistoryBytes);
+        EXPECT_EQ(ValueAt<int32_t>(fresh.data(), 0), 1);
+        EXPECT_EQ(ValueAt<int32_t>(fresh.data(), 4), 35);
+    }
 }
 
 TEST_F(CProjectFileTest, AFailureLeavesTheFileReadOnlyAndItsHistoryWhole) {
