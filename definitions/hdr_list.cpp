@@ -447,8 +447,3 @@ int CHdrList::ReadBlock(CVOKFile& file, int report, int upgradeMode) {
     if (upgradeMode < 1) return 1;
     return UpgradeAfterRead(hasEvents, upgradeMode);
 }
-
-int CHdrList::UpgradeAfterRead(bool /*hasEvents*/, int /*upgradeMode*/) {
-    // The record conversions of older projects come in here, in their fixed order.
-    return 1;
-}

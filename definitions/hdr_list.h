@@ -64,6 +64,9 @@ constexpr size_t kFilePosition = 20;
 constexpr size_t kFlag = 24;
 }  // namespace HdrEntryImage
 
+class CSysDefList;
+struct sSysDef;
+
 class CHdrList : public CObject {
     using Entries = std::vector<std::unique_ptr<sHdrEntry>>;
 
@@ -130,6 +133,78 @@ public:
     int GetProjectionParameters(uint8_t* projection, uint8_t* localGrid, uint8_t* parameters) const;
     void RenumberDatum(int32_t oldNumber, int32_t newNumber);
     void RenumberGnssSystem(int32_t oldNumber, int32_t newNumber);
+    // Maps the numbers of other datum records (72-byte payloads) onto this list's datums and
+    // renumbers the references of the GNSS, DGPS and position records; false when nothing maps.
+    bool MergeDatums(const std::vector<const uint8_t*>& datums);
+
+    // ---- Upgrades of the records of older projects. Each conversion turns every record of its
+    // old ids into current records appended at the end and removes the old ones; a list without
+    // them is left as it is. Old payloads are read within their size; a null payload is skipped.
+    void UpgradeLineNameRecords();
+    void UpgradeObjectRecords();
+    void SplitObjectShapes();
+    void UpgradeStreamerRecords();
+    void UpgradeGunArrayRecords();
+    void UpgradeTowedBuoyRecords();
+    void UpgradeDatumShiftRecords();
+    void UpgradeChartDatumRecords();
+    void UpgradeFixRecord();
+    void UpgradeReferencePointRecords();
+    void UpgradeSquatModelRecords();
+    void UpgradeSoundVelocityRecords();
+    void UpgradeFixedNodeRecords();
+    void UpgradeVariableNodeRecords();
+    void UpgradeDgpsSourceRecords();
+    void UpgradeUsblRecords();
+    void UpgradeUsblQcRecords();
+    void UpgradeGnssPosition73Records();
+    void UpgradeGnssPositionRecords();
+    void UpgradeGnssPositionUnits();
+    void UpgradeSinglebeamRecords();
+    void UpgradePrhSensorRecords();
+    void UpgradeMultibeamRecords();
+    void UpgradeMultitransducerRecords();
+    void UpgradeRecord157();
+    void UpgradeEventingRecords();
+    void UpgradeRecord257();
+    void UpgradePpsTimetagRecords();
+    void UpgradeDredgingSystems();
+    void UpgradeObservationLinks();
+    void UpgradeObservationKinds();
+    void NormalizeEllipsoids();
+    void CompleteDatumShiftRecords();
+    void UpgradeProjectionRecords();
+    void UpgradeAllFilePaths();
+    void ResetEventLinks();
+    void MoveRecord129();
+    // New payloads of the current GNSS position and USBL records (712 and 72 bytes) from old ones.
+    static void MakeGnssPosition258From73(const sHdrEntry& old, uint8_t* record);
+    static void MakeGnssPosition258From205(const sHdrEntry& old, uint8_t* record);
+    static void MakeUsblQcRecord(const sHdrEntry& old, uint8_t* record);
+    // Entry operations of the upgrades: remove the entry at a 0-based position (false outside the
+    // list), append an entry, copy bytes into an entry's payload within its size.
+    bool RemoveEntryAt(int index);
+    sHdrEntry* AppendEntry(std::unique_ptr<sHdrEntry> entry);
+    void CopyPayload(sHdrEntry& entry, size_t offset, const void* source, size_t length);
+
+    // ---- Consistency of the geodetic records (datums 13, GNSS systems 71, positions 73, 205,
+    // 258, datum shifts and epochs 188, 206, 246, 247). A datum index is valid up to the largest
+    // datum number - 1.
+    void EnsureDatumTransformRecords();
+    bool SyncGnssSystemsWithDatums();
+    bool FixGnssPositionRefs(CSysDefList* systems);
+    bool FixGnssPositionRefsOld(CSysDefList* systems);
+    bool FixGnssPositionSystems(CSysDefList* systems);
+    // Steps 4 to 6 for one record of the 258, 205 or 73 layout (the 73 layout: the number and the
+    // system's key only); gnssNumber is that of the GNSS system record chosen for it, below 1 when
+    // there is none.
+    static bool FixGnssPositionRef(sHdrEntry& record, sSysDef* system, int32_t gnssNumber, int32_t maxIndex,
+                                   int32_t nextGnssNumber);
+    // Datum indexes of a 258 layout above maxIndex become 0; a first index then not 0 with the kind
+    // word 1 or 9 sets the kind word 0 and clears the bytes at 640..655 that the name does not use.
+    static bool ResetGnssPositionDatumIndexes(sHdrEntry& record, int32_t maxIndex);
+    // The largest datum number - 1; -1 without datum records.
+    int32_t GetMaxDatumIndex() const;
 
     // The settings item image. The caller holds the buffer's lock: exclusive for writing, shared
     // for reading. Items count from 1.

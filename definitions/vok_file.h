@@ -96,6 +96,29 @@ public:
     void Dump();
     static CString GetBlockName(int id);
 
+    // Project file operations (the file open unless said otherwise).
+    // The version text and build number of the header definitions (read with the upgrade, which
+    // also sets the unit library's current units from them).
+    void GetVersionString(CString& out);
+    int GetBuildNumber();
+    // Opens the project at path for reading (this object closed before) and reads the name of its
+    // survey unit, the unit library's name of unit 1 when it has none; empty when the file cannot
+    // be opened or read. The file's read-only state is not touched.
+    void GetSurveyUnitName(CString& out, const char* path);
+    // Stamps the history entry of the action with the value in its third word and the current
+    // time, rewriting block 35 in place, or else appending a new block 35 after the last whole
+    // block (an old block 8 is marked unused). A read-only file is made writable for the time and
+    // is read-only again afterwards, whatever happens. 1 done, 0 failed (a failed write is logged).
+    int AddHistoryEntry(const char* path, int action, int value);
+    // Writes the header definitions, the system definitions and a fresh history (entry 2 stamped)
+    // of this file at the target's position; the caller adds the 3 blocks to the target's count.
+    // 3, or 0 for a null target.
+    int CopyHeaderAndSystems(CVOKFile* target, int report, int upgradeMode, int writeMode);
+
+    // Steps over every whole block from the start, whatever the count says, and stays after the
+    // last one; returns their number.
+    int SeekPastAllBlocks();
+
     // Reads one header here; false, and the header zeroed, when it did not come whole.
     bool ReadBlockHeader(sBlockHeader& header);
     // Bytes between the position and the end of the file (0 past the end).
