@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "compat/unit_library.h"
+#include "definitions/definition_predicates.h"
+#include "definitions/definition_tree.h"
 #include "definitions/definition_types.h"
 #include "definitions/hdr_list.h"
 #include "definitions/payload_bytes.h"
@@ -126,6 +128,14 @@ sNodeDef* CNodeDefList::FindByHeaderNumber(int32_t number) const {
 int32_t CNodeDefList::FindIdByNumber(int32_t number) const {
     const sNodeDef* node = FindByHeaderNumber(number);
     return node != nullptr ? node->id : -1;
+}
+
+int CNodeDefList::IsZeroOffsetNodeId(int32_t id) const {
+    return IsZeroOffsetNode(FindById(id));
+}
+
+sNodeDef* CNodeDefList::FindZeroOffsetNodeOfObject(int32_t objectId) const {
+    return FindFirst([&](const sNodeDef& n) { return n.objectId == objectId && IsZeroOffsetNode(&n) != 0; });
 }
 
 int32_t CNodeDefList::GetObjectId(int32_t nodeId) const {
@@ -308,6 +318,11 @@ namespace {
 
 constexpr size_t kNode6Size = 112;
 
+sNodeDef WithDefaults(sNodeDef def) {
+    ApplyNodeDefDefaults(&def);
+    return def;
+}
+
 sNodeDef UpgradeNode6(const uint8_t* old) {
     sNodeDef def{};
     def.id = LoadAt<int32_t>(old, 0);
@@ -333,8 +348,12 @@ int CNodeDefList::ReadBlock(CVOKFile& file) {
     sBlockHeader header;
     if (!file.ReadBlockHeader(header)) return 0;
     switch (header.id) {
-        case BLOCK_NODE_DEFS: return AppendBlockRecords(file, header);
-        case BLOCK_NODE_DEFS_OLD: return AppendBlockRecords(file, header, kNode6Size, UpgradeNode6);
+        case BLOCK_NODE_DEFS:
+            return AppendBlockRecords(file, header, sizeof(sNodeDef),
+                                      [](const uint8_t* bytes) { return WithDefaults(LoadAt<sNodeDef>(bytes, 0)); });
+        case BLOCK_NODE_DEFS_OLD:
+            return AppendBlockRecords(file, header, kNode6Size,
+                                      [](const uint8_t* bytes) { return WithDefaults(UpgradeNode6(bytes)); });
         default: return 0;
     }
 }
@@ -357,6 +376,15 @@ int CNodeDefList::FillComboBox(CComboBox* box, int32_t selectedId, int32_t objec
         if (node.id == selectedId) box->SetCurSel(index);
     }
     return box->GetCount();
+}
+
+int CNodeDefList::FillTreeForObject(CTreeCtrl* tree, HTREEITEM parent, int32_t objectId, int32_t imageBase) const {
+    if (tree == nullptr) return 0;
+    int inserted = 0;
+    for (const sNodeDef& node : *this) {
+        if (node.objectId == objectId && InsertNodeDefTreeItem(tree, parent, &node, imageBase) != nullptr) ++inserted;
+    }
+    return inserted;
 }
 
 void CNodeDefList::FillNameArrays(int32_t objectId, CStringArray& names, CDWordArray& ids) const {

@@ -8,6 +8,7 @@
 
 #include "compat/collections.h"
 #include "compat/combo_box.h"
+#include "compat/tree_ctrl.h"
 #include "definitions/definition_list.h"
 #include "definitions/definition_records.h"
 
@@ -35,6 +36,10 @@ public:
     sNodeDef* FindByNumber(int32_t number) const;
     // A number of 10000 or more is taken modulo 10000; -1 when none.
     int32_t FindIdByNumber(int32_t number) const;
+    // 1 when the node exists and its three coordinates are exactly 0.0.
+    int IsZeroOffsetNodeId(int32_t id) const;
+    // The object's first node whose three coordinates are exactly 0.0; null when none.
+    sNodeDef* FindZeroOffsetNodeOfObject(int32_t objectId) const;
     // -1 when none or id < 1.
     int32_t GetObjectId(int32_t nodeId) const;
     // The satellite number of a satellite-vehicle node; 0 for id < 1, -1 when none or another type.
@@ -77,7 +82,7 @@ public:
     // Block 38 of whole records.
     void WriteBlock(CVOKFile& file) const;
     // Reads the block whose header is at the file's position: block 38, or the old block 6 whose
-    // 112-byte records are upgraded. Records are appended as stored, without the node defaults.
+    // 112-byte records are upgraded. Every record read gets the node defaults (ApplyNodeDefDefaults).
     // 1 when the block was read whole; 0 for another id or a block cut short (after appending the
     // whole records before the cut).
     int ReadBlock(CVOKFile& file);
@@ -88,6 +93,8 @@ public:
     // Resets the box and adds the name of each node (of the object; 0 all) with its id as item
     // data; selects the node whose id is selectedId. Returns the item count.
     int FillComboBox(CComboBox* box, int32_t selectedId, int32_t objectId) const;
+    // One tree item per node of the object through InsertNodeDefTreeItem; the number inserted.
+    int FillTreeForObject(CTreeCtrl* tree, HTREEITEM parent, int32_t objectId, int32_t imageBase) const;
     // Names and ids of the object's nodes; both arrays are emptied first.
     void FillNameArrays(int32_t objectId, CStringArray& names, CDWordArray& ids) const;
 

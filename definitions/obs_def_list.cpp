@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "definitions/definition_tree.h"
 #include "definitions/definition_types.h"
 #include "definitions/hdr_list.h"
 #include "definitions/node_def_list.h"
@@ -20,6 +21,9 @@ constexpr int32_t kRecordGnssPosition = 258;
 bool NodesMatch(const sObsDef& d, int32_t nodeId, int32_t toNodeId) {
     return (nodeId <= 0 || d.nodeId == nodeId) && (toNodeId < 1 || d.toNodeId == toNodeId);
 }
+
+// A filter value of 0 or below matches every value.
+bool Filter(int32_t wanted, int32_t value) { return wanted <= 0 || value == wanted; }
 
 bool SameTextNoCase(const char* field, size_t size, const char* text) {
     return FieldText(field, size).CompareNoCase(text) == 0;
@@ -111,7 +115,7 @@ sObsDef* CObsDefList::FindAssociatedObs(const sObsDef* def) const {
 
 sObsDef* CObsDefList::FindSurveySensorObs(int32_t sysId, int32_t n) const {
     return FindNth(n, [&](const sObsDef& d) {
-        return d.sysId == sysId && (IsSurveySensorObs(&d) != 0 || IsSidescanObs(&d) != 0);
+        return Filter(sysId, d.sysId) && (IsSurveySensorObs(&d) != 0 || IsSidescanObs(&d) != 0);
     });
 }
 
@@ -131,11 +135,11 @@ int CObsDefList::CountByNode(int32_t nodeId, int32_t toNodeId) const {
 }
 
 void CObsDefList::CopyBySystem(CObsDefList& out, int32_t sysId) const {
-    CopyIf(out, [&](const sObsDef& d) { return d.sysId == sysId; });
+    CopyIf(out, [&](const sObsDef& d) { return Filter(sysId, d.sysId); });
 }
 
 void CObsDefList::CopyByType(CObsDefList& out, int32_t obsType) const {
-    CopyIf(out, [&](const sObsDef& d) { return d.obsType == obsType; });
+    CopyIf(out, [&](const sObsDef& d) { return Filter(obsType, d.obsType); });
 }
 
 void CObsDefList::CopyByText(CObsDefList& out, const char* text) const {
@@ -155,7 +159,7 @@ void CObsDefList::CopyWithNodes(CObsDefList& out, const CNodeDefList* nodes, Pre
 void CObsDefList::CopyByTypeAndObject(CObsDefList& out, const CNodeDefList* nodes, int32_t obsType,
                                       int32_t objectId) const {
     CopyWithNodes(out, nodes, [&](const sObsDef& d, const sNodeDef* from, const sNodeDef*) {
-        return d.obsType == obsType && from != nullptr && from->objectId == objectId;
+        return Filter(obsType, d.obsType) && from != nullptr && Filter(objectId, from->objectId);
     });
 }
 
@@ -302,6 +306,31 @@ int CObsDefList::WriteToIpc(IpcBufferHandle& handle, int block) {
 
 int CObsDefList::ReadFromIpc(IpcBufferHandle& handle, int block) {
     return ReadRecordsFromIpc(handle, block);
+}
+
+template <typename Pred>
+int CObsDefList::FillTree(CTreeCtrl* tree, HTREEITEM parent, int32_t imageBase, Pred match) const {
+    if (tree == nullptr) return 0;
+    int inserted = 0;
+    for (const sObsDef& d : *this) {
+        if (match(d) && InsertObsDefTreeItem(tree, parent, &d, imageBase) != nullptr) ++inserted;
+    }
+    return inserted;
+}
+
+int CObsDefList::FillTreeForSystem(CTreeCtrl* tree, HTREEITEM parent, int32_t sysId, int32_t imageBase) const {
+    return FillTree(tree, parent, imageBase, [&](const sObsDef& d) { return d.sysId == sysId; });
+}
+
+int CObsDefList::FillTreeForNode(CTreeCtrl* tree, HTREEITEM parent, int32_t nodeId, int32_t imageBase) const {
+    return FillTree(tree, parent, imageBase, [&](const sObsDef& d) { return d.nodeId == nodeId; });
+}
+
+int CObsDefList::FillTreeForSystemWithNodes(CTreeCtrl* tree, HTREEITEM parent, int32_t sysId, int32_t imageBase,
+                                            const CNodeDefList* nodes) const {
+    if (nodes == nullptr) return 0;
+    return FillTree(tree, parent, imageBase,
+                    [&](const sObsDef& d) { return d.sysId == sysId && nodes->FindById(d.nodeId) != nullptr; });
 }
 
 double CObsDefList::ApplyCorrectionById(double x, int32_t id) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "compat/collections.h"
+#include "compat/tree_ctrl.h"
 #include "definitions/definition_list.h"
 #include "definitions/definition_records.h"
 
@@ -42,7 +43,7 @@ public:
     // For a pressure (91) record its ROV depth (51) or draft (88) link partner, else its true
     // bearing (11) partner; for a layback (97) that true bearing; otherwise null.
     sObsDef* FindAssociatedObs(const sObsDef* def) const;
-    // The n-th survey-sensor or sidescan record of the system.
+    // The n-th survey-sensor or sidescan record of the system (0 or below: of any system).
     sObsDef* FindSurveySensorObs(int32_t sysId, int32_t n) const;
 
     // -1 for an invalid key.
@@ -50,7 +51,8 @@ public:
     int CountBySystem(int32_t sysId) const;
     int CountByNode(int32_t nodeId, int32_t toNodeId) const;
 
-    // out becomes deep copies of the matching records (out may be this list).
+    // out becomes deep copies of the matching records (out may be this list); a system, type or
+    // object filter of 0 or below means "any".
     void CopyBySystem(CObsDefList& out, int32_t sysId) const;
     void CopyByType(CObsDefList& out, int32_t obsType) const;
     // Tag text equal to the text, case-sensitive.
@@ -85,6 +87,14 @@ public:
     int WriteToIpc(IpcBufferHandle& handle, int block);
     int ReadFromIpc(IpcBufferHandle& handle, int block);
 
+    // One tree item per record of the system / of the node / of the system whose node the node
+    // list holds, through InsertObsDefTreeItem. Return the number of
+    // items inserted.
+    int FillTreeForSystem(CTreeCtrl* tree, HTREEITEM parent, int32_t sysId, int32_t imageBase) const;
+    int FillTreeForNode(CTreeCtrl* tree, HTREEITEM parent, int32_t nodeId, int32_t imageBase) const;
+    int FillTreeForSystemWithNodes(CTreeCtrl* tree, HTREEITEM parent, int32_t sysId, int32_t imageBase,
+                                   const CNodeDefList* nodes) const;
+
     // Corrections by the definition with that id; x when id < 1 or none.
     double ApplyCorrectionById(double x, int32_t id) const;
     double ApplyScaleById(double x, int32_t id) const;
@@ -93,6 +103,8 @@ private:
     sObsDef* FindMatching(int32_t sysId, int32_t obsType, int32_t nodeId, int32_t toNodeId, bool linkedOnly) const;
     template <typename Pred>
     void CopyWithNodes(CObsDefList& out, const CNodeDefList* nodes, Pred match) const;
+    template <typename Pred>
+    int FillTree(CTreeCtrl* tree, HTREEITEM parent, int32_t imageBase, Pred match) const;
 };
 
 // Walks a header list's GNSS position records (258) that have a payload.

@@ -354,7 +354,7 @@ int32_t Word(const uint8_t* payload, size_t offset) {
 
 }  // namespace
 
-CString GetRecordHeaderCode(int32_t recordType, int32_t mode, const uint8_t* payload) {
+CString GetRecordHeaderCode(RecordType recordType, int32_t mode, const uint8_t* payload) {
     if (!IsKnown(recordType)) return Unsupported(recordType);
     const sRecordName& name = kRecordNames[static_cast<size_t>(recordType)];
     if (mode != 0) return name.code;
@@ -366,7 +366,7 @@ CString GetRecordHeaderCode(int32_t recordType, int32_t mode, const uint8_t* pay
     return name.caption;
 }
 
-uint32_t GetRecordSize(int32_t recordType) {
+uint32_t GetRecordSize(RecordType recordType) {
     static const sCodeRow<uint32_t> kRows[] = {
         {1, "135,136,137"},
         {3, "74"},
@@ -440,7 +440,7 @@ uint32_t GetRecordSize(int32_t recordType) {
     return kTable[static_cast<size_t>(recordType)];
 }
 
-int32_t GetDataRecordType(int32_t headerType, int32_t v) {
+RecordType GetDataRecordType(RecordType headerType, int32_t v) {
     switch (headerType) {
         case 34: case 183: case 190: return 85;
         case 40: case 196: case 218: return 87;
@@ -486,14 +486,14 @@ int32_t GetDataRecordType(int32_t headerType, int32_t v) {
     }
 }
 
-int32_t GetDataRecordTypeOfEntry(const sHdrEntry* entry) {
+RecordType GetDataRecordTypeOfEntry(const sHdrEntry* entry) {
     static const CRecordSet kWithVariant("65,68,219,220,221,226,238,240,243,254,257,258,260,262,265,273");
     if (entry == nullptr) return 0;
     const int32_t variant = kWithVariant.Has(entry->recordId) ? entry->Word(0).value_or(0) : 0;
     return GetDataRecordType(entry->recordId, variant);
 }
 
-CString GetRecordVariantText(int32_t recordType, int32_t v, int32_t mode) {
+CString GetRecordVariantText(RecordType recordType, int32_t v, int32_t mode) {
     const char* text = nullptr;
     switch (recordType) {
         case 65: text = v == 60 ? "E8800" : "E52nn"; break;
@@ -528,7 +528,7 @@ CString GetRecordVariantText(int32_t recordType, int32_t v, int32_t mode) {
     return result;
 }
 
-void GetDataRecordLayout(int32_t dataType, uint32_t& fixedSize, bool& variable) {
+void GetDataRecordLayout(RecordType dataType, uint32_t& fixedSize, bool& variable) {
     struct sLayout {
         uint32_t size;
         bool variable;
@@ -556,14 +556,14 @@ void GetDataRecordLayout(int32_t dataType, uint32_t& fixedSize, bool& variable) 
     variable = layout != nullptr && layout->variable;
 }
 
-uint32_t GetDataRecordFixedSize(int32_t dataType) {
+uint32_t GetDataRecordFixedSize(RecordType dataType) {
     uint32_t size = 0;
     bool variable = false;
     GetDataRecordLayout(dataType, size, variable);
     return size;
 }
 
-uint32_t GetDataRecordSize(int32_t dataType, const uint8_t* payload) {
+uint32_t GetDataRecordSize(RecordType dataType, const uint8_t* payload) {
     uint32_t size = 0;
     bool variable = false;
     GetDataRecordLayout(dataType, size, variable);
@@ -593,7 +593,7 @@ struct sTimeField {
     int systemTime;    // offset of the SYSTEMTIME copy; -1 none
 };
 
-sTimeField TimeField(int32_t dataType) {
+sTimeField TimeField(RecordType dataType) {
     switch (dataType) {
         case 83: case 85: case 104: case 150: case 156: case 158: case 175: case 186: case 232:
         case 239: case 255:
@@ -622,7 +622,7 @@ constexpr size_t kTimeCopy274 = 200;
 
 }  // namespace
 
-CVOKTime GetDataRecordTime(int32_t dataType, const uint8_t* payload) {
+CVOKTime GetDataRecordTime(RecordType dataType, const uint8_t* payload) {
     const sTimeField field = TimeField(dataType);
     if (payload == nullptr || field.time < 0) return CVOKTime();
     if (dataType == 242 && Word(payload, 4) == 0) {
@@ -632,7 +632,7 @@ CVOKTime GetDataRecordTime(int32_t dataType, const uint8_t* payload) {
     return CVOKTime(LoadAt<sMjdTime>(payload, static_cast<size_t>(field.time)));
 }
 
-void SetDataRecordTime(int32_t dataType, uint8_t* payload, const CVOKTime& time) {
+void SetDataRecordTime(RecordType dataType, uint8_t* payload, const CVOKTime& time) {
     const sTimeField field = TimeField(dataType);
     if (payload == nullptr || field.time < 0) return;
     const sMjdTime mjd = time.GetMjdTime();
@@ -643,7 +643,7 @@ void SetDataRecordTime(int32_t dataType, uint8_t* payload, const CVOKTime& time)
         StoreAt(payload, kTimeCopy274, mjd);
 }
 
-bool ClearDataRecordExtraTime(int32_t dataType, uint8_t* payload) {
+bool ClearDataRecordExtraTime(RecordType dataType, uint8_t* payload) {
     int offset = -1;
     switch (dataType) {
         case 98: offset = 88; break;
@@ -659,7 +659,7 @@ bool ClearDataRecordExtraTime(int32_t dataType, uint8_t* payload) {
     return true;
 }
 
-CString GetRecordDisplayName(int32_t recordType, const uint8_t* payload) {
+CString GetRecordDisplayName(RecordType recordType, const uint8_t* payload) {
     static const sCodeRow<int> kTextRows[] = {
         {8, "39,58,65,72,200,201"}, {12, "56,66,128"}, {4, "69,204"}, {39, "71"}, {28, "73"},
         {27, "77"}, {100, "193"}, {616, "205"}, {32, "219"}, {16, "220,260"}, {20, "221,244,245"},
@@ -689,7 +689,7 @@ CString GetRecordDisplayName(int32_t recordType, const uint8_t* payload) {
     return GetRecordHeaderCode(recordType, 1, payload);
 }
 
-void GetRecordKeys(int32_t recordType, const uint8_t* payload, int32_t* key1, int32_t* key2, int32_t* key3) {
+void GetRecordKeys(RecordType recordType, const uint8_t* payload, int32_t* key1, int32_t* key2, int32_t* key3) {
     struct sKeys {
         int k1, k2, k3;  // payload offsets; -1 none
         const char* types;
@@ -735,22 +735,22 @@ void GetRecordKeys(int32_t recordType, const uint8_t* payload, int32_t* key1, in
     if (key3 != nullptr) *key3 = keys[2];
 }
 
-bool IsGeodeticRecordType(int32_t recordType) {
+bool IsGeodeticRecordType(RecordType recordType) {
     static const CRecordSet kSet("11,12,13,15-23,139,153,188,206,228,236,237,246,247,272");
     return kSet.Has(recordType);
 }
 
-bool IsGnssRecordType(int32_t recordType) {
+bool IsGnssRecordType(RecordType recordType) {
     static const CRecordSet kSet("71,73,78,130,164,181,199,205,258");
     return kSet.Has(recordType);
 }
 
-bool IsGnssAuxRecordType(int32_t recordType) {
+bool IsGnssAuxRecordType(RecordType recordType) {
     static const CRecordSet kSet("72,74,75,76,77,129,131,132,133,134,200");
     return kSet.Has(recordType);
 }
 
-bool IsDatumRecordType(int32_t recordType) {
+bool IsDatumRecordType(RecordType recordType) {
     static const CRecordSet kSet("13,15,71,188,200,206,246,247");
     return kSet.Has(recordType);
 }

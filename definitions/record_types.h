@@ -14,40 +14,43 @@
 
 struct sHdrEntry;
 
-constexpr int32_t RECORD_TYPE_LAST = 275;
+// A record type 0..275: the record id of a header entry, or the type of a data record.
+using RecordType = int32_t;
+
+constexpr RecordType RECORD_TYPE_LAST = 275;
 
 // mode 0: the caption (for some types the text stored in the payload, when not empty); any other
 // mode: the header code. Type 263 and types outside 0..275 read "Unsupported (%d)".
-CString GetRecordHeaderCode(int32_t recordType, int32_t mode, const uint8_t* payload);
+CString GetRecordHeaderCode(RecordType recordType, int32_t mode, const uint8_t* payload);
 // The fixed payload size of a header type; 0 when it has none.
-uint32_t GetRecordSize(int32_t recordType);
+uint32_t GetRecordSize(RecordType recordType);
 // The record type of a header record's companion data record; 0 when none.
-int32_t GetDataRecordType(int32_t headerType, int32_t variant);
+RecordType GetDataRecordType(RecordType headerType, int32_t variant);
 // As above, the variant read from the entry's first payload word for the types that carry one.
-int32_t GetDataRecordTypeOfEntry(const sHdrEntry* entry);
+RecordType GetDataRecordTypeOfEntry(const sHdrEntry* entry);
 // mode 1: "%d (%s)", mode -1: "%s (%d)", else the text alone; "%d" of the variant for unlisted types.
-CString GetRecordVariantText(int32_t recordType, int32_t variant, int32_t mode);
+CString GetRecordVariantText(RecordType recordType, int32_t variant, int32_t mode);
 
-void GetDataRecordLayout(int32_t dataType, uint32_t& fixedSize, bool& variable);
-uint32_t GetDataRecordFixedSize(int32_t dataType);
+void GetDataRecordLayout(RecordType dataType, uint32_t& fixedSize, bool& variable);
+uint32_t GetDataRecordFixedSize(RecordType dataType);
 // The fixed size, or for a variable type with a payload the size its head states (at most
 // 0xFFFFFFFF).
-uint32_t GetDataRecordSize(int32_t dataType, const uint8_t* payload);
+uint32_t GetDataRecordSize(RecordType dataType, const uint8_t* payload);
 // The record's time; invalid for types without one and for a null payload.
-CVOKTime GetDataRecordTime(int32_t dataType, const uint8_t* payload);
+CVOKTime GetDataRecordTime(RecordType dataType, const uint8_t* payload);
 // Writes the time, and for some types its calendar copy; nothing for other types.
-void SetDataRecordTime(int32_t dataType, uint8_t* payload, const CVOKTime& time);
+void SetDataRecordTime(RecordType dataType, uint8_t* payload, const CVOKTime& time);
 // Zeroes the second time of the types that have one; false for other types and a null payload.
-bool ClearDataRecordExtraTime(int32_t dataType, uint8_t* payload);
+bool ClearDataRecordExtraTime(RecordType dataType, uint8_t* payload);
 
 // A payload text, a fixed text or the header code.
-CString GetRecordDisplayName(int32_t recordType, const uint8_t* payload);
+CString GetRecordDisplayName(RecordType recordType, const uint8_t* payload);
 // Each key not given by the type's row is set to -1; null outputs are skipped.
-void GetRecordKeys(int32_t recordType, const uint8_t* payload, int32_t* key1, int32_t* key2, int32_t* key3);
+void GetRecordKeys(RecordType recordType, const uint8_t* payload, int32_t* key1, int32_t* key2, int32_t* key3);
 
-bool IsGeodeticRecordType(int32_t recordType);
-bool IsGnssRecordType(int32_t recordType);
-bool IsGnssAuxRecordType(int32_t recordType);
-bool IsDatumRecordType(int32_t recordType);
+bool IsGeodeticRecordType(RecordType recordType);
+bool IsGnssRecordType(RecordType recordType);
+bool IsGnssAuxRecordType(RecordType recordType);
+bool IsDatumRecordType(RecordType recordType);
 // The first payload word, or 0 when it is -1.
 int32_t GetIdOrZero(const uint8_t* payload);

@@ -6,11 +6,29 @@
 #include <unordered_set>
 
 #include "definitions/hdr_list.h"
+#include "definitions/record_layouts.h"
+#include "definitions/system_type_upgrade.h"
 #include "definitions/vok_file.h"
 
 namespace {
 
 constexpr int32_t kMaxSystemId = 999999;
+// Records of block 27 hold the 436-byte layout in 512 bytes each.
+constexpr size_t kOldRecordSize = 512;
+
+sSysDef Upgraded(sSysDef def) {
+    UpgradeSystemType(&def);
+    return def;
+}
+
+// A record converted from an old layout carries the current version, yet still its old driver id:
+// it is upgraded as a record still to upgrade would be.
+sSysDef UpgradedOld(sSysDef def) {
+    def.version = 0;
+    UpgradeSystemType(&def);
+    def.version = sSysDef::kVersion;
+    return def;
+}
 
 bool HasType(const sSysDef& def, std::initializer_list<int32_t> types) {
     return std::find(types.begin(), types.end(), def.sysType) != types.end();
@@ -185,12 +203,31 @@ void CSysDefList::WriteBlock(CVOKFile& file) {
 }
 
 int CSysDefList::ReadBlock(CVOKFile& file) {
+    sBlockHeader header;
     if (file.FindBlock(BLOCK_SYSTEM_DEFS) != 0) {
-        sBlockHeader header;
-        file.ReadBlockHeader(header);
-        return AppendBlockRecords(file, header);
+        if (!file.ReadBlockHeader(header)) return 0;
+        const int result = AppendBlockRecords(file, header, sizeof(sSysDef), [](const uint8_t* bytes) {
+            return Upgraded(Vok::Definitions::LoadAt<sSysDef>(bytes, 0));
+        });
+        RemapSystemTypeIds(*this);
+        return result;
     }
-    if (file.FindBlock(BLOCK_SYSTEM_DEFS_OLD) != 0 || file.FindBlock(BLOCK_SYSTEM_DEFS_OLDEST) != 0) return 0;
+    if (file.FindBlock(BLOCK_SYSTEM_DEFS_OLD) != 0) {
+        if (!file.ReadBlockHeader(header)) return 0;
+        return AppendBlockRecords(file, header, kOldRecordSize, [](const uint8_t* bytes) {
+            sSysDef def;
+            ConvertSysDefLayout436(bytes, def);
+            return UpgradedOld(def);
+        });
+    }
+    if (file.FindBlock(BLOCK_SYSTEM_DEFS_OLDEST) != 0) {
+        if (!file.ReadBlockHeader(header)) return 0;
+        return AppendBlockRecords(file, header, OldSysDefLayout::kSize148, [](const uint8_t* bytes) {
+            sSysDef def;
+            ConvertSysDefLayout148(bytes, def);
+            return UpgradedOld(def);
+        });
+    }
     return 1;
 }
 

@@ -75,9 +75,10 @@ public:
 
     // Block 43; every record gets its size 776 and version 2 first (in the list too).
     void WriteBlock(CVOKFile& file);
-    // Finds block 43 and appends its records as stored (no system-type upgrade): 1 when it was
-    // read whole (or the file holds no system block), 0 for a block cut short or an older system
-    // block (27 or 2), which needs its layout conversion.
+    // Appends the records of block 43, or else of the older blocks 27 (512-byte records) or 2
+    // (148-byte records) converted to the current layout, each with its system type upgraded;
+    // after block 43 the obsolete driver ids are replaced. 1 when the block was read whole (or the
+    // file holds no system block), 0 for a block cut short.
     int ReadBlock(CVOKFile& file);
 
     // The shared-buffer image; 1, or 0 on failure (see CDefinitionList).

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "definitions/anchor_def_list.h"
+#include "definitions/definition_predicates.h"
 #include "definitions/hdr_list.h"
 #include "definitions/node_def_list.h"
 #include "definitions/obs_def_list.h"
@@ -67,6 +68,7 @@ TEST_F(CDefinitionBlocksTest, EveryListReadsBackWhatItWrote) {
 
     CNodeDefList nodes, nodesBack;
     Vok::Test::FillSampleNodeDefs(nodes);
+    for (sNodeDef& n : nodes) ApplyNodeDefDefaults(&n);  // given on reading
     ASSERT_EQ(in.FindBlock(BLOCK_NODE_DEFS), 1);
     EXPECT_EQ(nodesBack.ReadBlock(in), 1);
     EXPECT_TRUE(SameRecords(nodes, nodesBack));
@@ -223,6 +225,9 @@ TEST_F(CDefinitionBlocksTest, OldNodeBlocksAreUpgraded) {
     expected.x = 1.0;
     expected.y = -2.5;
     expected.z = 3.25;
+    expected.defaultsApplied = 1;
+    expected.unitCode = 25;
+    expected.coordKind = 2;
     EXPECT_EQ(std::memcmp(nodes.GetAt(0), &expected, sizeof expected), 0);
 }
 
@@ -284,7 +289,7 @@ TEST(AnchorDefList, EqualityCopiesAndReferences) {
     EXPECT_EQ(AnchorDefHasReferences(nullptr), 0);
 }
 
-TEST_F(CDefinitionBlocksTest, SystemsComeFromBlock43Only) {
+TEST_F(CDefinitionBlocksTest, SystemsComeFromBlock43First) {
     CSysDefList systems;
     Vok::Test::FillSampleSysDefs(systems);
     CVOKFile& file = OpenWith(CLeBytes().I32(2).Block(5, {1}));
@@ -295,11 +300,79 @@ TEST_F(CDefinitionBlocksTest, SystemsComeFromBlock43Only) {
     CSysDefList back;
     EXPECT_EQ(back.ReadBlock(Reopen()), 1);
     EXPECT_TRUE(SameRecords(systems, back));
-    // Without any system block the list stays empty; an older block is not taken as current.
+    // Without any system block the list stays empty; a block cut short keeps its whole records.
     CSysDefList none;
     EXPECT_EQ(none.ReadBlock(OpenWith(CLeBytes().I32(1).Block(5, {}))), 1);
-    EXPECT_EQ(none.ReadBlock(OpenWith(CLeBytes().I32(1).Block(27, std::vector<uint8_t>(512, 0)))), 0);
     EXPECT_TRUE(none.IsEmpty());
+    EXPECT_EQ(none.ReadBlock(OpenWith(CLeBytes().I32(1).Block(27, std::vector<uint8_t>(700, 0)))), 0);
+    EXPECT_EQ(none.GetCount(), 1);
+}
+
+// Block 43 records still to upgrade get their new driver ids, and the obsolete ids are replaced.
+TEST_F(CDefinitionBlocksTest, SystemTypesAreUpgradedOnReading) {
+    auto record = [](uint16_t version, int32_t sysType, int32_t driverId, int32_t sysId) {
+        return CLeBytes().U32(776).U16(version).Zeros(22).I32(sysType).I32(driverId).Zeros(28).I32(sysId)
+            .Zeros(776 - 68).Bytes();
+    };
+    const std::vector<uint8_t> payload = CLeBytes()
+                                             .Append(record(0, 10, 1055, 1))
+                                             .Append(record(0, 5, 512, 2))
+                                             .Append(record(2, 3, 30181, 3))
+                                             .Append(record(2, 5, 512, 4))
+                                             .Bytes();
+    CSysDefList systems;
+    EXPECT_EQ(systems.ReadBlock(OpenWith(CLeBytes().I32(1).Block(43, payload))), 1);
+    struct sRow {
+        int32_t sysType, driverId;
+        uint16_t version;
+    };
+    const sRow expected[] = {{30, 300001, 0}, {5, 50012, 0}, {3, 30169, 2}, {5, 512, 2}};
+    ASSERT_EQ(systems.GetCount(), 4);
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(systems.GetAt(k)->sysType, expected[k].sysType) << k;
+        EXPECT_EQ(systems.GetAt(k)->driverId, expected[k].driverId) << k;
+        EXPECT_EQ(systems.GetAt(k)->version, expected[k].version) << k;
+    }
+}
+
+// The older blocks, written from their layouts: the current record from offset 8 on, 8 bytes lower.
+TEST_F(CDefinitionBlocksTest, OlderSystemBlocksAreConvertedAndUpgraded) {
+    const std::vector<uint8_t> head = CLeBytes()
+                                          .U8(10).U8(0).U8(0).U8(7).Zeros(12).U32(4001)   // address, port
+                                          .I32(5).I32(512).Zeros(28).I32(9).Zeros(12)     // type, driver, id
+                                          .Text("Old gyro", 76)
+                                          .Bytes();
+    ASSERT_EQ(head.size(), 148u);
+    const std::vector<uint8_t> old27 = CLeBytes()
+                                           .Append(head).Text("setting", 260).Zeros(4).I32(1)
+                                           .U32(11).U32(4).U32(2).U32(1).U8(1).Zeros(79)
+                                           .Bytes();
+    ASSERT_EQ(old27.size(), 512u);
+    CSysDefList systems;
+    EXPECT_EQ(systems.ReadBlock(OpenWith(CLeBytes().I32(2).Block(2, head).Block(27, old27))), 1);
+    ASSERT_EQ(systems.GetCount(), 1);  // block 27 comes before block 2
+    const sSysDef& s = *systems.GetAt(0);
+    EXPECT_EQ(s.recordSize, 776u);
+    EXPECT_EQ(s.version, 2);
+    EXPECT_EQ(s.address[3], 7);
+    EXPECT_EQ(s.port, 4001u);
+    EXPECT_EQ(s.sysType, 5);
+    EXPECT_EQ(s.driverId, 50012);
+    EXPECT_EQ(s.sysId, 9);
+    EXPECT_STREQ(FieldText(s.name), "Old gyro");
+    EXPECT_STREQ(FieldText(s.text156), "setting");
+    EXPECT_EQ(s.reserved680, 11u);
+    EXPECT_EQ(s.timeSource, 4u);
+    EXPECT_EQ(s.timeTagType, 2u);
+    EXPECT_EQ(s.output, 1u);
+    EXPECT_EQ(s.sourceFilter, 1);
+
+    CSysDefList oldest;
+    EXPECT_EQ(oldest.ReadBlock(OpenWith(CLeBytes().I32(1).Block(2, CLeBytes().Append(head).Append(head).Bytes()))), 1);
+    ASSERT_EQ(oldest.GetCount(), 2);
+    EXPECT_EQ(oldest.GetAt(1)->driverId, 50012);
+    EXPECT_EQ(oldest.GetAt(1)->timeSource, 0u);
+    EXPECT_STREQ(FieldText(oldest.GetAt(1)->name), "Old gyro");
 }
 
 TEST_F(CDefinitionBlocksTest, HeaderEntriesOfBlock33) {
