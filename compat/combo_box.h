@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "compat/cstring.h"
+#include "compat/window.h"
 #include "compat/windows_types.h"
 
 constexpr int CB_ERR = -1;
 
-class CComboBox {
+class CComboBox : public CWnd {
 public:
     void ResetContent();
     // Index of the new item.

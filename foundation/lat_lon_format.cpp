@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "compat/combo_box.h"
 #include "foundation/string_utils.h"
 
 namespace {
@@ -308,3 +309,20 @@ std::string DmsText(double degrees, int decimals, BOOL latitude) {
 }
 
 }  // namespace Vok
+
+void FillFormatCombo(CWnd* window, int level) {
+    auto* box = dynamic_cast<CComboBox*>(window);
+    if (box == nullptr) return;
+    static constexpr int kBasic[] = {0, 1, 2};
+    static constexpr int kAll[] = {5, 0, 6, 1, 7, 2};
+    box->ResetContent();
+    const BOOL highPrecision = level >= 2 ? TRUE : FALSE;
+    const auto add = [&](int code) {
+        box->SetItemData(box->AddString(DisplayMask(code, FALSE, highPrecision)), static_cast<DWORD_PTR>(code));
+    };
+    if (level == 0) {
+        for (const int code : kBasic) add(code);
+    } else {
+        for (const int code : kAll) add(code);
+    }
+}

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compat/cstring.h"
+#include "compat/window.h"
 #include "compat/windows_types.h"
 
 // The sign lives in the hemisphere letter alone: "S", "s", "W" and "w" make the angle negative.
@@ -44,6 +45,10 @@ CString FormatDms(int code, const sDmsAngle& angle, BOOL latitude, BOOL highPrec
 CString FormatDmsAuto(int code, const sDmsAngle& angle, BOOL highPrecision);
 // Split with the code's seconds cap, then printed in the code's format.
 CString FormatDegrees(int code, double degrees, BOOL latitude, BOOL highPrecision);
+// Refills a combo box with longitude display masks, each with its code as item data: codes 0, 1,
+// 2 for level 0, else 5, 0, 6, 1, 7, 2; high precision from level 2. Nothing for null or for a
+// window that is no combo box.
+void FillFormatCombo(CWnd* window, int level);
 
 // Degrees and decimal minutes: "52 30.000 N", "004 15.000 W". Negative decimals count as 0.
 CString LatitudeText(double latitude, int decimals);

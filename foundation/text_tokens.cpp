@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <set>
 
 #include <boost/algorithm/string/classification.hpp>
@@ -190,4 +191,34 @@ std::vector<std::string> ToStringVector(const CStringArray& array) {
 void ToStringArray(const std::vector<std::string>& list, CStringArray& out) {
     out.RemoveAll();
     for (const std::string& s : list) out.Add(CString(s.data(), static_cast<int>(s.size())));
+}
+
+namespace {
+
+// A text field that may fill its whole width without a terminator.
+CString FieldText(const void* field, std::size_t width) {
+    const char* text = static_cast<const char*>(field);
+    const void* end = std::memchr(text, '\0', width);
+    return CString(text, static_cast<int>(end != nullptr ? static_cast<const char*>(end) - text : width));
+}
+
+bool Wanted(const ENUMLOGFONTEXA* font, DWORD fontType, const FontNameCollector* collector) {
+    return font != nullptr && collector != nullptr && (fontType & ~collector->fontTypes) == 0;
+}
+
+}  // namespace
+
+BOOL CollectFontFaceName(const ENUMLOGFONTEXA* font, const void* metrics, DWORD fontType,
+                         FontNameCollector* collector) {
+    (void)metrics;
+    if (Wanted(font, fontType, collector))
+        collector->Add(FieldText(font->elfLogFont.lfFaceName, sizeof font->elfLogFont.lfFaceName));
+    return TRUE;
+}
+
+BOOL CollectFontFullName(const ENUMLOGFONTEXA* font, const void* metrics, DWORD fontType,
+                         FontNameCollector* collector) {
+    (void)metrics;
+    if (Wanted(font, fontType, collector)) collector->Add(FieldText(font->elfFullName, sizeof font->elfFullName));
+    return TRUE;
 }

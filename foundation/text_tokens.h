@@ -7,6 +7,7 @@
 
 #include "compat/collections.h"
 #include "compat/cstring.h"
+#include "compat/font_types.h"
 #include "compat/windows_types.h"
 
 // The characters after the first opening character up to the first closing character of the text.
@@ -39,3 +40,17 @@ CString MakeUniqueName(const CStringArray& names, BOOL caseSensitive, const CStr
 
 std::vector<std::string> ToStringVector(const CStringArray& array);
 void ToStringArray(const std::vector<std::string>& list, CStringArray& out);
+
+// The names that the two font callbacks collect: the fonts whose type bits all lie in fontTypes.
+class FontNameCollector : public CStringArray {
+public:
+    DWORD fontTypes = 0;
+};
+// Callbacks of the font-family enumeration's shape (metrics are not read): each appends the
+// font's face name (lfFaceName) or full name (elfFullName), read no further than its field, to
+// the collector when the font's type bits are all in its mask. Always TRUE, so that the
+// enumeration goes on; a null font or collector adds nothing.
+BOOL CollectFontFaceName(const ENUMLOGFONTEXA* font, const void* metrics, DWORD fontType,
+                         FontNameCollector* collector);
+BOOL CollectFontFullName(const ENUMLOGFONTEXA* font, const void* metrics, DWORD fontType,
+                         FontNameCollector* collector);

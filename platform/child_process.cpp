@@ -211,7 +211,7 @@ BOOL CChildProcess::IsEventSet(int index, DWORD timeoutMs) {
 }
 
 BOOL CChildProcess::WriteCommand(DWORD code) {
-    if (m_settings == nullptr || !m_settings->Lock()) return FALSE;
+    if (m_settings == nullptr || !m_settings->Lock(HOST_LOCK_TIMEOUT_MS)) return FALSE;
     IpcCommandRecord record{};
     record.command = code;
     const int written = m_settings->WriteRecord(1, 1, &record, sizeof record);
@@ -238,8 +238,17 @@ DWORD CChildProcess::ReadCommand() {
 }
 
 BOOL CChildProcess::Terminate() {
-    if (!IsHostEnd()) return FALSE;
-    return m_process.Kill(SIGKILL) ? TRUE : FALSE;
+    if (!IsHostEnd() || !m_process.Kill(SIGKILL)) return FALSE;
+    m_terminated = true;
+    return TRUE;
+}
+
+std::optional<int> CChildProcess::WaitForExit(DWORD timeoutMs) {
+    if (!IsHostEnd() || !m_process.IsValid()) return std::nullopt;
+    const std::optional<int> code = m_process.Wait(timeoutMs);
+    // The kernel reports the kill; this end knows that it asked for exit code 0.
+    if (code == 128 + SIGKILL && m_terminated) return 0;
+    return code;
 }
 
 int CChildProcess::OpenChildProcess() const {

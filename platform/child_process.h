@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "compat/cstring.h"
@@ -67,6 +68,9 @@ constexpr int THREAD_PRIORITY_NORMAL = 0;
 constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
 constexpr int THREAD_PRIORITY_HIGHEST = 2;
 
+// How long the host end waits for the settings buffer's lock.
+constexpr DWORD HOST_LOCK_TIMEOUT_MS = 5000;
+
 class CChildProcess : public CObject {
 public:
     // No buffer, no events, no child.
@@ -102,8 +106,9 @@ public:
     // True when WaitEvent returned true with WAIT_OBJECT_0.
     BOOL IsEventSet(int index, DWORD timeoutMs);
 
-    // Host end: writes the command record under the buffer's exclusive hold. True only when the
-    // record was written and the hold released.
+    // Host end: writes the command record under the buffer's exclusive hold, waiting
+    // HOST_LOCK_TIMEOUT_MS at most for it (a stopped driver holding a shared hold must not freeze the
+    // host). True only when the record was written and the hold released.
     BOOL WriteCommand(DWORD code);
     // Host end: resets "_SETTINGS_READ", sets "_NEW_SETTINGS" and waits up to timeoutMs for the
     // driver's acknowledgement, which it resets. False when none came (and on the driver end).
@@ -114,6 +119,10 @@ public:
 
     // Host end: kills the child; false on the driver end or without a child.
     BOOL Terminate();
+    // Host end: the child's exit code once it has ended, waiting up to timeoutMs; 128 + the signal
+    // that ended it, except 0 for a child that Terminate ended (as ending it with exit code 0
+    // asks). Nothing while it still runs, on the driver end, or without a child. Reaps the child.
+    std::optional<int> WaitForExit(DWORD timeoutMs);
     DWORD GetProcessId() const { return m_processId; }
     // The child's main thread has the child's process id as its thread id.
     DWORD GetThreadId() const { return m_threadId; }
@@ -156,6 +165,7 @@ private:
     DWORD m_processId = 0;
     Vok::Process::CProcess m_process;
     BOOL m_started = FALSE;
+    bool m_terminated = false;
     DWORD m_threadId = 0;
     CString m_startError;
 };

@@ -23,6 +23,7 @@
 #include "compat/file_names.h"
 #include "platform/environment.h"
 #include "platform/file_ops.h"
+#include "platform/minidump.h"
 #include "platform/path_text.h"
 #include "platform/signal_safe_io.h"
 #include "platform/version_info.h"
@@ -197,6 +198,15 @@ int MBytes(uint64_t bytes) {
 
 void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const char* handlerName);
 
+// A dump that cannot be created is skipped without a word. Unlike the log, a dump is not synced:
+// it can be large, and what was written survives the process in the page cache.
+void WriteDumpFileTo(const char* path, const MINIDUMP_EXCEPTION_INFORMATION* info, bool full) {
+    const int file = CreateReportFile(path);
+    if (file < 0) return;
+    WriteMinidump(file, info, full);
+    ::close(file);
+}
+
 // ---- The fault path [signal-safe] ----------------------------------------------------------
 
 bool NearStackPointer(uintptr_t address, uintptr_t sp) {
@@ -218,7 +228,20 @@ void FillContext(const ucontext_t* uc) {
     g_context.Rbp = r[REG_RBP];
     g_context.Rsp = r[REG_RSP];
     g_context.Rip = r[REG_RIP];
+    g_context.R8 = r[REG_R8];
+    g_context.R9 = r[REG_R9];
+    g_context.R10 = r[REG_R10];
+    g_context.R11 = r[REG_R11];
+    g_context.R12 = r[REG_R12];
+    g_context.R13 = r[REG_R13];
+    g_context.R14 = r[REG_R14];
+    g_context.R15 = r[REG_R15];
     g_context.EFlags = static_cast<DWORD>(r[REG_EFL]);
+    if (uc->uc_mcontext.fpregs != nullptr) {
+        static_assert(sizeof(*uc->uc_mcontext.fpregs) == sizeof g_context.FloatSave);
+        std::memcpy(g_context.FloatSave, uc->uc_mcontext.fpregs, sizeof g_context.FloatSave);
+        g_context.FloatSaved = true;
+    }
     const uint64_t segments = static_cast<uint64_t>(r[REG_CSGSFS]);  // cs, gs, fs, ss
     g_context.SegCs = static_cast<WORD>(segments);
     g_context.SegSs = static_cast<WORD>(segments >> 48);
@@ -431,8 +454,15 @@ DWORD CCrashHandler::Handle(EXCEPTION_POINTERS* pointers) {
     char stamp[32];
     CrashTimeStamp(stamp, sizeof stamp);
     char path[PATH_MAX];
+    const MINIDUMP_EXCEPTION_INFORMATION* info = pointers != nullptr ? &s_ExceptionInfo : nullptr;
+    Format(path, sizeof path, "%s/MiniDump_%s_%s.dmp", folder, g_prepared.title, stamp);
+    WriteDumpFileTo(path, info, false);
     Format(path, sizeof path, "%s/CrashLog_%s_%s.txt", folder, g_prepared.title, stamp);
     WriteCrashReportTo(path, pointers, "CCrashHandler::Handle");
+    if (s_bWriteFullDump.load()) {
+        Format(path, sizeof path, "%s/FullDump_%s_%s.dmp", folder, g_prepared.title, stamp);
+        WriteDumpFileTo(path, info, true);
+    }
     return 0;
 }
 
@@ -691,6 +721,12 @@ void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const ch
 }
 
 }  // namespace
+
+void WriteDumpFile(const CString& path, int exceptionFlag, bool full) {
+    Prepare();
+    WriteDumpFileTo(Vok::FileNames::AnsiToFileSystem(path.Str()).c_str(),
+                    exceptionFlag != 0 ? &CCrashHandler::s_ExceptionInfo : nullptr, full);
+}
 
 LONG WriteCrashReport(const CString& path, EXCEPTION_POINTERS* pointers, const char* handlerName) {
     Prepare();

@@ -1,6 +1,7 @@
-// Crash reports. After a fault that nothing handles, a plain-text crash log is left in the
-// program's crash folder: the local application-data folder, "VOK/CrashDumps/" and the program's
-// file name. The Windows minidump and full-dump files have no counterpart here.
+// Crash reports. After a fault that nothing handles, a minidump ("MiniDump_<title>_<stamp>.dmp"),
+// a plain-text crash log ("CrashLog_...txt") and, while s_bWriteFullDump is set, a dump of the
+// process memory ("FullDump_...dmp") are left in the program's crash folder: the local
+// application-data folder, "VOK/CrashDumps/" and the program's file name.
 //
 // A fault arrives as a signal (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT; an uncaught C++
 // exception through std::terminate) and is given the Windows exception code that the report
@@ -53,6 +54,10 @@ struct CONTEXT {
     uint64_t Rax, Rbx, Rcx, Rdx, Rsi, Rdi, Rbp, Rsp, Rip;
     DWORD EFlags;
     WORD SegCs, SegSs;
+    uint64_t R8, R9, R10, R11, R12, R13, R14, R15;
+    // The FXSAVE image of the floating-point and vector registers, when FloatSaved is set.
+    BYTE FloatSave[512];
+    bool FloatSaved;
 };
 
 struct EXCEPTION_POINTERS {
@@ -81,13 +86,13 @@ public:
     static bool Install(DWORD reportDeadlineMs = 10000);
 
     // The report thread's work (not async-signal-safe, but no heap once installed): writes the
-    // crash log once per process; later calls return at once. Always 0.
+    // minidump, the crash log and the full dump once per process; later calls return at once.
+    // Always 0.
     static DWORD Handle(EXCEPTION_POINTERS* pointers);
 
     static MINIDUMP_EXCEPTION_INFORMATION s_ExceptionInfo;
     static std::atomic<bool> s_bArmed;
-    // Asks for a dump of the whole process as well. No dump file of any kind is written here, so
-    // the flag is kept for the callers that set it and changes nothing.
+    // While set, Handle also writes the full dump.
     static std::atomic<bool> s_bWriteFullDump;
 };
 
@@ -96,6 +101,10 @@ public:
 // output when no file can be created. Without pointers, the sections that need them are left
 // out. Always 0.
 LONG WriteCrashReport(const CString& path, EXCEPTION_POINTERS* pointers, const char* handlerName);
+// Writes a dump (see WriteMinidump) to path, created exclusively as the crash log is; with a
+// non-zero exceptionFlag, s_ExceptionInfo supplies the faulting thread and the exception.
+// Nothing when the file cannot be created.
+void WriteDumpFile(const CString& path, int exceptionFlag, bool full);
 // One module section for the ELF image mapped at base from offset 0 of its file; false when
 // nothing was written (no such mapping, no ELF image).
 bool WriteModuleReport(int file, uintptr_t base, int moduleNumber);

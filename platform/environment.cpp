@@ -15,6 +15,7 @@
 #include "compat/file_names.h"
 #include "compat/regional.h"
 #include "foundation/utf_conversion.h"
+#include "platform/desktop_open.h"
 #include "platform/file_ops.h"
 #include "platform/process_launch.h"
 
@@ -155,8 +156,16 @@ BOOL SetCurrentDir(const char* folder) {
     return ::chdir(AnsiToFileSystem(folder).c_str()) == 0 ? 1 : 0;
 }
 
-INT_PTR OpenMakerHomePage() { return SE_ERR_NOASSOC; }
-INT_PTR OpenSupportDesk() { return SE_ERR_NOASSOC; }
+namespace {
+
+INT_PTR OpenAddress(const char* address) {
+    return Vok::RunDesktopOpener(address) == 0 ? SE_OPENED : SE_ERR_NOASSOC;
+}
+
+}  // namespace
+
+INT_PTR OpenMakerHomePage() { return OpenAddress(MAKER_HOME_PAGE); }
+INT_PTR OpenSupportDesk() { return OpenAddress(MAKER_SUPPORT_DESK); }
 
 int CreateSystemReport(const CString& folder) {
     const std::string base = AnsiToFileSystem(folder.Str());

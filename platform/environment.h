@@ -1,7 +1,8 @@
-// The process's environment and identity, the system report, and the desktop services. There is
-// no desktop here (no screen, windows, clipboard, message boxes or shell): those operations
-// return their failure values and do nothing else. Texts are CString in the ANSI code page;
-// paths and environment values are converted from the file system's encoding (UTF-8).
+// The process's environment and identity, the system report, and the desktop services. Web
+// addresses open through the desktop's opener (xdg-open); there is no screen, window, clipboard
+// or message box here: those operations return their failure values and do nothing else. Texts
+// are CString in the ANSI code page; paths and environment values are converted from the file
+// system's encoding (UTF-8).
 #pragma once
 
 #include "compat/collections.h"
@@ -36,8 +37,14 @@ BOOL SetCurrentDir(const char* folder);
 
 // Shell.
 
-// The shell's error for "no application is associated"; there is no shell to open anything.
+// The maker's public home page and its online support service desk.
+constexpr const char* MAKER_HOME_PAGE = "https://www.vok-survey.example/";
+constexpr const char* MAKER_SUPPORT_DESK = "https://support.vok-survey.example/servicedesk/";
+// Results of the two: above 32 when the address was opened, the shell's error for "no
+// application is associated" when the desktop's opener (xdg-open) is missing or failed.
+constexpr INT_PTR SE_OPENED = 33;
 constexpr INT_PTR SE_ERR_NOASSOC = 31;
+// Open the address with the desktop's web browser (see OpenWithShell).
 INT_PTR OpenMakerHomePage();
 INT_PTR OpenSupportDesk();
 // Runs the system's two report programs "dxdiag.exe" ("/t" and its output file) and

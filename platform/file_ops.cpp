@@ -14,6 +14,7 @@
 
 #include "compat/file_names.h"
 #include "compat/object.h"
+#include "platform/desktop_open.h"
 
 namespace fs = boost::filesystem;
 using Vok::FileNames::AnsiToFileSystem;
@@ -336,13 +337,6 @@ void DeleteFolderContents(CString folder) {
     DeleteContents(f);
 }
 
-// Nothing is deleted, so no path, however long, is ever cut to name another item.
-bool DeleteToRecycleBin(CString path, void* ownerWindow) {
-    (void)path;
-    (void)ownerWindow;
-    return false;
-}
-
 namespace {
 
 std::vector<std::string> RealElements(const std::string& path, bool& ok) {
@@ -450,8 +444,11 @@ int64_t GetFileSize64(const CString& path) {
 }
 
 bool OpenWithShell(const CString& path) {
-    (void)path;
-    return false;
+    std::string target = Fs(path);
+    if (target.empty()) return false;
+    // A name that begins with '-' would read as an option.
+    if (target[0] == '-') target = "./" + target;
+    return Vok::RunDesktopOpener(target) == 0;
 }
 
 CString MakeUniqueFileName(const CString& folder, const CString& title, const CString& extension,

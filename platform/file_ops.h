@@ -13,6 +13,7 @@
 #include "compat/cstring.h"
 #include "compat/file_find.h"
 #include "compat/windows_types.h"
+#include "platform/recycle_bin.h"
 
 // Known folders for GetSpecialFolderPath; CSIDL_FLAG_CREATE may be added to any of them.
 constexpr int CSIDL_PERSONAL = 0x0005;       // the home folder
@@ -78,8 +79,6 @@ BOOL MakeFolderPath(const CString& folder);
 // Deletes everything inside folder; failures are skipped. An empty path and the root folder
 // are refused.
 void DeleteFolderContents(CString folder);
-// There is no recycle bin here: always false, and nothing is deleted.
-bool DeleteToRecycleBin(CString path, void* ownerWindow);
 // Copies the files of from into the existing folder to, and with recursive, its folders too.
 // A target inside from (or from itself) is refused. failedPath names the first source that
 // failed on the level where it failed.
@@ -93,7 +92,8 @@ BOOL SetReadOnly(const CString& path, BOOL readOnly);
 BOOL ClearFileAttributes(const char* path, DWORD attributes);
 // Size in bytes, or -1 when path is no file that can be read.
 int64_t GetFileSize64(const CString& path);
-// There is no desktop shell here: always false.
+// Opens path with the desktop's program for it (xdg-open); true when the opener started and
+// ended with success within a few seconds.
 bool OpenWithShell(const CString& path);
 // folder/title.extension, or with unique the first of "title (1).extension",
 // "title (2).extension" ... that does not exist. Empty when title or extension hold "/" or "..".

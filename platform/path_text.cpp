@@ -199,3 +199,29 @@ CString AbbreviatePath(const char* path, int maxLength) {
     }
     return result;
 }
+
+CString AbbreviatePathToFit(const CString& path, const CWnd* window, int maxWidth) {
+    CString drive, folder, name, extension;
+    SplitPath(path, drive, folder, name, extension);
+    if (folder.IsEmpty() || window == nullptr) return path;
+    folder = folder.Mid(1);
+    if (maxWidth == -1) {
+        RECT client{};
+        window->GetClientRect(&client);
+        maxWidth = client.right - client.left - 4;
+    }
+    if (window->GetTextWidth(path) <= maxWidth || window->GetTextWidth(drive + name + extension) > maxWidth)
+        return path;
+    CString candidate = path;
+    bool dropped = false;
+    while (window->GetTextWidth(candidate) > maxWidth) {
+        int cut = -1;
+        for (int i = 0; i < folder.GetLength() && cut < 0; ++i)
+            if (IsSeparator(folder[i])) cut = i;
+        if (cut < 0) break;
+        folder = folder.Mid(cut + 1);
+        dropped = true;
+        candidate = drive + "\\...\\" + folder + name + extension;
+    }
+    return dropped ? candidate : path;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "compat/cstring.h"
+#include "compat/window.h"
 #include "compat/windows_types.h"
 
 // a and b joined with exactly one separator ('\' or '/' already present counts).
@@ -45,3 +46,9 @@ BOOL IsSameFileName(const CString& a, const CString& b);
 // Drops the folders after the first one from the left, writing "..." in their place, until
 // the text is at most maxLength characters or only the first and last components are left.
 CString AbbreviatePath(const char* path, int maxLength);
+// Drops folders from the left, writing "\...\" after the drive in their place, until the path
+// fits maxWidth pixels as the window measures text (-1: the window's client width less 2 pixels
+// on each side). The path unchanged when it fits, when even the drive and the file name alone do
+// not, when it has no folder that could be dropped, and without a window. When every folder is
+// gone and it still does not fit: drive, "\...\" and the file name.
+CString AbbreviatePathToFit(const CString& path, const CWnd* window, int maxWidth = -1);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
+#include <vector>
+
+#include "compat/combo_box.h"
 
 namespace {
 
@@ -70,6 +74,38 @@ TEST(CoordinateFormats, MasksAndFormatsByCode) {
     EXPECT_EQ(DisplayMask(15, TRUE, FALSE), "");
     EXPECT_EQ(EditMask(-1, TRUE, FALSE), "");
     EXPECT_EQ(PrintfFormat(15, TRUE, FALSE), "");
+}
+
+TEST(CoordinateFormats, FillFormatComboListsLongitudeMasksWithTheirCodes) {
+    struct Row {
+        int level;
+        std::vector<std::pair<const char*, DWORD_PTR>> items;
+    } rows[] = {
+        {0, {{"ddd;mm;ss.sss H", 0}, {"ddd;mm.mmmmm H", 1}, {"+ddd.ddddddd", 2}}},
+        {1,
+         {{"ddd;mm;ss.sssss H", 5}, {"ddd;mm;ss.sss H", 0}, {"ddd;mm.mmmmmmm H", 6}, {"ddd;mm.mmmmm H", 1},
+          {"+ddd.ddddddddd", 7}, {"+ddd.ddddddd", 2}}},
+        {2,
+         {{"ddd;mm;ss.sssssss H", 5}, {"ddd;mm;ss.sssss H", 0}, {"ddd;mm.mmmmmmmmm H", 6},
+          {"ddd;mm.mmmmmmm H", 1}, {"+ddd.ddddddddddd", 7}, {"+ddd.ddddddddd", 2}}},
+        {-1,
+         {{"ddd;mm;ss.sssss H", 5}, {"ddd;mm;ss.sss H", 0}, {"ddd;mm.mmmmmmm H", 6}, {"ddd;mm.mmmmm H", 1},
+          {"+ddd.ddddddddd", 7}, {"+ddd.ddddddd", 2}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.level);
+        CComboBox box;
+        box.AddString("old");  // emptied first
+        FillFormatCombo(&box, row.level);
+        ASSERT_EQ(box.GetCount(), static_cast<int>(row.items.size()));
+        for (int i = 0; i < box.GetCount(); ++i) {
+            EXPECT_EQ(box.GetItemText(i), row.items[static_cast<std::size_t>(i)].first);
+            EXPECT_EQ(box.GetItemData(i), row.items[static_cast<std::size_t>(i)].second);
+        }
+    }
+    FillFormatCombo(nullptr, 0);
+    CWnd notABox;
+    FillFormatCombo(&notABox, 0);
 }
 
 TEST(CoordinateFormats, FormatDegreesInEachArgumentShape) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,44 @@ TEST(ContainerCopy, CopiesBlocksAndBytes) {
     ReverseBytes(bytes);
     EXPECT_EQ(bytes[0], 2);
     EXPECT_EQ(bytes[4], 1);
+}
+
+// The names are copied without a terminator when they fill their fields.
+ENUMLOGFONTEXA Font(const std::string& face, const std::string& full) {
+    ENUMLOGFONTEXA font{};
+    std::memcpy(font.elfLogFont.lfFaceName, face.data(), std::min(face.size(), sizeof font.elfLogFont.lfFaceName));
+    std::memcpy(font.elfFullName, full.data(), std::min(full.size(), sizeof font.elfFullName));
+    return font;
+}
+
+TEST(FontNames, TheCallbacksCollectTheFontsOfTheMask) {
+    const std::string longFace(LF_FACESIZE, 'F');  // fills its field: no terminator
+    const std::string longFull(LF_FULLFACESIZE, 'L');
+    struct Row {
+        ENUMLOGFONTEXA font;
+        DWORD type;
+        bool kept;  // with the mask TRUETYPE | DEVICE
+    } rows[] = {
+        {Font("Arial", "Arial Bold"), TRUETYPE_FONTTYPE, true},
+        {Font("Courier", "Courier Regular"), TRUETYPE_FONTTYPE | DEVICE_FONTTYPE, true},
+        {Font("Fixedsys", "Fixedsys"), RASTER_FONTTYPE, false},
+        {Font("Mixed", "Mixed"), RASTER_FONTTYPE | TRUETYPE_FONTTYPE, false},
+        {Font("Plain", "Plain Full"), 0, true},
+        {Font(longFace, longFull), DEVICE_FONTTYPE, true},
+    };
+    FontNameCollector faces;
+    FontNameCollector fulls;
+    faces.fontTypes = fulls.fontTypes = TRUETYPE_FONTTYPE | DEVICE_FONTTYPE;
+    for (const Row& row : rows) {
+        EXPECT_EQ(CollectFontFaceName(&row.font, nullptr, row.type, &faces), TRUE);
+        EXPECT_EQ(CollectFontFullName(&row.font, nullptr, row.type, &fulls), TRUE);
+    }
+    EXPECT_EQ(ToStringVector(faces), (std::vector<std::string>{"Arial", "Courier", "Plain", longFace}));
+    EXPECT_EQ(ToStringVector(fulls),
+              (std::vector<std::string>{"Arial Bold", "Courier Regular", "Plain Full", longFull}));
+    EXPECT_EQ(CollectFontFaceName(nullptr, nullptr, 0, &faces), TRUE);
+    EXPECT_EQ(CollectFontFullName(&rows[0].font, nullptr, 0, nullptr), TRUE);
+    EXPECT_EQ(faces.GetSize(), 4);
 }
 
 }  // namespace

@@ -70,6 +70,33 @@ TEST_F(ChildProcessTest, ACommandLineReachesTheChildAsTheSplittingRuleGives) {
     EXPECT_EQ(Lines(temp / "args.log"), (std::vector<std::string>{"[plain]", "[two  words]", "[a\"b]", "[]", "[xy z]"}));
 }
 
+TEST_F(ChildProcessTest, AChildThatTheHostEndTerminatedEndsWithCodeZero) {
+    struct Row {
+        const char* name;
+        bool terminate;        // through the host end, else killed from outside
+        std::optional<int> code;
+    } rows[] = {
+        {"terminated by the host end", true, 0},
+        {"killed from outside", false, 128 + SIGKILL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        CChildProcess host(CString(("\"" + PEER + "\" sleep").c_str()), static_cast<DWORD>(::getpid()), 2, 0,
+                           NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL, nullptr);
+        ASSERT_TRUE(host.IsStarted()) << host.GetStartError().c_str();
+        EXPECT_EQ(host.WaitForExit(0), std::nullopt);  // still running
+        if (row.terminate) {
+            EXPECT_TRUE(host.Terminate());
+        } else {
+            EXPECT_TRUE(Vok::Process::SendSignal(host.GetProcessHandle(), SIGKILL));
+        }
+        EXPECT_EQ(host.WaitForExit(5000), row.code);
+        EXPECT_EQ(host.WaitForExit(0), row.code);  // asked again
+        EXPECT_FALSE(host.Terminate());  // nothing left to end
+    }
+    EXPECT_EQ(CChildProcess().WaitForExit(0), std::nullopt);
+}
+
 TEST_F(ChildProcessTest, AHostEndWithoutAChildHasNoProcess) {
     for (const char* commandLine : {"", "no-such-program-here --x"}) {
         CChildProcess host(commandLine, static_cast<DWORD>(::getpid()), 1, 0, NORMAL_PRIORITY_CLASS, 0, nullptr);

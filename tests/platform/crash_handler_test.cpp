@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -14,7 +15,9 @@
 #include <boost/filesystem.hpp>
 
 #include "compat/debug_output.h"
+#include "platform/process_launch.h"
 #include "tests/support/file_helpers.h"
+#include "tests/support/minidump_reader.h"
 #include "tests/support/peer_process.h"
 
 namespace {
@@ -36,34 +39,111 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-TEST(CrashHandlerDeath, EachFaultLeavesOneReportAndEndsWithTheSignalStatus) {
+// The one file in files whose name starts with prefix; "" when there is none or more than one.
+std::string FileNamed(const std::vector<std::string>& files, const std::string& prefix) {
+    std::string found;
+    for (const std::string& f : files) {
+        if (boost::filesystem::path(f).filename().string().rfind(prefix, 0) != 0) continue;
+        if (!found.empty()) return "";
+        found = f;
+    }
+    return found;
+}
+
+// The module and the address of "in module <name> at <cs>:<address>." in a crash log.
+std::pair<std::string, uint64_t> LoggedPlace(const std::string& log) {
+    const std::size_t module = log.find("in module ");
+    const std::size_t at = log.find(" at ", module);
+    const std::size_t colon = log.find(':', at);
+    if (module == std::string::npos || at == std::string::npos || colon == std::string::npos) return {};
+    return {log.substr(module + 10, at - module - 10), std::stoull(log.substr(colon + 1), nullptr, 16)};
+}
+
+constexpr uint32_t kThreadList = 3, kModuleList = 4, kMemoryList = 5, kException = 6, kSystemInfo = 7,
+                   kMemory64List = 9, kMiscInfo = 15, kLinuxMaps = 0x47670009;
+
+// What every dump of the crash peer holds, whatever the fault.
+void CheckPeerDump(const std::string& path, uint64_t flags, uint64_t loggedAddress, const std::string& loggedModule,
+                   uint32_t signal, pid_t pid, bool stackHoldsSp) {
+    SCOPED_TRACE(path);
+    const Vok::Test::CMinidumpReader dump(path);
+    ASSERT_EQ(dump.Error(), "");
+    EXPECT_EQ(dump.Signature(), 0x504D444Du);
+    EXPECT_EQ(dump.Version() & 0xFFFF, 0xA793u);
+    EXPECT_EQ(dump.Flags(), flags);
+    for (const uint32_t type : {kSystemInfo, kMiscInfo, kThreadList, kException, kModuleList, kLinuxMaps})
+        EXPECT_TRUE(dump.HasStream(type)) << type;
+    EXPECT_EQ(dump.HasStream(kMemoryList), (flags & 2) == 0);
+    EXPECT_EQ(dump.HasStream(kMemory64List), (flags & 2) != 0);
+    EXPECT_EQ(dump.Architecture(), 9);  // x86-64
+    EXPECT_EQ(dump.Platform(), 0x8201u);  // Linux
+    EXPECT_EQ(dump.ProcessId(), static_cast<uint32_t>(pid));
+    ASSERT_TRUE(dump.Exception().has_value());
+    const Vok::Test::sDumpException& e = *dump.Exception();
+    EXPECT_EQ(e.address, loggedAddress);
+    EXPECT_EQ(e.code, signal);
+    EXPECT_EQ(e.rip, loggedAddress);
+    ASSERT_EQ(dump.Threads().size(), 1u);
+    const Vok::Test::sDumpThread& thread = dump.Threads()[0];
+    EXPECT_EQ(thread.id, e.threadId);
+    EXPECT_EQ(thread.rip, loggedAddress);
+    EXPECT_GT(thread.stackSize, 0u);
+    // The stack's words are in the memory list, from the stack pointer on.
+    if (stackHoldsSp) {
+        EXPECT_LE(thread.stackStart, thread.rsp);
+        EXPECT_GT(thread.stackStart + thread.stackSize, thread.rsp);
+        EXPECT_TRUE(dump.ReadMemory(thread.rsp, 64).has_value());
+    }
+    const std::string program = boost::filesystem::canonical(VOK_BINARY_DIR "/tests/crash_peer").string();
+    bool found = false;
+    std::string faultingModule;
+    for (const Vok::Test::sDumpModule& m : dump.Modules()) {
+        if (loggedAddress >= m.base && loggedAddress - m.base < m.size) faultingModule = m.name;
+        if (m.name != program) continue;
+        found = true;
+        EXPECT_EQ(m.buildId, Vok::Test::ReadElfBuildId(program));
+        EXPECT_FALSE(m.buildId.empty());
+    }
+    EXPECT_TRUE(found);
+    // The module that the log names holds the address.
+    EXPECT_EQ(FindFileNamePart(faultingModule.c_str()), loggedModule);
+    EXPECT_NE(dump.Maps().find("crash_peer\n"), std::string::npos);
+}
+
+TEST(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalStatus) {
     struct Row {
         const char* mode;
         int status;
         const char* header;
+        uint32_t signal;  // the dumps' exception code
+        bool fullDump;
     } rows[] = {
-        {"null-write", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\nin module crash_peer at "},
-        {"divide", 128 + SIGFPE, "crash_peer caused an Integer Divide by Zero (0xc0000094) \r\nin module crash_peer at "},
-        {"exception", 128 + SIGABRT, "crash_peer caused a Microsoft C++ Exception (0xe06d7363) \r\n"},
-        {"recursion", 128 + SIGSEGV, "crash_peer caused a Stack Overflow (0xc00000fd) \r\nin module crash_peer at "},
+        {"null-write", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\nin module crash_peer at ", SIGSEGV, true},
+        {"divide", 128 + SIGFPE, "crash_peer caused an Integer Divide by Zero (0xc0000094) \r\nin module crash_peer at ", SIGFPE, true},
+        {"exception", 128 + SIGABRT, "crash_peer caused a Microsoft C++ Exception (0xe06d7363) \r\n", SIGABRT, true},
+        {"recursion", 128 + SIGSEGV, "crash_peer caused a Stack Overflow (0xc00000fd) \r\nin module crash_peer at ", SIGSEGV, true},
         // Only the first of two faulting threads reports.
-        {"two-threads", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n"},
-        // The report never finishes: the handler gives up after its deadline of one second.
-        {"stall", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n"},
+        {"two-threads", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, true},
+        {"no-full-dump", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.mode);
         CTempFolder appData;
         CScopedEnvironment env("LOCALAPPDATA", appData.Path());
-        Vok::Test::CStopwatch watch;
         Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", row.mode});
         // A report path that touched the heap would end the peer with 3.
         EXPECT_EQ(peer.Wait(20000ms), row.status);
-        EXPECT_LT(watch.Elapsed(), 8000ms);
         const std::vector<std::string> files = FilesIn(appData / "VOK/CrashDumps/crash_peer");
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_TRUE(Has(files[0], "/CrashLog_crash_peer_")) << files[0];
-        const std::string log = ReadTextFile(files[0]).value_or("");
+        ASSERT_EQ(files.size(), row.fullDump ? 3u : 2u);
+        const std::string logPath = FileNamed(files, "CrashLog_crash_peer_");
+        const std::string miniPath = FileNamed(files, "MiniDump_crash_peer_");
+        const std::string fullPath = FileNamed(files, "FullDump_crash_peer_");
+        ASSERT_NE(logPath, "");
+        ASSERT_NE(miniPath, "");
+        EXPECT_EQ(fullPath.empty(), !row.fullDump);
+        // All three carry the same time stamp.
+        EXPECT_EQ(miniPath.substr(miniPath.size() - 19), logPath.substr(logPath.size() - 19, 15) + ".dmp");
+        const std::string log = ReadTextFile(logPath).value_or("");
         EXPECT_EQ(log.rfind(row.header, 0), 0u) << log.substr(0, 200);
         EXPECT_TRUE(Has(log, "Exception handler called in CCrashHandler::Handle.\r\n"));
         EXPECT_TRUE(Has(log, "\r\n\r\nStack:\r\n0x"));
@@ -73,6 +153,55 @@ TEST(CrashHandlerDeath, EachFaultLeavesOneReportAndEndsWithTheSignalStatus) {
         if (Has(row.header, "Access")) {
             EXPECT_TRUE(Has(log, "Write to location 00000000 caused an access violation.\r\n"));
         }
+        const auto [module, address] = LoggedPlace(log);
+        EXPECT_NE(address, 0u);
+        // After a stack overflow the stack pointer lies below the stack's mapping.
+        const bool stackHoldsSp = std::string(row.mode) != "recursion";
+        CheckPeerDump(miniPath, 0x101, address, module, row.signal, peer.GetPid(), stackHoldsSp);
+        if (row.fullDump) CheckPeerDump(fullPath, 0x103, address, module, row.signal, peer.GetPid(), stackHoldsSp);
+    }
+}
+
+// The report never finishes: the handler gives up after its deadline of one second. The minidump,
+// written first, is there.
+TEST(CrashHandlerDeath, AStalledReportEndsAtItsDeadline) {
+    CTempFolder appData;
+    CScopedEnvironment env("LOCALAPPDATA", appData.Path());
+    Vok::Test::CStopwatch watch;
+    Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", "stall"});
+    EXPECT_EQ(peer.Wait(20000ms), 128 + SIGSEGV);
+    EXPECT_LT(watch.Elapsed(), 8000ms);
+    const std::vector<std::string> files = FilesIn(appData / "VOK/CrashDumps/crash_peer");
+    const std::string log = ReadTextFile(FileNamed(files, "CrashLog_crash_peer_")).value_or("");
+    EXPECT_EQ(log.rfind("crash_peer caused an Access Violation (0xc0000005) \r\n", 0), 0u);
+    EXPECT_NE(FileNamed(files, "MiniDump_crash_peer_"), "");
+}
+
+// A debugger finds the faulting function in either dump.
+TEST(CrashHandlerDeath, ADebuggerNamesTheFaultingFunction) {
+    const char* path = std::getenv("PATH");
+    const std::string lldb = Vok::Process::FindProgram("lldb", path != nullptr ? path : "");
+    if (lldb.empty()) GTEST_SKIP() << "lldb is not installed";
+    CTempFolder appData;
+    CScopedEnvironment env("LOCALAPPDATA", appData.Path());
+    Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", "null-write"});
+    ASSERT_EQ(peer.Wait(20000ms), 128 + SIGSEGV);
+    const std::vector<std::string> files = FilesIn(appData / "VOK/CrashDumps/crash_peer");
+    for (const char* prefix : {"MiniDump_crash_peer_", "FullDump_crash_peer_"}) {
+        SCOPED_TRACE(prefix);
+        const std::string dump = FileNamed(files, prefix);
+        ASSERT_NE(dump, "");
+        Vok::Test::CPeerProcess debugger(
+            {lldb, "--no-use-colors", "--batch", "--core", dump, VOK_BINARY_DIR "/tests/crash_peer", "-o", "bt"});
+        std::string output;
+        while (std::optional<std::string> line = debugger.ReadLine(15000ms)) output += *line + "\n";
+        EXPECT_EQ(debugger.Wait(5000ms), 0);
+        EXPECT_TRUE(Has(output, "stop reason = signal SIGSEGV")) << output;
+        EXPECT_TRUE(Has(output, "frame #0: ")) << output;
+        const std::size_t frame0 = output.find("frame #0: ");
+        EXPECT_TRUE(Has(output.substr(frame0, output.find('\n', frame0) - frame0), "WriteNull")) << output;
+        // The caller's frame too; with line information only where the build kept it.
+        EXPECT_TRUE(Has(output, "crash_peer`main")) << output;
     }
 }
 
@@ -228,6 +357,103 @@ TEST(CrashReport, FolderAndNamesComeFromTheProgramFile) {
     EXPECT_STREQ(FindFileNamePart("/a/b.c/d.txt"), "d.txt");
     EXPECT_STREQ(FindFileNamePart("plain"), "plain");
     EXPECT_EQ(GetCrashTimeStamp().GetLength(), 15);
+}
+
+}  // namespace
+
+namespace {
+
+// The test program's own data: initialised (.data) and zero-filled (.bss).
+char g_initialised[64] = "initialised data of the test program";
+char g_zeroFilled[3 * 4096];
+
+__attribute__((noinline)) void DumpMarkerFunction() {
+    asm volatile("");
+}
+
+TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
+    CTempFolder tmp;
+    // A stack stand-in and a heap block with known bytes; the dump must hold them at their addresses.
+    alignas(16) char stack[512];
+    for (std::size_t i = 0; i < sizeof stack; ++i) stack[i] = static_cast<char>(i * 7);
+    std::vector<char> heap(3 * 4096 + 100);
+    for (std::size_t i = 0; i < heap.size(); ++i) heap[i] = static_cast<char>(i * 13 + 1);
+    sReport report;
+    report.record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    report.record.ExceptionAddress = reinterpret_cast<void*>(&DumpMarkerFunction);
+    report.record.NumberParameters = 2;
+    report.record.ExceptionInformation[0] = 1;
+    report.record.ExceptionInformation[1] = 0x1234;
+    report.context.Rsp = reinterpret_cast<uintptr_t>(stack) + 256;
+    report.context.Rip = reinterpret_cast<uintptr_t>(&DumpMarkerFunction);
+    CCrashHandler::s_ExceptionInfo = {4242, &report.pointers, FALSE};
+    const std::string stackBytes(stack + 128, 384);  // from below the red zone
+    const std::string heapBytes(heap.data(), heap.size());
+    for (std::size_t i = 0; i < sizeof g_zeroFilled; ++i) g_zeroFilled[i] = static_cast<char>(i * 5 + 3);
+    const std::string dataBytes(g_initialised, sizeof g_initialised);
+    const std::string bssBytes(g_zeroFilled, sizeof g_zeroFilled);
+
+    struct Row {
+        const char* name;
+        int exceptionFlag;
+        bool full;
+        uint64_t flags;
+        bool thread;      // the thread and the exception are in
+        bool stackBytes;  // the stack stand-in's bytes are in
+        bool heapBytes;
+    } rows[] = {
+        {"mini", 1, false, 0x101, true, true, false},
+        {"mini without exception", 0, false, 0x101, false, false, false},
+        {"full", 1, true, 0x103, true, true, true},
+        {"full without exception", 0, true, 0x103, false, true, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = tmp / (std::string(row.name) + ".dmp");
+        WriteDumpFile(path.c_str(), row.exceptionFlag, row.full);
+        const Vok::Test::CMinidumpReader dump(path);
+        ASSERT_EQ(dump.Error(), "");
+        EXPECT_EQ(dump.Flags(), row.flags);
+        EXPECT_EQ(dump.ProcessId(), static_cast<uint32_t>(::getpid()));
+        EXPECT_EQ(dump.ReadMemory(report.context.Rsp - 128, 384) == stackBytes, row.stackBytes);
+        EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(heap.data()), heap.size()) == heapBytes, row.heapBytes);
+        // Every dump holds the modules' data.
+        EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_initialised), sizeof g_initialised), dataBytes);
+        EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_zeroFilled), sizeof g_zeroFilled), bssBytes);
+        EXPECT_EQ(dump.Exception().has_value(), row.thread);
+        EXPECT_EQ(dump.Threads().size(), row.thread ? 1u : 0u);
+        if (!row.thread) continue;
+        const Vok::Test::sDumpException& e = *dump.Exception();
+        EXPECT_EQ(e.threadId, 4242u);
+        EXPECT_EQ(e.code, static_cast<uint32_t>(SIGSEGV));
+        EXPECT_EQ(e.address, report.context.Rip);
+        EXPECT_EQ(e.parameters, (std::vector<uint64_t>{1, 0x1234}));
+        EXPECT_EQ(dump.Threads()[0].rsp, report.context.Rsp);
+        EXPECT_EQ(dump.Threads()[0].rip, report.context.Rip);
+        EXPECT_EQ(dump.Threads()[0].stackStart, report.context.Rsp - 128);
+    }
+    // A count beyond the record's 15 parameters is cut to them.
+    report.record.NumberParameters = 99;
+    WriteDumpFile((tmp / "count.dmp").c_str(), 1, false);
+    const Vok::Test::CMinidumpReader counted(tmp / "count.dmp");
+    ASSERT_EQ(counted.Error(), "");
+    EXPECT_EQ(counted.Exception()->parameters.size(), 15u);
+    CCrashHandler::s_ExceptionInfo = {};
+}
+
+TEST(CrashDump, ADumpIsCreatedExclusivelyAndSkippedSilentlyWhenItCannotBe) {
+    CTempFolder tmp;
+    Vok::Test::WriteTextFile(tmp / "MiniDump_a_b.dmp", "earlier");
+    g_debugOutput.clear();
+    const auto previous = Vok::SetDebugOutputListener([](const char* text) { g_debugOutput += text; });
+    WriteDumpFile((tmp / "MiniDump_a_b.dmp").c_str(), 0, false);
+    EXPECT_EQ(ReadTextFile(tmp / "MiniDump_a_b.dmp"), "earlier");
+    const std::string pidPath = tmp / ("MiniDump_a_b_" + std::to_string(::getpid()) + ".dmp");
+    EXPECT_EQ(Vok::Test::CMinidumpReader(pidPath).Error(), "");
+    WriteDumpFile((tmp / "missing/MiniDump_a_b.dmp").c_str(), 0, false);
+    EXPECT_FALSE(Vok::Test::Exists(tmp / "missing"));
+    EXPECT_EQ(g_debugOutput, "");
+    Vok::SetDebugOutputListener(previous);
 }
 
 }  // namespace

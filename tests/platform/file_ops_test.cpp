@@ -264,19 +264,6 @@ TEST_F(FileOpsTree, DeleteFolderContentsOfAnEmptyPathDeletesNothing) {
     EXPECT_EQ(ReadTextFile(tmp / "b/bb/bb1.txt"), "bb1");
 }
 
-TEST(FileOpsTests, RecycleBinAndShellAreNotAvailable) {
-    CTempFolder tmp;
-    WriteTextFile(tmp / "f.txt", "x");
-    EXPECT_FALSE(DeleteToRecycleBin((tmp / "f.txt").c_str(), nullptr));
-    EXPECT_TRUE(Exists(tmp / "f.txt"));
-    // However long, a path is never cut short to name another item.
-    const std::string longPath = tmp / (std::string(200, 'd') + "/" + std::string(100, 'e'));
-    WriteTextFile(longPath, "y");
-    EXPECT_FALSE(DeleteToRecycleBin(longPath.c_str(), nullptr));
-    EXPECT_TRUE(Exists(longPath));
-    EXPECT_FALSE(OpenWithShell((tmp / "f.txt").c_str()));
-}
-
 TEST(FileOpsPaths, MakeRelativePathTreatsAFromWithExtensionAsAFile) {
     struct sRow {
         const char* from;

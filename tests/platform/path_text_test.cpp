@@ -164,4 +164,45 @@ TEST(PathTextAbbreviate, DropsFoldersFromTheLeft) {
     EXPECT_EQ(AbbreviatePath(nullptr, 10), "");
 }
 
+TEST(PathTextAbbreviate, AbbreviatePathToFitDropsFoldersUntilTheWidthIsReached) {
+    // One pixel per character.
+    CWnd window(200, 20);
+    window.SetTextMeasure([](const char*, int length) { return length; });
+    struct Row {
+        const char* path;
+        int maxWidth;
+        const char* expected;
+    } rows[] = {
+        {"D:\\alpha\\beta\\c\\file.txt", 24, "D:\\alpha\\beta\\c\\file.txt"},  // fits
+        {"D:\\alpha\\beta\\c\\file.txt", 23, "D:\\...\\beta\\c\\file.txt"},
+        {"D:\\alpha\\beta\\c\\file.txt", 22, "D:\\...\\beta\\c\\file.txt"},
+        {"D:\\alpha\\beta\\c\\file.txt", 21, "D:\\...\\c\\file.txt"},
+        {"D:\\alpha\\beta\\c\\file.txt", 15, "D:\\...\\file.txt"},
+        // Every folder gone and still too wide: no doubled backslash.
+        {"D:\\alpha\\beta\\c\\file.txt", 14, "D:\\...\\file.txt"},
+        {"D:\\alpha\\beta\\c\\file.txt", 10, "D:\\...\\file.txt"},
+        // Not even drive and file name fit.
+        {"D:\\alpha\\beta\\c\\file.txt", 9, "D:\\alpha\\beta\\c\\file.txt"},
+        {"file.txt", 3, "file.txt"},
+        // No folder that could be dropped.
+        {"D:\\file.txt", 10, "D:\\file.txt"},
+        {"\\a\\b\\file.txt", 12, "\\...\\file.txt"},
+        {"D:/a/b/file.txt", 14, "D:\\...\\file.txt"},
+        {"D:/alpha/bb/file.txt", 19, "D:\\...\\bb/file.txt"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(AbbreviatePathToFit(r.path, &window, r.maxWidth), r.expected) << r.path << " " << r.maxWidth;
+    EXPECT_EQ(AbbreviatePathToFit("D:\\a\\b\\file.txt", nullptr, 3), "D:\\a\\b\\file.txt");
+}
+
+TEST(PathTextAbbreviate, AbbreviatePathToFitUsesTheClientWidthLessTheMargins) {
+    // The fixed advance of 8 pixels; 100 - 4 pixels hold 12 characters.
+    CWnd window(100, 20);
+    EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window), "D:\\...\\x.txt");
+    EXPECT_EQ(AbbreviatePathToFit("D:\\ab\\x.txt", &window), "D:\\ab\\x.txt");  // 11 characters
+    window.SetClientSize(101, 20);
+    EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window, -1), "D:\\...\\x.txt");
+    window.SetClientSize(300, 20);
+    EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window), "D:\\abc\\def\\x.txt");
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // Peer process for the crash handler's death tests: installs the handler, then faults as its one
 // argument says:
 //   null-write    writes through a null pointer
+//   no-full-dump  as null-write, with the full dump switched off
 //   divide        divides an integer by zero
 //   exception     lets a C++ exception escape main
 //   recursion     recurses without end
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     g_heapForbidden = true;
-    if (mode == "null-write" || stall) WriteNull();
+    if (mode == "no-full-dump") CCrashHandler::s_bWriteFullDump = false;
+    if (mode == "null-write" || mode == "no-full-dump" || stall) WriteNull();
     if (mode == "divide") return Divide(argc, static_cast<int>(g_zero));
     if (mode == "exception") throw 42;
     if (mode == "recursion") return Recurse(0);
