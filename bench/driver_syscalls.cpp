@@ -147,7 +147,8 @@ void BM_SyscallsPerDatagram(benchmark::State& state) {
             for (const double rate : {0.0, steady}) {
                 CSyscallCount count(strace, road->FarProcess());
                 if (!count.Attached()) return state.SkipWithError("strace did not attach");
-                if (!Drive(*road, run.n, kDatagrams, rate)) return state.SkipWithError((name + ": a datagram was lost").c_str());
+                if (!Drive(*road, run.n, kDatagrams, rate))
+                    return state.SkipWithError((name + ": a datagram was lost").c_str());
                 const std::map<std::string, long> calls = count.Stop();
                 const std::string form = rate > 0.0 ? "_steady" : "_one_by_one";
                 const auto total = calls.find("total");

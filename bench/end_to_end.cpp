@@ -96,7 +96,8 @@ void BM_DatagramToHostRead(benchmark::State& state) {
             for (size_t k = 0; k < roads.size(); ++k) {
                 sRoadSamples& s = roads[(k + static_cast<size_t>(round)) % roads.size()];
                 if (!Sample(s, n, kWarmUp, false) || !Sample(s, n, samples / kRounds, true))
-                    return state.SkipWithError((std::string(s.road->Name()) + ": a datagram was not read within a second").c_str());
+                    return state.SkipWithError(
+                        (std::string(s.road->Name()) + ": a datagram was not read within a second").c_str());
             }
         }
     }

@@ -29,14 +29,11 @@
 #define VOK_HAVE_CALLGRIND 1
 #endif
 
+#include "bench/support/bench_driver.h"
 #include "bench/support/process_probes.h"
 #include "driver/nmea_decoders.h"
-#include "driver/pelorad.h"
 #include "foundation/sentence_checksum.h"
-#include "tests/support/demo_host.h"
 #include "tests/support/driver_samples.h"
-#include "tests/support/file_helpers.h"
-#include "tests/support/test_host.h"
 
 namespace {
 
@@ -66,86 +63,44 @@ std::vector<std::string> CycleSentences(int i, bool ggaOnly) {
     return s;
 }
 
-std::vector<std::string> CorpusSentences() {
-    std::vector<std::string> sentences;
-    std::ifstream corpus(std::string(VOK_SOURCE_DIR) + "/tests/data/gpsd/nmea-corpus.tsv");
-    std::string line;
-    std::getline(corpus, line);  // heading
-    while (std::getline(corpus, line)) {
-        const size_t tab = line.rfind('\t');
-        if (tab != std::string::npos) sentences.push_back(line.substr(tab + 1) + "\r\n");
-    }
-    return sentences;
-}
-
-// The codec for one sentence: its checksum, then the decoder of its identifier into its record.
+// The codec for one sentence as the sentence loop runs it: the checksum over the sentence's bytes,
+// then the decoder of its identifier over a view of them into its record.
 class CCodec {
 public:
     void Decode(const std::string& sentence) {
-        std::memcpy(m_text.GetBufferSetLength(static_cast<int>(sentence.size())), sentence.data(), sentence.size());
-        if (!CheckNmeaChecksum(m_text) || sentence.size() < 6) return;
+        CLineChecksum checksum(sentence);
+        if (!checksum.Check(0) || sentence.size() < 6) return;
+        CNmeaText text{std::string_view(sentence)};
         const std::string_view id(sentence.data() + 3, 3);
-        if (id == "GGA") DecodeGGA(m_text, &m_pos, 3);
-        else if (id == "RMC") DecodeRMC(m_text, &m_pos, 3);
-        else if (id == "GGK") DecodeGGK(m_text, &m_pos, 3);
-        else if (id == "GLL") DecodeGLL(m_text, &m_pos, 3);
-        else if (id == "GST") DecodeGST(m_text, &m_pos);
-        else if (id == "GSA") DecodeGSA(m_text, &m_store, &m_part, &m_parts);
-        else if (id == "GSV") DecodeGSV(m_text, &m_store, &m_part, &m_parts);
-        else if (id == "HDT") DecodeHDT(m_text, &m_nav, &m_variation);
-        else if (id == "HDG") DecodeHDG(m_text, &m_nav, &m_variation);
-        else if (id == "HDM") DecodeHDM(m_text, &m_nav, &m_variation);
-        else if (id == "HCD") DecodeHCD(m_text, &m_nav, &m_variation);
-        else if (id == "HCC") DecodeHCC(m_text, &m_nav, &m_variation);
-        else if (id == "ROT") DecodeROT(m_text, &m_rot);
-        else if (id == "ZDA") DecodeZDA(m_text, &m_time);
-        else if (id == "VTG") DecodeVTG(m_text, &m_course, &m_speed);
-        else if (id == "HVD") DecodeHVD(m_text, &m_variation);
-        else if (id == "HVM") DecodeHVM(m_text, &m_variation);
+        namespace N = Vok::Nmea;
+        if (id == "GGA") N::DecodeGGA(text, &m_pos, 3);
+        else if (id == "RMC") N::DecodeRMC(text, &m_pos, 3);
+        else if (id == "GGK") N::DecodeGGK(text, &m_pos, 3);
+        else if (id == "GLL") N::DecodeGLL(text, &m_pos, 3);
+        else if (id == "GST") N::DecodeGST(text, &m_pos);
+        else if (id == "GSA") N::DecodeGSA(text, &m_store, &m_part, &m_parts);
+        else if (id == "GSV") N::DecodeGSV(text, &m_store, &m_part, &m_parts);
+        else if (id == "HDT") N::DecodeHDT(text, &m_nav, &m_variation);
+        else if (id == "HDG") N::DecodeHDG(text, &m_nav, &m_variation);
+        else if (id == "HDM") N::DecodeHDM(text, &m_nav, &m_variation);
+        else if (id == "HCD") N::DecodeHCD(text, &m_nav, &m_variation);
+        else if (id == "HCC") N::DecodeHCC(text, &m_nav, &m_variation);
+        else if (id == "ROT") N::DecodeROT(text, &m_rot);
+        else if (id == "ZDA") N::DecodeZDA(text, &m_time);
+        else if (id == "VTG") N::DecodeVTG(text, &m_course, &m_speed);
+        else if (id == "HVD") N::DecodeHVD(text, &m_variation);
+        else if (id == "HVM") N::DecodeHVM(text, &m_variation);
         else if (std::string_view(sentence).substr(1, 9).find("QUAL") != std::string_view::npos)
-            DecodeQUAL(m_text, &m_pos);
+            N::DecodeQUAL(text, &m_pos);
     }
 
 private:
-    CString m_text;
     PosRecord m_pos{}, m_store{};
     NavRecord m_nav{};
     RotRecord m_rot{};
     SYSTEMTIME m_time{};
     int m_part = -1, m_parts = -1;
     double m_variation = 0.0, m_course = 0.0, m_speed = 0.0;
-};
-
-// A driver object of this process after INIT and SETTINGS, with every result block.
-class CLoopDriver {
-public:
-    CLoopDriver()
-        : m_prefix("Prefix", "COUNT"), m_pps("VOK_PPS_VALID", "1"),
-          m_settings(std::make_unique<IpcBufferHandle>("COUNT_SETTINGS", 1)) {
-        Vok::Test::sDriverSettings s;
-        s.system.sysId = 7;
-        s.system.timeTagType = s.system.timeSource = 4;
-        s.outputName = "COUNT_OUT";
-        Vok::Test::FillResultObsDefs(s.observations, 7);
-        Vok::Test::PublishSettings(*m_settings, s);
-        m_driver = std::make_unique<CPelorad>(1, 1, 3);
-        m_driver->OnCmdInit();
-        m_driver->OnCmdSettings();
-    }
-    // The datagram into the receive buffer, as the receive puts it there.
-    void Receive(const std::string& d) {
-        std::memcpy(m_driver->GetReceiveBuffer(), d.data(), d.size());
-        m_driver->SetReceivedLength(static_cast<DWORD>(d.size()));
-    }
-    void Loop() {
-        if (m_driver->DecodeTimeTag() != 0) m_driver->DecodeData(false);
-    }
-    void Packet() { m_driver->ProcessData(); }
-
-private:
-    Vok::Test::CScopedEnvironment m_prefix, m_pps;
-    std::unique_ptr<IpcBufferHandle> m_settings;
-    std::unique_ptr<CPelorad> m_driver;
 };
 
 struct sWorkload {
@@ -169,7 +124,7 @@ std::vector<std::string> CycleDatagrams() {
 std::vector<std::string> CorpusDatagrams() {
     std::vector<std::string> datagrams;
     uint32_t t = kNoon;
-    for (const std::string& s : CorpusSentences()) datagrams.push_back(Tagged(t++, s));
+    for (const std::string& s : Vok::Bench::CorpusSentences()) datagrams.push_back(Tagged(t++, s));
     return datagrams;
 }
 
@@ -184,17 +139,17 @@ long RunCodec(const std::vector<std::string>& sentences, const std::function<voi
 
 long RunLoop(const std::vector<std::string>& datagrams, int sentencesPer, bool packet,
              const std::function<void(bool)>& count) {
-    CLoopDriver driver;
+    Vok::Bench::CBenchDriver driver;
     const auto one = [&](const std::string& d) {
         driver.Receive(d);
-        packet ? driver.Packet() : driver.Loop();
+        packet ? driver.Driver().ProcessData() : driver.Decode();
     };
     for (int i = 0; i < kWarmUp; ++i) one(datagrams[i]);
     long units = 0;
     for (size_t i = kWarmUp; i < datagrams.size(); ++i) {
         driver.Receive(datagrams[i]);
         count(true);
-        packet ? driver.Packet() : driver.Loop();
+        packet ? driver.Driver().ProcessData() : driver.Decode();
         count(false);
         units += packet ? 1 : sentencesPer;
     }
@@ -216,9 +171,12 @@ std::vector<sWorkload> Workloads() {
              for (int i = 0; i < kCycles; ++i) s.push_back(CycleSentences(i, true).front());
              return RunCodec(s, count);
          }},
-        {"codec_corpus", "sentence", 3000, [](const auto& count) { return RunCodec(CorpusSentences(), count); }},
-        {"loop_cycle", "sentence", 4000, [](const auto& count) { return RunLoop(CycleDatagrams(), 5, false, count); }},
-        {"loop_corpus", "sentence", 3500, [](const auto& count) { return RunLoop(CorpusDatagrams(), 1, false, count); }},
+        {"codec_corpus", "sentence", 3000,
+         [](const auto& count) { return RunCodec(Vok::Bench::CorpusSentences(), count); }},
+        {"loop_cycle", "sentence", 4000,
+         [](const auto& count) { return RunLoop(CycleDatagrams(), 5, false, count); }},
+        {"loop_corpus", "sentence", 3500,
+         [](const auto& count) { return RunLoop(CorpusDatagrams(), 1, false, count); }},
         {"packet_cycle", "datagram", 0, [](const auto& count) { return RunLoop(CycleDatagrams(), 5, true, count); }},
     };
 }
@@ -228,7 +186,6 @@ std::vector<sWorkload> Workloads() {
 // Under callgrind: each workload with collection switched on around its counted part, its
 // counts dumped under its name, and its units written to the file that VOK_COUNT_UNITS names.
 int Measure() {
-    const Vok::Test::CPrivateIpcFolder folder;
     std::ofstream units(std::getenv("VOK_COUNT_UNITS"));
     for (const sWorkload& w : Workloads()) {
         CALLGRIND_ZERO_STATS;
@@ -249,7 +206,8 @@ std::map<std::string, long long> ReadDumps(const std::filesystem::path& folder) 
         long long total = -1;
         while (std::getline(dump, line)) {
             if (line.rfind("desc: Trigger: Client Request: ", 0) == 0) name = line.substr(31);
-            if (line.rfind("summary: ", 0) == 0 || line.rfind("totals: ", 0) == 0) total = std::atoll(line.c_str() + line.find(' '));
+            if (line.rfind("summary: ", 0) == 0 || line.rfind("totals: ", 0) == 0)
+                total = std::atoll(line.c_str() + line.find(' '));
         }
         if (!name.empty() && total >= 0) counts[name] = total;
     }
