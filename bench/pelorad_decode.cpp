@@ -16,12 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "definitions/definition_types.h"
-#include "driver/pelorad.h"
-#include "foundation/sentence_checksum.h"
-#include "platform/child_process.h"
-#include "tests/support/demo_host.h"
-#include "tests/support/test_host.h"
+#include "bench/support/bench_driver.h"
+#include "tests/support/driver_samples.h"
 
 namespace {
 
@@ -43,108 +39,18 @@ void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
-constexpr uint32_t kDay = 999993600;  // 2001-09-09 00:00:00 UTC
-constexpr int kDatagrams = 1000;      // distinct times, so that every cycle is due
+using Vok::Bench::CBenchDriver;
+using Vok::Test::Sentence;
+using Vok::Test::Tagged;
 
-std::string Sentence(const std::string& body) {
-    std::string s = "$" + body;
-    AppendChecksum(s, 1, CHECKSUM_XOR);
-    return s + "\r\n";
-}
+constexpr uint32_t kDay = 999993600;  // 2001-09-09 00:00:00 UTC
+constexpr int kDatagrams = 1000;      // distinct times within a day, so that every cycle is due
 
 std::string Hms(int seconds) {
     char text[16];
     std::snprintf(text, sizeof text, "%02d%02d%02d.00", seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
     return text;
 }
-
-std::string Tagged(uint32_t seconds, const std::string& text) {
-    std::string tag(16, '\0');
-    tag[0] = 2;
-    std::memcpy(tag.data() + 8, &seconds, 4);
-    return tag + text;
-}
-
-// The host's side in this process: named objects in a folder of their own, the settings of a
-// driver with every result block, and the driver object after SETTINGS.
-class CBenchDriver {
-public:
-    CBenchDriver() {
-        char folder[] = "/tmp/vok-bench-XXXXXX";
-        m_root = ::mkdtemp(folder);
-        ::setenv("VOK_IPC_DIR", (m_root + "/ipc").c_str(), 1);
-        ::setenv("VOK_PPS_VALID", "1", 1);
-        const std::string prefix = "BENCH_" + std::to_string(::getpid());
-        ::setenv("Prefix", prefix.c_str(), 1);
-        m_link = std::make_unique<Vok::Test::CHostLinkObjects>(prefix);
-        Publish();
-        m_driver = std::make_unique<CPelorad>(1, 1, 3);
-        m_driver->OnCmdInit();
-        m_driver->OnCmdSettings();
-    }
-    ~CBenchDriver() {
-        m_driver.reset();
-        m_link.reset();
-        std::filesystem::remove_all(m_root);
-    }
-
-    CPelorad& Driver() { return *m_driver; }
-
-private:
-    void Publish() {
-        sSysDef system;
-        system.sysId = 7;
-        system.timeTagType = 4;
-        system.timeSource = 4;
-        std::vector<sObsDef> defs;
-        for (const int32_t type : {OBS_LATITUDE, OBS_LONGITUDE, OBS_HEIGHT, OBS_BEARING_TRUE, OBS_GENERIC,
-                                   OBS_PPS_TIMETAG}) {
-            sObsDef d{};
-            d.id = static_cast<int32_t>(defs.size() + 1);
-            d.obsType = type;
-            d.sysId = 7;
-            defs.push_back(d);
-        }
-        const char name[16] = "BENCH_OUT";
-        const int32_t opaque = -1;
-        // Items by number: record size, record count and bytes; a list item with no records is
-        // an empty list.
-        const struct {
-            DWORD recordSize;
-            DWORD count;
-            const void* bytes;
-        } items[] = {
-            {sizeof(IpcCommandRecord), 0, nullptr},
-            {sizeof system, 1, &system},
-            {sizeof name, 1, name},
-            {sizeof(sObsDef), static_cast<DWORD>(defs.size()), defs.data()},
-            {sizeof(sNodeDef), 0, nullptr},
-            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
-            {3080, 0, nullptr},
-            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
-            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
-            {4, 1, &opaque},
-            {sizeof(sSysDef), 0, nullptr},
-            {4, 0, nullptr}, {4, 0, nullptr}, {4, 0, nullptr},
-            {4, 0, nullptr},
-        };
-        IpcBufferHandle& settings = m_link->Settings();
-        settings.Lock();
-        DWORD item = 1;
-        for (const auto& it : items) {
-            const DWORD index = settings.buffer.AddBlock(item++, it.recordSize * (it.count > 0 ? it.count : 1),
-                                                            it.recordSize);
-            if (it.bytes != nullptr)
-                std::memcpy(settings.buffer.GetBlockData(index), it.bytes, it.recordSize * it.count);
-            settings.buffer.SetRecordCount(index, it.count);
-        }
-        settings.Unlock();
-    }
-
-    std::string m_root;
-    std::unique_ptr<Vok::Test::CHostLinkObjects> m_link;
-    std::unique_ptr<CPelorad> m_driver;
-};
 
 // Datagrams of one update cycle each (GGA, GST, HDT, ROT), a second apart.
 std::vector<std::string> CycleDatagrams(int& sentences) {
@@ -189,15 +95,8 @@ std::vector<std::string> GgaGstHdtDatagrams(int& sentences) {
 // unknown formats and all), one per datagram, a second apart.
 std::vector<std::string> CorpusDatagrams(int& sentences) {
     std::vector<std::string> datagrams;
-    std::ifstream corpus(Vok::Test::FindNearProgram("tests/data/gpsd/nmea-corpus.tsv"));
-    std::string line;
-    std::getline(corpus, line);  // heading
-    while (std::getline(corpus, line)) {
-        const size_t tab = line.rfind('\t');
-        if (tab == std::string::npos) continue;
-        const uint32_t t = 43200 + static_cast<uint32_t>(datagrams.size());
-        datagrams.push_back(Tagged(kDay + t, line.substr(tab + 1) + "\r\n"));
-    }
+    uint32_t t = 43200;
+    for (const std::string& s : Vok::Bench::CorpusSentences()) datagrams.push_back(Tagged(kDay + t++, s));
     sentences = 1;
     return datagrams;
 }
@@ -228,18 +127,21 @@ void RunDecode(benchmark::State& state, Make make, bool packetPath) {
     const std::vector<std::string> datagrams = make(sentences);
     if (datagrams.empty()) return state.SkipWithError("no datagrams");
     size_t next = 0;
+    uint32_t lap = 0;
     long written = 0;
     const long allocationsBefore = g_allocations.load();
     for (auto _ : state) {
-        // What the receive does: the datagram into the receive buffer.
-        const std::string& d = datagrams[next];
-        next = (next + 1) % datagrams.size();
-        std::memcpy(driver.GetReceiveBuffer(), d.data(), d.size());
-        driver.SetReceivedLength(static_cast<DWORD>(d.size()));
+        // What the receive does: the datagram into the receive buffer. Each lap a day later, so
+        // that time never runs backwards.
+        bench.Receive(datagrams[next], lap);
+        if (++next == datagrams.size()) {
+            next = 0;
+            ++lap;
+        }
         if (packetPath) {
             driver.ProcessData();
-        } else if (driver.DecodeTimeTag() != 0) {
-            written += driver.DecodeData(false);
+        } else {
+            written += bench.Decode();
         }
     }
     const auto iterations = static_cast<double>(state.iterations());

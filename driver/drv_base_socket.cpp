@@ -1,7 +1,5 @@
 #include "driver/drv_base_socket.h"
 
-#include <sched.h>
-
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -263,10 +261,22 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
     return false;
 }
 
+CDrvBaseSocket::COutputHold::COutputHold(CDrvBaseSocket& driver) : m_driver(driver) { ++m_driver.m_holdDepth; }
+
+CDrvBaseSocket::COutputHold::~COutputHold() {
+    if (--m_driver.m_holdDepth > 0) return;
+    if (m_driver.m_holdState > 0) m_driver.m_output->Unlock();
+    m_driver.m_holdState = 0;
+}
+
+IpcBufferHandle* CDrvBaseSocket::HoldOutput() {
+    if (m_holdState == 0) m_holdState = m_output != nullptr && LockOutput(true) ? 1 : -1;
+    return m_holdState > 0 ? m_output.get() : nullptr;
+}
+
 void CDrvBaseSocket::StampDatagram() {
     ++m_datagramSerial;
     GetPpsTime(&m_stPpsTime);
-    ::sched_yield();
     GetSystemTime(&m_stReceiptTime);
 }
 
@@ -315,8 +325,8 @@ bool CDrvBaseSocket::IsOwnBlock(DWORD block, DWORD type, DWORD recordSize) {
 
 int CDrvBaseSocket::WriteTimeBlock() {
     if (m_output == nullptr || m_timeBlock == 0) return 0;
-    const CBufferHold hold(*m_output, LockOutput(true));
-    if (!hold || !IsOwnBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
+    const COutputHold hold(*this);
+    if (HoldOutput() == nullptr || !IsOwnBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
     m_timeRecord.stTime = m_stPpsTime;
     try {
         if (m_output->WriteRecord(m_timeBlock, 1, &m_timeRecord, sizeof m_timeRecord) == 0) return 0;
@@ -330,8 +340,7 @@ int CDrvBaseSocket::WriteTimeBlock() {
 
 void CDrvBaseSocket::SignalUpdate() {
     if (m_link == nullptr) return;
-    m_link->SetEvent(EVT_UPDATE_READY);
-    m_link->SetEvent(EVT_TRIGGER_DSP);
+    m_link->SetEvents(EVT_UPDATE_READY, EVT_TRIGGER_DSP);
 }
 
 void CDrvBaseSocket::SetReceiveBufferSize(DWORD n) {

@@ -147,6 +147,22 @@ protected:
     // dropped and counted (and it is not waited for twice), and the end of the episode is said with
     // the count.
     bool LockOutput(bool forDatagram);
+    // One exclusive hold of the output buffer for everything that a datagram writes: taken at the
+    // first write (HoldOutput) and released when the outermost COutputHold ends, however many
+    // records, ring slots and time blocks were written meanwhile.
+    class COutputHold {
+    public:
+        explicit COutputHold(CDrvBaseSocket& driver);
+        ~COutputHold();
+        COutputHold(const COutputHold&) = delete;
+        COutputHold& operator=(const COutputHold&) = delete;
+
+    private:
+        CDrvBaseSocket& m_driver;
+    };
+    // Inside a COutputHold, the output buffer under its exclusive hold; null when there is no
+    // buffer or its hold could not be had (then not tried again before the hold ends).
+    IpcBufferHandle* HoldOutput();
     // The settings' update interval and time offset; a value that is not finite counts as 0.
     double GetUpdateInterval() const;
     double GetTimeOffset() const;
@@ -201,6 +217,9 @@ private:
     DWORD m_droppedDatagrams = 0;
     uint64_t m_datagramSerial = 1;
     uint64_t m_droppedSerial = 0;
+
+    int m_holdDepth = 0;
+    int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
 };
 
 // Says what went wrong on the log's debugger output, which reaches the driver's standard error

@@ -1,6 +1,9 @@
 #include "driver/drv_udp_client.h"
 
 #include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,6 +17,15 @@ CDrvUdpClient::~CDrvUdpClient() { CloseSocket(); }
 
 void CDrvUdpClient::Run() {
     if (GetLink() == nullptr) return;
+    CCommandWake commands(GetLink()->GetWaitableEvent(EVT_NEW_SETTINGS));
+    // The host's death signal gets in only while the loop waits, so it always ends the wait.
+    sigset_t watch, before;
+    ::sigemptyset(&watch);
+    ::sigaddset(&watch, GetHostWatchSignal());
+    ::pthread_sigmask(SIG_BLOCK, &watch, &before);
+    m_waitMask = before;
+    ::sigdelset(&m_waitMask, GetHostWatchSignal());
+    bool commandWoke = false;
     for (;;) {
         if (IsHostGone()) {
             CString text;
@@ -23,10 +35,35 @@ void CDrvUdpClient::Run() {
             break;
         }
         if (DoCommandStep() != 0) break;
-        DoReceiveStep();
+        // The command that woke the loop has been handled and its event reset.
+        if (commandWoke) commands.Rearm();
+        if (WaitForWork(commands, commandWoke)) DoReceiveStep();
         OnIdle(0);
     }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     CloseSocket();
+}
+
+bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke) {
+    commandWoke = false;
+    pollfd waits[2] = {{commands.GetFd(), POLLIN, 0}, {-1, POLLIN, 0}};
+    switch (m_state) {
+    case UDP_STATE_RECEIVE:
+    case UDP_STATE_WAIT:
+        // A receive is issued once the socket has a datagram, so that it completes at once.
+        if (m_socket == nullptr) return true;
+        waits[1].fd = m_socket->GetEvent().fd;
+        break;
+    case UDP_STATE_CONSTRUCTED: break;  // nothing to receive before INIT, or with a refused port
+    default: return true;               // a bind to do
+    }
+    // Without the command thread the loop looks at the command event itself, as often as a
+    // receive wait of old.
+    const timespec pace{0, static_cast<long>(UDP_WAIT_MS) * 1000000};
+    if (::ppoll(waits, 2, commands.IsRunning() ? nullptr : &pace, &m_waitMask) <= 0)
+        return false;  // a signal (the host's death?) or the time-out
+    commandWoke = waits[0].revents != 0;
+    return waits[1].revents != 0;
 }
 
 int CDrvUdpClient::DoCommandStep() {
@@ -180,8 +217,12 @@ bool CDrvUdpClient::IsAcceptedSender() const {
 int CDrvUdpClient::ProcessData() {
     StampDatagram();
     if (DecodeTimeTag() == 0) return 1;
-    if (DecodeData(false) == 0) return 1;
-    WriteTimeBlock();
+    {
+        // The records and the time block under one hold, released before the host is woken.
+        const COutputHold hold(*this);
+        if (DecodeData(false) == 0) return 1;
+        WriteTimeBlock();
+    }
     // Raised also when the time block could not be written.
     SignalUpdate();
     return 1;

@@ -4,10 +4,13 @@
 // events.
 #pragma once
 
+#include <signal.h>
+
 #include <memory>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
+#include "driver/command_wake.h"
 #include "driver/drv_base_socket.h"
 #include "driver/vok_socket.h"
 
@@ -81,6 +84,9 @@ private:
     // The next state after a receive result.
     eUdpState OnReceiveResult(int result);
     void CloseSocket();
+    // Sleeps until there is something to do: a datagram on the socket (true: the receive step is to
+    // run), a command (commandWoke), a signal; without a wait when a bind is due (true).
+    bool WaitForWork(const CCommandWake& commands, bool& commandWoke);
 
     std::unique_ptr<CVOKSocket> m_socket;
     eUdpState m_state = UDP_STATE_CONSTRUCTED;
@@ -91,6 +97,8 @@ private:
     UINT m_senderPort = 0;
     DWORD m_socketBufferSize = UDP_SOCKET_BUFFER_SIZE;
     // A bind has failed since the last one that succeeded.
+    // The signal mask of the loop's wait: the host's death signal gets in there only.
+    sigset_t m_waitMask{};
     bool m_bindFailing = false;
     bool m_lostHost = false;
 };

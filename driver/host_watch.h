@@ -13,3 +13,6 @@ bool StartHostWatch();
 bool IsHostGone();
 // The recorded host's process id; 0 before StartHostWatch.
 pid_t GetHostProcessId();
+// The signal of the host's death. A loop that blocks it and lets it in only while it waits
+// (ppoll) never misses one that comes between its look at IsHostGone and its wait.
+int GetHostWatchSignal();

@@ -3,11 +3,13 @@
 #include <locale.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "compat/pps_library.h"
 #include "foundation/lat_lon_format.h"
@@ -22,55 +24,100 @@ locale_t NumericLocale() {
     return c;
 }
 
-double DecimalAt(const char* p) { return strtod_l(p, nullptr, NumericLocale()); }
+constexpr bool IsDelimiter(char c) { return c == '$' || c == ',' || c == '*' || c == '\r' || c == '\n'; }
+
+// White space as the C locale's isspace sees it.
+constexpr bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// strtod itself, over a bounded copy, for what the fast path leaves to it: numbers out of range,
+// hexadecimal numbers.
+double DecimalByStrtod(std::string_view bytes) {
+    char small[128];
+    std::string large;
+    const char* text = small;
+    if (bytes.size() < sizeof small) {
+        std::memcpy(small, bytes.data(), bytes.size());
+        small[bytes.size()] = '\0';
+    } else {
+        large.assign(bytes);
+        text = large.c_str();
+    }
+    return strtod_l(text, nullptr, NumericLocale());
+}
+
+// The plain decimals that sentences are made of ("545.4", "-0.012"): a sign, at most 15 digits with
+// or without a point, and no exponent. Their digits make an integer below 2^53 and the point a
+// power of ten up to 10^15, both exact in a double, so that one division rounds exactly as strtod
+// does. False, with nothing read, for anything else.
+bool PlainDecimal(const char* p, const char* end, double& value) {
+    constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const bool negative = p < end && *p == '-';
+    if (negative) ++p;
+    uint64_t digits = 0;
+    int count = 0, fraction = -1;
+    for (; p < end; ++p) {
+        if (IsDigit(*p)) {
+            digits = digits * 10 + static_cast<uint64_t>(*p - '0');
+            ++count;
+            if (fraction >= 0) ++fraction;
+        } else if (*p == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            break;
+        }
+    }
+    // An exponent, or the x of "0x", would go on the number.
+    if (count == 0 || count > 15 || (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X'))) return false;
+    value = static_cast<double>(digits) / kPowers[std::max(fraction, 0)];
+    if (negative) value = -value;
+    return true;
+}
 
 // Leading decimal number from index first on; 0.0 when the index lies beyond the text.
-double DecimalFrom(const CString& text, int first) {
-    if (first < 0 || first >= text.GetLength()) return 0.0;
-    return DecimalAt(text.GetString() + first);
+double DecimalFrom(std::string_view text, int first) {
+    if (first < 0 || first >= static_cast<int>(text.size())) return 0.0;
+    return ParseDecimal(text.substr(static_cast<size_t>(first)));
 }
 
-int IntegerAt(const char* p) {
-    const long v = std::strtol(p, nullptr, 10);
-    return static_cast<int>(std::clamp<long>(v, INT_MIN, INT_MAX));
-}
-
-// Integer of at most count characters from index first, read from a copy so that the digits of
-// the next position cannot join in.
-int IntegerOf(const CString& text, int first, int count) {
-    char digits[8] = {};
-    const int available = std::clamp(text.GetLength() - first, 0, count);
+// Integer of at most count characters from index first, so that the digits of the next position
+// cannot join in.
+int IntegerOf(std::string_view text, int first, int count) {
+    const int available = std::clamp(static_cast<int>(text.size()) - first, 0, count);
     if (first < 0 || available <= 0) return 0;
-    std::memcpy(digits, text.GetString() + first, static_cast<size_t>(std::min(available, 7)));
-    return IntegerAt(digits);
+    return ParseDecimalInteger(text.substr(static_cast<size_t>(first), static_cast<size_t>(std::min(available, 7))));
 }
 
-bool IsDelimiter(char c) { return c != '\0' && std::strchr(NMEA_FIELD_DELIMITERS, c) != nullptr; }
+int FirstDelimiter(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (IsDelimiter(text[i])) return static_cast<int>(i);
+    return -1;
+}
 
 // Length of the field at the front: up to the first delimiter or the end of the text.
-int FieldLength(const CString& text) {
-    const int n = GetFieldLength(text);
-    return n < 0 ? text.GetLength() : n;
+int FieldLength(std::string_view text) {
+    const int n = FirstDelimiter(text);
+    return n < 0 ? static_cast<int>(text.size()) : n;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool DigitsAt(const CString& text, int first, int count) {
+bool DigitsAt(std::string_view text, int first, int count) {
     for (int i = first; i < first + count; ++i) {
-        if (i >= text.GetLength() || !IsDigit(text[i])) return false;
+        if (i >= static_cast<int>(text.size()) || !IsDigit(text[static_cast<size_t>(i)])) return false;
     }
     return true;
 }
 
 // The first character of the field after the one at the front, or 0 when there is none.
-char NextFieldLead(const CString& text) {
-    const int p = GetFieldLength(text);
-    if (p < 0 || p + 1 >= text.GetLength()) return '\0';
-    return text[p + 1];
+char NextFieldLead(std::string_view text) {
+    const int p = FirstDelimiter(text);
+    if (p < 0 || p + 1 >= static_cast<int>(text.size())) return '\0';
+    return text[static_cast<size_t>(p) + 1];
 }
 
-double ParseCoordinate(const CString& text, int degreeDigits, char negative) {
-    if (text.GetLength() < degreeDigits + 2) return 0.0;
+double ParseCoordinate(std::string_view text, int degreeDigits, char negative) {
+    if (static_cast<int>(text.size()) < degreeDigits + 2) return 0.0;
     const double degrees = IntegerOf(text, 0, degreeDigits);
     const double minutes = DecimalFrom(text, degreeDigits);
     const double value = degrees + minutes / 60.0;
@@ -91,7 +138,61 @@ void SetDate(SYSTEMTIME* date, int year, int month, int day) {
     CheckUtcDate(date, 1);
 }
 
+std::string_view View(const CString& text) { return {text.GetString(), static_cast<size_t>(text.GetLength())}; }
+
+int KeepRest(CString& text, const CNmeaText& rest, int result) {
+    rest.LeaveRestIn(text);
+    return result;
+}
+
 }  // namespace
+
+double ParseDecimal(std::string_view bytes) {
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end && IsSpace(*p)) ++p;
+    const char* const number = p;
+    if (p < end && *p == '+') {
+        ++p;
+        if (p < end && *p == '-') return 0.0;  // one sign only
+    }
+    double value = 0.0;
+    if (PlainDecimal(p, end, value)) return value;
+    const auto [last, error] = std::from_chars(p, end, value);
+    if (error == std::errc::invalid_argument) return 0.0;
+    // "0x" starts a hexadecimal number for strtod; from_chars stops after the 0.
+    const bool hexadecimal = last < end && (*last == 'x' || *last == 'X') && last[-1] == '0' &&
+                             (last - p == 1 || (last - p == 2 && *p == '-'));
+    if (error == std::errc() && !hexadecimal) return value;
+    return DecimalByStrtod(std::string_view(number, static_cast<size_t>(end - number)));
+}
+
+int ParseDecimalInteger(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size() && IsSpace(bytes[i])) ++i;
+    bool negative = false;
+    if (i < bytes.size() && (bytes[i] == '+' || bytes[i] == '-')) negative = bytes[i++] == '-';
+    // Beyond this the value is clamped either way.
+    constexpr uint64_t kCap = static_cast<uint64_t>(INT_MAX) + 2;
+    uint64_t value = 0;
+    for (; i < bytes.size() && IsDigit(bytes[i]); ++i)
+        value = std::min(value * 10 + static_cast<uint64_t>(bytes[i] - '0'), kCap);
+    if (negative) return value > static_cast<uint64_t>(INT_MAX) ? INT_MIN : -static_cast<int>(value);
+    return value > static_cast<uint64_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
+}
+
+void CNmeaText::LeaveRestIn(CString& text) const {
+    if (IsEmpty()) {
+        text.Empty();
+    } else if (GetLength() < text.GetLength()) {
+        text.Delete(0, text.GetLength() - GetLength());
+    }
+}
+
+int CNmeaText::Find(char c) const {
+    const size_t p = m_text.find(c);
+    return p == std::string_view::npos ? -1 : static_cast<int>(p);
+}
 
 int SkipToFirstOf(CString& text, const char* set) {
     const int p = text.FindOneOf(set);
@@ -120,109 +221,150 @@ int SkipPastFirstOf(CString& text, const char* set) {
     return 1;
 }
 
-int SkipFields(CString& text, int count) {
+int SkipFields(CNmeaText& text, int count) {
     for (int i = 0; i < count; ++i) {
-        if (!SkipPastFirstOf(text, NMEA_FIELD_DELIMITERS)) return 0;
+        const int p = FirstDelimiter(text.View());
+        if (p < 0 || p >= text.GetLength() - 1) {
+            text.Empty();
+            return 0;
+        }
+        text.DropFront(p + 1);
+    }
+    return 1;
+}
+
+int SkipFields(CString& text, int count) {
+    CNmeaText rest(text);
+    return KeepRest(text, rest, SkipFields(rest, count));
+}
+
+int SkipDataFields(CNmeaText& text, int count) {
+    for (int i = 0; i < count; ++i) {
+        const int p = FirstDelimiter(text.View());
+        if (p < 0 || text[p] != ',') {
+            text.Empty();
+            return 0;
+        }
+        text.DropFront(p + 1);
     }
     return 1;
 }
 
 int SkipDataFields(CString& text, int count) {
-    for (int i = 0; i < count; ++i) {
-        const int p = GetFieldLength(text);
-        if (p < 0 || text[p] != ',') {
-            text.Empty();
-            return 0;
-        }
-        text.Delete(0, p + 1);
-    }
-    return 1;
+    CNmeaText rest(text);
+    return KeepRest(text, rest, SkipDataFields(rest, count));
 }
 
-int CountDataFields(const CString& text, int limit) {
+int CountDataFields(const CNmeaText& text, int limit) {
+    const int length = text.GetLength();
     int fields = 0;
     for (int i = 0; fields < limit; ++i) {
-        if (i >= text.GetLength() || IsDelimiter(text[i])) {
+        if (i >= length || IsDelimiter(text[i])) {
             // The field ends here; only a comma starts another.
-            if (i == 0 && (i >= text.GetLength() || text[i] != ',')) return 0;
+            if (i == 0 && (i >= length || text[i] != ',')) return 0;
             ++fields;
-            if (i >= text.GetLength() || text[i] != ',') break;
+            if (i >= length || text[i] != ',') break;
         }
     }
     return fields;
 }
 
-int SkipPastToken(CString& text, const char* token) {
-    const int length = token != nullptr ? static_cast<int>(std::strlen(token)) : INT_MAX;
-    const int p = length <= text.GetLength() ? text.Find(token) : -1;
-    if (p < 0 || p + length + 1 >= text.GetLength()) {
+int CountDataFields(const CString& text, int limit) { return CountDataFields(CNmeaText(text), limit); }
+
+int SkipPastToken(CNmeaText& text, std::string_view token) {
+    const size_t p = token.size() <= text.View().size() ? text.View().find(token) : std::string_view::npos;
+    if (p == std::string_view::npos || p + token.size() + 1 >= text.View().size()) {
         text.Empty();
         return 0;
     }
-    text.Delete(0, p + length + 1);
+    text.DropFront(static_cast<int>(p + token.size() + 1));
     return 1;
 }
 
-int GetFieldLength(const CString& text) { return text.FindOneOf(NMEA_FIELD_DELIMITERS); }
+int SkipPastToken(CString& text, const char* token) {
+    CNmeaText rest(text);
+    if (token == nullptr) return KeepRest(text, CNmeaText(), 0);
+    return KeepRest(text, rest, SkipPastToken(rest, token));
+}
 
-int IsFieldDelimiter(const CString& text, int index) {
+int GetFieldLength(const CNmeaText& text) { return FirstDelimiter(text.View()); }
+
+int GetFieldLength(const CString& text) { return FirstDelimiter(View(text)); }
+
+int IsFieldDelimiter(const CNmeaText& text, int index) {
     if (index < 0 || index >= text.GetLength()) return 0;
     return IsDelimiter(text[index]) ? 1 : 0;
 }
 
-double ParseLatitude(const CString& text) { return ParseCoordinate(text, 2, 'S'); }
+int IsFieldDelimiter(const CString& text, int index) { return IsFieldDelimiter(CNmeaText(text), index); }
 
-double ParseLongitude(const CString& text) { return ParseCoordinate(text, 3, 'W'); }
+double ParseLatitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 2, 'S'); }
 
-double ParseDouble(const CString& text) { return DecimalAt(text.GetString()); }
+double ParseLongitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 3, 'W'); }
 
-int ParseInteger(const CString& text) { return IntegerAt(text.GetString()); }
+double ParseDouble(const CNmeaText& text) { return ParseDecimal(text.View()); }
 
-double ParseNumberSkippingPrefix(const CString& text) {
+int ParseInteger(const CNmeaText& text) { return ParseDecimalInteger(text.View()); }
+
+double ParseNumberSkippingPrefix(const CNmeaText& text) {
     double value = 0.0;
     const int n = GetFieldLength(text) - 1;
-    for (int i = 0; value == 0.0 && i < n; ++i) value = DecimalFrom(text, i);
+    for (int i = 0; value == 0.0 && i < n; ++i) value = DecimalFrom(text.View(), i);
     return value;
 }
 
-double ParseSignedValueEW(const CString& text) {
+double ParseSignedValueEW(const CNmeaText& text) {
     const double value = ParseDouble(text);
-    return NextFieldLead(text) == 'W' ? -value : value;
+    return NextFieldLead(text.View()) == 'W' ? -value : value;
 }
 
-void ParseTime(const CString& text, SYSTEMTIME* time) {
+void ParseTime(const CNmeaText& text, SYSTEMTIME* time) {
     if (time == nullptr) return;
     time->wHour = 0;
     time->wMinute = 0;
     time->wSecond = 0;
     time->wMilliseconds = 0;
     // Only the field itself counts, so that an empty or cut time never reads the next field.
-    if (FieldLength(text) < 6) return;
-    time->wHour = static_cast<WORD>(IntegerOf(text, 0, 2));
-    time->wMinute = static_cast<WORD>(IntegerOf(text, 2, 2));
-    const double s = DecimalFrom(text, 4);
+    if (FieldLength(text.View()) < 6) return;
+    time->wHour = static_cast<WORD>(IntegerOf(text.View(), 0, 2));
+    time->wMinute = static_cast<WORD>(IntegerOf(text.View(), 2, 2));
+    const double s = DecimalFrom(text.View(), 4);
     const double whole = std::isnan(s) ? 0.0 : std::trunc(std::clamp(s, -1e9, 1e9));
     time->wSecond = TruncatedWord(whole);
     time->wMilliseconds = TruncatedWord((s - whole) * 1000.0 + 0.5);
 }
 
-void ParseDateDdMmYy(const CString& text, SYSTEMTIME* date) {
-    if (date == nullptr || FieldLength(text) != 6 || !DigitsAt(text, 0, 6)) return;
-    SetDate(date, IntegerOf(text, 4, 2), IntegerOf(text, 2, 2), IntegerOf(text, 0, 2));
+void ParseDateDdMmYy(const CNmeaText& text, SYSTEMTIME* date) {
+    const std::string_view t = text.View();
+    if (date == nullptr || FieldLength(t) != 6 || !DigitsAt(t, 0, 6)) return;
+    SetDate(date, IntegerOf(t, 4, 2), IntegerOf(t, 2, 2), IntegerOf(t, 0, 2));
 }
 
-void ParseDateMmDdYy(const CString& text, SYSTEMTIME* date) {
-    if (date == nullptr || FieldLength(text) != 6 || !DigitsAt(text, 0, 6)) return;
-    SetDate(date, IntegerOf(text, 4, 2), IntegerOf(text, 0, 2), IntegerOf(text, 2, 2));
+void ParseDateMmDdYy(const CNmeaText& text, SYSTEMTIME* date) {
+    const std::string_view t = text.View();
+    if (date == nullptr || FieldLength(t) != 6 || !DigitsAt(t, 0, 6)) return;
+    SetDate(date, IntegerOf(t, 4, 2), IntegerOf(t, 0, 2), IntegerOf(t, 2, 2));
 }
 
-void ParseDateDdMmYyyy(const CString& text, SYSTEMTIME* date) {
-    if (date == nullptr || text.GetLength() < 10) return;
-    const bool shaped = DigitsAt(text, 0, 2) && !IsDigit(text[2]) && DigitsAt(text, 3, 2) && !IsDigit(text[5]) &&
-                        DigitsAt(text, 6, 4) && (text.GetLength() == 10 || IsDelimiter(text[10]));
+void ParseDateDdMmYyyy(const CNmeaText& text, SYSTEMTIME* date) {
+    const std::string_view t = text.View();
+    if (date == nullptr || t.size() < 10) return;
+    const bool shaped = DigitsAt(t, 0, 2) && !IsDigit(t[2]) && DigitsAt(t, 3, 2) && !IsDigit(t[5]) &&
+                        DigitsAt(t, 6, 4) && (t.size() == 10 || IsDelimiter(t[10]));
     if (!shaped) return;
-    SetDate(date, IntegerOf(text, 6, 4), IntegerOf(text, 3, 2), IntegerOf(text, 0, 2));
+    SetDate(date, IntegerOf(t, 6, 4), IntegerOf(t, 3, 2), IntegerOf(t, 0, 2));
 }
+
+double ParseLatitude(const CString& text) { return ParseLatitude(CNmeaText(text)); }
+double ParseLongitude(const CString& text) { return ParseLongitude(CNmeaText(text)); }
+double ParseDouble(const CString& text) { return ParseDouble(CNmeaText(text)); }
+int ParseInteger(const CString& text) { return ParseInteger(CNmeaText(text)); }
+double ParseNumberSkippingPrefix(const CString& text) { return ParseNumberSkippingPrefix(CNmeaText(text)); }
+double ParseSignedValueEW(const CString& text) { return ParseSignedValueEW(CNmeaText(text)); }
+void ParseTime(const CString& text, SYSTEMTIME* time) { ParseTime(CNmeaText(text), time); }
+void ParseDateDdMmYy(const CString& text, SYSTEMTIME* date) { ParseDateDdMmYy(CNmeaText(text), date); }
+void ParseDateMmDdYy(const CString& text, SYSTEMTIME* date) { ParseDateMmDdYy(CNmeaText(text), date); }
+void ParseDateDdMmYyyy(const CString& text, SYSTEMTIME* date) { ParseDateDdMmYyyy(CNmeaText(text), date); }
 
 namespace {
 

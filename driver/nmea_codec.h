@@ -1,10 +1,45 @@
 // Tokeniser and field codec of NMEA 0183 sentences. A sentence is walked by cutting its text from
 // the front, so the text always starts at the field to read next; the parsers read a value from
 // the front of the text without changing it. Every read stays within the text.
+// Each operation has two forms: over a CString, which is cut, and over a CNmeaText, a view whose
+// front moves instead, so that the sentence loop walks the received bytes without copying or
+// moving them. Both forms give the same results and leave the same rest.
 #pragma once
+
+#include <string_view>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
+
+// A view of the text of a sentence (and whatever follows it on its line) that the cutting
+// operations shorten from the front. The bytes it views must outlive it.
+class CNmeaText {
+public:
+    CNmeaText() = default;
+    explicit CNmeaText(std::string_view text) : m_text(text) {}
+    explicit CNmeaText(const CString& text) : m_text(text.GetString(), static_cast<size_t>(text.GetLength())) {}
+
+    std::string_view View() const { return m_text; }
+    int GetLength() const { return static_cast<int>(m_text.size()); }
+    bool IsEmpty() const { return m_text.empty(); }
+    char operator[](int index) const { return m_text[static_cast<size_t>(index)]; }
+    // Index of the first c, -1 when there is none.
+    int Find(char c) const;
+    void DropFront(int count) { m_text.remove_prefix(static_cast<size_t>(count)); }
+    void Empty() { m_text = {}; }
+    // Cuts text, of which this view is the end, to this view, as the cutting operations on text
+    // would have.
+    void LeaveRestIn(CString& text) const;
+
+private:
+    std::string_view m_text;
+};
+
+// The leading decimal number of the bytes as strtod reads it in the C locale (white space, a sign,
+// the longest number, 0.0 when there is none), but never beyond the last byte.
+double ParseDecimal(std::string_view bytes);
+// The leading decimal integer as strtol reads it, saturated to the 32-bit range.
+int ParseDecimalInteger(std::string_view bytes);
 
 // "$", ",", "*", carriage return and line feed.
 extern const char* const NMEA_FIELD_DELIMITERS;
@@ -25,6 +60,13 @@ int CountDataFields(const CString& text, int limit);
 int GetFieldLength(const CString& text);
 int IsFieldDelimiter(const CString& text, int index);
 
+int SkipFields(CNmeaText& text, int count);
+int SkipPastToken(CNmeaText& text, std::string_view token);
+int SkipDataFields(CNmeaText& text, int count);
+int CountDataFields(const CNmeaText& text, int limit);
+int GetFieldLength(const CNmeaText& text);
+int IsFieldDelimiter(const CNmeaText& text, int index);
+
 // Field parsers; missing or empty fields read as 0.
 double ParseLatitude(const CString& text);
 double ParseLongitude(const CString& text);
@@ -40,6 +82,17 @@ void ParseTime(const CString& text, SYSTEMTIME* time);
 void ParseDateDdMmYy(const CString& text, SYSTEMTIME* date);
 void ParseDateMmDdYy(const CString& text, SYSTEMTIME* date);
 void ParseDateDdMmYyyy(const CString& text, SYSTEMTIME* date);
+
+double ParseLatitude(const CNmeaText& text);
+double ParseLongitude(const CNmeaText& text);
+double ParseDouble(const CNmeaText& text);
+int ParseInteger(const CNmeaText& text);
+double ParseNumberSkippingPrefix(const CNmeaText& text);
+double ParseSignedValueEW(const CNmeaText& text);
+void ParseTime(const CNmeaText& text, SYSTEMTIME* time);
+void ParseDateDdMmYy(const CNmeaText& text, SYSTEMTIME* date);
+void ParseDateMmDdYy(const CNmeaText& text, SYSTEMTIME* date);
+void ParseDateDdMmYyyy(const CNmeaText& text, SYSTEMTIME* date);
 
 // Field formatters.
 CString FormatLatitude(double degrees);

@@ -19,11 +19,11 @@ float ToFloatField(double v) {
     return static_cast<float>(v);
 }
 
-float FloatField(const CString& text) { return ToFloatField(ParseDouble(text)); }
+float FloatField(const CNmeaText& text) { return ToFloatField(ParseDouble(text)); }
 
-char Lead(const CString& text) { return text.IsEmpty() ? '\0' : text[0]; }
+char Lead(const CNmeaText& text) { return text.IsEmpty() ? '\0' : text[0]; }
 
-bool IsEmptyField(const CString& text) { return IsFieldDelimiter(text, 0) != 0; }
+bool IsEmptyField(const CNmeaText& text) { return IsFieldDelimiter(text, 0) != 0; }
 
 int SaturatedAdd(int a, int b) {
     const long long sum = static_cast<long long>(a) + b;
@@ -54,7 +54,7 @@ bool IsEarlierTimeOfDay(const SYSTEMTIME& time, const SYSTEMTIME& reference) {
     return d < 0;
 }
 
-int DecodeMagneticHeading(CString& text, NavRecord* record, const double* variation, const char* token) {
+int DecodeMagneticHeading(CNmeaText& text, NavRecord* record, const double* variation, const char* token) {
     if (record == nullptr || !SkipPastToken(text, token)) return 0;
     double heading = ParseDouble(text);
     if (!SkipFields(text, 1) || Lead(text) != 'M') return 0;
@@ -64,7 +64,7 @@ int DecodeMagneticHeading(CString& text, NavRecord* record, const double* variat
     return 1;
 }
 
-int DecodeVariation(CString& text, double* variation, const char* token) {
+int DecodeVariation(CNmeaText& text, double* variation, const char* token) {
     if (variation == nullptr || !SkipPastToken(text, token)) return 0;
     *variation = ParseSignedValueEW(text);
     return 1;
@@ -72,7 +72,29 @@ int DecodeVariation(CString& text, double* variation, const char* token) {
 
 }  // namespace
 
-int DecodeGGA(CString& text, PosRecord* record, int mode) {
+int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BOOL withAccuracy) {
+    if (record == nullptr || store == nullptr || partNumber <= 0) return 0;
+    if (partNumber == 1) {
+        if (withAccuracy) {
+            std::copy(std::begin(store->alAccuracyKind), std::end(store->alAccuracyKind), record->alAccuracyKind);
+            std::copy(std::begin(store->afAccuracyValue), std::end(store->afAccuracyValue), record->afAccuracyValue);
+        }
+        record->lSatellites = store->lSatellites;
+        std::copy(std::begin(store->alPrn), std::end(store->alPrn), record->alPrn);
+        return 1;
+    }
+    // The count that GGA or GGK stored is the sentence's and may lie anywhere; the list index may not.
+    int k = std::clamp(record->lSatellites, 0, POS_PRN_COUNT);
+    record->lSatellites = SaturatedAdd(record->lSatellites, store->lSatellites);
+    for (int i = 0; i < POS_PRN_COUNT && k < POS_PRN_COUNT; ++i) {
+        if (store->alPrn[i] > 0) record->alPrn[k++] = store->alPrn[i];
+    }
+    return 1;
+}
+
+namespace Vok::Nmea {
+
+int DecodeGGA(CNmeaText& text, PosRecord* record, int mode) {
     if (record == nullptr || !SkipPastToken(text, "GGA")) return 0;
     SYSTEMTIME time = record->stFixTime;
     ParseTime(text, &time);
@@ -123,7 +145,7 @@ int DecodeGGA(CString& text, PosRecord* record, int mode) {
     return 1;
 }
 
-int DecodeRMC(CString& text, PosRecord* record, int /*mode*/) {
+int DecodeRMC(CNmeaText& text, PosRecord* record, int /*mode*/) {
     if (record == nullptr || !SkipPastToken(text, "RMC")) return 0;
     SYSTEMTIME time = record->stFixTime;
     ParseTime(text, &time);
@@ -147,7 +169,7 @@ int DecodeRMC(CString& text, PosRecord* record, int /*mode*/) {
     return 1;
 }
 
-int DecodeGGK(CString& text, PosRecord* record, int /*mode*/) {
+int DecodeGGK(CNmeaText& text, PosRecord* record, int /*mode*/) {
     if (record == nullptr || !SkipPastToken(text, "GGK")) return 0;
     SYSTEMTIME time = record->stFixTime;
     ParseTime(text, &time);
@@ -176,7 +198,7 @@ int DecodeGGK(CString& text, PosRecord* record, int /*mode*/) {
     return 1;
 }
 
-int DecodeGLL(CString& text, PosRecord* record, int /*mode*/) {
+int DecodeGLL(CNmeaText& text, PosRecord* record, int /*mode*/) {
     if (record == nullptr || !SkipPastToken(text, "GLL")) return 0;
     SYSTEMTIME time = record->stFixTime;
     if (IsEmptyField(text)) return 0;
@@ -187,12 +209,12 @@ int DecodeGLL(CString& text, PosRecord* record, int /*mode*/) {
 
     // The rest is either a height and its unit "M", or a time with its status letters (and maybe
     // a mode indicator, which may be "M" too). Only the data counts, never the checksum.
-    const int end = text.FindOneOf("*\r\n$");
-    const CString data = end < 0 ? text : text.Left(end);
+    const std::string_view rest = text.View();
+    const CNmeaText data(rest.substr(0, rest.find_first_of("*\r\n$")));
     int quality = 7;
     double height = 0.0;
-    CString unit = data;
-    if (SkipDataFields(unit, 1) && unit.SpanExcluding(",") == "M") {
+    CNmeaText unit = data;
+    if (SkipDataFields(unit, 1) && unit.View().substr(0, unit.View().find(',')) == "M") {
         quality = 1;
         height = ParseDouble(data);
     } else if (data.Find('A') > 6) {
@@ -207,7 +229,7 @@ int DecodeGLL(CString& text, PosRecord* record, int /*mode*/) {
     return 1;
 }
 
-int DecodeGST(CString& text, PosRecord* record) {
+int DecodeGST(CNmeaText& text, PosRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "GST")) return 0;
     SYSTEMTIME time{};
     ParseTime(text, &time);
@@ -221,7 +243,7 @@ int DecodeGST(CString& text, PosRecord* record) {
     return 1;
 }
 
-int DecodeQUAL(CString& text, PosRecord* record) {
+int DecodeQUAL(CNmeaText& text, PosRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "QUAL")) return 0;
     const double a = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
@@ -239,7 +261,7 @@ int DecodeQUAL(CString& text, PosRecord* record) {
     return 1;
 }
 
-int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount) {
+int DecodeGSA(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount) {
     if (store == nullptr || partNumber == nullptr || partCount == nullptr || !SkipPastToken(text, "GSA")) return 0;
     store->lSatellites = 0;
     std::fill(std::begin(store->alPrn), std::end(store->alPrn), 0);
@@ -272,7 +294,7 @@ int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount) 
     return 1;
 }
 
-int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount) {
+int DecodeGSV(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount) {
     if (store == nullptr || partNumber == nullptr || partCount == nullptr || !SkipPastToken(text, "GSV")) return 0;
     store->lSatellites = 0;
     std::fill(std::begin(store->alPrn), std::end(store->alPrn), 0);
@@ -300,27 +322,7 @@ int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount) 
     return 1;
 }
 
-int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BOOL withAccuracy) {
-    if (record == nullptr || store == nullptr || partNumber <= 0) return 0;
-    if (partNumber == 1) {
-        if (withAccuracy) {
-            std::copy(std::begin(store->alAccuracyKind), std::end(store->alAccuracyKind), record->alAccuracyKind);
-            std::copy(std::begin(store->afAccuracyValue), std::end(store->afAccuracyValue), record->afAccuracyValue);
-        }
-        record->lSatellites = store->lSatellites;
-        std::copy(std::begin(store->alPrn), std::end(store->alPrn), record->alPrn);
-        return 1;
-    }
-    // The count that GGA or GGK stored is the sentence's and may lie anywhere; the list index may not.
-    int k = std::clamp(record->lSatellites, 0, POS_PRN_COUNT);
-    record->lSatellites = SaturatedAdd(record->lSatellites, store->lSatellites);
-    for (int i = 0; i < POS_PRN_COUNT && k < POS_PRN_COUNT; ++i) {
-        if (store->alPrn[i] > 0) record->alPrn[k++] = store->alPrn[i];
-    }
-    return 1;
-}
-
-int DecodeHDT(CString& text, NavRecord* record, double* /*variation*/) {
+int DecodeHDT(CNmeaText& text, NavRecord* record, double* /*variation*/) {
     if (record == nullptr || !SkipPastToken(text, "HDT")) return 0;
     const int length = GetFieldLength(text);
     const double heading = ParseDouble(text);
@@ -330,7 +332,7 @@ int DecodeHDT(CString& text, NavRecord* record, double* /*variation*/) {
     return 1;
 }
 
-int DecodeHDG(CString& text, NavRecord* record, double* variation) {
+int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
     if (record == nullptr || !SkipPastToken(text, "HDG")) return 0;
     double heading = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
@@ -348,15 +350,15 @@ int DecodeHDG(CString& text, NavRecord* record, double* variation) {
     return 1;
 }
 
-int DecodeHDM(CString& text, NavRecord* record, double* variation) {
+int DecodeHDM(CNmeaText& text, NavRecord* record, double* variation) {
     return DecodeMagneticHeading(text, record, variation, "HDM");
 }
 
-int DecodeHCD(CString& text, NavRecord* record, double* variation) {
+int DecodeHCD(CNmeaText& text, NavRecord* record, double* variation) {
     return DecodeMagneticHeading(text, record, variation, "HCD");
 }
 
-int DecodeHCC(CString& text, NavRecord* record, double* variation) {
+int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation) {
     if (record == nullptr || !SkipPastToken(text, "HCC")) return 0;
     double heading = ParseDouble(text);
     if (variation != nullptr) heading += *variation;
@@ -365,7 +367,7 @@ int DecodeHCC(CString& text, NavRecord* record, double* variation) {
     return 1;
 }
 
-int DecodeROT(CString& text, RotRecord* record) {
+int DecodeROT(CNmeaText& text, RotRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "ROT")) return 0;
     const double rate = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
@@ -374,7 +376,7 @@ int DecodeROT(CString& text, RotRecord* record) {
     return 1;
 }
 
-int DecodeZDA(CString& text, SYSTEMTIME* time) {
+int DecodeZDA(CNmeaText& text, SYSTEMTIME* time) {
     if (time == nullptr || !SkipPastToken(text, "ZDA")) return 0;
     *time = SYSTEMTIME{};
     ParseTime(text, time);
@@ -387,11 +389,11 @@ int DecodeZDA(CString& text, SYSTEMTIME* time) {
     return 1;
 }
 
-int DecodeHVD(CString& text, double* variation) { return DecodeVariation(text, variation, "HVD"); }
+int DecodeHVD(CNmeaText& text, double* variation) { return DecodeVariation(text, variation, "HVD"); }
 
-int DecodeHVM(CString& text, double* variation) { return DecodeVariation(text, variation, "HVM"); }
+int DecodeHVM(CNmeaText& text, double* variation) { return DecodeVariation(text, variation, "HVM"); }
 
-int DecodeVTG(CString& text, double* course, double* speed) {
+int DecodeVTG(CNmeaText& text, double* course, double* speed) {
     if (!SkipPastToken(text, "VTG")) return 0;
     const double track = ParseDouble(text);
     if (!SkipFields(text, 1) || Lead(text) != 'T') return 0;
@@ -402,3 +404,53 @@ int DecodeVTG(CString& text, double* course, double* speed) {
     if (speed != nullptr) *speed = KnotsToUnits(knots);
     return 1;
 }
+
+}  // namespace Vok::Nmea
+
+namespace {
+
+// The CString form of a decoder: the same decoding, and the text keeps what the decoder left of it.
+template <typename... Params, typename... Args>
+int OnCString(int (*decode)(CNmeaText&, Params...), CString& text, Args... args) {
+    CNmeaText rest(text);
+    const int result = decode(rest, args...);
+    rest.LeaveRestIn(text);
+    return result;
+}
+
+}  // namespace
+
+namespace Nmea = Vok::Nmea;
+
+int DecodeGGA(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeGGA, text, record, mode); }
+int DecodeRMC(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeRMC, text, record, mode); }
+int DecodeGGK(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeGGK, text, record, mode); }
+int DecodeGLL(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeGLL, text, record, mode); }
+int DecodeGST(CString& text, PosRecord* record) { return OnCString(Nmea::DecodeGST, text, record); }
+int DecodeQUAL(CString& text, PosRecord* record) { return OnCString(Nmea::DecodeQUAL, text, record); }
+int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount) {
+    return OnCString(Nmea::DecodeGSA, text, store, partNumber, partCount);
+}
+int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount) {
+    return OnCString(Nmea::DecodeGSV, text, store, partNumber, partCount);
+}
+int DecodeHDT(CString& text, NavRecord* record, double* variation) {
+    return OnCString(Nmea::DecodeHDT, text, record, variation);
+}
+int DecodeHDG(CString& text, NavRecord* record, double* variation) {
+    return OnCString(Nmea::DecodeHDG, text, record, variation);
+}
+int DecodeHDM(CString& text, NavRecord* record, double* variation) {
+    return OnCString(Nmea::DecodeHDM, text, record, variation);
+}
+int DecodeHCD(CString& text, NavRecord* record, double* variation) {
+    return OnCString(Nmea::DecodeHCD, text, record, variation);
+}
+int DecodeHCC(CString& text, NavRecord* record, double* variation) {
+    return OnCString(Nmea::DecodeHCC, text, record, variation);
+}
+int DecodeROT(CString& text, RotRecord* record) { return OnCString(Nmea::DecodeROT, text, record); }
+int DecodeZDA(CString& text, SYSTEMTIME* time) { return OnCString(Nmea::DecodeZDA, text, time); }
+int DecodeHVD(CString& text, double* variation) { return OnCString(Nmea::DecodeHVD, text, variation); }
+int DecodeHVM(CString& text, double* variation) { return OnCString(Nmea::DecodeHVM, text, variation); }
+int DecodeVTG(CString& text, double* course, double* speed) { return OnCString(Nmea::DecodeVTG, text, course, speed); }

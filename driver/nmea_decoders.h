@@ -5,6 +5,7 @@
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
+#include "driver/nmea_codec.h"
 #include "driver/result_records.h"
 
 // Position decoders. The mode decides the GGA height: below 2 the altitude, 2 the geoid
@@ -43,3 +44,28 @@ int DecodeHVM(CString& text, double* variation);
 // Course over ground (true) and speed, the speed in the unit library's current units per second.
 // Either output may be null.
 int DecodeVTG(CString& text, double* course, double* speed);
+
+// The same decoders over a view of the text, as the sentence loop calls them: the view keeps what
+// the decoder left of it. A namespace of their own keeps the names above unambiguous.
+namespace Vok::Nmea {
+
+int DecodeGGA(CNmeaText& text, PosRecord* record, int mode);
+int DecodeRMC(CNmeaText& text, PosRecord* record, int mode);
+int DecodeGGK(CNmeaText& text, PosRecord* record, int mode);
+int DecodeGLL(CNmeaText& text, PosRecord* record, int mode);
+int DecodeGST(CNmeaText& text, PosRecord* record);
+int DecodeQUAL(CNmeaText& text, PosRecord* record);
+int DecodeGSA(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount);
+int DecodeGSV(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount);
+int DecodeHDT(CNmeaText& text, NavRecord* record, double* variation);
+int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation);
+int DecodeHDM(CNmeaText& text, NavRecord* record, double* variation);
+int DecodeHCD(CNmeaText& text, NavRecord* record, double* variation);
+int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation);
+int DecodeROT(CNmeaText& text, RotRecord* record);
+int DecodeZDA(CNmeaText& text, SYSTEMTIME* time);
+int DecodeHVD(CNmeaText& text, double* variation);
+int DecodeHVM(CNmeaText& text, double* variation);
+int DecodeVTG(CNmeaText& text, double* course, double* speed);
+
+}  // namespace Vok::Nmea

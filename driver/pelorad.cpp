@@ -1,6 +1,8 @@
 #include "driver/pelorad.h"
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -19,8 +21,8 @@ namespace {
 
 enum eGroup { GROUP_POSITION, GROUP_ACCURACY, GROUP_HEADING, GROUP_RATE, GROUP_TIME };
 
-using PositionDecoder = int (*)(CString&, PosRecord*, int);
-using HeadingDecoder = int (*)(CString&, NavRecord*, double*);
+using PositionDecoder = int (*)(CNmeaText&, PosRecord*, int);
+using HeadingDecoder = int (*)(CNmeaText&, NavRecord*, double*);
 
 // The sentence tokens in the order they are tried: by group, then within the group.
 constexpr struct sToken {
@@ -30,19 +32,19 @@ constexpr struct sToken {
     PositionDecoder position;
     HeadingDecoder heading;
 } kTokens[] = {
-    {"GGA", NMEA_POS_GGA, GROUP_POSITION, &DecodeGGA, nullptr},
-    {"RMC", NMEA_POS_RMC, GROUP_POSITION, &DecodeRMC, nullptr},
-    {"GGK", NMEA_POS_GGK, GROUP_POSITION, &DecodeGGK, nullptr},
-    {"GLL", NMEA_POS_GLL, GROUP_POSITION, &DecodeGLL, nullptr},
+    {"GGA", NMEA_POS_GGA, GROUP_POSITION, &Vok::Nmea::DecodeGGA, nullptr},
+    {"RMC", NMEA_POS_RMC, GROUP_POSITION, &Vok::Nmea::DecodeRMC, nullptr},
+    {"GGK", NMEA_POS_GGK, GROUP_POSITION, &Vok::Nmea::DecodeGGK, nullptr},
+    {"GLL", NMEA_POS_GLL, GROUP_POSITION, &Vok::Nmea::DecodeGLL, nullptr},
     {"GST", NMEA_ACC_GST, GROUP_ACCURACY, nullptr, nullptr},
     {"GSA", NMEA_ACC_GSA, GROUP_ACCURACY, nullptr, nullptr},
     {"GSV", NMEA_ACC_GSV, GROUP_ACCURACY, nullptr, nullptr},
     {"QUAL", NMEA_ACC_QUAL, GROUP_ACCURACY, nullptr, nullptr},
-    {"HDT", NMEA_HDG_HDT, GROUP_HEADING, nullptr, &DecodeHDT},
-    {"HDG", NMEA_HDG_HDG, GROUP_HEADING, nullptr, &DecodeHDG},
-    {"HDM", NMEA_HDG_HDM, GROUP_HEADING, nullptr, &DecodeHDM},
-    {"HCD", NMEA_HDG_HCD, GROUP_HEADING, nullptr, &DecodeHCD},
-    {"HCC", NMEA_HDG_HCC, GROUP_HEADING, nullptr, &DecodeHCC},
+    {"HDT", NMEA_HDG_HDT, GROUP_HEADING, nullptr, &Vok::Nmea::DecodeHDT},
+    {"HDG", NMEA_HDG_HDG, GROUP_HEADING, nullptr, &Vok::Nmea::DecodeHDG},
+    {"HDM", NMEA_HDG_HDM, GROUP_HEADING, nullptr, &Vok::Nmea::DecodeHDM},
+    {"HCD", NMEA_HDG_HCD, GROUP_HEADING, nullptr, &Vok::Nmea::DecodeHCD},
+    {"HCC", NMEA_HDG_HCC, GROUP_HEADING, nullptr, &Vok::Nmea::DecodeHCC},
     {"ROT", NMEA_MSC_ROT, GROUP_RATE, nullptr, nullptr},
     {"ZDA", NMEA_MSC_ZDA, GROUP_TIME, nullptr, nullptr},
 };
@@ -50,12 +52,27 @@ constexpr struct sToken {
 // A token counts only when its first occurrence starts within this many characters.
 constexpr size_t kTokenWindow = 10;
 
-const sToken* FindToken(const CString& message) {
-    const std::string_view text(message.Str());
-    for (const sToken& t : kTokens) {
-        if (text.substr(0, kTokenWindow - 1 + t.token.size()).find(t.token) != std::string_view::npos) return &t;
+// Whether a token of the table begins with the character.
+constexpr std::array<bool, 256> kTokenLeads = [] {
+    std::array<bool, 256> leads{};
+    for (const sToken& t : kTokens) leads[static_cast<unsigned char>(t.token[0])] = true;
+    return leads;
+}();
+
+// The first token of the table whose first occurrence starts within the window: one pass over the
+// window's starts, each looked up among the tokens only when a token begins with its character.
+const sToken* FindToken(std::string_view text) {
+    const sToken* found = nullptr;
+    for (size_t i = 0; i < kTokenWindow && i < text.size(); ++i) {
+        if (!kTokenLeads[static_cast<unsigned char>(text[i])]) continue;
+        const std::string_view from = text.substr(i);
+        for (const sToken& t : kTokens) {
+            if (found != nullptr && &t >= found) break;  // only an earlier token of the table can win
+            if (from.substr(0, t.token.size()) == t.token) found = &t;
+        }
+        if (found == kTokens) break;
     }
-    return nullptr;
+    return found;
 }
 
 constexpr const char* kFormatNames[] = {
@@ -114,25 +131,15 @@ size_t SkipSentence(std::string_view line, size_t start, size_t next) {
 
 }  // namespace
 
-class CPelorad::COutputHold {
-public:
-    explicit COutputHold(CPelorad& driver) : m_driver(driver) { ++m_driver.m_holdDepth; }
-    ~COutputHold() {
-        if (--m_driver.m_holdDepth > 0) return;
-        if (m_driver.m_holdState > 0) m_driver.GetOutputBuffer()->Unlock();
-        m_driver.m_holdState = 0;
+int CPelorad::IsPpsClockValid() {
+    // The library asks the kernel each time; a clock's state changes far more rarely than once a
+    // second, and datagrams may come many thousand times as often.
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= m_ppsCheckDue) {
+        m_ppsValid = IsPpsValid();
+        m_ppsCheckDue = now + std::chrono::seconds(1);
     }
-    COutputHold(const COutputHold&) = delete;
-    COutputHold& operator=(const COutputHold&) = delete;
-
-private:
-    CPelorad& m_driver;
-};
-
-IpcBufferHandle* CPelorad::HoldOutput() {
-    IpcBufferHandle* out = GetOutputBuffer();
-    if (m_holdState == 0) m_holdState = out != nullptr && LockOutput(true) ? 1 : -1;
-    return m_holdState > 0 ? out : nullptr;
+    return m_ppsValid;
 }
 
 void SubtractSecondsFromSystemTime(SYSTEMTIME& time, double seconds) {
@@ -158,6 +165,8 @@ CPelorad::~CPelorad() { m_navRing.reset(); }
 
 int CPelorad::OnCmdInit() {
     const int result = CDrvUdpClient::OnCmdInit() != 0 ? 1 : 0;
+    // Another output buffer handle: the ring goes into its block whole first.
+    m_ringImageBlock = 0;
     SelectResultBlocks();
     return result;
 }
@@ -266,21 +275,31 @@ int CPelorad::DecodeData(bool reset) {
     int index = 0;
     const COutputHold hold(*this);
     ForEachLine(bytes, length, [&](const char* line, DWORD n) {
-        // Into the same storage each time: no allocation once it has grown to a line's size.
-        std::memcpy(m_message.GetBufferSetLength(static_cast<int>(n)), line, n);
-        DebugTrace("[%d] %s\n", index++, m_message);
-        if (ProcessMessage(m_message) != 0) result = 1;
+        DebugTrace("[%d] %.*s\n", index++, static_cast<int>(n), line);
+        size_t rest = 0;
+        if (ProcessMessage(std::string_view(line, n), rest) != 0) result = 1;
     });
     return result;
 }
 
 int CPelorad::ProcessMessage(CString& message) {
+    size_t rest = 0;
+    const std::string_view line(message.GetString(), static_cast<size_t>(message.GetLength()));
+    const int result = ProcessMessage(line, rest);
+    if (rest >= static_cast<size_t>(message.GetLength())) {
+        message.Empty();
+    } else {
+        message.Delete(0, static_cast<int>(rest));
+    }
+    return result;
+}
+
+int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
     const COutputHold hold(*this);
     int result = 0;
     // One pass over the line finds its sentences and tests their checksums; each sentence is
     // decoded from a text that ends with the next "$", so the cost grows with the line's length,
     // not with its square, whatever the line holds, and no decoder reads another's fields.
-    const std::string_view line(message.GetString(), static_cast<size_t>(message.GetLength()));
     CLineChecksum checksum(line);
     size_t start = line.find('$');
     while (start != std::string_view::npos && line.size() - start >= 4) {
@@ -294,12 +313,11 @@ int CPelorad::ProcessMessage(CString& message) {
         }
         eNmeaFormat format = NMEA_POS_AUTO;
         // What a time tag keeps of the text from here on.
-        const size_t kept = std::min(line.size() - start, static_cast<size_t>(TIMETAG_TEXT_SIZE - 1));
-        std::memcpy(m_sentence.GetBufferSetLength(static_cast<int>(kept)), line.data() + start, kept);
+        m_sentence = line.substr(start, TIMETAG_TEXT_SIZE - 1);
         // With the next "$", so that a last field that ends on it reads as it does in the line.
         const size_t length = (next == std::string_view::npos ? line.size() : next + 1) - start;
-        std::memcpy(m_text.GetBufferSetLength(static_cast<int>(length)), line.data() + start, length);
-        if (DetectAndDecode(m_text, format) == 0) {
+        CNmeaText text(line.substr(start, length));
+        if (DetectAndDecode(text, format) == 0) {
             start = SkipSentence(line, start, next);
             continue;
         }
@@ -323,18 +341,15 @@ int CPelorad::ProcessMessage(CString& message) {
         start = next;
     }
     // What is left is too short to be a sentence.
-    if (start == std::string_view::npos) {
-        message.Empty();
-    } else {
-        message.Delete(0, static_cast<int>(start));
-    }
+    rest = start == std::string_view::npos ? line.size() : start;
+    m_sentence = {};  // the line's bytes are not kept
     return result;
 }
 
-int CPelorad::DetectAndDecode(CString& message, eNmeaFormat& format) {
+int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
     format = NMEA_POS_AUTO;
     if (message.IsEmpty() || message[0] != '$') return 0;
-    const sToken* token = FindToken(message);
+    const sToken* token = FindToken(message.View());
     if (token == nullptr) return 0;
     const eNmeaFormat code = token->format;
     const char* name = GetFormatName(code);
@@ -371,10 +386,12 @@ int CPelorad::DetectAndDecode(CString& message, eNmeaFormat& format) {
         }
         int decoded = 0;
         switch (code) {
-        case NMEA_ACC_GST: decoded = DecodeGST(message, &m_pos); break;
-        case NMEA_ACC_QUAL: decoded = DecodeQUAL(message, &m_pos); break;
-        case NMEA_ACC_GSA: decoded = DecodeGSA(message, &m_gsaStore, &m_gsaPartNumber, &m_gsaPartCount); break;
-        default: decoded = DecodeGSV(message, &m_gsvStore, &m_gsvPartNumber, &m_gsvPartCount); break;
+        case NMEA_ACC_GST: decoded = Vok::Nmea::DecodeGST(message, &m_pos); break;
+        case NMEA_ACC_QUAL: decoded = Vok::Nmea::DecodeQUAL(message, &m_pos); break;
+        case NMEA_ACC_GSA:
+            decoded = Vok::Nmea::DecodeGSA(message, &m_gsaStore, &m_gsaPartNumber, &m_gsaPartCount);
+            break;
+        default: decoded = Vok::Nmea::DecodeGSV(message, &m_gsvStore, &m_gsvPartNumber, &m_gsvPartCount); break;
         }
         if (decoded == 0) return 0;
         DebugTrace("S: ACC pos (%02d) %s (GSA %d of %d GSV %d of %d) \n", code, name, m_gsaPartNumber,
@@ -396,7 +413,7 @@ int CPelorad::DetectAndDecode(CString& message, eNmeaFormat& format) {
             DebugTrace("S: Detected ROT Format (%02d) %s \n", code, name);
             m_lastDetected = code;
         }
-        if (DecodeROT(message, &m_rot) == 0) return 0;
+        if (Vok::Nmea::DecodeROT(message, &m_rot) == 0) return 0;
         DebugTrace("S: ROT obs %lf \n", m_rot.dRate);
         format = code;
         return 1;
@@ -406,7 +423,7 @@ int CPelorad::DetectAndDecode(CString& message, eNmeaFormat& format) {
         DebugTrace("S: Detected ZDA Format (%02d) %s \n", code, name);
         // Decoded from the message itself, so that the loop goes on past it.
         SYSTEMTIME time{};
-        if (DecodeZDA(message, &time) == 0) return 0;
+        if (Vok::Nmea::DecodeZDA(message, &time) == 0) return 0;
         TagPps(time, m_sentence);
         format = code;
         return 1;
@@ -419,7 +436,7 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
     if (IsPositionFormat(format)) {
         CVOKTime t = ToTime(m_pos.stFixTime);
         t.AdjustDayToReference(ToTime(m_stPpsTime));
-        if (IsPpsValid() == 0) {
+        if (IsPpsClockValid() == 0) {
             ApplyTimeOffset();
         } else {
             m_stPpsTime = TimeToSystemTime(t);
@@ -444,6 +461,9 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
 }
 
 int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
+    // The same time is no time apart: the usual answer for a group with nothing new, found without
+    // converting either.
+    if (std::memcmp(&newTime, &last, sizeof newTime) == 0) return 0;
     const double d = std::fabs(ToTime(newTime) - ToTime(last));
     if (d != 0.0 && ReachesUpdateInterval(d)) {
         last = newTime;
@@ -504,17 +524,34 @@ int CPelorad::WriteHeading() {
     if (out == nullptr) return 0;
     m_nav.stTime = m_navTime;
     if (!WriteResultRecord(m_navBlock, NAV_BLOCK_TYPE, &m_nav, sizeof m_nav)) return 0;
+    // An add changes one slot, the one before the write position, unless the store was filled from
+    // outside and not yet lined up: then the add moves every sample.
+    const int countBefore = m_navRing->GetCount();
+    const bool oneSlot = countBefore == 0 || static_cast<DWORD>(countBefore) >= m_navRing->GetCapacity() ||
+                         m_navRing->GetWritePosition() >= countBefore;
     m_navRing->AddSample(m_nav);
     const auto ring = static_cast<DWORD>(m_navRingBlock);
     if (m_navRingBlock > 0 && IsOwnBlock(ring, NAV_RING_BLOCK_TYPE, sizeof(NavRecord))) {
         const auto count = static_cast<DWORD>(m_navRing->GetCount());
         try {
-            const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
-            out->WriteBlock(ring, m_navRing->GetStore(), bytes);
+            // The block holds the store's first count samples. While it holds what the last write
+            // put there, writing the slot that changed gives it the same bytes as copying them all.
+            if (!oneSlot || m_ringImageBlock != ring || m_ringImageBuffer != out) {
+                m_ringImageBlock = 0;
+                const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
+                out->WriteBlock(ring, m_navRing->GetStore(), bytes);
+            } else {
+                const auto slot = static_cast<DWORD>(std::max(m_navRing->GetWritePosition() - 1, 0));
+                out->WriteBlockAt(ring, slot * sizeof(NavRecord), m_navRing->GetStore() + slot,
+                                  count > 0 ? sizeof(NavRecord) : 0);
+            }
             out->SetBlockTime(ring, m_stReceiptTime);
             out->buffer.SetRecordCount(ring - 1, count);
+            m_ringImageBlock = ring;
+            m_ringImageBuffer = out;
         } catch (const std::exception&) {
-            // The heading record itself is written; the ring follows with the next one.
+            // The heading record itself is written; the ring follows, whole, with the next one.
+            m_ringImageBlock = 0;
         }
     }
     m_nav.fStatus = STATUS_NONE;
@@ -530,16 +567,16 @@ int CPelorad::WriteRateOfTurn() {
     return 1;
 }
 
-void CPelorad::TagPps(const SYSTEMTIME& fixTime, const CString& sentence) {
+void CPelorad::TagPps(const SYSTEMTIME& fixTime, std::string_view sentence) {
     GetPpsTimeEx(&m_timetag.stPulseTime, &m_timetag.llPulseCounter, &m_timetag.llNowCounter, &m_timetag.stNowTime);
     SubtractSecondsFromSystemTime(m_timetag.stPulseTime, 0.0);
     SubtractSecondsFromSystemTime(m_timetag.stNowTime, 0.0);
     m_timetag.stFixTime = fixTime;
-    int n = sentence.GetLength();
-    if (const int lf = sentence.Find('\n'); lf >= 0) n = lf + 1;
-    n = std::min(n, TIMETAG_TEXT_SIZE - 1);
+    size_t n = sentence.size();
+    if (const size_t lf = sentence.find('\n'); lf != std::string_view::npos) n = lf + 1;
+    n = std::min(n, static_cast<size_t>(TIMETAG_TEXT_SIZE - 1));
     std::memset(m_timetag.szSentence, 0, sizeof m_timetag.szSentence);
-    std::memcpy(m_timetag.szSentence, sentence.GetString(), static_cast<size_t>(n));
+    std::memcpy(m_timetag.szSentence, sentence.data(), n);
 }
 
 void CPelorad::ResetDecoder(int group) {

@@ -6,13 +6,16 @@
 
 #include <array>
 #include <map>
+#include <chrono>
 #include <memory>
+#include <string_view>
 #include <string>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
 #include "driver/drv_udp_client.h"
 #include "driver/nav_ring_buffer.h"
+#include "driver/nmea_codec.h"
 #include "driver/result_records.h"
 #include "foundation/time_value.h"
 
@@ -86,9 +89,11 @@ public:
     // One line of a datagram, consumed sentence by sentence (what is left is shorter than a
     // sentence): 1 when a result record was written.
     int ProcessMessage(CString& message);
+    // The same over the line's bytes where they lie; rest is where what is left begins.
+    int ProcessMessage(std::string_view line, size_t& rest);
     // Recognises the sentence at the front of the message and decodes it (consuming it); 1 with
     // its format, 0 with NMEA_POS_AUTO when it is not used.
-    int DetectAndDecode(CString& message, eNmeaFormat& format);
+    int DetectAndDecode(CNmeaText& message, eNmeaFormat& format);
     // Group RESET_ALL, RESET_POS_LISTS, RESET_GSA_STORE or RESET_GSV_STORE; others do nothing.
     void ResetDecoder(int group);
     // Merge the current GSA or GSV part into the position record: 1 when there is a part.
@@ -97,7 +102,7 @@ public:
     // 1 (and last := newTime) when the times differ by at least the update interval.
     int IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const;
     // Fills the time-tag record from the PPS clock with the fix time and the sentence's text.
-    void TagPps(const SYSTEMTIME& fixTime, const CString& sentence);
+    void TagPps(const SYSTEMTIME& fixTime, std::string_view sentence);
     // "UNKNOWN" for a value that is not a format.
     static const char* GetFormatName(eNmeaFormat format);
 
@@ -115,6 +120,8 @@ private:
     // The group's time of a decoded sentence; for a position, its fix time on the update's day
     // (invalid for other groups).
     CVOKTime AssignGroupTime(eNmeaFormat format);
+    // The PPS library's IsPpsValid, asked at most once a second.
+    int IsPpsClockValid();
     // Each 1 when its record was written.
     int WritePosition(eNmeaFormat format);
     int WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime);
@@ -130,13 +137,6 @@ private:
     // Record 1 of a result block, stamped with the time of receipt; the caller holds the lock.
     bool WriteResultRecord(int32_t index, DWORD type, const void* record, DWORD size);
 
-    // The output buffer's lock is taken at the first record write of a datagram and released
-    // when its outermost scope (the datagram, or a message decoded on its own) ends: one lock per
-    // datagram however many records it writes. Null when there is no buffer or the lock failed.
-    class COutputHold;
-    IpcBufferHandle* HoldOutput();
-    int m_holdDepth = 0;
-    int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
 
     int32_t m_settingsDone = 0;
     DWORD m_checksum;
@@ -182,10 +182,12 @@ private:
     // The format that the update format takes when the position format comes back. Kept here
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
-    // The message in hand and the front of the sentence kept for the time tag; their storage is
-    // reused from datagram to datagram.
-    CString m_message;
-    CString m_sentence;
-    // The sentence being decoded: from its "$" up to the next one.
-    CString m_text;
+    int m_ppsValid = 0;
+    std::chrono::steady_clock::time_point m_ppsCheckDue{};
+    // The ring block that holds what the last ring write put there, in that buffer; 0 when none
+    // does (the next write copies the whole ring).
+    DWORD m_ringImageBlock = 0;
+    const IpcBufferHandle* m_ringImageBuffer = nullptr;
+    // The text of the sentence in hand as far as a time tag keeps it; it views the line.
+    std::string_view m_sentence;
 };

@@ -193,6 +193,17 @@ BOOL CChildProcess::SetEvent(int index) {
     return done ? TRUE : FALSE;
 }
 
+BOOL CChildProcess::SetEvents(int first, int second) {
+    if (!MayUse(first, true) || !MayUse(second, true)) return FALSE;
+    bool wakeFirst = false, wakeSecond = false;
+    const bool done = m_events[first]->Signal(wakeFirst) && m_events[second]->Signal(wakeSecond);
+    if (wakeFirst) m_events[first]->WakeWaiters();
+    if (wakeSecond) m_events[second]->WakeWaiters();
+    return done ? TRUE : FALSE;
+}
+
+CIpcEvent* CChildProcess::GetWaitableEvent(int index) { return MayUse(index, false) ? m_events[index].get() : nullptr; }
+
 BOOL CChildProcess::ResetEvent(int index) {
     if (!MayUse(index, false)) return FALSE;
     return m_events[index]->Reset() ? TRUE : FALSE;

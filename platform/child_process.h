@@ -98,7 +98,13 @@ public:
     // wrong end, and for an index outside 0..5, the result is false and nothing is touched.
     // SetEvent yields the processor after signalling, so that a waiting process can run.
     BOOL SetEvent(int index);
+    // Sets two events without yielding: both are signalled, first then second, before the waiters
+    // of either are woken, so that a waiter woken by the first finds the second set too.
+    BOOL SetEvents(int first, int second);
     BOOL ResetEvent(int index);
+    // The event at index for a waiter of this end's own that must be able to stop waiting
+    // (CIpcEvent::WaitUnlessCancelled); null on the wrong end and for an index outside 0..5.
+    CIpcEvent* GetWaitableEvent(int index);
     // Throws CInvalidArgException for an index outside the events this end holds; otherwise, on the
     // right end, waits up to timeoutMs, stores the wait's result (WAIT_OBJECT_0, WAIT_TIMEOUT,
     // WAIT_FAILED) and returns true.

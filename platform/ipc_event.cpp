@@ -55,14 +55,28 @@ CIpcEvent::~CIpcEvent() {
 }
 
 bool CIpcEvent::Set() {
+    bool wake = false;
+    if (!Signal(wake)) return false;
+    if (wake) WakeWaiters();
+    return true;
+}
+
+bool CIpcEvent::Signal(bool& wake) {
+    wake = false;
     if (m_word == nullptr) return false;
     std::atomic_ref<uint32_t> word(*m_word);
     uint32_t current = word.load(std::memory_order_relaxed);
     while (!word.compare_exchange_weak(current, ((SetCount(current) + 1) << 1) | SIGNALLED, std::memory_order_acq_rel,
                                        std::memory_order_relaxed)) {
     }
-    FutexWakeAll(m_word);
+    // A waiter sleeps only on a word that is not signalled, and the set that signalled it woke every
+    // waiter after its compare-and-swap: with the signal already there, nobody sleeps to be woken.
+    wake = (current & SIGNALLED) == 0;
     return true;
+}
+
+void CIpcEvent::WakeWaiters() {
+    if (m_word != nullptr) FutexWakeAll(m_word);
 }
 
 bool CIpcEvent::Reset() {
@@ -71,7 +85,11 @@ bool CIpcEvent::Reset() {
     return true;
 }
 
-DWORD CIpcEvent::Wait(DWORD timeoutMs) {
+DWORD CIpcEvent::Wait(DWORD timeoutMs) { return WaitFor(timeoutMs, nullptr); }
+
+DWORD CIpcEvent::WaitUnlessCancelled(const std::atomic<bool>& cancel) { return WaitFor(INFINITE, &cancel); }
+
+DWORD CIpcEvent::WaitFor(DWORD timeoutMs, const std::atomic<bool>* cancel) {
     if (m_word == nullptr) return WAIT_FAILED;
     std::atomic_ref<uint32_t> word(*m_word);
     uint32_t seen = word.load(std::memory_order_acquire);
@@ -82,6 +100,7 @@ DWORD CIpcEvent::Wait(DWORD timeoutMs) {
     const bool infinite = timeoutMs == INFINITE;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
+        if (cancel != nullptr && cancel->load(std::memory_order_acquire)) return WAIT_TIMEOUT;
         timespec remaining{};
         if (!infinite) {
             const auto left = deadline - Clock::now();

@@ -118,12 +118,19 @@ int SetRecordLock(int fd, short type, off_t start, off_t length, bool wait) {
 
 int SetRecordLockUntil(int fd, short type, off_t start, off_t length, std::chrono::steady_clock::time_point deadline) {
     using Clock = std::chrono::steady_clock;
+    // A holder mostly lets go within microseconds, and the shortest sleep lasts far longer than that
+    // on a busy machine: the first tries only give the processor away; then the pauses grow.
+    const auto yieldUntil = Clock::now() + std::chrono::microseconds(200);
     auto pause = std::chrono::microseconds(50);
     for (;;) {
         const int error = SetRecordLock(fd, type, start, length, false);
         if (error != EAGAIN) return error;
         const auto now = Clock::now();
         if (now >= deadline) return ETIMEDOUT;
+        if (now < yieldUntil) {
+            std::this_thread::yield();
+            continue;
+        }
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, std::chrono::microseconds(2000));
     }

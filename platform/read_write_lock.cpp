@@ -71,8 +71,13 @@ bool NamedReadWriteLock::LockShared(DWORD timeoutMs) {
 
 bool NamedReadWriteLock::LockExclusive(DWORD timeoutMs) {
     if (m_state != STATE_NONE || !m_file.IsOpen()) return false;
-    const CDeadline deadline(timeoutMs);
     const int fd = m_file.GetFd();
+    // Nobody in the way: both bytes at once, which ends where the two steps below end, in one call.
+    if (Vok::Ipc::SetRecordLock(fd, F_WRLCK, HOLD_BYTE, 2, false) == 0) {
+        m_state = STATE_EXCLUSIVE;
+        return true;
+    }
+    const CDeadline deadline(timeoutMs);
     if (!TakeByte(fd, F_WRLCK, TURNSTILE_BYTE, deadline)) return false;
     // Keeping the turnstile while waiting for the readers inside to leave gives the writer priority.
     if (!TakeByte(fd, F_WRLCK, HOLD_BYTE, deadline)) {

@@ -57,9 +57,12 @@ ResizableIPCBuffer::ResizableIPCBuffer(const std::string& name)
 ResizableIPCBuffer::~ResizableIPCBuffer() = default;
 
 sIpcManagement ResizableIPCBuffer::ReadManagement() const {
+    return m_managementSegment.CoversView() ? ReadCoveredManagement() : sIpcManagement{0, 0};
+}
+
+sIpcManagement ResizableIPCBuffer::ReadCoveredManagement() const {
     sIpcManagement management{0, 0};
-    if (m_managementSegment.CoversView())
-        std::memcpy(&management, m_managementSegment.GetConstView(), sizeof management);
+    std::memcpy(&management, m_managementSegment.GetConstView(), sizeof management);
     return management;
 }
 
@@ -88,8 +91,9 @@ std::string ResizableIPCBuffer::GetSegmentName() const { return SegmentName(m_na
 
 std::string ResizableIPCBuffer::GetNextSegmentName() const { return SegmentName(m_name, GetGeneration() + 1); }
 
-bool ResizableIPCBuffer::Remap() {
-    const sIpcManagement management = ReadManagement();
+bool ResizableIPCBuffer::Remap() { return Remap(ReadManagement()); }
+
+bool ResizableIPCBuffer::Remap(const sIpcManagement& management) {
     if (management.generation == m_mappedGeneration) return false;
     const std::string name = SegmentName(m_name, management.generation);
     std::unique_ptr<SharedMemorySegment> segment;
@@ -165,7 +169,7 @@ bool ResizableIPCBuffer::CheckHold() {
     // truncated file would end this process with SIGBUS.
     if (!m_managementSegment.CoversView()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
     try {
-        Remap();
+        Remap(ReadCoveredManagement());
     } catch (const std::exception& e) {
         return Refuse(e.what());
     }

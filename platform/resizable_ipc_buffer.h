@@ -117,6 +117,9 @@ protected:
 private:
     // N_MNGT as it stands; zero when its file no longer covers it.
     sIpcManagement ReadManagement() const;
+    // The same when the caller has just found that the file covers it (no second look).
+    sIpcManagement ReadCoveredManagement() const;
+    bool Remap(const sIpcManagement& management);
     // Throws std::runtime_error when the file no longer covers N_MNGT.
     void WriteManagement(const sIpcManagement& management);
     // Checks N_MNGT and maps the current generation under a hold just taken; false when refused.

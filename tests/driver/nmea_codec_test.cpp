@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
+#include <limits>
+#include <string_view>
 #include <functional>
 #include <string>
 
@@ -240,6 +243,66 @@ TEST(NmeaCodec, FormattedFieldsParseBack) {
     ExpectDate(back, 2019, 12, 31);
     ParseTime(FormatTime(&st), &back);
     ExpectTime(back, 7, 8, 9, 10);
+}
+
+// Numbers are read as strtod and strtol read them in the C locale, but never past the view's end.
+TEST(NmeaCodec, NumbersReadAsTheCLibraryReadsThem) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        std::string_view text;
+        double value;
+    } decimals[] = {
+        {"545.4,M", 545.4},     {"  -3.25*", -3.25},  {"+4.5", 4.5},      {"+-1", 0.0},        {"-+1", 0.0},
+        {"1e3,", 1000.0},       {"1e", 1.0},          {"5e+2", 500.0},    {".5", 0.5},         {"-.5", -0.5},
+        {"0012.50", 12.5},      {"\r\n7", 7.0},       {"0x1A", 26.0},     {"-0x10", -16.0},    {"00x1", 0.0},
+        {"1e400", inf},         {"-1e400", -inf},     {"1e-400", 0.0},    {"4.9e-324", 4.9e-324},
+        {"inf", inf},           {"-Infinity", -inf},  {"abc", 0.0},       {"", 0.0},           {",5", 0.0},
+        {std::string_view("1\0" "2", 3), 1.0},        {std::string_view("123", 2), 12.0},
+    };
+    for (const auto& row : decimals) {
+        EXPECT_EQ(ParseDecimal(row.text), row.value) << row.text;
+        EXPECT_EQ(ParseDouble(CNmeaText(row.text)), row.value) << row.text;
+    }
+    EXPECT_TRUE(std::isnan(ParseDecimal("nan,1")));
+    EXPECT_TRUE(std::isnan(ParseDecimal("-NAN(12)")));
+
+    const struct {
+        std::string_view text;
+        int value;
+    } integers[] = {
+        {"08,", 8},           {" -7", -7},         {"+8", 8},             {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},                   {"-2147483648", INT_MIN},                  {"-99999999999", INT_MIN},
+        {"12abc", 12},        {"abc", 0},          {"", 0},               {"0x10", 0},          {"+-3", 0},
+        {std::string_view("123", 2), 12},          {"\t42", 42},
+    };
+    for (const auto& row : integers) EXPECT_EQ(ParseDecimalInteger(row.text), row.value) << row.text;
+}
+
+// A view of a sentence ends where its bytes go on: nothing after its end is read, whatever follows.
+TEST(NmeaCodec, AViewIsReadNoFurtherThanItsEnd) {
+    const std::string bytes = "123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M";
+    const struct {
+        size_t length;
+        double latitude;
+        int fields;
+    } rows[] = {{9, 0.0, 1}, {12, 48.0 + 7.0 / 60.0, 1}, {bytes.size(), 48.0 + 7.038 / 60.0, 4}};
+    for (const auto& row : rows) {
+        CNmeaText text(std::string_view(bytes).substr(0, row.length));
+        SYSTEMTIME t{};
+        ParseTime(text, &t);
+        ExpectTime(t, 12, 35, 19, 0);
+        ASSERT_EQ(SkipFields(text, 1), 1) << row.length;
+        EXPECT_NEAR(ParseLatitude(text), row.latitude, 1e-12) << row.length;
+        EXPECT_EQ(CountDataFields(text, 4), row.fields) << row.length;
+    }
+    // Cut at the view's end as a CString of those bytes would be cut.
+    CNmeaText text(std::string_view(bytes).substr(0, 16));
+    CString same(bytes.substr(0, 16).c_str());
+    EXPECT_EQ(SkipFields(text, 1), SkipFields(same, 1));
+    EXPECT_EQ(std::string(text.View()), same.Str());
+    EXPECT_EQ(SkipFields(text, 1), SkipFields(same, 1));
+    EXPECT_EQ(text.View(), "");
+    EXPECT_EQ(same, "");
 }
 
 }  // namespace

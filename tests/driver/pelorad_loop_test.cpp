@@ -312,4 +312,75 @@ TEST_F(PeloradLoop, ATimeBlockNumberIsWrittenOnlyIntoABlockOfItsShape) {
     }
 }
 
+// The ring block holds each heading in its ring slot, in the order the ring stores them (slot n
+// modulo the capacity), once the ring has wrapped too, and whole in another output buffer after
+// an INIT into it.
+TEST_F(PeloradLoop, TheRingBlockHoldsEachHeadingInItsSlot) {
+    Start();
+    std::vector<NavRecord> written;
+    const auto expectRing = [&](IpcBufferHandle& out, DWORD ringBlock) {
+        const CBufferHold hold(out);
+        ASSERT_TRUE(hold);
+        const size_t count = std::min<size_t>(written.size(), NAV_RING_CAPACITY);
+        ASSERT_EQ(out.buffer.GetRecordCount(ringBlock - 1), count);
+        const auto* slots = reinterpret_cast<const NavRecord*>(out.buffer.GetConstBlockData(ringBlock - 1));
+        for (size_t n = written.size() - count; n < written.size(); ++n)
+            ASSERT_EQ(std::memcmp(&slots[n % NAV_RING_CAPACITY], &written[n], sizeof(NavRecord)), 0) << n;
+    };
+    for (int n = 0; n < static_cast<int>(NAV_RING_CAPACITY) + 20; ++n) {
+        ASSERT_EQ(Feed(n, Sentence("HEHDT," + std::to_string(n % 360) + ".5,T")) & H, H) << n;
+        written.push_back(Read<NavRecord>(3));
+        if (n % 97 == 0 || n >= static_cast<int>(NAV_RING_CAPACITY)) expectRing(*m_out, 4);
+    }
+    sDriverSettings s = m_published;
+    s.outputName = "LOOP_OUT_2";
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+    m_driver->OnCmdInit();
+    m_driver->OnCmdSettings();
+    IpcBufferHandle other("LOOP_OUT_2", 0);
+    std::vector<DWORD> rings;
+    {
+        const CBufferHold hold(other);
+        rings = FindBlocks(other, NAV_RING_BLOCK_TYPE);
+    }
+    ASSERT_EQ(rings.size(), 1u);
+    const std::string datagram = Tagged(static_cast<uint32_t>(kNoon) + 1000, Sentence("HEHDT,77.5,T"));
+    std::memcpy(m_driver->GetReceiveBuffer(), datagram.data(), datagram.size());
+    m_driver->SetReceivedLength(static_cast<DWORD>(datagram.size()));
+    ASSERT_EQ(m_driver->DecodeTimeTag(), 1);
+    ASSERT_EQ(m_driver->DecodeData(false), 1);
+    NavRecord last{};
+    {
+        const CBufferHold hold(other);
+        ASSERT_EQ(other.ReadRecord(rings[0] - 1, 1, &last, sizeof last), 1);
+    }
+    written.push_back(last);
+    expectRing(other, rings[0]);
+}
+
+// The sentence's token decides its format: the first of the table found within the first ten
+// characters, wherever it stands among them.
+TEST_F(PeloradLoop, TheFirstTokenOfTheTableInTheWindowDecides) {
+    Start();
+    const struct {
+        const char* sentence;
+        int result;
+        eNmeaFormat format;
+    } rows[] = {
+        {"$HEHDT,123.4,T", 1, NMEA_HDG_HDT},
+        {"$PROT,HDT,123.4,T", 1, NMEA_HDG_HDT},        // ROT stands first, HDT comes first in the table
+        {"$PABCDEFGHDT,123.4,T", 1, NMEA_HDG_HDT},     // HDT at index 9: inside
+        {"$PABCDEFGHIHDT,123.4,T", 0, NMEA_POS_AUTO},  // at index 10: outside
+        {"$TIROT,-12.5,A", 1, NMEA_MSC_ROT},
+        {"HEHDT,123.4,T", 0, NMEA_POS_AUTO},           // no "$"
+        {"$GPXYZ,1,2", 0, NMEA_POS_AUTO},
+    };
+    for (const auto& row : rows) {
+        CNmeaText text{std::string_view(row.sentence)};
+        eNmeaFormat format = NMEA_ACC_MAX;
+        EXPECT_EQ(m_driver->DetectAndDecode(text, format), row.result) << row.sentence;
+        EXPECT_EQ(format, row.format) << row.sentence;
+    }
+}
+
 }  // namespace

@@ -14,11 +14,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <limits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -163,6 +165,44 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
     // A code that no command has is named; the known ones that do nothing are not.
     EXPECT_EQ(CountErrors("unknown command code 99; acknowledged, nothing done"), 1u) << Errors();
     EXPECT_EQ(CountErrors("unknown command code"), 1u) << Errors();
+}
+
+// Context switches of every thread of a process: each sleep that ends in a wake-up is one.
+long ContextSwitches(pid_t pid) {
+    long switches = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.find("ctxt_switches:") != std::string::npos)
+                switches += std::stol(line.substr(line.find(':') + 1));
+    }
+    return switches;
+}
+
+// The driver sleeps while nothing comes: before the first INIT, and after it with its socket bound.
+// A command and a datagram are still seen at once.
+TEST_F(PeloradProcess, NothingWakesTheDriverWhileNothingComes) {
+    m_host = std::make_unique<CTestHost>(PELORAD, 1, ErrorFile());
+    const auto pid = static_cast<pid_t>(m_host->Link().GetProcessId());
+    const auto quiet = [pid] {
+        std::this_thread::sleep_for(Milliseconds(100));
+        const long before = ContextSwitches(pid);
+        std::this_thread::sleep_for(Milliseconds(400));
+        return ContextSwitches(pid) - before;
+    };
+    // Running its loop (a command that is no INIT is answered there), however slowly it started.
+    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT, 5000));
+    // A driver that looked for work every few milliseconds would switch a hundred times or more.
+    EXPECT_LE(quiet(), 2);
+    ASSERT_TRUE(m_host->PublishSettings(Settings("OUT_IDLE")));
+    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS, 1000));
+    m_out = std::make_unique<IpcBufferHandle>("OUT_IDLE", 0);
+    ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT)));
+    EXPECT_LE(quiet(), 2);
+    ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
+    Exit();
 }
 
 TEST_F(PeloradProcess, ACommandWrittenWhileAnotherIsHandledIsNotLost) {

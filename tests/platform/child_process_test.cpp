@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <cstdlib>
 #include <string>
@@ -134,6 +136,30 @@ TEST_F(ChildProcessTest, EachEndSetsAndWaitsOnlyForItsOwnEvents) {
     EXPECT_FALSE(driver.Terminate());
     EXPECT_EQ(driver.GetProcessHandle(), -1);
     EXPECT_EQ(driver.OpenChildProcess(), -1);
+}
+
+TEST_F(ChildProcessTest, TwoEventsSetTogetherAreBothSetWhenTheFirstOnesWaiterWakes) {
+    CChildProcess host = HostEnd();
+    CChildProcess driver(host.GetPrefix());
+    ASSERT_TRUE(driver.IsStarted()) << driver.GetStartError().c_str();
+    EXPECT_FALSE(host.SetEvents(EVT_UPDATE_READY, EVT_TRIGGER_DSP));
+    EXPECT_FALSE(driver.SetEvents(EVT_UPDATE_READY, EVT_NEW_SETTINGS));
+    EXPECT_EQ(host.GetWaitableEvent(EVT_NEW_SETTINGS), nullptr);
+    EXPECT_EQ(driver.GetWaitableEvent(EVT_UPDATE_READY), nullptr);
+    EXPECT_EQ(driver.GetWaitableEvent(IPC_EVENT_COUNT), nullptr);
+    ASSERT_NE(driver.GetWaitableEvent(EVT_NEW_SETTINGS), nullptr);
+    for (int round = 0; round < 50; ++round) {
+        auto woken = std::async(std::launch::async, [&] {
+            DWORD result = WAIT_FAILED;
+            host.WaitEvent(EVT_UPDATE_READY, 5000, result);
+            return result == WAIT_OBJECT_0 && host.IsEventSet(EVT_TRIGGER_DSP, 0);
+        });
+        ASSERT_TRUE(driver.SetEvents(EVT_UPDATE_READY, EVT_TRIGGER_DSP));
+        ASSERT_EQ(woken.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        EXPECT_TRUE(woken.get()) << round;
+        host.ResetEvent(EVT_UPDATE_READY);
+        host.ResetEvent(EVT_TRIGGER_DSP);
+    }
 }
 
 TEST_F(ChildProcessTest, TheCommandRecordIsWrittenOnlyIntoAFittingBlockOne) {

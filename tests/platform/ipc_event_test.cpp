@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <string>
 #include <thread>
@@ -47,6 +48,11 @@ TEST_F(IpcEventTest, AnEventThatCouldNotBeMadeFails) {
     EXPECT_FALSE(event.Reset());
     EXPECT_EQ(event.Wait(0), WAIT_FAILED);
     EXPECT_EQ(event.Wait(INFINITE), WAIT_FAILED);
+    bool wake = true;
+    EXPECT_FALSE(event.Signal(wake));
+    EXPECT_FALSE(wake);
+    const std::atomic<bool> cancel{false};
+    EXPECT_EQ(event.WaitUnlessCancelled(cancel), WAIT_FAILED);
 }
 
 TEST_F(IpcEventTest, ASetThatAResetFollowedStillWakesAWaiter) {
@@ -92,6 +98,46 @@ TEST_F(IpcEventTest, APeerSetWakesThisProcess) {
     CPeerProcess peer({PEER, "event", "PEER_EVT", "set", "PEER_EVT", "pause"});
     ASSERT_EQ(result.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(result.get(), WAIT_OBJECT_0);
+}
+
+TEST_F(IpcEventTest, ASignalAsksForAWakeOnlyWhenTheEventWasNotSetAlready) {
+    CIpcEvent event("E"), waiter("E");
+    bool wake = false;
+    ASSERT_TRUE(event.Signal(wake));
+    EXPECT_TRUE(wake);
+    // Set before anybody was woken: a look sees it.
+    EXPECT_EQ(waiter.Wait(0), WAIT_OBJECT_0);
+    ASSERT_TRUE(event.Signal(wake));
+    EXPECT_FALSE(wake);
+    ASSERT_TRUE(event.Reset());
+    ASSERT_TRUE(event.Signal(wake));
+    EXPECT_TRUE(wake);
+}
+
+TEST_F(IpcEventTest, WakeWaitersEndsOnlyACancelledWait) {
+    CIpcEvent event("CANCEL_EVT");
+    // A waiter in another process is woken too, and waits on: the event is not set.
+    CPeerProcess peer({PEER, "event", "CANCEL_EVT", "wait", "CANCEL_EVT", "400", "pause"});
+    ASSERT_TRUE(peer.WaitForLine("READY waiting", DEADLINE));
+    std::atomic<bool> cancel{false};
+    auto waited = std::async(std::launch::async, [&] { return event.WaitUnlessCancelled(cancel); });
+    std::this_thread::sleep_for(Milliseconds(50));
+    event.WakeWaiters();
+    EXPECT_EQ(waited.wait_for(Milliseconds(100)), std::future_status::timeout);
+    cancel = true;
+    CStopwatch clock;
+    while (waited.wait_for(Milliseconds(1)) != std::future_status::ready) {
+        event.WakeWaiters();
+        ASSERT_LT(clock.Elapsed(), DEADLINE);
+    }
+    EXPECT_EQ(waited.get(), WAIT_TIMEOUT);
+    EXPECT_EQ(Code(peer.WaitForLine("READY wait ", DEADLINE)), WAIT_TIMEOUT);
+    // A set ends it as any wait.
+    cancel = false;
+    waited = std::async(std::launch::async, [&] { return event.WaitUnlessCancelled(cancel); });
+    ASSERT_TRUE(event.Set());
+    ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_EQ(waited.get(), WAIT_OBJECT_0);
 }
 
 }  // namespace

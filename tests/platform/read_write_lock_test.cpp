@@ -103,6 +103,26 @@ TEST_F(NamedReadWriteLockTest, AFiniteTimeoutIsOneDeadlineForTheWholeCall) {
     EXPECT_EQ(Vok::Ipc::SetRecordLock(turnstile.GetFd(), F_WRLCK, 1, 1, false), 0);
 }
 
+TEST_F(NamedReadWriteLockTest, AnExclusiveHoldTakesBothBytesAtOnceOnlyWhenNobodyIsInTheWay) {
+    NamedReadWriteLock lock("L");
+    auto bytes = Vok::Ipc::CNamedFile::Open(Vok::Ipc::KIND_LOCK, "L", 8);
+    const int fd = bytes.GetFd();
+    // A writer that waits for readers holds the turnstile alone; a reader holds the hold byte alone.
+    // Either way the new writer waits its turn and gets nothing.
+    for (const auto& [type, byte] : {std::pair<short, off_t>{F_WRLCK, 1}, {F_RDLCK, 0}}) {
+        ASSERT_EQ(Vok::Ipc::SetRecordLock(fd, type, byte, 1, false), 0);
+        EXPECT_FALSE(lock.LockExclusive(30)) << byte;
+        EXPECT_FALSE(lock.IsLocked()) << byte;
+        ASSERT_EQ(Vok::Ipc::SetRecordLock(fd, F_UNLCK, byte, 1, false), 0);
+    }
+    // Nobody in the way: held with both bytes, as the two steps would have left them.
+    ASSERT_TRUE(lock.LockExclusive(0));
+    EXPECT_EQ(Vok::Ipc::SetRecordLock(fd, F_RDLCK, 0, 1, false), EAGAIN);
+    EXPECT_EQ(Vok::Ipc::SetRecordLock(fd, F_WRLCK, 1, 1, false), EAGAIN);
+    ASSERT_TRUE(lock.UnlockExclusive());
+    EXPECT_EQ(Vok::Ipc::SetRecordLock(fd, F_WRLCK, 0, 2, false), 0);
+}
+
 TEST_F(NamedReadWriteLockTest, DestroyingALockReleasesItsHold) {
     NamedReadWriteLock other("L");
     {

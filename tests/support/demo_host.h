@@ -69,6 +69,8 @@ public:
     DWORD GetDriverProcessId() { return m_host.Link().GetProcessId(); }
     UINT GetPort() const { return m_port; }
 
+    // Writes a command and waits up to timeoutMs for its acknowledgement.
+    bool SendCommand(DWORD code, DWORD timeoutMs = 5000) { return m_host.SendCommand(code, timeoutMs); }
     // Waits up to timeoutMs for the driver's update events and resets them.
     bool WaitForUpdate(DWORD timeoutMs) { return m_host.WaitForUpdate(timeoutMs); }
     // Reads the records under one hold of the output buffer.

@@ -1,0 +1,227 @@
+// What the driver asks of the kernel, against the null driver on the same CPUs:
+// - system calls per datagram (strace -c on the far end; skipped without strace), once with each
+//   datagram read before the next is sent and once for a steady stream, with the calls that
+//   weigh most;
+// - wake-ups of the far end per second while no datagram and no command comes, after INIT and
+//   (driver only) before the first INIT, with the CPU it uses meanwhile (from /proc, no tracer);
+// - how long a command takes from the host's write until its acknowledgement while the driver
+//   waits for datagrams.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/support/bench_datagrams.h"
+#include "bench/support/cpu_pinning.h"
+#include "bench/support/packet_roads.h"
+#include "bench/support/process_probes.h"
+#include "platform/child_process.h"
+#include "tests/support/demo_host.h"
+
+namespace {
+
+using namespace Vok::Bench;
+
+constexpr int kDatagrams = 2000;
+
+// strace -f -c attached to a process until Stop; the calls by name.
+class CSyscallCount {
+public:
+    CSyscallCount(const std::string& strace, pid_t pid) : m_out("/tmp/vok-strace-" + std::to_string(::getpid())) {
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            // Its notes on attaching and detaching are not wanted.
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            if (quiet >= 0) ::dup2(quiet, 2);
+            const std::string target = std::to_string(pid);
+            ::execl(strace.c_str(), "strace", "-f", "-c", "-U", "name,calls", "-o", m_out.c_str(), "-p",
+                    target.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Attached when every thread of the process names a tracer.
+        for (int i = 0; i < 300 && !Traced(pid); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        m_attached = Traced(pid);
+    }
+    bool Attached() const { return m_attached; }
+
+    std::map<std::string, long> Stop() {
+        std::map<std::string, long> calls;
+        if (m_pid <= 0) return calls;
+        ::kill(m_pid, SIGINT);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+        std::ifstream table(m_out);
+        std::string line;
+        while (std::getline(table, line)) {
+            std::istringstream fields(line);
+            std::string name;
+            long count = 0;
+            if (fields >> name >> count && name.find('-') == std::string::npos) calls[name] = count;
+        }
+        std::remove(m_out.c_str());
+        return calls;
+    }
+    ~CSyscallCount() { Stop(); }
+
+private:
+    static bool Traced(pid_t pid) {
+        const std::vector<pid_t> threads = ThreadsOf(pid);
+        for (const pid_t tid : threads) {
+            std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/status");
+            std::string line;
+            while (std::getline(status, line))
+                if (line.rfind("TracerPid:", 0) == 0 && std::atol(line.substr(10).c_str()) == 0) return false;
+        }
+        return !threads.empty();
+    }
+
+    std::string m_out;
+    pid_t m_pid = -1;
+    bool m_attached = false;
+};
+
+// "fcntl 6.0 futex 2.0 ..." for the calls that weigh most, per datagram.
+std::string Heaviest(const std::map<std::string, long>& calls, int datagrams) {
+    std::vector<std::pair<long, std::string>> sorted;
+    for (const auto& [name, count] : calls)
+        if (name != "total") sorted.emplace_back(count, name);
+    std::sort(sorted.rbegin(), sorted.rend());
+    std::string text;
+    char one[64];
+    for (size_t i = 0; i < sorted.size() && i < 6; ++i) {
+        std::snprintf(one, sizeof one, "%s%s %.2f", text.empty() ? "" : " ", sorted[i].second.c_str(),
+                      static_cast<double>(sorted[i].first) / datagrams);
+        text += one;
+    }
+    return text;
+}
+
+// Sends datagrams one after the other, each read before the next and followed by a pause in which
+// the far end finishes and waits again (under strace it is many times slower than without), or
+// (steady) at rate per second without waiting, then the last one read; false when one was not read.
+bool Drive(CPacketRoad& road, uint64_t& n, int count, double steadyRate) {
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < count; ++i, ++n) {
+        if (!road.Send(Datagram(n))) return false;
+        if (steadyRate > 0.0) {
+            std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(
+                                                      std::chrono::duration<double>((i + 1) / steadyRate)));
+        } else if (!road.Await(n, Clock::now() + std::chrono::seconds(1))) {
+            return false;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    if (steadyRate <= 0.0) return true;
+    // The reader may have read the last update before the last datagram's; what counts is that the
+    // last one arrives.
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < deadline)
+        if (road.ReadUpdate(100) == MarkOf(n - 1)) return true;
+    return false;
+}
+
+void BM_SyscallsPerDatagram(benchmark::State& state) {
+    const std::string strace = FindOnPath("strace");
+    if (strace.empty()) return state.SkipWithError("strace is not installed");
+    sNullAndDriver run;
+    if (!run.error.empty()) return state.SkipWithError(run.error.c_str());
+    const sCpuChoice& cpus = run.cpus;
+    const double steady = static_cast<double>(state.range(0));
+    for (auto _ : state) {
+        for (const auto& road : run.roads) {
+            const std::string name = road->Name();
+            for (const double rate : {0.0, steady}) {
+                CSyscallCount count(strace, road->FarProcess());
+                if (!count.Attached()) return state.SkipWithError("strace did not attach");
+                if (!Drive(*road, run.n, kDatagrams, rate))
+                    return state.SkipWithError((name + ": a datagram was lost").c_str());
+                const std::map<std::string, long> calls = count.Stop();
+                const std::string form = rate > 0.0 ? "_steady" : "_one_by_one";
+                const auto total = calls.find("total");
+                state.counters[name + form] =
+                    total != calls.end() ? static_cast<double>(total->second) / kDatagrams : 0.0;
+                std::printf("%-12s %-11s syscalls per datagram: %s\n", name.c_str(), form.c_str() + 1,
+                            Heaviest(calls, kDatagrams).c_str());
+            }
+        }
+    }
+    state.counters["driver_per_null"] = state.counters["driver_one_by_one"] / state.counters["null_driver_one_by_one"];
+    state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
+}
+// The argument: datagrams per second of the steady stream.
+BENCHMARK(BM_SyscallsPerDatagram)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Wake-ups per second and CPU share of a process over a second and a half of quiet.
+void MeasureQuiet(benchmark::State& state, pid_t pid, const std::string& name) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const sActivity before = ActivityOf(pid);
+    const Clock::time_point start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const sActivity after = ActivityOf(pid);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.counters[name + "_wakeups_per_s"] = static_cast<double>(after.switches - before.switches) / seconds;
+    state.counters[name + "_cpu_share"] = (after.cpuSeconds - before.cpuSeconds) / seconds;
+}
+
+void BM_IdleWakeups(benchmark::State& state) {
+    sNullAndDriver run;
+    if (!run.error.empty()) return state.SkipWithError(run.error.c_str());
+    const sCpuChoice& cpus = run.cpus;
+    for (auto _ : state) {
+        for (const auto& road : run.roads) MeasureQuiet(state, road->FarProcess(), road->Name());
+        // A driver that has had no command yet.
+        const std::string driver = Vok::Test::FindNearProgram("pelorad");
+        Vok::Test::CDemoHost waiting("\"" + driver + "\"", Vok::Test::FindFreeUdpPort());
+        const pid_t pid = static_cast<pid_t>(waiting.GetDriverProcessId());
+        PinProcess(pid, cpus.driver);
+        MeasureQuiet(state, pid, "driver_before_init");
+        waiting.Exit();
+    }
+    state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
+}
+BENCHMARK(BM_IdleWakeups)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_CommandLatency(benchmark::State& state) {
+    const sCpuChoice cpus = ChooseCpus();
+    const CScopedPin pin(cpus.host);
+    const Vok::Test::CPrivateIpcFolder folder;
+    const std::string driver = Vok::Test::FindNearProgram("pelorad");
+    if (driver.empty()) return state.SkipWithError("pelorad was not found beside or above this program");
+    Vok::Test::CDemoHost host("\"" + driver + "\"", Vok::Test::FindFreeUdpPort());
+    if (!host.Start()) return state.SkipWithError(host.GetError().c_str());
+    PinProcess(static_cast<pid_t>(host.GetDriverProcessId()), cpus.driver);
+    std::vector<double> latencies;
+    std::mt19937 random(7);
+    for (auto _ : state) {
+        for (int i = 0; i < state.range(0); ++i) {
+            // At a moment unrelated to the driver's own rhythm.
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 5000));
+            const Clock::time_point sent = Clock::now();
+            if (!host.SendCommand(CMD_HEARTBEAT, 1000)) return state.SkipWithError("a command was not acknowledged");
+            latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+        }
+    }
+    std::sort(latencies.begin(), latencies.end());
+    state.counters["median_us"] = latencies[latencies.size() / 2];
+    state.counters["p99_us"] = latencies[latencies.size() * 99 / 100];
+    state.counters["max_us"] = latencies.back();
+    state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
+    host.Exit();
+}
+BENCHMARK(BM_CommandLatency)->Arg(300)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
