@@ -259,10 +259,10 @@ TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
     const pid_t driver = std::stoi(ReadTextFile(pid).value_or("0"));
     ASSERT_GT(driver, 0);
     WriteTextFile(go, "");
-    EXPECT_EQ(m_host->WaitForExit(5000), 0);
+    EXPECT_EQ(m_host->WaitForExit(10000), 0);
     int status = 0;
     pid_t reaped = 0;
-    for (const CStopwatch watch; reaped == 0 && watch.Elapsed() < Milliseconds(5000);) {
+    for (const CStopwatch watch; reaped == 0 && watch.Elapsed() < Milliseconds(10000);) {
         reaped = ::waitpid(driver, &status, WNOHANG);
         if (reaped == 0) ::usleep(10000);
     }
