@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,17 +23,14 @@ using namespace Vok::Tides;
 using Vok::Test::MakeNodeDef;
 using Vok::Test::MakeObsDef;
 
-constexpr int32_t kTide = 59;
-
-// Stands in for the computation set-ups: answers one interval for the tide type, 0 for others.
+// Stands in for the computation set-ups: one interval for the tide type when asked as the
+// conversion must ask (positive values required, every entry), nothing otherwise.
 class CFixedIntervals : public IUpdateIntervalSource {
 public:
     explicit CFixedIntervals(float tide) : m_tide(tide) {}
     float GetMaxUpdateInterval(int32_t obsType, bool requirePositive, bool usedOnly) const override {
-        asked = requirePositive && !usedOnly;
-        return obsType == kTide ? m_tide : 0.0f;
+        return obsType == 59 && requirePositive && !usedOnly ? m_tide : 0.0f;
     }
-    mutable bool asked = false;
 
 private:
     float m_tide;
@@ -54,26 +52,23 @@ sLegacyHeightDef Legacy(int32_t model, std::vector<uint32_t> ids = {}, std::vect
 
 class CHeightDefUpgraderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        // Observations: 1, 2 and 5 are usable tide observations; 3 is no tide observation; 4 is a
-        // tide observation with a negative link.
-        m_obs.Add(MakeObsDef(1, kTide, 1, 10, 0, 0));
+    CHeightDefUpgraderTest() {
+        // 1, 2 and 5 are usable tide observations; 3 is no tide observation; 4 is a partner's.
+        m_obs.Add(MakeObsDef(1, 59, 1, 10, 0, 0));
         m_obs.Add(MakeObsDef(3, 11, 1, 10, 0, 0));
-        m_obs.Add(MakeObsDef(2, kTide, 2, 11, 0, 6));
-        m_obs.Add(MakeObsDef(4, kTide, 2, 11, 0, -6));
-        m_obs.Add(MakeObsDef(5, kTide, 3, 10, 0, 0));
+        m_obs.Add(MakeObsDef(2, 59, 2, 11, 0, 6));
+        m_obs.Add(MakeObsDef(4, 59, 2, 11, 0, -6));
+        m_obs.Add(MakeObsDef(5, 59, 3, 10, 0, 0));
         m_nodes.Add(MakeNodeDef(10, 100, 1, 0, 0, 0, 0));
         m_nodes.Add(MakeNodeDef(11, 101, 1, 0, 0, 0, 0));
     }
-
-    const CTideStrategyBase* Strategy(int32_t id) const { return m_tides.get_strategies().find_by_id(id); }
-    std::vector<uint32_t> SourceIds(int32_t strategyId) const {
-        const auto* s = dynamic_cast<const CTideStrategyWithSources*>(Strategy(strategyId));
-        return s != nullptr ? s->get_source_ids() : std::vector<uint32_t>{99999};
+    template <typename S>
+    const S* Get(int32_t id) const {
+        return dynamic_cast<const S*>(m_tides.get_strategies().find_by_id(id));
     }
-    uint32_t ObservationOf(uint32_t sourceId) const {
-        const auto* s = dynamic_cast<const CTideSourceObservation*>(m_tides.get_sources().find_by_id(static_cast<int32_t>(sourceId)));
-        return s != nullptr ? s->get_observation_id() : 0;
+    template <typename S>
+    const S* Source(uint32_t id) const {
+        return dynamic_cast<const S*>(m_tides.get_sources().find_by_id(static_cast<int32_t>(id)));
     }
 
     CObsDefList m_obs;
@@ -84,107 +79,68 @@ protected:
 };
 
 TEST_F(CHeightDefUpgraderTest, IdenticalGaugeRecordsShareOneStrategy) {
-    // Of the ids only the tide observation 1 qualifies: 3 is no tide observation, 0 names none.
+    // Only the tide observation 1 qualifies: 3 is no tide observation, 0 names none.
     const sLegacyHeightDef gauge = Legacy(1, {3, 0, 1});
-    const int32_t id = m_upgrader.ConvertHeightDef(gauge);
-    ASSERT_EQ(id, 1);
-    const auto* s = dynamic_cast<const CTideStrategyGauge*>(Strategy(id));
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(gauge), 1);
+    const auto* s = Get<CTideStrategyGauge>(1);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->get_name(), GetTideStrategyTypeName(1).Str());
     EXPECT_EQ(s->get_reference_id(), 7);
     EXPECT_EQ(s->get_reference_value(), 1.5f);
     EXPECT_TRUE(s->get_use_update_interval());
     EXPECT_EQ(s->get_update_interval(), 120.0f);
-    EXPECT_TRUE(m_intervals.asked);
     ASSERT_EQ(s->get_source_ids(), std::vector<uint32_t>{1});
-    EXPECT_EQ(ObservationOf(1), 1u);
+    EXPECT_EQ(Source<CTideSourceObservation>(1)->get_observation_id(), 1u);
 
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(gauge), id);
+    EXPECT_EQ(m_upgrader.ConvertHeightDef(gauge), 1);
     EXPECT_EQ(m_tides.get_strategies().size(), 1u);
     EXPECT_EQ(m_tides.get_sources().size(), 1u);
 }
 
-TEST_F(CHeightDefUpgraderTest, OnceRecordsDifferARepeatedGaugeFindsItsSourcesTaken) {
-    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(1, {1, 2})), 1);
-    const int32_t file = m_upgrader.ConvertHeightDef(Legacy(-2, {10, 12, 11}, {"a.tid", "none", "b.tid"}));
-    ASSERT_EQ(file, 2);
-    const auto* s = dynamic_cast<const CTideStrategyFile*>(Strategy(file));
+TEST_F(CHeightDefUpgraderTest, OnceRecordsDifferRepeatsFindTheirSourcesTaken) {
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(1, {1, 2, 4})), 1);  // 4 has a negative link
+    // Node 12 does not exist; each path keeps the index of its node.
+    const sLegacyHeightDef file = Legacy(-2, {10, 12, 11}, {"a.tid", "none", "b.tid"});
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(file), 2);
+    const auto* s = Get<CTideStrategyFile>(2);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->get_name(), GetTideStrategyTypeName(-2).Str());
-    EXPECT_EQ(s->get_update_interval(), 120.0f);
-    // Node 12 does not exist; the paths keep their own index.
     ASSERT_EQ(s->get_source_ids(), (std::vector<uint32_t>{3, 4}));
-    const auto* a = dynamic_cast<const CTideSourceFile*>(m_tides.get_sources().find_by_id(3));
-    const auto* b = dynamic_cast<const CTideSourceFile*>(m_tides.get_sources().find_by_id(4));
-    ASSERT_TRUE(a != nullptr && b != nullptr);
-    EXPECT_EQ(a->get_node_id(), 10u);
-    EXPECT_EQ(a->get_file_path(), "a.tid");
-    EXPECT_EQ(b->get_node_id(), 11u);
-    EXPECT_EQ(b->get_file_path(), "b.tid");
+    EXPECT_EQ(Source<CTideSourceFile>(3)->get_node_id(), 10u);
+    EXPECT_EQ(Source<CTideSourceFile>(3)->get_file_path(), "a.tid");
+    EXPECT_EQ(Source<CTideSourceFile>(4)->get_node_id(), 11u);
+    EXPECT_EQ(Source<CTideSourceFile>(4)->get_file_path(), "b.tid");
 
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(1, {1, 2})), 0);
-    // The same File record again: its nodes have sources already.
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(-2, {10, 12, 11}, {"a.tid", "none", "b.tid"})), 0);
+    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(1, {1, 2, 4})), 0);
+    EXPECT_EQ(m_upgrader.ConvertHeightDef(file), 0);
     EXPECT_EQ(m_tides.get_strategies().size(), 2u);
     EXPECT_EQ(m_tides.get_sources().size(), 4u);
 }
 
 TEST_F(CHeightDefUpgraderTest, DisabledAndMeanWaterLevelAreReusedAfterRecordsDiffer) {
-    const int32_t disabled = m_upgrader.ConvertHeightDef(Legacy(0));
-    ASSERT_EQ(disabled, 1);
-    EXPECT_EQ(Strategy(disabled)->get_model(), TIDE_MODEL_DISABLED);
-    EXPECT_EQ(Strategy(disabled)->get_name(), GetTideStrategyTypeName(-1).Str());
-    const int32_t mwlm = m_upgrader.ConvertHeightDef(Legacy(-9));
-    ASSERT_EQ(mwlm, 2);
-    EXPECT_EQ(Strategy(mwlm)->get_model(), TIDE_MODEL_MWLM);
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(-1)), disabled);
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(0)), disabled);
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(-9)), mwlm);
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(0)), 1);
+    EXPECT_EQ(Get<CTideStrategyDisabled>(1)->get_name(), GetTideStrategyTypeName(-1).Str());
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(-9)), 2);
+    EXPECT_NE(Get<CTideStrategyMWLM>(2), nullptr);
+    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(-1)), 1);
+    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(-9)), 2);
     EXPECT_EQ(m_tides.get_strategies().size(), 2u);
 }
 
-TEST_F(CHeightDefUpgraderTest, TheFirstRecordReusesAStrategyOfItsModelAlreadyThere) {
-    auto gauge = create_tide_strategy(TIDE_MODEL_GAUGE);
-    gauge->set_id(40);
-    m_tides.get_strategies().add(std::move(gauge));
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(1, {1})), 40);
-    EXPECT_TRUE(m_tides.get_sources().empty());
-}
-
-TEST_F(CHeightDefUpgraderTest, AGaugeWhoseObservationsAllHaveSourcesMakesNothing) {
-    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(-9)), 1);
-    for (uint32_t obs : {1u, 2u}) {
-        auto source = std::make_unique<CTideSourceObservation>();
-        source->set_observation_id(obs);
-        m_tides.get_sources().add(std::move(source));
-    }
-    // 4 is a tide observation, but a partner's (negative link).
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(1, {1, 2, 4})), 0);
-    EXPECT_EQ(m_tides.get_strategies().size(), 1u);
-    EXPECT_EQ(m_tides.get_sources().size(), 2u);
-}
-
 TEST_F(CHeightDefUpgraderTest, ClosestTakesEveryFreeTideObservationInListOrder) {
-    auto source = std::make_unique<CTideSourceObservation>();
-    source->set_observation_id(2);
-    m_tides.get_sources().add(std::move(source));
-    const int32_t id = m_upgrader.ConvertHeightDef(Legacy(2, {3, 4}));
-    ASSERT_EQ(id, 1);
-    const auto* s = dynamic_cast<const CTideStrategyClosest*>(Strategy(id));
+    auto taken = std::make_unique<CTideSourceObservation>();
+    taken->set_observation_id(2);
+    m_tides.get_sources().add(std::move(taken));
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(2, {3, 4})), 1);
+    const auto* s = Get<CTideStrategyClosest>(1);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->get_closest_value(), 3u);
-    EXPECT_EQ(s->get_reference_id(), 7);
-    // Observations 1 and 5, in the list's order; 2 had a source, 3 and 4 do not qualify.
+    // Observations 1 and 5; 2 had a source, 3 and 4 do not qualify.
     ASSERT_EQ(s->get_source_ids(), (std::vector<uint32_t>{2, 3}));
-    EXPECT_EQ(ObservationOf(2), 1u);
-    EXPECT_EQ(ObservationOf(3), 5u);
-}
-
-TEST_F(CHeightDefUpgraderTest, ClosestWithoutAFreeTideObservationMakesNothing) {
-    m_obs.RemoveAll();
-    m_obs.Add(MakeObsDef(3, 11, 1, 10, 0, 0));
-    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(2)), 0);
-    EXPECT_TRUE(m_tides.get_strategies().empty());
+    EXPECT_EQ(Source<CTideSourceObservation>(2)->get_observation_id(), 1u);
+    EXPECT_EQ(Source<CTideSourceObservation>(3)->get_observation_id(), 5u);
+    // Nothing is free for a second closest record.
+    EXPECT_EQ(m_upgrader.ConvertHeightDef(Legacy(2, {3})), 0);
 }
 
 TEST(CHeightDefUpgrader, ComputedTakesItsFieldsAndTheSetUpInterval) {
@@ -193,16 +149,14 @@ TEST(CHeightDefUpgrader, ComputedTakesItsFieldsAndTheSetUpInterval) {
         bool use;
         float expected;
     };
-    for (const Row& row : {Row{45.0f, true, 45.0f}, Row{0.0f, false, 60.0f}, Row{-3.0f, false, 60.0f}}) {
-        SCOPED_TRACE(row.interval);
+    for (const Row& row : {Row{45.0f, true, 45.0f}, Row{0.0f, false, 60.0f}}) {
         CObsDefList obs;
         CNodeDefList nodes;
         CFixedIntervals intervals(row.interval);
         CTideSettingsContainer tides;
         CHeightDefUpgrader upgrader(&nodes, &obs, &intervals, &tides);
-        const int32_t id = upgrader.ConvertHeightDef(Legacy(-3));
-        ASSERT_EQ(id, 1);
-        const auto* s = dynamic_cast<const CTideStrategyComputed*>(tides.get_strategies().find_by_id(id));
+        ASSERT_EQ(upgrader.ConvertHeightDef(Legacy(-3)), 1);
+        const auto* s = dynamic_cast<const CTideStrategyComputed*>(tides.get_strategies().find_by_id(1));
         ASSERT_NE(s, nullptr);
         EXPECT_EQ(s->get_name(), GetTideStrategyTypeName(-3).Str());
         EXPECT_EQ(s->get_reference_id(), 7);
@@ -220,90 +174,59 @@ TEST(CHeightDefUpgrader, NothingIsMadeWithoutEveryListOrForAModelThatNamesNone) 
     CNodeDefList nodes;
     CFixedIntervals intervals(60.0f);
     CTideSettingsContainer tides;
-    struct Row {
-        const CNodeDefList* nodes;
-        const CObsDefList* obs;
-        const IUpdateIntervalSource* intervals;
-        CTideSettingsContainer* tides;
-        int32_t model;
-    };
-    for (const Row& row : {Row{nullptr, &obs, &intervals, &tides, -1}, Row{&nodes, nullptr, &intervals, &tides, -1},
-                           Row{&nodes, &obs, nullptr, &tides, -1}, Row{&nodes, &obs, &intervals, nullptr, -1},
-                           Row{&nodes, &obs, &intervals, &tides, 3}, Row{&nodes, &obs, &intervals, &tides, -5}}) {
-        CHeightDefUpgrader upgrader(row.nodes, row.obs, row.intervals, row.tides);
-        EXPECT_EQ(upgrader.ConvertHeightDef(Legacy(row.model)), 0);
-    }
+    CHeightDefUpgrader noNodes(nullptr, &obs, &intervals, &tides), noObs(&nodes, nullptr, &intervals, &tides),
+        noSetUps(&nodes, &obs, nullptr, &tides), noTides(&nodes, &obs, &intervals, nullptr),
+        all(&nodes, &obs, &intervals, &tides);
+    for (CHeightDefUpgrader* u : {&noNodes, &noObs, &noSetUps, &noTides}) EXPECT_EQ(u->ConvertHeightDef(Legacy(-1)), 0);
+    EXPECT_EQ(all.ConvertHeightDef(Legacy(3)), 0);
+    EXPECT_EQ(all.ConvertHeightDef(Legacy(-5)), 0);
     EXPECT_TRUE(tides.get_strategies().empty());
 }
 
-TEST(CHeightDefUpgrader, FillersRefuseAStrategyOfAnotherKind) {
-    CObsDefList obs;
-    CNodeDefList nodes;
-    CFixedIntervals intervals(60.0f);
-    CTideSettingsContainer tides;
-    CHeightDefUpgrader upgrader(&nodes, &obs, &intervals, &tides);
-    const sLegacyHeightDef d = Legacy(1);
-    CTideStrategyDisabled disabled;
-    EXPECT_FALSE(upgrader.ConvertGauge(d, nullptr));
-    EXPECT_FALSE(upgrader.ConvertFile(d, &disabled));
-    EXPECT_FALSE(upgrader.ConvertClosest(d, &disabled));
-    EXPECT_FALSE(upgrader.ConvertComputed(d, nullptr));
-}
-
-TEST(LegacyHeightDef, Equality) {
-    struct Row {
-        const char* what;
-        std::function<void(sLegacyHeightDef&)> change;
-        bool equal;
+TEST(LegacyHeightDef, EqualityComparesPathsWithinTheirFields) {
+    const std::vector<std::pair<std::function<void(sLegacyHeightDef&)>, bool>> rows = {
+        {[](sLegacyHeightDef&) {}, true},
+        {[](sLegacyHeightDef& d) { d.model = 2; }, false},
+        {[](sLegacyHeightDef& d) { d.referenceValue = 1.25f; }, false},
+        {[](sLegacyHeightDef& d) { d.closestValue = 4; }, false},
+        {[](sLegacyHeightDef& d) { d.sourceIds[3] = 1; }, false},
+        {[](sLegacyHeightDef& d) { d.paths[1][0] = 'x'; }, false},
+        {[](sLegacyHeightDef& d) { d.paths[0][100] = 'x'; }, true},  // after the terminator
+        {[](sLegacyHeightDef& d) { d.computedId = -1; }, false},
+        // A path that fills its field ends there: the next field is not part of it.
+        {[](sLegacyHeightDef& d) { std::memset(d.paths[0], 'p', 261); }, false},
     };
-    const Row rows[] = {
-        {"nothing", [](sLegacyHeightDef&) {}, true},
-        {"model", [](sLegacyHeightDef& d) { d.model = 2; }, false},
-        {"reference id", [](sLegacyHeightDef& d) { d.referenceId = 8; }, false},
-        {"reference value", [](sLegacyHeightDef& d) { d.referenceValue = 1.25f; }, false},
-        {"closest value", [](sLegacyHeightDef& d) { d.closestValue = 4; }, false},
-        {"source id", [](sLegacyHeightDef& d) { d.sourceIds[3] = 1; }, false},
-        {"path", [](sLegacyHeightDef& d) { d.paths[2][0] = 'x'; }, false},
-        {"bytes after a path's terminator", [](sLegacyHeightDef& d) { d.paths[0][100] = 'x'; }, true},
-        {"computed value", [](sLegacyHeightDef& d) { d.computedValue = 0.0f; }, false},
-        {"computed count", [](sLegacyHeightDef& d) { d.computedCount = 5; }, false},
-        {"computed id", [](sLegacyHeightDef& d) { d.computedId = -1; }, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        SCOPED_TRACE(k);
         const sLegacyHeightDef a = Legacy(-2, {10, 11}, {"a.tid", "b.tid"});
         sLegacyHeightDef b = a;
-        row.change(b);
-        EXPECT_EQ(a == b, row.equal);
-        EXPECT_EQ(a != b, !row.equal);
+        rows[k].first(b);
+        EXPECT_EQ(a == b, rows[k].second);
+        EXPECT_EQ(a != b, !rows[k].second);
     }
-    sLegacyHeightDef nan = Legacy(1);
-    nan.referenceValue = std::nanf("");
-    EXPECT_FALSE(nan == nan);
+    // No terminator anywhere: the comparison stays inside the record.
+    auto full = std::make_unique<sLegacyHeightDef>();
+    std::memset(full.get(), 'p', sizeof(sLegacyHeightDef));
+    const auto copy = std::make_unique<sLegacyHeightDef>(*full);
+    EXPECT_TRUE(*full == *copy);
+    full->referenceValue = std::nanf("");
+    EXPECT_FALSE(*full == *full);
 }
 
-TEST(LegacyHeightDef, PathsWithoutTerminatorStayWithinTheirField) {
-    sLegacyHeightDef a = Legacy(-2, {10});
-    std::memset(a.paths[0], 'p', sLegacyHeightDef::kPathSize);
-    std::memset(a.paths[1], 'q', sLegacyHeightDef::kPathSize);
-    sLegacyHeightDef b = a;
-    EXPECT_TRUE(a == b);
-    b.paths[1][0] = 0;  // the next field's first byte is not part of path 0
-    EXPECT_FALSE(a == b);
-    b = a;
-    b.paths[0][sLegacyHeightDef::kPathSize - 1] = 'x';
-    EXPECT_FALSE(a == b);
-
+TEST(LegacyHeightDef, AFileSourcePathStaysWithinItsField) {
+    sLegacyHeightDef d = Legacy(-2, {10});
+    std::memset(d.paths[0], 'p', 261);
+    std::memset(d.paths[1], 'q', 261);
     CObsDefList obs;
     CNodeDefList nodes;
     nodes.Add(MakeNodeDef(10, 100, 1, 0, 0, 0, 0));
     CFixedIntervals intervals(0.0f);
     CTideSettingsContainer tides;
     CHeightDefUpgrader upgrader(&nodes, &obs, &intervals, &tides);
-    ASSERT_EQ(upgrader.ConvertHeightDef(a), 1);
+    ASSERT_EQ(upgrader.ConvertHeightDef(d), 1);
     const auto* source = dynamic_cast<const CTideSourceFile*>(tides.get_sources().find_by_id(1));
     ASSERT_NE(source, nullptr);
-    EXPECT_EQ(source->get_file_path(), std::string(sLegacyHeightDef::kPathSize, 'p'));
+    EXPECT_EQ(source->get_file_path(), std::string(261, 'p'));
 }
 
 }  // namespace
