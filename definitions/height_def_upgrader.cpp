@@ -38,7 +38,8 @@ int32_t CHeightDefUpgrader::ConvertHeightDef(const sLegacyHeightDef& def) {
     }
     const int32_t model = def.model == 0 ? TIDE_MODEL_DISABLED : def.model;
     if (m_allIdentical || model == TIDE_MODEL_DISABLED || model == TIDE_MODEL_MWLM) {
-        if (const CTideStrategyBase* existing = m_tides->get_strategies().find_using_model(static_cast<eTideModel>(model)))
+        if (const CTideStrategyBase* existing =
+                m_tides->get_strategies().find_using_model(static_cast<eTideModel>(model)))
             return existing->get_id();
     }
     std::unique_ptr<CTideStrategyBase> strategy = create_tide_strategy(model);

@@ -38,7 +38,8 @@ TEST(HeightDefList, Block31RoundTripStampsTheRecords) {
     list.Add(Def(9, 300));
     EXPECT_EQ(list.WriteBlock(file), 1);
     file.Close();
-    EXPECT_EQ(Vok::Test::ReadFileBytes(path), CLeBytes().I32(1).Block(31, CLeBytes().Append(Image(4, -2)).Append(Image(9, 300))).Bytes());
+    EXPECT_EQ(Vok::Test::ReadFileBytes(path),
+              CLeBytes().I32(1).Block(31, CLeBytes().Append(Image(4, -2)).Append(Image(9, 300))).Bytes());
 
     ASSERT_TRUE(file.Open(path.c_str(), CFile::modeRead));
     ASSERT_EQ(file.FindBlock(31), 1);
