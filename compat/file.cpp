@@ -222,3 +222,28 @@ CString CFile::GetFileTitle() const {
 void CFile::Throw(int error) const {
     throw CFileException(CFileException::OsErrorToException(error), error, m_path.Str());
 }
+
+BOOL CFile::GetStatus(const char* fileName, CFileStatus& status) {
+    if (fileName == nullptr || *fileName == '\0') return FALSE;
+    struct stat st {};
+    if (::stat(Vok::FileNames::AnsiToFileSystem(fileName).c_str(), &st) != 0) return FALSE;
+    status.m_size = static_cast<ULONGLONG>(st.st_size);
+    status.m_attribute = (st.st_mode & S_IWUSR) == 0 ? readOnly : normal;
+    if (S_ISDIR(st.st_mode)) status.m_attribute |= directory;
+    status.m_szFullName = fileName;
+    return TRUE;
+}
+
+void CFile::SetStatus(const char* fileName, const CFileStatus& status) {
+    auto fail = [&](int error) {
+        throw CFileException(CFileException::OsErrorToException(error), error, fileName != nullptr ? fileName : "");
+    };
+    if (fileName == nullptr || *fileName == '\0') fail(ENOENT);
+    const std::string path = Vok::FileNames::AnsiToFileSystem(fileName);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) fail(errno);
+    mode_t mode = st.st_mode & 07777;
+    if ((status.m_attribute & readOnly) != 0) mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else mode |= S_IWUSR;
+    if (mode != (st.st_mode & 07777) && ::chmod(path.c_str(), mode) != 0) fail(errno);
+}

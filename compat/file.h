@@ -9,6 +9,13 @@
 #include "compat/object.h"
 #include "compat/windows_types.h"
 
+// A file's state as CFile::GetStatus reports it.
+struct CFileStatus {
+    ULONGLONG m_size = 0;
+    BYTE m_attribute = 0;  // CFile::Attribute bits
+    CString m_szFullName;
+};
+
 class CFile : public CObject {
 public:
     enum OpenFlags : UINT {
@@ -27,6 +34,14 @@ public:
         typeBinary = 0x8000,
     };
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
+    enum Attribute : BYTE { normal = 0x00, readOnly = 0x01, directory = 0x10 };
+
+    // The size, the attributes (read-only: the owner may not write it) and the path of a file;
+    // FALSE when it cannot be found.
+    static BOOL GetStatus(const char* fileName, CFileStatus& status);
+    // Applies the read-only attribute of status (the other fields are not written back): set,
+    // nobody may write the file; clear, its owner may. Throws CFileException on a failure.
+    static void SetStatus(const char* fileName, const CFileStatus& status);
 
     CFile() = default;
     // Opens as Open does; throws the CFileException that Open would have filled.

@@ -14,6 +14,10 @@ bool CException::GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext)
     return true;
 }
 
+int CException::ReportError(UINT /*type*/, UINT /*messageId*/) const {
+    return 0;
+}
+
 const char* CFileException::What() const {
     switch (m_cause) {
         case none: return "No error occurred.";

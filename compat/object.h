@@ -19,6 +19,9 @@ public:
     // Copies the exception's message, cut to maxChars - 1 bytes, into buffer; false when it has none.
     virtual bool GetErrorMessage(char* buffer, UINT maxChars, UINT* helpContext = nullptr) const;
     virtual const char* What() const { return ""; }
+    // Would show the message in a message box; there are none here, so nothing is shown and the
+    // result is 0, the failure value of a message box.
+    virtual int ReportError(UINT type = 0, UINT messageId = 0) const;
 };
 
 class CInvalidArgException : public CException {

@@ -101,10 +101,15 @@ protected:
     // (-1, 1) of the two records; 0 when all are equal.
     template <typename Key>
     int CompareRecords(const CDefinitionList& other, Key key) const {
+        return CompareRecordsMatching(
+            other, [&](const T& r) { return key(r) >= 1; }, [&](const T& r, const T& o) { return key(r) == key(o); });
+    }
+    // The same with the keys told by valid(record) and the counterpart found by same(record, other's).
+    template <typename Valid, typename Same>
+    int CompareRecordsMatching(const CDefinitionList& other, Valid valid, Same same) const {
         if (GetCount() != other.GetCount()) return GetCount() - other.GetCount();
         for (const auto& r : m_records) {
-            const int32_t k = key(*r);
-            const T* match = k < 1 ? nullptr : other.FindFirst([&](const T& o) { return key(o) == k; });
+            const T* match = !valid(*r) ? nullptr : other.FindFirst([&](const T& o) { return same(*r, o); });
             if (match == nullptr) return 999;
             const int c = std::memcmp(r.get(), match, sizeof(T));
             if (c != 0) return c < 0 ? -1 : 1;

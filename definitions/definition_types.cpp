@@ -77,6 +77,25 @@ CString Cased(CString text, int8_t upper) {
 
 }  // namespace
 
+CString GetObjDefName(const sObjDef* def) {
+    return def != nullptr ? FieldText(def->name) : CString();
+}
+
+CString GetObjDefNameOr(const sObjDef* def, CString fallback) {
+    return def != nullptr ? FieldText(def->name) : fallback;
+}
+
+CString GetVesselObjectCaption(int32_t objectId, const sObjDef* ownVessel) {
+    if (ownVessel == nullptr) return CString("???");
+    if (objectId == 0 || objectId == ownVessel->objectId) return GetObjDefName(ownVessel);
+    if (objectId >= 1) {
+        CString caption;
+        caption.Format("Vessel Object %d", objectId);
+        return caption;
+    }
+    return GetVesselSelectorName(objectId);
+}
+
 CString GetObsDefName(const sObsDef* def) {
     return def != nullptr ? FieldText(def->name) : CString();
 }

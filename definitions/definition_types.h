@@ -7,6 +7,7 @@
 
 #include "compat/cstring.h"
 #include "definitions/definition_records.h"
+#include "definitions/obj_def_record.h"
 
 // Observation types (held in sObsDef::obsType), 0..114; the ones the driver works with are named.
 enum ObsType : int32_t {
@@ -60,6 +61,8 @@ CString GetNodeDefName(const sNodeDef* def);
 CString GetNodeDefNameOr(const sNodeDef* def, CString fallback);
 CString GetSysDefName(const sSysDef* def);
 CString GetSysDefNameOr(const sSysDef* def, CString fallback);
+CString GetObjDefName(const sObjDef* def);
+CString GetObjDefNameOr(const sObjDef* def, CString fallback);
 
 // Captions of codes. group non-zero asks for the caption of the measured group (30, 31 and 32
 // read "Position"); type 52 reads "Hopper Level" with system type 36.
@@ -74,6 +77,9 @@ CString GetDatumSelectorName(int32_t datum, int8_t upper);
 CString GetHeightSelectorName(uint32_t height, int8_t upper);
 CString GetFilterKindName(uint32_t kind);
 CString GetVesselSelectorName(int32_t selector);
+// "???" without the own vessel's definition; its name for id 0 or its own id; "Vessel Object %d"
+// for another id; the vessel-selector caption for a negative one.
+CString GetVesselObjectCaption(int32_t objectId, const sObjDef* ownVessel);
 // Texts of the resource library, chosen by code.
 CString GetTideStrategyTypeName(int32_t tideModel);
 CString GetCodeResourceCaption(int32_t code);

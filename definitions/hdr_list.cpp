@@ -25,11 +25,19 @@ constexpr int32_t kRecordProjection = 16;
 constexpr int32_t kRecordLocalGrid = 236;
 constexpr size_t kSurveyUnitFactorOffset = 40;
 
+// Zeroed payload storage of at least the record type's fixed size. The record-type functions read a
+// payload up to that size, so an entry stated shorter (by a host's image, a file or a caller) is padded
+// with zeros rather than refused: an image accepted before is still accepted whole, and payloadSize
+// keeps the stated size, so the image is written back byte for byte.
+std::unique_ptr<uint8_t[]> NewPayload(int32_t recordId, uint32_t size) {
+    return std::make_unique<uint8_t[]>(std::max<size_t>(size, GetRecordSize(recordId)));
+}
+
 std::unique_ptr<sHdrEntry> NewEntry(int32_t recordId, uint32_t size) {
     auto entry = std::make_unique<sHdrEntry>();
     entry->recordId = recordId;
     entry->payloadSize = size;
-    entry->payload = std::make_unique<uint8_t[]>(size);  // zeroed
+    entry->payload = NewPayload(recordId, size);
     return entry;
 }
 
@@ -178,7 +186,7 @@ int CHdrList::SetRecords(const CPtrList* source, int32_t recordId, uint32_t size
         sHdrEntry* entry = GetEntry(recordId, k++);
         // Never write past an entry's payload: a short one is replaced first.
         if (entry->payloadSize < size) {
-            entry->payload = std::make_unique<uint8_t[]>(size);
+            entry->payload = NewPayload(entry->recordId, size);
             entry->payloadSize = size;
         }
         if (bytes != nullptr && size > 0) std::memcpy(entry->payload.get(), bytes, size);
@@ -438,9 +446,4 @@ int CHdrList::ReadBlock(CVOKFile& file, int report, int upgradeMode) {
     }
     if (upgradeMode < 1) return 1;
     return UpgradeAfterRead(hasEvents, upgradeMode);
-}
-
-int CHdrList::UpgradeAfterRead(bool /*hasEvents*/, int /*upgradeMode*/) {
-    // The record conversions of older projects come in here, in their fixed order.
-    return 1;
 }

@@ -8,6 +8,7 @@
 #include "definitions/definition_tree.h"
 #include "definitions/definition_types.h"
 #include "definitions/hdr_list.h"
+#include "definitions/obj_def_list.h"
 #include "definitions/payload_bytes.h"
 #include "definitions/vok_file.h"
 
@@ -136,6 +137,14 @@ int CNodeDefList::IsZeroOffsetNodeId(int32_t id) const {
 
 sNodeDef* CNodeDefList::FindZeroOffsetNodeOfObject(int32_t objectId) const {
     return FindFirst([&](const sNodeDef& n) { return n.objectId == objectId && IsZeroOffsetNode(&n) != 0; });
+}
+
+sNodeDef* CNodeDefList::ResolveNode(int32_t id, const CObjDefList* objects) const {
+    if (objects == nullptr || objects->IsEmpty() || id < 1) return nullptr;
+    sNodeDef* node = FindById(id);
+    if (node == nullptr || IsZeroOffsetNode(node) != 0) return node;
+    const sObjDef* object = objects->FindById(node->objectId);
+    return object == nullptr ? nullptr : FindById(object->refNodeId);
 }
 
 int32_t CNodeDefList::GetObjectId(int32_t nodeId) const {
@@ -312,6 +321,13 @@ int CNodeDefList::SortByObjects(const std::vector<int32_t>& objectIds, int axis,
     // Every other node stays in the list, in sorted order.
     take([](const sNodeDef&) { return true; });
     return 1;
+}
+
+int CNodeDefList::SortByObjects(const CObjDefList* objects, int axis, int ascending) {
+    if (objects == nullptr) return 0;
+    std::vector<int32_t> objectIds;
+    for (const sObjDef& o : *objects) objectIds.push_back(o.objectId);
+    return SortByObjects(objectIds, axis, ascending);
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "definitions/definition_records.h"
 
 class CHdrList;
+class CObjDefList;
 
 class CNodeDefList : public CDefinitionList<sNodeDef> {
 public:
@@ -40,6 +41,9 @@ public:
     int IsZeroOffsetNodeId(int32_t id) const;
     // The object's first node whose three coordinates are exactly 0.0; null when none.
     sNodeDef* FindZeroOffsetNodeOfObject(int32_t objectId) const;
+    // The node itself when its offsets are zero, else the reference node of its object; null when
+    // the object list is null or empty, or the node, its object or the reference node is missing.
+    sNodeDef* ResolveNode(int32_t id, const CObjDefList* objects) const;
     // -1 when none or id < 1.
     int32_t GetObjectId(int32_t nodeId) const;
     // The satellite number of a satellite-vehicle node; 0 for id < 1, -1 when none or another type.
@@ -78,6 +82,8 @@ public:
     // followed by the remaining nodes of types 2, 1, 5 and 0 and then every other remaining node.
     // 0 when either has fewer than 2 entries.
     int SortByObjects(const std::vector<int32_t>& objectIds, int axis, int ascending);
+    // The same in the order of the object list; 0 for a null list.
+    int SortByObjects(const CObjDefList* objects, int axis, int ascending);
 
     // Block 38 of whole records.
     void WriteBlock(CVOKFile& file) const;

@@ -5,6 +5,9 @@
 #include "compat/unit_library.h"
 #include "definitions/code_table.h"
 #include "definitions/definition_types.h"
+#include "definitions/node_def_list.h"
+#include "definitions/obj_def_list.h"
+#include "definitions/sys_def_list.h"
 #include "foundation/unit_types.h"
 
 namespace {
@@ -260,6 +263,18 @@ int IsPositioningObs(const sObsDef* def) {
 int IsPositioningOrSensorObs(const sObsDef* def) {
     return Bool(IsPositioningObs(def) != 0 || IsAttitudeObs(def) != 0 || IsSurveySensorObs(def) != 0 ||
                 IsSidescanObs(def) != 0);
+}
+
+int IsBundleObs(const sObsDef* def, const CNodeDefList* nodes, const CObjDefList* objects,
+                const CSysDefList* systems) {
+    if (def == nullptr) return 0;
+    constexpr int32_t kPipeBundle = 13;
+    if (objects != nullptr) {
+        const sObjDef* object = objects->FindByNode(def->nodeId, nodes);
+        if (object != nullptr && object->objType == kPipeBundle) return 1;
+    }
+    const sSysDef* system = systems != nullptr ? systems->FindById(def->sysId) : nullptr;
+    return Bool(system != nullptr && system->sysType >= 37 && system->sysType <= 39);
 }
 
 int ApplyObsDefDefaults(sObsDef* def, int32_t fillSigma) {

@@ -7,6 +7,10 @@
 
 #include "definitions/definition_records.h"
 
+class CNodeDefList;
+class CObjDefList;
+class CSysDefList;
+
 // In the type's base unit (metres, degrees or bar); 999.0 for -1 (no type), 1.0 for unlisted codes.
 float GetObsTypeDefaultSigma(int32_t obsType);
 // The default standard deviation expressed in a unit type; soundVelocity (current length units
@@ -65,6 +69,10 @@ int IsAttitudeObsWithNegativeLink(const sObsDef* def);
 int IsTideOrDraftObs(const sObsDef* def);
 int IsPositioningObs(const sObsDef* def);
 int IsPositioningOrSensorObs(const sObsDef* def);
+// The object of the node is a pipe bundle, or the system is a bundle sensor (37, 38, 39); 0 for
+// a null definition or a missing list, node, object or system.
+int IsBundleObs(const sObsDef* def, const CNodeDefList* nodes, const CObjDefList* objects,
+                const CSysDefList* systems);
 
 // Fills an unset standard deviation (when fillSigma is non-zero), a zero scale and a zero display
 // node; 1, or 0 for null.

@@ -28,6 +28,7 @@ enum eBlockId : int32_t {
     BLOCK_HEADER_DEFS_OLD = 1,
     BLOCK_SYSTEM_DEFS_OLDEST = 2,
     BLOCK_OBS_DEFS_OLDEST = 4,
+    BLOCK_OBJECT_DEFS = 5,
     BLOCK_NODE_DEFS_OLD = 6,
     BLOCK_OBS_EVENTS = 7,
     BLOCK_HISTORY_OLD = 8,
@@ -36,6 +37,8 @@ enum eBlockId : int32_t {
     BLOCK_FIX_EVENTS = 13,
     BLOCK_OBS_EVENTS_LATER = 15,
     BLOCK_NODE_EVENTS = 16,
+    BLOCK_OBS_FILTER_DEFS = 19,
+    BLOCK_ES_DTM_DEFS = 23,
     BLOCK_HEIGHT_DEFS_OLD_24 = 24,
     BLOCK_HEIGHT_DEFS_OLD_25 = 25,
     BLOCK_VERSION = 26,
@@ -44,6 +47,7 @@ enum eBlockId : int32_t {
     BLOCK_ANCHOR_DEFS_OLD = 29,
     BLOCK_HEIGHT_DEFS_OLD_30 = 30,
     BLOCK_HEIGHT_DEFS = 31,
+    BLOCK_FILTER_DEFS = 32,
     BLOCK_HEADER_DEFS = 33,
     BLOCK_HISTORY = 35,
     BLOCK_OBS_DEFS_OLD = 37,
@@ -96,6 +100,29 @@ public:
     void Dump(CStringArray& lines);
     void Dump();
     static CString GetBlockName(int id);
+
+    // Project file operations (the file open unless said otherwise).
+    // The version text and build number of the header definitions (read with the upgrade, which
+    // also sets the unit library's current units from them).
+    void GetVersionString(CString& out);
+    int GetBuildNumber();
+    // Opens the project at path for reading (this object closed before) and reads the name of its
+    // survey unit, the unit library's name of unit 1 when it has none; empty when the file cannot
+    // be opened or read. The file's read-only state is not touched.
+    void GetSurveyUnitName(CString& out, const char* path);
+    // Stamps the history entry of the action with the value in its third word and the current
+    // time, rewriting block 35 in place, or else appending a new block 35 after the last whole
+    // block (an old block 8 is marked unused). A read-only file is made writable for the time and
+    // is read-only again afterwards, whatever happens. 1 done, 0 failed (a failed write is logged).
+    int AddHistoryEntry(const char* path, int action, int value);
+    // Writes the header definitions, the system definitions and a fresh history (entry 2 stamped)
+    // of this file at the target's position; the caller adds the 3 blocks to the target's count.
+    // 3, or 0 for a null target.
+    int CopyHeaderAndSystems(CVOKFile* target, int report, int upgradeMode, int writeMode);
+
+    // Steps over every whole block from the start, whatever the count says, and stays after the
+    // last one; returns their number.
+    int SeekPastAllBlocks();
 
     // Reads one header here; false, and the header zeroed, when it did not come whole.
     bool ReadBlockHeader(sBlockHeader& header);

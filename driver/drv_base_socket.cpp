@@ -193,7 +193,7 @@ int CDrvBaseSocket::OnCmdInit() {
         m_output = CreateIOBuffer();
     }
     if (m_output != nullptr) {
-        const CBufferHold hold(*m_output);
+        const CBufferHold hold(*m_output, LockOutput(false));
         if (hold) {
             try {
                 m_timeBlock = m_output->buffer.AddBlock(TIME_BLOCK_TYPE, sizeof(TimeBlockRecord),
@@ -230,7 +230,41 @@ bool CDrvBaseSocket::ReachesUpdateInterval(double elapsedSeconds) const {
     return std::round(elapsedSeconds * 1000.0) >= std::round(GetUpdateInterval() * 1000.0);
 }
 
+bool CDrvBaseSocket::LockOutput(bool forDatagram) {
+    if (m_output == nullptr) return false;
+    if (forDatagram && m_droppedSerial == m_datagramSerial) return false;
+    if (m_output->Lock(OUTPUT_WAIT_MS)) {
+        if (!m_outputProblem.IsEmpty()) {
+            CString text;
+            text.Format("the output buffer \"%s\" is usable again; the records of %u datagrams were dropped", m_outputName,
+                        m_droppedDatagrams);
+            ReportDriverProblem(text);
+            m_outputProblem.Empty();
+            m_droppedDatagrams = 0;
+        }
+        return true;
+    }
+    const std::string& refusal = m_output->buffer.GetRefusal();
+    CString problem;
+    if (refusal.empty()) {
+        problem.Format("the output buffer \"%s\" stayed locked for %u ms; records are dropped until it is free",
+                       m_outputName, OUTPUT_WAIT_MS);
+    } else {
+        problem.Format("the output buffer \"%s\" is refused (%s); records are dropped", m_outputName, refusal);
+    }
+    if (problem != m_outputProblem) {
+        ReportDriverProblem(problem);
+        m_outputProblem = problem;
+    }
+    if (forDatagram) {
+        m_droppedSerial = m_datagramSerial;
+        ++m_droppedDatagrams;
+    }
+    return false;
+}
+
 void CDrvBaseSocket::StampDatagram() {
+    ++m_datagramSerial;
     GetPpsTime(&m_stPpsTime);
     ::sched_yield();
     GetSystemTime(&m_stReceiptTime);
@@ -281,7 +315,7 @@ bool CDrvBaseSocket::IsOwnBlock(DWORD block, DWORD type, DWORD recordSize) {
 
 int CDrvBaseSocket::WriteTimeBlock() {
     if (m_output == nullptr || m_timeBlock == 0) return 0;
-    const CBufferHold hold(*m_output);
+    const CBufferHold hold(*m_output, LockOutput(true));
     if (!hold || !IsOwnBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
     m_timeRecord.stTime = m_stPpsTime;
     try {

@@ -44,12 +44,16 @@ enum eSettingsItem : DWORD {
 // The output buffer name's item holds at most this many bytes.
 constexpr DWORD OUTPUT_NAME_SIZE = 16;
 constexpr DWORD OPAQUE_RECORD_SIZE = 3080;
+// How long the driver waits for its output buffer's lock before it drops what it would have written.
+constexpr DWORD OUTPUT_WAIT_MS = 1000;
 
 // Holds a buffer's lock, taken through IpcBufferHandle::Lock, until the end of the scope, so that
 // no early return or exception leaves it held.
 class CBufferHold {
 public:
     explicit CBufferHold(IpcBufferHandle& handle) : m_handle(handle), m_locked(handle.Lock()) {}
+    // Takes over a hold already taken (locked true) or the failure to take it.
+    CBufferHold(IpcBufferHandle& handle, bool locked) : m_handle(handle), m_locked(locked) {}
     ~CBufferHold() {
         if (m_locked) m_handle.Unlock();
     }
@@ -137,6 +141,12 @@ public:
 protected:
     // Starts a datagram: its PPS time and its system time of receipt.
     void StampDatagram();
+    // Takes the output buffer's hold, waiting OUTPUT_WAIT_MS at most: a reader that stopped while it
+    // holds the buffer must not stop the driver. A buffer that stays locked or whose files another
+    // process damaged is said once on standard error per episode; for a datagram its records are
+    // dropped and counted (and it is not waited for twice), and the end of the episode is said with
+    // the count.
+    bool LockOutput(bool forDatagram);
     // The settings' update interval and time offset; a value that is not finite counts as 0.
     double GetUpdateInterval() const;
     double GetTimeOffset() const;
@@ -184,6 +194,13 @@ private:
     TimeBlockRecord m_timeRecord{};
     DWORD m_timeBlock = 0;
     int32_t m_initialised = 0;
+
+    // The output buffer's lock episodes: the problem last said (empty while the buffer is usable),
+    // the datagrams whose records were dropped since, and the datagram that dropped last.
+    CString m_outputProblem;
+    DWORD m_droppedDatagrams = 0;
+    uint64_t m_datagramSerial = 1;
+    uint64_t m_droppedSerial = 0;
 };
 
 // Says what went wrong on the log's debugger output, which reaches the driver's standard error

@@ -131,7 +131,7 @@ private:
 
 IpcBufferHandle* CPelorad::HoldOutput() {
     IpcBufferHandle* out = GetOutputBuffer();
-    if (m_holdState == 0) m_holdState = out != nullptr && out->Lock() ? 1 : -1;
+    if (m_holdState == 0) m_holdState = out != nullptr && LockOutput(true) ? 1 : -1;
     return m_holdState > 0 ? out : nullptr;
 }
 
@@ -172,7 +172,7 @@ void CPelorad::SelectResultBlocks() {
     const auto found = m_blocksByBuffer.find(GetOutputName().Str());
     bool kept = false;
     if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr && found != m_blocksByBuffer.end()) {
-        const CBufferHold hold(*out);
+        const CBufferHold hold(*out, LockOutput(false));
         kept = static_cast<bool>(hold);
         for (size_t k = 0; k < indices.size() && kept; ++k) {
             const int32_t block = found->second[k];
@@ -233,7 +233,7 @@ int CPelorad::OnCmdSettings() {
     const std::array<int32_t*, 5> indices = ResultBlockIndices();
     const bool missing = std::any_of(indices.begin(), indices.end(), [](const int32_t* i) { return *i == 0; });
     if (IpcBufferHandle* out = GetOutputBuffer(); out != nullptr && missing) {
-        const CBufferHold hold(*out);
+        const CBufferHold hold(*out, LockOutput(false));
         if (hold) {
             std::array<int32_t, 5>& added = m_blocksByBuffer[GetOutputName().Str()];
             for (size_t k = 0; k < indices.size(); ++k) {

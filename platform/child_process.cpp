@@ -211,7 +211,7 @@ BOOL CChildProcess::IsEventSet(int index, DWORD timeoutMs) {
 }
 
 BOOL CChildProcess::WriteCommand(DWORD code) {
-    if (m_settings == nullptr || !m_settings->Lock()) return FALSE;
+    if (m_settings == nullptr || !m_settings->Lock(HOST_LOCK_TIMEOUT_MS)) return FALSE;
     IpcCommandRecord record{};
     record.command = code;
     const int written = m_settings->WriteRecord(1, 1, &record, sizeof record);

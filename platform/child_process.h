@@ -68,6 +68,9 @@ constexpr int THREAD_PRIORITY_NORMAL = 0;
 constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
 constexpr int THREAD_PRIORITY_HIGHEST = 2;
 
+// How long the host end waits for the settings buffer's lock.
+constexpr DWORD HOST_LOCK_TIMEOUT_MS = 5000;
+
 class CChildProcess : public CObject {
 public:
     // No buffer, no events, no child.
@@ -103,8 +106,9 @@ public:
     // True when WaitEvent returned true with WAIT_OBJECT_0.
     BOOL IsEventSet(int index, DWORD timeoutMs);
 
-    // Host end: writes the command record under the buffer's exclusive hold. True only when the
-    // record was written and the hold released.
+    // Host end: writes the command record under the buffer's exclusive hold, waiting
+    // HOST_LOCK_TIMEOUT_MS at most for it (a stopped driver holding a shared hold must not freeze the
+    // host). True only when the record was written and the hold released.
     BOOL WriteCommand(DWORD code);
     // Host end: resets "_SETTINGS_READ", sets "_NEW_SETTINGS" and waits up to timeoutMs for the
     // driver's acknowledgement, which it resets. False when none came (and on the driver end).

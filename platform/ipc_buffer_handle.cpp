@@ -16,6 +16,14 @@ constexpr DWORD WHOLE_BLOCK_ID = 85;
 // 1-based numbers to 0-based indices; 0 becomes an index no block or record has.
 DWORD Index(DWORD number) { return number - 1; }
 
+DWORD Capacity(const Vok::IpcBlockDescriptor& d) { return d.recordSize == 0 ? 0 : d.size / d.recordSize; }
+
+// The bytes of GetBlockDataSize for a loaded block.
+DWORD DataSize(const Vok::IpcBlockDescriptor& d) {
+    if (d.id == WHOLE_BLOCK_ID) return d.size;
+    return static_cast<DWORD>(std::min<uint64_t>(uint64_t{d.recordCount} * d.recordSize, d.size));
+}
+
 }  // namespace
 
 IpcBufferHandle::IpcBufferHandle(const CString& name, int mode)
@@ -23,9 +31,9 @@ IpcBufferHandle::IpcBufferHandle(const CString& name, int mode)
 
 IpcBufferHandle::~IpcBufferHandle() = default;
 
-bool IpcBufferHandle::Lock() {
-    if (m_writer) return buffer.LockExclusive(INFINITE);
-    if (!buffer.LockShared(INFINITE)) return false;
+bool IpcBufferHandle::Lock(DWORD timeoutMs) {
+    if (m_writer) return buffer.LockExclusive(timeoutMs);
+    if (!buffer.LockShared(timeoutMs)) return false;
     if (buffer.GetBlockCount() == 0) {
         buffer.Unlock();
         return false;
@@ -56,11 +64,11 @@ bool IpcBufferHandle::HasBlocks(const CString& name) {
 
 int IpcBufferHandle::ReadRecord(DWORD i, DWORD j, void* destination, DWORD destinationSize) {
     try {
-        const DWORD size = buffer.GetRecordSize(Index(i));
+        const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+        const DWORD size = block.descriptor.recordSize;
         // Another process chose the record size; it must not overrun this caller's record.
-        if (size > destinationSize) return 0;
-        const BYTE* record = buffer.GetConstRecord(Index(i), Index(j));
-        std::memcpy(destination, record, size);
+        if (size > destinationSize || Index(j) >= Capacity(block.descriptor)) return 0;
+        std::memcpy(destination, block.bytes + uint64_t{size} * Index(j), size);
         std::memset(static_cast<BYTE*>(destination) + size, 0, destinationSize - size);
         return 1;
     } catch (...) {
@@ -70,10 +78,12 @@ int IpcBufferHandle::ReadRecord(DWORD i, DWORD j, void* destination, DWORD desti
 
 int IpcBufferHandle::WriteRecord(DWORD i, DWORD j, const void* source, DWORD sourceSize) {
     try {
-        const DWORD size = buffer.GetRecordSize(Index(i));
-        if (size > sourceSize) return 0;
-        BYTE* record = buffer.GetRecord(Index(i), Index(j));
-        std::memcpy(record, source, size);
+        const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+        const DWORD size = block.descriptor.recordSize;
+        if (size > sourceSize || Index(j) >= Capacity(block.descriptor)) return 0;
+        // Counted as GetRecord counts a record write: twice.
+        buffer.CountBlockWrite(block, 2);
+        std::memcpy(block.bytes + uint64_t{size} * Index(j), source, size);
         return 1;
     } catch (...) {
         return 0;
@@ -86,17 +96,18 @@ int IpcBufferHandle::SetBlockTime(DWORD i, const SYSTEMTIME& time) {
 }
 
 int IpcBufferHandle::WriteBlock(DWORD i, const void* source, DWORD length) {
-    const DWORD size = std::min(length, buffer.GetBlockSize(Index(i)));
-    BYTE* block = buffer.GetBlockData(Index(i));
-    if (size != 0) std::memcpy(block, source, size);
+    const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+    const DWORD size = std::min(length, block.descriptor.size);
+    buffer.CountBlockWrite(block, 1);
+    if (size != 0) std::memcpy(block.bytes, source, size);
     return 1;
 }
 
 int IpcBufferHandle::WriteBlockAt(DWORD i, DWORD offset, const void* source, DWORD length) {
-    if (uint64_t{offset} + length > buffer.GetBlockSize(Index(i)))
-        throw std::out_of_range("IPCBuffer: Invalid record index");
-    BYTE* block = buffer.GetBlockData(Index(i));
-    if (length != 0) std::memcpy(block + offset, source, length);
+    const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+    if (uint64_t{offset} + length > block.descriptor.size) throw std::out_of_range("IPCBuffer: Invalid record index");
+    buffer.CountBlockWrite(block, 1);
+    if (length != 0) std::memcpy(block.bytes + offset, source, length);
     return 1;
 }
 
@@ -108,17 +119,16 @@ int IpcBufferHandle::CopyBytes(DWORD /*i*/, void* destination, const void* sourc
 }
 
 int IpcBufferHandle::ReadBlock(DWORD i, void* destination) {
-    const DWORD size = GetBlockDataSize(i);
-    if (size != 0) std::memcpy(destination, buffer.GetConstBlockData(Index(i)), size);
+    const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+    // Without a hold the size is 0, as GetBlockDataSize answers: nothing is copied.
+    const DWORD size = buffer.IsLocked() ? DataSize(block.descriptor) : 0;
+    if (size != 0) std::memcpy(destination, block.bytes, size);
     return 1;
 }
 
 DWORD IpcBufferHandle::GetBlockDataSize(DWORD i) {
     if (!buffer.IsLocked()) return 0;
-    const DWORD size = buffer.GetBlockSize(Index(i));
-    if (buffer.GetBlockId(Index(i)) == WHOLE_BLOCK_ID) return size;
-    const uint64_t records = uint64_t{buffer.GetRecordCount(Index(i))} * buffer.GetRecordSize(Index(i));
-    return static_cast<DWORD>(std::min<uint64_t>(records, size));
+    return DataSize(buffer.LoadBlock(Index(i)).descriptor);
 }
 
 BYTE* IpcBufferHandle::WriteRecordResize(DWORD i, DWORD j, const void* source, DWORD length) {
@@ -166,9 +176,9 @@ int IpcBufferHandle::RemoveBlocksFrom(DWORD i) {
 DWORD IpcBufferHandle::ClearBlocks() {
     const DWORD count = buffer.GetBlockCount();
     for (DWORD k = 0; k < count; ++k) {
-        const DWORD size = buffer.GetBlockSize(k);
-        BYTE* block = buffer.GetBlockData(k);
-        if (size != 0) std::memset(block, 0, size);
+        const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(k);
+        buffer.CountBlockWrite(block, 1);
+        if (block.descriptor.size != 0) std::memset(block.bytes, 0, block.descriptor.size);
     }
     return count;
 }

@@ -18,9 +18,11 @@ public:
     IpcBufferHandle(const IpcBufferHandle&) = delete;
     IpcBufferHandle& operator=(const IpcBufferHandle&) = delete;
 
-    // A writer takes the exclusive hold, a reader the shared hold, both waiting for ever. A reader
-    // keeps its hold only when the buffer holds a block: its writer has not published it otherwise.
-    bool Lock();
+    // A writer takes the exclusive hold, a reader the shared hold, both waiting timeoutMs at most
+    // (INFINITE: for ever). A reader keeps its hold only when the buffer holds a block: its writer has
+    // not published it otherwise. false also when the buffer's files were found damaged
+    // (buffer.GetRefusal says why).
+    bool Lock(DWORD timeoutMs = INFINITE);
     // Releases the hold (raising the version when an exclusive hold wrote). Always true.
     bool Unlock();
     // Whether the buffer holds a block; without a hold, the hold is taken for the question.
@@ -31,7 +33,9 @@ public:
 
     // Block numbers i and record numbers j are 1-based. Block numbers of 0 or above the count, and
     // record numbers of 0 or above the block's capacity, throw std::out_of_range from every operation
-    // but ReadRecord and WriteRecord, which answer 0 instead. None of them locks.
+    // but ReadRecord and WriteRecord, which answer 0 instead. None of them locks. Each reads a block's
+    // descriptor once and works from that copy, so a peer that rewrites it meanwhile cannot move a copy
+    // outside the block.
 
     // Copies block i's record size of bytes of record j into destination, zeroing the rest of it. 0
     // (nothing copied) on any failure, also when the record size exceeds destinationSize.
@@ -49,7 +53,8 @@ public:
     int WriteBlockConst(DWORD i, const void* source, DWORD length);
     // Copies length bytes; i is not used.
     int CopyBytes(DWORD i, void* destination, const void* source, DWORD length);
-    // Copies GetBlockDataSize (i) bytes of block i into destination.
+    // Copies GetBlockDataSize (i) bytes of block i into destination; nothing without a hold. The block
+    // number is checked in either case.
     int ReadBlock(DWORD i, void* destination);
     // 0 without a hold; the whole block for id 85; else the bytes of its records, at most the block.
     DWORD GetBlockDataSize(DWORD i);

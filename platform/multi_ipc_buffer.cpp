@@ -30,9 +30,9 @@ uint64_t DescriptorOffset(DWORD i) { return HEADER_SIZE + DESCRIPTOR_SIZE * i; }
 
 DWORD Capacity(const IpcBlockDescriptor& d) { return d.recordSize == 0 ? 0 : d.size / d.recordSize; }
 
-// Bytes of the segment a structural change replaces; it is deleted when the change is done.
-const BYTE* Bytes(const std::unique_ptr<SharedMemorySegment>& segment) {
-    return segment ? static_cast<const BYTE*>(segment->GetConstView()) : nullptr;
+// Bytes of the next generation that a structural change fills before it publishes it.
+BYTE* Bytes(const std::unique_ptr<SharedMemorySegment>& segment) {
+    return segment ? static_cast<BYTE*>(segment->GetView()) : nullptr;
 }
 
 void Copy(BYTE* destination, const BYTE* source, uint64_t length) {
@@ -42,7 +42,11 @@ void Copy(BYTE* destination, const BYTE* source, uint64_t length) {
 }  // namespace
 
 MultiIPCBuffer::MultiIPCBuffer(const std::string& name) : ResizableIPCBuffer(name) {
-    if (!ResizableIPCBuffer::LockExclusive(INFINITE)) throw std::runtime_error("Could not create lock: " + name);
+    if (!ResizableIPCBuffer::LockExclusive(OPEN_TIMEOUT_MS)) {
+        // A peer that stopped while it holds the lock must not stop this opener too.
+        if (GetDataSize() != 0) return;
+        throw std::runtime_error("Could not create lock: " + name + (GetRefusal().empty() ? "" : ": " + GetRefusal()));
+    }
     // Whatever fails below, the hold goes with it.
     struct sRelease {
         ResizableIPCBuffer* buffer;
@@ -85,6 +89,7 @@ MultiIPCBuffer::sBlockView MultiIPCBuffer::LoadBlock(DWORD i) const {
     const DWORD count = CheckedBlockCount();
     if (i >= count) throw std::out_of_range(INVALID_BLOCK);
     sBlockView block;
+    block.index = i;
     std::memcpy(&block.descriptor, View() + DescriptorOffset(i), sizeof block.descriptor);
     const uint64_t start = HeadLength(count) + block.descriptor.offset;
     if (start + block.descriptor.size > ViewSize()) throw std::out_of_range(INVALID_BLOCK);
@@ -101,6 +106,34 @@ void MultiIPCBuffer::CountWrite(IpcBlockDescriptor& d) {
     if (!m_lock.IsExclusive()) return;
     ++d.changeCounter;
     m_dirty = true;
+}
+
+void MultiIPCBuffer::CountBlockWrite(const sBlockView& block, DWORD count) {
+    if (!m_lock.IsExclusive() || count == 0) return;
+    // LoadBlock found the descriptor within this mapping, and only a structural change replaces it.
+    BYTE* counter = View() + DescriptorOffset(block.index) + offsetof(IpcBlockDescriptor, changeCounter);
+    DWORD value;
+    std::memcpy(&value, counter, sizeof value);
+    value += count;
+    std::memcpy(counter, &value, sizeof value);
+    m_dirty = true;
+}
+
+const BYTE* MultiIPCBuffer::SourceForCopy() const {
+    if (m_dataSegment == nullptr || !m_dataSegment->CoversView())
+        throw std::runtime_error("Could not create view of shared memory: " + GetSegmentName());
+    return View();
+}
+
+bool MultiIPCBuffer::CheckLayout() {
+    const IpcBufferHeader* header = Header();
+    if (header == nullptr) return Refuse("IPCBuffer: " + GetSegmentName() + " holds no header");
+    const DWORD count = header->blockCount;
+    if (HeadLength(count) > ViewSize()) {
+        return Refuse((boost::format("IPCBuffer: %1% holds %2% block descriptors in %3% bytes") % GetSegmentName() %
+                       count % ViewSize()).str());
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -198,8 +231,9 @@ DWORD MultiIPCBuffer::GetDataAreaOffset() const {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Structural changes. Each creates the next generation, copies the old one into it with the change
-// made, and publishes it; the old generation stays mapped in `previous` until the copy is done.
+// Structural changes. Each creates the next generation, copies the current one into it with the change
+// made, and only then publishes it: until then every other process, and this one after a failure, keeps
+// the current generation as it was.
 
 DWORD MultiIPCBuffer::AddBlock(DWORD id, DWORD size, DWORD recordSize) {
     const DWORD n = CheckedBlockCount();
@@ -207,9 +241,10 @@ DWORD MultiIPCBuffer::AddBlock(DWORD id, DWORD size, DWORD recordSize) {
     const uint64_t headLength = HeadLength(n);
     const uint64_t areaLength = total - headLength;
     if (areaLength > MAX_DWORD) throw std::out_of_range(INVALID_BLOCK);  // the offset must fit its field
-    const std::unique_ptr<SharedMemorySegment> previous = Resize(total + DESCRIPTOR_SIZE + size);
-    const BYTE* old = Bytes(previous);
-    BYTE* view = View();
+    const uint64_t newTotal = total + DESCRIPTOR_SIZE + size;
+    std::unique_ptr<SharedMemorySegment> next = CreateNextGeneration(newTotal);
+    const BYTE* old = SourceForCopy();
+    BYTE* view = Bytes(next);
     Copy(view, old, headLength);
 
     IpcBlockDescriptor d{};
@@ -222,9 +257,10 @@ DWORD MultiIPCBuffer::AddBlock(DWORD id, DWORD size, DWORD recordSize) {
     // The new block's bytes, at the end, stay zero.
     Copy(view + headLength + DESCRIPTOR_SIZE, old + headLength, areaLength);
 
-    IpcBufferHeader* header = Header();
+    auto* header = reinterpret_cast<IpcBufferHeader*>(view);
     header->blockCount = n + 1;
     ++header->version;
+    Publish(std::move(next), static_cast<DWORD>(newTotal));
     if (m_lock.IsExclusive()) m_dirty = true;
     return n;
 }
@@ -247,9 +283,10 @@ void MultiIPCBuffer::RemoveBlock(DWORD i) {
     const uint64_t total = ViewSize();
     const uint64_t start = HeadLength(n) + removed.offset;
     const uint64_t size = removed.size;
-    const std::unique_ptr<SharedMemorySegment> previous = Resize(total - size - DESCRIPTOR_SIZE);
-    const BYTE* old = Bytes(previous);
-    BYTE* view = View();
+    const uint64_t newTotal = total - size - DESCRIPTOR_SIZE;
+    std::unique_ptr<SharedMemorySegment> next = CreateNextGeneration(newTotal);
+    const BYTE* old = SourceForCopy();
+    BYTE* view = Bytes(next);
     // The header and the descriptors before i; then the later descriptors and the data area up to
     // block i, one descriptor lower; then everything after block i.
     Copy(view, old, DescriptorOffset(i));
@@ -257,13 +294,13 @@ void MultiIPCBuffer::RemoveBlock(DWORD i) {
          start - DescriptorOffset(i) - DESCRIPTOR_SIZE);
     Copy(view + start - DESCRIPTOR_SIZE, old + start + size, total - start - size);
 
-    IpcBufferHeader* header = Header();
-    header->blockCount = n - 1;
+    reinterpret_cast<IpcBufferHeader*>(view)->blockCount = n - 1;
     for (DWORD j = i; j < n - 1; ++j) {
         auto* d = reinterpret_cast<IpcBlockDescriptor*>(view + DescriptorOffset(j));
         d->offset -= removed.size;
         CountWrite(*d);
     }
+    Publish(std::move(next), static_cast<DWORD>(newTotal));
 }
 
 void MultiIPCBuffer::ResizeBlock(DWORD i, DWORD newSize, bool keepRecordSize) {
@@ -275,9 +312,10 @@ void MultiIPCBuffer::ResizeBlock(DWORD i, DWORD newSize, bool keepRecordSize) {
     const uint64_t headLength = HeadLength(n);
     const DWORD oldCapacity = Capacity(before);
     const uint64_t total = ViewSize();
-    const std::unique_ptr<SharedMemorySegment> previous = Resize(total - oldSize + newSize);
-    const BYTE* old = Bytes(previous);
-    BYTE* view = View();
+    const uint64_t newTotal = total - oldSize + newSize;
+    std::unique_ptr<SharedMemorySegment> next = CreateNextGeneration(newTotal);
+    const BYTE* old = SourceForCopy();
+    BYTE* view = Bytes(next);
     // Header, descriptors (with the change counter just advanced), the blocks before i and those after.
     Copy(view, old, headLength);
     Copy(view + headLength, old + headLength, before.offset);
@@ -293,8 +331,8 @@ void MultiIPCBuffer::ResizeBlock(DWORD i, DWORD newSize, bool keepRecordSize) {
     d->size = newSize;
     const DWORD newRecordSize = d->recordSize;
 
+    // The new generation's block starts zero; the records are copied one by one.
     BYTE* block = view + headLength + before.offset;
-    std::memset(block, 0, newSize);
     if (before.recordSize != 0 && before.recordCount > 0) {
         const DWORD newCapacity = newRecordSize != 0 ? newSize / newRecordSize : 0;
         const DWORD count = std::min(oldCapacity, newCapacity);
@@ -309,6 +347,7 @@ void MultiIPCBuffer::ResizeBlock(DWORD i, DWORD newSize, bool keepRecordSize) {
         later->offset += newSize - before.size;
         CountWrite(*later);
     }
+    Publish(std::move(next), static_cast<DWORD>(newTotal));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -368,13 +407,17 @@ void MultiIPCBuffer::SetLatestRecordIndex(DWORD i, DWORD r) {
 bool MultiIPCBuffer::LockExclusive(DWORD timeoutMs) {
     if (!ResizableIPCBuffer::LockExclusive(timeoutMs)) return false;
     m_dirty = false;
-    return true;
+    if (CheckLayout()) return true;
+    ResizableIPCBuffer::Unlock();
+    return false;
 }
 
 bool MultiIPCBuffer::LockShared(DWORD timeoutMs) {
     if (!ResizableIPCBuffer::LockShared(timeoutMs)) return false;
     m_dirty = false;
-    return true;
+    if (CheckLayout()) return true;
+    ResizableIPCBuffer::Unlock();
+    return false;
 }
 
 bool MultiIPCBuffer::Unlock() {

@@ -59,6 +59,9 @@ static_assert(offsetof(IpcBlockDescriptor, reserved2) == 52);
 
 constexpr uint32_t IPC_BLOCK_RING = 1;
 
+// How long opening a buffer waits for its lock.
+constexpr DWORD OPEN_TIMEOUT_MS = 2000;
+
 namespace IpcBuffer {
 
 // A block or a ring record could not be added because the buffer could not grow.
@@ -78,8 +81,9 @@ private:
 class MultiIPCBuffer : public ResizableIPCBuffer {
 public:
     // Opens the buffer of that name, setting up an empty one (generation 1) when nobody has yet. Takes
-    // and releases the exclusive hold; the exceptions of the segments and the lock pass, and leave no
-    // hold behind.
+    // and releases the exclusive hold, waiting OPEN_TIMEOUT_MS at most: a buffer already set up is
+    // then opened without it (its first hold maps it); one that is not throws std::runtime_error. The
+    // exceptions of the segments and the lock pass, and leave no hold behind.
     explicit MultiIPCBuffer(const std::string& name);
     ~MultiIPCBuffer() override;
 
@@ -122,9 +126,24 @@ public:
     // 24 + 56 * block count (saturated at 0xFFFFFFFF). Never throws.
     DWORD GetDataAreaOffset() const;
 
-    // Structural changes, under the exclusive hold: each writes a new generation and drops this
-    // process's mapping of the old one. A generation that cannot be created throws
-    // IpcBuffer::ResizeError and leaves the buffer as it was.
+    // A copy of checked descriptor i and where its bytes start in the view, taken once: an operation
+    // that uses only this copy cannot be led outside the block by a peer that rewrites the descriptor
+    // meanwhile. bytes + descriptor.size lies within the mapping.
+    struct sBlockView {
+        DWORD index;
+        IpcBlockDescriptor descriptor;
+        BYTE* bytes;
+    };
+    sBlockView LoadBlock(DWORD i) const;
+    // Counts count writes of the loaded block, as GetWritableBlock does, without reading its
+    // descriptor again.
+    void CountBlockWrite(const sBlockView& block, DWORD count);
+
+    // Structural changes, under the exclusive hold: each creates the next generation, fills it with the
+    // change made and only then publishes it, so that a writer killed half-way leaves the buffer as it
+    // was; this process's mapping of the old generation is dropped. A generation that cannot be
+    // created throws IpcBuffer::ResizeError, and a current generation whose file another process cut
+    // short std::runtime_error; either leaves the buffer as it was.
     // A record size of 0 means the block size (one record).
     DWORD AddBlock(DWORD id, DWORD size, DWORD recordSize);
     // As AddBlock, marked as a ring; a failed growth throws IpcBuffer::AddError.
@@ -146,7 +165,8 @@ public:
     // Makes record r the newest; r above the capacity throws "IPCBuffer: Invalid record index".
     void SetLatestRecordIndex(DWORD i, DWORD r);
 
-    // The hold is taken and the current generation mapped.
+    // The hold is taken and the current generation mapped; a generation without a header, or with more
+    // descriptors than it holds, is refused as ResizableIPCBuffer refuses damaged files.
     bool LockExclusive(DWORD timeoutMs) override;
     bool LockShared(DWORD timeoutMs) override;
     // Releases the hold; an exclusive hold during which something was written first raises the version.
@@ -163,15 +183,13 @@ private:
     DWORD CheckedBlockCount() const;
     // Descriptor i, checked: i below the count, and the block within the data area.
     IpcBlockDescriptor* Descriptor(DWORD i) const;
-    // A copy of checked descriptor i and where its bytes start in the view, taken once, so that later
-    // reads of the shared bytes cannot move them.
-    struct sBlockView {
-        IpcBlockDescriptor descriptor;
-        BYTE* bytes;
-    };
-    sBlockView LoadBlock(DWORD i) const;
     // Counts a write when this object holds the exclusive hold.
     void CountWrite(IpcBlockDescriptor& d);
+    // The current generation's bytes for a structural change to copy from; throws std::runtime_error
+    // when its file no longer covers them.
+    const BYTE* SourceForCopy() const;
+    // Refuses a hold whose generation holds no header or more descriptors than it has room for.
+    bool CheckLayout();
 
     bool m_dirty = false;
 };

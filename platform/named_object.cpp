@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <limits>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace Vok::Ipc {
@@ -41,10 +43,18 @@ struct stat StatFd(int fd, const std::string& what) {
     return st;
 }
 
-// Refuses anything but a regular file of our own (a FIFO or device planted in the folder, say).
+// Refuses anything but a regular file of our own (a FIFO or device planted in the folder, say), and a
+// file with a second name: a hard link planted at our name would make us empty and overwrite a file
+// outside the folder.
 void CheckRegularFile(int fd, const std::string& fileName) {
     const struct stat st = StatFd(fd, fileName);
     if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) ThrowError(EPERM, "not a regular file of this user: " + fileName);
+    if (st.st_nlink != 1) ThrowError(EPERM, "a file with more than one link: " + fileName);
+}
+
+// The read lock on the lifetime byte that every holder keeps, waited for at most OPEN_WAIT: 0 or the errno.
+int TakeLifetimeReadLock(int fd) {
+    return SetRecordLockUntil(fd, F_RDLCK, LIFETIME_BYTE, 1, std::chrono::steady_clock::now() + OPEN_WAIT);
 }
 
 // Empties the file, then gives it `size` zero bytes that are really allocated: a full file system
@@ -104,6 +114,19 @@ int SetRecordLock(int fd, short type, off_t start, off_t length, bool wait) {
     const auto r = Call(FcntlLock, fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock);
     if (r) return 0;
     return r.error == EACCES ? EAGAIN : r.error;
+}
+
+int SetRecordLockUntil(int fd, short type, off_t start, off_t length, std::chrono::steady_clock::time_point deadline) {
+    using Clock = std::chrono::steady_clock;
+    auto pause = std::chrono::microseconds(50);
+    for (;;) {
+        const int error = SetRecordLock(fd, type, start, length, false);
+        if (error != EAGAIN) return error;
+        const auto now = Clock::now();
+        if (now >= deadline) return ETIMEDOUT;
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::microseconds(2000));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -202,7 +225,7 @@ CNamedFile CNamedFile::Open(char kind, std::string_view name, uint64_t size, con
             file.m_created = true;
         } else if (alone == EAGAIN) {
             // Granted once a creator has converted its write lock (or a last holder has let go).
-            if (int error = SetRecordLock(fd, F_RDLCK, LIFETIME_BYTE, 1, true); error != 0) {
+            if (int error = TakeLifetimeReadLock(fd); error != 0) {
                 file.m_file.Reset();
                 ThrowError(error, file.m_fileName);
             }
@@ -261,7 +284,7 @@ CNamedFile CNamedFile::OpenExisting(char kind, std::string_view name) {
     if (!opened) ThrowError(opened.error, file.m_fileName);
     file.m_file = CUniqueFd(opened.value);
     CheckRegularFile(opened.value, file.m_fileName);
-    if (int error = SetRecordLock(opened.value, F_RDLCK, LIFETIME_BYTE, 1, true); error != 0) {
+    if (int error = TakeLifetimeReadLock(opened.value); error != 0) {
         file.m_file.Reset();
         ThrowError(error, file.m_fileName);
     }
@@ -290,6 +313,12 @@ void CNamedFile::Close(const LastFunction& onLast) {
 uint64_t CNamedFile::GetFileSize() const {
     const struct stat st = StatFd(m_file.Get(), m_fileName);
     return static_cast<uint64_t>(st.st_size);
+}
+
+bool CNamedFile::Covers(uint64_t size) const {
+    struct stat st {};
+    if (!m_file.IsOpen() || !Call(::fstat, m_file.Get(), &st)) return false;
+    return static_cast<uint64_t>(st.st_size) >= size;
 }
 
 bool CNamedFile::IsAtPath() const {

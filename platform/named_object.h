@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,6 +38,12 @@ std::string MakeFileName(char kind, std::string_view name);
 // start + length). wait blocks until it is granted. Returns 0, or the errno: EAGAIN when another
 // description holds a conflicting lock and wait is false.
 int SetRecordLock(int fd, short type, off_t start, off_t length, bool wait);
+// As SetRecordLock, waiting (by polling) until deadline at most: ETIMEDOUT when it passes first.
+int SetRecordLockUntil(int fd, short type, off_t start, off_t length, std::chrono::steady_clock::time_point deadline);
+
+// How long an opener waits for a creator or a last holder of a file to finish; one that stopped half-way
+// must not hold every other opener for ever.
+constexpr std::chrono::milliseconds OPEN_WAIT{5000};
 
 // The folder, opened and checked: created 0700 when missing; refused when it is a symbolic link, not a
 // directory, owned by another user, or writable by group or others.
@@ -75,7 +82,8 @@ public:
 
     // Opens under the lifetime rule. An opener that finds no other holder empties the file, sizes it to
     // size bytes (allocated, zero), calls fill and counts as created; any other opener waits until the
-    // creator has finished and takes the file as it is. Throws std::system_error.
+    // creator has finished (OPEN_WAIT at most) and takes the file as it is. Only a regular file of this
+    // user with one link is used. Throws std::system_error.
     static CNamedFile Open(char kind, std::string_view name, uint64_t size, const FillFunction& fill = {});
     // A file that only this process can know yet (a buffer's next generation): created with O_EXCL, a
     // stale file at that name replaced, size bytes allocated and zero. Not removed by the lifetime rule.
@@ -91,6 +99,8 @@ public:
     bool WasCreated() const { return m_created; }
     // The file's size now; throws std::system_error when it cannot be read.
     uint64_t GetFileSize() const;
+    // Whether the file still holds at least size bytes (another process may have truncated it).
+    bool Covers(uint64_t size) const;
 
 private:
     // Whether the folder entry of our name is still the file this object holds.

@@ -2,10 +2,8 @@
 
 #include <fcntl.h>
 
-#include <algorithm>
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 
 // The lock file holds no data; its bytes 0 and 1 carry record locks of open file descriptions, so
 // two lock objects of one process exclude each other just as two processes do.
@@ -37,16 +35,7 @@ private:
 // Takes one byte; an infinite wait blocks in the kernel, a finite one polls until the deadline.
 bool TakeByte(int fd, short type, off_t byte, const CDeadline& deadline) {
     if (deadline.IsInfinite()) return Vok::Ipc::SetRecordLock(fd, type, byte, 1, true) == 0;
-    auto pause = std::chrono::microseconds(50);
-    for (;;) {
-        const int error = Vok::Ipc::SetRecordLock(fd, type, byte, 1, false);
-        if (error == 0) return true;
-        if (error != EAGAIN) return false;
-        const auto now = Clock::now();
-        if (now >= deadline.End()) return false;
-        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline.End() - now));
-        pause = std::min(pause * 2, std::chrono::microseconds(2000));
-    }
+    return Vok::Ipc::SetRecordLockUntil(fd, type, byte, 1, deadline.End()) == 0;
 }
 
 bool ReleaseBytes(int fd, off_t start, off_t length) {

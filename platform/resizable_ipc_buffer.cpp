@@ -29,17 +29,14 @@ IpcBuffer::ResizeError MakeResizeError(uint64_t size, const char* reason) {
 }
 
 // The data generations belong to the buffer, not to the lifetime rule of their files: the creator of
-// a fresh N_MNGT clears generations that dead processes left, and the last holder of N_MNGT takes the
-// current generation with it.
+// a fresh N_MNGT clears generations that dead processes left, and the last holder of N_MNGT takes every
+// generation with it: the current one, an old one whose name a killed writer did not remove, and a
+// next one that it never published. The last holder reads nothing of N_MNGT for this, so a damaged
+// N_MNGT cannot make it remove a file of another buffer.
 sSegmentHooks ManagementHooks(const std::string& name) {
     sSegmentHooks hooks;
     hooks.onCreate = [name](const Ipc::CIpcFolder& folder) { folder.RemoveGenerationFiles(name); };
-    hooks.onLast = [name](const Ipc::CIpcFolder& folder, const void* view) {
-        if (view == nullptr) return;
-        sIpcManagement management;
-        std::memcpy(&management, view, sizeof management);
-        if (management.generation != 0) folder.RemoveFile(Ipc::KIND_SEGMENT, SegmentName(name, management.generation));
-    };
+    hooks.onLast = [name](const Ipc::CIpcFolder& folder, const void*) { folder.RemoveGenerationFiles(name); };
     return hooks;
 }
 
@@ -60,12 +57,14 @@ ResizableIPCBuffer::ResizableIPCBuffer(const std::string& name)
 ResizableIPCBuffer::~ResizableIPCBuffer() = default;
 
 sIpcManagement ResizableIPCBuffer::ReadManagement() const {
-    sIpcManagement management;
-    std::memcpy(&management, m_managementSegment.GetConstView(), sizeof management);
+    sIpcManagement management{0, 0};
+    if (m_managementSegment.CoversView())
+        std::memcpy(&management, m_managementSegment.GetConstView(), sizeof management);
     return management;
 }
 
 void ResizableIPCBuffer::WriteManagement(const sIpcManagement& management) {
+    if (!m_managementSegment.CoversView()) throw std::runtime_error(VIEW_FAILED + m_name + "_MNGT");
     std::memcpy(m_managementSegment.GetView(), &management, sizeof management);
 }
 
@@ -106,15 +105,18 @@ bool ResizableIPCBuffer::Remap() {
     return true;
 }
 
-std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Resize(uint64_t newSize) {
+std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::CreateNextGeneration(uint64_t newSize) {
     if (newSize > MAX_SIZE) throw MakeResizeError(newSize, "the size does not fit in 32 bits");
     if (GetGeneration() == MAX_SIZE) throw MakeResizeError(newSize, "no generation number is left");
-    std::unique_ptr<SharedMemorySegment> next;
     try {
-        next = SharedMemorySegment::CreateGeneration(GetNextSegmentName(), newSize);
+        return SharedMemorySegment::CreateGeneration(GetNextSegmentName(), newSize);
     } catch (const std::exception& e) {
         throw MakeResizeError(newSize, e.what());
     }
+}
+
+std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Resize(uint64_t newSize) {
+    std::unique_ptr<SharedMemorySegment> next = CreateNextGeneration(newSize);
     return Publish(std::move(next), static_cast<DWORD>(newSize));
 }
 
@@ -153,26 +155,39 @@ std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Publish(std::unique_ptr
     return previous;
 }
 
-bool ResizableIPCBuffer::LockExclusive(DWORD timeoutMs) {
-    if (!m_lock.LockExclusive(timeoutMs)) return false;
+bool ResizableIPCBuffer::Refuse(std::string reason) {
+    m_refusal = std::move(reason);
+    return false;
+}
+
+bool ResizableIPCBuffer::CheckHold() {
+    // Each check comes before the first touch of the bytes it guards: a page beyond the end of a
+    // truncated file would end this process with SIGBUS.
+    if (!m_managementSegment.CoversView()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
     try {
         Remap();
-    } catch (...) {
-        m_lock.UnlockExclusive();
-        throw;
+    } catch (const std::exception& e) {
+        return Refuse(e.what());
     }
+    if (m_dataSegment != nullptr && !m_dataSegment->CoversView())
+        return Refuse(VIEW_FAILED + SegmentName(m_name, m_mappedGeneration));
     return true;
 }
 
+bool ResizableIPCBuffer::LockExclusive(DWORD timeoutMs) {
+    m_refusal.clear();
+    if (!m_lock.LockExclusive(timeoutMs)) return false;
+    if (CheckHold()) return true;
+    m_lock.UnlockExclusive();
+    return false;
+}
+
 bool ResizableIPCBuffer::LockShared(DWORD timeoutMs) {
+    m_refusal.clear();
     if (!m_lock.LockShared(timeoutMs)) return false;
-    try {
-        Remap();
-    } catch (...) {
-        m_lock.UnlockShared();
-        throw;
-    }
-    return true;
+    if (CheckHold()) return true;
+    m_lock.UnlockShared();
+    return false;
 }
 
 bool ResizableIPCBuffer::Unlock() {

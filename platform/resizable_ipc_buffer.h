@@ -60,8 +60,9 @@ public:
     // Opens or creates the lock and N_MNGT (zero when new); maps no data segment yet. The exceptions of
     // the segment and the lock pass.
     explicit ResizableIPCBuffer(const std::string& name);
-    // Releases a hold this object still has. The last holder of N_MNGT also removes the current data
-    // generation, so that generation lives exactly as long as the buffer.
+    // Releases a hold this object still has. The last holder of N_MNGT also removes every data
+    // generation of the buffer (an unpublished one that a killed writer left included), so that they
+    // live exactly as long as the buffer.
     ~ResizableIPCBuffer() override;
 
     // Maps the generation that N_MNGT names when this process has another one mapped; false when it
@@ -85,24 +86,43 @@ public:
     std::string GetSegmentName() const;
     std::string GetNextSegmentName() const;
 
-    // The hold is taken, then the current generation mapped. When the mapping fails the hold is
-    // released again and the exception passes.
+    // The hold is taken, then N_MNGT and the current generation are checked and the generation mapped.
+    // What another process wrote there is not trusted: a management segment or a generation file
+    // shorter than its mapping, or a generation that cannot be opened at the size N_MNGT gives, is
+    // refused: the hold is released again, the call returns false and GetRefusal says why. Nothing
+    // throws.
     bool LockExclusive(DWORD timeoutMs) override;
     bool LockShared(DWORD timeoutMs) override;
     // Releases a shared hold, else an exclusive hold; false when there is none.
     bool Unlock() override;
     bool IsLocked() const override;
+    // Why the last lock call was refused; empty when it succeeded or only ran out of time.
+    const std::string& GetRefusal() const { return m_refusal; }
 
 protected:
+    // The next generation of newSize zero bytes, created but not yet published: the caller fills it and
+    // then publishes it, so that no other process ever sees it half-filled. Throws
+    // IpcBuffer::ResizeError, changing nothing, when it cannot be created or the size does not fit.
+    std::unique_ptr<SharedMemorySegment> CreateNextGeneration(uint64_t newSize);
+    // Makes next (of size bytes) the published, current generation, then removes the old one's name.
+    // Returns the previous segment, still mapped.
+    std::unique_ptr<SharedMemorySegment> Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size);
+    // Records why a hold is refused; returns false.
+    bool Refuse(std::string reason);
+
     SharedMemorySegment m_managementSegment;
     std::string m_name;
     DWORD m_mappedGeneration = 0;
 
 private:
+    // N_MNGT as it stands; zero when its file no longer covers it.
     sIpcManagement ReadManagement() const;
+    // Throws std::runtime_error when the file no longer covers N_MNGT.
     void WriteManagement(const sIpcManagement& management);
-    // Makes next (of size bytes) the published, current generation and removes the old one's name.
-    std::unique_ptr<SharedMemorySegment> Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size);
+    // Checks N_MNGT and maps the current generation under a hold just taken; false when refused.
+    bool CheckHold();
+
+    std::string m_refusal;
 };
 
 }  // namespace Vok

@@ -39,6 +39,9 @@ public:
     const void* GetConstView() const { return m_view.Get(); }
     // Bytes mapped; 0 when nothing is.
     uint64_t GetSize() const { return m_view.GetSize(); }
+    // Whether the segment's file still holds every mapped byte: another process may have truncated it,
+    // and touching a page beyond its end would end this process with SIGBUS. True when nothing is mapped.
+    bool CoversView() const { return m_view.Get() == nullptr || m_mapping.Covers(m_view.GetSize()); }
     // Whether this opener created (or re-initialised) the segment rather than finding it.
     bool WasCreated() const { return m_mapping.WasCreated(); }
 

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +61,33 @@ TEST(File, OpenFailuresFillTheExceptionGiven) {
         EXPECT_FALSE(file.Open(r.path.c_str(), r.flags));  // without an exception to fill
     }
     EXPECT_THROW(CFile((folder / "missing.vok").c_str(), CFile::modeRead), CFileException);
+}
+
+TEST(File, TheReadOnlyStateIsReadAndWritten) {
+    CTempFolder folder;
+    const std::string path = folder / "status.bin";
+    WriteTextFile(path, "12345");
+    CFileStatus status;
+    ASSERT_TRUE(CFile::GetStatus(path.c_str(), status));
+    EXPECT_EQ(status.m_size, 5u);
+    EXPECT_EQ(status.m_attribute, CFile::normal);
+    EXPECT_STREQ(status.m_szFullName.GetString(), path.c_str());
+    status.m_attribute = CFile::readOnly;
+    CFile::SetStatus(path.c_str(), status);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u);
+    ASSERT_TRUE(CFile::GetStatus(path.c_str(), status));
+    EXPECT_EQ(status.m_attribute, CFile::readOnly);
+    status.m_attribute = CFile::normal;
+    CFile::SetStatus(path.c_str(), status);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+    ASSERT_TRUE(CFile::GetStatus(folder.Path().c_str(), status));
+    EXPECT_EQ(status.m_attribute & CFile::directory, CFile::directory);
+    const std::string missing = folder / "missing.bin";
+    EXPECT_FALSE(CFile::GetStatus(missing.c_str(), status));
+    EXPECT_THROW(CFile::SetStatus(missing.c_str(), status), CFileException);
 }
 
 TEST(File, ReadsAreShortAtTheEndAndNeverThrow) {

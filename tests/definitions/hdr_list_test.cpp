@@ -160,6 +160,42 @@ TEST(HdrList, ImageEntriesThatRunPastTheBlockAreRefused) {
     }
 }
 
+// Entries stated shorter than their record type's fixed size (type 65: 104 bytes, caption at 8) are kept
+// whole, and the record-type functions that read up to the fixed size stay inside them (ASan checks).
+TEST(HdrList, ShortEntriesAreZeroPaddedToTheirTypesSize) {
+    struct sCase {
+        const char* what;
+        std::vector<uint8_t> payload;
+        const char* caption;  // what GetRecordDisplayName finds at offset 8
+    };
+    const std::vector<uint8_t> named = {1, 2, 3, 4, 5, 6, 7, 8, 'G', 'r', 'i', 'd'};
+    const sCase cases[] = {
+        {"empty", {}, ""},
+        {"4 bytes", {'a', 'b', 'c', 'd'}, ""},
+        {"text cut after its 4th byte", named, "Grid"},
+    };
+    for (const sCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> image;
+        PutEntry(image, 65, c.payload, -1, static_cast<uint32_t>(c.payload.size()));
+        CHdrList list;
+        ASSERT_EQ(list.ReadImage(image.data(), image.size(), 1), 1);
+        const sHdrEntry* entry = list.GetEntry(65, 1);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->payloadSize, c.payload.size());
+        const std::vector<uint8_t> stored(entry->Payload(), entry->Payload() + GetRecordSize(65));
+        std::vector<uint8_t> expected = c.payload;
+        expected.resize(104, 0);
+        EXPECT_EQ(stored, expected);
+        EXPECT_EQ(GetRecordDisplayName(65, entry->Payload()), CString(c.caption));
+        // Written back as it was stated.
+        std::vector<uint8_t> back(list.GetImageSize());
+        list.WriteImage(back.data());
+        EXPECT_EQ(back.size(), image.size());
+        EXPECT_EQ(std::vector<uint8_t>(back.begin() + 28, back.end()), c.payload);
+    }
+}
+
 class HdrListIpcTest : public IpcTest {};
 
 TEST_F(HdrListIpcTest, AHostImageIsReadAndRoundTripsThroughTheBuffer) {

@@ -14,10 +14,13 @@
 #include <vector>
 
 #include "definitions/anchor_def_list.h"
+#include "definitions/es_dtm_def_list.h"
 #include "definitions/event_chains.h"
+#include "definitions/filter_def_lists.h"
 #include "definitions/hdr_list.h"
 #include "definitions/his_list.h"
 #include "definitions/node_def_list.h"
+#include "definitions/obj_def_list.h"
 #include "definitions/obs_def_list.h"
 #include "definitions/output_def_list.h"
 #include "definitions/sys_def_list.h"
@@ -105,6 +108,65 @@ void RoundTrip(CObsDefList& obs, const CNodeDefList& nodes, CSysDefList& systems
     headers2.RemoveAll();
 }
 
+// The filter, echosounder DTM and object lists in every layout their readers know, and the
+// objects' settings stream from the start of the file; what they read goes round a fresh file.
+class CCountingConverter : public ILegacyHeightDefConverter {
+public:
+    int32_t ConvertHeightDef(const sLegacyHeightDef&) override { return ++calls; }
+    int32_t calls = 0;
+};
+
+void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size) {
+    CFiltDefList filters;
+    CObsFiltDefList obsFilters;
+    CEsDtmDefList dtms;
+    CObjDefList objects;
+    for (const bool headers : {true, false}) {
+        if (file.FindBlock(BLOCK_FILTER_DEFS) != 0) filters.ReadBlock(file, headers);
+        if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, headers);
+    }
+    ReadFound(file, BLOCK_OBS_FILTER_DEFS, obsFilters);
+    for (const int version : {14, 15}) {
+        if (file.FindBlock(BLOCK_ES_DTM_DEFS) != 0) dtms.ReadBlock(file, version);
+    }
+    // Whole records only.
+    Check(static_cast<size_t>(filters.GetCount()) * 136 <= 2 * size);
+    Check(static_cast<size_t>(objects.GetCount()) * 384 <= 2 * size);
+    Check(static_cast<size_t>(obsFilters.GetCount()) * 72 <= size);
+    Check(static_cast<size_t>(dtms.GetCount()) * 568 <= 2 * size);
+    CCountingConverter converter;
+    for (const bool versionByte : {true, false}) {
+        file.SeekToBegin();
+        objects.ReadSettingsStream(&file, &converter, versionByte);
+        Check(static_cast<size_t>(converter.calls) * 1000 <= 2 * size);
+    }
+    dtms.Validate(nullptr);
+    objects.UpdateFromHeaderRecords(nullptr);
+    objects.NormalizeDisplayOrder();
+    objects.CopyHeightAreaToAll(nullptr);
+    objects.CopyEnvironmentToAll(nullptr);
+
+    const std::string path = Folder() + "/written-more.vok";
+    CVOKFile out;
+    Check(out.Open(path.c_str(), CFile::modeReadWrite | CFile::modeCreate));
+    const int32_t count = 4;
+    out.Write(&count, sizeof count);
+    filters.WriteBlock(out);
+    obsFilters.WriteBlock(out);
+    dtms.WriteBlock(out, 15);
+    objects.WriteBlock(out);
+    CFiltDefList filters2;
+    CObsFiltDefList obsFilters2;
+    CEsDtmDefList dtms2;
+    CObjDefList objects2;
+    Check(out.FindBlock(BLOCK_FILTER_DEFS) == 1 && filters2.ReadBlock(out, true) == 1);
+    Check(ReadFound(out, BLOCK_OBS_FILTER_DEFS, obsFilters2) == 1);
+    Check(out.FindBlock(BLOCK_ES_DTM_DEFS) == 1 && dtms2.ReadBlock(out, 15) == 1);
+    Check(out.FindBlock(BLOCK_OBJECT_DEFS) == 1 && objects2.ReadBlock(out, true) == 1);
+    Check(SameRecords(filters, filters2) && SameRecords(obsFilters, obsFilters2));
+    Check(SameRecords(dtms, dtms2) && SameRecords(objects, objects2));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -126,6 +188,34 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     Vok::Fuzz::WriteSeed("old-blocks", old.data(), old.size());
     const std::vector<uint8_t> outputs = CLeBytes().U8(2).U32(1).U8(1).I32(1).I32(2).I32(3).I32(4);
     Vok::Fuzz::WriteSeed("output-defs", outputs.data(), outputs.size());
+    {
+        const std::string listsPath = Folder() + "/lists.vok";
+        CVOKFile file;
+        if (!file.Open(listsPath.c_str(), CFile::modeReadWrite | CFile::modeCreate)) std::abort();
+        const int32_t count = 5;
+        file.Write(&count, sizeof count);
+        CFiltDefList filters;
+        sFiltDef filter;
+        InitFiltDef(&filter);
+        filter.setupId = filter.objectId = 1;
+        filters.Add(filter);
+        filters.WriteBlock(file);
+        CObsFiltDefList obsFilters;
+        obsFilters.Add(sObsFiltDef{1, 2, 0, 1, {}});
+        obsFilters.WriteBlock(file);
+        CEsDtmDefList dtms;
+        dtms.Add(sEsDtmDef())->id = 1;
+        dtms.WriteBlock(file, 14);
+        CObjDefList objects;
+        sObjDef object{};
+        object.objectId = 1;
+        object.Init();
+        objects.Add(object);
+        objects.WriteBlock(file);
+        file.Close();
+        const std::vector<uint8_t> lists = Vok::Test::ReadFileBytes(listsPath);
+        Vok::Fuzz::WriteSeed("filter-dtm-object-blocks", lists.data(), lists.size());
+    }
     std::exit(0);
 }
 
@@ -152,6 +242,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadFound(file, BLOCK_ANCHOR_DEFS_OLD, anchors);
     headers.ReadBlock(file, 1, 1);
     history.ReadBlock(file);
+    ReadFilterDtmAndObjectBlocks(file, size);
     // Whole records only: never more than the file's bytes could hold.
     Check(static_cast<size_t>(obs.GetCount()) * 192 <= size && static_cast<size_t>(nodes.GetCount()) * 112 <= size);
     Check(static_cast<size_t>(anchors.GetCount()) * 168 <= size && static_cast<size_t>(systems.GetCount()) * 776 <= size);

@@ -1,7 +1,7 @@
 // Peer process for the tests of the shared buffer of blocks. It opens buffer handles and runs the
 // commands on its command line in order, reporting each with a line that begins "READY <command>":
 //   open NAME MODE            open a handle (mode 1 writer, 0 reader)
-//   lock NAME / unlock NAME   -> READY lock 1|0
+//   lock NAME / unlock NAME   -> READY lock 1|0, followed by why a hold was refused
 //   add NAME ID SIZE RS       AddBlock -> READY add <index>
 //   ring NAME ID SIZE RS      AddRingBlock -> READY ring <index>
 //   record NAME I J BYTE      record J of block I (1-based) filled with BYTE; the record count becomes
@@ -9,7 +9,26 @@
 //   poke NAME OFFSET VALUE    write VALUE as a raw u32 at OFFSET of the current generation
 //   generation NAME           -> READY generation <g>
 //   pause                     READY pause, then wait for a line on standard input
+//   trylock NAME MS           Lock with a time-out -> READY trylock 1, or READY trylock 0 <refusal>
+//   read NAME I J             ReadRecord of record J of block I into 64 bytes
+//                             -> READY read <result> <first byte>
+//   fill NAME I BYTE          fill all of block I with BYTE -> READY fill
+//   churn NAME                READY churn, then for ever, each under its own exclusive hold: add a
+//                             ring of one 4-byte record, write an 8-byte record into it (the ring
+//                             grows), remove it
+// Files of the IPC folder, written past every rule, as another program could:
+//   mngt NAME OFFSET VALUE    write VALUE as a u32 at OFFSET of m.NAME_MNGT -> READY mngt
+//   truncate FILE SIZE        truncate (or create) the folder's FILE -> READY truncate
+//   link FILE TARGET          make the folder's FILE a hard link of TARGET -> READY link
+//   fifo FILE                 make the folder's FILE a FIFO -> READY fifo
+//   flip NAME OFFSET A B      READY flip, then for ever write A and B in turn as a u32 at OFFSET of the
+//                             current generation, without the lock
+//   closing FILE              hold the folder's FILE as its closing last holder does (the write lock on
+//                             its lifetime byte) -> READY closing; then wait for a line, remove the
+//                             file and end
 // A failed command prints "FAIL <text>" and ends with code 2.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +52,23 @@ void Report(const std::string& line) { Vok::Test::PeerReport(line); }
 
 DWORD Number(const char* text) { return static_cast<DWORD>(std::strtoul(text, nullptr, 0)); }
 
+std::string FolderFile(const std::string& fileName) { return Vok::Ipc::GetFolderPath() + "/" + fileName; }
+
+void Churn(IpcBufferHandle& handle) {
+    const BYTE wide[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    for (;;) {
+        if (!handle.Lock()) Fail("lock");
+        const DWORD ring = handle.buffer.AddRingBlock(3, 4, 4);
+        handle.Unlock();
+        if (!handle.Lock()) Fail("lock");
+        handle.buffer.WriteRecord(ring, wide, sizeof wide);
+        handle.Unlock();
+        if (!handle.Lock()) Fail("lock");
+        handle.buffer.RemoveBlock(ring);
+        handle.Unlock();
+    }
+}
+
 IpcBufferHandle& Find(const std::string& name) {
     const auto it = g_handles.find(name);
     if (it == g_handles.end()) Fail("no buffer " + name);
@@ -53,7 +89,10 @@ int Run(int argc, char** argv) {
             g_handles[name] = std::make_unique<IpcBufferHandle>(CString(name.c_str()), mode);
             Report("READY open");
         } else if (command == "lock") {
-            Report(std::string("READY lock ") + (Find(next()).Lock() ? "1" : "0"));
+            auto& handle = Find(next());
+            const bool locked = handle.Lock();
+            const std::string& refusal = handle.buffer.GetRefusal();
+            Report(std::string("READY lock ") + (locked ? "1" : "0") + (refusal.empty() ? "" : " " + refusal));
         } else if (command == "unlock") {
             Find(next()).Unlock();
             Report("READY unlock");
@@ -84,6 +123,69 @@ int Run(int argc, char** argv) {
             Report("READY poke");
         } else if (command == "generation") {
             Report("READY generation " + std::to_string(Find(next()).buffer.GetGeneration()));
+        } else if (command == "trylock") {
+            auto& handle = Find(next());
+            const DWORD ms = Number(next());
+            Report(handle.Lock(ms) ? "READY trylock 1" : "READY trylock 0 " + handle.buffer.GetRefusal());
+        } else if (command == "read") {
+            auto& handle = Find(next());
+            const DWORD block = Number(next());
+            const DWORD record = Number(next());
+            BYTE bytes[64] = {};
+            const int result = handle.ReadRecord(block, record, bytes, sizeof bytes);
+            Report("READY read " + std::to_string(result) + " " + std::to_string(bytes[0]));
+        } else if (command == "fill") {
+            auto& handle = Find(next());
+            const DWORD block = Number(next());
+            const BYTE value = static_cast<BYTE>(Number(next()));
+            const std::vector<BYTE> bytes(handle.buffer.GetBlockSize(block - 1), value);
+            handle.WriteBlock(block, bytes.data(), static_cast<DWORD>(bytes.size()));
+            Report("READY fill");
+        } else if (command == "churn") {
+            auto& handle = Find(next());
+            Report("READY churn");
+            Churn(handle);
+        } else if (command == "mngt") {
+            const std::string file = FolderFile(Vok::Ipc::MakeFileName(Vok::Ipc::KIND_SEGMENT, std::string(next()) + "_MNGT"));
+            const off_t offset = static_cast<off_t>(Number(next()));
+            const DWORD value = Number(next());
+            const int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+            if (fd < 0 || ::pwrite(fd, &value, sizeof value, offset) != static_cast<ssize_t>(sizeof value)) Fail("mngt");
+            ::close(fd);
+            Report("READY mngt");
+        } else if (command == "truncate") {
+            const std::string file = FolderFile(next());
+            const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(Number(next()))) != 0) Fail("truncate " + file);
+            ::close(fd);
+            Report("READY truncate");
+        } else if (command == "link") {
+            const std::string file = FolderFile(next());
+            const std::string target = next();
+            if (::link(target.c_str(), file.c_str()) != 0) Fail("link " + file);
+            Report("READY link");
+        } else if (command == "fifo") {
+            const std::string file = FolderFile(next());
+            if (::mkfifo(file.c_str(), 0600) != 0) Fail("fifo " + file);
+            Report("READY fifo");
+        } else if (command == "flip") {
+            auto& handle = Find(next());
+            const DWORD offset = Number(next());
+            const DWORD values[2] = {Number(next()), Number(next())};
+            auto segment = SharedMemorySegment::OpenGeneration(handle.buffer.GetSegmentName());
+            if (segment->GetSize() < uint64_t{offset} + sizeof(DWORD) || offset % sizeof(DWORD) != 0) Fail("offset");
+            auto* word = reinterpret_cast<volatile DWORD*>(static_cast<BYTE*>(segment->GetView()) + offset);
+            Report("READY flip");
+            for (unsigned k = 0;; ++k) *word = values[k & 1];
+        } else if (command == "closing") {
+            const std::string file = FolderFile(next());
+            const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            if (fd < 0 || Vok::Ipc::SetRecordLock(fd, F_WRLCK, Vok::Ipc::LIFETIME_BYTE, 1, false) != 0) Fail("closing");
+            Report("READY closing");
+            std::string line;
+            std::getline(std::cin, line);
+            ::unlink(file.c_str());
+            ::close(fd);
         } else if (command == "pause") {
             Report("READY pause");
             std::string line;
