@@ -9,6 +9,14 @@
 
 #include "definitions/definition_list.h"
 
+class CNodeDefList;
+class CObjDefList;
+class CObsDefList;
+class IUpdateIntervalSource;
+namespace Vok::Tides {
+class CTideSettingsContainer;
+}
+
 struct sHeightDef {
     static constexpr uint32_t kSize = 16;
     static constexpr uint8_t kVersion = 1;
@@ -45,6 +53,18 @@ public:
     // Reads block 31 whose header is at the file's position. 1 when it was read whole; 0 for
     // another id or a block cut short, after appending the whole records before the cut.
     int ReadBlock(CVOKFile& file);
+
+    // Reads the block whose header is at the file's position as block `id`: 31 as ReadBlock; 24,
+    // 25, 28 and 30 as old records, each appended as {16, 1, its system id, its second word}.
+    // With the three definition lists given, the object that carries the record's system (the
+    // object of the first observation of the system whose node exists and is not fixed) takes
+    // the record's codes into the first two slots of its code table; a block-30 record also gives
+    // it its tide strategy (converted into the tide settings by one upgrader for the whole block),
+    // its squat link and the settings at 216 to 224. Another id reads nothing and gives 1. 1 when
+    // the block was read whole; 0 for a block cut short, after the whole records before the cut.
+    int ReadLegacyBlock(CVOKFile& file, int id, CObjDefList* objects, const CObsDefList* observations,
+                        const CNodeDefList* nodes, const IUpdateIntervalSource* adjustments,
+                        Vok::Tides::CTideSettingsContainer* tides);
 
     int WriteToIpc(IpcBufferHandle& handle, int block) const;
     int ReadFromIpc(IpcBufferHandle& handle, int block);
