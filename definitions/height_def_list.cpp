@@ -133,7 +133,7 @@ int CHeightDefList::ReadBlock(CVOKFile& file) {
 }
 
 int CHeightDefList::ReadLegacyBlock(CVOKFile& file, int id, CObjDefList* objects, const CObsDefList* observations,
-                                    const CNodeDefList* nodes, const IUpdateIntervalSource* adjustments,
+                                    const CNodeDefList* nodes, const CAdjDefList* adjustments,
                                     Vok::Tides::CTideSettingsContainer* tides) {
     sBlockHeader header;
     if (!file.ReadBlockHeader(header)) return 0;

@@ -9,10 +9,10 @@
 
 #include "definitions/definition_list.h"
 
+class CAdjDefList;
 class CNodeDefList;
 class CObjDefList;
 class CObsDefList;
-class IUpdateIntervalSource;
 namespace Vok::Tides {
 class CTideSettingsContainer;
 }
@@ -63,7 +63,7 @@ public:
     // its squat link and the settings at 216 to 224. Another id reads nothing and gives 1. 1 when
     // the block was read whole; 0 for a block cut short, after the whole records before the cut.
     int ReadLegacyBlock(CVOKFile& file, int id, CObjDefList* objects, const CObsDefList* observations,
-                        const CNodeDefList* nodes, const IUpdateIntervalSource* adjustments,
+                        const CNodeDefList* nodes, const CAdjDefList* adjustments,
                         Vok::Tides::CTideSettingsContainer* tides);
 
     int WriteToIpc(IpcBufferHandle& handle, int block) const;

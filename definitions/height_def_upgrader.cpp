@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "definitions/adj_def_list.h"
 #include "definitions/definition_records.h"
 #include "definitions/definition_types.h"
 #include "definitions/node_def_list.h"
@@ -25,7 +26,7 @@ bool IsUsableTideObs(const sObsDef* obs) { return obs != nullptr && IsTideObs(ob
 }  // namespace
 
 CHeightDefUpgrader::CHeightDefUpgrader(const CNodeDefList* nodes, const CObsDefList* observations,
-                                       const IUpdateIntervalSource* adjustments, CTideSettingsContainer* tides)
+                                       const CAdjDefList* adjustments, CTideSettingsContainer* tides)
     : m_nodes(nodes), m_observations(observations), m_adjustments(adjustments), m_tides(tides) {}
 
 int32_t CHeightDefUpgrader::ConvertHeightDef(const sLegacyHeightDef& def) {

@@ -8,6 +8,7 @@
 
 #include "definitions/legacy_height_def.h"
 
+class CAdjDefList;
 class CNodeDefList;
 class CObsDefList;
 struct sObsDef;
@@ -17,19 +18,11 @@ class CTideSettingsContainer;
 class CTideStrategyBase;
 }  // namespace Vok::Tides
 
-// What the conversion asks of the computation set-ups: the largest update interval (seconds) that
-// they give observations of a type.
-class IUpdateIntervalSource {
-public:
-    virtual ~IUpdateIntervalSource() = default;
-    virtual float GetMaxUpdateInterval(int32_t obsType, bool requirePositive, bool usedOnly) const = 0;
-};
-
 class CHeightDefUpgrader : public ILegacyHeightDefConverter {
 public:
     // None of the four is owned; each must outlive the upgrader.
     CHeightDefUpgrader(const CNodeDefList* nodes, const CObsDefList* observations,
-                       const IUpdateIntervalSource* adjustments, Vok::Tides::CTideSettingsContainer* tides);
+                       const CAdjDefList* adjustments, Vok::Tides::CTideSettingsContainer* tides);
 
     // The id of the strategy that stands for the record in the tide settings; 0 when any list is
     // missing, the model code names no strategy, or a gauge, file or closest record finds no
@@ -58,6 +51,6 @@ private:
     sLegacyHeightDef m_first{};
     const CNodeDefList* m_nodes;
     const CObsDefList* m_observations;
-    const IUpdateIntervalSource* m_adjustments;
+    const CAdjDefList* m_adjustments;
     Vok::Tides::CTideSettingsContainer* m_tides;
 };

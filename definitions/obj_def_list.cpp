@@ -407,7 +407,7 @@ int CObjDefList::ReadSettingsStream(CFile* file, ILegacyHeightDefConverter* conv
 }
 
 int CObjDefList::ReadSettingsStream(CFile* file, const CNodeDefList* nodes, const CObsDefList* obs,
-                                    const IUpdateIntervalSource* adjustments, Vok::Tides::CTideSettingsContainer* tides,
+                                    const CAdjDefList* adjustments, Vok::Tides::CTideSettingsContainer* tides,
                                     bool hasVersionByte) {
     CHeightDefUpgrader upgrader(nodes, obs, adjustments, tides);
     return ReadSettingsStream(file, &upgrader, hasVersionByte);

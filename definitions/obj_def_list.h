@@ -14,7 +14,7 @@
 #include "definitions/legacy_height_def.h"
 #include "definitions/obj_def_record.h"
 
-class IUpdateIntervalSource;
+class CAdjDefList;
 class CFile;
 class CHdrList;
 class CNodeDefList;
@@ -83,7 +83,7 @@ public:
     int ReadSettingsStream(CFile* file, ILegacyHeightDefConverter* converter, bool hasVersionByte);
     // The same with one CHeightDefUpgrader of the lists and the tide settings for the whole stream.
     int ReadSettingsStream(CFile* file, const CNodeDefList* nodes, const CObsDefList* obs,
-                           const IUpdateIntervalSource* adjustments, Vok::Tides::CTideSettingsContainer* tides,
+                           const CAdjDefList* adjustments, Vok::Tides::CTideSettingsContainer* tides,
                            bool hasVersionByte);
 
     int WriteToIpc(IpcBufferHandle& handle, int block) const;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/adj_def_list.h"
 #include "definitions/height_def_list.h"
 #include "definitions/height_def_upgrader.h"
 #include "definitions/node_def_list.h"
@@ -26,11 +27,6 @@ using Vok::Definitions::StoreAt;
 using Vok::Test::CLeBytes;
 using Vok::Test::MakeNodeDef;
 using Vok::Test::MakeObsDef;
-
-class CNoIntervals : public IUpdateIntervalSource {
-public:
-    float GetMaxUpdateInterval(int32_t, bool, bool) const override { return 0.0f; }
-};
 
 // An old record: zeros but for the fields set.
 class COldRecord {
@@ -91,7 +87,7 @@ protected:
         CVOKFile file;
         EXPECT_TRUE(file.Open(m_path.c_str(), CFile::modeRead));
         file.Seek(4, CFile::begin);
-        return m_heights.ReadLegacyBlock(file, id, &m_objects, &m_obs, &m_nodes, &m_intervals, &m_tides);
+        return m_heights.ReadLegacyBlock(file, id, &m_objects, &m_obs, &m_nodes, &m_setUps, &m_tides);
     }
 
     Vok::Test::CTempFolder m_folder;
@@ -99,7 +95,7 @@ protected:
     CObjDefList m_objects;
     CObsDefList m_obs;
     CNodeDefList m_nodes;
-    CNoIntervals m_intervals;
+    CAdjDefList m_setUps;
     CTideSettingsContainer m_tides;
     CHeightDefList m_heights;
 };
@@ -278,14 +274,14 @@ TEST(LegacyProject, OldHeightBlockAndObjectStreamBecomeTideStrategiesAndHeightDe
     CObsDefList obs;
     CObjDefList objects;
     CHeightDefList heights;
-    CNoIntervals intervals;
+    CAdjDefList setUps;
     CTideSettingsContainer tides;
     ASSERT_TRUE(file.FindBlock(38) && nodes.ReadBlock(file) && file.FindBlock(40) && obs.ReadBlock(file));
     ASSERT_TRUE(file.FindBlock(5) && objects.ReadBlock(file, true) && file.FindBlock(30));
-    ASSERT_EQ(heights.ReadLegacyBlock(file, 30, &objects, &obs, &nodes, &intervals, &tides), 1);
+    ASSERT_EQ(heights.ReadLegacyBlock(file, 30, &objects, &obs, &nodes, &setUps, &tides), 1);
     CFile settings;
     ASSERT_TRUE(settings.Open(stream.c_str(), CFile::modeRead));
-    ASSERT_EQ(objects.ReadSettingsStream(&settings, &nodes, &obs, &intervals, &tides, true), 1);
+    ASSERT_EQ(objects.ReadSettingsStream(&settings, &nodes, &obs, &setUps, &tides, true), 1);
 
     ASSERT_EQ(heights.GetCount(), 2);
     EXPECT_EQ(std::memcmp(heights.GetAt(0), CLeBytes().U32(16).U8(1).Zeros(3).I32(5).I32(50).Bytes().data(), 16), 0);

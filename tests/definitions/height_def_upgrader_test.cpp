@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "definitions/adj_def_list.h"
+#include "definitions/adjust_def.h"
 #include "definitions/definition_types.h"
 #include "definitions/node_def_list.h"
 #include "definitions/obs_def_list.h"
@@ -23,18 +25,13 @@ using namespace Vok::Tides;
 using Vok::Test::MakeNodeDef;
 using Vok::Test::MakeObsDef;
 
-// Stands in for the computation set-ups: one interval for the tide type when asked as the
-// conversion must ask (positive values required, every entry), nothing otherwise.
-class CFixedIntervals : public IUpdateIntervalSource {
-public:
-    explicit CFixedIntervals(float tide) : m_tide(tide) {}
-    float GetMaxUpdateInterval(int32_t obsType, bool requirePositive, bool usedOnly) const override {
-        return obsType == 59 && requirePositive && !usedOnly ? m_tide : 0.0f;
-    }
-
-private:
-    float m_tide;
-};
+// One set-up that observes the tide observation with the interval.
+void AddTideSetUp(CAdjDefList& setUps, sObsDef* tide, float interval) {
+    tide->interval = interval;
+    auto setUp = std::make_unique<CAdjustDef>();
+    setUp->AddObservation(tide, nullptr);
+    setUps.AddTail(std::move(setUp));
+}
 
 sLegacyHeightDef Legacy(int32_t model, std::vector<uint32_t> ids = {}, std::vector<std::string> paths = {}) {
     sLegacyHeightDef d{};
@@ -61,6 +58,7 @@ protected:
         m_obs.Add(MakeObsDef(5, 59, 3, 10, 0, 0));
         m_nodes.Add(MakeNodeDef(10, 100, 1, 0, 0, 0, 0));
         m_nodes.Add(MakeNodeDef(11, 101, 1, 0, 0, 0, 0));
+        AddTideSetUp(m_setUps, m_obs.FindById(1), 120.0f);
     }
     template <typename S>
     const S* Get(int32_t id) const {
@@ -73,9 +71,9 @@ protected:
 
     CObsDefList m_obs;
     CNodeDefList m_nodes;
-    CFixedIntervals m_intervals{120.0f};
+    CAdjDefList m_setUps;
     CTideSettingsContainer m_tides;
-    CHeightDefUpgrader m_upgrader{&m_nodes, &m_obs, &m_intervals, &m_tides};
+    CHeightDefUpgrader m_upgrader{&m_nodes, &m_obs, &m_setUps, &m_tides};
 };
 
 TEST_F(CHeightDefUpgraderTest, IdenticalGaugeRecordsShareOneStrategy) {
@@ -144,17 +142,24 @@ TEST_F(CHeightDefUpgraderTest, ClosestTakesEveryFreeTideObservationInListOrder) 
 }
 
 TEST(CHeightDefUpgrader, ComputedTakesItsFieldsAndTheSetUpInterval) {
+    // Without set-ups the interval is the tide type's default of 60 s; a set-up that gives the tide
+    // observation no interval leaves the strategy's own.
     struct Row {
+        bool setUp;
         float interval;
         bool use;
         float expected;
     };
-    for (const Row& row : {Row{45.0f, true, 45.0f}, Row{0.0f, false, 60.0f}}) {
+    for (const Row& row :
+         {Row{true, 45.0f, true, 45.0f}, Row{false, 0.0f, true, 60.0f}, Row{true, 0.0f, false, 60.0f}}) {
+        SCOPED_TRACE(row.interval);
         CObsDefList obs;
+        obs.Add(MakeObsDef(1, 59, 1, 10, 0, 0));
         CNodeDefList nodes;
-        CFixedIntervals intervals(row.interval);
+        CAdjDefList setUps;
+        if (row.setUp) AddTideSetUp(setUps, obs.FindById(1), row.interval);
         CTideSettingsContainer tides;
-        CHeightDefUpgrader upgrader(&nodes, &obs, &intervals, &tides);
+        CHeightDefUpgrader upgrader(&nodes, &obs, &setUps, &tides);
         ASSERT_EQ(upgrader.ConvertHeightDef(Legacy(-3)), 1);
         const auto* s = dynamic_cast<const CTideStrategyComputed*>(tides.get_strategies().find_by_id(1));
         ASSERT_NE(s, nullptr);
@@ -172,11 +177,11 @@ TEST(CHeightDefUpgrader, ComputedTakesItsFieldsAndTheSetUpInterval) {
 TEST(CHeightDefUpgrader, NothingIsMadeWithoutEveryListOrForAModelThatNamesNone) {
     CObsDefList obs;
     CNodeDefList nodes;
-    CFixedIntervals intervals(60.0f);
+    CAdjDefList setUps;
     CTideSettingsContainer tides;
-    CHeightDefUpgrader noNodes(nullptr, &obs, &intervals, &tides), noObs(&nodes, nullptr, &intervals, &tides),
-        noSetUps(&nodes, &obs, nullptr, &tides), noTides(&nodes, &obs, &intervals, nullptr),
-        all(&nodes, &obs, &intervals, &tides);
+    CHeightDefUpgrader noNodes(nullptr, &obs, &setUps, &tides), noObs(&nodes, nullptr, &setUps, &tides),
+        noSetUps(&nodes, &obs, nullptr, &tides), noTides(&nodes, &obs, &setUps, nullptr),
+        all(&nodes, &obs, &setUps, &tides);
     for (CHeightDefUpgrader* u : {&noNodes, &noObs, &noSetUps, &noTides}) EXPECT_EQ(u->ConvertHeightDef(Legacy(-1)), 0);
     EXPECT_EQ(all.ConvertHeightDef(Legacy(3)), 0);
     EXPECT_EQ(all.ConvertHeightDef(Legacy(-5)), 0);
@@ -220,9 +225,9 @@ TEST(LegacyHeightDef, AFileSourcePathStaysWithinItsField) {
     CObsDefList obs;
     CNodeDefList nodes;
     nodes.Add(MakeNodeDef(10, 100, 1, 0, 0, 0, 0));
-    CFixedIntervals intervals(0.0f);
+    CAdjDefList setUps;
     CTideSettingsContainer tides;
-    CHeightDefUpgrader upgrader(&nodes, &obs, &intervals, &tides);
+    CHeightDefUpgrader upgrader(&nodes, &obs, &setUps, &tides);
     ASSERT_EQ(upgrader.ConvertHeightDef(d), 1);
     const auto* source = dynamic_cast<const CTideSourceFile*>(tides.get_sources().find_by_id(1));
     ASSERT_NE(source, nullptr);

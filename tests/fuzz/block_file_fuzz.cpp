@@ -18,6 +18,7 @@
 #include "definitions/event_chains.h"
 #include "definitions/filter_def_lists.h"
 #include "definitions/hdr_list.h"
+#include "definitions/adj_def_list.h"
 #include "definitions/height_def_list.h"
 #include "definitions/height_def_upgrader.h"
 #include "definitions/his_list.h"
@@ -171,28 +172,23 @@ void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size) {
     Check(SameRecords(dtms, dtms2) && SameRecords(objects, objects2));
 }
 
-class CNoIntervals : public IUpdateIntervalSource {
-public:
-    float GetMaxUpdateInterval(int32_t, bool, bool) const override { return 0.0f; }
-};
-
 // The height definition blocks, old and current, onto the objects of block 5 and into one set of
 // tide settings, and the objects' settings stream converted into the same settings; the height
 // definitions and the tide settings go round a fresh file and an archive.
 void ReadHeightBlocks(CVOKFile& file, size_t size, const CNodeDefList& nodes, const CObsDefList& obs) {
     CObjDefList objects;
     if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, true);
-    const CNoIntervals intervals;
+    const CAdjDefList setUps;
     Vok::Tides::CTideSettingsContainer tides;
     CHeightDefList heights;
     for (const int id : {BLOCK_HEIGHT_DEFS_OLD_24, BLOCK_HEIGHT_DEFS_OLD_25, BLOCK_HEIGHT_DEFS_OLD_28,
                          BLOCK_HEIGHT_DEFS_OLD_30, BLOCK_HEIGHT_DEFS}) {
-        if (file.FindBlock(id) != 0) heights.ReadLegacyBlock(file, id, &objects, &obs, &nodes, &intervals, &tides);
+        if (file.FindBlock(id) != 0) heights.ReadLegacyBlock(file, id, &objects, &obs, &nodes, &setUps, &tides);
     }
     Check(static_cast<size_t>(heights.GetCount()) * 16 <= size);
     for (const bool versionByte : {true, false}) {
         file.SeekToBegin();
-        objects.ReadSettingsStream(&file, &nodes, &obs, &intervals, &tides, versionByte);
+        objects.ReadSettingsStream(&file, &nodes, &obs, &setUps, &tides, versionByte);
     }
     // Each source serves its own observation or node.
     Check(tides.get_strategies().size() * 1000 <= 2 * size &&
