@@ -19,6 +19,11 @@ struct sLegacyHeightDef {
     float computedValue;
     int32_t computedCount;
     int32_t computedId;
+
+    // Field by field: floats compare exactly (a NaN equals nothing) and each path as text up to
+    // its terminator, bounded by its field, so bytes after the terminator do not count.
+    bool operator==(const sLegacyHeightDef& other) const;
+    bool operator!=(const sLegacyHeightDef& other) const { return !(*this == other); }
 };
 static_assert(sizeof(sLegacyHeightDef) == 1088);
 static_assert(offsetof(sLegacyHeightDef, sourceIds) == 16);

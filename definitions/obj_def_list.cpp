@@ -9,6 +9,7 @@
 #include "compat/file.h"
 #include "definitions/definition_predicates.h"
 #include "definitions/hdr_list.h"
+#include "definitions/height_def_upgrader.h"
 #include "definitions/node_def_list.h"
 #include "definitions/obs_def_list.h"
 #include "definitions/payload_bytes.h"
@@ -403,6 +404,13 @@ int CObjDefList::ReadSettingsStream(CFile* file, ILegacyHeightDefConverter* conv
         if (target != nullptr) *target = entry;
     }
     return 1;
+}
+
+int CObjDefList::ReadSettingsStream(CFile* file, const CNodeDefList* nodes, const CObsDefList* obs,
+                                    const CAdjDefList* adjustments, Vok::Tides::CTideSettingsContainer* tides,
+                                    bool hasVersionByte) {
+    CHeightDefUpgrader upgrader(nodes, obs, adjustments, tides);
+    return ReadSettingsStream(file, &upgrader, hasVersionByte);
 }
 
 int CObjDefList::WriteToIpc(IpcBufferHandle& handle, int block) const {

@@ -14,10 +14,14 @@
 #include "definitions/legacy_height_def.h"
 #include "definitions/obj_def_record.h"
 
+class CAdjDefList;
 class CFile;
 class CHdrList;
 class CNodeDefList;
 class CObsDefList;
+namespace Vok::Tides {
+class CTideSettingsContainer;
+}
 
 class CObjDefList : public CDefinitionList<sObjDef> {
 public:
@@ -77,6 +81,10 @@ public:
     // the stream was read whole; 0 for a null file, a version other than 0 to 5 or a stream cut
     // short, leaving the entries read before it in place and the cut entry unchanged.
     int ReadSettingsStream(CFile* file, ILegacyHeightDefConverter* converter, bool hasVersionByte);
+    // The same with one CHeightDefUpgrader of the lists and the tide settings for the whole stream.
+    int ReadSettingsStream(CFile* file, const CNodeDefList* nodes, const CObsDefList* obs,
+                           const CAdjDefList* adjustments, Vok::Tides::CTideSettingsContainer* tides,
+                           bool hasVersionByte);
 
     int WriteToIpc(IpcBufferHandle& handle, int block) const;
     int ReadFromIpc(IpcBufferHandle& handle, int block);

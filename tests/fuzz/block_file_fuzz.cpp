@@ -18,15 +18,20 @@
 #include "definitions/event_chains.h"
 #include "definitions/filter_def_lists.h"
 #include "definitions/hdr_list.h"
+#include "definitions/adj_def_list.h"
+#include "definitions/height_def_list.h"
+#include "definitions/height_def_upgrader.h"
 #include "definitions/his_list.h"
 #include "definitions/node_def_list.h"
 #include "definitions/obj_def_list.h"
 #include "definitions/obs_def_list.h"
 #include "definitions/output_def_list.h"
 #include "definitions/sys_def_list.h"
+#include "definitions/tide_settings.h"
 #include "definitions/vok_file.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/block_file_samples.h"
+#include "tests/support/definition_samples.h"
 
 namespace {
 
@@ -167,6 +172,46 @@ void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size) {
     Check(SameRecords(dtms, dtms2) && SameRecords(objects, objects2));
 }
 
+// The height definition blocks, old and current, onto the objects of block 5 and into one set of
+// tide settings, and the objects' settings stream converted into the same settings; the height
+// definitions and the tide settings go round a fresh file and an archive.
+void ReadHeightBlocks(CVOKFile& file, size_t size, const CNodeDefList& nodes, const CObsDefList& obs) {
+    CObjDefList objects;
+    if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, true);
+    const CAdjDefList setUps;
+    Vok::Tides::CTideSettingsContainer tides;
+    CHeightDefList heights;
+    for (const int id : {BLOCK_HEIGHT_DEFS_OLD_24, BLOCK_HEIGHT_DEFS_OLD_25, BLOCK_HEIGHT_DEFS_OLD_28,
+                         BLOCK_HEIGHT_DEFS_OLD_30, BLOCK_HEIGHT_DEFS}) {
+        if (file.FindBlock(id) != 0) heights.ReadLegacyBlock(file, id, &objects, &obs, &nodes, &setUps, &tides);
+    }
+    Check(static_cast<size_t>(heights.GetCount()) * 16 <= size);
+    for (const bool versionByte : {true, false}) {
+        file.SeekToBegin();
+        objects.ReadSettingsStream(&file, &nodes, &obs, &setUps, &tides, versionByte);
+    }
+    // Each source serves its own observation or node.
+    Check(tides.get_strategies().size() * 1000 <= 2 * size &&
+          tides.get_sources().size() <= static_cast<size_t>(obs.GetCount() + nodes.GetCount()));
+
+    Vok::ByteVector image;
+    Vok::ByteVectorArchive archive(image);
+    tides.serialize_to(archive, 0);
+    Vok::Tides::CTideSettingsContainer tides2;
+    Vok::ByteVectorArchive reader(image);
+    tides2.serialize_from(reader);
+    Check(tides2 == tides);
+
+    const std::string path = Folder() + "/written-heights.vok";
+    CVOKFile out;
+    Check(out.Open(path.c_str(), CFile::modeReadWrite | CFile::modeCreate));
+    const int32_t count = 1;
+    out.Write(&count, sizeof count);
+    heights.WriteBlock(out);
+    CHeightDefList heights2;
+    Check(out.FindBlock(BLOCK_HEIGHT_DEFS) == 1 && heights2.ReadBlock(out) == 1 && SameRecords(heights, heights2));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -216,6 +261,39 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         const std::vector<uint8_t> lists = Vok::Test::ReadFileBytes(listsPath);
         Vok::Fuzz::WriteSeed("filter-dtm-object-blocks", lists.data(), lists.size());
     }
+    {
+        // Object 1 carries system 5 through node 1; observation 2 is a tide observation.
+        const std::string heightsPath = Folder() + "/heights.vok";
+        CVOKFile file;
+        if (!file.Open(heightsPath.c_str(), CFile::modeReadWrite | CFile::modeCreate)) std::abort();
+        const int32_t count = 5;
+        file.Write(&count, sizeof count);
+        CObjDefList objects;
+        sObjDef object{};
+        object.Init();
+        object.objectId = 1;
+        objects.Add(object);
+        objects.WriteBlock(file);
+        CNodeDefList nodes;
+        nodes.Add(Vok::Test::MakeNodeDef(1, 1, 1, 0, 0.0, 0.0, 0.0));
+        nodes.WriteBlock(file);
+        CObsDefList obs;
+        obs.Add(Vok::Test::MakeObsDef(1, 11, 5, 1, 0, 0));
+        obs.Add(Vok::Test::MakeObsDef(2, 59, 6, 1, 0, 0));
+        obs.WriteBlock(file);
+        std::vector<uint8_t> old30(3456, 0), old24(336, 0);
+        for (std::vector<uint8_t>* record : {&old30, &old24}) {
+            const int32_t words[][2] = {{0, 5}, {16, 1000005}, {320, 1}};
+            for (const auto& w : words) std::memcpy(record->data() + w[0], &w[1], 4);
+        }
+        const int32_t gauge[][2] = {{8, 2}, {324, 1}, {336, 2}};
+        for (const auto& w : gauge) std::memcpy(old30.data() + w[0], &w[1], 4);
+        const std::vector<uint8_t> blocks = CLeBytes().Block(30, old30).Block(24, old24);
+        file.Write(blocks.data(), static_cast<UINT>(blocks.size()));
+        file.Close();
+        const std::vector<uint8_t> heights = Vok::Test::ReadFileBytes(heightsPath);
+        Vok::Fuzz::WriteSeed("height-blocks", heights.data(), heights.size());
+    }
     std::exit(0);
 }
 
@@ -243,6 +321,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     headers.ReadBlock(file, 1, 1);
     history.ReadBlock(file);
     ReadFilterDtmAndObjectBlocks(file, size);
+    ReadHeightBlocks(file, size, nodes, obs);
     // Whole records only: never more than the file's bytes could hold.
     Check(static_cast<size_t>(obs.GetCount()) * 192 <= size && static_cast<size_t>(nodes.GetCount()) * 112 <= size);
     Check(static_cast<size_t>(anchors.GetCount()) * 168 <= size && static_cast<size_t>(systems.GetCount()) * 776 <= size);
