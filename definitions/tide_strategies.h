@@ -104,8 +104,32 @@ private:
 // Removes the first occurrence of id; false when there is none.
 bool remove_source_id(std::vector<uint32_t>& ids, uint32_t id);
 
-class CTideStrategyClosest final : public CTideStrategyWithSources {
+// The reference and update-interval fields that Closest, File and Gauge share; only the default
+// interval differs between them.
+class CTideStrategyReferenced : public CTideStrategyWithSources {
 public:
+    int32_t get_reference_id() const { return _reference_id; }
+    void set_reference_id(int32_t id) { _reference_id = id; }
+    float get_reference_value() const { return _reference_value; }
+    void set_reference_value(float value) { _reference_value = value; }
+    bool get_use_update_interval() const { return _use_update_interval; }
+    void set_use_update_interval(bool use) { _use_update_interval = use; }
+    float get_update_interval() const { return _update_interval; }
+    void set_update_interval(float seconds) { _update_interval = seconds; }
+
+protected:
+    explicit CTideStrategyReferenced(float default_interval) : _update_interval(default_interval) {}
+
+private:
+    int32_t _reference_id = -1;
+    float _reference_value = 0.0f;
+    bool _use_update_interval = false;
+    float _update_interval;
+};
+
+class CTideStrategyClosest final : public CTideStrategyReferenced {
+public:
+    CTideStrategyClosest() : CTideStrategyReferenced(60.0f) {}
     void serialize_to(IArchive& archive, uint32_t owner_version) const override;
     void serialize_from(IArchive& archive) override;
     eTideModel get_model() const override { return TIDE_MODEL_CLOSEST; }
@@ -113,73 +137,33 @@ public:
     std::unique_ptr<CTideStrategyBase> clone() const override;
     void reset() { *this = CTideStrategyClosest(); }
 
-    int32_t get_reference_id() const { return _reference_id; }
-    void set_reference_id(int32_t id) { _reference_id = id; }
-    float get_reference_value() const { return _reference_value; }
-    void set_reference_value(float value) { _reference_value = value; }
-    bool get_use_update_interval() const { return _use_update_interval; }
-    void set_use_update_interval(bool use) { _use_update_interval = use; }
-    float get_update_interval() const { return _update_interval; }
-    void set_update_interval(float seconds) { _update_interval = seconds; }
     uint32_t get_closest_value() const { return _closest_value; }
     void set_closest_value(uint32_t value) { _closest_value = value; }
 
 private:
-    int32_t _reference_id = -1;
-    float _reference_value = 0.0f;
-    bool _use_update_interval = false;
-    float _update_interval = 60.0f;
     uint32_t _closest_value = 0;
 };
 
-class CTideStrategyFile final : public CTideStrategyWithSources {
+class CTideStrategyFile final : public CTideStrategyReferenced {
 public:
+    CTideStrategyFile() : CTideStrategyReferenced(300.0f) {}
     void serialize_to(IArchive& archive, uint32_t owner_version) const override;
     void serialize_from(IArchive& archive) override;
     eTideModel get_model() const override { return TIDE_MODEL_FILE; }
     bool operator==(const CTideStrategyBase& other) const override;
     std::unique_ptr<CTideStrategyBase> clone() const override;
     void reset() { *this = CTideStrategyFile(); }
-
-    int32_t get_reference_id() const { return _reference_id; }
-    void set_reference_id(int32_t id) { _reference_id = id; }
-    float get_reference_value() const { return _reference_value; }
-    void set_reference_value(float value) { _reference_value = value; }
-    bool get_use_update_interval() const { return _use_update_interval; }
-    void set_use_update_interval(bool use) { _use_update_interval = use; }
-    float get_update_interval() const { return _update_interval; }
-    void set_update_interval(float seconds) { _update_interval = seconds; }
-
-private:
-    int32_t _reference_id = -1;
-    float _reference_value = 0.0f;
-    bool _use_update_interval = false;
-    float _update_interval = 300.0f;
 };
 
-class CTideStrategyGauge final : public CTideStrategyWithSources {
+class CTideStrategyGauge final : public CTideStrategyReferenced {
 public:
+    CTideStrategyGauge() : CTideStrategyReferenced(60.0f) {}
     void serialize_to(IArchive& archive, uint32_t owner_version) const override;
     void serialize_from(IArchive& archive) override;
     eTideModel get_model() const override { return TIDE_MODEL_GAUGE; }
     bool operator==(const CTideStrategyBase& other) const override;
     std::unique_ptr<CTideStrategyBase> clone() const override;
     void reset() { *this = CTideStrategyGauge(); }
-
-    int32_t get_reference_id() const { return _reference_id; }
-    void set_reference_id(int32_t id) { _reference_id = id; }
-    float get_reference_value() const { return _reference_value; }
-    void set_reference_value(float value) { _reference_value = value; }
-    bool get_use_update_interval() const { return _use_update_interval; }
-    void set_use_update_interval(bool use) { _use_update_interval = use; }
-    float get_update_interval() const { return _update_interval; }
-    void set_update_interval(float seconds) { _update_interval = seconds; }
-
-private:
-    int32_t _reference_id = -1;
-    float _reference_value = 0.0f;
-    bool _use_update_interval = false;
-    float _update_interval = 60.0f;
 };
 
 class CTideStrategyComputed final : public CTideStrategyBase {

@@ -1,4 +1,4 @@
-// The user's trash as the freedesktop.org trash specification defines it: an item is moved into
+// The user's trash, laid out as freedesktop.org desktops keep it: an item is moved into
 // the "files" folder of a trash folder, beside a "<name>.trashinfo" entry in its "info" folder
 // that records where it came from and when, so that a file manager can restore it.
 #pragma once
