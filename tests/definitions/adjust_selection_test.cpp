@@ -94,16 +94,10 @@ TEST_F(AdjustSelectionTest, ExcludingAddsWithoutDependantsAndUsingUpdatesThem) {
     EXPECT_EQ(m_setup.IsObservationCompanion(10), 1);
     EXPECT_EQ(m_setup.UseObservation(nullptr), 0);
 
-    // An observation whose id is below 1 is added first, as any other.
-    sObsDef* unnumbered = Obs(0, 30, 1, 1);
     const int count = m_setup.GetEntryCount();
-    using Change = int (CAdjustDef::*)(sObsDef*);
-    for (const auto& [change, state] : std::vector<std::pair<Change, uint32_t>>{
-             {&CAdjustDef::SetCompanionObservation, ADJ_ENTRY_COMPANION}, {&CAdjustDef::UseObservation, ADJ_ENTRY_USED}}) {
-        (m_setup.*change)(unnumbered);
-        ASSERT_EQ(m_setup.GetEntryCount(), count + 1);
-        EXPECT_EQ(m_setup.GetEntryAt(count)->state, state);
-    }
+    EXPECT_EQ(m_setup.SetCompanionObservation(Obs(0, 30, 1, 1)), 1);  // an id below 1 is added first too
+    ASSERT_EQ(m_setup.GetEntryCount(), count + 1);
+    EXPECT_EQ(m_setup.GetEntryAt(count)->state, ADJ_ENTRY_COMPANION);
 }
 
 TEST_F(AdjustSelectionTest, UsingAnObservationFindsTheMainSystem) {
@@ -508,7 +502,6 @@ TEST_F(AdjustSelectionTest, FilterDefinitionsFollowTheObjectsOfTheSetup) {
     EXPECT_EQ(m_filters.FindByKeys(2, 1)->count44, 77);
 
     CAdjustDef unnumbered(0, "New");  // no id yet: nothing it could not find again
-    Link(unnumbered);
     unnumbered.AddObservation(m_obs.FindById(1), nullptr);
     const int count = m_filters.GetCount();
     unnumbered.SyncFilterDefs(&m_filters, &m_objects, &m_nodes);
