@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <exception>
+#include <set>
 #include <utility>
 
 #include "definitions/definition_predicates.h"
@@ -750,14 +752,23 @@ HTREEITEM CAdjDefList::InsertAdjustDefTreeItem(CTreeCtrl* tree, HTREEITEM parent
 int CAdjDefList::AddFixedNodeSetup(CNodeDefList* nodes, CObsDefList* observations) {
     if (nodes == nullptr || observations == nullptr) return 0;
     // The observations made here take ids above every id in use, so that they never stand for, or
-    // are found in place of, a real observation.
-    int32_t nextId = 0;
-    for (const sObsDef& o : *observations) nextId = std::max(nextId, o.id);
+    // are found in place of, a real observation; when the largest id is in use, the smallest free ones.
+    std::set<int32_t> used;
+    for (const sObsDef& o : *observations) used.insert(o.id);
+    const auto freshId = [&used] {
+        int32_t id = 1;
+        if (!used.empty() && *used.rbegin() < INT32_MAX)
+            id = std::max(id, *used.rbegin() + 1);
+        else
+            while (used.count(id) != 0) ++id;
+        used.insert(id);
+        return id;
+    };
     auto setup = std::make_unique<CAdjustDef>(-1, "[Fixed Nodes]");
     for (const sNodeDef& n : *nodes) {
         if (n.nodeType != NODE_FIXED) continue;
         sObsDef record{};
-        record.id = ++nextId;
+        record.id = freshId();
         record.nodeId = n.id;
         sObsDef* obs = observations->Add(record);
         auto entry = std::make_unique<sAdjustEntry>();

@@ -291,7 +291,7 @@ sAdjustEntry* CAdjustDef::GetEntryAt(int index) const {
 
 int CAdjustDef::AddEntry(std::unique_ptr<sAdjustEntry> entry) {
     if (entry == nullptr) return 0;
-    if (entry->obs != nullptr && GetEntry(entry->obs->id) != nullptr) return 0;
+    if (entry->obs != nullptr && FindEntryOfId(entry->obs->id) != nullptr) return 0;
     sAdjustEntry& e = *entry;
     m_Entries.push_back(std::move(entry));
     e.NormaliseKindFlags();
@@ -375,8 +375,9 @@ int CAdjustDef::ConvertSigmaUnits(const CObsDefList* observations) {
     return converted;
 }
 
-sAdjustEntry* CAdjustDef::GetEntry(int32_t obsId) const {
-    if (obsId < 1) return nullptr;
+sAdjustEntry* CAdjustDef::GetEntry(int32_t obsId) const { return obsId < 1 ? nullptr : FindEntryOfId(obsId); }
+
+sAdjustEntry* CAdjustDef::FindEntryOfId(int32_t obsId) const {
     for (const auto& e : m_Entries) {
         if (e->obs != nullptr && e->obs->id == obsId) return e.get();
     }

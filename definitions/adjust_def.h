@@ -405,6 +405,9 @@ public:
 
 private:
     int SetObservationState(sObsDef* observation, uint32_t state);
+    // The entry of an observation of that id, ids below 1 included: an observation list read from a
+    // file may hold such records, and each still has one entry.
+    sAdjustEntry* FindEntryOfId(int32_t obsId) const;
     bool PassesPositioningFilter(const sObsDef* observation) const;
     int32_t ObjectOfNodeId(int32_t nodeId) const;
     bool HasHeightSourceForRule(int32_t objectId, int32_t sysId, const CHdrList* headers) const;
@@ -415,4 +418,8 @@ private:
     template <typename F>
     bool AnyUsedLink(int32_t objectId, F f) const;
     void RaiseEntryInterval(int32_t obsId, float interval);
+    // Raises the entries of the observations that the object record and the tide settings' observation
+    // sources name.
+    void RaiseObjectIntervals(const sObjDef& object, const Vok::Tides::CTideSettingsContainer* tides,
+                              float interval);
 };

@@ -1,6 +1,8 @@
 #include "definitions/adjust_selection.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -15,6 +17,7 @@
 #include "definitions/obj_def_list.h"
 #include "definitions/obs_def_list.h"
 #include "definitions/obs_type_properties.h"
+#include "definitions/payload_bytes.h"
 #include "definitions/sys_def_list.h"
 #include "definitions/tide_settings.h"
 
@@ -99,11 +102,11 @@ bool CAdjustDef::PassesPositioningFilter(const sObsDef* observation) const {
 // State changes
 
 int CAdjustDef::SetObservationState(sObsDef* observation, uint32_t newState) {
-    if (observation == nullptr || observation->id < 1) return 0;
-    sAdjustEntry* e = GetEntry(observation);
+    if (observation == nullptr) return 0;
+    sAdjustEntry* e = FindEntryOfId(observation->id);
     if (e == nullptr) {
         AddObservation(observation, nullptr);
-        e = GetEntry(observation);
+        e = FindEntryOfId(observation->id);
         if (e == nullptr) return 0;
     }
     if (e->state == newState) return 0;
@@ -475,7 +478,9 @@ void CAdjustDef::BuildFromObservations(const CAdjDefList* templates) {
         }
         const int count = GetObsComponentCount(o);
         if (count > 0 && IsObservationExcluded(o) != 0) {
-            for (int k = 0; k < count; ++k) ExcludeObservation(m_observations->FindById(o->id + k));
+            // The group ends at the largest id: no id beyond it can be in the list.
+            for (int k = 0; k < count && o->id <= INT32_MAX - k; ++k)
+                ExcludeObservation(m_observations->FindById(o->id + k));
         }
     }
 }
@@ -549,7 +554,7 @@ void CAdjustDef::UseSystem(const sSysDef* system, const CHdrList* headers, bool 
             if (checkHeightSources && from != to && CountHeightSources(to, m_nodes, sysId, count, source))
                 use = false;
             else
-                use = from == to || mode == 0;
+                use = (from >= 1 && from == to) || mode == 0;
         }
         if (use)
             UseObservation(o);
@@ -736,7 +741,8 @@ bool CAdjustDef::ConnectedObjectsByVariableNodes(CObjectMarks& marks, int32_t st
         }
     }
     if (options.Recurses()) {
-        const sConnectOptions once = options.With(0, options.GetFlags() & ~sConnectOptions::RECURSE);
+        // Further on only the set-up's own observations count as links.
+        const sConnectOptions once = options.With(0, sConnectOptions::FOLLOW_OWN_OBSERVATIONS);
         ExpandMarks(marks, [&](int32_t id, CObjectMarks& further) {
             ConnectedObjectsByVariableNodes(further, id, objects, nodes, headers, once);
         });
@@ -789,7 +795,9 @@ void CAdjustDef::AdjustFilterInterval(sFiltDef* filter, double seconds) const {
 }
 
 void CAdjustDef::SyncFilterDefs(CFiltDefList* filters, const CObjDefList* objects, const CNodeDefList* nodes) {
-    if (filters == nullptr || objects == nullptr) return;
+    // Without an id of its own the set-up keys no filter definition: one made for it could never be
+    // found or deleted again.
+    if (filters == nullptr || objects == nullptr || m_Def.id < 1) return;
     for (const sObjDef& o : *objects) {
         const sFiltDef* existing = filters->FindByKeys(m_Def.id, o.objectId);
         const bool has = HasObject(o.objectId, nodes) != 0;
@@ -808,7 +816,7 @@ void CAdjustDef::SyncFilterDefs(CFiltDefList* filters, const CObjDefList* object
 
 void CAdjustDef::SyncFilterDefsFrom(const CAdjustDef& other, CFiltDefList* filters, const CObjDefList* objects,
                                     const CNodeDefList* nodes) {
-    if (filters == nullptr || objects == nullptr) return;
+    if (filters == nullptr || objects == nullptr || m_Def.id < 1) return;
     for (const sObjDef& o : *objects) {
         if (HasObject(o.objectId, nodes) == 0 || filters->FindByKeys(m_Def.id, o.objectId) != nullptr) continue;
         const sFiltDef* source = filters->FindByKeys(other.m_Def.id, o.objectId);
@@ -849,20 +857,22 @@ void CAdjustDef::ApplyIntervalToObjects(const CAdjDefList* setups, float interva
     for (int32_t objectId : GetUsedObjectIds()) {
         const sObjDef* object = m_objects->FindById(objectId);
         if (object == nullptr) continue;
-        for (CAdjustDef& s : *setups) {
-            for (const int32_t* table : {object->settings1, object->settings2, object->codeTable}) {
-                for (size_t k = 0; k < sObjDef::kCodeCount; ++k) s.RaiseEntryInterval(table[k], interval);
-            }
-            if (m_tides != nullptr) {
-                for (const auto& source : m_tides->get_sources()) {
-                    const auto* observed = dynamic_cast<const Vok::Tides::CTideSourceObservation*>(source.get());
-                    if (observed != nullptr)
-                        s.RaiseEntryInterval(static_cast<int32_t>(observed->get_observation_id()), interval);
-                }
-            }
-            for (size_t k = 0; k < sObjDef::kCodeCount; ++k) s.RaiseEntryInterval(object->settings5[k], interval);
+        for (CAdjustDef& s : *setups) s.RaiseObjectIntervals(*object, m_tides, interval);
+    }
+}
+
+void CAdjustDef::RaiseObjectIntervals(const sObjDef& object, const Vok::Tides::CTideSettingsContainer* tides,
+                                      float interval) {
+    for (const int32_t* table : {object.settings1, object.settings2, object.codeTable}) {
+        for (size_t k = 0; k < sObjDef::kCodeCount; ++k) RaiseEntryInterval(table[k], interval);
+    }
+    if (tides != nullptr) {
+        for (const auto& source : tides->get_sources()) {
+            const auto* observed = dynamic_cast<const Vok::Tides::CTideSourceObservation*>(source.get());
+            if (observed != nullptr) RaiseEntryInterval(static_cast<int32_t>(observed->get_observation_id()), interval);
         }
     }
+    for (size_t k = 0; k < sObjDef::kCodeCount; ++k) RaiseEntryInterval(object.settings5[k], interval);
 }
 
 void CAdjustDef::ApplyIntervalToSystem(const sSysDef* system, float interval) {
@@ -872,10 +882,7 @@ void CAdjustDef::ApplyIntervalToSystem(const sSysDef* system, float interval) {
     if (interval == 0.0f) interval = std::max(m_Def.minInterval, 0.0f);
     if (interval < sAdjustDef::kMinInterval || interval > sAdjustDef::kMaxInterval || UsesObject(object->objectId, m_nodes, true) == 0)
         return;
-    for (const int32_t* table : {object->settings1, object->settings2, object->codeTable}) {
-        for (size_t k = 0; k < sObjDef::kCodeCount; ++k) RaiseEntryInterval(table[k], interval);
-    }
-    for (size_t k = 0; k < sObjDef::kCodeCount; ++k) RaiseEntryInterval(object->settings5[k], interval);
+    RaiseObjectIntervals(*object, m_tides, interval);
 }
 
 double CAdjustDef::GetFilterInterval(const CFiltDefList* filters, const CObjDefList* objects,
@@ -914,14 +921,23 @@ int CAdjustDef::CompareEntries(const CAdjustDef& other) const {
         return GetObsDefName(e.obs) + "|" + GetNodeDefName(e.node) + "|" + GetNodeDefName(e.toNode);
     };
     for (const auto& e : m_Entries) {
-        const sAdjustEntry* match = other.GetEntry(e->GetObsId());
+        const sAdjustEntry* match = e->obs != nullptr ? other.FindEntryOfId(e->obs->id) : nullptr;
         if (match == nullptr || names(*e) != names(*match)) return 999;
     }
     for (const auto& e : other.m_Entries) {
-        if (GetEntry(e->GetObsId()) == nullptr) return 999;
+        if (e->obs == nullptr || FindEntryOfId(e->obs->id) == nullptr) return 999;
     }
     return 0;
 }
+
+namespace {
+
+// The option byte with the three bytes after it, as the stored image holds them.
+uint32_t Word172(const sAdjustDef& d) {
+    return Vok::Definitions::LoadAt<uint32_t>(reinterpret_cast<const uint8_t*>(&d), offsetof(sAdjustDef, option172));
+}
+
+}  // namespace
 
 int CAdjustDef::Compare(const CAdjustDef& other) const {
     if (const int c = CompareEntries(other); c != 0) return c;
@@ -931,7 +947,8 @@ int CAdjustDef::Compare(const CAdjustDef& other) const {
     if (a.id != b.id || a.mainSysId != b.mainSysId || a.level != b.level || a.contentFlags != b.contentFlags ||
         a.optionFlags != b.optionFlags || a.option72 != b.option72 || a.option76 != b.option76 ||
         a.option80 != b.option80 || a.option84 != b.option84 || a.minInterval != b.minInterval ||
-        a.secondInterval != b.secondInterval || a.priority != b.priority || a.option172 != b.option172)
+        a.secondInterval != b.secondInterval || a.priority != b.priority ||
+        Word172(a) != Word172(b))
         return 999;
     if (const int c = std::strcmp(FieldText(a.refNode.name), FieldText(b.refNode.name)); c != 0) return c;
     const sAdjustRefNode& r = a.refNode;

@@ -311,6 +311,7 @@ TEST(AdjDefListWhole, CopyAndCompare) {
         {"a name", [](CAdjustDef& s, sObsDef*) { SetFieldText(s.m_Def.name, "Setup 0"); }, 1},
         {"a minimum interval", [](CAdjustDef& s, sObsDef*) { s.m_Def.minInterval = 5.0f; }, 999},
         {"the word at 172", [](CAdjustDef& s, sObsDef*) { s.m_Def.option172 = 1; }, 999},
+        {"the word at 172 in its high byte", [](CAdjustDef& s, sObsDef*) { s.m_Def.pad173[2] = 1; }, 999},
         {"the reference node's name", [](CAdjustDef& s, sObsDef*) { SetFieldText(s.m_Def.refNode.name, "A"); }, -1},
         {"the reference node's Z", [](CAdjustDef& s, sObsDef*) { s.m_Def.refNode.z = 1.0; }, 888},
         {"the reference node's type, which takes no part",
@@ -520,6 +521,12 @@ TEST(AdjDefListFixedNodes, OneSetupAtTheHeadWithObservationsOfFreshIds) {
     EXPECT_EQ(other.AddFixedNodeSetup(&noFixed, &obs), 1);
     EXPECT_EQ(other.GetCount(), 0);
     EXPECT_EQ(obs.GetCount(), 4);
+
+    // With the largest id in use, the smallest ids not in use.
+    obs.Add(MakeObsDef(INT32_MAX, 20, 1, 1, 0, 0));
+    ASSERT_EQ(other.AddFixedNodeSetup(&nodes, &obs), 1);
+    EXPECT_EQ(other.GetAt(0)->GetEntryAt(0)->GetObsId(), 1);
+    EXPECT_EQ(other.GetAt(0)->GetEntryAt(1)->GetObsId(), 6);
 }
 
 TEST_F(AdjDefListFileTest, AVersionSixImageIsWrittenAsLaidOutAndReadBack) {

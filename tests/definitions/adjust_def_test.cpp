@@ -197,6 +197,11 @@ TEST(AdjustEntryList, AnObservationHasOneEntryAndTheFirstStays) {
     EXPECT_EQ(setup.HasObservation(5), 1);
     EXPECT_EQ(setup.HasObservation(0), 0);
     EXPECT_EQ(setup.GetEntry(0), nullptr);
+    sObsDef unnumbered = MakeObsDef(0, 20, 1, 1, 0, 0);  // an id below 1 has one entry too
+    EXPECT_EQ(setup.AddObservation(&unnumbered, nullptr), 1);
+    EXPECT_EQ(setup.AddObservation(&unnumbered, nullptr), 0);
+    EXPECT_EQ(setup.GetEntryCount(), 2);
+    EXPECT_EQ(CAdjustDef(setup).CompareEntries(setup), 0);
 }
 
 TEST(AdjustEntryList, ATemplateGivesItsWordsButNotItsLinksAndTheStateIsNotUsed) {

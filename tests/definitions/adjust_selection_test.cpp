@@ -93,6 +93,11 @@ TEST_F(AdjustSelectionTest, ExcludingAddsWithoutDependantsAndUsingUpdatesThem) {
     EXPECT_EQ(m_setup.SetCompanionObservation(lat), 1);
     EXPECT_EQ(m_setup.IsObservationCompanion(10), 1);
     EXPECT_EQ(m_setup.UseObservation(nullptr), 0);
+
+    const int count = m_setup.GetEntryCount();
+    EXPECT_EQ(m_setup.SetCompanionObservation(Obs(0, 30, 1, 1)), 1);  // an id below 1 is added first too
+    ASSERT_EQ(m_setup.GetEntryCount(), count + 1);
+    EXPECT_EQ(m_setup.GetEntryAt(count)->state, ADJ_ENTRY_COMPANION);
 }
 
 TEST_F(AdjustSelectionTest, UsingAnObservationFindsTheMainSystem) {
@@ -183,20 +188,21 @@ TEST_F(AdjustSelectionTest, UsingASystemDecidesEachObservation) {
     Obs(5, 45, 1, 1, 2);      // USBL dZ within one object: used
     Obs(6, 45, 1, 1, 3);      // USBL dZ to object 2
     Obs(7, 46, 1, 1);         // pitch, from 32 to 51: used
-    Obs(8, 20, 2, 1);         // another system: untouched
+    Obs(8, 45, 1, 5, 5);      // USBL dZ between nodes on no object
+    Obs(9, 20, 2, 1);         // another system: untouched
     struct sCase {
         const char* what;
         int heightMode;  // -1 none, 0 a used height, 1 a used height aiding
         bool check;
         bool sourceOnObject2;
-        uint32_t expected[7];
+        uint32_t expected[8];
     };
     const sCase cases[] = {
-        {"no height mode", -1, false, false, {0, 2, 2, 0, 0, 2, 0}},
-        {"height mode", 0, false, false, {0, 2, 0, 2, 0, 0, 0}},
-        {"aiding mode", 1, false, false, {0, 2, 2, 0, 0, 2, 0}},
-        {"height mode, object 2 has a height source", 0, true, true, {0, 2, 0, 2, 0, 2, 0}},
-        {"height mode, checked, no other source", 0, true, false, {0, 2, 0, 2, 0, 0, 0}},
+        {"no height mode", -1, false, false, {0, 2, 2, 0, 0, 2, 0, 2}},
+        {"height mode", 0, false, false, {0, 2, 0, 2, 0, 0, 0, 0}},
+        {"aiding mode", 1, false, false, {0, 2, 2, 0, 0, 2, 0, 2}},
+        {"height mode, object 2 has a height source", 0, true, true, {0, 2, 0, 2, 0, 2, 0, 0}},
+        {"height mode, checked, no other source", 0, true, false, {0, 2, 0, 2, 0, 0, 0, 0}},
     };
     for (const sCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -205,12 +211,12 @@ TEST_F(AdjustSelectionTest, UsingASystemDecidesEachObservation) {
         if (c.heightMode == 1) m_setup.UseObservation(m_obs.FindById(4));
         if (c.sourceOnObject2) m_setup.UseObservation(Obs(50, 32, 5, 3));
         m_setup.UseSystem(m_systems.FindById(1), nullptr, c.check);
-        for (int32_t id = 1; id <= 7; ++id) EXPECT_EQ(State(id), c.expected[id - 1]) << id;
-        EXPECT_EQ(State(8), 99u);
+        for (int32_t id = 1; id <= 8; ++id) EXPECT_EQ(State(id), c.expected[id - 1]) << id;
+        EXPECT_EQ(State(9), 99u);
         m_obs.RemoveAll();
         for (const auto& [id, t, s, n, to] : std::vector<std::tuple<int, int, int, int, int>>{
                  {1, 20, 1, 1, 0}, {2, 61, 1, 1, 0}, {3, 32, 1, 1, 0}, {4, 40, 1, 1, 0}, {5, 45, 1, 1, 2},
-                 {6, 45, 1, 1, 3}, {7, 46, 1, 1, 0}, {8, 20, 2, 1, 0}})
+                 {6, 45, 1, 1, 3}, {7, 46, 1, 1, 0}, {8, 45, 1, 5, 5}, {9, 20, 2, 1, 0}})
             Obs(id, t, s, n, to);
     }
 }
@@ -274,15 +280,17 @@ TEST_F(AdjustSelectionTest, HeightSearchesThroughLinksEndOnACycle) {
 }
 
 TEST_F(AdjustSelectionTest, HeaderLinksCarryAHeightSourceAndTheirCycleEnds) {
-    CHdrList headers;
-    const auto link = [&](int32_t a, int32_t b) {
-        uint8_t* p = headers.AddRecord(230, 112, nullptr, -1);
+    CHdrList headers, chain;
+    const auto link = [](CHdrList& list, int32_t a, int32_t b) {
+        uint8_t* p = list.AddRecord(230, 112, nullptr, -1);
         std::memcpy(p, &a, 4);
         std::memcpy(p + 4, &b, 4);
     };
-    link(11, 13);     // object 1 - object 2
-    link(10013, 14);  // object 2 - object 3, a number with a category
-    link(14, 12);     // object 3 - object 1
+    for (CHdrList* list : {&headers, &chain}) {
+        link(*list, 11, 13);     // object 1 - object 2
+        link(*list, 10013, 14);  // object 2 - object 3, a number with a category
+    }
+    link(headers, 14, 12);  // object 3 - object 1
     EXPECT_FALSE(m_setup.HasHeightSourceThroughLinks(1, -1, &headers));
     sObsDef* aiding = Obs(4, 40, 1, 4);
     m_setup.UseObservation(aiding);
@@ -319,6 +327,9 @@ TEST_F(AdjustSelectionTest, HeaderLinksCarryAHeightSourceAndTheirCycleEnds) {
     EXPECT_TRUE(options.HasAll(sConnectOptions::FOLLOW_LINK_RECORDS | sConnectOptions::RECURSE));
     EXPECT_TRUE(m_setup.ConnectedObjectsByVariableNodes(marks, 1, &m_objects, &m_nodes, &headers, options));
     EXPECT_EQ(marks, (CObjectMarks{{2, 1}, {3, 1}}));
+    // Searched from object 2, only the set-up's own observations are links: object 3 is not reached.
+    EXPECT_TRUE(m_setup.ConnectedObjectsByVariableNodes(marks, 1, &m_objects, &m_nodes, &chain, options));
+    EXPECT_EQ(marks, (CObjectMarks{{2, 1}}));
 }
 
 TEST_F(AdjustSelectionTest, BuildingAFreshSetupFromTheObservations) {
@@ -332,6 +343,7 @@ TEST_F(AdjustSelectionTest, BuildingAFreshSetupFromTheObservations) {
     Obs(8, 31, 1, 1);
     Obs(9, 1, 5, 6);       // a range on the pipe bundle: positioning anyway
     Obs(10, 62, 5, 6);     // sidescan on the pipe bundle: a bundle observation
+    Obs(INT32_MAX, 37, 5, 1);  // an offset heading a group of three at the largest id
     CAdjDefList templates;
     CAdjustDef* templ = templates.AddTail(std::make_unique<CAdjustDef>(5, "T"));
     templ->AddObservation(m_obs.FindById(4), nullptr);
@@ -339,6 +351,7 @@ TEST_F(AdjustSelectionTest, BuildingAFreshSetupFromTheObservations) {
     m_setup.BuildFromObservations(&templates);
     const uint32_t expected[] = {2, 2, 99, 2, 2, 2, 2, 2, 2, 2};
     for (int32_t id = 1; id <= 10; ++id) EXPECT_EQ(State(id), expected[id - 1]) << id;
+    EXPECT_EQ(State(INT32_MAX), ADJ_ENTRY_EXCLUDED);
     EXPECT_EQ(m_setup.GetEntry(4)->weight, 4.0f);
     EXPECT_EQ(m_setup.GetEntry(5)->weight, 1.0f);
     EXPECT_EQ(m_setup.GetEntry(4)->obs, m_obs.FindById(4));
@@ -487,6 +500,13 @@ TEST_F(AdjustSelectionTest, FilterDefinitionsFollowTheObjectsOfTheSetup) {
     copy.SyncFilterDefsFrom(m_setup, &m_filters, &m_objects, &m_nodes);
     ASSERT_NE(m_filters.FindByKeys(2, 1), nullptr);
     EXPECT_EQ(m_filters.FindByKeys(2, 1)->count44, 77);
+
+    CAdjustDef unnumbered(0, "New");  // no id yet: nothing it could not find again
+    unnumbered.AddObservation(m_obs.FindById(1), nullptr);
+    const int count = m_filters.GetCount();
+    unnumbered.SyncFilterDefs(&m_filters, &m_objects, &m_nodes);
+    unnumbered.SyncFilterDefsFrom(m_setup, &m_filters, &m_objects, &m_nodes);
+    EXPECT_EQ(m_filters.GetCount(), count);
 }
 
 TEST_F(AdjustSelectionTest, MinimumUpdateIntervals) {
@@ -518,6 +538,7 @@ TEST_F(AdjustSelectionTest, MinimumUpdateIntervals) {
     sObsDef* named = Obs(4, 11, 5, 1);
     sObsDef* tideSource = Obs(5, 59, 5, 2);
     m_setup.AddObservation(named, nullptr);
+    m_setup.AddObservation(tideSource, nullptr);
     CAdjustDef other(2, "Other");
     Link(other);
     other.AddObservation(named, nullptr);
@@ -536,6 +557,7 @@ TEST_F(AdjustSelectionTest, MinimumUpdateIntervals) {
     EXPECT_EQ(m_setup.GetEntry(4)->interval, 1.0f);
     m_setup.ApplyIntervalToSystem(m_systems.FindById(1), 25.0f);
     EXPECT_EQ(m_setup.GetEntry(4)->interval, 25.0f);
+    EXPECT_EQ(m_setup.GetEntry(5)->interval, 25.0f);  // the tide source's too
 }
 
 TEST_F(AdjustSelectionTest, ListQueriesSkipTheExcludedSetupAndHigherLevels) {
@@ -562,6 +584,7 @@ TEST_F(AdjustSelectionTest, ListQueriesSkipTheExcludedSetupAndHigherLevels) {
     }
     EXPECT_EQ(list.GetHeightModeOfSystem(0, -1, -1), -1);
     EXPECT_TRUE(list.HasHeightAidingOfSystem(1, -1, -1));
+    EXPECT_TRUE(list.HasHeightSourceOfSystem(1, 1, -1));  // b's height aiding is a height source too
     EXPECT_FALSE(list.IsObservationExcluded(range, -1, -1));
     EXPECT_TRUE(list.HasObservation(aiding, -1, -1));
     EXPECT_EQ(list.FindByObservation(2, 0), b->GetEntry(2));
