@@ -159,7 +159,7 @@ BOOL SetCurrentDir(const char* folder) {
 namespace {
 
 INT_PTR OpenAddress(const char* address) {
-    return Vok::RunDesktopOpener(address) == 0 ? SE_OPENED : SE_ERR_NOASSOC;
+    return Vok::RunDesktopOpener(address) ? SE_OPENED : SE_ERR_NOASSOC;
 }
 
 }  // namespace
