@@ -1,11 +1,13 @@
 #include "platform/environment.h"
 
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -73,10 +75,10 @@ TEST(Environment, TheCurrentFolderChanges) {
     EXPECT_EQ(GetCurrentDir(false).Str(), real);
 }
 
-// Stand-ins for the two report programs: each writes its output file, given as one argument.
-void WriteReporter(const std::string& folder, const std::string& name, const std::string& output) {
+// A stand-in program that runs script.
+void WriteProgram(const std::string& folder, const std::string& name, const std::string& script) {
     const std::string path = folder + "/" + name;
-    Vok::Test::WriteTextFile(path, "#!/bin/sh\nprintf '" + output + "' > \"$2\"\n");
+    Vok::Test::WriteTextFile(path, "#!/bin/sh\n" + script);
     ::chmod(path.c_str(), 0755);
 }
 
@@ -86,30 +88,61 @@ const char* const INFO_HEAD =
 const char* const END =
     "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT =======================================\n";
 
-TEST(Environment, TheSystemReportCollectsWhatItsProgramsWrote) {
+TEST(Environment, TheSystemReportTellsWhatTheSystemHoldsAndOpensItsFolder) {
+    utsname system{};
+    ASSERT_EQ(::uname(&system), 0);
+    const bool kernelDisplays = Vok::Test::Exists("/sys/class/drm/card0");
+    CScopedEnvironment display("DISPLAY", std::nullopt);
+    CScopedEnvironment wayland("WAYLAND_DISPLAY", std::nullopt);
+    CScopedEnvironment session("XDG_SESSION_TYPE", std::nullopt);
     struct sRow {
-        std::optional<std::string> dx, info;  // printf text each program writes; none: no program
-        std::string expected;                 // between the headings
-    };
-    const std::vector<sRow> rows = {
-        {"DX text", "\\377\\376O\\000K\\000", std::string("DX text") + INFO_HEAD + "OK"},
-        // UTF-16 without a byte-order mark loses nothing.
-        {"", "A\\000B\\000C\\000D\\000", std::string(INFO_HEAD) + "ABCD"},
-        {std::nullopt, std::nullopt,
-         std::string(" **** DirectX report NOT FOUND.") + INFO_HEAD + " **** MS System Information report NOT FOUND."},
-        {"", "\\000\\330", std::string(INFO_HEAD) + " **** MS System Information report COULD NOT BE READ."},
+        const char* name;
+        bool programs;     // lspci, glxinfo and lshw installed
+        int code;          // their exit code
+        bool graphics;     // the graphics part found a source
+    } const rows[] = {
+        {"programs installed", true, 0, true},
+        {"programs failing", true, 1, kernelDisplays},
+        {"no programs", false, 0, kernelDisplays},
     };
     for (const sRow& row : rows) {
+        SCOPED_TRACE(row.name);
         CTempFolder programs;
         CTempFolder temp;
         const std::string folder = temp / "report folder";
         boost::filesystem::create_directories(folder);
-        if (row.dx) WriteReporter(programs.Path(), "dxdiag.exe", *row.dx);
-        if (row.info) WriteReporter(programs.Path(), "msinfo32.exe", *row.info);
-        CScopedEnvironment path("PATH", programs.Path() + ":/usr/bin:/bin");
+        // The opener records what it was asked to open.
+        WriteProgram(programs.Path(), "xdg-open", "echo \"$1\" > '" + temp / "opened" + "'\n");
+        const std::string exit = "exit " + std::to_string(row.code) + "\n";
+        if (row.programs) {
+            WriteProgram(programs.Path(), "lspci", "echo '00:01.0 ISA bridge: X'\necho '00:02.0 VGA compatible controller: Y'\n" + exit);
+            WriteProgram(programs.Path(), "glxinfo", "echo 'OpenGL renderer string: Z'\n" + exit);
+            WriteProgram(programs.Path(), "lshw", "echo 'H/W path Class Description'\necho '/0 system Box'\n" + exit);
+        }
+        CScopedEnvironment path("PATH", programs.Path());
         ASSERT_EQ(CreateSystemReport(folder.c_str()), 1);
-        EXPECT_EQ(Vok::Test::ReadTextFile(folder + "/SystemReport.txt"), DX_HEAD + row.expected + END);
-        EXPECT_FALSE(Vok::Test::Exists(folder + "/dxdiagReport.txt"));
+        EXPECT_EQ(Vok::Test::ReadTextFile(temp / "opened"), folder + "\n");
+
+        const std::string report = Vok::Test::ReadTextFile(folder + "/SystemReport.txt").value_or("");
+        const std::size_t info = report.find(INFO_HEAD);
+        ASSERT_EQ(report.rfind(DX_HEAD, 0), 0u);
+        ASSERT_NE(info, std::string::npos);
+        ASSERT_EQ(report.substr(report.size() - std::strlen(END)), END);
+        const std::string graphics = report.substr(std::strlen(DX_HEAD), info - std::strlen(DX_HEAD));
+        const std::string rest = report.substr(info);
+        const bool found = graphics.find(" **** DirectX report NOT FOUND.") == std::string::npos;
+        EXPECT_EQ(found, row.graphics) << graphics;
+        const bool used = row.programs && row.code == 0;
+        EXPECT_EQ(graphics.find("00:02.0 VGA compatible controller: Y\n") != std::string::npos, used);
+        EXPECT_EQ(graphics.find("ISA bridge"), std::string::npos);
+        EXPECT_EQ(graphics.find("OpenGL renderer string: Z\n") != std::string::npos, used);
+        EXPECT_EQ(rest.find("/0 system Box\n") != std::string::npos, used);
+        // The system part always has its sources.
+        EXPECT_NE(rest.find(std::string("Linux ") + system.release), std::string::npos) << rest;
+        EXPECT_NE(rest.find(std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " online"), std::string::npos);
+        EXPECT_NE(rest.find("MemTotal:"), std::string::npos);
+        EXPECT_EQ(rest.find("Operating system (/etc/os-release)\n") != std::string::npos, Vok::Test::Exists("/etc/os-release"));
+        EXPECT_EQ(rest.find("NOT FOUND"), std::string::npos);
     }
     EXPECT_EQ(CreateSystemReport("/no/such/folder"), 0);
 }
