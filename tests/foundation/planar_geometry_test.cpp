@@ -193,7 +193,7 @@ TEST(PlanarGeometry, LineAndSegmentIntersections) {
         {"diagonal X", 0, 0, 2, 2, 0, 2, 2, 0, true, 1, 1},
         {"lines meet beyond", 0, 0, 1, 1, 3, 0, 3, 1, false, 3, 3},
         {"beyond the second segment's end", 0, 0, 4, 4, 3, 0, 3, 1, false, 3, 3},
-        {"beside the second segment", 0, 0, 4, 4, 5, 1, 6, 0, false, 3, 3},
+        {"short of the second segment", 0, 0, 4, 4, 4, 3, 6, 3, false, 3, 3},
         {"parallel", 0, 0, 1, 1, 0, 1, 1, 2, false, 0, 0},
     };
     for (const auto& r : rows) {
