@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -15,7 +14,9 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/filesystem.hpp>
@@ -148,66 +149,47 @@ TEST_F(RecycleBin, WhatCannotBeMovedStaysAndGivesFalse) {
     EXPECT_EQ(entries, 1u);
 }
 
-// Runs body in a child process that has a mount namespace of its own, where body can mount file
-// systems that no other process sees. What body returns; nothing when no such namespace can be
-// had here.
-std::optional<std::string> InOwnMountNamespace(const std::function<std::string()>& body) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return std::nullopt;
-    const uid_t uid = ::geteuid();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(pipeFds[0]);
-        bool own = ::unshare(uid == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS) == 0;
-        // The same user and group inside, so that what it makes stays its own.
-        const auto writeFile = [](const char* file, const std::string& text) {
-            const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
-            const bool done = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-            if (fd >= 0) ::close(fd);
-            return done;
-        };
-        const std::string gid = std::to_string(::getegid());
-        own = own && (uid == 0 || (writeFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1\n") &&
-                                   writeFile("/proc/self/setgroups", "deny") &&
-                                   writeFile("/proc/self/gid_map", gid + " " + gid + " 1\n")));
-        own = own && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
-        std::string out = "-";
-        try {
-            if (own) out = "+" + body();
-        } catch (const std::exception& e) {
-            out = std::string("+") + e.what();
-        }
-        const bool written = ::write(pipeFds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
-        ::_exit(written ? 0 : 1);
-    }
-    ::close(pipeFds[1]);
-    std::string out;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (char chunk[4096];;) {
-        pollfd p{pipeFds[0], POLLIN, 0};
-        if (std::chrono::steady_clock::now() > deadline || ::poll(&p, 1, 100) < 0) break;
-        if (p.revents == 0) continue;
-        const ssize_t n = ::read(pipeFds[0], chunk, sizeof chunk);
-        if (n <= 0) break;
-        out.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    if (out.empty() || out[0] != '+') return std::nullopt;
-    return out.substr(1);
+bool WriteProcFile(const char* file, const std::string& text) {
+    const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+    const bool done = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0) ::close(fd);
+    return done;
 }
 
-// The files below folder, sorted, each trash entry followed by the path it records.
+// Runs body in a child process with a user and a mount namespace of its own, where body can mount
+// file systems that no other process sees. What body returned (passed on through a file in
+// folder); nothing when no such namespace can be had here or body threw.
+std::optional<std::string> InOwnMountNamespace(const std::string& folder, const std::function<std::string()>& body) {
+    const std::string uid = std::to_string(::geteuid()) + " ", gid = std::to_string(::getegid()) + " ";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The same user and group inside, so that what it makes stays theirs.
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && WriteProcFile("/proc/self/uid_map", uid + uid + "1") &&
+            WriteProcFile("/proc/self/setgroups", "deny") && WriteProcFile("/proc/self/gid_map", gid + gid + "1")) {
+            try {
+                WriteTextFile(folder + "/results", body());
+            } catch (...) {
+            }
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    for (int waited = 0; ::waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 500) ::kill(pid, SIGKILL);  // five seconds
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ReadTextFile(folder + "/results");
+}
+
+// The files below folder, sorted, each trash entry with the path it records.
 std::string Listing(const std::string& folder) {
     std::vector<std::string> files;
     for (boost::filesystem::recursive_directory_iterator it(folder), end; it != end; ++it) {
         if (boost::filesystem::is_directory(it->symlink_status())) continue;
-        std::string name = it->path().string().substr(folder.size() + 1);
         const std::string entry = ReadTextFile(it->path().string()).value_or("");
         const std::size_t path = entry.find("\nPath=");
-        if (path != std::string::npos) name += ":" + entry.substr(path + 6, entry.find('\n', path + 1) - path - 6);
-        files.push_back(name);
+        files.push_back(it->path().string().substr(folder.size() + 1) +
+                        (path == std::string::npos ? "" : ":" + entry.substr(path + 6, entry.find('\n', path + 1) - path - 6)));
     }
     std::sort(files.begin(), files.end());
     std::string text;
@@ -234,11 +216,11 @@ TEST_F(RecycleBin, AnItemOnAnotherFileSystemGoesToItsTopFolderTrash) {
         // entry's name was reserved, and the entry goes again.
         {"move that fails", 0, true, "0 in/item.txt other/item.txt"},
     };
-    const std::optional<std::string> results = InOwnMountNamespace([&] {
+    const std::optional<std::string> results = InOwnMountNamespace(tmp.Path(), [&] {
         std::string out;
         for (const Row& row : rows) {
             // A fresh file system over the last one.
-            ::mount("vok", top.c_str(), "tmpfs", 0, "mode=0755");
+            if (::mount("vok", top.c_str(), "tmpfs", 0, "mode=0755") != 0) throw std::runtime_error("no tmpfs");
             WriteTextFile(top + "/in/item.txt", "item");
             if (row.sharedTrash != 0) {
                 ::mkdir((top + "/.Trash").c_str(), 0700);
@@ -253,17 +235,13 @@ TEST_F(RecycleBin, AnItemOnAnotherFileSystemGoesToItsTopFolderTrash) {
             }
             const bool moved = DeleteToRecycleBin(item.c_str(), nullptr);
             out += std::string(row.name) + ": " + (moved ? "1" : "0") + Listing(top) + "\n";
-            ::setenv("XDG_DATA_HOME", (tmp / "data").c_str(), 1);
         }
         return out;
     });
     if (!results) GTEST_SKIP() << "no mount namespace of our own here";
     std::string expected;
-    for (const Row& row : rows) {
-        std::string line = std::string(row.name) + ": " + row.expected;
-        for (std::size_t at; (at = line.find('#')) != std::string::npos;) line.replace(at, 1, std::to_string(::geteuid()));
-        expected += line + "\n";
-    }
+    for (const Row& row : rows) expected += std::string(row.name) + ": " + row.expected + "\n";
+    for (std::size_t at; (at = expected.find('#')) != std::string::npos;) expected.replace(at, 1, std::to_string(::geteuid()));
     EXPECT_EQ(*results, expected);
     EXPECT_FALSE(Exists(trash + "/files/item.txt"));
 }
