@@ -14,6 +14,7 @@
 #include "compat/file_names.h"
 #include "compat/regional.h"
 #include "platform/desktop_open.h"
+#include "platform/file_ops.h"
 #include "platform/process_launch.h"
 #include "platform/system_report.h"
 
@@ -155,7 +156,7 @@ int CreateSystemReport(const CString& folder) {
     report << "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT =======================================\n";
     report.close();
     if (!report) return 0;
-    Vok::RunDesktopOpener(base);
+    OpenWithShell(folder);
     return 1;
 }
 
