@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include <boost/filesystem.hpp>
