@@ -74,8 +74,10 @@ double BisectorBearing(double ax, double ay, double bx, double by, double cx, do
 bool IsArcBearingOrdered(int quadrant, double cx, double cy, double x1, double y1, double x2,
                          double y2);
 // Where the line P1-P2 meets the arc of radius about C from bearing b1 to b2: at an end whose
-// bearing the line has, or, for a radial line, on the arc between its ends. quadrant receives
-// the arc's quadrant (1..4) from the positions of its ends.
+// bearing the line has, or, for a radial line, on the arc between its ends. The line's reversed
+// bearing is taken into [0, 360) before it is compared, and a line counts as radial when its
+// bearings agree within 1e-10 degrees. quadrant receives the arc's quadrant (1..4) from the
+// positions of its ends.
 bool ArcRadialIntersection(double radius, double b1, double b2, double cx, double cy, double x1,
                            double y1, double x2, double y2, double& x, double& y, int& quadrant);
 

@@ -17,10 +17,12 @@ constexpr const char* kTimeDigits = "0123456789.";
 enum class eDateOrder { Ymd, Dmy, Mdy };
 
 // Up to three numbers of a date text in the order they stand; false when there is no digit.
-// compact tells that the first number ends the text, and length is then the digits' count.
+// compact tells that the first number ends the text; digits then points at it and length is the
+// digits' count.
 struct sDateNumbers {
     int values[3] = {0, 0, 0};
     bool compact = false;
+    const char* digits = nullptr;
     size_t length = 0;
 };
 
@@ -32,6 +34,7 @@ bool ReadDateNumbers(const char* text, sDateNumbers& out) {
     out.values[0] = Vok::StrToLong32(p, &end);
     if (*end == '\0') {
         out.compact = true;
+        out.digits = p;
         out.length = std::strlen(p);
         return true;
     }
@@ -55,9 +58,9 @@ SYSTEMTIME ParseDate(const char* text, eDateOrder order) {
         b = n.values[1];
         c = n.values[2];
     } else if (n.length == 6) {
-        std::sscanf(text + std::strlen(text) - 6, "%2d%2d%2d", &a, &b, &c);
+        std::sscanf(n.digits, "%2d%2d%2d", &a, &b, &c);
     } else if (n.length == 8) {
-        std::sscanf(text + std::strlen(text) - 8, order == eDateOrder::Ymd ? "%4d%2d%2d" : "%2d%2d%4d", &a, &b, &c);
+        std::sscanf(n.digits, order == eDateOrder::Ymd ? "%4d%2d%2d" : "%2d%2d%4d", &a, &b, &c);
     }
     const int year = order == eDateOrder::Ymd ? a : c;
     const int month = order == eDateOrder::Mdy ? a : b;
@@ -165,9 +168,8 @@ CVOKTime DateTextToTime(const std::string& text) {
     const int firstNumber = static_cast<WORD>(n.values[0]);
     int year = 0, month = 0, day = 0;
     if (n.compact) {
-        const char* digits = text.c_str() + text.size() - n.length;
-        if (n.length == 6) std::sscanf(digits, "%2d%2d%2d", &day, &month, &year);
-        else if (n.length == 8) std::sscanf(digits, "%2d%2d%4d", &day, &month, &year);
+        if (n.length == 6) std::sscanf(n.digits, "%2d%2d%2d", &day, &month, &year);
+        else if (n.length == 8) std::sscanf(n.digits, "%2d%2d%4d", &day, &month, &year);
     } else if (firstNumber > 1000) {
         year = firstNumber;
         month = n.values[1];
@@ -186,13 +188,7 @@ CVOKTime DateTextToTime(const std::string& text) {
 CVOKTime TimeTextToTime(const std::string& text) {
     sClock c;
     if (!ReadClock(text.c_str(), c)) return CVOKTime();
-    double seconds = c.seconds == 0.0 ? c.wholeSeconds : c.seconds;
-    if (std::isfinite(seconds)) {
-        // To the millisecond, which never reaches 1000.
-        const double whole = std::floor(seconds);
-        seconds = whole + std::min(999.0, std::floor((seconds - whole) * 1000.0 + 0.5)) / 1000.0;
-    }
-    return CVOKTime(c.hour, c.minute, seconds);
+    return CVOKTime(c.hour, c.minute, c.seconds == 0.0 ? c.wholeSeconds : c.seconds);
 }
 
 double TimeTextToSeconds(const std::string& text) {

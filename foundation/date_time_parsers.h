@@ -23,8 +23,10 @@ SYSTEMTIME ParseDottedDate(const CString& text);
 // "first:second[:third][.fraction]"; TRUE when a ':' follows at least one character.
 BOOL ParseClockText(const char* text, int* first, int* second, int* third, int* fraction);
 // Year first when the first number is above 1000, else day, month, year; a compact date is
-// always day, month, year. The invalid time for an empty text or one without digits.
+// always day, month, year. The text ends at its first NUL. The invalid time for an empty text or
+// one without digits.
 CVOKTime DateTextToTime(const std::string& text);
-// A time of day without a date (day 0); the invalid time for an empty text or one without digits.
+// A time of day without a date (day 0), its seconds as written (not rounded); the invalid time
+// for an empty text or one without digits.
 CVOKTime TimeTextToTime(const std::string& text);
 double TimeTextToSeconds(const std::string& text);

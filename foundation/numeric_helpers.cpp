@@ -89,10 +89,12 @@ double RoundToStep(double v, double step) {
 }
 
 double RoundToDecimals(double v, int n) {
-    // 10^309 and beyond is infinite in double, and every double is already that precise.
-    if (n >= 309) return v;
+    // A scale beyond the range of double (10^309 and up, or a large v times 10^n) leaves v as it
+    // is: a double that large already has no digits below 10^-n.
     const double f = std::pow(10.0, n);
-    const double r = std::floor(std::fabs(v) * f + 0.5);
+    const double scaled = std::fabs(v) * f;
+    if (!std::isfinite(scaled)) return v;
+    const double r = std::floor(scaled + 0.5);
     if (r == 0.0) return 0.0;
     return r * (v < 0.0 ? -1.0 : 1.0) / f;
 }

@@ -21,7 +21,8 @@ int32_t RoundToInt(double v);
 double RoundToResolution(double v, double k);
 // v rounded to a multiple of step; 0.0 when step is 0.0.
 double RoundToStep(double v, double step);
-// v rounded half away from zero to n decimals; never -0.0. 309 or more decimals leave v as it is.
+// v rounded half away from zero to n decimals; never -0.0. v stays as it is when v times 10^n is
+// not finite (309 or more decimals, or a value too large for that many).
 double RoundToDecimals(double v, int n);
 
 // A step of 2, 5 or 10 times a power of ten for an axis of `range`, with the number of

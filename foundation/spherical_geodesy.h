@@ -40,7 +40,9 @@ void CrossTrackDistance(double lat1, double lon1, double lat2, double lon2, doub
 // from a great circle that crosses the same meridian at latitude a and has vertex latitude c.
 double MeridianOffset(double a, double b, double c);
 // The perpendicular offset (NM) of (lat, lon) from the great circle through (lat1, lon1) on
-// bearing, measured on the meridian of lon; negative to the left of the track.
+// bearing, measured on the meridian of lon. Its sign goes with latitude, not with the track:
+// negative north of the circle, positive south of it, so negative on the left of an eastbound
+// track and on the right of a westbound one.
 void GreatCircleOffsetAtLongitude(double lat1, double lon1, double bearing, double lat, double lon,
                                   double& offset);
 

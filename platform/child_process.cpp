@@ -249,7 +249,9 @@ DWORD CChildProcess::ReadCommand() {
 }
 
 BOOL CChildProcess::Terminate() {
-    if (!IsHostEnd() || !m_process.Kill(SIGKILL)) return FALSE;
+    // A child that has already ended (killed from outside, say) keeps the status it ended with:
+    // it is reaped here, and there is nothing left to kill.
+    if (!IsHostEnd() || m_process.Wait(0) || !m_process.Kill(SIGKILL)) return FALSE;
     m_terminated = true;
     return TRUE;
 }

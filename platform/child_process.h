@@ -123,7 +123,8 @@ public:
     // nothing could be read (no block yet, or a record longer than 40 bytes).
     DWORD ReadCommand();
 
-    // Host end: kills the child; false on the driver end or without a child.
+    // Host end: kills the child; false on the driver end, without a child, or when the child has
+    // already ended (it keeps the status it ended with).
     BOOL Terminate();
     // Host end: the child's exit code once it has ended, waiting up to timeoutMs; 128 + the signal
     // that ended it, except 0 for a child that Terminate ended (as ending it with exit code 0

@@ -1,7 +1,6 @@
 // Opening a file or a web address with the desktop's preferred program, through "xdg-open".
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "compat/windows_types.h"
@@ -9,8 +8,9 @@
 namespace Vok {
 
 // Starts "xdg-open", found in PATH, with target as its one argument (no shell involved) and its
-// input from /dev/null, and waits up to timeoutMs for it to end. Its exit code; nothing when it
-// could not be started or is still running at the deadline (it is then left to finish).
-std::optional<int> RunDesktopOpener(const std::string& target, DWORD timeoutMs = 3000);
+// input from /dev/null, and waits up to timeoutMs for it to end. True when it ended with code 0,
+// or is still running at the deadline (it may run the application in the foreground; it is left
+// to finish); false when it could not be started or ended with another code.
+bool RunDesktopOpener(const std::string& target, DWORD timeoutMs = 3000);
 
 }  // namespace Vok

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -14,10 +13,10 @@
 
 #include "compat/file_names.h"
 #include "compat/regional.h"
-#include "foundation/utf_conversion.h"
 #include "platform/desktop_open.h"
 #include "platform/file_ops.h"
 #include "platform/process_launch.h"
+#include "platform/system_report.h"
 
 using Vok::FileNames::AnsiToFileSystem;
 using Vok::FileNames::FileSystemToAnsi;
@@ -57,30 +56,6 @@ std::string AfterFolder(const std::string& path) {
 std::string JoinFolder(const std::string& folder, const std::string& name) {
     if (folder.empty() || folder.back() == '/') return folder + name;
     return folder + "/" + name;
-}
-
-// Starts one report program; invalid when it cannot be found or started.
-Vok::Process::CProcess StartReporter(std::vector<std::string> arguments) {
-    Vok::Process::sLaunchOptions options;
-    options.arguments = std::move(arguments);
-    return Vok::Process::Launch(options);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& content, size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    content.clear();
-    char chunk[65536];
-    while (content.size() < limit) {
-        in.read(chunk, static_cast<std::streamsize>(std::min(sizeof chunk, limit - content.size())));
-        if (in.gcount() <= 0) break;
-        content.append(chunk, static_cast<size_t>(in.gcount()));
-    }
-    return !in.bad();
-}
-
-bool ReportFileExists(const std::string& folder, const char* name) {
-    return FindFileInFolder(name, Ansi(folder), nullptr) != FALSE;
 }
 
 }  // namespace
@@ -159,7 +134,7 @@ BOOL SetCurrentDir(const char* folder) {
 namespace {
 
 INT_PTR OpenAddress(const char* address) {
-    return Vok::RunDesktopOpener(address) == 0 ? SE_OPENED : SE_ERR_NOASSOC;
+    return Vok::RunDesktopOpener(address) ? SE_OPENED : SE_ERR_NOASSOC;
 }
 
 }  // namespace
@@ -169,63 +144,20 @@ INT_PTR OpenSupportDesk() { return OpenAddress(MAKER_SUPPORT_DESK); }
 
 int CreateSystemReport(const CString& folder) {
     const std::string base = AnsiToFileSystem(folder.Str());
-    const std::string dxFile = JoinFolder(base, "dxdiagReport.txt");
-    const std::string infoFile = JoinFolder(base, "msinfoReport.txt");
-
-    // Each output path is one argument, whatever blanks it holds. Every program that started is
-    // waited for, so that no output is read while it is still being written.
-    Vok::Process::CProcess dx = StartReporter({"dxdiag.exe", "/t", dxFile});
-    Vok::Process::CProcess info = StartReporter({"msinfo32.exe", "/report", infoFile, "/wait"});
-    dx.Wait(INFINITE);
-    info.Wait(INFINITE);
-
     std::ofstream report(JoinFolder(base, "SystemReport.txt"), std::ios::trunc);
     if (!report) return 0;
 
+    const std::string graphics = Vok::SystemReport::GraphicsPart();
     report << " ==================== DirectX report (dxdiag) ====================================\n\n";
-    if (ReportFileExists(base, "dxdiagReport.txt")) {
-        std::string content;
-        if (ReadWholeFile(dxFile, content, 1000000000)) {
-            report << content;
-            ::unlink(dxFile.c_str());
-        } else {
-            report << " **** DirectX report COULD NOT BE READ.";
-        }
-    } else {
-        report << " **** DirectX report NOT FOUND.";
-    }
-
+    report << (graphics.empty() ? " **** DirectX report NOT FOUND." : graphics);
+    const std::string system = Vok::SystemReport::SystemInformationPart();
     report << "\n\n\n\n\n\n ==================== MS System Information report (msinfo32) ====================\n\n";
-    if (ReportFileExists(base, "msinfoReport.txt")) {
-        std::string bytes;
-        std::string text;
-        bool read = ReadWholeFile(infoFile, bytes, 1000000000);
-        if (read) {
-            std::wstring units(bytes.size() / 2, L'\0');
-            for (size_t i = 0; i < units.size(); ++i)
-                units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                                (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-            try {
-                text = WideToUtf8(units);
-            } catch (const std::exception&) {
-                read = false;  // not UTF-16
-            }
-        }
-        if (read) {
-            // Only a byte-order mark is dropped; text without one is kept whole.
-            if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-            report << text;
-            ::unlink(infoFile.c_str());
-        } else {
-            report << " **** MS System Information report COULD NOT BE READ.";
-        }
-    } else {
-        report << " **** MS System Information report NOT FOUND.";
-    }
-
+    report << (system.empty() ? " **** MS System Information report NOT FOUND." : system);
     report << "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT =======================================\n";
     report.close();
-    return report ? 1 : 0;
+    if (!report) return 0;
+    OpenWithShell(folder);
+    return 1;
 }
 
 int GetDesktopRect(RECT* rect) {

@@ -47,10 +47,10 @@ constexpr INT_PTR SE_ERR_NOASSOC = 31;
 // Open the address with the desktop's web browser (see OpenWithShell).
 INT_PTR OpenMakerHomePage();
 INT_PTR OpenSupportDesk();
-// Runs the system's two report programs "dxdiag.exe" ("/t" and its output file) and
-// "msinfo32.exe" ("/report", its output file, "/wait"), found in PATH, each output path as one
-// argument; waits for every one that started; and writes both outputs into "SystemReport.txt" in
-// folder, a missing or unreadable part replaced by its line. 1 when the report was written, else 0.
+// Writes "SystemReport.txt" in folder: the graphics part and the system-information part that
+// Vok::SystemReport gathers (a part with no source at all replaced by its "NOT FOUND" line), then
+// opens the folder with the desktop's opener. 1 when the report was written, else 0 (and nothing
+// is opened).
 int CreateSystemReport(const CString& folder);
 
 // Screen, windows, clipboard and message boxes: failure values.

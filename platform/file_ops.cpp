@@ -448,7 +448,7 @@ bool OpenWithShell(const CString& path) {
     if (target.empty()) return false;
     // A name that begins with '-' would read as an option.
     if (target[0] == '-') target = "./" + target;
-    return Vok::RunDesktopOpener(target) == 0;
+    return Vok::RunDesktopOpener(target);
 }
 
 CString MakeUniqueFileName(const CString& folder, const CString& title, const CString& extension,

@@ -204,6 +204,15 @@ CString AbbreviatePathToFit(const CString& path, const CWnd* window, int maxWidt
     CString drive, folder, name, extension;
     SplitPath(path, drive, folder, name, extension);
     if (folder.IsEmpty() || window == nullptr) return path;
+    // The dropped folders are marked with the path's own separator, so a Linux path stays one.
+    char separator = '\\';
+    for (int i = 0; i < folder.GetLength(); ++i) {
+        if (IsSeparator(folder[i])) {
+            separator = folder[i];
+            break;
+        }
+    }
+    const CString mark = CString(separator) + "..." + separator;
     folder = folder.Mid(1);
     if (maxWidth == -1) {
         RECT client{};
@@ -221,7 +230,8 @@ CString AbbreviatePathToFit(const CString& path, const CWnd* window, int maxWidt
         if (cut < 0) break;
         folder = folder.Mid(cut + 1);
         dropped = true;
-        candidate = drive + "\\...\\" + folder + name + extension;
+        candidate = drive + mark + folder + name + extension;
     }
-    return dropped ? candidate : path;
+    // A short folder gives way to a longer mark: that is no abbreviation.
+    return dropped && candidate.GetLength() <= path.GetLength() ? candidate : path;
 }

@@ -46,9 +46,10 @@ BOOL IsSameFileName(const CString& a, const CString& b);
 // Drops the folders after the first one from the left, writing "..." in their place, until
 // the text is at most maxLength characters or only the first and last components are left.
 CString AbbreviatePath(const char* path, int maxLength);
-// Drops folders from the left, writing "\...\" after the drive in their place, until the path
-// fits maxWidth pixels as the window measures text (-1: the window's client width less 2 pixels
-// on each side). The path unchanged when it fits, when even the drive and the file name alone do
-// not, when it has no folder that could be dropped, and without a window. When every folder is
-// gone and it still does not fit: drive, "\...\" and the file name.
+// Drops folders from the left, writing "\...\" after the drive in their place (with the path's
+// own separator: "/.../" for a path of forward slashes), until the path fits maxWidth pixels as
+// the window measures text (-1: the window's client width less 2 pixels on each side). The path
+// unchanged when it fits, when even the drive and the file name alone do not, when it has no
+// folder that could be dropped, when the result would be longer than the path, and without a
+// window. When every folder is gone and it still does not fit: drive, the mark and the file name.
 CString AbbreviatePathToFit(const CString& path, const CWnd* window, int maxWidth = -1);

@@ -72,6 +72,17 @@ bool PrepareTrash(const sTrash& trash) {
     return true;
 }
 
+// The device of path, or of its nearest existing folder upwards; nothing for an empty path.
+std::optional<dev_t> DeviceOf(std::string path) {
+    while (!path.empty()) {
+        if (const std::optional<struct stat> st = Lstat(path)) return st->st_dev;
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos) break;
+        path = slash == 0 ? std::string("/") : path.substr(0, slash);
+    }
+    return std::nullopt;
+}
+
 // The mount point above folder (a real path): the last folder upwards on the same device.
 std::string TopFolder(const std::string& folder, dev_t device) {
     std::string top = folder;
@@ -215,6 +226,10 @@ bool DeleteToRecycleBin(CString path, void* ownerWindow) {
     }
     struct stat folderStat {};
     if (::stat(folder.c_str(), &folderStat) != 0) return false;
+    // Top-directory trashes are for the other file systems: an item of the home trash's own file
+    // system that the home trash cannot take stays where it is.
+    const std::optional<dev_t> homeDevice = DeviceOf(home.folder);
+    if (homeDevice && *homeDevice == folderStat.st_dev) return false;
     const sTrash top = TopTrash(TopFolder(folder, folderStat.st_dev));
     if (item.rfind(top.folder + "/", 0) == 0 || item == top.folder || !PrepareTrash(top)) return false;
     return MoveToTrash(top, item, name);

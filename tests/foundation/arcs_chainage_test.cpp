@@ -226,6 +226,8 @@ TEST(Arcs, ArcRadialIntersection) {
         {"along the first end's bearing", 90, 180, 0, 5, 10, 5, true, 10, 0, 3},
         {"along the second end, reversed", 0, 90, 10, 5, 0, 5, true, 10, 0, 2},
         {"not radial", 10, 80, 0, 5, 1, 7, false, 0, 0, 2},
+        // Radial but for rounding: its bearings agree within 1e-10 degrees.
+        {"radial within rounding", 10, 80, 0.1, 0.5, 0.3, 1.5, true, 10 / std::sqrt(26.0), 50 / std::sqrt(26.0), 2},
     };
     for (const auto& r : rows) {
         double x = 99, y = 99;

@@ -34,6 +34,7 @@ TEST(DateTextReaders, ThreeOrders) {
         {"2024-01-15", "2024-1-15", "2015-1-2024", "2015-2024-1"},
         {"20240115", "2024-1-15", "115-24-20", "115-20-24"},
         {"01/15/24", "2001-15-24", "2024-15-1", "2024-1-15"},
+        {"31.12.99", "2031-12-99", "2099-12-31", "2099-31-12"},
         {"Date: 2024 01", "2024-1-0", "2000-1-2024", "2000-2024-1"},
         {"", "0-0-0", "0-0-0", "0-0-0"},
         {"abc", "0-0-0", "0-0-0", "0-0-0"},
@@ -113,13 +114,19 @@ TEST(TimeTextReaders, Clock) {
 TEST(DateTextReaders, ToTime) {
     const CVOKTime jan15(2024, 1, 15, 0, 0, 0.0);
     const struct {
-        const char* text;
+        std::string text;
         int32_t day;
     } rows[] = {{"2024-01-15", jan15.day},
                 {"15.01.2024", jan15.day},
                 {"150124", jan15.day},
                 {"15012024", jan15.day},
+                // The text ends at its NUL.
+                {std::string("150124\0" "99", 9), jan15.day},
                 {"15/1", CVOKTime::DateToMjd(2000, 1, 15)},
+                {"31.12.99", CVOKTime::DateToMjd(2099, 12, 31)},
+                // Only a first number above 1000 is a year.
+                {"500.1.2", CVOKTime::DateToMjd(2002, 1, 500)},
+                {"1000.1.2", CVOKTime::DateToMjd(2002, 1, 1000)},
                 // Eight digits are always day, month, year.
                 {"20240115", CVOKTime::DateToMjd(115, 24, 20)},
                 // The first number is kept in 16 bits.
@@ -137,8 +144,9 @@ TEST(TimeTextReaders, ToTimeHasNoDate) {
     const struct {
         const char* text;
         double seconds;
-    } rows[] = {{"12:34:56.789", 45296.789}, {"123456", 45296.0},   {"12:34:56.9996", 45296.999},
-                {"1234", 45240.0},           {"01:00:30.5", 3630.5}, {"23:59:59.9999", 86399.999}};
+    } rows[] = {{"12:34:56.789", 45296.789}, {"123456", 45296.0},   {"12:34:56.9996", 45296.9996},
+                {"1234", 45240.0},           {"01:00:30.5", 3630.5}, {"23:59:59.9999", 86399.9999},
+                {"00:00:00.0004", 0.0004}};
     for (const auto& row : rows) {
         const CVOKTime t = TimeTextToTime(row.text);
         EXPECT_EQ(t.day, 0) << row.text;

@@ -128,6 +128,7 @@ TEST(CoordinateFormats, CodeCapsPreventSixtySeconds) {
     // 59.96 s would print as 60.0 with one decimal; the cap of code 4 carries it.
     EXPECT_EQ(FormatDegrees(4, 1.0 + 59.96 / 3600, TRUE, FALSE), " 1;01;00.0 N");
     EXPECT_EQ(FormatDegrees(4, 1.0 + 59.94 / 3600, TRUE, FALSE), " 1;00;59.9 N");
+    EXPECT_EQ(FormatDegrees(0, 1.0 + 59.997 / 3600, TRUE, FALSE), " 1;00;59.997 N");
 }
 
 TEST(FixedCoordinateTexts, DegreesAndDecimalMinutes) {

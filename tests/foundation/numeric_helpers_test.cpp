@@ -73,6 +73,8 @@ TEST(NumericHelpers, RoundingToResolutionStepAndDecimals) {
     EXPECT_EQ(RoundToDecimals(1.5, 309), 1.5);
     EXPECT_EQ(RoundToDecimals(-1.23456789, 400), -1.23456789);
     EXPECT_EQ(RoundToDecimals(1.25, 308), 1.25);
+    EXPECT_EQ(RoundToDecimals(2.0, 308), 2.0);
+    EXPECT_EQ(RoundToDecimals(-1e300, 10), -1e300);
 }
 
 TEST(NumericHelpers, NiceStepsTruncateTheExponentTowardZero) {

@@ -30,6 +30,7 @@ TEST(PlanarGeometry, OrientationAndPointInTriangle) {
         {"vertex", 0, 0, true, false},    {"vertex", 0, 0, false, true},
         {"vertex B", 4, 0, false, true},  {"edge", 2, 0, true, false},
         {"edge", 2, 0, false, true},      {"hypotenuse", 2, 2, false, true},
+        {"edge CA", 0, 2, false, true},
         {"outside", 3, 3, false, false},  {"outside", -1, 1, false, false},
     };
     for (const auto& r : rows)
@@ -191,6 +192,8 @@ TEST(PlanarGeometry, LineAndSegmentIntersections) {
         {"touching at an end", 0, 0, 2, 0, 1, 0, 1, 5, true, 1, 0},
         {"diagonal X", 0, 0, 2, 2, 0, 2, 2, 0, true, 1, 1},
         {"lines meet beyond", 0, 0, 1, 1, 3, 0, 3, 1, false, 3, 3},
+        {"beyond the second segment's end", 0, 0, 4, 4, 3, 0, 3, 1, false, 3, 3},
+        {"short of the second segment", 0, 0, 4, 4, 4, 3, 6, 3, false, 3, 3},
         {"parallel", 0, 0, 1, 1, 0, 1, 1, 2, false, 0, 0},
     };
     for (const auto& r : rows) {

@@ -207,6 +207,8 @@ TEST(GreatCircle, CrossTrackAndOffsets) {
     EXPECT_NEAR(offset, -60, 1e-9);
     GreatCircleOffsetAtLongitude(0, 0, 90, -0.5, 10, offset);
     EXPECT_NEAR(offset, 30, 1e-9);
+    GreatCircleOffsetAtLongitude(10, 0, 270, 10.2, 0, offset);  // north: right of a westbound track
+    EXPECT_NEAR(offset, -12, 1e-9);
 }
 
 TEST(MovingPoints, ClosestPointOfApproach) {

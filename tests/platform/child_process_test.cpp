@@ -1,5 +1,6 @@
 #include "platform/child_process.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,11 +76,13 @@ TEST_F(ChildProcessTest, ACommandLineReachesTheChildAsTheSplittingRuleGives) {
 TEST_F(ChildProcessTest, AChildThatTheHostEndTerminatedEndsWithCodeZero) {
     struct Row {
         const char* name;
-        bool terminate;        // through the host end, else killed from outside
+        bool killed;     // from outside first, and left unreaped until it has ended
+        bool terminate;  // through the host end
         std::optional<int> code;
     } rows[] = {
-        {"terminated by the host end", true, 0},
-        {"killed from outside", false, 128 + SIGKILL},
+        {"terminated by the host end", false, true, 0},
+        {"killed from outside", true, false, 128 + SIGKILL},
+        {"killed from outside, then terminated", true, true, 128 + SIGKILL},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -87,11 +90,12 @@ TEST_F(ChildProcessTest, AChildThatTheHostEndTerminatedEndsWithCodeZero) {
                            NORMAL_PRIORITY_CLASS, THREAD_PRIORITY_NORMAL, nullptr);
         ASSERT_TRUE(host.IsStarted()) << host.GetStartError().c_str();
         EXPECT_EQ(host.WaitForExit(0), std::nullopt);  // still running
-        if (row.terminate) {
-            EXPECT_TRUE(host.Terminate());
-        } else {
+        if (row.killed) {
             EXPECT_TRUE(Vok::Process::SendSignal(host.GetProcessHandle(), SIGKILL));
+            pollfd ended{host.GetProcessHandle(), POLLIN, 0};
+            ASSERT_EQ(::poll(&ended, 1, 5000), 1);
         }
+        if (row.terminate) EXPECT_EQ(host.Terminate(), !row.killed);
         EXPECT_EQ(host.WaitForExit(5000), row.code);
         EXPECT_EQ(host.WaitForExit(0), row.code);  // asked again
         EXPECT_FALSE(host.Terminate());  // nothing left to end

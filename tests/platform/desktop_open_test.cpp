@@ -68,14 +68,15 @@ TEST(DesktopOpen, TheOpenerGetsTheTargetAsItsOneArgumentAndItsExitCodeDecides) {
     }
 }
 
-TEST(DesktopOpen, AnOpenerThatDoesNotEndInTimeCountsAsFailed) {
+// xdg-open may run the application in the foreground.
+TEST(DesktopOpen, AnOpenerStillRunningAtTheDeadlineCountsAsStarted) {
     CTempFolder bin;
     WriteOpener(bin.Path());
     CScopedEnvironment path("PATH", bin.Path());
     CScopedEnvironment code("VOK_OPENER_EXIT", "hang");
     CScopedEnvironment where("VOK_OPENER_RECORD", bin / "record.txt");
     Vok::Test::CStopwatch watch;
-    EXPECT_FALSE(Vok::RunDesktopOpener("/x", 500).has_value());
+    EXPECT_TRUE(Vok::RunDesktopOpener("/x", 500));
     EXPECT_GE(watch.Elapsed(), 500ms);
     EXPECT_LT(watch.Elapsed(), 3000ms);
 }

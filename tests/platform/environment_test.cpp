@@ -1,6 +1,7 @@
 #include "platform/environment.h"
 
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -73,10 +74,10 @@ TEST(Environment, TheCurrentFolderChanges) {
     EXPECT_EQ(GetCurrentDir(false).Str(), real);
 }
 
-// Stand-ins for the two report programs: each writes its output file, given as one argument.
-void WriteReporter(const std::string& folder, const std::string& name, const std::string& output) {
+// A stand-in program that runs script.
+void WriteProgram(const std::string& folder, const std::string& name, const std::string& script) {
     const std::string path = folder + "/" + name;
-    Vok::Test::WriteTextFile(path, "#!/bin/sh\nprintf '" + output + "' > \"$2\"\n");
+    Vok::Test::WriteTextFile(path, "#!/bin/sh\n" + script);
     ::chmod(path.c_str(), 0755);
 }
 
@@ -86,30 +87,61 @@ const char* const INFO_HEAD =
 const char* const END =
     "\n\n\n\n\n\n ==================== END OF SYSTEM REPORT =======================================\n";
 
-TEST(Environment, TheSystemReportCollectsWhatItsProgramsWrote) {
+TEST(Environment, TheSystemReportTellsWhatTheSystemHoldsAndOpensItsFolder) {
+    utsname system{};
+    ASSERT_EQ(::uname(&system), 0);
+    bool kernelDisplays = false;
+    boost::system::error_code error;
+    for (boost::filesystem::directory_iterator it("/sys/class/drm", error), end; !error && it != end; it.increment(error))
+        kernelDisplays = kernelDisplays || it->path().filename().string().rfind("card", 0) == 0;
+    CScopedEnvironment display("DISPLAY", std::nullopt);
+    CScopedEnvironment wayland("WAYLAND_DISPLAY", std::nullopt);
+    CScopedEnvironment session("XDG_SESSION_TYPE", std::nullopt);
     struct sRow {
-        std::optional<std::string> dx, info;  // printf text each program writes; none: no program
-        std::string expected;                 // between the headings
-    };
-    const std::vector<sRow> rows = {
-        {"DX text", "\\377\\376O\\000K\\000", std::string("DX text") + INFO_HEAD + "OK"},
-        // UTF-16 without a byte-order mark loses nothing.
-        {"", "A\\000B\\000C\\000D\\000", std::string(INFO_HEAD) + "ABCD"},
-        {std::nullopt, std::nullopt,
-         std::string(" **** DirectX report NOT FOUND.") + INFO_HEAD + " **** MS System Information report NOT FOUND."},
-        {"", "\\000\\330", std::string(INFO_HEAD) + " **** MS System Information report COULD NOT BE READ."},
+        const char* name;
+        bool programs;     // lspci, glxinfo and lshw installed
+        int code;          // their exit code
+        bool graphics;     // the graphics part found a source
+    } const rows[] = {
+        {"programs installed", true, 0, true},
+        {"programs failing", true, 1, kernelDisplays},
+        {"no programs", false, 0, kernelDisplays},
     };
     for (const sRow& row : rows) {
+        SCOPED_TRACE(row.name);
         CTempFolder programs;
         CTempFolder temp;
         const std::string folder = temp / "report folder";
         boost::filesystem::create_directories(folder);
-        if (row.dx) WriteReporter(programs.Path(), "dxdiag.exe", *row.dx);
-        if (row.info) WriteReporter(programs.Path(), "msinfo32.exe", *row.info);
-        CScopedEnvironment path("PATH", programs.Path() + ":/usr/bin:/bin");
+        // The opener records what it was asked to open.
+        WriteProgram(programs.Path(), "xdg-open", "echo \"$1\" > '" + temp / "opened" + "'\n");
+        const std::string exit = "exit " + std::to_string(row.code) + "\n";
+        if (row.programs) {
+            WriteProgram(programs.Path(), "lspci", "echo '00:01.0 ISA bridge: X'\necho '00:02.0 VGA compatible controller: Y'\n" + exit);
+            WriteProgram(programs.Path(), "glxinfo", "echo 'OpenGL renderer string: Z'\n" + exit);
+            WriteProgram(programs.Path(), "lshw", "echo 'H/W path Class Description'\necho '/0 system Box'\n" + exit);
+        }
+        CScopedEnvironment path("PATH", programs.Path());
         ASSERT_EQ(CreateSystemReport(folder.c_str()), 1);
-        EXPECT_EQ(Vok::Test::ReadTextFile(folder + "/SystemReport.txt"), DX_HEAD + row.expected + END);
-        EXPECT_FALSE(Vok::Test::Exists(folder + "/dxdiagReport.txt"));
+        EXPECT_EQ(Vok::Test::ReadTextFile(temp / "opened"), folder + "\n");
+
+        const std::string report = Vok::Test::ReadTextFile(folder + "/SystemReport.txt").value_or("");
+        const auto has = [](const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; };
+        const std::size_t info = report.find(INFO_HEAD);
+        ASSERT_TRUE(report.rfind(DX_HEAD, 0) == 0 && info != std::string::npos && has(report.substr(info), END));
+        const std::string graphics = report.substr(0, info);
+        const std::string rest = report.substr(info);
+        const bool used = row.programs && row.code == 0;
+        EXPECT_EQ(!has(graphics, "NOT FOUND"), row.graphics) << graphics;
+        EXPECT_EQ(has(graphics, "00:02.0 VGA compatible controller: Y\n"), used);
+        EXPECT_FALSE(has(graphics, "ISA bridge"));
+        EXPECT_EQ(has(graphics, "OpenGL renderer string: Z\n"), used);
+        EXPECT_EQ(has(rest, "/0 system Box\n"), used);
+        // The system part always has its sources.
+        EXPECT_TRUE(has(rest, std::string("Linux ") + system.release) && has(rest, "MemTotal:") &&
+                    has(rest, std::to_string(::sysconf(_SC_NPROCESSORS_ONLN)) + " online") && !has(rest, "NOT FOUND") &&
+                    has(rest, "Operating system (/etc/os-release)\n") == Vok::Test::Exists("/etc/os-release"))
+            << rest;
     }
     EXPECT_EQ(CreateSystemReport("/no/such/folder"), 0);
 }

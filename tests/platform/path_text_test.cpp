@@ -187,8 +187,11 @@ TEST(PathTextAbbreviate, AbbreviatePathToFitDropsFoldersUntilTheWidthIsReached) 
         // No folder that could be dropped.
         {"D:\\file.txt", 10, "D:\\file.txt"},
         {"\\a\\b\\file.txt", 12, "\\...\\file.txt"},
-        {"D:/a/b/file.txt", 14, "D:\\...\\file.txt"},
-        {"D:/alpha/bb/file.txt", 19, "D:\\...\\bb/file.txt"},
+        {"D:/a/b/file.txt", 14, "D:/.../file.txt"},
+        {"D:/alpha/bb/file.txt", 19, "D:/.../bb/file.txt"},
+        {"/home/u/projects/file.txt", 22, "/.../projects/file.txt"},
+        // The mark would be longer than the folder it stands for.
+        {"C:\\a\\name.ext", 11, "C:\\a\\name.ext"},
     };
     for (const Row& r : rows) EXPECT_EQ(AbbreviatePathToFit(r.path, &window, r.maxWidth), r.expected) << r.path << " " << r.maxWidth;
     EXPECT_EQ(AbbreviatePathToFit("D:\\a\\b\\file.txt", nullptr, 3), "D:\\a\\b\\file.txt");

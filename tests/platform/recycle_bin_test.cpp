@@ -1,11 +1,23 @@
 #include "platform/recycle_bin.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <ctime>
+#include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <boost/filesystem.hpp>
 
@@ -102,8 +114,13 @@ TEST_F(RecycleBin, WhatCannotBeMovedStaysAndGivesFalse) {
     WriteTextFile(tmp / "keep.txt", "keep");
     ASSERT_TRUE(DeleteToRecycleBin((tmp / "keep.txt").c_str(), nullptr));
     WriteTextFile(tmp / "keep.txt", "again");
+    // Home trashes that cannot be used: a file in the way, a folder that the group can write.
+    WriteTextFile(tmp / "blocked/Trash", "");
+    boost::filesystem::create_directories(tmp / "open/Trash");
+    ::chmod((tmp / "open/Trash").c_str(), 0770);
     struct Row {
         std::string path;
+        std::string dataHome = {};
     } rows[] = {
         {""},
         {tmp / "missing.txt"},
@@ -114,11 +131,16 @@ TEST_F(RecycleBin, WhatCannotBeMovedStaysAndGivesFalse) {
         {trash},
         {trash + "/files/keep.txt"},
         {tmp / "data"},
+        // Nor does the item go to the trash at the top of the home trash's own file system.
+        {tmp / "keep.txt", tmp / "blocked"},
+        {tmp / "keep.txt", tmp / "open"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.path);
+        SCOPED_TRACE(row.path + " " + row.dataHome);
+        CScopedEnvironment home("XDG_DATA_HOME", row.dataHome.empty() ? tmp / "data" : row.dataHome);
         EXPECT_FALSE(DeleteToRecycleBin(row.path.c_str(), nullptr));
     }
+    EXPECT_FALSE(Exists(tmp / "open/Trash/files"));
     EXPECT_EQ(ReadTextFile(trash + "/files/keep.txt"), "keep");
     EXPECT_EQ(ReadTextFile(tmp / "keep.txt"), "again");
     // No entry was left without its item.
@@ -127,34 +149,100 @@ TEST_F(RecycleBin, WhatCannotBeMovedStaysAndGivesFalse) {
     EXPECT_EQ(entries, 1u);
 }
 
-// An item on another file system goes to the trash at that file system's top, with its path
-// recorded below the top.
+bool WriteProcFile(const char* file, const std::string& text) {
+    const int fd = ::open(file, O_WRONLY | O_CLOEXEC);
+    const bool done = fd >= 0 && ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (fd >= 0) ::close(fd);
+    return done;
+}
+
+// Runs body in a child process with a user and a mount namespace of its own, where body can mount
+// file systems that no other process sees. What body returned (passed on through a file in
+// folder); nothing when no such namespace can be had here or body threw.
+std::optional<std::string> InOwnMountNamespace(const std::string& folder, const std::function<std::string()>& body) {
+    const std::string uid = std::to_string(::geteuid()) + " ", gid = std::to_string(::getegid()) + " ";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The same user and group inside, so that what it makes stays theirs.
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) == 0 && WriteProcFile("/proc/self/uid_map", uid + uid + "1") &&
+            WriteProcFile("/proc/self/setgroups", "deny") && WriteProcFile("/proc/self/gid_map", gid + gid + "1")) {
+            try {
+                WriteTextFile(folder + "/results", body());
+            } catch (...) {
+            }
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    for (int waited = 0; ::waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 500) ::kill(pid, SIGKILL);  // five seconds
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ReadTextFile(folder + "/results");
+}
+
+// The files below folder, sorted, each trash entry with the path it records.
+std::string Listing(const std::string& folder) {
+    std::vector<std::string> files;
+    for (boost::filesystem::recursive_directory_iterator it(folder), end; it != end; ++it) {
+        if (boost::filesystem::is_directory(it->symlink_status())) continue;
+        const std::string entry = ReadTextFile(it->path().string()).value_or("");
+        const std::size_t path = entry.find("\nPath=");
+        files.push_back(it->path().string().substr(folder.size() + 1) +
+                        (path == std::string::npos ? "" : ":" + entry.substr(path + 6, entry.find('\n', path + 1) - path - 6)));
+    }
+    std::sort(files.begin(), files.end());
+    std::string text;
+    for (const std::string& file : files) text += " " + file;
+    return text;
+}
+
+// Each row on a file system of its own mounted at "top", so that the trashes at its top are the
+// test's own.
 TEST_F(RecycleBin, AnItemOnAnotherFileSystemGoesToItsTopFolderTrash) {
-    const std::string top = "/dev/shm";
-    struct stat shm {};
-    struct stat here {};
-    if (::stat(top.c_str(), &shm) != 0 || ::stat(tmp.Path().c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
-        ::access(top.c_str(), W_OK) != 0)
-        GTEST_SKIP() << "no second writable file system at " << top;
-    struct stat mountParent {};
-    if (::stat("/dev", &mountParent) != 0 || mountParent.st_dev == shm.st_dev) GTEST_SKIP() << top << " is no mount point";
-    const std::string topTrash = top + "/.Trash-" + std::to_string(::geteuid());
-    const bool existed = Exists(topTrash);
-    const std::string folderName = "vok-trash-" + std::to_string(::getpid());
-    WriteTextFile(top + "/" + folderName + "/item.txt", "elsewhere");
-
-    const bool moved = DeleteToRecycleBin((top + "/" + folderName + "/item.txt").c_str(), nullptr);
-    const std::string entry = ReadTextFile(topTrash + "/info/item.txt.trashinfo").value_or("");
-    const std::string content = ReadTextFile(topTrash + "/files/item.txt").value_or("");
-    boost::system::error_code ec;
-    boost::filesystem::remove_all(top + "/" + folderName, ec);
-    boost::filesystem::remove(topTrash + "/files/item.txt", ec);
-    boost::filesystem::remove(topTrash + "/info/item.txt.trashinfo", ec);
-    if (!existed) boost::filesystem::remove_all(topTrash, ec);
-
-    EXPECT_TRUE(moved);
-    EXPECT_EQ(content, "elsewhere");
-    CheckEntry(entry, folderName + "/item.txt");
+    const std::string top = tmp / "top";
+    boost::filesystem::create_directories(top);
+    struct Row {
+        const char* name;
+        mode_t sharedTrash;    // "$top/.Trash" made with this mode; 0: none
+        bool homeOnTop;        // the home trash on the same file system
+        const char* expected;  // the result, then every file below the top; '#' the user id
+    } const rows[] = {
+        {"own trash", 0, false, "1 .Trash-#/files/item.txt .Trash-#/info/item.txt.trashinfo:in/item.txt"},
+        {"shared trash", 01777, false, "1 .Trash/#/files/item.txt .Trash/#/info/item.txt.trashinfo:in/item.txt"},
+        {"shared trash without its sticky bit", 0777, false,
+         "1 .Trash-#/files/item.txt .Trash-#/info/item.txt.trashinfo:in/item.txt"},
+        // The item lies in a second mount of the same file system: the move fails after the
+        // entry's name was reserved, and the entry goes again.
+        {"move that fails", 0, true, "0 in/item.txt other/item.txt"},
+    };
+    const std::optional<std::string> results = InOwnMountNamespace(tmp.Path(), [&] {
+        std::string out;
+        for (const Row& row : rows) {
+            // A fresh file system over the last one.
+            if (::mount("vok", top.c_str(), "tmpfs", 0, "mode=0755") != 0) throw std::runtime_error("no tmpfs");
+            WriteTextFile(top + "/in/item.txt", "item");
+            if (row.sharedTrash != 0) {
+                ::mkdir((top + "/.Trash").c_str(), 0700);
+                ::chmod((top + "/.Trash").c_str(), row.sharedTrash);
+            }
+            std::string item = top + "/in/item.txt";
+            if (row.homeOnTop) {
+                ::setenv("XDG_DATA_HOME", (top + "/data").c_str(), 1);
+                ::mkdir((top + "/other").c_str(), 0700);
+                ::mount((top + "/in").c_str(), (top + "/other").c_str(), nullptr, MS_BIND, nullptr);
+                item = top + "/other/item.txt";
+            }
+            const bool moved = DeleteToRecycleBin(item.c_str(), nullptr);
+            out += std::string(row.name) + ": " + (moved ? "1" : "0") + Listing(top) + "\n";
+        }
+        return out;
+    });
+    if (!results) GTEST_SKIP() << "no mount namespace of our own here";
+    std::string expected;
+    for (const Row& row : rows) expected += std::string(row.name) + ": " + row.expected + "\n";
+    for (std::size_t at; (at = expected.find('#')) != std::string::npos;) expected.replace(at, 1, std::to_string(::geteuid()));
+    EXPECT_EQ(*results, expected);
     EXPECT_FALSE(Exists(trash + "/files/item.txt"));
 }
 
