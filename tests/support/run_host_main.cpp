@@ -125,7 +125,9 @@ std::string DescribeDriverEnd(int code, const std::string& driver, std::time_t s
     } else {
         text = "pelorad ended by itself with code " + std::to_string(code);
     }
-    const fs::path folder = fs::path(Vok::GetLocalAppDataPath()) / "VOK" / "CrashDumps" / fs::path(driver).filename();
+    const std::string dataHome = Vok::GetLocalAppDataPath();
+    if (dataHome.empty()) return text + "; with no home folder it had no crash folder";
+    const fs::path folder = fs::path(dataHome) / "VOK" / "CrashDumps" / fs::path(driver).filename();
     std::string reports;
     boost::system::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
