@@ -18,7 +18,8 @@ std::string LoadNow() {
 std::string Plain(double value) {
     char text[64];
     const double size = value < 0 ? -value : value;
-    std::snprintf(text, sizeof text, "%.*f", size >= 100 ? 0 : size >= 10 ? 1 : size >= 1 ? 2 : 4, value);
+    const bool whole = value == static_cast<double>(static_cast<long long>(value));  // a count
+    std::snprintf(text, sizeof text, "%.*f", whole || size >= 100 ? 0 : size >= 10 ? 1 : size >= 1 ? 2 : 4, value);
     return text;
 }
 

@@ -214,7 +214,10 @@ int main(int argc, char** argv) {
         if (folder.GetPath().empty()) return Fail(kDriverFailed, "no folder for the named objects could be made");
         const std::time_t started = std::time(nullptr);
         CDemoHost host("\"" + driver + "\"", options.port);
-        if (!host.Start()) return Fail(kDriverFailed, host.GetError());
+        if (!host.Start()) {
+            const std::optional<int> code = host.Ended();
+            return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, driver, started) : ""));
+        }
         std::printf("pelorad (process %u) is listening on UDP port %u\n", host.GetDriverProcessId(), options.port);
         sRun run;
         if (options.listen) {
