@@ -203,6 +203,8 @@ sHeld FindSustainedRate(CPacketRoad& road, uint64_t& n, double hold) {
         ++held.trials;
         (t.Lossless() ? good : bad) = rate;
     }
+    // Not even the first rate went through.
+    if (good == 0.0) return held;
     // Then the rate must hold for the whole time; a little less is tried when it does not.
     for (double rate = good; rate >= 0.5 * good && held.rate == 0.0; rate *= 0.9) {
         const sTrial t = RunTrial(road, n, rate, hold);
@@ -229,9 +231,8 @@ void BM_SustainedDatagramRate(benchmark::State& state) {
         // Alternating, so that a change of the machine's load falls on both alike.
         for (int search = 0; search < searches; ++search) {
             for (int k = 0; k < 2; ++k) {
+                // A search that held no rate (a busy machine) counts as 0: the spread shows it.
                 const sHeld held = FindSustainedRate(*roads[k], run.n, hold);
-                if (held.rate == 0.0)
-                    return state.SkipWithError((std::string(roads[k]->Name()) + ": no rate held without loss").c_str());
                 rates[k].push_back(held.rate);
                 trials[k].push_back(held.trials);
                 if (held.senderBound) ++senderBound[k];

@@ -94,10 +94,10 @@ void PrintUpdatesUntil(CDemoHost& host, Clock::time_point deadline, sRun& run) {
 
 // A line that starts with "$" (after blanks) is a sentence.
 bool HoldsSentence(const std::string& text) {
-    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
-        const size_t first = text.find_first_not_of(" \t\r", at);
-        if (first != std::string::npos && text[first] == '$') return true;
-        if (text.find('\n', at) == std::string::npos) break;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first != std::string::npos && line[first] == '$') return true;
     }
     return false;
 }
@@ -117,13 +117,14 @@ int BindError(UINT port) {
     return error;
 }
 
-// How the driver ended, and the crash reports it left in its crash folder since it started.
-std::string DescribeDriverEnd(int code, const std::string& driver, std::time_t started) {
+// How the driver ended (byItself: before it was asked to), and the crash reports it left in its
+// crash folder since it started.
+std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver, std::time_t started) {
     std::string text;
     if (code > 128 && code < 128 + NSIG) {
         text = "pelorad was ended by signal " + std::to_string(code - 128) + " (" + ::strsignal(code - 128) + ")";
     } else {
-        text = "pelorad ended by itself with code " + std::to_string(code);
+        text = std::string("pelorad ended ") + (byItself ? "by itself " : "") + "with code " + std::to_string(code);
     }
     const std::string dataHome = Vok::GetLocalAppDataPath();
     if (dataHome.empty()) return text + "; with no home folder it had no crash folder";
@@ -216,7 +217,7 @@ int main(int argc, char** argv) {
         CDemoHost host("\"" + driver + "\"", options.port);
         if (!host.Start()) {
             const std::optional<int> code = host.Ended();
-            return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, driver, started) : ""));
+            return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, true, driver, started) : ""));
         }
         std::printf("pelorad (process %u) is listening on UDP port %u\n", host.GetDriverProcessId(), options.port);
         sRun run;
@@ -247,7 +248,7 @@ int main(int argc, char** argv) {
         if (code == 0) {
             std::printf("%d updates; pelorad ended with code 0\n", run.updates);
         } else if (code) {
-            std::printf("%d updates; %s\n", run.updates, DescribeDriverEnd(*code, driver, started).c_str());
+            std::printf("%d updates; %s\n", run.updates, DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started).c_str());
             result = kDriverFailed;
         } else {
             std::printf("%d updates; pelorad did not end on EXIT and was stopped\n", run.updates);
