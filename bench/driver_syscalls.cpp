@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/support/bench_datagrams.h"
+#include "bench/support/bench_table.h"
 #include "bench/support/cpu_pinning.h"
 #include "bench/support/packet_roads.h"
 #include "bench/support/process_probes.h"
@@ -141,56 +142,74 @@ void BM_SyscallsPerDatagram(benchmark::State& state) {
     if (!run.error.empty()) return state.SkipWithError(run.error.c_str());
     const sCpuChoice& cpus = run.cpus;
     const double steady = static_cast<double>(state.range(0));
+    // By road (null driver, driver) and form (one by one, steady).
+    double perDatagram[2][2] = {};
     for (auto _ : state) {
-        for (const auto& road : run.roads) {
+        for (int k = 0; k < 2; ++k) {
+            const auto& road = run.roads[k];
             const std::string name = road->Name();
-            for (const double rate : {0.0, steady}) {
+            for (int form = 0; form < 2; ++form) {
+                const double rate = form == 0 ? 0.0 : steady;
                 CSyscallCount count(strace, road->FarProcess());
                 if (!count.Attached()) return state.SkipWithError("strace did not attach");
                 if (!Drive(*road, run.n, kDatagrams, rate))
                     return state.SkipWithError((name + ": a datagram was lost").c_str());
                 const std::map<std::string, long> calls = count.Stop();
-                const std::string form = rate > 0.0 ? "_steady" : "_one_by_one";
                 const auto total = calls.find("total");
-                state.counters[name + form] =
-                    total != calls.end() ? static_cast<double>(total->second) / kDatagrams : 0.0;
-                std::printf("%-12s %-11s syscalls per datagram: %s\n", name.c_str(), form.c_str() + 1,
-                            Heaviest(calls, kDatagrams).c_str());
+                perDatagram[k][form] = total != calls.end() ? static_cast<double>(total->second) / kDatagrams : 0.0;
+                std::printf("%-12s %-11s syscalls per datagram: %s\n", name.c_str(),
+                            form == 0 ? "one_by_one" : "steady", Heaviest(calls, kDatagrams).c_str());
             }
         }
     }
-    state.counters["driver_per_null"] = state.counters["driver_one_by_one"] / state.counters["null_driver_one_by_one"];
+    CBenchTable table("System calls of the far end per datagram (strace -c)", cpus.host, cpus.driver);
+    table.Add("each datagram read before the next", perDatagram[1][0], perDatagram[0][0]);
+    table.Add("steady at " + std::to_string(static_cast<int>(steady)) + " per second", perDatagram[1][1],
+              perDatagram[0][1]);
+    table.Print();
     state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
 }
 // The argument: datagrams per second of the steady stream.
 BENCHMARK(BM_SyscallsPerDatagram)->Arg(1000)->Iterations(1)->Unit(benchmark::kSecond);
 
+struct sQuiet {
+    double wakeupsPerSecond = 0.0;
+    double cpuShare = 0.0;
+};
+
 // Wake-ups per second and CPU share of a process over a second and a half of quiet.
-void MeasureQuiet(benchmark::State& state, pid_t pid, const std::string& name) {
+sQuiet MeasureQuiet(pid_t pid) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const sActivity before = ActivityOf(pid);
     const Clock::time_point start = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const sActivity after = ActivityOf(pid);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    state.counters[name + "_wakeups_per_s"] = static_cast<double>(after.switches - before.switches) / seconds;
-    state.counters[name + "_cpu_share"] = (after.cpuSeconds - before.cpuSeconds) / seconds;
+    return {static_cast<double>(after.switches - before.switches) / seconds,
+            (after.cpuSeconds - before.cpuSeconds) / seconds};
 }
 
 void BM_IdleWakeups(benchmark::State& state) {
     sNullAndDriver run;
     if (!run.error.empty()) return state.SkipWithError(run.error.c_str());
     const sCpuChoice& cpus = run.cpus;
+    sQuiet quiet[3];  // null driver, driver, driver before its first command
     for (auto _ : state) {
-        for (const auto& road : run.roads) MeasureQuiet(state, road->FarProcess(), road->Name());
+        for (int k = 0; k < 2; ++k) quiet[k] = MeasureQuiet(run.roads[k]->FarProcess());
         // A driver that has had no command yet.
         const std::string driver = Vok::Test::FindNearProgram("pelorad");
         Vok::Test::CDemoHost waiting("\"" + driver + "\"", Vok::Test::FindFreeUdpPort());
         const pid_t pid = static_cast<pid_t>(waiting.GetDriverProcessId());
         PinProcess(pid, cpus.driver);
-        MeasureQuiet(state, pid, "driver_before_init");
+        quiet[2] = MeasureQuiet(pid);
         waiting.Exit();
     }
+    CBenchTable table("A far end while nothing comes, over 1.5 s", cpus.host, cpus.driver);
+    table.Add("wake-ups per second, after INIT", quiet[1].wakeupsPerSecond, quiet[0].wakeupsPerSecond);
+    table.Add("CPU share, after INIT", quiet[1].cpuShare, quiet[0].cpuShare);
+    table.Add("wake-ups per second, before INIT", quiet[2].wakeupsPerSecond);
+    table.Add("CPU share, before INIT", quiet[2].cpuShare);
+    table.Print();
     state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
 }
 BENCHMARK(BM_IdleWakeups)->Iterations(1)->Unit(benchmark::kSecond);
@@ -216,9 +235,13 @@ void BM_CommandLatency(benchmark::State& state) {
         }
     }
     std::sort(latencies.begin(), latencies.end());
-    state.counters["median_us"] = latencies[latencies.size() / 2];
-    state.counters["p99_us"] = latencies[latencies.size() * 99 / 100];
-    state.counters["max_us"] = latencies.back();
+    CBenchTable table("A command from the host's write to its acknowledgement, " + std::to_string(latencies.size()) +
+                          " commands",
+                      cpus.host, cpus.driver);
+    table.Add("median (us)", latencies[latencies.size() / 2]);
+    table.Add("99th percentile (us)", latencies[latencies.size() * 99 / 100]);
+    table.Add("longest (us)", latencies.back());
+    table.Print();
     state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
     host.Exit();
 }

@@ -26,11 +26,18 @@ SYSTEMTIME Date(int year, int month, int day) {
     return st;
 }
 
+// The clock the PPS time reads: time() reads a coarser one, which may still show the second before.
+time_t RealTimeNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec;
+}
+
 TEST(PpsLibrary, PpsTimeIsTheSystemClockInUtc) {
-    const time_t before = time(nullptr);
+    const time_t before = RealTimeNow();
     SYSTEMTIME st{};
     GetPpsTime(&st);
-    const time_t after = time(nullptr);
+    const time_t after = RealTimeNow();
     tm parts{};
     parts.tm_year = st.wYear - 1900;
     parts.tm_mon = st.wMonth - 1;

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -99,25 +100,73 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
     ExpectNothingLeft();
 }
 
-TEST_F(RunHost, ListensUntilInterrupted) {
-    const UINT port = FindFreeUdpPort();
-    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "run_host"), "--listen", "--port", std::to_string(port)});
-    const std::optional<std::string> started = host.WaitForLine("pelorad (process", Milliseconds(10000));
-    ASSERT_TRUE(started);
-    Take(*started);
-    ASSERT_TRUE(host.WaitForLine("waiting for NMEA datagrams", Milliseconds(2000)));
-    std::optional<std::string> record;
-    for (int i = 0; i < 50 && !record; ++i) {
-        ASSERT_TRUE(SendDatagram(port, Sentence("HEHDT,271.25,T")));
-        record = host.WaitForLine("20", Milliseconds(200));
+TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
+    const struct {
+        bool killDriver;  // else Ctrl-C to the host
+        int status;
+        const char* said;
+    } rows[] = {{false, 0, "pelorad ended with code 0"},
+                {true, 1, "pelorad was ended by signal 9 (Killed); it left no crash report in "}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.said);
+        m_all.clear();
+        const UINT port = FindFreeUdpPort();
+        CPeerProcess host({PeerPath(VOK_BINARY_DIR, "run_host"), "--listen", "--port", std::to_string(port)});
+        const std::optional<std::string> started = host.WaitForLine("pelorad (process", Milliseconds(10000));
+        ASSERT_TRUE(started);
+        Take(*started);
+        ASSERT_TRUE(host.WaitForLine("waiting for NMEA datagrams", Milliseconds(2000)));
+        std::optional<std::string> record;
+        for (int i = 0; i < 50 && !record; ++i) {
+            ASSERT_TRUE(SendDatagram(port, Sentence("HEHDT,271.25,T")));
+            record = host.WaitForLine("20", Milliseconds(200));
+        }
+        ASSERT_TRUE(record);
+        EXPECT_NE(record->find("hdg  271.25"), std::string::npos) << *record;
+        if (row.killDriver)
+            ::kill(m_driver, SIGKILL);
+        else
+            host.Kill(SIGINT);
+        ReadUntilEnd(host);
+        EXPECT_EQ(host.Wait(Milliseconds(5000)), row.status) << m_all;
+        EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
+        EXPECT_EQ(m_all.find("did not end on EXIT"), std::string::npos) << m_all;
+        ExpectNothingLeft();
     }
-    ASSERT_TRUE(record);
-    EXPECT_NE(record->find("hdg  271.25"), std::string::npos) << *record;
-    host.Kill(SIGINT);
-    ReadUntilEnd(host);
-    EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
-    EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
-    ExpectNothingLeft();
+}
+
+// What the host cannot run is said with what to do, and the run ends with a status other than 0.
+TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
+    const std::string empty = m_folder.GetRoot() + "/empty.nmea", text = m_folder.GetRoot() + "/notes.txt";
+    std::ofstream(empty).flush();
+    std::ofstream(text) << "no sentence here\n";
+    const UINT port = FindFreeUdpPort();
+    const int taken = BoundUdpSocket("127.0.0.1", port);
+    ASSERT_GE(taken, 0);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* said;
+    } rows[] = {
+        {{"--port"}, 2, "--port needs a value: a UDP port from 1 to 65535\nusage: scripts/run [--file PATH]"},
+        {{"--file", m_folder.GetRoot()}, 2, " is a folder; --file takes a recording"},
+        {{"--file", empty}, 2, "empty.nmea holds no NMEA sentence"},
+        {{"--file", text}, 2, "notes.txt holds no NMEA sentence"},
+        {{"--listen", "--port", std::to_string(port)}, 3, "is busy: another program receives on it"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.said);
+        m_all.clear();
+        // The messages go to standard error.
+        std::vector<std::string> args{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", PeerPath(VOK_BINARY_DIR, "run_host")};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        CPeerProcess host(args);
+        ReadUntilEnd(host);
+        EXPECT_EQ(host.Wait(Milliseconds(5000)), row.status) << m_all;
+        EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
+    }
+    ::close(taken);
+    EXPECT_TRUE(boost::filesystem::is_empty(m_tmp));
 }
 
 TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -36,7 +37,12 @@ TEST(ThreadNaming, AnotherThreadOfThisProcessCanBeNamedAndRead) {
     }).join();
     EXPECT_TRUE(named);
     EXPECT_EQ(seen, "VOK.Zelfo.x.Worker|x.Worker");
-    // The thread has ended: its id names nothing now, or a thread that carries no description.
+    // The thread has ended: once the kernel has let it go, its id names nothing, or a thread that
+    // carries no description. A joined thread may still be on its way out for a moment.
+    const std::string task = "/proc/self/task/" + std::to_string(worker);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (::access(task.c_str(), F_OK) == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(GetThreadName(worker), "");
 }
 

@@ -79,6 +79,9 @@ public:
     // Sends EXIT and waits for the driver to end; the driver's exit code, or nothing when it did
     // not end (it is killed when this object goes).
     std::optional<int> Exit(DWORD timeoutMs = 5000);
+    // The driver's exit code (128 + the signal that ended it) once it has ended; nothing while it
+    // runs. Does not wait.
+    std::optional<int> Ended() { return m_host.WaitForExit(0); }
 
 private:
     // Finds the blocks that the driver added to the output buffer.

@@ -17,21 +17,6 @@ namespace {
 
 constexpr DWORD kGapRecordSize = 4;
 
-// A UDP socket bound to address:port (port 0: any); -1 on failure.
-int BoundUdpSocket(const char* address, UINT port) {
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (s < 0) return -1;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(port));
-    if (::inet_pton(AF_INET, address, &local.sin_addr) != 1 ||
-        ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
-
 // Block 1 of a settings buffer, under its held lock.
 void AddCommandBlock(IpcBufferHandle& settings) {
     const DWORD id = 1;
@@ -83,7 +68,7 @@ CTestHost::CTestHost(const std::string& commandLine, int number, const std::stri
 }
 
 CTestHost::~CTestHost() {
-    if (!m_ended && m_link.Terminate()) WaitForExit(5000);
+    if (!m_exitCode && m_link.Terminate()) WaitForExit(5000);
 }
 
 bool CTestHost::SendCommand(DWORD code, DWORD timeoutMs) {
@@ -91,9 +76,9 @@ bool CTestHost::SendCommand(DWORD code, DWORD timeoutMs) {
 }
 
 std::optional<int> CTestHost::WaitForExit(DWORD timeoutMs) {
-    const std::optional<int> code = Vok::Process::WaitForExit(m_link.GetProcessHandle(), timeoutMs);
-    if (code) m_ended = true;
-    return code;
+    // A reaped child answers no second wait: its code is kept.
+    if (!m_exitCode) m_exitCode = Vok::Process::WaitForExit(m_link.GetProcessHandle(), timeoutMs);
+    return m_exitCode;
 }
 
 bool CTestHost::Signal(int signal) { return Vok::Process::SendSignal(m_link.GetProcessHandle(), signal); }
@@ -104,6 +89,20 @@ bool CTestHost::PublishSettings(const SettingsItems& items) {
 
 bool CTestHost::PublishSettings(const sDriverSettings& s) {
     return m_link.GetSettings() != nullptr && Vok::Test::PublishSettings(*m_link.GetSettings(), s);
+}
+
+int BoundUdpSocket(const char* address, UINT port) {
+    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return -1;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<uint16_t>(port));
+    if (::inet_pton(AF_INET, address, &local.sin_addr) != 1 ||
+        ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
 }
 
 bool PublishSettings(IpcBufferHandle& settings, const SettingsItems& items) {

@@ -54,7 +54,8 @@ public:
     CChildProcess& Link() { return m_link; }
     // WriteCommand, then PostSettingsAndWait: true when the child acknowledged within timeoutMs.
     bool SendCommand(DWORD code, DWORD timeoutMs = 5000);
-    // The child's exit code (128 + signal when a signal ended it); nothing when it still runs.
+    // The child's exit code (128 + signal when a signal ended it), also when asked again; nothing
+    // when it still runs.
     std::optional<int> WaitForExit(DWORD timeoutMs);
     // Sends a signal to the child (SIGSTOP and SIGCONT hold it while datagrams queue up).
     bool Signal(int signal);
@@ -77,7 +78,7 @@ private:
     };
     sErrorRedirect m_redirect;
     CChildProcess m_link;
-    bool m_ended = false;
+    std::optional<int> m_exitCode;
 };
 
 // The host's objects of a link, made in this process for a driver object that runs here: the
@@ -98,6 +99,8 @@ private:
 bool PublishSettings(IpcBufferHandle& settings, const SettingsItems& items);
 bool PublishSettings(IpcBufferHandle& settings, const sDriverSettings& driverSettings);
 
+// A UDP socket bound to address:port (port 0: any), without SO_REUSEADDR; -1 on failure.
+int BoundUdpSocket(const char* address, UINT port);
 // A UDP port on loopback that nothing was bound to a moment ago.
 UINT FindFreeUdpPort();
 // Sends one datagram to 127.0.0.1:port from a socket bound to fromAddress; true when all of it
