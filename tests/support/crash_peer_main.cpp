@@ -4,6 +4,8 @@
 //   no-full-dump  as null-write, with the full dump switched off
 //   divide        divides an integer by zero
 //   exception     lets a C++ exception escape main
+//   abort         calls abort()
+//   wait          prints READY and waits for a signal from another process
 //   recursion     recurses without end
 //   two-threads   two threads write through a null pointer at once
 //   stall         as null-write, but the report never finishes (its file sync blocks) and the
@@ -106,6 +108,11 @@ int main(int argc, char** argv) {
     if (mode == "null-write" || mode == "no-full-dump" || stall) WriteNull();
     if (mode == "divide") return Divide(argc, static_cast<int>(g_zero));
     if (mode == "exception") throw 42;
+    if (mode == "abort") std::abort();
+    if (mode == "wait") {
+        (void)!::write(STDOUT_FILENO, "READY\n", 6);
+        for (;;) ::pause();
+    }
     if (mode == "recursion") return Recurse(0);
     return 2;
 }
