@@ -10,8 +10,11 @@
 //   two-threads   two threads write through a null pointer at once
 //   stall         as null-write, but the report never finishes (its file sync blocks) and the
 //                 handler waits only one second for it
+//   cut           as null-write, but the full dump stops for good past its first megabyte and
+//                 the handler waits only one second for it
 // After installing, the peer forbids operator new: a report path that used the heap would end
 // the peer with code 3 instead of the fault's status.
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,6 +30,8 @@ namespace {
 
 std::atomic<bool> g_heapForbidden{false};
 std::atomic<bool> g_stallSync{false};
+std::atomic<bool> g_cutFullDump{false};
+std::atomic<bool> g_logSynced{false};
 
 // Read at run time, so the compiler cannot see the null pointer or the end of the recursion.
 volatile uintptr_t g_zero = 0;
@@ -80,14 +85,23 @@ void operator delete[](void* p, std::size_t) noexcept {
 // The report syncs its file before closing it; in the stall mode that never returns.
 extern "C" int fsync(int) {
     while (g_stallSync) ::pause();
+    g_logSynced = true;
     return 0;
+}
+
+// The full dump is written after the crash log.
+extern "C" ssize_t pwrite(int file, const void* data, size_t size, off_t offset) {
+    while (g_cutFullDump && g_logSynced && offset >= (1 << 20)) ::pause();
+    return ::syscall(SYS_pwrite64, file, data, size, offset);
 }
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const bool stall = mode == "stall";
-    if (!CCrashHandler::Install(stall ? 1000 : 10000)) return 2;
+    const bool cut = mode == "cut";
+    if (!CCrashHandler::Install(stall || cut ? 1000 : 10000)) return 2;
     g_stallSync = stall;
+    g_cutFullDump = cut;
     if (mode == "two-threads") {
         std::atomic<int> ready{0};
         auto fault = [&ready] {
@@ -105,7 +119,7 @@ int main(int argc, char** argv) {
     }
     g_heapForbidden = true;
     if (mode == "no-full-dump") CCrashHandler::s_bWriteFullDump = false;
-    if (mode == "null-write" || mode == "no-full-dump" || stall) WriteNull();
+    if (mode == "null-write" || mode == "no-full-dump" || stall || cut) WriteNull();
     if (mode == "divide") return Divide(argc, static_cast<int>(g_zero));
     if (mode == "exception") throw 42;
     if (mode == "abort") std::abort();
