@@ -90,7 +90,8 @@ extern "C" int fsync(int) {
     return 0;
 }
 
-// The full dump is written after the crash log.
+// The full dump is written after the crash log; in the cut mode the process ends once that dump
+// is past its first megabyte.
 extern "C" ssize_t pwrite(int file, const void* data, size_t size, off_t offset) {
     if (g_cutFullDump && g_logSynced && offset >= (1 << 20)) ::_exit(128 + SIGSEGV);
     return ::syscall(SYS_pwrite64, file, data, size, offset);
