@@ -1,5 +1,6 @@
 #include "platform/crash_handler.h"
 
+#include <dirent.h>
 #include <elf.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -59,7 +60,6 @@ std::mutex g_installMutex;
 int g_wakePipe[2] = {-1, -1};
 int g_donePipe[2] = {-1, -1};
 DWORD g_deadlineMs = 10000;
-std::atomic<pid_t> g_reportThread{0};
 std::atomic<pid_t> g_faultOwner{0};
 std::atomic<bool> g_terminating{false};
 
@@ -83,7 +83,8 @@ std::string ProgramFileNameFs() {
 std::string CrashFolderFs() {
     std::string name = ProgramFileNameFs();
     if (name.empty()) name = "Unknown";
-    return Vok::GetLocalAppDataPath() + "/VOK/CrashDumps/" + name;
+    const std::string base = Vok::GetLocalAppDataPath();
+    return base.empty() ? std::string() : base + "/VOK/CrashDumps/" + name;
 }
 
 void Prepare() {
@@ -148,20 +149,23 @@ void MakeFolders(char* path) {
 }
 
 // Exclusive creation, so that no earlier report is replaced; on a name already taken the
-// process id goes before the extension.
+// process id, then the process id and a number, go before the extension.
 int CreateReportFile(const char* path) {
     const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
     int fd = ::open(path, flags, 0600);
-    if (fd >= 0 || errno != EEXIST) return fd;
     char other[PATH_MAX + 32];
     const char* name = FindFileNamePart(path);
     const char* dot = std::strrchr(name, '.');
     const std::size_t stem = dot != nullptr ? static_cast<std::size_t>(dot - path) : std::strlen(path);
     if (stem >= PATH_MAX) return -1;
     std::memcpy(other, path, stem);
-    Format(other + stem, sizeof other - stem, "_%d%s", static_cast<int>(::getpid()),
-               dot != nullptr ? dot : "");
-    return ::open(other, flags, 0600);
+    const int pid = static_cast<int>(::getpid());
+    for (int n = 1; fd < 0 && errno == EEXIST && n <= 1000; ++n) {
+        if (n == 1) Format(other + stem, sizeof other - stem, "_%d%s", pid, dot != nullptr ? dot : "");
+        else Format(other + stem, sizeof other - stem, "_%d_%d%s", pid, n, dot != nullptr ? dot : "");
+        fd = ::open(other, flags, 0600);
+    }
+    return fd;
 }
 
 struct sMemory {
@@ -192,19 +196,127 @@ sMemory ReadMemory() {
     return m;
 }
 
+const char* SignalName(int signal) {
+    switch (signal) {
+    case SIGSEGV: return "SIGSEGV";
+    case SIGBUS: return "SIGBUS";
+    case SIGFPE: return "SIGFPE";
+    case SIGILL: return "SIGILL";
+    case SIGABRT: return "SIGABRT";
+    default: return "fatal";
+    }
+}
+
 int MBytes(uint64_t bytes) {
     return static_cast<int>((bytes + 0xFFFFF) >> 20);
 }
 
 void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const char* handlerName);
+void FillContext(CONTEXT& out, const ucontext_t* uc);
 
 // A dump that cannot be created is skipped without a word. Unlike the log, a dump is not synced:
 // it can be large, and what was written survives the process in the page cache.
+// Without a faulting thread's context, the calling thread is the dump's thread.
 void WriteDumpFileTo(const char* path, const MINIDUMP_EXCEPTION_INFORMATION* info, bool full) {
     const int file = CreateReportFile(path);
     if (file < 0) return;
+    if (info == nullptr || info->ExceptionPointers == nullptr || info->ExceptionPointers->ContextRecord == nullptr) {
+        static ucontext_t caller;
+        static CONTEXT context;
+        static EXCEPTION_POINTERS pointers;
+        static MINIDUMP_EXCEPTION_INFORMATION self;
+        ::getcontext(&caller);
+        FillContext(context, &caller);
+        pointers = {nullptr, &context};
+        self = {static_cast<DWORD>(::gettid()), &pointers, FALSE};
+        info = &self;
+    }
     WriteMinidump(file, info, full);
     ::close(file);
+}
+
+// ---- Keeping the newest reports [no heap] --------------------------------------------------
+
+constexpr int kKeptReports = 10;
+
+// The report that a file of the crash folder belongs to: the text between its kind's prefix and
+// extension (the title, the stamp and what made the name free); null for any other file.
+const char* ReportKey(const char* name, std::size_t& length) {
+    static constexpr struct {
+        const char* prefix;
+        const char* extension;
+    } kKinds[] = {{"MiniDump_", ".dmp"}, {"CrashLog_", ".txt"}, {"FullDump_", ".dmp"}};
+    const std::size_t size = std::strlen(name);
+    for (const auto& k : kKinds) {
+        const std::size_t p = std::strlen(k.prefix);
+        const std::size_t e = std::strlen(k.extension);
+        if (size > p + e && std::strncmp(name, k.prefix, p) == 0 && std::strcmp(name + size - e, k.extension) == 0) {
+            length = size - p - e;
+            return name + p;
+        }
+    }
+    return nullptr;
+}
+
+// Calls visit(name) for each entry of the open folder; readdir would take the heap.
+template <typename Visit>
+void ForEachEntry(int folder, Visit&& visit) {
+    alignas(dirent64) static char buffer[16384];
+    ::lseek(folder, 0, SEEK_SET);
+    for (;;) {
+        const ssize_t n = ::getdents64(folder, buffer, sizeof buffer);
+        if (n <= 0) return;
+        for (ssize_t at = 0; at < n; at += reinterpret_cast<const dirent64*>(buffer + at)->d_reclen)
+            visit(reinterpret_cast<const dirent64*>(buffer + at)->d_name);
+    }
+}
+
+// Removes the files of every report of folder but the newest keep ones; a report is as new as
+// its newest file. Other files stay.
+void RemoveOldReports(const char* folder, int keep) {
+    struct sReport {
+        char key[NAME_MAX + 1];
+        int64_t time;
+    };
+    static sReport newest[kKeptReports];
+    int count = 0;
+    auto find = [&](const char* key, std::size_t length) {
+        for (int i = 0; i < count; ++i)
+            if (std::strncmp(newest[i].key, key, length) == 0 && newest[i].key[length] == '\0') return i;
+        return -1;
+    };
+    const int dir = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ForEachEntry(dir, [&](const char* name) {
+        std::size_t length = 0;
+        const char* key = ReportKey(name, length);
+        struct stat st {};
+        if (key == nullptr || ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return;
+        const int64_t time = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        int i = find(key, length);
+        if (i < 0 && count < keep) {
+            i = count++;
+            newest[i].time = INT64_MIN;
+        } else if (i < 0) {
+            int oldest = 0;
+            for (int j = 1; j < count; ++j)
+                if (newest[j].time < newest[oldest].time) oldest = j;
+            if (time <= newest[oldest].time) return;
+            i = oldest;
+            newest[i].time = INT64_MIN;
+        }
+        if (newest[i].time == INT64_MIN) {
+            std::memcpy(newest[i].key, key, length);
+            newest[i].key[length] = '\0';
+        }
+        if (time > newest[i].time) newest[i].time = time;
+    });
+    ForEachEntry(dir, [&](const char* name) {
+        std::size_t length = 0;
+        const char* key = ReportKey(name, length);
+        if (key != nullptr && find(key, length) < 0) ::unlinkat(dir, name, 0);
+    });
+    ::close(dir);
 }
 
 // ---- The fault path [signal-safe] ----------------------------------------------------------
@@ -214,37 +326,37 @@ bool NearStackPointer(uintptr_t address, uintptr_t sp) {
     return address + kReach >= sp && address <= sp + kReach;
 }
 
-void FillContext(const ucontext_t* uc) {
-    g_context = CONTEXT{};
+void FillContext(CONTEXT& out, const ucontext_t* uc) {
+    out = CONTEXT{};
 #if defined(__x86_64__)
     if (uc == nullptr) return;
     const greg_t* r = uc->uc_mcontext.gregs;
-    g_context.Rax = r[REG_RAX];
-    g_context.Rbx = r[REG_RBX];
-    g_context.Rcx = r[REG_RCX];
-    g_context.Rdx = r[REG_RDX];
-    g_context.Rsi = r[REG_RSI];
-    g_context.Rdi = r[REG_RDI];
-    g_context.Rbp = r[REG_RBP];
-    g_context.Rsp = r[REG_RSP];
-    g_context.Rip = r[REG_RIP];
-    g_context.R8 = r[REG_R8];
-    g_context.R9 = r[REG_R9];
-    g_context.R10 = r[REG_R10];
-    g_context.R11 = r[REG_R11];
-    g_context.R12 = r[REG_R12];
-    g_context.R13 = r[REG_R13];
-    g_context.R14 = r[REG_R14];
-    g_context.R15 = r[REG_R15];
-    g_context.EFlags = static_cast<DWORD>(r[REG_EFL]);
+    out.Rax = r[REG_RAX];
+    out.Rbx = r[REG_RBX];
+    out.Rcx = r[REG_RCX];
+    out.Rdx = r[REG_RDX];
+    out.Rsi = r[REG_RSI];
+    out.Rdi = r[REG_RDI];
+    out.Rbp = r[REG_RBP];
+    out.Rsp = r[REG_RSP];
+    out.Rip = r[REG_RIP];
+    out.R8 = r[REG_R8];
+    out.R9 = r[REG_R9];
+    out.R10 = r[REG_R10];
+    out.R11 = r[REG_R11];
+    out.R12 = r[REG_R12];
+    out.R13 = r[REG_R13];
+    out.R14 = r[REG_R14];
+    out.R15 = r[REG_R15];
+    out.EFlags = static_cast<DWORD>(r[REG_EFL]);
     if (uc->uc_mcontext.fpregs != nullptr) {
-        static_assert(sizeof(*uc->uc_mcontext.fpregs) == sizeof g_context.FloatSave);
-        std::memcpy(g_context.FloatSave, uc->uc_mcontext.fpregs, sizeof g_context.FloatSave);
-        g_context.FloatSaved = true;
+        static_assert(sizeof(*uc->uc_mcontext.fpregs) == sizeof out.FloatSave);
+        std::memcpy(out.FloatSave, uc->uc_mcontext.fpregs, sizeof out.FloatSave);
+        out.FloatSaved = true;
     }
     const uint64_t segments = static_cast<uint64_t>(r[REG_CSGSFS]);  // cs, gs, fs, ss
-    g_context.SegCs = static_cast<WORD>(segments);
-    g_context.SegSs = static_cast<WORD>(segments >> 48);
+    out.SegCs = static_cast<WORD>(segments);
+    out.SegSs = static_cast<WORD>(segments >> 48);
 #else
     (void)uc;
 #endif
@@ -281,6 +393,12 @@ void FillRecord(int signal, const siginfo_t* info, const ucontext_t* uc) {
     g_record = EXCEPTION_RECORD{};
     g_record.ExceptionCode = ExceptionCode(signal, info);
     g_record.ExceptionAddress = reinterpret_cast<void*>(g_context.Rip);
+    g_record.Signal = signal;
+    if (info != nullptr) {
+        g_record.SignalCode = info->si_code;
+        if (info->si_code <= 0) g_record.SenderPid = info->si_pid;
+        else if (signal == SIGSEGV || signal == SIGBUS) g_record.FaultAddress = reinterpret_cast<uintptr_t>(info->si_addr);
+    }
     // Only a fault that the kernel raised has an address; a signal that was sent has none.
     if (g_record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION || info == nullptr || info->si_code <= 0)
         return;
@@ -304,10 +422,8 @@ void FillRecord(int signal, const siginfo_t* info, const ucontext_t* uc) {
         if (owner == self) ::_exit(128 + signal);
         for (;;) ::pause();
     }
-    // The report thread cannot report its own fault.
-    if (self == g_reportThread.load()) ::_exit(128 + signal);
     const auto* context = static_cast<const ucontext_t*>(uc);
-    FillContext(context);
+    FillContext(g_context, context);
     FillRecord(signal, info, context);
     g_pointers = {&g_record, &g_context};
     CrashExceptionFilter(&g_pointers);
@@ -321,7 +437,6 @@ void FillRecord(int signal, const siginfo_t* info, const ucontext_t* uc) {
 }
 
 void ReportThread() {
-    g_reportThread = ::gettid();
     char c;
     for (;;) {
         const ssize_t n = ::read(g_wakePipe[0], &c, 1);
@@ -340,11 +455,11 @@ int64_t MonotonicMs() {
 }
 
 bool StartReportThread() {
-    // The thread takes no signal meant for the process; only its own faults reach it.
+    // The thread takes no signal: one sent to the process must reach a thread that can wait for
+    // the report. Its own fault, which it cannot report, ends the process by the signal's default.
     sigset_t all;
     sigset_t previous;
     ::sigfillset(&all);
-    for (const int s : kFaultSignals) ::sigdelset(&all, s);
     ::pthread_sigmask(SIG_BLOCK, &all, &previous);
     bool started = true;
     try {
@@ -379,6 +494,7 @@ const char* GetExceptionDescription(DWORD code) {
     } kTexts[] = {
         {0x40010005, "a Control-C"},
         {0x40010008, "a Control-Break"},
+        {0x40000015, "an Abort"},
         {0x80000002, "a Datatype Misalignment"},
         {0x80000003, "a Breakpoint"},
         {0xC0000005, "an Access Violation"},
@@ -450,7 +566,10 @@ DWORD CCrashHandler::Handle(EXCEPTION_POINTERS* pointers) {
     Prepare();
     char folder[PATH_MAX];
     CopyText(folder, sizeof folder, g_prepared.folder);
+    if (folder[0] == '\0') return 0;
     MakeFolders(folder);
+    // With the one about to be written, the newest ten.
+    RemoveOldReports(folder, kKeptReports - 1);
     char stamp[32];
     CrashTimeStamp(stamp, sizeof stamp);
     char path[PATH_MAX];
@@ -673,8 +792,16 @@ void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const ch
         ProgramPath(program, sizeof program);
         char module[PATH_MAX + 256];
         Vok::SignalSafe::FindMappedFile(ip, module, sizeof module);
+        char sent[128];
+        const char* description = GetExceptionDescription(record->ExceptionCode);
+        // What another process sends is no fault of this one, wherever the thread happened to be.
+        if (record->Signal != 0 && record->SignalCode <= 0 && record->SenderPid != ::getpid()) {
+            Format(sent, sizeof sent, "a %s signal sent by another process (pid %d)", SignalName(record->Signal),
+                   static_cast<int>(record->SenderPid));
+            description = sent;
+        }
         ReportPrintf(file, "%s caused %s (0x%08x) \r\nin module %s at %04x:%08lx.\r\n\r\n",
-                     FindFileNamePart(program), GetExceptionDescription(record->ExceptionCode),
+                     FindFileNamePart(program), description,
                      record->ExceptionCode, module[0] != '\0' ? FindFileNamePart(module) : "Unknown",
                      context != nullptr ? context->SegCs : 0, static_cast<unsigned long>(ip));
     }
@@ -686,18 +813,16 @@ void WriteCrashReportTo(const char* path, EXCEPTION_POINTERS* pointers, const ch
                      record->ExceptionInformation[0] != 0 ? "Write to" : "Read from",
                      static_cast<unsigned long>(record->ExceptionInformation[1]));
     if (context != nullptr) {
-        // The labels are the report's own, so that readers of crash logs find them; the values
-        // are the full 64-bit registers.
         ReportPrintf(file, "\r\nContext:\r\n");
-        ReportPrintf(file, "EDI:    0x%08lx  ESI: 0x%08lx  EAX:   0x%08lx\r\n", context->Rdi,
+        ReportPrintf(file, "RDI:    0x%016lx  RSI: 0x%016lx  RAX:   0x%016lx\r\n", context->Rdi,
                      context->Rsi, context->Rax);
-        ReportPrintf(file, "EBX:    0x%08lx  ECX: 0x%08lx  EDX:   0x%08lx\r\n", context->Rbx,
+        ReportPrintf(file, "RBX:    0x%016lx  RCX: 0x%016lx  RDX:   0x%016lx\r\n", context->Rbx,
                      context->Rcx, context->Rdx);
-        ReportPrintf(file, "EIP:    0x%08lx  EBP: 0x%08lx  SegCs: 0x%08x\r\n", context->Rip,
+        ReportPrintf(file, "RIP:    0x%016lx  RBP: 0x%016lx  SegCs: 0x%08x\r\n", context->Rip,
                      context->Rbp, context->SegCs);
-        ReportPrintf(file, "EFlags: 0x%08x  ESP: 0x%08lx  SegSs: 0x%08x\r\n", context->EFlags,
+        ReportPrintf(file, "EFlags: 0x%08x  RSP: 0x%016lx  SegSs: 0x%08x\r\n", context->EFlags,
                      context->Rsp, context->SegSs);
-        ReportPrintf(file, "\r\nBytes at CS:EIP:\r\n");
+        ReportPrintf(file, "\r\nBytes at CS:RIP:\r\n");
         for (uintptr_t p = ip; p < ip + 16; ++p) {
             unsigned char byte;
             if (SafeRead(p, &byte, 1)) ReportPrintf(file, "%02x ", byte);

@@ -47,6 +47,12 @@ struct EXCEPTION_RECORD {
     DWORD NumberParameters;
     // An access violation: [0] 1 for a write, 0 for a read; [1] the address.
     uintptr_t ExceptionInformation[EXCEPTION_MAXIMUM_PARAMETERS];
+    // The signal the record was made from (0: none), its si_code, for a signal that was sent
+    // (si_code <= 0) the sender's process id, and for one the kernel raised its si_addr.
+    int Signal;
+    int SignalCode;
+    int32_t SenderPid;
+    uintptr_t FaultAddress;
 };
 
 // The faulting thread's registers (x86-64; zero elsewhere).
@@ -97,13 +103,13 @@ public:
 };
 
 // Writes the crash log to path, which is created exclusively: when a file of that name exists,
-// "_<pid>" is put before the extension. "Error creating exception report\r\n" goes to the debugger
+// "_<pid>", then "_<pid>_2", "_<pid>_3" ... is put before the extension. "Error creating exception report\r\n" goes to the debugger
 // output when no file can be created. Without pointers, the sections that need them are left
 // out. Always 0.
 LONG WriteCrashReport(const CString& path, EXCEPTION_POINTERS* pointers, const char* handlerName);
 // Writes a dump (see WriteMinidump) to path, created exclusively as the crash log is; with a
-// non-zero exceptionFlag, s_ExceptionInfo supplies the faulting thread and the exception.
-// Nothing when the file cannot be created.
+// non-zero exceptionFlag, s_ExceptionInfo supplies the faulting thread and the exception, else
+// the calling thread is the dump's thread. Nothing when the file cannot be created.
 void WriteDumpFile(const CString& path, int exceptionFlag, bool full);
 // One module section for the ELF image mapped at base from offset 0 of its file; false when
 // nothing was written (no such mapping, no ELF image).
@@ -125,7 +131,8 @@ const char* FindFileNamePart(const char* path);
 // The program's file name, without its extension when asked; "Unknown" when it has none.
 CString GetModuleTitleOrUnknown(bool stripExtension);
 // The local application-data folder, "/VOK/CrashDumps/" and the program's file name with its
-// extension; with create, the folders are made.
+// extension; with create, the folders are made. Handle keeps the newest ten reports there (a
+// report: its crash log and dumps) and removes older ones before it writes a new one.
 CString GetCrashDumpFolder(bool create);
 // "an Access Violation" ...; "an Unknown exception type" for a code without a text.
 const char* GetExceptionDescription(DWORD code);

@@ -84,17 +84,15 @@ std::string WithoutTrailingSlashes(std::string path) {
 namespace Vok {
 
 std::string GetLocalAppDataPath() {
-    for (const char* name : {"LOCALAPPDATA", "XDG_DATA_HOME"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return value;
-    }
+    // The XDG base directory rule: a relative path is invalid and ignored.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') return data;
     std::string home;
     if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
         home = h;
     } else if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_dir != nullptr) {
         home = pw->pw_dir;
     }
-    return JoinFs(home, ".local/share");
+    return home.empty() ? std::string() : JoinFs(home, ".local/share");
 }
 
 }  // namespace Vok

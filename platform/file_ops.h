@@ -33,8 +33,9 @@ constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD GENERIC_READ = 0x80000000;
 
 namespace Vok {
-// The local application-data folder: $LOCALAPPDATA, else $XDG_DATA_HOME, else
-// ~/.local/share (an empty variable counts as unset). File-system encoding.
+// The local application-data folder, by the XDG base directory rule: $XDG_DATA_HOME when it is an
+// absolute path, else ~/.local/share; empty when there is no home folder. The crash reports, the
+// log and the trash all live below it. File-system encoding.
 std::string GetLocalAppDataPath();
 }  // namespace Vok
 

@@ -52,13 +52,31 @@ unsigned char g_residency[64 * 1024];  // one byte per page
 char g_modulePath[PATH_MAX + 256];
 uint16_t g_wide[PATH_MAX + 256];
 
-// Appends to the file from its start; RVAs are the offsets at which things were put.
+// Appends to the file from its start; RVAs are the offsets at which things were put. The header
+// and an empty directory go first, and each stream is entered in the directory only once its
+// bytes are written: a dump cut short at any point (the report's deadline) is a valid dump of the
+// streams it holds.
 class CDumpFile {
 public:
-    explicit CDumpFile(int fd) : m_fd(fd) {}
+    static constexpr uint32_t kMaxStreams = 8;
+
+    CDumpFile(int fd, const MINIDUMP_HEADER& header) : m_fd(fd) {
+        static const MINIDUMP_DIRECTORY empty[kMaxStreams] = {};
+        Append(&header, sizeof header);
+        m_directoryRva = Append(empty, sizeof empty);
+        PutAt(offsetof(MINIDUMP_HEADER, StreamDirectoryRva), &m_directoryRva, sizeof m_directoryRva);
+    }
 
     uint64_t Offset() const { return m_offset; }
     bool Ok() const { return m_ok; }
+
+    // The entry first, then the count that makes readers see it.
+    void Publish(const MINIDUMP_DIRECTORY& entry) {
+        if (m_streams == kMaxStreams) return;
+        PutAt(m_directoryRva + uint64_t{m_streams} * sizeof entry, &entry, sizeof entry);
+        ++m_streams;
+        PutAt(offsetof(MINIDUMP_HEADER, NumberOfStreams), &m_streams, sizeof m_streams);
+    }
 
     uint32_t Append(const void* data, std::size_t size) {
         const uint64_t at = m_offset;
@@ -145,6 +163,8 @@ private:
     int m_fd;
     uint64_t m_offset = 0;
     bool m_ok = true;
+    uint32_t m_directoryRva = 0;
+    uint32_t m_streams = 0;
 };
 
 void AddRange(uint64_t start, uint64_t size) {
@@ -299,13 +319,21 @@ MINIDUMP_DIRECTORY WriteThreadList(CDumpFile& out, DWORD threadId, const sRange&
     return {ThreadListStream, {sizeof one + sizeof thread, rva}};
 }
 
+// As Linux crash reporters fill it: the signal, its si_code, and for SIGSEGV and SIGBUS the data
+// address that faulted; otherwise the instruction's address. A record not made from a signal
+// gives the data address of its parameters.
 MINIDUMP_DIRECTORY WriteException(CDumpFile& out, DWORD threadId, const EXCEPTION_RECORD& r,
                                   const MINIDUMP_LOCATION_DESCRIPTOR& context) {
     MINIDUMP_EXCEPTION_STREAM e{};
     e.ThreadId = threadId;
-    e.ExceptionRecord.ExceptionCode = SignalOfExceptionCode(r.ExceptionCode);
-    e.ExceptionRecord.ExceptionFlags = r.ExceptionFlags;
+    const uint32_t signal = r.Signal != 0 ? static_cast<uint32_t>(r.Signal) : SignalOfExceptionCode(r.ExceptionCode);
+    e.ExceptionRecord.ExceptionCode = signal;
+    e.ExceptionRecord.ExceptionFlags = r.Signal != 0 ? static_cast<uint32_t>(r.SignalCode) : 0;
     e.ExceptionRecord.ExceptionAddress = reinterpret_cast<uintptr_t>(r.ExceptionAddress);
+    if (signal == SIGSEGV || signal == SIGBUS) {
+        if (r.Signal != 0 && r.SignalCode > 0) e.ExceptionRecord.ExceptionAddress = r.FaultAddress;
+        else if (r.Signal == 0 && r.NumberParameters >= 2) e.ExceptionRecord.ExceptionAddress = r.ExceptionInformation[1];
+    }
     e.ExceptionRecord.NumberParameters =
         r.NumberParameters < EXCEPTION_MAXIMUM_PARAMETERS ? r.NumberParameters : EXCEPTION_MAXIMUM_PARAMETERS;
     for (DWORD i = 0; i < e.ExceptionRecord.NumberParameters; ++i)
@@ -450,9 +478,16 @@ void AddResidentRuns(uint64_t start, uint64_t end) {
     }
 }
 
+// The kernel's own mappings ([vvar], [vvar_vclock], [vdso], [vsyscall] ...) are no memory of the
+// program, and some fault when read; the heap, the stacks and named anonymous memory are.
+bool IsKernelMapping(const char* path) {
+    return path[0] == '[' && std::strcmp(path, "[heap]") != 0 && std::strncmp(path, "[stack", 6) != 0 &&
+           std::strncmp(path, "[anon", 5) != 0;
+}
+
 void CollectPrivateMemory() {
     ForEachMapping([](const sMapping& m) {
-        if (m.perms[0] != 'r' || m.perms[3] != 'p' || std::strcmp(m.path, "[vvar]") == 0) return true;
+        if (m.perms[0] != 'r' || m.perms[3] != 'p' || IsKernelMapping(m.path)) return true;
         // A file's pages are its content whether or not they are cached; untouched anonymous
         // pages read as zeros and may span a reservation of terabytes (a sanitizer's shadow).
         if (m.path[0] == '/') AddRange(m.start, m.end - m.start);
@@ -461,30 +496,35 @@ void CollectPrivateMemory() {
     });
 }
 
-void WriteMemoryList(CDumpFile& out, MINIDUMP_DIRECTORY& entry, const sRange& stack, uint32_t stackRva) {
-    // The stack's bytes are there already; the data follow, as far as 32-bit offsets reach.
-    static uint32_t rvas[kMaxRanges];
-    std::size_t kept = 0;
-    for (; kept < g_rangeCount; ++kept) {
-        if (out.Offset() + g_ranges[kept].size > kRvaLimit) break;
-        rvas[kept] = out.AppendMemory(g_ranges[kept].start, g_ranges[kept].size);
-    }
+// The descriptors, entered in the directory, then the bytes, as far as 32-bit offsets reach; the
+// stack's bytes are there already.
+void WriteMemoryList(CDumpFile& out, const sRange& stack, uint32_t stackRva) {
     out.Align(8);
+    const uint64_t listAt = out.Offset();
+    // The list at its longest bounds where the bytes begin.
+    uint64_t end = listAt + 4 + (g_rangeCount + 1) * sizeof(MINIDUMP_MEMORY_DESCRIPTOR);
+    std::size_t kept = 0;
+    for (; kept < g_rangeCount && end + g_ranges[kept].size <= kRvaLimit; ++kept) end += g_ranges[kept].size;
     const uint32_t count = static_cast<uint32_t>(kept + (stack.size > 0 ? 1 : 0));
+    uint64_t at = listAt + 4 + uint64_t{count} * sizeof(MINIDUMP_MEMORY_DESCRIPTOR);
     const uint32_t rva = out.Append(&count, sizeof count);
     if (stack.size > 0) {
         const MINIDUMP_MEMORY_DESCRIPTOR d{stack.start, {static_cast<uint32_t>(stack.size), stackRva}};
         out.Append(&d, sizeof d);
     }
     for (std::size_t i = 0; i < kept; ++i) {
-        const MINIDUMP_MEMORY_DESCRIPTOR d{g_ranges[i].start, {static_cast<uint32_t>(g_ranges[i].size), rvas[i]}};
+        const MINIDUMP_MEMORY_DESCRIPTOR d{g_ranges[i].start,
+                                           {static_cast<uint32_t>(g_ranges[i].size), static_cast<uint32_t>(at)}};
         out.Append(&d, sizeof d);
+        at += g_ranges[i].size;
     }
-    entry = {MemoryListStream, {static_cast<uint32_t>(out.Offset() - rva), rva}};
+    out.Publish({MemoryListStream, {static_cast<uint32_t>(out.Offset() - rva), rva}});
+    for (std::size_t i = 0; i < kept; ++i) out.AppendMemory(g_ranges[i].start, g_ranges[i].size);
 }
 
-// The list, then every range's bytes one after the other from its base offset.
-void WriteMemory64List(CDumpFile& out, MINIDUMP_DIRECTORY& entry) {
+// The list, entered in the directory, then every range's bytes one after the other from its base
+// offset.
+void WriteMemory64List(CDumpFile& out) {
     out.Align(8);
     const uint64_t count = g_rangeCount;
     const uint64_t size = 16 + count * sizeof(MINIDUMP_MEMORY_DESCRIPTOR64);
@@ -495,28 +535,25 @@ void WriteMemory64List(CDumpFile& out, MINIDUMP_DIRECTORY& entry) {
         const MINIDUMP_MEMORY_DESCRIPTOR64 d{g_ranges[i].start, g_ranges[i].size};
         out.Append(&d, sizeof d);
     }
-    entry = {Memory64ListStream, {static_cast<uint32_t>(size), rva}};
+    out.Publish({Memory64ListStream, {static_cast<uint32_t>(size), rva}});
     for (std::size_t i = 0; i < g_rangeCount; ++i) out.AppendMemory(g_ranges[i].start, g_ranges[i].size);
 }
 
 }  // namespace
 
 bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bool full) {
-    CDumpFile out(file);
-    constexpr uint32_t kMaxStreams = 8;
-    MINIDUMP_DIRECTORY directory[kMaxStreams] = {};
-    uint32_t streams = 0;
     MINIDUMP_HEADER header{};
     header.Signature = MINIDUMP_SIGNATURE;
     header.Version = MINIDUMP_VERSION;
     header.TimeDateStamp = static_cast<uint32_t>(::time(nullptr));
     header.Flags = MiniDumpWithDataSegs | MiniDumpWithProcessThreadData | (full ? MiniDumpWithFullMemory : 0);
-    // Header and directory are put in place once the streams are known.
-    out.Append(&header, sizeof header);
-    header.StreamDirectoryRva = out.Append(directory, sizeof directory);
-
-    WriteSystemInfo(out, directory[streams++]);
-    WriteMiscInfo(out, directory[streams++]);
+    CDumpFile out(file, header);
+    // The small streams first, the memory last: a dump cut short keeps what debuggers need most.
+    MINIDUMP_DIRECTORY entry{};
+    WriteSystemInfo(out, entry);
+    out.Publish(entry);
+    WriteMiscInfo(out, entry);
+    out.Publish(entry);
 
     const EXCEPTION_POINTERS* pointers = exception != nullptr ? exception->ExceptionPointers : nullptr;
     const CONTEXT* context = pointers != nullptr ? pointers->ContextRecord : nullptr;
@@ -527,25 +564,23 @@ bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bo
         stack = StackRange(context->Rsp);
         out.Align(16);
         stackRva = out.AppendMemory(stack.start, stack.size);
-        directory[streams++] = WriteThreadList(out, exception->ThreadId, stack, stackRva, contextAt);
+        out.Publish(WriteThreadList(out, exception->ThreadId, stack, stackRva, contextAt));
         if (pointers->ExceptionRecord != nullptr)
-            directory[streams++] = WriteException(out, exception->ThreadId, *pointers->ExceptionRecord, contextAt);
+            out.Publish(WriteException(out, exception->ThreadId, *pointers->ExceptionRecord, contextAt));
     }
 
     g_rangeCount = 0;
     CollectModules(out, !full);
-    WriteModuleList(out, directory[streams++]);
-    WriteMaps(out, directory[streams++]);
+    WriteModuleList(out, entry);
+    out.Publish(entry);
+    WriteMaps(out, entry);
+    out.Publish(entry);
     if (full) {
         g_rangeCount = 0;
         CollectPrivateMemory();
-        WriteMemory64List(out, directory[streams++]);
+        WriteMemory64List(out);
     } else {
-        WriteMemoryList(out, directory[streams++], stack, stackRva);
+        WriteMemoryList(out, stack, stackRva);
     }
-
-    header.NumberOfStreams = streams;
-    out.PutAt(0, &header, sizeof header);
-    out.PutAt(header.StreamDirectoryRva, directory, sizeof directory);
     return out.Ok();
 }

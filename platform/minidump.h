@@ -211,11 +211,12 @@ static_assert(offsetof(MINIDUMP_CONTEXT_AMD64, VectorControl) == 1184);
 // Writes a dump of this process into file (positioned at its start), of type
 // MiniDumpWithDataSegs | MiniDumpWithProcessThreadData, with MiniDumpWithFullMemory when full:
 // system information, the process id, the modules mapped from ELF files (with their build ids),
-// the text of /proc/self/maps, and memory: the faulting thread's stack and the modules' writable
-// data, or for a full dump every readable private mapping (anonymous memory only where its pages
-// are in memory: untouched pages read as zeros and are left out; at most 32768 separate ranges).
-// With exception information (its pointers non-null), the faulting thread with its registers and
-// the exception record are added; its code is the signal that raised the report's exception code
-// (SIGSEGV for an access violation), its address the report's. False when the file could not be
+// the text of /proc/self/maps, and memory: the thread's stack and the modules' writable data, or
+// for a full dump every readable private mapping but the kernel's own (anonymous memory only where
+// its pages are in memory: untouched pages read as zeros and are left out; at most 32768
+// separate ranges). The memory's bytes come last, so that a dump cut short is still whole up to
+// them. The thread, with its registers and stack, comes with a context in the pointers; the
+// exception stream with an exception record: the signal, its si_code and the faulting address
+// (see WriteException), where Linux debuggers look for them. False when the file could not be
 // written whole. [async-signal-safe]
 bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bool full);

@@ -1,18 +1,17 @@
 #include "platform/recycle_bin.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
 
 #include "compat/file_names.h"
+#include "platform/file_ops.h"
 
 namespace {
 
@@ -28,15 +27,8 @@ std::optional<struct stat> Lstat(const std::string& path) {
 }
 
 std::string HomeTrashFolder() {
-    // A relative XDG_DATA_HOME is invalid and ignored.
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') return std::string(data) + "/Trash";
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0') {
-        home = h;
-    } else if (const passwd* pw = ::getpwuid(::geteuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        home = pw->pw_dir;
-    }
-    return home.empty() ? std::string() : home + "/.local/share/Trash";
+    const std::string data = Vok::GetLocalAppDataPath();
+    return data.empty() ? std::string() : data + "/Trash";
 }
 
 // Creates every missing folder of path with mode 0700.

@@ -5,10 +5,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,12 +64,17 @@ std::pair<std::string, uint64_t> LoggedPlace(const std::string& log) {
 constexpr uint32_t kThreadList = 3, kModuleList = 4, kMemoryList = 5, kException = 6, kSystemInfo = 7,
                    kMemory64List = 9, kMiscInfo = 15, kLinuxMaps = 0x47670009;
 
+// Where the dumps' exception stream puts the fault: the instruction, or for SIGSEGV and SIGBUS
+// the data address that faulted.
+enum class eFaultAt { Instruction, Null, NearStack };
+
 // What every dump of the crash peer holds, whatever the fault.
 void CheckPeerDump(const std::string& path, uint64_t flags, uint64_t loggedAddress, const std::string& loggedModule,
-                   uint32_t signal, pid_t pid, bool stackHoldsSp) {
+                   uint32_t signal, int siCode, eFaultAt faultAt, pid_t pid, bool stackHoldsSp, bool cut) {
     SCOPED_TRACE(path);
     const Vok::Test::CMinidumpReader dump(path);
     ASSERT_EQ(dump.Error(), "");
+    EXPECT_EQ(dump.Cut(), cut);
     EXPECT_EQ(dump.Signature(), 0x504D444Du);
     EXPECT_EQ(dump.Version() & 0xFFFF, 0xA793u);
     EXPECT_EQ(dump.Flags(), flags);
@@ -80,16 +87,29 @@ void CheckPeerDump(const std::string& path, uint64_t flags, uint64_t loggedAddre
     EXPECT_EQ(dump.ProcessId(), static_cast<uint32_t>(pid));
     ASSERT_TRUE(dump.Exception().has_value());
     const Vok::Test::sDumpException& e = *dump.Exception();
-    EXPECT_EQ(e.address, loggedAddress);
     EXPECT_EQ(e.code, signal);
+    EXPECT_EQ(e.flags, static_cast<uint32_t>(siCode));
     EXPECT_EQ(e.rip, loggedAddress);
     ASSERT_EQ(dump.Threads().size(), 1u);
     const Vok::Test::sDumpThread& thread = dump.Threads()[0];
     EXPECT_EQ(thread.id, e.threadId);
     EXPECT_EQ(thread.rip, loggedAddress);
     EXPECT_GT(thread.stackSize, 0u);
-    // The stack's words are in the memory list, from the stack pointer on.
-    if (stackHoldsSp) {
+    switch (faultAt) {
+    case eFaultAt::Instruction: EXPECT_EQ(e.address, loggedAddress); break;
+    case eFaultAt::Null: EXPECT_EQ(e.address, 0u); break;
+    case eFaultAt::NearStack: EXPECT_LT(std::max(e.address, thread.rsp) - std::min(e.address, thread.rsp), 65536u); break;
+    }
+    // No memory of the kernel's own mappings ([vvar], [vvar_vclock], [vdso] ...), as the dump's maps name them.
+    std::istringstream maps(dump.Maps());
+    for (std::string line; std::getline(maps, line);) {
+        uint64_t start = 0, end = 0;
+        if (line.find(" [v") == std::string::npos || std::sscanf(line.c_str(), "%lx-%lx", &start, &end) != 2) continue;
+        for (const Vok::Test::sDumpMemory& m : dump.Memory()) EXPECT_FALSE(m.start < end && start < m.start + m.size) << line;
+    }
+    // The stack's words are in the memory list, from the stack pointer on; in a dump cut short
+    // the memory at the top of the address space is gone.
+    if (stackHoldsSp && !cut) {
         EXPECT_LE(thread.stackStart, thread.rsp);
         EXPECT_GT(thread.stackStart + thread.stackSize, thread.rsp);
         EXPECT_TRUE(dump.ReadMemory(thread.rsp, 64).has_value());
@@ -110,63 +130,101 @@ void CheckPeerDump(const std::string& path, uint64_t flags, uint64_t loggedAddre
     EXPECT_NE(dump.Maps().find("crash_peer\n"), std::string::npos);
 }
 
-TEST(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalStatus) {
-    struct Row {
-        const char* mode;
-        int status;
-        const char* header;
-        uint32_t signal;  // the dumps' exception code
-        bool fullDump;
-    } rows[] = {
-        {"null-write", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\nin module crash_peer at ", SIGSEGV, true},
-        {"divide", 128 + SIGFPE, "crash_peer caused an Integer Divide by Zero (0xc0000094) \r\nin module crash_peer at ", SIGFPE, true},
-        {"exception", 128 + SIGABRT, "crash_peer caused a Microsoft C++ Exception (0xe06d7363) \r\n", SIGABRT, true},
-        {"recursion", 128 + SIGSEGV, "crash_peer caused a Stack Overflow (0xc00000fd) \r\nin module crash_peer at ", SIGSEGV, true},
-        // Only the first of two faulting threads reports.
-        {"two-threads", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, true},
-        {"no-full-dump", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, false},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.mode);
-        CTempFolder appData;
-        CScopedEnvironment env("LOCALAPPDATA", appData.Path());
-        Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", row.mode});
-        // A report path that touched the heap would end the peer with 3.
-        EXPECT_EQ(peer.Wait(20000ms), row.status);
-        const std::vector<std::string> files = FilesIn(appData / "VOK/CrashDumps/crash_peer");
-        ASSERT_EQ(files.size(), row.fullDump ? 3u : 2u);
-        const std::string logPath = FileNamed(files, "CrashLog_crash_peer_");
-        const std::string miniPath = FileNamed(files, "MiniDump_crash_peer_");
-        const std::string fullPath = FileNamed(files, "FullDump_crash_peer_");
-        ASSERT_NE(logPath, "");
-        ASSERT_NE(miniPath, "");
-        EXPECT_EQ(fullPath.empty(), !row.fullDump);
-        // All three carry the same time stamp.
-        EXPECT_EQ(miniPath.substr(miniPath.size() - 19), logPath.substr(logPath.size() - 19, 15) + ".dmp");
-        const std::string log = ReadTextFile(logPath).value_or("");
-        EXPECT_EQ(log.rfind(row.header, 0), 0u) << log.substr(0, 200);
-        EXPECT_TRUE(Has(log, "Exception handler called in CCrashHandler::Handle.\r\n"));
-        EXPECT_TRUE(Has(log, "\r\n\r\nStack:\r\n0x"));
-        EXPECT_TRUE(Has(log, "\r\nModule 1\r\n"));
-        EXPECT_TRUE(Has(log, "/crash_peer\r\nImage Base: 0x"));
-        EXPECT_TRUE(Has(log, "\r\n===== [end of crash log] =====\r\n"));
-        if (Has(row.header, "Access")) {
-            EXPECT_TRUE(Has(log, "Write to location 00000000 caused an access violation.\r\n"));
-        }
-        const auto [module, address] = LoggedPlace(log);
-        EXPECT_NE(address, 0u);
-        // After a stack overflow the stack pointer lies below the stack's mapping.
-        const bool stackHoldsSp = std::string(row.mode) != "recursion";
-        CheckPeerDump(miniPath, 0x101, address, module, row.signal, peer.GetPid(), stackHoldsSp);
-        if (row.fullDump) CheckPeerDump(fullPath, 0x103, address, module, row.signal, peer.GetPid(), stackHoldsSp);
-    }
+std::string EarlierLog(const std::string& folder, int i) {
+    return folder + "/CrashLog_crash_peer_20200101-0000" + std::to_string(10 + i) + ".txt";
 }
+
+struct sFaultRow {
+    const char* mode;
+    int status;
+    const char* header;
+    uint32_t signal;     // the dumps' exception code
+    int siCode;          // and their exception flags
+    eFaultAt faultAt;
+    bool fullDump;
+    int earlierReports;  // in the crash folder before the fault
+};
+
+class CrashHandlerDeath : public ::testing::TestWithParam<sFaultRow> {};
+
+// One row a test, so that each has the watchdog's time for itself.
+TEST_P(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalStatus) {
+    const sFaultRow& row = GetParam();
+    CTempFolder appData;
+    CScopedEnvironment env("XDG_DATA_HOME", appData.Path());
+    const std::string folder = appData / "VOK/CrashDumps/crash_peer";
+    boost::filesystem::create_directories(folder);
+    Vok::Test::WriteTextFile(folder + "/notes.txt", "kept");
+    // Earlier reports, the oldest first, a crash log each.
+    for (int i = 0; i < row.earlierReports; ++i) {
+        Vok::Test::WriteTextFile(EarlierLog(folder, i), "");
+        boost::filesystem::last_write_time(EarlierLog(folder, i), std::time(nullptr) - 3600 + i);
+    }
+    Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", row.mode});
+    if (std::string(row.mode) == "wait") {
+        ASSERT_EQ(peer.ReadLine(20000ms), "READY");
+        peer.Kill(SIGSEGV);
+    }
+    // A report path that touched the heap would end the peer with 3.
+    EXPECT_EQ(peer.Wait(20000ms), row.status);
+    // The newest nine stay beside the new report; other files are left alone.
+    for (int i = 0; i < row.earlierReports; ++i)
+        EXPECT_EQ(boost::filesystem::remove(EarlierLog(folder, i)), i >= row.earlierReports - 9) << i;
+    EXPECT_TRUE(boost::filesystem::remove(folder + "/notes.txt"));
+    const std::vector<std::string> files = FilesIn(folder);
+    ASSERT_EQ(files.size(), row.fullDump ? 3u : 2u);
+    const std::string logPath = FileNamed(files, "CrashLog_crash_peer_");
+    const std::string miniPath = FileNamed(files, "MiniDump_crash_peer_");
+    const std::string fullPath = FileNamed(files, "FullDump_crash_peer_");
+    ASSERT_NE(logPath, "");
+    ASSERT_NE(miniPath, "");
+    EXPECT_EQ(fullPath.empty(), !row.fullDump);
+    // All three carry the same time stamp.
+    EXPECT_EQ(miniPath.substr(miniPath.size() - 19), logPath.substr(logPath.size() - 19, 15) + ".dmp");
+    const std::string log = ReadTextFile(logPath).value_or("");
+    EXPECT_EQ(log.rfind(row.header, 0), 0u) << log.substr(0, 200);
+    EXPECT_TRUE(Has(log, "Exception handler called in CCrashHandler::Handle.\r\n"));
+    EXPECT_TRUE(Has(log, "\r\n\r\nStack:\r\n0x"));
+    EXPECT_TRUE(Has(log, "\r\nModule 1\r\n"));
+    EXPECT_TRUE(Has(log, "/crash_peer\r\nImage Base: 0x"));
+    EXPECT_TRUE(Has(log, "\r\n===== [end of crash log] =====\r\n"));
+    EXPECT_EQ(Has(log, "Write to location 00000000 caused an access violation.\r\n"), Has(row.header, "Access"));
+    const auto [module, address] = LoggedPlace(log);
+    EXPECT_NE(address, 0u);
+    // After a stack overflow the stack pointer lies below the stack's mapping.
+    const bool stackHoldsSp = std::string(row.mode) != "recursion";
+    CheckPeerDump(miniPath, 0x101, address, module, row.signal, row.siCode, row.faultAt, peer.GetPid(), stackHoldsSp,
+                  false);
+    // Cut short by the report's deadline, the full dump still holds what it got to.
+    if (row.fullDump)
+        CheckPeerDump(fullPath, 0x103, address, module, row.signal, row.siCode, row.faultAt, peer.GetPid(), stackHoldsSp,
+                      std::string(row.mode) == "cut");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CrashHandlerDeath,
+    ::testing::Values(
+        sFaultRow{"null-write", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\nin module crash_peer at ", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, true, 0},
+        sFaultRow{"cut", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\nin module crash_peer at ", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, true, 0},
+        sFaultRow{"divide", 128 + SIGFPE, "crash_peer caused an Integer Divide by Zero (0xc0000094) \r\nin module crash_peer at ", SIGFPE, FPE_INTDIV, eFaultAt::Instruction, true, 0},
+        sFaultRow{"exception", 128 + SIGABRT, "crash_peer caused a Microsoft C++ Exception (0xe06d7363) \r\n", SIGABRT, SI_TKILL, eFaultAt::Instruction, true, 0},
+        sFaultRow{"abort", 128 + SIGABRT, "crash_peer caused an Abort (0x40000015) \r\n", SIGABRT, SI_TKILL, eFaultAt::Instruction, true, 0},
+        sFaultRow{"recursion", 128 + SIGSEGV, "crash_peer caused a Stack Overflow (0xc00000fd) \r\nin module crash_peer at ", SIGSEGV, SEGV_MAPERR, eFaultAt::NearStack, true, 0},
+        // Only the first of two faulting threads reports.
+        sFaultRow{"two-threads", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, true, 0},
+        sFaultRow{"no-full-dump", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, false, 12},
+        sFaultRow{"wait", 128 + SIGSEGV, "crash_peer caused a SIGSEGV signal sent by another process (pid ", SIGSEGV, SI_USER, eFaultAt::Instruction, true, 0}),
+    [](const ::testing::TestParamInfo<sFaultRow>& info) {
+        std::string name = info.param.mode;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 // The report never finishes: the handler gives up after its deadline of one second. The minidump,
 // written first, is there.
 TEST(CrashHandlerDeath, AStalledReportEndsAtItsDeadline) {
     CTempFolder appData;
-    CScopedEnvironment env("LOCALAPPDATA", appData.Path());
+    CScopedEnvironment env("XDG_DATA_HOME", appData.Path());
     Vok::Test::CStopwatch watch;
     Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", "stall"});
     EXPECT_EQ(peer.Wait(20000ms), 128 + SIGSEGV);
@@ -177,17 +235,21 @@ TEST(CrashHandlerDeath, AStalledReportEndsAtItsDeadline) {
     EXPECT_NE(FileNamed(files, "MiniDump_crash_peer_"), "");
 }
 
-// A debugger finds the faulting function in either dump.
-TEST(CrashHandlerDeath, ADebuggerNamesTheFaultingFunction) {
+// A debugger finds the faulting function in either dump, and in a full dump cut short in its
+// memory as the report's deadline may leave it. One mode a test, each with the watchdog's time.
+class CrashHandlerDebugger : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CrashHandlerDebugger, ADebuggerNamesTheFaultingFunction) {
     const char* path = std::getenv("PATH");
     const std::string lldb = Vok::Process::FindProgram("lldb", path != nullptr ? path : "");
     if (lldb.empty()) GTEST_SKIP() << "lldb is not installed";
+    const bool cut = std::string(GetParam()) == "cut";
     CTempFolder appData;
-    CScopedEnvironment env("LOCALAPPDATA", appData.Path());
-    Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", "null-write"});
+    CScopedEnvironment env("XDG_DATA_HOME", appData.Path());
+    Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", GetParam()});
     ASSERT_EQ(peer.Wait(20000ms), 128 + SIGSEGV);
     const std::vector<std::string> files = FilesIn(appData / "VOK/CrashDumps/crash_peer");
-    for (const char* prefix : {"MiniDump_crash_peer_", "FullDump_crash_peer_"}) {
+    for (const char* prefix : {"FullDump_crash_peer_", "MiniDump_crash_peer_"}) {
         SCOPED_TRACE(prefix);
         const std::string dump = FileNamed(files, prefix);
         ASSERT_NE(dump, "");
@@ -200,10 +262,13 @@ TEST(CrashHandlerDeath, ADebuggerNamesTheFaultingFunction) {
         EXPECT_TRUE(Has(output, "frame #0: ")) << output;
         const std::size_t frame0 = output.find("frame #0: ");
         EXPECT_TRUE(Has(output.substr(frame0, output.find('\n', frame0) - frame0), "WriteNull")) << output;
+        if (cut) break;  // the whole minidump is no different
         // The caller's frame too; with line information only where the build kept it.
         EXPECT_TRUE(Has(output, "crash_peer`main")) << output;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Dumps, CrashHandlerDebugger, ::testing::Values("null-write", "cut"));
 
 // A page of readable memory between two that cannot be read.
 class CGuardedPage {
@@ -229,9 +294,9 @@ struct sReport {
     EXCEPTION_POINTERS pointers{&record, &context};
 };
 
-std::string Hex(const void* p) {
+std::string Hex(const void* p, int digits = 8) {
     char text[32];
-    std::snprintf(text, sizeof text, "0x%08lx", reinterpret_cast<unsigned long>(p));
+    std::snprintf(text, sizeof text, "0x%0*lx", digits, reinterpret_cast<unsigned long>(p));
     return text;
 }
 
@@ -260,7 +325,7 @@ TEST(CrashReport, SectionsFollowTheRecord) {
     oneParameter.context.EFlags = 0x246;
     oneParameter.context.SegSs = 0x2b;
 
-    std::string bytes = "\r\nBytes at CS:EIP:\r\n";
+    std::string bytes = "\r\nBytes at CS:RIP:\r\n";
     for (int i = 0; i < 16; ++i) bytes += "?? ";
     struct Row {
         const char* name;
@@ -280,10 +345,10 @@ TEST(CrashReport, SectionsFollowTheRecord) {
         {"read", &read.pointers, {"Read from location 0000abcd caused an access violation.\r\n"}, {}},
         {"one parameter", &oneParameter.pointers,
          {"\r\nContext:\r\n"
-          "EDI:    0x1122334455  ESI: 0x00000000  EAX:   0x00000003\r\n"
-          "EBX:    0x00000000  ECX: 0x00000000  EDX:   0x00000000\r\n"
-          "EIP:    0x00000000  EBP: 0x00000008  SegCs: 0x00000033\r\n"
-          "EFlags: 0x00000246  ESP: " + Hex(words) + "  SegSs: 0x0000002b\r\n"},
+          "RDI:    0x0000001122334455  RSI: 0x0000000000000000  RAX:   0x0000000000000003\r\n"
+          "RBX:    0x0000000000000000  RCX: 0x0000000000000000  RDX:   0x0000000000000000\r\n"
+          "RIP:    0x0000000000000000  RBP: 0x0000000000000008  SegCs: 0x00000033\r\n"
+          "EFlags: 0x00000246  RSP: " + Hex(words, 16) + "  SegSs: 0x0000002b\r\n"},
          {"location"}},
         {"no pointers", nullptr,
          {"Exception handler called in handler.\r\nError occurred at ", "Operating system:  ",
@@ -312,10 +377,15 @@ TEST(CrashReport, AnExistingReportIsKeptAndTheNewOneNamedWithThePid) {
     EXPECT_EQ(ReadTextFile(tmp / "CrashLog_a_b.txt"), "earlier");
     EXPECT_TRUE(Has(ReadTextFile(pidPath).value_or(""), "===== [end of crash log] ====="));
     EXPECT_EQ(g_debugOutput, "");
-    // Both names taken: nothing is replaced, and the failure is told.
+    // Both names taken: the next free one.
     WriteCrashReport((tmp / "CrashLog_a_b.txt").c_str(), nullptr, "h");
+    EXPECT_TRUE(Has(ReadTextFile(tmp / ("CrashLog_a_b_" + std::to_string(::getpid()) + "_2.txt")).value_or(""),
+                    "===== [end of crash log] ====="));
+    EXPECT_EQ(FilesIn(tmp.Path()).size(), 3u);
+    EXPECT_EQ(g_debugOutput, "");
+    // No file can be made: the failure is told.
+    WriteCrashReport((tmp / "missing/CrashLog_a_b.txt").c_str(), nullptr, "h");
     EXPECT_EQ(g_debugOutput, "Error creating exception report\r\n");
-    EXPECT_EQ(FilesIn(tmp.Path()).size(), 2u);
     Vok::SetDebugOutputListener(previous);
 }
 
@@ -347,7 +417,7 @@ TEST(CrashReport, FileTimeTextIsLocalWithEvenSeconds) {
 
 TEST(CrashReport, FolderAndNamesComeFromTheProgramFile) {
     CTempFolder appData;
-    CScopedEnvironment env("LOCALAPPDATA", appData.Path());
+    CScopedEnvironment env("XDG_DATA_HOME", appData.Path());
     const std::string folder = appData / "VOK/CrashDumps/test_platform";
     EXPECT_EQ(GetCrashDumpFolder(false).Str(), folder);
     EXPECT_FALSE(Vok::Test::Exists(folder));
@@ -398,12 +468,12 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
         int exceptionFlag;
         bool full;
         uint64_t flags;
-        bool thread;      // the thread and the exception are in
+        bool exception;   // the faulting thread and the exception are in; else the calling thread
         bool stackBytes;  // the stack stand-in's bytes are in
         bool heapBytes;
     } rows[] = {
         {"mini", 1, false, 0x101, true, true, false},
-        {"mini without exception", 0, false, 0x101, false, false, false},
+        {"mini without exception", 0, false, 0x101, false, true, false},
         {"full", 1, true, 0x103, true, true, true},
         {"full without exception", 0, true, 0x103, false, true, true},
     };
@@ -420,13 +490,19 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
         // Every dump holds the modules' data.
         EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_initialised), sizeof g_initialised), dataBytes);
         EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_zeroFilled), sizeof g_zeroFilled), bssBytes);
-        EXPECT_EQ(dump.Exception().has_value(), row.thread);
-        EXPECT_EQ(dump.Threads().size(), row.thread ? 1u : 0u);
-        if (!row.thread) continue;
+        EXPECT_EQ(dump.Exception().has_value(), row.exception);
+        ASSERT_EQ(dump.Threads().size(), 1u);
+        // Without the exception, the calling thread stopped in the writer, with its stack.
+        EXPECT_TRUE(dump.ReadMemory(dump.Threads()[0].rsp, 64).has_value());
+        if (!row.exception) {
+            EXPECT_EQ(dump.Threads()[0].id, static_cast<uint32_t>(::gettid()));
+            continue;
+        }
         const Vok::Test::sDumpException& e = *dump.Exception();
         EXPECT_EQ(e.threadId, 4242u);
         EXPECT_EQ(e.code, static_cast<uint32_t>(SIGSEGV));
-        EXPECT_EQ(e.address, report.context.Rip);
+        // The data address, where Linux readers look for it.
+        EXPECT_EQ(e.address, 0x1234u);
         EXPECT_EQ(e.parameters, (std::vector<uint64_t>{1, 0x1234}));
         EXPECT_EQ(dump.Threads()[0].rsp, report.context.Rsp);
         EXPECT_EQ(dump.Threads()[0].rip, report.context.Rip);
@@ -450,6 +526,10 @@ TEST(CrashDump, ADumpIsCreatedExclusivelyAndSkippedSilentlyWhenItCannotBe) {
     EXPECT_EQ(ReadTextFile(tmp / "MiniDump_a_b.dmp"), "earlier");
     const std::string pidPath = tmp / ("MiniDump_a_b_" + std::to_string(::getpid()) + ".dmp");
     EXPECT_EQ(Vok::Test::CMinidumpReader(pidPath).Error(), "");
+    // A third dump on the same path gets the next free name.
+    WriteDumpFile((tmp / "MiniDump_a_b.dmp").c_str(), 0, false);
+    const std::string thirdPath = tmp / ("MiniDump_a_b_" + std::to_string(::getpid()) + "_2.dmp");
+    EXPECT_EQ(Vok::Test::CMinidumpReader(thirdPath).Error(), "");
     WriteDumpFile((tmp / "missing/MiniDump_a_b.dmp").c_str(), 0, false);
     EXPECT_FALSE(Vok::Test::Exists(tmp / "missing"));
     EXPECT_EQ(g_debugOutput, "");

@@ -349,8 +349,9 @@ TEST(FileOpsNames, AnsiNamesAreStoredAsUtf8) {
 
 TEST(FileOpsKnownFolders, SpecialFoldersComeFromTheEnvironment) {
     CTempFolder tmp;
-    Vok::Test::CScopedEnvironment local("LOCALAPPDATA", tmp / "local");
-    Vok::Test::CScopedEnvironment xdg("XDG_DATA_HOME", tmp / "xdg");
+    // A Windows variable has no say here.
+    Vok::Test::CScopedEnvironment windows("LOCALAPPDATA", tmp / "windows");
+    Vok::Test::CScopedEnvironment xdg("XDG_DATA_HOME", tmp / "local");
     Vok::Test::CScopedEnvironment home("HOME", tmp.Path());
     EXPECT_EQ(Vok::GetLocalAppDataPath(), tmp / "local");
 
@@ -366,11 +367,11 @@ TEST(FileOpsKnownFolders, SpecialFoldersComeFromTheEnvironment) {
     EXPECT_EQ(out.Str(), tmp / "local/Other");
     EXPECT_FALSE(GetSpecialFolderPath(0x7777, "", out, true));
 
-    {
-        Vok::Test::CScopedEnvironment unset("LOCALAPPDATA", std::nullopt);
-        EXPECT_EQ(Vok::GetLocalAppDataPath(), tmp / "xdg");
-        Vok::Test::CScopedEnvironment empty("XDG_DATA_HOME", std::string());
-        EXPECT_EQ(Vok::GetLocalAppDataPath(), tmp / ".local/share");
+    // XDG_DATA_HOME counts only as an absolute path.
+    for (const std::optional<std::string>& value : {std::optional<std::string>(), std::optional<std::string>(""),
+                                                    std::optional<std::string>("relative/data")}) {
+        Vok::Test::CScopedEnvironment other("XDG_DATA_HOME", value);
+        EXPECT_EQ(Vok::GetLocalAppDataPath(), tmp / ".local/share") << value.value_or("unset");
     }
 }
 

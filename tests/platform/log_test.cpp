@@ -285,7 +285,7 @@ TEST_F(LogTest, AFileThatCannotBeOpenedIsSkipped) {
 }
 
 TEST_F(LogTest, LogAlwaysUsesTheDefaultFileAndRestoresTheSettings) {
-    Vok::Test::CScopedEnvironment local("LOCALAPPDATA", tmp / "appdata");
+    Vok::Test::CScopedEnvironment local("XDG_DATA_HOME", tmp / "appdata");
     const std::string path = ZLog::GetDefaultLogPath();
     EXPECT_EQ(path, tmp / "appdata/VOK/Logs/test_platform.log");
     Vok::Test::WriteTextFile(path, "old content\n");

@@ -170,7 +170,7 @@ TEST(ProcessServicesRights, CapabilitiesByNameAndRootImpliesEveryRight) {
 
 TEST(ProcessServicesFolders, LocalAppDataWithTheMakersFolderAndNoResources) {
     CTempFolder tmp;
-    Vok::Test::CScopedEnvironment env("LOCALAPPDATA", tmp.Path());
+    Vok::Test::CScopedEnvironment env("XDG_DATA_HOME", tmp.Path());
     EXPECT_EQ(GetLocalAppDataFolder(false).Str(), tmp.Path());
     EXPECT_FALSE(Vok::Test::Exists(tmp / "VOK"));
     EXPECT_EQ(GetLocalAppDataFolder(true).Str(), tmp / "VOK");

@@ -4,12 +4,18 @@
 //   no-full-dump  as null-write, with the full dump switched off
 //   divide        divides an integer by zero
 //   exception     lets a C++ exception escape main
+//   abort         calls abort()
+//   wait          prints READY and waits for a signal from another process
 //   recursion     recurses without end
 //   two-threads   two threads write through a null pointer at once
 //   stall         as null-write, but the report never finishes (its file sync blocks) and the
 //                 handler waits only one second for it
+//   cut           as null-write, but the process ends while the full dump is past its first
+//                 megabyte, as when the report's deadline runs out
 // After installing, the peer forbids operator new: a report path that used the heap would end
 // the peer with code 3 instead of the fault's status.
+#include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,6 +31,8 @@ namespace {
 
 std::atomic<bool> g_heapForbidden{false};
 std::atomic<bool> g_stallSync{false};
+std::atomic<bool> g_cutFullDump{false};
+std::atomic<bool> g_logSynced{false};
 
 // Read at run time, so the compiler cannot see the null pointer or the end of the recursion.
 volatile uintptr_t g_zero = 0;
@@ -78,14 +86,24 @@ void operator delete[](void* p, std::size_t) noexcept {
 // The report syncs its file before closing it; in the stall mode that never returns.
 extern "C" int fsync(int) {
     while (g_stallSync) ::pause();
+    g_logSynced = true;
     return 0;
+}
+
+// The full dump is written after the crash log; in the cut mode the process ends once that dump
+// is past its first megabyte.
+extern "C" ssize_t pwrite(int file, const void* data, size_t size, off_t offset) {
+    if (g_cutFullDump && g_logSynced && offset >= (1 << 20)) ::_exit(128 + SIGSEGV);
+    return ::syscall(SYS_pwrite64, file, data, size, offset);
 }
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const bool stall = mode == "stall";
+    const bool cut = mode == "cut";
     if (!CCrashHandler::Install(stall ? 1000 : 10000)) return 2;
     g_stallSync = stall;
+    g_cutFullDump = cut;
     if (mode == "two-threads") {
         std::atomic<int> ready{0};
         auto fault = [&ready] {
@@ -103,9 +121,14 @@ int main(int argc, char** argv) {
     }
     g_heapForbidden = true;
     if (mode == "no-full-dump") CCrashHandler::s_bWriteFullDump = false;
-    if (mode == "null-write" || mode == "no-full-dump" || stall) WriteNull();
+    if (mode == "null-write" || mode == "no-full-dump" || stall || cut) WriteNull();
     if (mode == "divide") return Divide(argc, static_cast<int>(g_zero));
     if (mode == "exception") throw 42;
+    if (mode == "abort") std::abort();
+    if (mode == "wait") {
+        (void)!::write(STDOUT_FILENO, "READY\n", 6);
+        for (;;) ::pause();
+    }
     if (mode == "recursion") return Recurse(0);
     return 2;
 }

@@ -133,7 +133,7 @@ void CMinidumpReader::ReadStreams() {
         case 6: {  // exception
             if (s.size < 168) return Fail("short exception stream");
             sDumpException e{static_cast<uint32_t>(Read(at, 4)), static_cast<uint32_t>(Read(at + 8, 4)),
-                             Read(at + 24, 8), {}, 0};
+                             static_cast<uint32_t>(Read(at + 12, 4)), Read(at + 24, 8), {}, 0};
             const uint64_t n = Read(at + 32, 4);
             if (n > 15) return Fail("too many exception parameters");
             for (uint64_t i = 0; i < n; ++i) e.parameters.push_back(Read(at + 40 + i * 8, 8));
@@ -166,7 +166,10 @@ void CMinidumpReader::ReadStreams() {
             for (uint64_t i = 0; i < n; ++i) {
                 const uint64_t d = at + 4 + i * 16;
                 const sDumpMemory r{Read(d, 8), Read(d + 8, 4), Read(d + 12, 4)};
-                if (!Fits(r.offset, r.size)) return Fail("memory outside the file");
+                if (!Fits(r.offset, r.size)) {
+                    m_cut = true;
+                    break;
+                }
                 m_memory.push_back(r);
             }
             break;
@@ -177,7 +180,10 @@ void CMinidumpReader::ReadStreams() {
             if (s.size < 16 + n * 16) return Fail("short 64-bit memory list");
             for (uint64_t i = 0; i < n; ++i) {
                 const sDumpMemory r{Read(at + 16 + i * 16, 8), Read(at + 24 + i * 16, 8), offset};
-                if (!Fits(r.offset, r.size)) return Fail("memory outside the file");
+                if (!Fits(r.offset, r.size)) {
+                    m_cut = true;
+                    break;
+                }
                 m_memory.push_back(r);
                 offset += r.size;
             }

@@ -27,6 +27,7 @@ struct sDumpThread {
 struct sDumpException {
     uint32_t threadId;
     uint32_t code;
+    uint32_t flags;
     uint64_t address;
     std::vector<uint64_t> parameters;
     uint64_t rip;  // from its context
@@ -66,6 +67,9 @@ public:
     // The ranges of the memory list and of the 64-bit memory list together.
     const std::vector<sDumpMemory>& Memory() const { return m_memory; }
     const std::string& Maps() const { return m_maps; }
+    // The file ends inside the memory's bytes (a dump cut short): the ranges from the first that
+    // does not fit are left out.
+    bool Cut() const { return m_cut; }
     // size bytes of the dumped process's memory at address; nothing when no range holds them all.
     std::optional<std::string> ReadMemory(uint64_t address, std::size_t size) const;
 
@@ -90,6 +94,7 @@ private:
     std::vector<sDumpModule> m_modules;
     std::vector<sDumpMemory> m_memory;
     std::string m_maps;
+    bool m_cut = false;
 };
 
 // The GNU build id of an ELF file, read from the file's note sections; empty when it has none.
