@@ -95,7 +95,9 @@ TEST_F(ChildProcessTest, AChildThatTheHostEndTerminatedEndsWithCodeZero) {
             pollfd ended{host.GetProcessHandle(), POLLIN, 0};
             ASSERT_EQ(::poll(&ended, 1, 5000), 1);
         }
-        if (row.terminate) EXPECT_EQ(host.Terminate(), !row.killed);
+        if (row.terminate) {
+            EXPECT_EQ(host.Terminate(), !row.killed);
+        }
         EXPECT_EQ(host.WaitForExit(5000), row.code);
         EXPECT_EQ(host.WaitForExit(0), row.code);  // asked again
         EXPECT_FALSE(host.Terminate());  // nothing left to end
