@@ -259,7 +259,8 @@ int CDrvBaseSocket::OnCmdInit() {
     }
     if (m_output != nullptr) {
         // An opening that waited for the lock in vain is not followed by a second wait.
-        const CBufferHold hold(*m_output, LockOutput(false, m_output->buffer.WasOpenedWithoutHold() ? 0 : OUTPUT_WAIT_MS));
+        if (m_output->buffer.WasOpenedWithoutHold()) m_outputWaitedInVain = true;
+        const CBufferHold hold(*m_output, LockOutput(false));
         if (hold) {
             try {
                 m_timeBlock = m_output->buffer.AddBlock(TIME_BLOCK_TYPE, sizeof(TimeBlockRecord),
@@ -296,10 +297,10 @@ bool CDrvBaseSocket::ReachesUpdateInterval(double elapsedSeconds) const {
     return std::round(elapsedSeconds * 1000.0) >= std::round(GetUpdateInterval() * 1000.0);
 }
 
-bool CDrvBaseSocket::LockOutput(bool forDatagram, DWORD timeoutMs) {
+bool CDrvBaseSocket::LockOutput(bool forDatagram) {
     if (m_output == nullptr) return false;
     if (forDatagram && m_droppedSerial == m_datagramSerial) return false;
-    if (m_output->Lock(timeoutMs)) {
+    if (m_output->Lock(!forDatagram && m_outputWaitedInVain ? 0 : OUTPUT_WAIT_MS)) {
         if (!m_outputProblem.IsEmpty()) {
             CString text;
             text.Format("the output buffer \"%s\" is usable again; the records of %u datagrams were dropped", m_outputName,
@@ -310,6 +311,7 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram, DWORD timeoutMs) {
         }
         return true;
     }
+    if (!forDatagram && m_output->buffer.GetRefusal().empty()) m_outputWaitedInVain = true;
     RefuseOutput(forDatagram);
     return false;
 }
@@ -401,12 +403,16 @@ bool CDrvBaseSocket::IsOwnBlock(DWORD block, DWORD type, DWORD recordSize) {
 
 bool CDrvBaseSocket::IsWritableBlock(DWORD block, DWORD type, DWORD recordSize) {
     if (IsOwnBlock(block, type, recordSize)) return true;
+    // A file cut short reads as zeros: that is said as such when the hold ends.
+    if (!m_output->buffer.IsIntact()) return false;
+    m_blocksRefusedSerial = m_datagramSerial;
+    // Once per episode, whichever of the blocks it meets first.
+    if (m_blocksProblem.IsOpen()) return false;
     CString text;
     text.Format("the output buffer \"%s\" no longer holds block %u as this driver added it (type %u, records of %u "
                 "bytes): another process changed its descriptors; its records are dropped",
                 m_outputName, block, type, recordSize);
     m_blocksProblem.Begin(text);
-    m_blocksRefusedSerial = m_datagramSerial;
     return false;
 }
 

@@ -177,7 +177,11 @@ protected:
     // process damaged is said once on standard error per episode; for a datagram its records are
     // dropped and counted (and it is not waited for twice), and the end of the episode is said with
     // the count.
-    bool LockOutput(bool forDatagram, DWORD timeoutMs = OUTPUT_WAIT_MS);
+    // Within one command the hold is waited for once: after a wait in vain (the opening's included)
+    // later tries of the command do not wait.
+    bool LockOutput(bool forDatagram);
+    // Starts a command: its first hold of the output buffer may wait again.
+    void StartCommand() { m_outputWaitedInVain = false; }
     // Drops the output buffer's hold of this datagram as LockOutput drops a refused one: said once
     // per episode with the buffer's refusal, the datagram counted.
     void RefuseOutput(bool forDatagram);
@@ -261,6 +265,7 @@ private:
     uint64_t m_datagramSerial = 1;
     uint64_t m_droppedSerial = 0;
 
+    bool m_outputWaitedInVain = false;
     int m_holdDepth = 0;
     int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
 };

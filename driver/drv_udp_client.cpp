@@ -86,6 +86,7 @@ int CDrvUdpClient::DoCommandStep() {
         SaySettingsProblem(read);
         return 0;
     }
+    StartCommand();
     switch (command) {
     case CMD_INIT: OnCmdInit(); break;
     case CMD_RESET: OnCmdReset(); break;
