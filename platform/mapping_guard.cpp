@@ -30,6 +30,8 @@ std::atomic<int> g_used{0};
 std::mutex g_installMutex;
 struct sigaction g_previous {};
 std::atomic<bool> g_hasPrevious{false};
+// Install has run once; a handler installed after it calls Install again itself.
+std::atomic<bool> g_installed{false};
 
 static_assert(std::atomic<uintptr_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
               "the handler reads the slots");
@@ -61,7 +63,7 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
 }  // namespace
 
 int Register(void* address, uint64_t size) {
-    Install();
+    if (!g_installed.load(std::memory_order_acquire)) Install();
     const auto start = reinterpret_cast<uintptr_t>(address);
     for (int i = 0; i < SLOT_COUNT; ++i) {
         // Reserved first, so that no other thread fills the slot meanwhile, and published last, so that
@@ -96,7 +98,10 @@ void Install() {
     const std::lock_guard<std::mutex> lock(g_installMutex);
     struct sigaction current {};
     if (::sigaction(SIGBUS, nullptr, &current) != 0) return;
-    if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == &OnBusError) return;
+    if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == &OnBusError) {
+        g_installed.store(true, std::memory_order_release);
+        return;
+    }
     // Not replaced while the handler may read it: the handler is not in place yet (first install),
     // or another one has taken its place since.
     g_previous = current;
@@ -105,7 +110,7 @@ void Install() {
     action.sa_sigaction = &OnBusError;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     ::sigemptyset(&action.sa_mask);
-    ::sigaction(SIGBUS, &action, nullptr);
+    if (::sigaction(SIGBUS, &action, nullptr) == 0) g_installed.store(true, std::memory_order_release);
 }
 
 bool Absorb(const siginfo_t* info) {
