@@ -140,12 +140,12 @@ bool CDrvBaseSocket::ReadSettingsBuffer() {
         SaySettingsProblem(buffer.GetRefusal().empty() ? COMMAND_HELD : COMMAND_REFUSED);
         return false;
     }
-    // Nothing set up yet: nothing to read, and nothing held.
-    if (buffer.GetBlockCount() == 0) return true;
     m_obsDefs.RemoveAll();
     m_nodeDefs.RemoveAll();
     m_hdrList.RemoveAll();
     m_sysDefs.RemoveAll();
+    // Nothing set up yet: nothing to read.
+    if (buffer.GetBlockCount() == 0) return true;
     // The output buffer's name stays until a new one is read: a refused name must not make INIT
     // open a buffer of another name.
 
