@@ -191,13 +191,14 @@ TEST_F(PeloradPeerFault, AStoppedHolderOfTheSettingsBufferStopsNeitherDecodingNo
     EXPECT_EQ(CountOf(Errors(), "another process holds the settings buffer \"" + settings + "\""), 1u) << Errors();
 }
 
-// The output generation, the settings generation and an event file cut short and given back their
-// bytes, again and again, while datagrams and commands come: refused, never a signal.
+// The output generation, the settings generation and the files of an event that the driver sets and
+// of one it waits for, cut short and given back their bytes again and again while datagrams and
+// commands come: refused, never a signal.
 TEST_F(PeloradPeerFault, FilesCutShortInALoopAreRefusedNeverASignal) {
     Start("OUT_T");
     ASSERT_TRUE(AwaitUpdate());
     CPeerProcess vandal({PEER, "cut", "1000", FolderFile("m\\.OUT_T_[0-9]+"), FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+"),
-                         "e." + Prefix() + "_UPDATE_READY"});
+                         "e." + Prefix() + "_UPDATE_READY", "e." + Prefix() + "_NEW_SETTINGS"});
     std::optional<std::string> done;
     for (int i = 1; !done && i < 10000; ++i) {
         SendHeading();

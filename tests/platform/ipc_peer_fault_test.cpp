@@ -19,7 +19,6 @@
 
 #include "platform/child_process.h"
 #include "platform/ipc_buffer_handle.h"
-#include "platform/ipc_event.h"
 #include "platform/shared_memory.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
@@ -255,22 +254,6 @@ TEST_F(IpcPeerFaultTest, ADamagedSettingsBufferGivesTheDriverNoCommand) {
     EXPECT_NO_THROW(command = driver.ReadCommand());
     EXPECT_EQ(command, static_cast<DWORD>(CMD_UNDEFINED));
     EXPECT_FALSE(host.WriteCommand(CMD_EXIT));
-}
-
-// An event whose file another process cut short fails, never a signal, until the file holds its word
-// again.
-TEST_F(IpcPeerFaultTest, AnEventCutShortFailsUntilItsFileIsWholeAgain) {
-    CIpcEvent event("E");
-    ASSERT_TRUE(event.Set());
-    const auto cut = [](const char* size) { return CPeerProcess({PEER, "truncate", "e.E", size}).Wait(DEADLINE); };
-    ASSERT_EQ(cut("0"), 0);
-    EXPECT_FALSE(event.Set());
-    EXPECT_FALSE(event.Reset());
-    EXPECT_EQ(event.Wait(100), WAIT_FAILED);
-    ASSERT_EQ(cut("4"), 0);
-    EXPECT_EQ(event.Wait(0), static_cast<DWORD>(WAIT_TIMEOUT));  // its word is zero now
-    EXPECT_TRUE(event.Set());
-    EXPECT_EQ(event.Wait(0), WAIT_OBJECT_0);
 }
 
 // An opener that meets a last holder closing the file waits for it, then uses the file at the name,
