@@ -1,5 +1,7 @@
 #include "driver/drv_base_socket.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -12,6 +14,7 @@
 #include "platform/crash_handler.h"
 #include "platform/environment.h"
 #include "platform/log.h"
+#include "platform/named_object.h"
 #include "platform/thread_naming.h"
 
 namespace {
@@ -30,6 +33,18 @@ CString BoundedText(const BYTE* bytes, DWORD size) {
 void ReportDriverProblem(const CString& text) {
     // Write, not Log: the driver sets no log level, and Log would drop the entry.
     ZLog::Write(0, ZLog::Error, "pelorad: " + text.Str());
+}
+
+void CProblemEpisode::Begin(const CString& problem) {
+    if (problem == m_problem) return;
+    ReportDriverProblem(problem);
+    m_problem = problem;
+}
+
+void CProblemEpisode::End(const CString& ended) {
+    if (m_problem.IsEmpty()) return;
+    ReportDriverProblem(ended);
+    m_problem.Empty();
 }
 
 CDrvBaseSocket::CDrvBaseSocket() {
@@ -52,6 +67,12 @@ CDrvBaseSocket::CDrvBaseSocket() {
         return;
     }
     m_link = std::move(link);
+    // The host made the link's objects in the folder that is there now.
+    struct stat folder {};
+    if (::lstat(Vok::Ipc::GetFolderPath().c_str(), &folder) == 0) {
+        m_linkFolder[0] = folder.st_dev;
+        m_linkFolder[1] = folder.st_ino;
+    }
 }
 
 CDrvBaseSocket::~CDrvBaseSocket() {
@@ -110,18 +131,23 @@ void CDrvBaseSocket::ReportRefusedList(IpcBufferHandle& settings, DWORD item, DW
     ReportDriverProblem(problem);
 }
 
-void CDrvBaseSocket::ReadSettingsBuffer() {
+bool CDrvBaseSocket::ReadSettingsBuffer() {
+    IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
+    if (settings == nullptr) return true;
+    Vok::MultiIPCBuffer& buffer = settings->buffer;
+    const CBufferHold hold(*settings, buffer.LockShared(COMMAND_READ_TIMEOUT_MS));
+    if (!hold) {
+        SaySettingsProblem(buffer.GetRefusal().empty() ? COMMAND_HELD : COMMAND_REFUSED);
+        return false;
+    }
     m_obsDefs.RemoveAll();
     m_nodeDefs.RemoveAll();
     m_hdrList.RemoveAll();
     m_sysDefs.RemoveAll();
+    // Nothing set up yet: nothing to read.
+    if (buffer.GetBlockCount() == 0) return true;
     // The output buffer's name stays until a new one is read: a refused name must not make INIT
     // open a buffer of another name.
-
-    IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
-    if (settings == nullptr) return;
-    const CBufferHold hold(*settings);
-    if (!hold) return;
 
     // Read into a copy, so that a refused item leaves the record whole.
     sSysDef system = m_settings;
@@ -146,6 +172,32 @@ void CDrvBaseSocket::ReadSettingsBuffer() {
         std::memcpy(m_opaqueRecord, opaque, sizeof opaque);
     int32_t value = 0;
     if (ReadSettingsItem(*settings, ITEM_OPAQUE_VALUE, &value, sizeof value, true)) m_opaqueValue = value;
+    // What was read beyond the end of a file cut short meanwhile was zeros: read again.
+    if (!buffer.IsIntact()) {
+        SaySettingsProblem(COMMAND_REFUSED);
+        return false;
+    }
+    return true;
+}
+
+void CDrvBaseSocket::SaySettingsProblem(eCommandRead result) {
+    const CString name = m_link != nullptr ? m_link->GetPrefix() + "_SETTINGS" : CString("?");
+    CString text;
+    if (result == COMMAND_READ) {
+        text.Format("the settings buffer \"%s\" can be read again", name);
+        m_settingsProblem.End(text);
+        return;
+    }
+    if (result == COMMAND_HELD) {
+        text.Format("another process holds the settings buffer \"%s\" (more than %u ms); the command is not "
+                    "acknowledged until it is read",
+                    name, COMMAND_READ_TIMEOUT_MS);
+    } else {
+        const IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
+        text.Format("the settings buffer \"%s\" is refused (%s); the command is not acknowledged until it is read",
+                    name, settings != nullptr ? settings->buffer.GetRefusal() : std::string("not open"));
+    }
+    m_settingsProblem.Begin(text);
 }
 
 void CDrvBaseSocket::ReadStringSettings() {
@@ -173,8 +225,23 @@ void CDrvBaseSocket::ReadStringSettings(IpcBufferHandle& settings) {
 }
 
 std::unique_ptr<IpcBufferHandle> CDrvBaseSocket::CreateIOBuffer() {
+    // A folder renamed or removed since the host made the link is made anew by the opening, with a
+    // buffer in it that the host does not hold.
+    const std::string folderPath = Vok::Ipc::GetFolderPath();
+    struct stat folder {};
+    const bool sameFolder = ::lstat(folderPath.c_str(), &folder) == 0 && m_linkFolder[0] == folder.st_dev &&
+                            m_linkFolder[1] == folder.st_ino;
+    CString text;
+    if (sameFolder || m_linkFolder[1] == 0) {
+        m_folderProblem.End("the IPC folder " + CString(folderPath.c_str()) + " is the host's again");
+    } else {
+        text.Format("the IPC folder %s is not the one the host made the link in (renamed or removed since): the "
+                    "output buffer \"%s\" is opened in a folder made anew, which the host does not hold",
+                    folderPath, m_outputName);
+        m_folderProblem.Begin(text);
+    }
     try {
-        return std::make_unique<IpcBufferHandle>(m_outputName, 1);
+        return std::make_unique<IpcBufferHandle>(m_outputName, 1, OUTPUT_WAIT_MS);
     } catch (const std::exception& e) {
         CString text;
         text.Format("the output buffer \"%s\" cannot be opened: %s", m_outputName, e.what());
@@ -191,6 +258,8 @@ int CDrvBaseSocket::OnCmdInit() {
         m_output = CreateIOBuffer();
     }
     if (m_output != nullptr) {
+        // An opening that waited for the lock in vain is not followed by a second wait.
+        if (m_output->buffer.WasOpenedWithoutHold()) m_outputWaitedInVain = true;
         const CBufferHold hold(*m_output, LockOutput(false));
         if (hold) {
             try {
@@ -231,7 +300,7 @@ bool CDrvBaseSocket::ReachesUpdateInterval(double elapsedSeconds) const {
 bool CDrvBaseSocket::LockOutput(bool forDatagram) {
     if (m_output == nullptr) return false;
     if (forDatagram && m_droppedSerial == m_datagramSerial) return false;
-    if (m_output->Lock(OUTPUT_WAIT_MS)) {
+    if (m_output->Lock(!forDatagram && m_outputWaitedInVain ? 0 : OUTPUT_WAIT_MS)) {
         if (!m_outputProblem.IsEmpty()) {
             CString text;
             text.Format("the output buffer \"%s\" is usable again; the records of %u datagrams were dropped", m_outputName,
@@ -242,6 +311,12 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
         }
         return true;
     }
+    if (!forDatagram && m_output->buffer.GetRefusal().empty()) m_outputWaitedInVain = true;
+    RefuseOutput(forDatagram);
+    return false;
+}
+
+void CDrvBaseSocket::RefuseOutput(bool forDatagram) {
     const std::string& refusal = m_output->buffer.GetRefusal();
     CString problem;
     if (refusal.empty()) {
@@ -254,18 +329,21 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
         ReportDriverProblem(problem);
         m_outputProblem = problem;
     }
-    if (forDatagram) {
+    if (forDatagram && m_droppedSerial != m_datagramSerial) {
         m_droppedSerial = m_datagramSerial;
         ++m_droppedDatagrams;
     }
-    return false;
 }
 
 CDrvBaseSocket::COutputHold::COutputHold(CDrvBaseSocket& driver) : m_driver(driver) { ++m_driver.m_holdDepth; }
 
 CDrvBaseSocket::COutputHold::~COutputHold() {
     if (--m_driver.m_holdDepth > 0) return;
-    if (m_driver.m_holdState > 0) m_driver.m_output->Unlock();
+    if (m_driver.m_holdState > 0) {
+        // What met the end of a file that another process cut short meanwhile was written nowhere.
+        if (!m_driver.m_output->buffer.IsIntact()) m_driver.RefuseOutput(true);
+        m_driver.m_output->Unlock();
+    }
     m_driver.m_holdState = 0;
 }
 
@@ -323,10 +401,30 @@ bool CDrvBaseSocket::IsOwnBlock(DWORD block, DWORD type, DWORD recordSize) {
     }
 }
 
+bool CDrvBaseSocket::IsWritableBlock(DWORD block, DWORD type, DWORD recordSize) {
+    if (IsOwnBlock(block, type, recordSize)) return true;
+    // A file cut short reads as zeros: that is said as such when the hold ends.
+    if (!m_output->buffer.IsIntact()) return false;
+    m_blocksRefusedSerial = m_datagramSerial;
+    // Once per episode, whichever of the blocks it meets first.
+    if (m_blocksProblem.IsOpen()) return false;
+    CString text;
+    text.Format("the output buffer \"%s\" no longer holds block %u as this driver added it (type %u, records of %u "
+                "bytes): another process changed its descriptors; its records are dropped",
+                m_outputName, block, type, recordSize);
+    m_blocksProblem.Begin(text);
+    return false;
+}
+
+void CDrvBaseSocket::EndRefusedBlocks() {
+    if (m_blocksProblem.IsOpen() && m_blocksRefusedSerial != m_datagramSerial)
+        m_blocksProblem.End("the output buffer \"" + m_outputName + "\" takes records again");
+}
+
 int CDrvBaseSocket::WriteTimeBlock() {
     if (m_output == nullptr || m_timeBlock == 0) return 0;
     const COutputHold hold(*this);
-    if (HoldOutput() == nullptr || !IsOwnBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
+    if (HoldOutput() == nullptr || !IsWritableBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
     m_timeRecord.stTime = m_stPpsTime;
     try {
         if (m_output->WriteRecord(m_timeBlock, 1, &m_timeRecord, sizeof m_timeRecord) == 0) return 0;
@@ -340,7 +438,25 @@ int CDrvBaseSocket::WriteTimeBlock() {
 
 void CDrvBaseSocket::SignalUpdate() {
     if (m_link == nullptr) return;
-    m_link->SetEvents(EVT_UPDATE_READY, EVT_TRIGGER_DSP);
+    SayEventProblem(EVT_UPDATE_READY, m_link->SetEvents(EVT_UPDATE_READY, EVT_TRIGGER_DSP) != 0);
+}
+
+void CDrvBaseSocket::SayEventProblem(int index, bool usable) {
+    if (m_link == nullptr || index < 0 || index >= IPC_EVENT_COUNT) return;
+    CProblemEpisode& episode = m_eventProblems[index];
+    CString text;
+    if (usable) {
+        if (!episode.IsOpen()) return;
+        text.Format("the event %s of the host link \"%s\" is usable again", CChildProcess::EventToText(index),
+                    m_link->GetPrefix());
+        episode.End(text);
+        return;
+    }
+    text.Format("the event %s of the host link \"%s\" is refused: its file is cut short or damaged; %s until it is "
+                "whole",
+                CChildProcess::EventToText(index), m_link->GetPrefix(),
+                index == EVT_NEW_SETTINGS ? "commands are not seen" : "updates are not announced");
+    episode.Begin(text);
 }
 
 void CDrvBaseSocket::SetReceiveBufferSize(DWORD n) {

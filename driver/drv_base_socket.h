@@ -44,14 +44,17 @@ enum eSettingsItem : DWORD {
 // The output buffer name's item holds at most this many bytes.
 constexpr DWORD OUTPUT_NAME_SIZE = 16;
 constexpr DWORD OPAQUE_RECORD_SIZE = 3080;
-// How long the driver waits for its output buffer's lock before it drops what it would have written.
+// How long the driver waits for its output buffer's lock before it drops what it would have written;
+// opening the buffer waits as long for it, and no second time.
 constexpr DWORD OUTPUT_WAIT_MS = 1000;
 
 // Holds a buffer's lock, taken through IpcBufferHandle::Lock, until the end of the scope, so that
 // no early return or exception leaves it held.
 class CBufferHold {
 public:
-    explicit CBufferHold(IpcBufferHandle& handle) : m_handle(handle), m_locked(handle.Lock()) {}
+    // Waits COMMAND_READ_TIMEOUT_MS at most: no wait of the driver is without end.
+    explicit CBufferHold(IpcBufferHandle& handle)
+        : m_handle(handle), m_locked(handle.Lock(COMMAND_READ_TIMEOUT_MS)) {}
     // Takes over a hold already taken (locked true) or the failure to take it.
     CBufferHold(IpcBufferHandle& handle, bool locked) : m_handle(handle), m_locked(locked) {}
     ~CBufferHold() {
@@ -64,6 +67,20 @@ public:
 private:
     IpcBufferHandle& m_handle;
     bool m_locked;
+};
+
+// One kind of trouble, said on standard error once per episode: when it begins or changes, and when
+// it ends.
+class CProblemEpisode {
+public:
+    // Says problem unless it is the one said last.
+    void Begin(const CString& problem);
+    // Says ended when an episode is open, and closes it.
+    void End(const CString& ended);
+    bool IsOpen() const { return !m_problem.IsEmpty(); }
+
+private:
+    CString m_problem;
 };
 
 class CDrvBaseSocket : public CObject {
@@ -90,8 +107,14 @@ public:
     // Refreshes the settings and the definitions from the settings buffer. The host's items are
     // untrusted: an item larger than the driver's record is refused (the driver keeps what it
     // had, the output buffer's name included), a shorter one is used zero-filled, a list image that
-    // does not fit its records gives an empty list; each is said on standard error.
-    void ReadSettingsBuffer();
+    // does not fit its records gives an empty list; each is said on standard error. False when the
+    // buffer could not be read: held by another process for COMMAND_READ_TIMEOUT_MS, or refused
+    // (SaySettingsProblem said it).
+    bool ReadSettingsBuffer();
+    // Says, once per episode, that the settings buffer could not be read (COMMAND_HELD or
+    // COMMAND_REFUSED, with the buffer's refusal) and that what the host asked waits; with
+    // COMMAND_READ ends the episode.
+    void SaySettingsProblem(eCommandRead result);
     // A new writer handle on the buffer named by the settings; null when it cannot be opened.
     std::unique_ptr<IpcBufferHandle> CreateIOBuffer();
     // Items 28, 31 and 24 into the second, third and seventh text; this form takes the lock, the
@@ -111,6 +134,9 @@ public:
     int WriteTimeBlock();
     // Raises "_UPDATE_READY", then "_TRIGGER_DSP".
     void SignalUpdate();
+    // Says, once per episode, that event index of the link could not be used (usable false), or
+    // that it can again.
+    void SayEventProblem(int index, bool usable);
 
     BYTE* GetReceiveBuffer() { return m_receiveBuffer.get(); }
     DWORD GetReceiveBufferSize() const { return m_receiveBufferSize; }
@@ -132,6 +158,11 @@ public:
     // True when block number `block` of the output buffer exists with that type and record size:
     // a block number kept from an earlier output buffer must not be written into another one.
     bool IsOwnBlock(DWORD block, DWORD type, DWORD recordSize);
+    // IsOwnBlock for a block that this driver added to the buffer now open: when it fails, another
+    // process changed the buffer's descriptors, which is said once per episode.
+    bool IsWritableBlock(DWORD block, DWORD type, DWORD recordSize);
+    // Ends an episode of IsWritableBlock's refusals after a datagram that wrote records and met none.
+    void EndRefusedBlocks();
 
     CObsDefList& GetObsDefs() { return m_obsDefs; }
     CNodeDefList& GetNodeDefs() { return m_nodeDefs; }
@@ -146,7 +177,14 @@ protected:
     // process damaged is said once on standard error per episode; for a datagram its records are
     // dropped and counted (and it is not waited for twice), and the end of the episode is said with
     // the count.
+    // Within one command the hold is waited for once: after a wait in vain (the opening's included)
+    // later tries of the command do not wait.
     bool LockOutput(bool forDatagram);
+    // Starts a command: its first hold of the output buffer may wait again.
+    void StartCommand() { m_outputWaitedInVain = false; }
+    // Drops the output buffer's hold of this datagram as LockOutput drops a refused one: said once
+    // per episode with the buffer's refusal, the datagram counted.
+    void RefuseOutput(bool forDatagram);
     // One exclusive hold of the output buffer for everything that a datagram writes: taken at the
     // first write (HoldOutput) and released when the outermost COutputHold ends, however many
     // records, ring slots and time blocks were written meanwhile.
@@ -211,6 +249,15 @@ private:
     DWORD m_timeBlock = 0;
     int32_t m_initialised = 0;
 
+    // The settings buffer's episodes, those of the output buffer's descriptors and of the IPC folder.
+    CProblemEpisode m_settingsProblem;
+    CProblemEpisode m_blocksProblem;
+    CProblemEpisode m_folderProblem;
+    CProblemEpisode m_eventProblems[IPC_EVENT_COUNT];
+    // The IPC folder in which the host made the link: device and inode; 0 when unknown.
+    uint64_t m_linkFolder[2] = {0, 0};
+    uint64_t m_blocksRefusedSerial = 0;
+
     // The output buffer's lock episodes: the problem last said (empty while the buffer is usable),
     // the datagrams whose records were dropped since, and the datagram that dropped last.
     CString m_outputProblem;
@@ -218,6 +265,7 @@ private:
     uint64_t m_datagramSerial = 1;
     uint64_t m_droppedSerial = 0;
 
+    bool m_outputWaitedInVain = false;
     int m_holdDepth = 0;
     int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
 };

@@ -58,9 +58,10 @@ bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke)
     default: return true;               // a bind to do
     }
     // Without the command thread the loop looks at the command event itself, as often as a
-    // receive wait of old.
+    // receive wait of old; a command not read yet is tried again as often.
     const timespec pace{0, static_cast<long>(UDP_WAIT_MS) * 1000000};
-    if (::ppoll(waits, 2, commands.IsRunning() ? nullptr : &pace, &m_waitMask) <= 0)
+    const bool paced = !commands.IsRunning() || m_commandPending;
+    if (::ppoll(waits, 2, paced ? &pace : nullptr, &m_waitMask) <= 0)
         return false;  // a signal (the host's death?) or the time-out
     commandWoke = waits[0].revents != 0;
     return waits[1].revents != 0;
@@ -69,17 +70,29 @@ bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke)
 int CDrvUdpClient::DoCommandStep() {
     CChildProcess& link = *GetLink();
     DWORD waited = WAIT_FAILED;
-    if (!link.WaitEvent(EVT_NEW_SETTINGS, 0, waited) || waited != WAIT_OBJECT_0) return 0;
+    const bool posted = link.WaitEvent(EVT_NEW_SETTINGS, 0, waited) && waited == WAIT_OBJECT_0;
+    SayEventProblem(EVT_NEW_SETTINGS, waited != WAIT_FAILED);
+    if (!posted && !m_commandPending) return 0;
     // Reset before the record is read: a host that gave up waiting may write its next command
     // while this one is handled, and its event must then stay set for the next poll.
-    link.ResetEvent(EVT_NEW_SETTINGS);
-    const DWORD command = link.ReadCommand();
+    if (posted) link.ResetEvent(EVT_NEW_SETTINGS);
+    // The first try waits a little for a hold that another process has; a command still not read
+    // is tried again on every turn, without a wait, so that datagrams go on being decoded.
+    DWORD command = CMD_UNDEFINED;
+    const eCommandRead read = link.ReadCommand(m_commandPending ? 0 : COMMAND_READ_TIMEOUT_MS, command);
+    m_commandPending = true;
+    m_settingsUnread = false;
+    if (read != COMMAND_READ) {
+        SaySettingsProblem(read);
+        return 0;
+    }
+    StartCommand();
     switch (command) {
     case CMD_INIT: OnCmdInit(); break;
     case CMD_RESET: OnCmdReset(); break;
     case CMD_SETTINGS:
         if (IsInitialised() == 0) OnCmdInit();
-        OnCmdSettings();
+        if (!m_settingsUnread) OnCmdSettings();
         break;
     case CMD_STOP: OnCmdStop(); break;
     case CMD_PAUSE: OnCmdPause(); break;
@@ -96,13 +109,22 @@ int CDrvUdpClient::DoCommandStep() {
         }
         break;
     }
-    // Every command is acknowledged, a failed or unknown one and EXIT included.
+    // A command whose settings could not be read is tried again, not acknowledged: the host's wait
+    // for "_SETTINGS_READ" tells it that the command was not carried out.
+    if (m_settingsUnread) return 0;
+    SaySettingsProblem(COMMAND_READ);
+    m_commandPending = false;
+    // Every command that was read is acknowledged, a failed or unknown one and EXIT included.
     link.SetEvent(EVT_SETTINGS_READ);
     return command == CMD_EXIT ? 1 : 0;
 }
 
 int CDrvUdpClient::OnCmdInit() {
-    ReadSettingsBuffer();
+    // Nothing is changed before the settings are read: the command is tried again otherwise.
+    if (!ReadSettingsBuffer()) {
+        m_settingsUnread = true;
+        return 0;
+    }
     if (CDrvBaseSocket::OnCmdInit() == 0) return 0;
     const BYTE* a = GetSettings().address;
     m_interfaceAddress.Format("%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
@@ -222,6 +244,7 @@ int CDrvUdpClient::ProcessData() {
         const COutputHold hold(*this);
         if (DecodeData(false) == 0) return 1;
         WriteTimeBlock();
+        EndRefusedBlocks();
     }
     // Raised also when the time block could not be written.
     SignalUpdate();

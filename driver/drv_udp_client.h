@@ -52,7 +52,10 @@ public:
 
     // One poll of the host's command and its dispatch and acknowledgement: 1 after EXIT. The
     // event is reset before the command is read, so a command written while this one is handled
-    // is seen on the next poll; every command read is acknowledged once.
+    // is seen on the next poll; every command read is acknowledged once. A command that cannot be
+    // read (the settings buffer held by another process for COMMAND_READ_TIMEOUT_MS, or refused),
+    // or whose settings cannot, is neither carried out nor acknowledged: it is tried again, without
+    // waiting, on every later turn until it is read, and the trouble is said once per episode.
     int DoCommandStep();
     // One step of the receive state machine; stores and returns the new state.
     eUdpState DoReceiveStep();
@@ -101,4 +104,8 @@ private:
     sigset_t m_waitMask{};
     bool m_bindFailing = false;
     bool m_lostHost = false;
+    // A command was announced and not yet read (or its settings not yet read): tried on every turn.
+    bool m_commandPending = false;
+    // The command in hand could not read its settings.
+    bool m_settingsUnread = false;
 };

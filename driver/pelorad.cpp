@@ -474,7 +474,7 @@ int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
 
 bool CPelorad::WriteResultRecord(int32_t index, DWORD type, const void* record, DWORD size) {
     // A block number from an earlier output buffer must not be written into another one.
-    if (!IsOwnBlock(static_cast<DWORD>(index), type, size)) return false;
+    if (!IsWritableBlock(static_cast<DWORD>(index), type, size)) return false;
     IpcBufferHandle& out = *GetOutputBuffer();
     const auto block = static_cast<DWORD>(index);
     try {

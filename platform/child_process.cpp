@@ -240,12 +240,23 @@ BOOL CChildProcess::PostSettingsAndWait(DWORD timeoutMs) {
     return TRUE;
 }
 
-DWORD CChildProcess::ReadCommand() {
+eCommandRead CChildProcess::ReadCommand(DWORD timeoutMs, DWORD& command) {
+    if (m_settings == nullptr) return COMMAND_REFUSED;
+    Vok::MultiIPCBuffer& buffer = m_settings->buffer;
+    if (!buffer.LockShared(timeoutMs)) return buffer.GetRefusal().empty() ? COMMAND_HELD : COMMAND_REFUSED;
     IpcCommandRecord record{};
-    if (m_settings == nullptr || !m_settings->Lock()) return CMD_UNDEFINED;
-    m_settings->ReadRecord(1, 1, &record, sizeof record);
-    m_settings->Unlock();
-    return record.command;
+    if (buffer.GetBlockCount() != 0) m_settings->ReadRecord(1, 1, &record, sizeof record);
+    const bool intact = buffer.IsIntact();
+    buffer.Unlock();
+    if (!intact) return COMMAND_REFUSED;
+    command = record.command;
+    return COMMAND_READ;
+}
+
+DWORD CChildProcess::ReadCommand() {
+    DWORD command = CMD_UNDEFINED;
+    ReadCommand(COMMAND_READ_TIMEOUT_MS, command);
+    return command;
 }
 
 BOOL CChildProcess::Terminate() {

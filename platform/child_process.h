@@ -70,6 +70,15 @@ constexpr int THREAD_PRIORITY_HIGHEST = 2;
 
 // How long the host end waits for the settings buffer's lock.
 constexpr DWORD HOST_LOCK_TIMEOUT_MS = 5000;
+// How long the driver end waits for it to read a command.
+constexpr DWORD COMMAND_READ_TIMEOUT_MS = 200;
+
+// What became of an attempt to read the command record.
+enum eCommandRead {
+    COMMAND_READ = 0,     // read (CMD_UNDEFINED when there was nothing to read)
+    COMMAND_HELD = 1,     // another process kept the settings buffer's hold for the whole wait
+    COMMAND_REFUSED = 2,  // the buffer's files were found damaged; its GetRefusal says why
+};
 
 class CChildProcess : public CObject {
 public:
@@ -119,8 +128,11 @@ public:
     // Host end: resets "_SETTINGS_READ", sets "_NEW_SETTINGS" and waits up to timeoutMs for the
     // driver's acknowledgement, which it resets. False when none came (and on the driver end).
     BOOL PostSettingsAndWait(DWORD timeoutMs);
-    // Driver end: the command code of the record, read under the shared hold; CMD_UNDEFINED when
-    // nothing could be read (no block yet, or a record longer than 40 bytes).
+    // Driver end: the command code of the record, read under the shared hold, waiting timeoutMs at
+    // most for it. COMMAND_READ with CMD_UNDEFINED when there was nothing to read (no block yet, or a
+    // record longer than 40 bytes); command is left as it is unless the result is COMMAND_READ.
+    eCommandRead ReadCommand(DWORD timeoutMs, DWORD& command);
+    // The same, waiting COMMAND_READ_TIMEOUT_MS; CMD_UNDEFINED unless read.
     DWORD ReadCommand();
 
     // Host end: kills the child; false on the driver end, without a child, or when the child has

@@ -24,6 +24,7 @@
 #include "compat/file_names.h"
 #include "platform/environment.h"
 #include "platform/file_ops.h"
+#include "platform/mapping_guard.h"
 #include "platform/minidump.h"
 #include "platform/path_text.h"
 #include "platform/signal_safe_io.h"
@@ -556,6 +557,8 @@ bool CCrashHandler::Install(DWORD reportDeadlineMs) {
     ::sigemptyset(&action.sa_mask);
     for (const int s : kFaultSignals)
         if (::sigaction(s, &action, nullptr) != 0) return false;
+    // A shared file cut short by another process is no crash of ours: that guard stays in front.
+    Vok::MappingGuard::Install();
     std::set_terminate(OnTerminate);
     g_installed = true;
     return true;

@@ -26,8 +26,8 @@ DWORD DataSize(const Vok::IpcBlockDescriptor& d) {
 
 }  // namespace
 
-IpcBufferHandle::IpcBufferHandle(const CString& name, int mode)
-    : buffer(name.Str()), m_writer(mode == 1), m_name(name) {}
+IpcBufferHandle::IpcBufferHandle(const CString& name, int mode, DWORD openTimeoutMs)
+    : buffer(name.Str(), openTimeoutMs), m_writer(mode == 1), m_name(name) {}
 
 IpcBufferHandle::~IpcBufferHandle() = default;
 
@@ -70,7 +70,9 @@ int IpcBufferHandle::ReadRecord(DWORD i, DWORD j, void* destination, DWORD desti
         if (size > destinationSize || Index(j) >= Capacity(block.descriptor)) return 0;
         std::memcpy(destination, block.bytes + uint64_t{size} * Index(j), size);
         std::memset(static_cast<BYTE*>(destination) + size, 0, destinationSize - size);
-        return 1;
+        if (buffer.IsIntact()) return 1;
+        std::memset(destination, 0, destinationSize);
+        return 0;
     } catch (...) {
         return 0;
     }
@@ -84,7 +86,7 @@ int IpcBufferHandle::WriteRecord(DWORD i, DWORD j, const void* source, DWORD sou
         // Counted as GetRecord counts a record write: twice.
         buffer.CountBlockWrite(block, 2);
         std::memcpy(block.bytes + uint64_t{size} * Index(j), source, size);
-        return 1;
+        return buffer.IsIntact() ? 1 : 0;
     } catch (...) {
         return 0;
     }

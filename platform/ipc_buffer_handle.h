@@ -11,8 +11,9 @@
 class IpcBufferHandle {
 public:
     // Opens (or sets up, empty) the buffer of that name; mode 1 opens it as its writer, anything else
-    // as a reader. The buffer's exceptions pass.
-    IpcBufferHandle(const CString& name, int mode);
+    // as a reader. The opening waits openTimeoutMs at most for the lock (MultiIPCBuffer). The
+    // buffer's exceptions pass.
+    IpcBufferHandle(const CString& name, int mode, DWORD openTimeoutMs = Vok::OPEN_TIMEOUT_MS);
     // Closes the buffer; releases no hold.
     ~IpcBufferHandle();
     IpcBufferHandle(const IpcBufferHandle&) = delete;
@@ -38,10 +39,12 @@ public:
     // outside the block.
 
     // Copies block i's record size of bytes of record j into destination, zeroing the rest of it. 0
-    // (nothing copied) on any failure, also when the record size exceeds destinationSize.
+    // (nothing copied) on any failure, also when the record size exceeds destinationSize or the copy
+    // met the end of a file that another process cut short (buffer.IsIntact).
     int ReadRecord(DWORD i, DWORD j, void* destination, DWORD destinationSize);
     // Copies block i's record size of bytes from source into record j. 0 (nothing copied) on any
-    // failure, also when the record size exceeds sourceSize.
+    // failure, also when the record size exceeds sourceSize or the copy met the end of a file that
+    // another process cut short.
     int WriteRecord(DWORD i, DWORD j, const void* source, DWORD sourceSize);
     // Stamps block i, which also raises the buffer time.
     int SetBlockTime(DWORD i, const SYSTEMTIME& time);

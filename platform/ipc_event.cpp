@@ -61,9 +61,16 @@ bool CIpcEvent::Set() {
     return true;
 }
 
+bool CIpcEvent::IsUsable() {
+    if (m_word == nullptr) return false;
+    if (!m_view.IsBroken()) return true;
+    // Cut short by another process: usable again once its file holds the word again.
+    return m_file.Covers(EVENT_FILE_SIZE) && m_view.Restore(m_file.GetFd());
+}
+
 bool CIpcEvent::Signal(bool& wake) {
     wake = false;
-    if (m_word == nullptr) return false;
+    if (!IsUsable()) return false;
     std::atomic_ref<uint32_t> word(*m_word);
     uint32_t current = word.load(std::memory_order_relaxed);
     while (!word.compare_exchange_weak(current, ((SetCount(current) + 1) << 1) | SIGNALLED, std::memory_order_acq_rel,
@@ -71,8 +78,8 @@ bool CIpcEvent::Signal(bool& wake) {
     }
     // A waiter sleeps only on a word that is not signalled, and the set that signalled it woke every
     // waiter after its compare-and-swap: with the signal already there, nobody sleeps to be woken.
-    wake = (current & SIGNALLED) == 0;
-    return true;
+    wake = (current & SIGNALLED) == 0 && !m_view.IsBroken();
+    return !m_view.IsBroken();
 }
 
 void CIpcEvent::WakeWaiters() {
@@ -80,9 +87,9 @@ void CIpcEvent::WakeWaiters() {
 }
 
 bool CIpcEvent::Reset() {
-    if (m_word == nullptr) return false;
+    if (!IsUsable()) return false;
     std::atomic_ref<uint32_t>(*m_word).fetch_and(~SIGNALLED, std::memory_order_acq_rel);
-    return true;
+    return !m_view.IsBroken();
 }
 
 DWORD CIpcEvent::Wait(DWORD timeoutMs) { return WaitFor(timeoutMs, nullptr); }
@@ -90,9 +97,10 @@ DWORD CIpcEvent::Wait(DWORD timeoutMs) { return WaitFor(timeoutMs, nullptr); }
 DWORD CIpcEvent::WaitUnlessCancelled(const std::atomic<bool>& cancel) { return WaitFor(INFINITE, &cancel); }
 
 DWORD CIpcEvent::WaitFor(DWORD timeoutMs, const std::atomic<bool>* cancel) {
-    if (m_word == nullptr) return WAIT_FAILED;
+    if (!IsUsable()) return WAIT_FAILED;
     std::atomic_ref<uint32_t> word(*m_word);
     uint32_t seen = word.load(std::memory_order_acquire);
+    if (m_view.IsBroken()) return WAIT_FAILED;
     if ((seen & SIGNALLED) != 0) return WAIT_OBJECT_0;
     if (timeoutMs == 0) return WAIT_TIMEOUT;
 
@@ -110,10 +118,12 @@ DWORD CIpcEvent::WaitFor(DWORD timeoutMs, const std::atomic<bool>* cancel) {
             remaining.tv_nsec = static_cast<long>(ns % 1000000000);
         }
         // Sleeps only while the word still holds the value seen, so a set in between is never missed.
+        // A word beyond the end of a file cut short fails with EFAULT, never a signal.
         const long r = FutexWait(m_word, seen, infinite ? nullptr : &remaining);
         const int error = r == -1 ? errno : 0;
         if (error != 0 && error != EAGAIN && error != EINTR && error != ETIMEDOUT) return WAIT_FAILED;
         seen = word.load(std::memory_order_acquire);
+        if (m_view.IsBroken()) return WAIT_FAILED;
         if ((seen & SIGNALLED) != 0 || SetCount(seen) != startCount) return WAIT_OBJECT_0;
     }
 }

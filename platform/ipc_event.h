@@ -18,6 +18,8 @@ public:
     CIpcEvent(const CIpcEvent&) = delete;
     CIpcEvent& operator=(const CIpcEvent&) = delete;
 
+    // An event whose file another process cut short fails (false, WAIT_FAILED) until the file holds
+    // its word again; it never ends the process.
     // Signals the event and wakes every waiter; false when the event is not valid.
     bool Set();
     // Set in two steps, so that several events can be signalled before the waiters of any of them
@@ -41,6 +43,9 @@ public:
 
 private:
     DWORD WaitFor(DWORD timeoutMs, const std::atomic<bool>* cancel);
+    // Whether the word can be used: valid, and not found beyond the end of its file (which another
+    // process may have cut short; the view is mapped again once the file holds the word again).
+    bool IsUsable();
 
     CString m_name;
     Vok::Ipc::CNamedFile m_file;

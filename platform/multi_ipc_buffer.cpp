@@ -41,9 +41,10 @@ void Copy(BYTE* destination, const BYTE* source, uint64_t length) {
 
 }  // namespace
 
-MultiIPCBuffer::MultiIPCBuffer(const std::string& name) : ResizableIPCBuffer(name) {
-    if (!ResizableIPCBuffer::LockExclusive(OPEN_TIMEOUT_MS)) {
+MultiIPCBuffer::MultiIPCBuffer(const std::string& name, DWORD openTimeoutMs) : ResizableIPCBuffer(name) {
+    if (!ResizableIPCBuffer::LockExclusive(openTimeoutMs)) {
         // A peer that stopped while it holds the lock must not stop this opener too.
+        m_openedWithoutHold = true;
         if (GetDataSize() != 0) return;
         throw std::runtime_error("Could not create lock: " + name + (GetRefusal().empty() ? "" : ": " + GetRefusal()));
     }
@@ -129,6 +130,7 @@ bool MultiIPCBuffer::CheckLayout() {
     const IpcBufferHeader* header = Header();
     if (header == nullptr) return Refuse("IPCBuffer: " + GetSegmentName() + " holds no header");
     const DWORD count = header->blockCount;
+    if (!IsIntact()) return false;
     if (HeadLength(count) > ViewSize()) {
         return Refuse((boost::format("IPCBuffer: %1% holds %2% block descriptors in %3% bytes") % GetSegmentName() %
                        count % ViewSize()).str());

@@ -81,11 +81,14 @@ private:
 class MultiIPCBuffer : public ResizableIPCBuffer {
 public:
     // Opens the buffer of that name, setting up an empty one (generation 1) when nobody has yet. Takes
-    // and releases the exclusive hold, waiting OPEN_TIMEOUT_MS at most: a buffer already set up is
+    // and releases the exclusive hold, waiting openTimeoutMs at most: a buffer already set up is
     // then opened without it (its first hold maps it); one that is not throws std::runtime_error. The
     // exceptions of the segments and the lock pass, and leave no hold behind.
-    explicit MultiIPCBuffer(const std::string& name);
+    explicit MultiIPCBuffer(const std::string& name, DWORD openTimeoutMs = OPEN_TIMEOUT_MS);
     ~MultiIPCBuffer() override;
+    // Whether the opening waited for the lock in vain: a hold taken at once after it would wait again
+    // for what has kept it.
+    bool WasOpenedWithoutHold() const { return m_openedWithoutHold; }
 
     // Indices are 0-based. Every operation that takes a block index i throws std::out_of_range
     // "IPCBuffer: Invalid block index" when i is not below the block count or block i's descriptor does
@@ -188,10 +191,12 @@ private:
     // The current generation's bytes for a structural change to copy from; throws std::runtime_error
     // when its file no longer covers them.
     const BYTE* SourceForCopy() const;
-    // Refuses a hold whose generation holds no header or more descriptors than it has room for.
+    // Refuses a hold whose generation holds no header, more descriptors than it has room for, or whose
+    // header lay beyond the end of its file.
     bool CheckLayout();
 
     bool m_dirty = false;
+    bool m_openedWithoutHold = false;
 };
 
 }  // namespace Vok

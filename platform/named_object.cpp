@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/mapping_guard.h"
+
 namespace Vok::Ipc {
 
 namespace {
@@ -339,13 +341,16 @@ bool CNamedFile::IsAtPath() const {
 // ---------------------------------------------------------------------------------------------------
 
 CMappedView::CMappedView(CMappedView&& other) noexcept
-    : m_address(std::exchange(other.m_address, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+    : m_address(std::exchange(other.m_address, nullptr)),
+      m_size(std::exchange(other.m_size, 0)),
+      m_guardSlot(std::exchange(other.m_guardSlot, -1)) {}
 
 CMappedView& CMappedView::operator=(CMappedView&& other) noexcept {
     if (this != &other) {
         Reset();
         m_address = std::exchange(other.m_address, nullptr);
         m_size = std::exchange(other.m_size, 0);
+        m_guardSlot = std::exchange(other.m_guardSlot, -1);
     }
     return *this;
 }
@@ -357,11 +362,24 @@ CMappedView CMappedView::Map(int fd, uint64_t size) {
     CMappedView view;
     view.m_address = r.value;
     view.m_size = size;
+    view.m_guardSlot = MappingGuard::Register(r.value, size);
     return view;
+}
+
+bool CMappedView::IsBroken() const { return MappingGuard::IsBroken(m_guardSlot); }
+
+bool CMappedView::Restore(int fd) {
+    if (!IsBroken()) return true;
+    const auto r = Call(::mmap, m_address, static_cast<size_t>(m_size), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED,
+                        fd, off_t{0});
+    if (!r) return false;
+    MappingGuard::ClearBroken(m_guardSlot);
+    return true;
 }
 
 void CMappedView::Reset() {
     if (m_address == nullptr) return;
+    MappingGuard::Unregister(std::exchange(m_guardSlot, -1));
     ::munmap(m_address, static_cast<size_t>(m_size));
     m_address = nullptr;
     m_size = 0;

@@ -113,7 +113,8 @@ private:
     bool m_created = false;
 };
 
-// A shared read/write mapping of a whole file.
+// A shared read/write mapping of a whole file, guarded against the file being cut short
+// (platform/mapping_guard.h).
 class CMappedView {
 public:
     CMappedView() = default;
@@ -129,10 +130,17 @@ public:
     void* Get() const { return m_address; }
     uint64_t GetSize() const { return m_size; }
     void Reset();
+    // Whether an access met the end of the file since the view was mapped or restored: the view then
+    // holds zero pages of its own, not the file.
+    bool IsBroken() const;
+    // Maps fd (the view's file) at the same address again when the view is broken; true when it is
+    // not broken (any more). A file still too short breaks it again at the next access.
+    bool Restore(int fd);
 
 private:
     void* m_address = nullptr;
     uint64_t m_size = 0;
+    int m_guardSlot = -1;
 };
 
 }  // namespace Vok::Ipc

@@ -57,18 +57,16 @@ ResizableIPCBuffer::ResizableIPCBuffer(const std::string& name)
 ResizableIPCBuffer::~ResizableIPCBuffer() = default;
 
 sIpcManagement ResizableIPCBuffer::ReadManagement() const {
-    return m_managementSegment.CoversView() ? ReadCoveredManagement() : sIpcManagement{0, 0};
-}
-
-sIpcManagement ResizableIPCBuffer::ReadCoveredManagement() const {
     sIpcManagement management{0, 0};
     std::memcpy(&management, m_managementSegment.GetConstView(), sizeof management);
-    return management;
+    // A file cut short reads as zero through the guard's pages, as it reads when looked at again.
+    return m_managementSegment.IsBroken() ? sIpcManagement{0, 0} : management;
 }
 
 void ResizableIPCBuffer::WriteManagement(const sIpcManagement& management) {
-    if (!m_managementSegment.CoversView()) throw std::runtime_error(VIEW_FAILED + m_name + "_MNGT");
+    if (m_managementSegment.IsBroken()) throw std::runtime_error(VIEW_FAILED + m_name + "_MNGT");
     std::memcpy(m_managementSegment.GetView(), &management, sizeof management);
+    if (m_managementSegment.IsBroken()) throw std::runtime_error(VIEW_FAILED + m_name + "_MNGT");
 }
 
 DWORD ResizableIPCBuffer::GetDataSize() const { return ReadManagement().dataSize; }
@@ -141,11 +139,16 @@ void ResizableIPCBuffer::ResizeAndCopy(uint64_t newSize) {
 
 std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size) {
     const DWORD oldGeneration = GetGeneration();
-    std::unique_ptr<SharedMemorySegment> previous = std::move(m_dataSegment);
     sIpcManagement management = ReadManagement();
     management.generation = oldGeneration + 1;
     management.dataSize = size;
+    // A generation that met the end of a file while it was filled, or copied from, holds zeros.
+    const bool nextBroken = next != nullptr && next->IsBroken();
+    if (nextBroken || (m_dataSegment != nullptr && m_dataSegment->IsBroken()))
+        throw std::runtime_error(VIEW_FAILED + SegmentName(m_name, nextBroken ? oldGeneration + 1 : oldGeneration));
+    // First, so that a management segment found cut short leaves this process's mapping as it was.
     WriteManagement(management);
+    std::unique_ptr<SharedMemorySegment> previous = std::move(m_dataSegment);
     m_dataSegment = std::move(next);
     m_mappedGeneration = management.generation;
     // Processes that still map the old generation keep it until they re-map; only its name goes.
@@ -165,15 +168,24 @@ bool ResizableIPCBuffer::Refuse(std::string reason) {
 }
 
 bool ResizableIPCBuffer::CheckHold() {
-    // Each check comes before the first touch of the bytes it guards: a page beyond the end of a
-    // truncated file would end this process with SIGBUS.
-    if (!m_managementSegment.CoversView()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
+    // No file size is looked up at a hold: an access beyond the end of a file that another process cut
+    // short meets the mapping guard's zero pages, and the view is then found broken, here or by
+    // IsIntact. A view broken at an earlier hold is mapped from its file again first.
+    m_managementSegment.Restore();
+    if (m_dataSegment != nullptr) m_dataSegment->Restore();
+    const sIpcManagement management = ReadManagement();
+    if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
     try {
-        Remap(ReadCoveredManagement());
+        Remap(management);
     } catch (const std::exception& e) {
         return Refuse(e.what());
     }
-    if (m_dataSegment != nullptr && !m_dataSegment->CoversView())
+    return true;
+}
+
+bool ResizableIPCBuffer::IsIntact() {
+    if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
+    if (m_dataSegment != nullptr && m_dataSegment->IsBroken())
         return Refuse(VIEW_FAILED + SegmentName(m_name, m_mappedGeneration));
     return true;
 }

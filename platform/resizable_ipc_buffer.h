@@ -86,18 +86,22 @@ public:
     std::string GetSegmentName() const;
     std::string GetNextSegmentName() const;
 
-    // The hold is taken, then N_MNGT and the current generation are checked and the generation mapped.
-    // What another process wrote there is not trusted: a management segment or a generation file
-    // shorter than its mapping, or a generation that cannot be opened at the size N_MNGT gives, is
-    // refused: the hold is released again, the call returns false and GetRefusal says why. Nothing
-    // throws.
+    // The hold is taken, then N_MNGT is read and the current generation mapped. What another process
+    // wrote there is not trusted: a management segment cut short, or a generation that cannot be
+    // opened at the size N_MNGT gives, is refused: the hold is released again, the call returns false
+    // and GetRefusal says why. Nothing throws.
     bool LockExclusive(DWORD timeoutMs) override;
     bool LockShared(DWORD timeoutMs) override;
     // Releases a shared hold, else an exclusive hold; false when there is none.
     bool Unlock() override;
     bool IsLocked() const override;
-    // Why the last lock call was refused; empty when it succeeded or only ran out of time.
+    // Why the last lock call was refused; empty when it succeeded or only ran out of time. Also why
+    // IsIntact last answered false.
     const std::string& GetRefusal() const { return m_refusal; }
+    // False once an access of this hold met the end of a file that another process cut short (N_MNGT
+    // or the mapped generation): what it read was zeros, what it wrote went nowhere, and the hold's
+    // work is to be refused as damage. GetRefusal then says which file.
+    bool IsIntact();
 
 protected:
     // The next generation of newSize zero bytes, created but not yet published: the caller fills it and
@@ -105,7 +109,8 @@ protected:
     // IpcBuffer::ResizeError, changing nothing, when it cannot be created or the size does not fit.
     std::unique_ptr<SharedMemorySegment> CreateNextGeneration(uint64_t newSize);
     // Makes next (of size bytes) the published, current generation, then removes the old one's name.
-    // Returns the previous segment, still mapped.
+    // Returns the previous segment, still mapped. Throws std::runtime_error, changing nothing, when
+    // next or the current generation met the end of its file (cut short by another process).
     std::unique_ptr<SharedMemorySegment> Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size);
     // Records why a hold is refused; returns false.
     bool Refuse(std::string reason);
@@ -117,10 +122,8 @@ protected:
 private:
     // N_MNGT as it stands; zero when its file no longer covers it.
     sIpcManagement ReadManagement() const;
-    // The same when the caller has just found that the file covers it (no second look).
-    sIpcManagement ReadCoveredManagement() const;
     bool Remap(const sIpcManagement& management);
-    // Throws std::runtime_error when the file no longer covers N_MNGT.
+    // Throws std::runtime_error when the file no longer covers N_MNGT (before or during the write).
     void WriteManagement(const sIpcManagement& management);
     // Checks N_MNGT and maps the current generation under a hold just taken; false when refused.
     bool CheckHold();

@@ -42,6 +42,11 @@ public:
     // Whether the segment's file still holds every mapped byte: another process may have truncated it,
     // and touching a page beyond its end would end this process with SIGBUS. True when nothing is mapped.
     bool CoversView() const { return m_view.Get() == nullptr || m_mapping.Covers(m_view.GetSize()); }
+    // Whether an access met the end of the file that another process cut short: the view then holds
+    // zero pages of its own, and what was read or written there is not the segment's.
+    bool IsBroken() const { return m_view.IsBroken(); }
+    // Maps the file again in place of a broken view; true when the view is not broken (any more).
+    bool Restore() { return m_view.Restore(m_mapping.GetFd()); }
     // Whether this opener created (or re-initialised) the segment rather than finding it.
     bool WasCreated() const { return m_mapping.WasCreated(); }
 

@@ -1,12 +1,16 @@
-// The real driver against other processes that misuse its output buffer: a reader stopped while it
-// holds the buffer, and files of the buffer rewritten or truncated. The driver drops the records it
-// cannot write, says so once on standard error, and keeps answering its host.
+// The real driver against other processes that misuse its buffers: a reader stopped while it holds
+// the output or the settings buffer, files rewritten, linked, cut short or moved away. The driver
+// drops the records it cannot write, leaves unacknowledged the commands it cannot read, says so once
+// on standard error, and keeps decoding and answering its host.
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -42,8 +46,15 @@ protected:
         IpcTest::TearDown();
     }
 
-    // The driver with a heading definition, after SETTINGS, writing into the output buffer output.
-    void Start(const std::string& output) {
+    // The driver (commandLine) with a heading definition, after SETTINGS, writing into the output
+    // buffer output.
+    void Start(const std::string& output, const std::string& commandLine = PELORAD) {
+        m_host = std::make_unique<CTestHost>(commandLine, 1, ErrorFile());
+        ASSERT_TRUE(m_host->PublishSettings(Settings(output)));
+        ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+    }
+
+    sDriverSettings Settings(const std::string& output) const {
         sDriverSettings s;
         s.system.sysId = 7;
         s.system.port = m_port;
@@ -53,9 +64,15 @@ protected:
         s.system.timeSource = 4;
         s.outputName = output;
         s.observations.Add(MakeObsDef(1, OBS_BEARING_TRUE, 7, 1, 0, 0));
-        m_host = std::make_unique<CTestHost>(PELORAD, 1, ErrorFile());
-        ASSERT_TRUE(m_host->PublishSettings(s));
-        ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+        return s;
+    }
+
+    std::string Prefix() { return m_host->Link().GetPrefix().Str(); }
+    // The folder's file whose name matches pattern; empty when none does.
+    std::string FolderFile(const std::string& pattern) const {
+        for (const std::string& file : m_folder.ListFiles())
+            if (std::regex_match(file, std::regex(pattern))) return file;
+        return "";
     }
 
     bool SendHeading() { return SendDatagram(m_port, Tagged(kSeconds + ++m_second, Sentence("HEHDT,123.4,T"))); }
@@ -94,9 +111,14 @@ TEST_F(PeloradPeerFault, AStoppedReaderOfTheOutputBufferDoesNotStopTheDriver) {
     const CStopwatch watch;
     EXPECT_TRUE(m_host->SendCommand(CMD_RESET, 5000));
     EXPECT_LT(watch.Elapsed(), Milliseconds(4000));
+    // One wait of a second for the held buffer: the opening's, none after it.
+    const CStopwatch init;
+    EXPECT_TRUE(m_host->SendCommand(CMD_INIT, 5000));
+    EXPECT_LT(init.Elapsed(), Milliseconds(2500));
     reader.Kill(SIGCONT);
     ASSERT_TRUE(reader.WriteLine("end"));
     EXPECT_EQ(reader.Wait(DEADLINE), 0);
+    EXPECT_TRUE(m_host->SendCommand(CMD_SETTINGS));
     EXPECT_TRUE(AwaitUpdate());
     Exit();
     const std::string errors = Errors();
@@ -111,25 +133,24 @@ TEST_F(PeloradPeerFault, AStoppedReaderOfTheOutputBufferDoesNotStopTheDriver) {
 TEST_F(PeloradPeerFault, ADamagedOutputBufferIsRefusedAndTheDriverGoesOn) {
     struct sCase {
         const char* what;
-        bool truncate;  // the live generation, else N_MNGT names generation 999
+        std::vector<std::string> damage;  // "FILE" stands for the live generation's file
         const char* said;
     };
     const sCase cases[] = {
-        {"generation beyond the last", false, "is refused (Could not create shared memory: OUT_D_999); records are dropped"},
-        {"live generation truncated", true, "is refused (Could not create view of shared memory: OUT_D_"},
+        {"generation beyond the last", {"mngt", "OUT_D", "4", "999"},
+         "is refused (Could not create shared memory: OUT_D_999); records are dropped"},
+        {"live generation truncated", {"truncate", "FILE", "0"}, "is refused (Could not create view of shared memory: OUT_D_"},
+        // The record sizes of the time, heading and ring blocks (descriptors at 24 + 56 * i, field 40).
+        {"descriptors overwritten",
+         {"open", "OUT_D", "0", "poke", "OUT_D", "64", "0x9E3779B9", "poke", "OUT_D", "120", "7", "poke", "OUT_D", "176", "0"},
+         "another process changed its descriptors; its records are dropped"},
     };
     for (const sCase& c : cases) {
         SCOPED_TRACE(c.what);
         Start("OUT_D");
         ASSERT_TRUE(AwaitUpdate());
-        std::vector<std::string> damage{PEER, "mngt", "OUT_D", "4", "999"};
-        if (c.truncate) {
-            std::string current;
-            for (const std::string& file : m_folder.ListFiles())
-                if (std::regex_match(file, std::regex("m\\.OUT_D_[0-9]+"))) current = file;
-            ASSERT_FALSE(current.empty());
-            damage = {PEER, "truncate", current, "0"};
-        }
+        std::vector<std::string> damage{PEER};
+        for (const std::string& word : c.damage) damage.push_back(word == "FILE" ? FolderFile("m\\.OUT_D_[0-9]+") : word);
         {
             CPeerProcess vandal(damage);
             ASSERT_EQ(vandal.Wait(DEADLINE), 0);
@@ -142,6 +163,93 @@ TEST_F(PeloradPeerFault, ADamagedOutputBufferIsRefusedAndTheDriverGoesOn) {
         EXPECT_EQ(CountOf(errors, c.said), 1u) << errors;
         EXPECT_TRUE(m_folder.ListFiles().empty());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PeloradPeerFault, AStoppedHolderOfTheSettingsBufferStopsNeitherDecodingNorTheEndWithTheHost) {
+    CVanishingParent parent(m_folder.GetRoot());
+    Start("OUT_H", parent.CommandLine(PELORAD));
+    ASSERT_TRUE(AwaitUpdate());
+    const std::string settings = Prefix() + "_SETTINGS";
+    ASSERT_TRUE(m_host->Link().WriteCommand(CMD_RESET));
+    CPeerProcess holder({PEER, "open", settings, "1", "lock", settings, "pause"});
+    ASSERT_EQ(holder.WaitForLine("READY lock", DEADLINE), "READY lock 1");
+    holder.Kill(SIGSTOP);
+    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(1000));  // not read, so not acknowledged
+    EXPECT_TRUE(AwaitUpdate());
+    const CStopwatch watch;
+    const std::optional<int> status = parent.EndAndReap(10000);
+    EXPECT_LT(watch.Elapsed(), Milliseconds(3000));
+    ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+    holder.Kill(SIGCONT);
+    ASSERT_TRUE(holder.WriteLine("end"));
+    EXPECT_EQ(holder.Wait(DEADLINE), 0);
+    EXPECT_EQ(CountOf(Errors(), "another process holds the settings buffer \"" + settings + "\""), 1u) << Errors();
+}
+
+// The output generation, the settings generation and the files of an event that the driver sets and
+// of one it waits for, cut short and given back their bytes again and again while datagrams and
+// commands come: refused, never a signal.
+TEST_F(PeloradPeerFault, FilesCutShortInALoopAreRefusedNeverASignal) {
+    Start("OUT_T");
+    ASSERT_TRUE(AwaitUpdate());
+    CPeerProcess vandal({PEER, "cut", "1000", FolderFile("m\\.OUT_T_[0-9]+"), FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+"),
+                         "e." + Prefix() + "_UPDATE_READY", "e." + Prefix() + "_NEW_SETTINGS"});
+    std::optional<std::string> done;
+    for (int i = 1; !done && i < 10000; ++i) {
+        SendHeading();
+        if (i % 50 == 0) m_host->SendCommand(CMD_HEARTBEAT, 100);
+        done = vandal.ReadLine(Milliseconds(2));
+    }
+    EXPECT_EQ(done, "READY cut");
+    EXPECT_EQ(vandal.Wait(DEADLINE), 0);
+    EXPECT_FALSE(m_host->WaitForExit(0).has_value());
+    EXPECT_TRUE(AwaitUpdate());
+    const std::string prefix = Prefix();
+    Exit();
+    const std::string errors = Errors();
+    EXPECT_NE(errors.find("the output buffer \"OUT_T\" is refused (Could not create view of shared memory: OUT_T_"),
+              std::string::npos) << errors;
+    EXPECT_TRUE(std::regex_search(errors, std::regex("\"OUT_T\" is usable again; the records of [0-9]+ datagrams were dropped")))
+        << errors;
+    EXPECT_NE(errors.find("the event EVT_UPDATE_READY of the host link \"" + prefix), std::string::npos) << errors;
+}
+
+TEST_F(PeloradPeerFault, ACommandOfARefusedSettingsBufferIsNotAcknowledgedUntilItIsRead) {
+    Start("OUT_L");
+    // A generation the driver has not mapped yet, given a second name.
+    ASSERT_TRUE(m_host->PublishSettings(Settings("OUT_L")));
+    const std::string generation = FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+");
+    {
+        CPeerProcess planter({PEER, "link", "m.second", m_folder.GetPath() + "/" + generation});
+        ASSERT_EQ(planter.Wait(DEADLINE), 0);
+    }
+    EXPECT_FALSE(m_host->SendCommand(CMD_INIT, 1000));
+    ASSERT_EQ(::unlink((m_folder.GetPath() + "/m.second").c_str()), 0);
+    const std::string prefix = Prefix();
+    Exit();
+    const std::string errors = Errors();
+    EXPECT_EQ(CountOf(errors, "the settings buffer \"" + prefix + "_SETTINGS\" is refused (Could not create shared memory: " +
+                                  generation.substr(2) + "); the command is not acknowledged"),
+              1u) << errors;
+    EXPECT_EQ(CountOf(errors, "the settings buffer \"" + prefix + "_SETTINGS\" can be read again"), 1u) << errors;
+}
+
+TEST_F(PeloradPeerFault, AnIpcFolderMovedAwayIsSaidWhenTheOutputBufferIsOpenedAnew) {
+    Start("OUT_F");
+    const std::string path = m_folder.GetPath(), away = path + ".away";
+    ASSERT_EQ(::rename(path.c_str(), away.c_str()), 0);
+    EXPECT_TRUE(m_host->SendCommand(CMD_INIT));
+    Exit();
+    EXPECT_EQ(::rmdir(path.c_str()), 0);  // made anew by the driver, and left empty
+    ASSERT_EQ(::rename(away.c_str(), path.c_str()), 0);
+    EXPECT_EQ(CountOf(Errors(), "is not the one the host made the link in (renamed or removed since): the output buffer "
+                                "\"OUT_F\" is opened in a folder made anew"),
+              1u) << Errors();
 }
 
 }  // namespace

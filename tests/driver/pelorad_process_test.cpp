@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -248,31 +247,14 @@ TEST_F(PeloradProcess, AFailedBindIsSaidOnceAndTriedUntilThePortIsFree) {
 }
 
 TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
-    // A host that starts the driver through a shell and ends without asking for its end: the
-    // driver is handed to this process, which reaps it.
-    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
-    const std::string script = m_folder.GetRoot() + "/host.sh", pid = m_folder.GetRoot() + "/driver.pid",
-                      go = m_folder.GetRoot() + "/go";
-    WriteTextFile(script, "\"$3\" & echo $! > \"$1\"\nwhile [ ! -e \"$2\" ]; do sleep 0.02; done\n");
-    m_host = std::make_unique<CTestHost>("/bin/sh " + script + " " + pid + " " + go + " " + PELORAD, 1, ErrorFile());
+    // A host that starts the driver through a shell and ends without asking for its end.
+    CVanishingParent parent(m_folder.GetRoot());
+    m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, ErrorFile());
     ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
-    const pid_t driver = std::stoi(ReadTextFile(pid).value_or("0"));
-    ASSERT_GT(driver, 0);
-    WriteTextFile(go, "");
+    const std::optional<int> status = parent.EndAndReap(10000);
     EXPECT_EQ(m_host->WaitForExit(10000), 0);
-    int status = 0;
-    pid_t reaped = 0;
-    for (const CStopwatch watch; reaped == 0 && watch.Elapsed() < Milliseconds(10000);) {
-        reaped = ::waitpid(driver, &status, WNOHANG);
-        if (reaped == 0) ::usleep(10000);
-    }
-    if (reaped == 0) {
-        ::kill(driver, SIGKILL);
-        ::waitpid(driver, &status, 0);
-    }
-    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    ASSERT_EQ(reaped, driver) << "the driver outlived its host";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
     EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
 }
 

@@ -66,7 +66,7 @@ constexpr uint32_t kThreadList = 3, kModuleList = 4, kMemoryList = 5, kException
 
 // Where the dumps' exception stream puts the fault: the instruction, or for SIGSEGV and SIGBUS
 // the data address that faulted.
-enum class eFaultAt { Instruction, Null, NearStack };
+enum class eFaultAt { Instruction, Null, NearStack, Data };
 
 // What every dump of the crash peer holds, whatever the fault.
 void CheckPeerDump(const std::string& path, uint64_t flags, uint64_t loggedAddress, const std::string& loggedModule,
@@ -99,6 +99,7 @@ void CheckPeerDump(const std::string& path, uint64_t flags, uint64_t loggedAddre
     case eFaultAt::Instruction: EXPECT_EQ(e.address, loggedAddress); break;
     case eFaultAt::Null: EXPECT_EQ(e.address, 0u); break;
     case eFaultAt::NearStack: EXPECT_LT(std::max(e.address, thread.rsp) - std::min(e.address, thread.rsp), 65536u); break;
+    case eFaultAt::Data: EXPECT_NE(e.address, 0u); EXPECT_NE(e.address, loggedAddress); break;
     }
     // No memory of the kernel's own mappings ([vvar], [vvar_vclock], [vdso] ...), as the dump's maps name them.
     std::istringstream maps(dump.Maps());
@@ -210,6 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
         sFaultRow{"exception", 128 + SIGABRT, "crash_peer caused a Microsoft C++ Exception (0xe06d7363) \r\n", SIGABRT, SI_TKILL, eFaultAt::Instruction, true, 0},
         sFaultRow{"abort", 128 + SIGABRT, "crash_peer caused an Abort (0x40000015) \r\n", SIGABRT, SI_TKILL, eFaultAt::Instruction, true, 0},
         sFaultRow{"recursion", 128 + SIGSEGV, "crash_peer caused a Stack Overflow (0xc00000fd) \r\nin module crash_peer at ", SIGSEGV, SEGV_MAPERR, eFaultAt::NearStack, true, 0},
+        // Past the guard of shared mappings, which knows no such file.
+        sFaultRow{"bus", 128 + SIGBUS, "crash_peer caused an In Page Error (0xc0000006) \r\nin module crash_peer at ", SIGBUS, BUS_ADRERR, eFaultAt::Data, false, 0},
         // Only the first of two faulting threads reports.
         sFaultRow{"two-threads", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, true, 0},
         sFaultRow{"no-full-dump", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, false, 12},

@@ -61,7 +61,8 @@ TEST_F(IpcPeerFaultTest, DamagedFilesAreRefusedAtTheHoldNeverACrash) {
         {"size beyond the generation's file", {"truncate", "m.B_3", "100", "mngt", "B", "0", "4096", "mngt", "B", "4", "3"},
          "Could not create view of shared memory: B_3"},
         {"live generation truncated", {"truncate", "m.B_2", "0"}, "Could not create view of shared memory: B_2"},
-        {"live generation cut inside its block", {"truncate", "m.B_2", "100"}, "Could not create view of shared memory: B_2"},
+        // Within its last page: the bytes cut off read as zero, and no access can fault.
+        {"live generation cut inside its last page", {"truncate", "m.B_2", "100"}, ""},
         {"management segment truncated", {"truncate", "m.B_MNGT", "0"}, "Could not create view of shared memory: B_MNGT"},
         {"block count beyond the generation", {"open", "B", "1", "poke", "B", "0", "1000"},
          "IPCBuffer: B_2 holds 1000 block descriptors in 144 bytes"},
@@ -86,7 +87,7 @@ TEST_F(IpcPeerFaultTest, DamagedFilesAreRefusedAtTheHoldNeverACrash) {
         EXPECT_EQ(vandal.Wait(DEADLINE), 0);
 
         ASSERT_TRUE(reader.WriteLine("go"));
-        EXPECT_EQ(reader.WaitForLine("READY lock", DEADLINE), "READY lock 0 " + c.refusal);
+        EXPECT_EQ(reader.WaitForLine("READY lock", DEADLINE), c.refusal.empty() ? "READY lock 1" : "READY lock 0 " + c.refusal);
         ASSERT_TRUE(reader.WaitForLine("READY pause", DEADLINE));
         ASSERT_TRUE(reader.WriteLine("end"));
         EXPECT_EQ(reader.Wait(DEADLINE), 0);

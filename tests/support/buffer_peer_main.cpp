@@ -23,6 +23,9 @@
 //   fifo FILE                 make the folder's FILE a FIFO -> READY fifo
 //   flip NAME OFFSET A B      READY flip, then for ever write A and B in turn as a u32 at OFFSET of the
 //                             current generation, without the lock
+//   cut ROUNDS FILE...        ROUNDS times, each of the folder's FILEs in turn cut to 0 bytes for 0.2 ms,
+//                             then given back its size and its bytes as they were at the start
+//                             -> READY cut (the last command)
 //   closing FILE              hold the folder's FILE as its closing last holder does (the write lock on
 //                             its lifetime byte) -> READY closing; then wait for a line, remove the
 //                             file and end
@@ -38,6 +41,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ipc_buffer_handle.h"
@@ -177,6 +181,27 @@ int Run(int argc, char** argv) {
             auto* word = reinterpret_cast<volatile DWORD*>(static_cast<BYTE*>(segment->GetView()) + offset);
             Report("READY flip");
             for (unsigned k = 0;; ++k) *word = values[k & 1];
+        } else if (command == "cut") {
+            const long rounds = std::strtol(next(), nullptr, 10);
+            std::vector<std::pair<int, std::string>> files;
+            while (i < argc) {
+                const int fd = ::open(FolderFile(next()).c_str(), O_RDWR | O_CLOEXEC);
+                struct stat st {};
+                if (fd < 0 || ::fstat(fd, &st) != 0) Fail("cut");
+                std::string bytes(static_cast<size_t>(st.st_size), '\0');
+                if (::pread(fd, bytes.data(), bytes.size(), 0) != st.st_size) Fail("cut");
+                files.emplace_back(fd, std::move(bytes));
+            }
+            for (long r = 0; r < rounds; ++r) {
+                for (const auto& [fd, bytes] : files) {
+                    if (::ftruncate(fd, 0) != 0) Fail("cut");
+                    ::usleep(200);
+                    if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
+                        ::pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
+                        Fail("cut");
+                }
+            }
+            Report("READY cut");
         } else if (command == "closing") {
             const std::string file = FolderFile(next());
             const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

@@ -7,6 +7,8 @@
 //   abort         calls abort()
 //   wait          prints READY and waits for a signal from another process
 //   recursion     recurses without end
+//   bus           reads a page of a mapped file that it cut short itself (no named object's), without
+//                 the full dump
 //   two-threads   two threads write through a null pointer at once
 //   stall         as null-write, but the report never finishes (its file sync blocks) and the
 //                 handler waits only one second for it
@@ -15,6 +17,7 @@
 // After installing, the peer forbids operator new: a report path that used the heap would end
 // the peer with code 3 instead of the fault's status.
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -44,6 +47,16 @@ __attribute__((noinline, no_sanitize_address, no_sanitize_undefined)) void Write
 
 __attribute__((noinline, no_sanitize_undefined)) int Divide(int a, int b) {
     return a / b;
+}
+
+__attribute__((noinline, no_sanitize_address)) int ReadCutFile() {
+    char path[] = "/tmp/crash_peer_XXXXXX";
+    const int fd = ::mkstemp(path);
+    if (fd < 0 || ::ftruncate(fd, 4096) != 0) return 2;
+    ::unlink(path);
+    auto* page = static_cast<volatile char*>(::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0));
+    if (page == MAP_FAILED || ::ftruncate(fd, 0) != 0) return 2;
+    return page[static_cast<int>(g_zero)];
 }
 
 __attribute__((noinline, no_sanitize_address)) int Recurse(int depth) {
@@ -120,7 +133,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     g_heapForbidden = true;
-    if (mode == "no-full-dump") CCrashHandler::s_bWriteFullDump = false;
+    if (mode == "no-full-dump" || mode == "bus") CCrashHandler::s_bWriteFullDump = false;
     if (mode == "null-write" || mode == "no-full-dump" || stall || cut) WriteNull();
     if (mode == "divide") return Divide(argc, static_cast<int>(g_zero));
     if (mode == "exception") throw 42;
@@ -130,5 +143,6 @@ int main(int argc, char** argv) {
         for (;;) ::pause();
     }
     if (mode == "recursion") return Recurse(0);
+    if (mode == "bus") return ReadCutFile();
     return 2;
 }
