@@ -200,6 +200,7 @@ TEST(NmeaCodec, Formatters) {
     EXPECT_EQ(FormatLongitude(-179.75), "17945.000000,W");
     // Seconds just below the cap carry into a whole degree.
     EXPECT_EQ(FormatLatitude(52.99999999999), "5300.000000,N");
+    EXPECT_EQ(FormatLatitude(52.999999967694), "5300.000000,N");  // minutes rounded up to 60
     EXPECT_EQ(FormatHeight(123456.0), "99999.999,M");
     EXPECT_EQ(FormatHeight(-123456.0), "-9999.999,M");
     EXPECT_EQ(FormatHeight(45.5), "00045.500,M");
@@ -258,6 +259,7 @@ TEST(NmeaCodec, NumbersReadAsTheCLibraryReadsThem) {
         {"1e400", inf},         {"-1e400", -inf},     {"1e-400", 0.0},    {"4.9e-324", 4.9e-324},
         {"inf", inf},           {"-Infinity", -inf},  {"abc", 0.0},       {"", 0.0},           {",5", 0.0},
         {std::string_view("1\0" "2", 3), 1.0},        {std::string_view("123", 2), 12.0},
+        {"9.961983914549817", 9.961983914549817},     {"-12345678.901234567", -12345678.901234567},
     };
     for (const auto& row : decimals) {
         EXPECT_EQ(ParseDecimal(row.text), row.value) << row.text;

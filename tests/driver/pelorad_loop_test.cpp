@@ -233,6 +233,17 @@ TEST_F(PeloradLoop, TheNextSentenceStartsRightAfterAnEmptyLastField) {
     EXPECT_EQ(Read<NavRecord>(3).dHeading, 124.4);
 }
 
+// A time tag keeps what fits of a long sentence, and its terminating NUL.
+TEST_F(PeloradLoop, ATimeTagKeepsTheStartOfALongSentence) {
+    Start();
+    const std::string gga =
+        Sentence("GPGGA," + Hms(1) + ",4807.038,N,01131.000,E,1,08,0.9,545.4" + std::string(40, '0') + ",M,46.9,M,,");
+    Feed(0, Gga(0));
+    ASSERT_EQ(Feed(1, gga), P | T);
+    const TimetagRecord tag = Read<TimetagRecord>(6);
+    EXPECT_EQ(std::string(tag.szSentence, sizeof tag.szSentence), gga.substr(0, TIMETAG_TEXT_SIZE - 1) + '\0');
+}
+
 // A position is placed on the day of the datagram's time: just after midnight on the new day, just
 // before it on the old one, whichever side of midnight the datagram arrived.
 TEST_F(PeloradLoop, PositionsAroundMidnightTakeTheDayOfTheirTime) {
@@ -277,7 +288,7 @@ TEST_F(PeloradLoop, ATimeBlockNumberIsWrittenOnlyIntoABlockOfItsShape) {
     const struct {
         DWORD type, recordSize;
         int written;
-    } rows[] = {{26, 20, 1}, {26, 24, 0}, {99, 20, 0}};
+    } rows[] = {{26, 20, 1}, {26, 24, 0}, {26, 16, 0}, {99, 20, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.recordSize + 1000 * row.type);
         Start();

@@ -16,8 +16,10 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -180,6 +182,18 @@ long ContextSwitches(pid_t pid) {
     return switches;
 }
 
+// User and system time of a process, in clock ticks.
+long CpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));  // from the third field, the state
+    std::string skipped;
+    for (int i = 3; i < 14; ++i) fields >> skipped;
+    long user = 0, system = 0;
+    fields >> user >> system;
+    return user + system;
+}
+
 // The driver sleeps while nothing comes: before the first INIT, and after it with its socket bound.
 // A command and a datagram are still seen at once.
 TEST_F(PeloradProcess, NothingWakesTheDriverWhileNothingComes) {
@@ -187,8 +201,11 @@ TEST_F(PeloradProcess, NothingWakesTheDriverWhileNothingComes) {
     const auto pid = static_cast<pid_t>(m_host->Link().GetProcessId());
     const auto quiet = [pid] {
         std::this_thread::sleep_for(Milliseconds(100));
-        const long before = ContextSwitches(pid);
-        std::this_thread::sleep_for(Milliseconds(400));
+        const long before = ContextSwitches(pid), ticks = CpuTicks(pid);
+        std::this_thread::sleep_for(Milliseconds(1000));
+        // A loop that spun on a wake it never took would take a good share of a core even on a
+        // loaded machine; an idle driver takes no tick.
+        EXPECT_LT(CpuTicks(pid) - ticks, ::sysconf(_SC_CLK_TCK) / 10);
         return ContextSwitches(pid) - before;
     };
     // Running its loop (a command that is no INIT is answered there), however slowly it started.

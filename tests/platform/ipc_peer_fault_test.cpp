@@ -355,6 +355,10 @@ TEST_F(IpcPeerFaultTest, ReadBlockChecksItsBlockNumberWithoutAHold) {
     ASSERT_TRUE(writer.Lock(0));
     EXPECT_THROW(writer.ReadBlock(2, bytes), std::out_of_range);
     writer.Unlock();
+    // A block count that a peer wrote bounds them no further than the mapping.
+    CPeerProcess poke({PEER, "open", "B", "1", "poke", "B", "0", "4000000000"});
+    EXPECT_EQ(poke.Wait(DEADLINE), 0);
+    EXPECT_THROW(writer.ReadBlock(3999999999u, bytes), std::out_of_range);
 }
 
 }  // namespace
