@@ -203,8 +203,8 @@ public:
 
 protected:
     // Told before the element at pos leaves the list, whichever operation takes it out or
-    // replaces it, so that a derived list can forget what it keeps beside its elements. Not
-    // called while the list itself is destroyed.
+    // replaces it, so that a derived list can forget what it keeps beside its elements. The
+    // list's own destructor no longer reaches a derived list's hook.
     virtual void OnElementLeaving(POSITION pos) { (void)pos; }
 
 private:

@@ -127,9 +127,9 @@ void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size, const CHdrList& h
     CObsFiltDefList obsFilters;
     CEsDtmDefList dtms;
     CObjDefList objects;
-    for (const bool headers : {true, false}) {
-        if (file.FindBlock(BLOCK_FILTER_DEFS) != 0) filters.ReadBlock(file, headers);
-        if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, headers);
+    for (const bool stamped : {true, false}) {
+        if (file.FindBlock(BLOCK_FILTER_DEFS) != 0) filters.ReadBlock(file, stamped);
+        if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, stamped);
     }
     ReadFound(file, BLOCK_OBS_FILTER_DEFS, obsFilters);
     for (const int version : {14, 15}) {
