@@ -172,11 +172,20 @@ int CVOKFile::AddHistoryEntry(const char* path, int action, int value) {
             const sBlockHeader header{BLOCK_HISTORY, static_cast<int32_t>(kHistorySize)};
             std::memcpy(block.data(), &header, sizeof header);
             std::memcpy(block.data() + sizeof header, history.GetData(), kHistorySize);
+            const ULONGLONG written = GetPosition();
             Write(block.data(), static_cast<UINT>(block.size()));
             const int32_t count = blocks + 1;
             SeekToBegin();
             Write(&count, sizeof count);
             if (replaced) WriteHeaderAt(replaced->first, {BLOCK_UNUSED, replaced->second.size});
+            // A block 35 that lay beyond the old count is counted now: it is marked unused, so
+            // that the history found is the one just written.
+            while (FindBlock(BLOCK_HISTORY) != 0 && GetPosition() != written) {
+                const ULONGLONG at = GetPosition();
+                sBlockHeader stale;
+                ReadBlockHeader(stale);
+                WriteHeaderAt(at, {BLOCK_UNUSED, stale.size});
+            }
         }
         Close();
         return 1;

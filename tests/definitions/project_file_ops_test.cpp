@@ -300,6 +300,15 @@ TEST_F(CProjectFileTest, AShortBlock35IsClearedAndTheHistoryAppended) {
     EXPECT_EQ(blocks[2].size, static_cast<int32_t>(kHistoryBytes));
     EXPECT_EQ(ValueAt<int32_t>(bytes.data(), 0), 3);
 
+    // A whole block 35 beyond a stale count is not the history; the new one is found after it.
+    WriteFileBytes(m_path, CLeBytes().I32(1).Block(26, CLeBytes().I32(7)).Block(35, CLeBytes().Zeros(kHistoryBytes)));
+    ASSERT_EQ(CVOKFile().AddHistoryEntry(m_path.c_str(), 7, 1), 1);
+    CVOKFile reader;
+    ASSERT_TRUE(reader.Open(m_path.c_str(), CFile::modeRead));
+    CHisList history;
+    EXPECT_EQ(history.ReadBlock(reader), 35);
+    EXPECT_EQ(history[7].action, 7);
+
     // A file without blocks (here without even a count) gets the count and the history block.
     for (const std::vector<uint8_t>& start : {std::vector<uint8_t>{}, std::vector<uint8_t>{0, 0}}) {
         WriteFileBytes(m_path, start);
