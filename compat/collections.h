@@ -129,18 +129,8 @@ public:
     void AddHead(const CList* other) {
         for (Node* n = other->m_tail; n != nullptr; n = n->prev) AddHead(n->data);
     }
-    TYPE RemoveHead() {
-        Node* n = NonEmpty(m_head);
-        TYPE value = std::move(n->data);
-        Unlink(n);
-        return value;
-    }
-    TYPE RemoveTail() {
-        Node* n = NonEmpty(m_tail);
-        TYPE value = std::move(n->data);
-        Unlink(n);
-        return value;
-    }
+    TYPE RemoveHead() { return Take(NonEmpty(m_head)); }
+    TYPE RemoveTail() { return Take(NonEmpty(m_tail)); }
     void RemoveAll() {
         while (m_head != nullptr) Unlink(m_head);
     }
@@ -170,7 +160,11 @@ public:
     }
     TYPE& GetAt(POSITION pos) { return NonEmpty(N(pos))->data; }
     const TYPE& GetAt(POSITION pos) const { return NonEmpty(N(pos))->data; }
-    void SetAt(POSITION pos, ARG_TYPE value) { NonEmpty(N(pos))->data = value; }
+    void SetAt(POSITION pos, ARG_TYPE value) {
+        Node* n = NonEmpty(N(pos));
+        OnElementLeaving(n);
+        n->data = value;
+    }
     void RemoveAt(POSITION pos) { Unlink(NonEmpty(N(pos))); }
 
     // A null pos inserts at the head (InsertBefore) or the tail (InsertAfter).
@@ -207,6 +201,12 @@ public:
         return n;
     }
 
+protected:
+    // Told before the element at pos leaves the list, whichever operation takes it out or
+    // replaces it, so that a derived list can forget what it keeps beside its elements. The
+    // list's own destructor no longer reaches a derived list's hook.
+    virtual void OnElementLeaving(POSITION pos) { (void)pos; }
+
 private:
     static Node* NonEmpty(Node* n) {
         if (n == nullptr) throw CInvalidArgException();
@@ -217,7 +217,17 @@ private:
         if (n->next != nullptr) n->next->prev = n; else m_tail = n;
         ++m_count;
     }
+    TYPE Take(Node* n) {
+        OnElementLeaving(n);
+        TYPE value = std::move(n->data);
+        Drop(n);
+        return value;
+    }
     void Unlink(Node* n) {
+        OnElementLeaving(n);
+        Drop(n);
+    }
+    void Drop(Node* n) {
         if (n->prev != nullptr) n->prev->next = n->next; else m_head = n->next;
         if (n->next != nullptr) n->next->prev = n->prev; else m_tail = n->prev;
         --m_count;

@@ -1,15 +1,17 @@
 // The class library's tree control, reduced to the items it holds: insert (always last under the
 // parent), item data, the children test and deletion. Nothing is drawn; callers and tests read
-// back what was put in. A null parent (TVI_ROOT) is the root.
+// back what was put in. A null parent (TVI_ROOT) is the root. An item handle is opaque and never
+// given twice by one tree, so that the handle of a deleted item stays refused.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <vector>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
 
-struct sTreeItem;
+struct sTreeItem;  // never defined: a handle is not followed
 using HTREEITEM = sTreeItem*;
 inline constexpr HTREEITEM TVI_ROOT = nullptr;
 
@@ -38,7 +40,10 @@ public:
     std::vector<HTREEITEM> GetChildren(HTREEITEM item) const;
 
 private:
-    bool Holds(HTREEITEM item) const;
+    struct sItem;
+    sItem* Find(HTREEITEM item);
+    const sItem* Find(HTREEITEM item) const;
 
-    std::list<sTreeItem> m_items;
+    std::list<sItem> m_items;
+    uintptr_t m_lastHandle = 0;
 };

@@ -48,15 +48,20 @@ uint8_t* FindByKeys48(const CHdrList& list, int32_t recordId, int32_t key1, int3
     return PayloadOf(FindFirst(list, recordId, [&](const sHdrEntry& e) { return WordIs(e, 4, key1) && WordIs(e, 8, key2); }));
 }
 
-// Word k of a sub-list element; empty beyond the element.
-std::optional<int32_t> ElementWord(const void* element, size_t k) {
-    return LoadAt<int32_t>(static_cast<const uint8_t*>(element), CHdrSubList::GetElementSize(element), 4 * k);
-}
+// An element of a sub-list, read no further than the size the sub-list knows for it.
+struct sElement {
+    const CHdrSubList& list;
+    const void* bytes;
 
-bool ElementWordIs(const void* element, size_t k, int32_t value) {
-    const auto word = ElementWord(element, k);
-    return word.has_value() && *word == value;
-}
+    // Word k; empty beyond the element.
+    std::optional<int32_t> At(size_t k) const {
+        return LoadAt<int32_t>(static_cast<const uint8_t*>(bytes), list.GetElementSize(bytes), 4 * k);
+    }
+    bool Is(size_t k, int32_t value) const {
+        const auto word = At(k);
+        return word.has_value() && *word == value;
+    }
+};
 
 template <typename F>
 uint8_t* FindElement(const CHdrSubList* subList, F&& match) {
@@ -64,7 +69,7 @@ uint8_t* FindElement(const CHdrSubList* subList, F&& match) {
     POSITION pos = subList->GetHeadPosition();
     while (pos != nullptr) {
         void* element = subList->GetNext(pos);
-        if (match(element)) return static_cast<uint8_t*>(element);
+        if (match(sElement{*subList, element})) return static_cast<uint8_t*>(element);
     }
     return nullptr;
 }
@@ -304,46 +309,46 @@ void CHdrList::GetDredgingRecords(int32_t key, CHdrSubList& subList) const {
     POSITION pos = subList.GetHeadPosition();
     while (pos != nullptr) {
         const POSITION at = pos;
-        if (!ElementWordIs(subList.GetNext(pos), 1, key)) subList.DeleteAt(at);
+        if (!sElement{subList, subList.GetNext(pos)}.Is(1, key)) subList.DeleteAt(at);
     }
 }
 
 uint8_t* CHdrList::FindSubRecord0(int32_t a, const CHdrSubList* subList) {
-    return FindElement(subList, [&](const void* p) { return ElementWordIs(p, 0, a); });
+    return FindElement(subList, [&](const sElement& p) { return p.Is(0, a); });
 }
 
 uint8_t* CHdrList::FindSubRecord01(int32_t a, int32_t b, const CHdrSubList* subList) {
-    return FindElement(subList, [&](const void* p) { return ElementWordIs(p, 0, a) && ElementWordIs(p, 1, b); });
+    return FindElement(subList, [&](const sElement& p) { return p.Is(0, a) && p.Is(1, b); });
 }
 
 uint8_t* CHdrList::FindSubRecord012(int32_t a, int32_t b, int32_t c, const CHdrSubList* subList) {
     const int32_t reduced = ReduceNode(c);
-    return FindElement(subList, [&](const void* p) {
-        return ElementWordIs(p, 0, a) && ElementWordIs(p, 1, b) && (c == -1 || ElementWordIs(p, 2, reduced));
+    return FindElement(subList, [&](const sElement& p) {
+        return p.Is(0, a) && p.Is(1, b) && (c == -1 || p.Is(2, reduced));
     });
 }
 
 uint8_t* CHdrList::FindSubRecord123(int32_t a, int32_t b, int32_t c, const CHdrSubList* subList) {
     const int32_t reduced = ReduceNode(c);
-    return FindElement(subList, [&](const void* p) {
-        return ElementWordIs(p, 1, a) && ElementWordIs(p, 2, b) && (c == -1 || ElementWordIs(p, 3, reduced));
+    return FindElement(subList, [&](const sElement& p) {
+        return p.Is(1, a) && p.Is(2, b) && (c == -1 || p.Is(3, reduced));
     });
 }
 
 uint8_t* CHdrList::FindSubRecord1(int32_t a, const CHdrSubList* subList) {
     if (a < 1) return nullptr;
-    return FindElement(subList, [&](const void* p) { return ElementWordIs(p, 1, a); });
+    return FindElement(subList, [&](const sElement& p) { return p.Is(1, a); });
 }
 
 uint8_t* CHdrList::FindSubRecord12(int32_t a, int32_t b, const CHdrSubList* subList) {
     if (a < 1) return nullptr;
-    return FindElement(subList, [&](const void* p) { return ElementWordIs(p, 1, a) && ElementWordIs(p, 2, b); });
+    return FindElement(subList, [&](const sElement& p) { return p.Is(1, a) && p.Is(2, b); });
 }
 
 uint8_t* CHdrList::FindSubRecord32(int32_t a, int32_t b, const CHdrSubList* subList) {
     if (a < 1) return nullptr;
-    return FindElement(subList, [&](const void* p) {
-        return ElementWordIs(p, 3, a) && (b == -1 || ElementWordIs(p, 2, b));
+    return FindElement(subList, [&](const sElement& p) {
+        return p.Is(3, a) && (b == -1 || p.Is(2, b));
     });
 }
 
@@ -354,11 +359,11 @@ uint8_t* CHdrList::FindSubRecordLocal0(int32_t a, const CHdrSubList* subList) {
 
 uint8_t* CHdrList::FindSubRecord2(int32_t a, const CHdrSubList* subList) {
     if (a == 0) return nullptr;
-    return FindElement(subList, [&](const void* p) { return ElementWordIs(p, 2, a); });
+    return FindElement(subList, [&](const sElement& p) { return p.Is(2, a); });
 }
 
 uint8_t* CHdrList::FindSubRecord21(int32_t a, int32_t b, const CHdrSubList* subList) {
-    return FindElement(subList, [&](const void* p) { return ElementWordIs(p, 2, a) && ElementWordIs(p, 1, b); });
+    return FindElement(subList, [&](const sElement& p) { return p.Is(2, a) && p.Is(1, b); });
 }
 
 bool CHdrList::HasNodeLink(int32_t node, int32_t mask, const CHdrSubList* subList) const {
@@ -367,7 +372,7 @@ bool CHdrList::HasNodeLink(int32_t node, int32_t mask, const CHdrSubList* subLis
         return ((mask & 1) != 0 && first == reduced) || ((mask & 2) != 0 && second == reduced);
     };
     if (subList != nullptr)
-        return FindElement(subList, [&](const void* p) { return names(ElementWord(p, 0), ElementWord(p, 1)); }) != nullptr;
+        return FindElement(subList, [&](const sElement& p) { return names(p.At(0), p.At(1)); }) != nullptr;
     return FindFirst(*this, R::NodeLink::kId, [&](const sHdrEntry& e) {
         return names(e.Word(R::NodeLink::kFirst), e.Word(R::NodeLink::kSecond));
     }) != nullptr;

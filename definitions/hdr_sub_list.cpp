@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "definitions/hdr_list.h"
@@ -10,17 +12,8 @@
 
 namespace {
 
-// Each element is preceded by its size, so that a reader can bound itself by it.
-constexpr size_t kHeadSize = 8;
-
-uint8_t* NewElement(uint32_t size) {
-    auto* block = new uint8_t[kHeadSize + size]();
-    std::memcpy(block, &size, sizeof size);
-    return block + kHeadSize;
-}
-
 void DeleteElement(void* element) {
-    if (element != nullptr) delete[] (static_cast<uint8_t*>(element) - kHeadSize);
+    delete[] static_cast<uint8_t*>(element);
 }
 
 }  // namespace
@@ -30,7 +23,7 @@ CHdrSubList::CHdrSubList(const CPtrList& other, uint32_t size) {
     POSITION pos = other.GetHeadPosition();
     while (pos != nullptr) {
         const void* element = other.GetNext(pos);
-        AddCopy(size, element, subList != nullptr ? GetElementSize(element) : size);
+        AddCopy(size, element, subList != nullptr ? subList->GetElementSize(element) : size);
     }
 }
 
@@ -47,28 +40,41 @@ CHdrSubList::~CHdrSubList() {
 }
 
 void CHdrSubList::RemoveAll() {
+    // A pointer added twice through the pointer list's own operations is deleted once.
+    std::unordered_set<void*> elements;
     POSITION pos = GetHeadPosition();
-    while (pos != nullptr) DeleteElement(GetNext(pos));
+    while (pos != nullptr) elements.insert(GetNext(pos));
     CPtrList::RemoveAll();
+    for (void* element : elements) DeleteElement(element);
 }
 
 void CHdrSubList::DeleteAt(POSITION pos) {
-    DeleteElement(GetAt(pos));
+    void* element = GetAt(pos);
     RemoveAt(pos);
+    DeleteElement(element);
 }
 
 uint8_t* CHdrSubList::AddCopy(uint32_t size, const void* source, uint32_t sourceSize) {
-    uint8_t* element = NewElement(size);
-    if (source != nullptr) std::memcpy(element, source, std::min(size, sourceSize));
-    AddTail(element);
-    return element;
+    auto element = std::make_unique<uint8_t[]>(size);
+    if (source != nullptr) std::memcpy(element.get(), source, std::min(size, sourceSize));
+    sMade& made = m_made[element.get()];
+    try {
+        made = {AddTail(element.get()), size};
+    } catch (...) {
+        m_made.erase(element.get());
+        throw;
+    }
+    return element.release();
 }
 
-uint32_t CHdrSubList::GetElementSize(const void* element) {
-    if (element == nullptr) return 0;
-    uint32_t size = 0;
-    std::memcpy(&size, static_cast<const uint8_t*>(element) - kHeadSize, sizeof size);
-    return size;
+uint32_t CHdrSubList::GetElementSize(const void* element) const {
+    const auto made = m_made.find(element);
+    return made != m_made.end() ? made->second.size : 0;
+}
+
+void CHdrSubList::OnElementLeaving(POSITION pos) {
+    const auto made = m_made.find(GetAt(pos));
+    if (made != m_made.end() && made->second.pos == pos) m_made.erase(made);
 }
 
 void CHdrSubList::CopyRecords(int32_t recordId, const CHdrList* list, uint32_t size) {
@@ -133,7 +139,7 @@ int CHdrList::SetRecords(const CHdrSubList* source, int32_t recordId, uint32_t s
     if (source == nullptr) return 0;
     POSITION pos = source->GetHeadPosition();
     bool whole = true;
-    while (pos != nullptr && whole) whole = CHdrSubList::GetElementSize(source->GetNext(pos)) >= size;
+    while (pos != nullptr && whole) whole = source->GetElementSize(source->GetNext(pos)) >= size;
     if (whole) return SetRecords(static_cast<const CPtrList*>(source), recordId, size);
     const CHdrSubList padded(*source, size);
     return SetRecords(static_cast<const CPtrList*>(&padded), recordId, size);

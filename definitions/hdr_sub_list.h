@@ -1,10 +1,13 @@
 // A list of payload copies of one or two header record types, taken out of a header list, worked
-// on, and put back with CHdrList::SetRecords. Every element is an owned byte array that knows its
-// own size; elements are made only by the sub-list (AddCopy, the copies and the IPC reader), so
-// that a reader of an element never runs past it.
+// on, and put back with CHdrList::SetRecords. Every element is a plain byte array (new uint8_t[]),
+// so that the pointer list's own operations stay sound on it: an element taken out with RemoveHead
+// or RemoveAt is the caller's to delete[], and a buffer added with AddTail is the sub-list's. The
+// sub-list keeps the size of each element it made beside the list; an element it did not make has
+// no known size and reads as empty, so that a reader of an element never runs past it.
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "compat/collections.h"
 
@@ -37,8 +40,8 @@ public:
     // Appends a new element of size bytes holding the first min(size, sourceSize) bytes of source
     // (none for a null source) and zeros after them; returns it.
     uint8_t* AddCopy(uint32_t size, const void* source, uint32_t sourceSize);
-    // The size of an element of a sub-list; 0 for null.
-    static uint32_t GetElementSize(const void* element);
+    // The size of an element that this sub-list made and still holds; 0 for any other pointer.
+    uint32_t GetElementSize(const void* element) const;
 
     // Writes element k as record k (k from 1) of the item, padded with zeros when the item's records
     // are longer than the element, then sets the item's record count to the number of records written;
@@ -47,6 +50,15 @@ public:
     // Appends one element of the item's record size per record of the item. Returns 1.
     int ReadFromIpc(IpcBufferHandle& handle, int item);
 
+protected:
+    void OnElementLeaving(POSITION pos) override;
+
 private:
     void CopyMatching(const CHdrList* list, uint32_t size, int32_t recordIdA, int32_t recordIdB);
+
+    struct sMade {
+        POSITION pos;  // the place it was added at; a copy of the pointer elsewhere is not known
+        uint32_t size;
+    };
+    std::unordered_map<const void*, sMade> m_made;
 };

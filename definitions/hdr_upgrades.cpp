@@ -91,13 +91,14 @@ void PutDefaultSigmas(CNewRecord& record, size_t at, std::span<const int32_t> ty
 void UpgradeSystemWord(CHdrList& list, int32_t oldId, int32_t newId) {
     const std::vector<sHdrEntry*> olds = EntriesOf(list, oldId);
     if (olds.empty()) return;
-    for (sHdrEntry* entry : EntriesOf(list, newId)) {
+    // Only the records that were there before: two old records of one word give two new ones.
+    const std::vector<sHdrEntry*> existing = EntriesOf(list, newId);
+    for (sHdrEntry* entry : existing) {
         if (entry->Word(0) == 0 && entry->eventLink == -1) entry->Store<int32_t>(0, 1);
     }
     const uint32_t size = GetRecordSize(newId);
     for (const sHdrEntry* old : olds) {
         const int32_t word = OldValue<int32_t>(*old, 0);
-        const auto existing = EntriesOf(list, newId);
         if (std::any_of(existing.begin(), existing.end(), [&](const sHdrEntry* e) { return e->Word(4) == word; }))
             continue;
         CNewRecord record(size);
@@ -288,8 +289,9 @@ void CHdrList::UpgradeFixedNodeRecords() {
 }
 
 void CHdrList::UpgradeVariableNodeRecords() {
-    const sHdrEntry* summary = GetEntry(24, 1);
-    const bool angular = summary != nullptr && summary->Word(16) == 0;
+    const std::vector<sHdrEntry*> summaries = EntriesOf(*this, 24);
+    const bool angular =
+        std::any_of(summaries.begin(), summaries.end(), [](const sHdrEntry* e) { return e->Word(16) == 0; });
     ConvertRecords(*this, 64, 201, false, [&](const sHdrEntry& old, CNewRecord& record) {
         record.Copy(0, old, 0, 8);
         record.Text(8, old, 8, 16);
@@ -305,8 +307,8 @@ void CHdrList::UpgradeDgpsSourceRecords() {
     ConvertRecords(*this, 76, 200, false, [](const sHdrEntry& old, CNewRecord& record) {
         // The old fields keep their places up to the new standard deviation; the texts are bound
         // by their fields.
-        static constexpr sMove kMoves[] = {{0, 0, 8}, {20, 20, 64}};
-        static constexpr sTextMove kTexts[] = {{8, 8, 8}, {88, 84, 17}};
+        static constexpr sMove kMoves[] = {{0, 0, 8}, {20, 20, 4}, {35, 35, 49}};
+        static constexpr sTextMove kTexts[] = {{8, 8, 8}, {24, 24, 10}, {88, 84, 17}};
         Apply(record, old, kMoves);
         Apply(record, old, kTexts);
         record.Put(84, GetObsTypeDefaultSigmaInUnits(33, UT_METERS, 0.0));
@@ -395,7 +397,8 @@ void CHdrList::UpgradeGnssPositionUnits() {
 }
 
 void CHdrList::UpgradePrhSensorRecords() {
-    // The name moves to where the current record keeps it; the head keeps its place.
+    // The name moves to where the current record keeps it; the head keeps its place, its text
+    // bound by its field.
     struct sPrhLayout {
         int32_t oldId;
         size_t name;
@@ -403,7 +406,9 @@ void CHdrList::UpgradePrhSensorRecords() {
     static constexpr sPrhLayout kLayouts[] = {{40, 68}, {196, 96}, {218, 152}};
     for (const sPrhLayout& layout : kLayouts) {
         ConvertRecords(*this, layout.oldId, 226, true, [&](const sHdrEntry& old, CNewRecord& record) {
-            record.Copy(0, old, 0, 48);
+            record.Copy(0, old, 0, 12);
+            record.Text(12, old, 12, 21);
+            record.Copy(34, old, 34, 14);
             record.Put(48, 20.0f);
             record.Put<int32_t>(52, 0);
             record.Text(72, old, layout.name, 72);
@@ -447,9 +452,10 @@ void CHdrList::UpgradeEventingRecords() {
 
 void CHdrList::UpgradeRecord257() {
     const std::vector<sHdrEntry*> olds = EntriesOf(*this, 257);
+    // Only the records 265 that were there before the conversion.
+    const std::vector<sHdrEntry*> existing = EntriesOf(*this, 265);
     for (const sHdrEntry* old : olds) {
         const auto key = OldValue<int32_t>(*old, 4);
-        const auto existing = EntriesOf(*this, 265);
         if (std::any_of(existing.begin(), existing.end(), [&](const sHdrEntry* e) { return e->Word(4) == key; }))
             continue;
         CNewRecord settings(GetRecordSize(265));

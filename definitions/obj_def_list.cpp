@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -108,13 +109,20 @@ void FillLegacy(const sOldLayout& layout, const uint8_t* old, sLegacyHeightDef& 
     if (layout.legacyReferenceIdUnset) legacy.referenceId = -1;
 }
 
+// An old-form code in the current form: 2 higher. A stored value whose successor does not fit
+// in 32 bits is no code that the old form could hold, and gives none.
+std::optional<int32_t> CurrentCode(int32_t oldCode) {
+    if (oldCode > INT32_MAX - 2) return std::nullopt;
+    return oldCode + 2;
+}
+
 void ConvertOldest(const uint8_t* old, sObjDef& def) {
     def.objectId = LoadAt<int32_t>(old, 0);
     CopyName(def, old, 4);
     def.refNodeId = LoadAt<int32_t>(old, 40);
     def.settings1[0] = LoadAt<int32_t>(old, 28048);
     def.settings2[0] = LoadAt<int32_t>(old, 28056);
-    def.codeTable[0] = LoadAt<int32_t>(old, 28056) + 2;
+    def.codeTable[0] = CurrentCode(def.settings2[0]).value_or(0);
 }
 
 // --- the settings stream ----------------------------------------------------------------------
@@ -447,7 +455,8 @@ void CObjDefList::UpdateFromHeaderRecords(const CHdrList* headers) {
         if (Bytes(d)[102] == 0) {
             size_t slot = 0;
             for (int32_t code : d.settings2) {
-                if (code >= 1000001) d.codeTable[slot++] = code + 2;
+                const std::optional<int32_t> current = code >= 1000001 ? CurrentCode(code) : std::nullopt;
+                if (current) d.codeTable[slot++] = *current;
             }
         }
         if (d.density == 0.0f) d.density = sObjDef::kDefaultDensity;

@@ -1,8 +1,10 @@
 #include "definitions/project_file_ops.h"
 
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "compat/code_page.h"
 #include "compat/resource_strings.h"
@@ -109,21 +111,24 @@ void CVOKFile::GetSurveyUnitName(CString& out, const char* path) {
     }
 }
 
-int CVOKFile::SeekPastAllBlocks() {
-    SeekToBegin();
-    Seek(sizeof(int32_t), begin);
+int CVOKFile::SeekPastRealBlocks() {
     const ULONGLONG length = GetLength();
+    const int32_t counted = ReadCount();
     int count = 0;
+    // A file too short to hold the count ends where the count does.
     ULONGLONG at = sizeof(int32_t);
+    Seek(static_cast<LONGLONG>(at), begin);
     sBlockHeader header;
     while (at + sizeof header <= length && ReadBlockHeader(header)) {
         const ULONGLONG next = at + sizeof header + static_cast<uint32_t>(header.size);
         if (next > length) break;
+        // Beyond the count only a header that the file format could have written is a block;
+        // zero bytes or other junk there are not.
+        if (count >= counted && !IsKnownBlockId(header.id)) break;
         at = next;
         ++count;
         Seek(static_cast<LONGLONG>(at), begin);
     }
-    // A file too short to hold the count ends where the count does.
     Seek(static_cast<LONGLONG>(at), begin);
     return count;
 }
@@ -148,24 +153,39 @@ int CVOKFile::AddHistoryEntry(const char* path, int action, int value) {
             const ULONGLONG at = GetPosition();
             sBlockHeader header;
             ReadBlockHeader(header);
-            Seek(static_cast<LONGLONG>(at), begin);
             // Only a block of the full size can take the history in place; a shorter one would
-            // be overrun into the next block.
+            // be overrun into the next block. Its header already says what it will hold and is
+            // not touched, so that a write failing half-way still leaves every block after it
+            // where a walk finds it.
             if (found == BLOCK_HISTORY && static_cast<uint32_t>(header.size) == kHistorySize)
-                history.WriteBlock(*this);
+                Write(history.GetData(), kHistorySize);
             else
                 replaced.emplace(at, header);
         }
         if (found == 0 || replaced) {
-            // The real end of the blocks, so that a stale count neither cuts blocks off nor
-            // extends the file.
-            const int blocks = SeekPastAllBlocks();
+            // The end of the real blocks, so that a stale count neither cuts blocks off nor
+            // extends the file; what lies after them is cut off.
+            const int blocks = SeekPastRealBlocks();
             SetLength(GetPosition());
-            history.WriteBlock(*this);
+            // Header and payload in one write: the file never holds a placeholder header.
+            std::vector<uint8_t> block(sizeof(sBlockHeader) + kHistorySize);
+            const sBlockHeader header{BLOCK_HISTORY, static_cast<int32_t>(kHistorySize)};
+            std::memcpy(block.data(), &header, sizeof header);
+            std::memcpy(block.data() + sizeof header, history.GetData(), kHistorySize);
+            const ULONGLONG written = GetPosition();
+            Write(block.data(), static_cast<UINT>(block.size()));
             const int32_t count = blocks + 1;
             SeekToBegin();
             Write(&count, sizeof count);
             if (replaced) WriteHeaderAt(replaced->first, {BLOCK_UNUSED, replaced->second.size});
+            // A block 35 that lay beyond the old count is counted now: it is marked unused, so
+            // that the history found is the one just written.
+            while (FindBlock(BLOCK_HISTORY) != 0 && GetPosition() != written) {
+                const ULONGLONG at = GetPosition();
+                sBlockHeader stale;
+                ReadBlockHeader(stale);
+                WriteHeaderAt(at, {BLOCK_UNUSED, stale.size});
+            }
         }
         Close();
         return 1;

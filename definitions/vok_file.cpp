@@ -177,17 +177,17 @@ bool CVOKFile::CollectBlocksAfterEvents(CByteArray& out) {
     std::vector<uint8_t> bytes;
     for (int32_t i = 0; i < count; ++i) {
         sBlockHeader header;
-        if (!ReadBlockHeader(header)) return false;
+        if (!ReadBlockHeader(header)) break;
         const auto size = static_cast<uint32_t>(header.size);
         if (!eventsMet) {
             eventsMet = header.id == BLOCK_OBS_EVENTS;
             Seek(size, current);
             continue;
         }
-        if (size > GetRemainingLength()) return false;
+        if (size > GetRemainingLength()) break;
         bytes.resize(sizeof header + size);
         std::copy_n(reinterpret_cast<const uint8_t*>(&header), sizeof header, bytes.begin());
-        if (Read(bytes.data() + sizeof header, size) != size) return false;
+        if (Read(bytes.data() + sizeof header, size) != size) break;
         for (uint8_t b : bytes) out.Add(b);
     }
     return eventsMet;
@@ -283,6 +283,10 @@ void CVOKFile::Dump(CStringArray& lines) {
 void CVOKFile::Dump() {
     CStringArray lines;
     Dump(lines);
+}
+
+bool CVOKFile::IsKnownBlockId(int id) {
+    return id > BLOCK_UNUSED && static_cast<size_t>(id) < kBlockNames.size();
 }
 
 CString CVOKFile::GetBlockName(int id) {

@@ -84,8 +84,8 @@ public:
     bool SeekPastBlocks();
     // The first int32 of block 26's payload; 0 without block 26 or with a shorter payload.
     int ReadVersionBlock();
-    // Every block after the first block 7, header and payload, appended to out (emptied first).
-    // True when block 7 was met and every block after it came whole.
+    // Every block after the first block 7, header and payload, appended to out (emptied first);
+    // the first block that the file does not hold whole ends the walk. True when block 7 was met.
     bool CollectBlocksAfterEvents(CByteArray& out);
     // Appends the first block with that id, header and payload, at the target's position; 1, or 0
     // for a null target, a missing block or a payload that could not be read whole.
@@ -100,6 +100,8 @@ public:
     void Dump(CStringArray& lines);
     void Dump();
     static CString GetBlockName(int id);
+    // Ids that the file format gives to blocks: those GetBlockName names, the unused 0 apart.
+    static bool IsKnownBlockId(int id);
 
     // Project file operations (the file open unless said otherwise).
     // The version text and build number of the header definitions (read with the upgrade, which
@@ -120,9 +122,10 @@ public:
     // 3, or 0 for a null target.
     int CopyHeaderAndSystems(CVOKFile* target, int report, int upgradeMode, int writeMode);
 
-    // Steps over every whole block from the start, whatever the count says, and stays after the
-    // last one; returns their number.
-    int SeekPastAllBlocks();
+    // Steps over the counted blocks that lie whole in the file, then over every further block
+    // whose id is known (IsKnownBlockId) and whose payload lies within the file; stays after the
+    // last one and returns their number.
+    int SeekPastRealBlocks();
 
     // Reads one header here; false, and the header zeroed, when it did not come whole.
     bool ReadBlockHeader(sBlockHeader& header);

@@ -37,6 +37,12 @@ TEST(TreeCtrl, InsertsLastUnderTheParentAndDeletesSubtrees) {
     EXPECT_TRUE(tree.DeleteAllItems());
     EXPECT_EQ(tree.GetCount(), 0);
     EXPECT_FALSE(tree.ItemHasChildren(TVI_ROOT));
+
+    // An item made after a deletion does not take over the deleted item's handle.
+    const HTREEITEM gone = tree.InsertItem("Gone", 0, 0);
+    ASSERT_TRUE(tree.DeleteItem(gone));
+    EXPECT_NE(tree.InsertItem("Next", 0, 0), gone);
+    EXPECT_FALSE(tree.SetItemData(gone, 1));
 }
 
 }  // namespace

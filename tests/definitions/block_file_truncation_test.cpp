@@ -1,5 +1,6 @@
 // Every reader of the block file on a sample project cut at every byte offset: each ends, and a
-// list holds only whole records that the full file holds too.
+// list holds only whole records that the full file holds too. The cuts are shared out over several
+// tests, each taking every kSlices-th length, so that each test stays short on a loaded machine.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -65,7 +66,11 @@ bool IsPrefix(const CHdrList& part, const CHdrList& whole) {
     return true;
 }
 
-TEST(BlockFileTruncation, EveryReaderEndsOnEveryCut) {
+constexpr int kSlices = 8;
+
+class BlockFileTruncation : public ::testing::TestWithParam<int> {};
+
+TEST_P(BlockFileTruncation, EveryReaderEndsOnEveryCut) {
     Vok::Test::CTempFolder folder;
     const std::string path = folder / "cut.vok";
     const std::string targetPath = folder / "target.vok";
@@ -80,7 +85,10 @@ TEST(BlockFileTruncation, EveryReaderEndsOnEveryCut) {
     CFile target;
     ASSERT_TRUE(target.Open(targetPath.c_str(), CFile::modeReadWrite | CFile::modeCreate));
 
-    for (ULONGLONG length = full;; --length) {
+    // This test's lengths: full - slice, then every kSlices-th one below it, to the last one
+    // that is not negative.
+    ASSERT_GE(full, static_cast<ULONGLONG>(kSlices));
+    for (ULONGLONG length = full - static_cast<ULONGLONG>(GetParam());; length -= kSlices) {
         SCOPED_TRACE(length);
         file.SetLength(length);
         sLists cut;
@@ -119,8 +127,10 @@ TEST(BlockFileTruncation, EveryReaderEndsOnEveryCut) {
         file.GetHeartbeatTimeRange(&whole.headers, &first, &last);
         file.GetFixRange(&firstId, &first, &lastId, &last);
         file.GetNodeEventTimeRange(&first, &last);
-        if (length == 0) break;
+        if (length < kSlices) break;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryCut, BlockFileTruncation, ::testing::Range(0, kSlices));
 
 }  // namespace

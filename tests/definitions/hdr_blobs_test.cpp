@@ -78,7 +78,7 @@ TEST(HdrSubList, CopiesAreBoundedByThePayloadAndZeroPadded) {
     CHdrSubList sub(129, &list, 8);
     ASSERT_EQ(sub.GetCount(), 2);
     const auto* first = static_cast<const uint8_t*>(sub.GetHead());
-    EXPECT_EQ(CHdrSubList::GetElementSize(first), 8u);
+    EXPECT_EQ(sub.GetElementSize(first), 8u);
     EXPECT_EQ(ValueAt<int32_t>(first, 0), 11);
     EXPECT_EQ(ValueAt<int32_t>(first, 4), 0);
     sub.CopyRecords(129, 130, &list, 4);
@@ -87,8 +87,16 @@ TEST(HdrSubList, CopiesAreBoundedByThePayloadAndZeroPadded) {
     sub.CopyRecords(77, &list, 8);
     EXPECT_TRUE(sub.IsEmpty());
 
+    // The pointer list's own operations: a plain buffer added has no known size and is deleted
+    // with the sub-list; an element taken out is the caller's to delete[].
+    sub.CopyRecords(129, &list, 8);
+    sub.AddTail(new uint8_t[4]{7, 0, 0, 0});
+    EXPECT_EQ(CHdrList::FindSubRecord0(7, &sub), nullptr);
+    delete[] static_cast<uint8_t*>(sub.RemoveHead());
+    EXPECT_EQ(CHdrList::FindSubRecord01(14, 15, &sub), sub.GetHead());
+
     const CHdrSubList wider(CHdrSubList(129, &list, 4), 12);
-    EXPECT_EQ(CHdrSubList::GetElementSize(wider.GetTail()), 12u);
+    EXPECT_EQ(wider.GetElementSize(wider.GetTail()), 12u);
     EXPECT_EQ(ValueAt<int32_t>(static_cast<const uint8_t*>(wider.GetTail()), 4), 0);
 
     // Putting short copies back gives records of the full size.
@@ -119,7 +127,7 @@ TEST_F(HdrSubListIpcTest, ElementsTravelAsRecordsOfTheItem) {
     reader.Unlock();
     ASSERT_EQ(read.GetCount(), 2);
     const auto* second = static_cast<const uint8_t*>(read.GetTail());
-    EXPECT_EQ(CHdrSubList::GetElementSize(second), 12u);
+    EXPECT_EQ(read.GetElementSize(second), 12u);
     EXPECT_EQ(ValueAt<int32_t>(second, 0), 2);
     EXPECT_EQ(ValueAt<int32_t>(second, 8), 0);  // beyond the copied 8 bytes
 }

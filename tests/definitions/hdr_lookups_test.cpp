@@ -70,6 +70,7 @@ const std::vector<sFinderRow>& FinderRows() {
         {"GetVariableNodeAt", 201, 56, {{28, 7}, {32, Bits(1.5f)}, {36, Bits(-2.5f)}, {40, Bits(3.0f)}},
          [](CHdrList& l) { return l.GetVariableNodeAt(7, 1.5f, -2.5f, 3.0f); }},
         {"GetVariableNode", 201, 56, {{4, 42}}, [](CHdrList& l) { return l.GetVariableNode(10042); }},
+        {"GetVariableNode 10000", 201, 56, {{4, 0}}, [](CHdrList& l) { return l.GetVariableNode(10000); }},
         {"GetObservation", 65, 104, {{4, 7}}, [](CHdrList& l) { return l.GetObservation(7); }},
         {"GetObservationQc", 68, 64, {{4, 7}}, [](CHdrList& l) { return l.GetObservationQc(7); }},
         {"GetSimplifiedAtt", 244, 376, {{12, 7}, {8, 2}}, [](CHdrList& l) { return l.GetSimplifiedAtt(7, 2); }},
@@ -201,9 +202,11 @@ TEST(HdrLookups, GnssSystemsAndTheDatumsOfPositionSystems) {
     EXPECT_EQ(list.GetNextGnssSystemNumber(), 7);
     EXPECT_EQ(list.GetGnssSystem(99, 5), list.GetRecord(71, 2));
 
-    CHdrList low;
-    Payload(84).I32(0, 3).Add(low, 71);
-    EXPECT_EQ(low.GetNextGnssSystemNumber(), 4);
+    for (const int32_t number : {3, 1}) {
+        CHdrList low;
+        Payload(84).I32(0, number).Add(low, 71);
+        EXPECT_EQ(low.GetNextGnssSystemNumber(), 4) << number;
+    }
 }
 
 TEST(HdrLookups, DatumReferencesOfPositionRecords) {

@@ -291,6 +291,49 @@ TEST(HdrUpgrades, RecordByRecordConversions) {
              EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(238, 2), 4), 6);
              EXPECT_EQ(l.GetEntry(238, 2)->eventLink, 64);
          }},
+        {"raw data 157 of one word twice", [](CHdrList& l) {
+             Payload(4).I32(0, 7).Add(l, 157);
+             Payload(4).I32(0, 7).Add(l, 157, 64);
+         },
+         &CHdrList::UpgradeRecord157, {238, 238},
+         [](const CHdrList& l) { EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(238, 2), 4), 7); }},
+        {"sub bottom 257 of one key twice", [](CHdrList& l) {
+             Payload(96).I32(4, 8).Add(l, 257);
+             Payload(96).I32(4, 8).Add(l, 257);
+         },
+         &CHdrList::UpgradeRecord257, {265, 266, 265, 266}, [](const CHdrList&) {}},
+        {"variable node with a later summary of angles", [](CHdrList& l) {
+             Payload(28).I32(16, 1).Add(l, 24);
+             Payload(28).I32(16, 0).Add(l, 24);
+             Payload(44).I32(0, 3).I32(4, 9).Add(l, 64);
+         },
+         &CHdrList::UpgradeVariableNodeRecords, {24, 24, 201},
+         [](const CHdrList& l) {
+             EXPECT_EQ(ValueAt<float>(l.GetRecord(201, 1), 44), 0.01f);
+             EXPECT_EQ(ValueAt<float>(l.GetRecord(201, 1), 48), 0.1f);  // type 8 in degrees
+         }},
+        {"dgps source texts within their fields", [](CHdrList& l) {
+             Payload(104).I32(4, 2).Text(8, "ABCDEFGHIJ").Text(24, "0123456789abcd").I32(40, 44)
+                 .Text(84, std::string(20, 's')).Add(l, 76);
+         },
+         &CHdrList::UpgradeDgpsSourceRecords, {200},
+         [](const CHdrList& l) {
+             const uint8_t* p = l.GetRecord(200, 1);
+             EXPECT_EQ(TextAt(p, 8), "ABCDEFGH");
+             EXPECT_EQ(TextAt(p, 24), "0123456789");
+             EXPECT_EQ(ValueAt<int32_t>(p, 40), 44);
+             EXPECT_EQ(TextAt(p, 88), std::string(17, 's'));
+         }},
+        {"prh sensor text within its field", [](CHdrList& l) {
+             Payload(96).I32(4, 6).I32(8, 7).Text(12, std::string(30, 'p')).I32(44, 9).Add(l, 40);
+         },
+         &CHdrList::UpgradePrhSensorRecords, {226},
+         [](const CHdrList& l) {
+             const uint8_t* p = l.GetRecord(226, 1);
+             EXPECT_EQ(ValueAt<int32_t>(p, 8), 7);
+             EXPECT_EQ(TextAt(p, 12), std::string(21, 'p'));
+             EXPECT_EQ(ValueAt<int32_t>(p, 44), 9);
+         }},
         {"sub bottom 257", [](CHdrList& l) {
              Payload(96).I32(4, 8).I32(8, 9).I32(12, 10).Add(l, 257, 32);
          },
@@ -331,7 +374,7 @@ TEST(HdrUpgrades, RecordByRecordConversions) {
         row.build(list);
         row.convert(list);
         EXPECT_EQ(Ids(list), row.ids);
-        row.check(list);
+        if (Ids(list) == row.ids) row.check(list);  // the checks find their records by position
     }
 }
 

@@ -168,6 +168,7 @@ TEST(ObjDefListOrderTest, NormalizeDisplayOrder) {
         {{3, 10, 0}, {5, 6, -1}, {1, 0, 2}},  // none valid: the vessel with id 2 leads
         {{3, 3}, {1, 0}, {1, 0}},
         {{3, 3, 3}, {2, 2, -4}, {2, -1, -1}},
+        {{3, 3}, {0, 2}, {0, -1}},
         {{}, {}, {}},
     };
     for (const sCase& c : cases) {
@@ -317,6 +318,17 @@ TEST_F(ObjDefBlockTest, RoundTripAndCuts) {
             EXPECT_EQ(std::memcmp(cut.GetAt(0), list.GetAt(0), 384), 0);
         }
     }
+
+    // A stored size that ends inside the last record: that record is not completed from the bytes
+    // after the block.
+    std::vector<uint8_t> records(2 * 384);
+    std::memcpy(records.data(), list.GetAt(0), 384);
+    std::memcpy(records.data() + 384, list.GetAt(1), 384);
+    std::vector<uint8_t> shortBlock = CLeBytes().I32(1).Block(5, records);
+    Put<int32_t>(shortBlock, 8, 767);
+    CObjDefList inside;
+    EXPECT_EQ(inside.ReadBlock(OpenWith(shortBlock), true), 0);
+    EXPECT_EQ(inside.GetCount(), 1);
 }
 
 // --- stand-alone converters of old records -----------------------------------------------------
@@ -374,6 +386,9 @@ TEST(ObjDefLayoutTest, ConvertersHandOnTheLegacyHeightDefinition) {
     EXPECT_EQ(d.settings2[0], 2000007);
     EXPECT_EQ(d.codeTable[0], 2000009);
     EXPECT_EQ(d.recordSize, 384u);
+    Put<int32_t>(oldest, 28056, INT32_MAX - 1);  // no code once raised by 2
+    ASSERT_TRUE(ConvertObjDefLayout(OBJDEF_LAYOUT_OLDEST, oldest.data(), d, nullptr));
+    EXPECT_EQ(d.codeTable[0], 0);
     EXPECT_FALSE(ConvertObjDefLayout(5, oldest.data(), d, nullptr));
 }
 
@@ -509,8 +524,9 @@ TEST_F(ObjDefStreamTest, Version0UnknownVersionsAndCuts) {
     EXPECT_EQ(v0.GetPosition(), 20u);
     EXPECT_EQ(std::memcmp(list.GetAt(0), &before, 384), 0);
 
-    CFile& v6 = OpenWith(CLeBytes().U8(6).I32(1).I32(4).I32(1).I32(2).I32(3));
+    CFile& v6 = OpenWith(CLeBytes().U8(6).I32(1).I32(4).Zeros(2000));
     EXPECT_EQ(list.ReadSettingsStream(&v6, &converter, true), 0);
+    EXPECT_EQ(std::memcmp(list.GetAt(0), &before, 384), 0);
 
     // A huge count ends at the end of the stream.
     CFile& huge = OpenWith(CLeBytes().U8(0).I32(0x7FFFFFFF).I32(4).I32(1).I32(2).I32(3));
@@ -546,6 +562,7 @@ TEST(ObjDefHeaderTest, UpdateFromHeaderRecords) {
     oldCodes->settings2[0] = 1000001;
     oldCodes->settings2[1] = 3000005;
     oldCodes->settings2[2] = 7;  // byte 102 is 0
+    oldCodes->settings2[3] = INT32_MAX;  // no code once raised by 2
     oldCodes->codeTable[2] = 55;
     oldCodes->density = 0.0f;
     sObjDef* shortPoint = list.Add(MakeObjDef(8, 10, "Short record"));

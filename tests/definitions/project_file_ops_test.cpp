@@ -83,6 +83,10 @@ std::vector<uint8_t> OldProject() {
     Angle(lambert, 16, 5, 0, 0.0f, 'E');
     OldEntry(headers, 19, lambert);
     OldEntry(headers, 151, Payload(8).I32(0, 6).I32(4, 20));
+    OldEntry(headers, 164, Payload(72).I32(0, 5).I32(4, 31));
+    OldEntry(headers, 181, Payload(88).I32(0, 6).I32(4, 32));
+    OldEntry(headers, 199, Payload(104).I32(0, 7).I32(4, 33));
+    OldEntry(headers, 125, Payload(4));
     CLeBytes history;
     history.I32(3).Time(2001, 2, 3, 4, 5, 6, 0).U32(77).Text("Old entry", 80);
     CLeBytes file;
@@ -128,8 +132,9 @@ std::vector<int32_t> Ids(const CHdrList& list) {
 TEST_F(CProjectFileTest, AnOldProjectReadsIntoCurrentRecordsAndWritesBackUnchanged) {
     CHdrList headers;
     ASSERT_EQ(headers.ReadBlock(OpenWith(OldProject()), 0, 1), 1);
-    EXPECT_EQ(Ids(headers), (std::vector<int32_t>{153, 13, 13, 16, 151, 176, 267, 269, 270, 268, 206, 228, 188,
-                                                  246, 247, 20}));
+    ASSERT_EQ(Ids(headers), (std::vector<int32_t>{153, 13, 13, 16, 151, 176, 267, 269, 270, 268, 206, 228, 215,
+                                                  258, 258, 258, 188, 246, 247, 20}));
+    EXPECT_EQ(ValueAt<int32_t>(headers.GetRecord(258, 2), 8), 6);  // the GNSS system of the record 181
     EXPECT_DOUBLE_EQ(GetConvToMeters(), 0.3048);
     EXPECT_STREQ(GetUnitName(), "Feet");
     const uint8_t* line = headers.GetRecord(176, 1);
@@ -231,7 +236,9 @@ TEST_F(CProjectFileTest, AHistoryEntryMovesAnOldHistoryToTheEnd) {
         bool oldSeen;  // a count that stops before block 8 hides it from the history reader
     };
     const sRow rows[] = {{"exact count", 3, {}, true}, {"junk after the blocks", 3, {1, 2, 3, 4, 5}, true},
-                         {"stale low count", 1, {}, false}, {"stale high count", 9, {}, true}};
+                         {"stale low count", 1, {}, false}, {"stale high count", 9, {}, true},
+                         {"zero bytes after the blocks", 3, std::vector<uint8_t>(8, 0), true},
+                         {"a page of zero bytes after them", 3, std::vector<uint8_t>(4096, 0), true}};
     for (const sRow& row : rows) {
         SCOPED_TRACE(row.name);
         WriteFileBytes(m_path, Block8Project(row.storedCount, row.junk));
@@ -293,6 +300,15 @@ TEST_F(CProjectFileTest, AShortBlock35IsClearedAndTheHistoryAppended) {
     EXPECT_EQ(blocks[2].size, static_cast<int32_t>(kHistoryBytes));
     EXPECT_EQ(ValueAt<int32_t>(bytes.data(), 0), 3);
 
+    // A whole block 35 beyond a stale count is not the history; the new one is found after it.
+    WriteFileBytes(m_path, CLeBytes().I32(1).Block(26, CLeBytes().I32(7)).Block(35, CLeBytes().Zeros(kHistoryBytes)));
+    ASSERT_EQ(CVOKFile().AddHistoryEntry(m_path.c_str(), 7, 1), 1);
+    CVOKFile reader;
+    ASSERT_TRUE(reader.Open(m_path.c_str(), CFile::modeRead));
+    CHisList history;
+    EXPECT_EQ(history.ReadBlock(reader), 35);
+    EXPECT_EQ(history[7].action, 7);
+
     // A file without blocks (here without even a count) gets the count and the history block.
     for (const std::vector<uint8_t>& start : {std::vector<uint8_t>{}, std::vector<uint8_t>{0, 0}}) {
         WriteFileBytes(m_path, start);
@@ -315,27 +331,40 @@ TEST_F(CProjectFileTest, AFailureLeavesTheFileReadOnlyAndItsHistoryWhole) {
         EXPECT_EQ(CVOKFile().AddHistoryEntry(m_path.c_str(), 5, 1), 0);
         EXPECT_TRUE(IsReadOnly());
     }
-    // The file may not grow: appending the history fails after the open.
-    struct rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limited = saved;
-    limited.rlim_cur = original.size();
+    // The file may not grow past a limit: appending the history fails after the open.
+    auto addWithSizeLimit = [&](rlim_t limit) {
+        struct rlimit saved {};
+        EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = saved;
+        limited.rlim_cur = limit;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const int result = CVOKFile().AddHistoryEntry(m_path.c_str(), 5, 1);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        return result;
+    };
     ZLog::Init(3, ZLog::OPTION_SIGNAL, ZLog::FLAG_NO_FILE | ZLog::FLAG_NO_DEBUGGER, nullptr, false, 0, false, false);
     std::vector<std::string> logged;
     auto connection = ZLog::LogSignal().connect([&](const CVOKTime&, ZLog::eSeverity s, const std::string& t) {
         logged.push_back((s == ZLog::Error ? "E " : "? ") + t);
     });
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const int result = CVOKFile().AddHistoryEntry(m_path.c_str(), 5, 1);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const int result = addWithSizeLimit(original.size());
     connection.disconnect();
     ZLog::Shutdown();
     EXPECT_EQ(result, 0);
     EXPECT_EQ(logged, std::vector<std::string>{"E Unable to write to database " + m_path});
     EXPECT_TRUE(IsReadOnly());
     EXPECT_EQ(ReadFileBytes(m_path), original);
+
+    // A block 35 rewritten in place whose write stops half-way: the blocks after it stay reachable.
+    SetReadOnly(false);
+    WriteFileBytes(m_path, CLeBytes().I32(2).Block(35, CLeBytes().Zeros(kHistoryBytes)).Block(26, CLeBytes().I32(7)));
+    EXPECT_EQ(addWithSizeLimit(4 + 8 + 100), 0);
+    const std::vector<sBlock> blocks = Blocks(ReadFileBytes(m_path));
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].id, 35);
+    EXPECT_EQ(blocks[1].id, 26);
     EXPECT_EQ(CVOKFile().AddHistoryEntry((m_folder / "missing.vok").c_str(), 5, 1), 0);
 }
 

@@ -228,9 +228,14 @@ TEST_F(CBlockFileTest, CollectsTheBlocksAfterTheFirstEventBlock) {
     CVOKFile& without = OpenWith(CLeBytes().I32(1).Block(5, {1}));
     EXPECT_FALSE(without.CollectBlocksAfterEvents(out));
     EXPECT_TRUE(out.IsEmpty());
-    // A block after the events that the file cuts off leaves the collection incomplete.
-    CVOKFile& cut = OpenWith(CLeBytes().I32(2).Block(7, {}).I32(9).I32(50).I32(1));
-    EXPECT_FALSE(cut.CollectBlocksAfterEvents(out));
+    // A block after the events that the file cuts off, or a count above the blocks there, ends
+    // the collection after the whole blocks.
+    CVOKFile& cut = OpenWith(CLeBytes().I32(3).Block(7, {}).Block(9, {1}).I32(9).I32(50).I32(1));
+    EXPECT_TRUE(cut.CollectBlocksAfterEvents(out));
+    EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.end()), CLeBytes().Block(9, {1}).Bytes());
+    CVOKFile& high = OpenWith(CLeBytes().I32(5).Block(7, {}).Block(9, {1}));
+    EXPECT_TRUE(high.CollectBlocksAfterEvents(out));
+    EXPECT_EQ(out.GetSize(), 9);
 }
 
 TEST_F(CBlockFileTest, DumpListsBlocksAndHistory) {

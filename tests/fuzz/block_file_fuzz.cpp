@@ -114,21 +114,22 @@ void RoundTrip(CObsDefList& obs, const CNodeDefList& nodes, CSysDefList& systems
 }
 
 // The filter, echosounder DTM and object lists in every layout their readers know, and the
-// objects' settings stream from the start of the file; what they read goes round a fresh file.
+// objects' settings stream from the start of the file; the objects take what the file's header
+// records say of them; what the lists read goes round a fresh file.
 class CCountingConverter : public ILegacyHeightDefConverter {
 public:
     int32_t ConvertHeightDef(const sLegacyHeightDef&) override { return ++calls; }
     int32_t calls = 0;
 };
 
-void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size) {
+void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size, const CHdrList& headers) {
     CFiltDefList filters;
     CObsFiltDefList obsFilters;
     CEsDtmDefList dtms;
     CObjDefList objects;
-    for (const bool headers : {true, false}) {
-        if (file.FindBlock(BLOCK_FILTER_DEFS) != 0) filters.ReadBlock(file, headers);
-        if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, headers);
+    for (const bool stamped : {true, false}) {
+        if (file.FindBlock(BLOCK_FILTER_DEFS) != 0) filters.ReadBlock(file, stamped);
+        if (file.FindBlock(BLOCK_OBJECT_DEFS) != 0) objects.ReadBlock(file, stamped);
     }
     ReadFound(file, BLOCK_OBS_FILTER_DEFS, obsFilters);
     for (const int version : {14, 15}) {
@@ -146,7 +147,7 @@ void ReadFilterDtmAndObjectBlocks(CVOKFile& file, size_t size) {
         Check(static_cast<size_t>(converter.calls) * 1000 <= 2 * size);
     }
     dtms.Validate(nullptr);
-    objects.UpdateFromHeaderRecords(nullptr);
+    objects.UpdateFromHeaderRecords(&headers);
     objects.NormalizeDisplayOrder();
     objects.CopyHeightAreaToAll(nullptr);
     objects.CopyEnvironmentToAll(nullptr);
@@ -237,7 +238,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         const std::string listsPath = Folder() + "/lists.vok";
         CVOKFile file;
         if (!file.Open(listsPath.c_str(), CFile::modeReadWrite | CFile::modeCreate)) std::abort();
-        const int32_t count = 5;
+        const int32_t count = 6;
         file.Write(&count, sizeof count);
         CFiltDefList filters;
         sFiltDef filter;
@@ -255,8 +256,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         sObjDef object{};
         object.objectId = 1;
         object.Init();
+        object.settings2[0] = 1000001;  // the old code form
         objects.Add(object);
         objects.WriteBlock(file);
+        // The object's reference point and squat model.
+        CHdrList headers;
+        const std::vector<uint8_t> point = CLeBytes().I32(1).I32(10).I32(0).F32(2.5f).Zeros(88);
+        headers.AddRecord(197, static_cast<uint32_t>(point.size()), point.data(), -1);
+        const std::vector<uint8_t> squat = CLeBytes().I32(1).Zeros(24).I32(7);
+        headers.AddRecord(213, static_cast<uint32_t>(squat.size()), squat.data(), -1);
+        headers.WriteBlock(file, 0);
+        headers.RemoveAll();
         file.Close();
         const std::vector<uint8_t> lists = Vok::Test::ReadFileBytes(listsPath);
         Vok::Fuzz::WriteSeed("filter-dtm-object-blocks", lists.data(), lists.size());
@@ -320,11 +330,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadFound(file, BLOCK_ANCHOR_DEFS_OLD, anchors);
     headers.ReadBlock(file, 1, 1);
     history.ReadBlock(file);
-    ReadFilterDtmAndObjectBlocks(file, size);
+    ReadFilterDtmAndObjectBlocks(file, size, headers);
     ReadHeightBlocks(file, size, nodes, obs);
-    // Whole records only: never more than the file's bytes could hold.
+    // Whole records only: never more than the file's bytes could hold in the smallest layout of
+    // each (the oldest system records are 148 bytes).
     Check(static_cast<size_t>(obs.GetCount()) * 192 <= size && static_cast<size_t>(nodes.GetCount()) * 112 <= size);
-    Check(static_cast<size_t>(anchors.GetCount()) * 168 <= size && static_cast<size_t>(systems.GetCount()) * 776 <= size);
+    Check(static_cast<size_t>(anchors.GetCount()) * 168 <= size && static_cast<size_t>(systems.GetCount()) * 148 <= size);
     Check(history.GetUsedCount() <= CHisList::kMaxAction);
 
     int firstId = 0, lastId = 0;
