@@ -30,7 +30,7 @@
 #include "bench/support/packet_roads.h"
 #include "bench/support/process_probes.h"
 #include "platform/child_process.h"
-#include "tests/support/demo_host.h"
+#include "host/demo_host.h"
 
 namespace {
 

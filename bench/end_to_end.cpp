@@ -27,7 +27,7 @@
 #include "bench/support/bench_table.h"
 #include "bench/support/cpu_pinning.h"
 #include "bench/support/packet_roads.h"
-#include "tests/support/demo_host.h"
+#include "host/demo_host.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "definitions/obs_type_properties.h"
+#include "definitions/lists/obs_type_properties.h"
 #include "foundation/attitude.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "compat/clock.h"
 #include "compat/pps_library.h"
-#include "definitions/definition_types.h"
+#include "definitions/records/definition_types.h"
 #include "driver/nmea_codec.h"
 #include "driver/nmea_decoders.h"
 #include "foundation/debug_trace.h"

@@ -6,7 +6,7 @@
 #include <exception>
 #include <vector>
 
-#include "definitions/obs_type_properties.h"
+#include "definitions/lists/obs_type_properties.h"
 #include "foundation/attitude.h"
 
 namespace {

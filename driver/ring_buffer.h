@@ -11,7 +11,7 @@
 
 #include "compat/object.h"
 #include "compat/windows_types.h"
-#include "definitions/definition_records.h"
+#include "definitions/records/definition_records.h"
 #include "foundation/time_value.h"
 #include "platform/ipc_buffer_handle.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "definitions/obs_def_list.h"
+#include "definitions/lists/obs_def_list.h"
 #include "foundation/attitude.h"
 
 namespace {

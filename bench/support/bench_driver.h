@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "driver/pelorad.h"
-#include "tests/support/demo_host.h"
+#include "host/demo_host.h"
 #include "tests/support/file_helpers.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 namespace Vok::Bench {
 

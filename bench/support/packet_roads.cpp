@@ -23,7 +23,7 @@
 #include "bench/support/cpu_pinning.h"
 #include "platform/ipc_buffer_handle.h"
 #include "platform/ipc_event.h"
-#include "tests/support/demo_host.h"
+#include "host/demo_host.h"
 
 namespace Vok::Bench {
 

@@ -24,7 +24,7 @@
 #include "bench/support/bench_datagrams.h"
 #include "bench/support/cpu_pinning.h"
 #include "compat/windows_types.h"
-#include "tests/support/demo_host.h"
+#include "host/demo_host.h"
 
 namespace Vok::Bench {
 

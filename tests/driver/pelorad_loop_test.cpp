@@ -20,7 +20,7 @@
 #include "tests/support/driver_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 namespace {
 

@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "definitions/definition_types.h"
+#include "definitions/records/definition_types.h"
 #include "driver/drv_base_socket.h"
 #include "tests/support/definition_samples.h"
 #include "tests/support/driver_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 namespace {
 

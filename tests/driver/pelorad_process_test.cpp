@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "definitions/definition_types.h"
+#include "definitions/records/definition_types.h"
 #include "driver/drv_base_socket.h"
 #include "driver/result_records.h"
 #include "foundation/system_time.h"
@@ -36,7 +36,7 @@
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 // Expected records name their fields; the ones not named are zero, as the formats want.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"

@@ -16,9 +16,9 @@
 
 #include "tests/support/driver_samples.h"
 #include "tests/support/ipc_test_folder.h"
-#include "tests/support/nmea_replay.h"
+#include "host/nmea_replay.h"
 #include "tests/support/peer_process.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
     std::ofstream(file, std::ios::binary) << ShortRecording();
     ASSERT_EQ(SplitRecording(ShortRecording()).size(), 4u);
 
-    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "run_host"), "--file", file});
+    CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", file});
     ReadUntilEnd(host);
     EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
     // One update per epoch; the position of the epoch before the last is written once its cycle
@@ -111,7 +111,7 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
         SCOPED_TRACE(row.said);
         m_all.clear();
         const UINT port = FindFreeUdpPort();
-        CPeerProcess host({PeerPath(VOK_BINARY_DIR, "run_host"), "--listen", "--port", std::to_string(port)});
+        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(port)});
         const std::optional<std::string> started = host.WaitForLine("pelorad (process", Milliseconds(10000));
         ASSERT_TRUE(started);
         Take(*started);
@@ -158,7 +158,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         SCOPED_TRACE(row.said);
         m_all.clear();
         // The messages go to standard error.
-        std::vector<std::string> args{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", PeerPath(VOK_BINARY_DIR, "run_host")};
+        std::vector<std::string> args{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", VOK_BINARY_DIR "/host/run_host"};
         args.insert(args.end(), row.args.begin(), row.args.end());
         CPeerProcess host(args);
         ReadUntilEnd(host);

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "definitions/adj_def_list.h"
+#include "definitions/lists/adj_def_list.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/adjust_samples.h"
 #include "tests/support/definition_samples.h"

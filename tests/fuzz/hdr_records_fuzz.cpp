@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "definitions/definition_records.h"
-#include "definitions/hdr_list.h"
-#include "definitions/hdr_sub_list.h"
-#include "definitions/obj_def_list.h"
+#include "definitions/records/definition_records.h"
+#include "definitions/header/hdr_list.h"
+#include "definitions/header/hdr_sub_list.h"
+#include "definitions/lists/obj_def_list.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <memory>
 #include <vector>
 
-#include "definitions/definition_types.h"
-#include "definitions/hdr_list.h"
-#include "definitions/node_def_list.h"
-#include "definitions/obs_def_list.h"
-#include "definitions/sys_def_list.h"
+#include "definitions/records/definition_types.h"
+#include "definitions/header/hdr_list.h"
+#include "definitions/lists/node_def_list.h"
+#include "definitions/lists/obs_def_list.h"
+#include "definitions/lists/sys_def_list.h"
 #include "platform/ipc_buffer_handle.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/definition_samples.h"

@@ -21,7 +21,7 @@
 #include "driver/time_tag_decoder.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/driver_samples.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 // The driver installs its crash handler; the sanitizers keep their own signal handlers so that a
 // fault is reported as theirs.

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "definitions/tide_settings.h"
+#include "definitions/tide/tide_settings.h"
 #include "foundation/archive.h"
 #include "tests/fuzz/fuzz_support.h"
 

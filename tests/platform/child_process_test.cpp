@@ -18,7 +18,7 @@
 #include "platform/process_launch.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
-#include "tests/support/test_host.h"
+#include "host/test_host.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // one read in another.
 #pragma once
 
-#include "definitions/adj_def_list.h"
-#include "definitions/node_def_list.h"
-#include "definitions/obs_def_list.h"
+#include "definitions/lists/adj_def_list.h"
+#include "definitions/lists/node_def_list.h"
+#include "definitions/lists/obs_def_list.h"
 
 namespace Vok::Test {
 

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "definitions/hdr_list.h"
-#include "definitions/node_def_list.h"
-#include "definitions/obs_def_list.h"
-#include "definitions/sys_def_list.h"
+#include "definitions/header/hdr_list.h"
+#include "definitions/lists/node_def_list.h"
+#include "definitions/lists/obs_def_list.h"
+#include "definitions/lists/sys_def_list.h"
 #include "tests/support/definition_samples.h"
 
 namespace Vok::Test {

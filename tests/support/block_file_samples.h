@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "compat/windows_types.h"
-#include "definitions/anchor_def_list.h"
-#include "definitions/his_list.h"
-#include "definitions/vok_file.h"
+#include "definitions/lists/anchor_def_list.h"
+#include "definitions/file/his_list.h"
+#include "definitions/file/vok_file.h"
 
 namespace Vok::Test {
 

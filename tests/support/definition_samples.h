@@ -2,10 +2,10 @@
 // written in one process can be compared with the one read in another.
 #pragma once
 
-#include "definitions/hdr_list.h"
-#include "definitions/node_def_list.h"
-#include "definitions/obs_def_list.h"
-#include "definitions/sys_def_list.h"
+#include "definitions/header/hdr_list.h"
+#include "definitions/lists/node_def_list.h"
+#include "definitions/lists/obs_def_list.h"
+#include "definitions/lists/sys_def_list.h"
 
 namespace Vok::Test {
 

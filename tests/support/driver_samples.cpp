@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "foundation/sentence_checksum.h"
-#include "definitions/definition_types.h"
+#include "definitions/records/definition_types.h"
 #include "foundation/system_time.h"
 #include "tests/support/definition_samples.h"
 

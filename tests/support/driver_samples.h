@@ -6,7 +6,7 @@
 #include <string>
 
 #include "compat/windows_types.h"
-#include "definitions/obs_def_list.h"
+#include "definitions/lists/obs_def_list.h"
 
 namespace Vok::Test {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "definitions/hdr_list.h"
+#include "definitions/header/hdr_list.h"
 
 namespace Vok::Test {
 

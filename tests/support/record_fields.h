@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "definitions/payload_bytes.h"
+#include "definitions/records/payload_bytes.h"
 
 namespace Vok::Test {
 

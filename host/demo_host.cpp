@@ -1,0 +1,174 @@
+#include "host/demo_host.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <boost/filesystem.hpp>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/drv_base_socket.h"
+#include "tests/support/definition_samples.h"
+#include "tests/support/driver_samples.h"
+
+namespace Vok::Test {
+
+namespace {
+
+namespace fs = boost::filesystem;
+
+constexpr DWORD POSITION_BLOCK_TYPE = 35;
+constexpr DWORD NAV_BLOCK_TYPE = 11;
+constexpr DWORD HEADING_RING_BLOCK_TYPE = 86;
+constexpr DWORD TIMETAG_BLOCK_TYPE = 115;
+
+bool IsWritableFolder(const char* path) { return path != nullptr && *path != '\0' && ::access(path, W_OK | X_OK) == 0; }
+
+// Record 1 of a block that holds one; nothing otherwise. The caller holds the lock.
+template <typename Record>
+std::optional<Record> ReadFirst(IpcBufferHandle& buffer, DWORD block) {
+    if (block == 0 || block > buffer.buffer.GetBlockCount() || buffer.buffer.GetRecordCount(block - 1) == 0)
+        return std::nullopt;
+    Record record{};
+    if (buffer.ReadRecord(block, 1, &record, sizeof record) == 0) return std::nullopt;
+    return record;
+}
+
+}  // namespace
+
+CPrivateIpcFolder::CPrivateIpcFolder() {
+    const char* tmp = ::getenv("TMPDIR");
+    const std::string base = IsWritableFolder(tmp) ? tmp : IsWritableFolder("/dev/shm") ? "/dev/shm" : "/tmp";
+    std::string pattern = base + "/pelorad-run-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return;
+    m_path = pattern;
+    ::setenv("VOK_IPC_DIR", m_path.c_str(), 1);
+}
+
+CPrivateIpcFolder::~CPrivateIpcFolder() {
+    if (m_path.empty()) return;
+    boost::system::error_code error;
+    for (fs::directory_iterator it(m_path, error), end; !error && it != end; it.increment(error))
+        std::fprintf(stderr, "left behind and removed: %s\n", it->path().filename().string().c_str());
+    fs::remove_all(m_path, error);
+}
+
+std::string FindNearProgram(const std::string& relativePath) {
+    boost::system::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        for (fs::path folder = program.parent_path(); !folder.empty(); folder = folder.parent_path()) {
+            const fs::path candidate = folder / relativePath;
+            if (fs::is_regular_file(candidate, error)) return candidate.string();
+            if (folder == folder.root_path()) break;
+        }
+    }
+    return {};
+}
+
+std::string FormatRecordLine(const sDemoRecords& r) {
+    char text[256];
+    std::string line;
+    if (r.updateTime) {
+        const SYSTEMTIME& t = *r.updateTime;
+        std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                      t.wMinute, t.wSecond, t.wMilliseconds);
+        line = text;
+    } else {
+        line = "-                      ";
+    }
+    if (r.position) {
+        const PosRecord& p = *r.position;
+        std::snprintf(text, sizeof text, "  lat %12.8f  lon %13.8f  h %8.3f m  q %2d", p.dLatitude, p.dLongitude,
+                      p.dHeight, static_cast<int>(p.lQuality));
+    } else {
+        std::snprintf(text, sizeof text, "  lat %12s  lon %13s  h %8s m  q %2s", "-", "-", "-", "-");
+    }
+    line += text;
+    if (r.heading)
+        std::snprintf(text, sizeof text, "  hdg %7.2f", r.heading->dHeading);
+    else
+        std::snprintf(text, sizeof text, "  hdg %7s", "-");
+    line += text;
+    if (r.rateOfTurn)
+        std::snprintf(text, sizeof text, "  rot %+6.1f deg/min", r.rateOfTurn->dRate);
+    else
+        std::snprintf(text, sizeof text, "  rot %6s deg/min", "-");
+    line += text;
+    return line;
+}
+
+CDemoHost::CDemoHost(const std::string& driverCommandLine, UINT port, const std::string& standardErrorPath,
+                     DWORD timeTagType)
+    : m_host(driverCommandLine, 1, standardErrorPath), m_port(port), m_timeTagType(timeTagType) {
+    // At most 15 characters and its zero: the driver reads 16 bytes of name.
+    m_outputName = "OUT_" + std::to_string(::getpid() % 100000000);
+}
+
+CDemoHost::~CDemoHost() { m_output.reset(); }
+
+bool CDemoHost::Start() {
+    if (!m_host.Link().IsStarted()) {
+        m_error = std::string("the driver did not start: ") + m_host.Link().GetStartError().c_str();
+        return false;
+    }
+    sDriverSettings s;
+    s.system = MakeSysDef(kSystemId, 0, 0, 0, 0);
+    SetFieldText(s.system.name, "NMEA receiver");
+    s.system.port = m_port;
+    s.system.timeTagType = m_timeTagType;
+    s.system.timeSource = m_timeTagType != 0 ? 4 : 0;
+    s.outputName = m_outputName;
+    s.systems.Add(s.system);
+    s.nodes.Add(MakeNodeDef(1, 1, 1, 2, 0.0, 0.0, 0.0));
+    FillResultObsDefs(s.observations, kSystemId);
+    if (!m_host.PublishSettings(s)) {
+        m_error = "the settings could not be written";
+        return false;
+    }
+    if (!m_host.SendCommand(CMD_INIT) || !m_host.SendCommand(CMD_SETTINGS)) {
+        m_error = "the driver did not acknowledge INIT and SETTINGS";
+        return false;
+    }
+    m_output = std::make_unique<IpcBufferHandle>(m_outputName.c_str(), 0);
+    FindResultBlocks();
+    return true;
+}
+
+void CDemoHost::FindResultBlocks() {
+    const CBufferHold hold(*m_output);
+    if (!hold) return;
+    // The last time block is the one the last INIT added. Of the two blocks of type 11, the
+    // heading's is the one the heading ring follows.
+    const std::vector<DWORD> times = FindBlocks(*m_output, TIME_BLOCK_TYPE);
+    if (!times.empty()) m_timeBlock = times.back();
+    const std::vector<DWORD> positions = FindBlocks(*m_output, POSITION_BLOCK_TYPE);
+    if (!positions.empty()) m_positionBlock = positions.back();
+    const std::vector<DWORD> tags = FindBlocks(*m_output, TIMETAG_BLOCK_TYPE);
+    if (!tags.empty()) m_timeTagBlock = tags.back();
+    const std::vector<DWORD> rings = FindBlocks(*m_output, HEADING_RING_BLOCK_TYPE);
+    for (const DWORD block : FindBlocks(*m_output, NAV_BLOCK_TYPE)) {
+        const bool ringFollows = !rings.empty() && rings.back() == block + 1;
+        (ringFollows ? m_headingBlock : m_rateBlock) = block;
+    }
+}
+
+sDemoRecords CDemoHost::Read() {
+    sDemoRecords r;
+    if (!m_output) return r;
+    const CBufferHold hold(*m_output);
+    if (!hold) return r;
+    if (const auto time = ReadFirst<TimeBlockRecord>(*m_output, m_timeBlock)) r.updateTime = time->stTime;
+    r.position = ReadFirst<PosRecord>(*m_output, m_positionBlock);
+    r.heading = ReadFirst<NavRecord>(*m_output, m_headingBlock);
+    r.rateOfTurn = ReadFirst<RotRecord>(*m_output, m_rateBlock);
+    r.timeTag = ReadFirst<TimetagRecord>(*m_output, m_timeTagBlock);
+    return r;
+}
+
+std::optional<int> CDemoHost::Exit(DWORD timeoutMs) {
+    if (!m_host.SendCommand(CMD_EXIT, timeoutMs)) return std::nullopt;
+    return m_host.WaitForExit(timeoutMs);
+}
+
+}  // namespace Vok::Test
