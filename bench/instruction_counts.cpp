@@ -33,7 +33,7 @@
 #include "bench/support/process_probes.h"
 #include "driver/nmea_decoders.h"
 #include "foundation/sentence_checksum.h"
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 
 namespace {
 

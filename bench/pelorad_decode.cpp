@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "bench/support/bench_driver.h"
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 
 namespace {
 

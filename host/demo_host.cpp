@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "driver/drv_base_socket.h"
-#include "tests/support/definition_samples.h"
-#include "tests/support/driver_samples.h"
+#include "host/definition_samples.h"
+#include "host/driver_samples.h"
 
 namespace Vok::Test {
 

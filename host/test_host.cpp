@@ -15,7 +15,6 @@
 #include <cstring>
 
 #include "platform/process_launch.h"
-#include "tests/support/file_helpers.h"
 
 namespace Vok::Test {
 
@@ -52,33 +51,6 @@ void CTestHost::sErrorRedirect::Restore() {
     ::dup2(saved, 2);
     ::close(saved);
     saved = -1;
-}
-
-CVanishingParent::CVanishingParent(const std::string& folder)
-    : m_script(folder + "/host.sh"), m_pid(folder + "/driver.pid"), m_go(folder + "/go") {
-    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    WriteTextFile(m_script, "\"$3\" & echo $! > \"$1\"\nwhile [ ! -e \"$2\" ]; do sleep 0.02; done\n");
-}
-
-CVanishingParent::~CVanishingParent() { ::prctl(PR_SET_CHILD_SUBREAPER, 0); }
-
-std::string CVanishingParent::CommandLine(const std::string& program) const {
-    return "/bin/sh " + m_script + " " + m_pid + " " + m_go + " " + program;
-}
-
-std::optional<int> CVanishingParent::EndAndReap(DWORD timeoutMs) {
-    const pid_t driver = static_cast<pid_t>(std::atoi(ReadTextFile(m_pid).value_or("0").c_str()));
-    WriteTextFile(m_go, "");
-    if (driver <= 0) return std::nullopt;
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (::waitpid(driver, &status, WNOHANG) == driver) return status;
-        ::usleep(5000);
-    }
-    ::kill(driver, SIGKILL);
-    ::waitpid(driver, &status, 0);
-    return std::nullopt;
 }
 
 CHostLinkObjects::CHostLinkObjects(const std::string& prefix)

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <vector>
 
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 
 namespace Vok::Bench {
 

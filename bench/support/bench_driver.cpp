@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 
 namespace Vok::Bench {
 

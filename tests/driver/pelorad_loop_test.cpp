@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "driver/pelorad.h"
-#include "tests/support/definition_samples.h"
-#include "tests/support/driver_samples.h"
+#include "host/definition_samples.h"
+#include "host/driver_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "host/test_host.h"

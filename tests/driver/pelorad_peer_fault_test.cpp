@@ -17,11 +17,12 @@
 
 #include "definitions/records/definition_types.h"
 #include "driver/drv_base_socket.h"
-#include "tests/support/definition_samples.h"
-#include "tests/support/driver_samples.h"
+#include "host/definition_samples.h"
+#include "host/driver_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
+#include "tests/support/vanishing_parent.h"
 #include "host/test_host.h"
 
 namespace {

@@ -31,11 +31,12 @@
 #include "driver/result_records.h"
 #include "foundation/system_time.h"
 #include "platform/process_launch.h"
-#include "tests/support/definition_samples.h"
-#include "tests/support/driver_samples.h"
+#include "host/definition_samples.h"
+#include "host/driver_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
+#include "tests/support/vanishing_parent.h"
 #include "host/test_host.h"
 
 // Expected records name their fields; the ones not named are zero, as the formats want.

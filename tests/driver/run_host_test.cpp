@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 #include "tests/support/ipc_test_folder.h"
 #include "host/nmea_replay.h"
 #include "tests/support/peer_process.h"

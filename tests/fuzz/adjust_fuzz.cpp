@@ -14,7 +14,7 @@
 #include "definitions/lists/adj_def_list.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/adjust_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

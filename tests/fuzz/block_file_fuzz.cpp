@@ -31,7 +31,7 @@
 #include "definitions/file/vok_file.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/support/block_file_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "definitions/lists/sys_def_list.h"
 #include "platform/ipc_buffer_handle.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "driver/pelorad.h"
 #include "driver/time_tag_decoder.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 #include "host/test_host.h"
 
 // The driver installs its crash handler; the sanitizers keep their own signal handlers so that a

@@ -16,7 +16,7 @@
 
 #include "driver/pelorad.h"
 #include "tests/fuzz/fuzz_support.h"
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 #include "host/test_host.h"
 
 extern "C" const char* __asan_default_options() { return "allow_user_segv_handler=0"; }

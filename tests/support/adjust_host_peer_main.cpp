@@ -6,7 +6,7 @@
 
 #include "platform/ipc_buffer_handle.h"
 #include "tests/support/adjust_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/peer_report.h"
 
 int main(int argc, char** argv) {

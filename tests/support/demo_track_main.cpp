@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/peer_report.h"
 
 int main(int argc, char** argv) {

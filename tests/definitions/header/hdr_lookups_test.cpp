@@ -10,7 +10,7 @@
 #include "compat/unit_library.h"
 #include "definitions/records/definition_records.h"
 #include "definitions/header/hdr_sub_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/hdr_payloads.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "definitions/lists/obs_type_properties.h"
 #include "platform/ipc_buffer_handle.h"
 #include "tests/support/adjust_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"

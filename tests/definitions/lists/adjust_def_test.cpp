@@ -10,7 +10,7 @@
 
 #include "compat/unit_library.h"
 #include "definitions/lists/obs_def_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "definitions/lists/obs_def_list.h"
 #include "definitions/lists/sys_def_list.h"
 #include "definitions/tide/tide_settings.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "definitions/file/vok_file.h"
 #include "platform/log.h"
 #include "tests/support/block_file_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/file_helpers.h"
 
 namespace {

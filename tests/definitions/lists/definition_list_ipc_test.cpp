@@ -7,7 +7,7 @@
 #include "definitions/lists/anchor_def_list.h"
 #include "platform/ipc_buffer_handle.h"
 #include "tests/support/block_file_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
 

@@ -11,7 +11,7 @@
 #include "definitions/lists/node_def_list.h"
 #include "definitions/lists/obs_def_list.h"
 #include "definitions/lists/sys_def_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

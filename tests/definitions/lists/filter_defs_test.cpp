@@ -15,7 +15,7 @@
 #include "definitions/file/vok_file.h"
 #include "platform/ipc_buffer_handle.h"
 #include "tests/support/block_file_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/record_fields.h"

@@ -17,7 +17,7 @@
 #include "definitions/tide/tide_settings.h"
 #include "definitions/file/vok_file.h"
 #include "tests/support/block_file_samples.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 #include "tests/support/file_helpers.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "definitions/lists/node_def_list.h"
 #include "definitions/lists/obs_def_list.h"
 #include "definitions/tide/tide_settings.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

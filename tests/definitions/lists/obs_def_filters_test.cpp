@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "definitions/lists/node_def_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

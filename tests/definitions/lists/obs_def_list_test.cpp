@@ -6,7 +6,7 @@
 
 #include "definitions/header/hdr_list.h"
 #include "definitions/lists/node_def_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

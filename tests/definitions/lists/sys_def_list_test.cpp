@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "definitions/header/hdr_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "definitions/lists/sys_def_list.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

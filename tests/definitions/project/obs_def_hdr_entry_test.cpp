@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace {
 

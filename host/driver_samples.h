@@ -1,5 +1,5 @@
-// What the driver's tests give it: datagrams as a sender of NMEA 0183 sentences with binary time
-// tags makes them, and observation definitions for every result block.
+// What a host gives the driver: datagrams as a sender of NMEA 0183 sentences with binary time tags
+// makes them, and observation definitions for every result block.
 #pragma once
 
 #include <cstdint>

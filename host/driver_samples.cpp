@@ -1,4 +1,4 @@
-#include "tests/support/driver_samples.h"
+#include "host/driver_samples.h"
 
 #include <cstring>
 #include <utility>
@@ -6,7 +6,7 @@
 #include "foundation/sentence_checksum.h"
 #include "definitions/records/definition_types.h"
 #include "foundation/system_time.h"
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 namespace Vok::Test {
 

@@ -1,4 +1,4 @@
-#include "tests/support/definition_samples.h"
+#include "host/definition_samples.h"
 
 #include <cstring>
 

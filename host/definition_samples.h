@@ -1,5 +1,6 @@
-// Small definitions lists that the tests and the settings-host peer build alike, so that a list
-// written in one process can be compared with the one read in another.
+// Small definitions lists that the demo host sets the driver up with and that the tests and the
+// settings-host peer build alike, so that a list written in one process can be compared with the one
+// read in another.
 #pragma once
 
 #include "definitions/header/hdr_list.h"
