@@ -581,12 +581,15 @@ bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bo
     const CONTEXT* context = pointers != nullptr ? pointers->ContextRecord : nullptr;
     sRange stack{0, 0};
     uint32_t stackRva = 0;
+    // The thread is listed before its stack is written, with an empty stack that the stack's bytes
+    // fill in once they are there: a dump cut while they are written still names the thread, its
+    // registers and the modules, which is what a debugger needs for the faulting frame.
+    uint64_t threadStackAt = 0;
     if (context != nullptr) {
         const MINIDUMP_LOCATION_DESCRIPTOR contextAt = WriteContext(out, *context);
-        stack = StackRange(context->Rsp);
-        out.Align(16);
-        stackRva = out.AppendMemory(stack.start, stack.size);
-        out.Publish(WriteThreadList(out, exception->ThreadId, stack, stackRva, contextAt));
+        const MINIDUMP_DIRECTORY threads = WriteThreadList(out, exception->ThreadId, sRange{0, 0}, 0, contextAt);
+        threadStackAt = threads.Location.Rva + sizeof(uint32_t) + offsetof(MINIDUMP_THREAD, Stack);
+        out.Publish(threads);
         if (pointers->ExceptionRecord != nullptr)
             out.Publish(WriteException(out, exception->ThreadId, *pointers->ExceptionRecord, contextAt));
     }
@@ -597,6 +600,13 @@ bool WriteMinidump(int file, const MINIDUMP_EXCEPTION_INFORMATION* exception, bo
     out.Publish(entry);
     WriteMaps(out, entry);
     out.Publish(entry);
+    if (context != nullptr) {
+        stack = StackRange(context->Rsp);
+        out.Align(16);
+        stackRva = out.AppendMemory(stack.start, stack.size);
+        const MINIDUMP_MEMORY_DESCRIPTOR filled{stack.start, {static_cast<uint32_t>(stack.size), stackRva}};
+        out.PutAt(threadStackAt, &filled, sizeof filled);
+    }
     if (full) {
         g_rangeCount = 0;
         CollectPrivateMemory();
