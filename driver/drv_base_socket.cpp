@@ -35,6 +35,12 @@ void ReportDriverProblem(const CString& text) {
     ZLog::Write(0, ZLog::Error, "pelorad: " + text.Str());
 }
 
+sFolderIdentity IpcFolderIdentity(const std::string& path) {
+    struct stat folder {};
+    if (::lstat(path.c_str(), &folder) != 0) return {};
+    return {folder.st_dev, folder.st_ino};
+}
+
 void CProblemEpisode::Begin(const CString& problem) {
     if (problem == m_problem) return;
     ReportDriverProblem(problem);
@@ -68,11 +74,7 @@ CDrvBaseSocket::CDrvBaseSocket() {
     }
     m_link = std::move(link);
     // The host made the link's objects in the folder that is there now.
-    struct stat folder {};
-    if (::lstat(Vok::Ipc::GetFolderPath().c_str(), &folder) == 0) {
-        m_linkFolder[0] = folder.st_dev;
-        m_linkFolder[1] = folder.st_ino;
-    }
+    m_linkFolder = IpcFolderIdentity(Vok::Ipc::GetFolderPath());
 }
 
 CDrvBaseSocket::~CDrvBaseSocket() {
@@ -228,11 +230,8 @@ std::unique_ptr<IpcBufferHandle> CDrvBaseSocket::CreateIOBuffer() {
     // A folder renamed or removed since the host made the link is made anew by the opening, with a
     // buffer in it that the host does not hold.
     const std::string folderPath = Vok::Ipc::GetFolderPath();
-    struct stat folder {};
-    const bool sameFolder = ::lstat(folderPath.c_str(), &folder) == 0 && m_linkFolder[0] == folder.st_dev &&
-                            m_linkFolder[1] == folder.st_ino;
     CString text;
-    if (sameFolder || m_linkFolder[1] == 0) {
+    if (m_linkFolder == sFolderIdentity{} || IpcFolderIdentity(folderPath) == m_linkFolder) {
         m_folderProblem.End("the IPC folder " + CString(folderPath.c_str()) + " is the host's again");
     } else {
         text.Format("the IPC folder %s is not the one the host made the link in (renamed or removed since): the "

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <memory>
 
 #include "compat/cstring.h"
@@ -82,6 +83,15 @@ public:
 private:
     CString m_problem;
 };
+
+// A folder's device and inode, {0, 0} when it is not there: a folder renamed away and made anew
+// under the same path is another one.
+struct sFolderIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const sFolderIdentity&) const = default;
+};
+sFolderIdentity IpcFolderIdentity(const std::string& path);
 
 class CDrvBaseSocket : public CObject {
 public:
@@ -254,8 +264,8 @@ private:
     CProblemEpisode m_blocksProblem;
     CProblemEpisode m_folderProblem;
     CProblemEpisode m_eventProblems[IPC_EVENT_COUNT];
-    // The IPC folder in which the host made the link: device and inode; 0 when unknown.
-    uint64_t m_linkFolder[2] = {0, 0};
+    // The IPC folder in which the host made the link; {0, 0} when unknown.
+    sFolderIdentity m_linkFolder;
     uint64_t m_blocksRefusedSerial = 0;
 
     // The output buffer's lock episodes: the problem last said (empty while the buffer is usable),

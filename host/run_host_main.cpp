@@ -13,9 +13,7 @@
 // named objects live in a folder of this run's own, removed at the end. Exit status: 0 the run
 // ended as asked; 1 the driver failed, ended by itself, or made no update of the recording; 2 the
 // arguments or the recording are wrong; 3 the port cannot be bound, so nothing could be received.
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
@@ -30,7 +28,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/file_ops.h"
+#include "platform/crash_handler.h"
 #include "host/demo_host.h"
 #include "host/nmea_replay.h"
 
@@ -104,17 +102,10 @@ bool HoldsSentence(const std::string& text) {
 
 // The error of binding the port as the driver does (any address, SO_REUSEADDR); 0 when it can.
 int BindError(UINT port) {
-    const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int s = BoundUdpSocket("0.0.0.0", port, true);
     if (s < 0) return errno;
-    const int reuse = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(port));
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    const int error = ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0 ? 0 : errno;
     ::close(s);
-    return error;
+    return 0;
 }
 
 // How the driver ended (byItself: before it was asked to), and the crash reports it left in its
@@ -126,9 +117,8 @@ std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver
     } else {
         text = std::string("pelorad ended ") + (byItself ? "by itself " : "") + "with code " + std::to_string(code);
     }
-    const std::string dataHome = Vok::GetLocalAppDataPath();
-    if (dataHome.empty()) return text + "; with no home folder it had no crash folder";
-    const fs::path folder = fs::path(dataHome) / "VOK" / "CrashDumps" / fs::path(driver).filename();
+    const fs::path folder = GetCrashDumpFolderOf(fs::path(driver).filename().string());
+    if (folder.empty()) return text + "; with no home folder it had no crash folder";
     std::string reports;
     boost::system::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {

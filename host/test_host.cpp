@@ -96,18 +96,22 @@ bool CTestHost::PublishSettings(const sDriverSettings& s) {
     return m_link.GetSettings() != nullptr && Vok::Test::PublishSettings(*m_link.GetSettings(), s);
 }
 
-int BoundUdpSocket(const char* address, UINT port) {
+int BoundUdpSocket(const char* address, UINT port, bool reuseAddress) {
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) return -1;
+    const int reuse = 1;
+    if (reuseAddress) ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(static_cast<uint16_t>(port));
-    if (::inet_pton(AF_INET, address, &local.sin_addr) != 1 ||
-        ::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        ::close(s);
-        return -1;
+    int error = EINVAL;
+    if (::inet_pton(AF_INET, address, &local.sin_addr) == 1) {
+        if (::bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) return s;
+        error = errno;
     }
-    return s;
+    ::close(s);
+    errno = error;
+    return -1;
 }
 
 bool PublishSettings(IpcBufferHandle& settings, const SettingsItems& items) {

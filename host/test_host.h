@@ -99,8 +99,9 @@ private:
 bool PublishSettings(IpcBufferHandle& settings, const SettingsItems& items);
 bool PublishSettings(IpcBufferHandle& settings, const sDriverSettings& driverSettings);
 
-// A UDP socket bound to address:port (port 0: any), without SO_REUSEADDR; -1 on failure.
-int BoundUdpSocket(const char* address, UINT port);
+// A UDP socket bound to address:port (port 0: any), with SO_REUSEADDR when asked; -1 on failure,
+// with errno saying why.
+int BoundUdpSocket(const char* address, UINT port, bool reuseAddress = false);
 // A UDP port on loopback that nothing was bound to a moment ago.
 UINT FindFreeUdpPort();
 // Sends one datagram to 127.0.0.1:port from a socket bound to fromAddress; true when all of it

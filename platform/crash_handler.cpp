@@ -82,10 +82,8 @@ std::string ProgramFileNameFs() {
 }
 
 std::string CrashFolderFs() {
-    std::string name = ProgramFileNameFs();
-    if (name.empty()) name = "Unknown";
-    const std::string base = Vok::GetLocalAppDataPath();
-    return base.empty() ? std::string() : base + "/VOK/CrashDumps/" + name;
+    const std::string name = ProgramFileNameFs();
+    return GetCrashDumpFolderOf(name.empty() ? "Unknown" : name);
 }
 
 void Prepare() {
@@ -629,6 +627,11 @@ CString GetModuleTitleOrUnknown(bool stripExtension) {
     CString title = GetModuleFileTitle(true);
     if (stripExtension) title = RemoveExtension(title);
     return title.IsEmpty() ? CString("Unknown") : title;
+}
+
+std::string GetCrashDumpFolderOf(const std::string& programFileName) {
+    const std::string base = Vok::GetLocalAppDataPath();
+    return base.empty() ? std::string() : base + "/VOK/CrashDumps/" + programFileName;
 }
 
 CString GetCrashDumpFolder(bool create) {

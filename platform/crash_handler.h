@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
@@ -134,5 +135,8 @@ CString GetModuleTitleOrUnknown(bool stripExtension);
 // extension; with create, the folders are made. Handle keeps the newest ten reports there (a
 // report: its crash log and dumps) and removes older ones before it writes a new one.
 CString GetCrashDumpFolder(bool create);
+// The crash folder of the program of that file name (as the file system spells it); empty without
+// a local application-data folder.
+std::string GetCrashDumpFolderOf(const std::string& programFileName);
 // "an Access Violation" ...; "an Unknown exception type" for a code without a text.
 const char* GetExceptionDescription(DWORD code);
