@@ -215,6 +215,10 @@ TEST(NmeaCodec, Formatters) {
     EXPECT_EQ(FormatTime(&st), "130000.00");
     EXPECT_EQ(st.wHour, 13);
     EXPECT_EQ(st.wMinute, 0);
+    st.wHour = 12;
+    st.wMinute = 59;
+    st.wMilliseconds = 995;  // where the carry begins
+    EXPECT_EQ(FormatTime(&st), "130000.00");
     st.wSecond = 12;
     st.wMilliseconds = 710;
     EXPECT_EQ(FormatTime(&st), "130012.71");
@@ -276,6 +280,8 @@ TEST(NmeaCodec, NumbersReadAsTheCLibraryReadsThem) {
         {"2147483648", INT_MAX},                   {"-2147483648", INT_MIN},                  {"-99999999999", INT_MIN},
         {"12abc", 12},        {"abc", 0},          {"", 0},               {"0x10", 0},          {"+-3", 0},
         {std::string_view("123", 2), 12},          {"\t42", 42},
+        // 2^64 + 1: capped, never wrapped to 1.
+        {"18446744073709551617", INT_MAX},         {"-18446744073709551617", INT_MIN},
     };
     for (const auto& row : integers) EXPECT_EQ(ParseDecimalInteger(row.text), row.value) << row.text;
 }

@@ -39,6 +39,7 @@ std::string Hms(double s) {
 std::string Gga(double s, const std::string& address = "GP") {
     return Sentence(address + "GGA," + Hms(s) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 }
+std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hms(s) + ",A,A"); }
 std::string Gst(double s) { return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1"); }
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
 const std::string HDT = Sentence("HEHDT,123.4,T"), GSA = Sentence("GPGSA,M,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1"),
@@ -138,6 +139,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         const char* name;
         DWORD trigger;
         std::vector<std::tuple<double, std::string, int>> steps;
+        DWORD checksum = 1;
     } scripts[] = {
         {"the heading closes the cycle", 1,
          {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), 0}, {1.2, HDT, P | H},
@@ -161,11 +163,14 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"tokens within ten characters, the second of two glued sentences", 1,
          {{0, Gga(0, "ABCDEFGHI"), 0}, {0.5, Gga(0.5, "ABCDEFGH"), 0}, {1, Gga(1), P | T},
           {2, Glued(Gga(2), Gga(2.5)), P | T}, {3, Glued(Gga(3), Gst(3)), 0}}},
+        {"GLL positions, written and never tagged", 1, {{0, Gll(0), 0}, {1, Gll(1), P}, {2, Gll(2), P}}},
+        // Without the checksum test a line of just "$GGA" is long enough to be detected.
+        {"a rest of four characters", 1, {{0, "$GGA\n" + Gga(0), P | T}}, 0},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
     for (const auto& script : scripts) {
-        Start(script.trigger);
+        Start(script.trigger, 0.0f, nullptr, 0.0f, script.checksum);
         for (const auto& [t, text, written] : script.steps) {
             if (text == "RESET") {
                 EXPECT_EQ(m_driver->DecodeData(true), 0);

@@ -413,16 +413,31 @@ TEST_F(PeloradProcess, TimeBlockTakesTheTagTimeOfEachDecodedDatagram) {
 }
 
 TEST_F(PeloradProcess, SenderFilterTakesOnlyTheInterfaceAddress) {
-    sDriverSettings settings = Settings("OUT_FILTER");
-    settings.system.sourceFilter = 1;
-    Start(settings);
-    ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
-    ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 2, HDT), "127.0.0.2"));
-    EXPECT_FALSE(m_host->WaitForUpdate(500));
-    // The next one from the interface address is taken: the other had its turn before it.
-    ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 3, HDT), "127.0.0.1"));
-    EXPECT_TRUE(AwaitTime(1, kSeconds + 3));
-    Exit();
+    // The interface 0.0.0.0 names no one sender: any is taken.
+    const struct {
+        BYTE address[4];
+        bool otherTaken;
+    } rows[] = {{{127, 0, 0, 1}, false}, {{0, 0, 0, 0}, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.otherTaken);
+        sDriverSettings settings = Settings("OUT_FILTER");
+        settings.system.sourceFilter = 1;
+        std::memcpy(settings.system.address, row.address, 4);
+        Start(settings);
+        ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
+        ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 2, HDT), "127.0.0.2"));
+        if (row.otherTaken) {
+            EXPECT_TRUE(AwaitTime(1, kSeconds + 2));
+        } else {
+            EXPECT_FALSE(m_host->WaitForUpdate(500));
+        }
+        // The next one from the interface address is taken: the other had its turn before it.
+        ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 3, HDT), "127.0.0.1"));
+        EXPECT_TRUE(AwaitTime(1, kSeconds + 3));
+        Exit();
+        m_out.reset();
+        m_host.reset();
+    }
 }
 
 TEST_F(PeloradProcess, EmptyAndOversizedDatagramsKeepTheSocket) {

@@ -102,9 +102,11 @@ TEST(GreatCircle, Midpoint) {
     GreatCircleMidpoint(0, 0, 0, 90, lat, lon);
     EXPECT_NEAR(lat, 0, 1e-12);
     EXPECT_NEAR(lon, 45, 1e-12);
-    GreatCircleMidpoint(10, 170, 10, -170, lat, lon);  // one parallel, across the date line
-    EXPECT_EQ(lat, 10);
-    EXPECT_NEAR(lon, 180, 1e-12);
+    for (const double east : {170.0, -170.0}) {  // one parallel, across the date line either way
+        GreatCircleMidpoint(10, east, 10, -east, lat, lon);
+        EXPECT_EQ(lat, 10);
+        EXPECT_NEAR(lon, 180, 1e-12) << east;
+    }
     GreatCircleMidpoint(0, 0, 10, 0, lat, lon);
     EXPECT_NEAR(lat, 5, 1e-12);
     EXPECT_NEAR(lon, 0, 1e-12);
@@ -453,6 +455,9 @@ TEST(Rhumb, Midpoint) {
     EXPECT_NEAR(lon, 5, 1e-12);
     EXPECT_FALSE(RhumbLineMidpoint(kNearPole, 170, 80, -170, lat, lon));
     EXPECT_NEAR(lon, 180, 1e-12);
+    // Just inside the polar limit it is still a rhumb line, and along a meridian it stays on it.
+    EXPECT_TRUE(RhumbLineMidpoint(89.99999, 10, 80, 10, lat, lon));
+    EXPECT_EQ(lon, 10);
 }
 
 TEST(Rhumb, CrossTrack) {

@@ -465,6 +465,13 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
     for (std::size_t i = 0; i < sizeof g_zeroFilled; ++i) g_zeroFilled[i] = static_cast<char>(i * 5 + 3);
     const std::string dataBytes(g_initialised, sizeof g_initialised);
     const std::string bssBytes(g_zeroFilled, sizeof g_zeroFilled);
+    // An image mapped from a folder whose name holds a character beyond U+FFFF.
+    Vok::Test::WriteTextFile(tmp / "x\xF0\x9F\x98\x80y/image", std::string("\x7F" "ELF") + std::string(4092, '\0'));
+    const std::string imagePath = boost::filesystem::canonical(tmp / "x\xF0\x9F\x98\x80y/image").string();
+    const int imageFd = ::open(imagePath.c_str(), O_RDONLY | O_CLOEXEC);
+    void* const image = ::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, imageFd, 0);
+    ::close(imageFd);
+    ASSERT_NE(image, MAP_FAILED);
 
     struct Row {
         const char* name;
@@ -493,6 +500,9 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
         // Every dump holds the modules' data.
         EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_initialised), sizeof g_initialised), dataBytes);
         EXPECT_EQ(dump.ReadMemory(reinterpret_cast<uintptr_t>(g_zeroFilled), sizeof g_zeroFilled), bssBytes);
+        EXPECT_EQ(std::count_if(dump.Modules().begin(), dump.Modules().end(),
+                                [&](const Vok::Test::sDumpModule& m) { return m.name == imagePath; }),
+                  1);
         EXPECT_EQ(dump.Exception().has_value(), row.exception);
         ASSERT_EQ(dump.Threads().size(), 1u);
         // Without the exception, the calling thread stopped in the writer, with its stack.
@@ -518,6 +528,7 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
     ASSERT_EQ(counted.Error(), "");
     EXPECT_EQ(counted.Exception()->parameters.size(), 15u);
     CCrashHandler::s_ExceptionInfo = {};
+    ::munmap(image, 4096);
 }
 
 TEST(CrashDump, ADumpIsCreatedExclusivelyAndSkippedSilentlyWhenItCannotBe) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <thread>
@@ -101,6 +103,10 @@ TEST_F(NamedReadWriteLockTest, AFiniteTimeoutIsOneDeadlineForTheWholeCall) {
     EXPECT_LT(elapsed, Milliseconds(450));  // a full 300 ms for the second step would end at 500 ms
     // The failed call gave the turnstile back.
     EXPECT_EQ(Vok::Ipc::SetRecordLock(turnstile.GetFd(), F_WRLCK, 1, 1, false), 0);
+    // An error other than a holder's is no reason to wait: said at once.
+    clock = CStopwatch();
+    EXPECT_EQ(Vok::Ipc::SetRecordLockUntil(-1, F_WRLCK, 1, 1, std::chrono::steady_clock::now() + Milliseconds(2000)), EBADF);
+    EXPECT_LT(clock.Elapsed(), Milliseconds(1000));
 }
 
 TEST_F(NamedReadWriteLockTest, AnExclusiveHoldTakesBothBytesAtOnceOnlyWhenNobodyIsInTheWay) {

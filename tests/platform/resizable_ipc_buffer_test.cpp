@@ -149,6 +149,9 @@ TEST_F(ResizableIpcBufferTest, AFailedRemapKeepsTheOldMappingAndReleasesTheHold)
     EXPECT_FALSE(reader.IsLocked());
     EXPECT_EQ(Bytes(reader), std::vector<unsigned char>(8, 3));
     ASSERT_TRUE(probe.LockExclusive(0));
+    // Refused next because another holds it: the damage's text is not said again.
+    EXPECT_FALSE(reader.LockExclusive(0));
+    EXPECT_EQ(reader.GetRefusal(), "");
 
     *fields = {8, 1};
     Vok::Ipc::CIpcFolder::Open().RemoveFile(Vok::Ipc::KIND_SEGMENT, "B_4");
