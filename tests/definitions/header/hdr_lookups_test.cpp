@@ -201,6 +201,8 @@ TEST(HdrLookups, GnssSystemsAndTheDatumsOfPositionSystems) {
     }
     EXPECT_EQ(list.GetNextGnssSystemNumber(), 7);
     EXPECT_EQ(list.GetGnssSystem(99, 5), list.GetRecord(71, 2));
+    Payload(84).I32(0, 8).I32(16, 5).Add(list, 71);
+    EXPECT_EQ(list.GetGnssSystem(99, 5), list.GetRecord(71, 3));  // by datum, the last match
 
     for (const int32_t number : {3, 1}) {
         CHdrList low;
@@ -351,6 +353,12 @@ TEST(HdrLookups, PpsRecordsOfASystemWithOrWithoutFlags) {
     EXPECT_EQ(f3, 1);
     list.GetPpsRecords(7, a.data(), nullptr, c.data(), nullptr, nullptr, nullptr);
     EXPECT_EQ(ValueAt<int32_t>(a.data(), 8), 2);
+    // A longer record fills the caller's 80 bytes and not one past them.
+    Payload(88).I32(8, 9).I32(84, 5).Add(list, 251);
+    std::vector<uint8_t> d(88, 0xEE);
+    list.GetPpsRecords(9, nullptr, nullptr, d.data(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(ValueAt<int32_t>(d.data(), 8), 9);
+    EXPECT_EQ(std::vector<uint8_t>(d.begin() + 80, d.end()), std::vector<uint8_t>(8, 0xEE));
 }
 
 TEST(HdrLookups, SonarValueOfTheFirstRecordTypeThatNamesTheSystem) {
@@ -369,6 +377,7 @@ TEST(HdrLookups, SubListFindersByLeadingWords) {
     Payload(16).I32(0, 1).I32(4, 2).I32(8, 3).I32(12, 4).Add(list, 129);
     Payload(16).I32(0, 5).I32(4, 6).I32(8, 7).I32(12, 8).Add(list, 129);
     Payload(16).I32(0, 10).I32(4, 20).I32(8, 30).I32(12, 40).Add(list, 129);
+    Payload(16).I32(0, 10000).Add(list, 129);
     const CHdrSubList sub(129, &list, 16);
     auto element = [&](int k) { return static_cast<uint8_t*>(sub.GetAt(sub.FindIndex(k))); };
     struct sRow {
@@ -389,7 +398,8 @@ TEST(HdrLookups, SubListFindersByLeadingWords) {
         {"32 any", CHdrList::FindSubRecord32(40, -1, &sub), 2},
         {"32", CHdrList::FindSubRecord32(4, 3, &sub), 0},
         {"local", CHdrList::FindSubRecordLocal0(10, &sub), 2},
-        {"local 10000", CHdrList::FindSubRecordLocal0(10000, &sub), -1},
+        {"10000", CHdrList::FindSubRecord0(10000, &sub), 3},
+        {"local 10000", CHdrList::FindSubRecordLocal0(10000, &sub), -1},  // a category, not a number
         {"2", CHdrList::FindSubRecord2(7, &sub), 1},
         {"2 zero", CHdrList::FindSubRecord2(0, &sub), -1},
         {"21", CHdrList::FindSubRecord21(3, 2, &sub), 0},

@@ -150,6 +150,10 @@ TEST_F(AdjustSelectionTest, FourPseudoRangesMakeOneHeightSource) {
     EXPECT_TRUE(m_setup.CountHeightAiding(1, nullptr, -1, count, obsId));
     EXPECT_EQ(count, 1);
     EXPECT_FALSE(m_setup.CountHeightAiding(1, nullptr, 1, count, obsId));
+    m_setup.UseObservation(Obs(4, 40, 3, 2));  // a second aiding on the object names no source
+    EXPECT_TRUE(m_setup.CountHeightAiding(1, nullptr, -1, count, obsId));
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(obsId, 3);
     m_nodes.FindById(1)->nodeType = 2;  // a fixed node
     EXPECT_TRUE(m_setup.CountHeightSources(1, nullptr, 3, count, obsId));
     EXPECT_EQ(count, 3);  // two fixed first nodes and the height aiding
@@ -348,7 +352,12 @@ TEST_F(AdjustSelectionTest, BuildingAFreshSetupFromTheObservations) {
     CAdjustDef* templ = templates.AddTail(std::make_unique<CAdjustDef>(5, "T"));
     templ->AddObservation(m_obs.FindById(4), nullptr);
     templ->GetEntry(4)->weight = 4.0f;
+    // Used before the build: an ROV depth of a used system stays in use, a heave does not.
+    m_setup.UseObservation(Obs(11, 51, 3, 3));
+    m_setup.UseObservation(Obs(12, 48, 3, 3));
     m_setup.BuildFromObservations(&templates);
+    EXPECT_EQ(State(11), ADJ_ENTRY_USED);
+    EXPECT_EQ(State(12), ADJ_ENTRY_EXCLUDED);
     const uint32_t expected[] = {2, 2, 99, 2, 2, 2, 2, 2, 2, 2};
     for (int32_t id = 1; id <= 10; ++id) EXPECT_EQ(State(id), expected[id - 1]) << id;
     EXPECT_EQ(State(INT32_MAX), ADJ_ENTRY_EXCLUDED);
@@ -410,6 +419,9 @@ TEST_F(AdjustSelectionTest, QueriesOverNodesObjectsAndSystems) {
     // Object 2 only through the fixed node's range to node 3, a variable node.
     EXPECT_EQ(m_setup.UsesObject(2, &m_nodes, false), 1);
     EXPECT_EQ(m_setup.UsesObject(3, &m_nodes, false), 0);
+    m_nodes.FindById(5)->objectId = 3;  // a fixed node observes its object from outside
+    EXPECT_EQ(m_setup.UsesObject(3, &m_nodes, false), 0);
+    m_nodes.FindById(5)->objectId = -1;
     EXPECT_EQ(m_setup.HasObject(3, &m_nodes), 1);
     EXPECT_EQ(m_setup.UsesObjectOfNode(3, &m_objects, &m_nodes, true), 1);
     EXPECT_EQ(m_setup.HasObjectOfNode(4, &m_objects, &m_nodes), 1);
@@ -436,6 +448,10 @@ TEST_F(AdjustSelectionTest, QueriesOverNodesObjectsAndSystems) {
     EXPECT_THROW(m_setup.RemoveEntryAt(9), CInvalidArgException);
     EXPECT_EQ(m_setup.RemoveEntry(2), 1);
     EXPECT_EQ(m_setup.RemoveEntry(2), 0);
+    // A USBL observation places its beacon (the second node), not its transceiver.
+    m_setup.UseObservation(Obs(6, 43, 2, 3, 4));
+    EXPECT_EQ(m_setup.UsesGpsOnObject(3), 1);
+    EXPECT_EQ(m_setup.UsesGpsOnObject(2), 0);
 }
 
 TEST_F(AdjustSelectionTest, ContentFlagsOfVesselHeightsAndHeightAiding) {
@@ -558,6 +574,15 @@ TEST_F(AdjustSelectionTest, MinimumUpdateIntervals) {
     m_setup.ApplyIntervalToSystem(m_systems.FindById(1), 25.0f);
     EXPECT_EQ(m_setup.GetEntry(4)->interval, 25.0f);
     EXPECT_EQ(m_setup.GetEntry(5)->interval, 25.0f);  // the tide source's too
+
+    // Taken into use after the minimum was raised: the age limit follows the interval.
+    sObsDef* late = Obs(6, 20, 1, 1);
+    m_setup.AddObservation(late, nullptr);
+    m_setup.GetEntry(6)->ageLimit = 3.0f;
+    m_setup.m_Def.minInterval = 8.0f;
+    m_setup.UseObservation(late);
+    EXPECT_EQ(m_setup.GetEntry(6)->interval, 8.0f);
+    EXPECT_EQ(m_setup.GetEntry(6)->ageLimit, 8.0f);
 }
 
 TEST_F(AdjustSelectionTest, ListQueriesSkipTheExcludedSetupAndHigherLevels) {

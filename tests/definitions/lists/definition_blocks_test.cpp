@@ -411,6 +411,15 @@ TEST_F(CDefinitionBlocksTest, HeaderEntriesOfBlock33) {
         EXPECT_EQ(second.Payload()[0], 9);
         EXPECT_EQ(second.Payload()[2], 7);
     }
+
+    // With events, the objects are split into their shapes only by the full upgrade.
+    const std::vector<uint8_t> object = CLeBytes().I32(28080).U8(0).I32(166).Zeros(28080).I32(-1);
+    for (const int mode : {1, 2}) {
+        CHdrList headers;
+        ASSERT_EQ(headers.ReadBlock(OpenWith(CLeBytes().I32(2).Block(7, {}).Block(33, object)), 0, mode), 1);
+        EXPECT_EQ(headers.GetRecordCount(166), mode == 1 ? 1u : 0u) << mode;
+        EXPECT_EQ(headers.GetRecordCount(267), mode == 2 ? 1u : 0u) << mode;
+    }
 }
 
 TEST_F(CDefinitionBlocksTest, HeaderEntriesOfTheOldBlock1) {

@@ -66,7 +66,7 @@ protected:
         m_objects.Add(Object(1));
         m_objects.Add(Object(2));
         m_nodes.Add(MakeNodeDef(10, 100, 1, 0, 0, 0, 0));  // on object 1
-        m_nodes.Add(MakeNodeDef(11, 101, 2, 1, 0, 0, 0));  // fixed, on object 2
+        m_nodes.Add(MakeNodeDef(11, 101, 1, 1, 0, 0, 0));  // fixed, on object 1
         m_nodes.Add(MakeNodeDef(12, 102, 2, 3, 0, 0, 0));  // variable, on object 2
         m_obs.Add(MakeObsDef(1, 11, 7, 0, 0, 0));    // system 7 without a node,
         m_obs.Add(MakeObsDef(2, 11, 7, 11, 0, 0));   // on a fixed node,

@@ -113,6 +113,12 @@ TEST_F(CHeightDefUpgraderTest, OnceRecordsDifferRepeatsFindTheirSourcesTaken) {
     EXPECT_EQ(m_upgrader.ConvertHeightDef(file), 0);
     EXPECT_EQ(m_tides.get_strategies().size(), 2u);
     EXPECT_EQ(m_tides.get_sources().size(), 4u);
+
+    // The fourth source is kept too.
+    m_nodes.Add(MakeNodeDef(13, 103, 1, 0, 0, 0, 0));
+    ASSERT_EQ(m_upgrader.ConvertHeightDef(Legacy(-2, {0, 0, 0, 13}, {"", "", "", "d.tid"})), 3);
+    ASSERT_EQ(Get<CTideStrategyFile>(3)->get_source_ids(), std::vector<uint32_t>{5});
+    EXPECT_EQ(Source<CTideSourceFile>(5)->get_file_path(), "d.tid");
 }
 
 TEST_F(CHeightDefUpgraderTest, DisabledAndMeanWaterLevelAreReusedAfterRecordsDiffer) {

@@ -106,6 +106,7 @@ TEST(HdrUpgrades, ProjectionAnglesBecomeDecimalDegrees) {
         list.UpgradeProjectionRecords();
         EXPECT_EQ(Ids(list), (std::vector<int32_t>{16, row.newId}));
         const uint8_t* p = list.GetRecord(row.newId, 1);
+        ASSERT_NE(p, nullptr);
         EXPECT_NEAR(ValueAt<double>(p, row.at), row.expected, 1e-12);
         EXPECT_EQ(ValueAt<double>(p, row.at + 8), 4.0);
         EXPECT_EQ(TextAt(p, 0), "Lambert zone");
@@ -123,10 +124,12 @@ TEST(HdrUpgrades, DatumShiftsGetTheirMissingCompanions) {
     list.CompleteDatumShiftRecords();
     EXPECT_EQ(Ids(list), (std::vector<int32_t>{206, 188, 246, 247}));
     const uint8_t* epoch = list.GetRecord(246, 1);
+    ASSERT_NE(epoch, nullptr);
     EXPECT_EQ(ValueAt<int32_t>(epoch, 0), 1);
     EXPECT_EQ(ValueAt<int32_t>(epoch, 4), 2);
     EXPECT_EQ(ValueAt<int32_t>(epoch, 8), 5);
     EXPECT_EQ(ValueAt<int32_t>(epoch, 28), 9);
+    ASSERT_NE(list.GetEntry(247, 1), nullptr);
     EXPECT_EQ(list.GetEntry(247, 1)->payloadSize, 40u);
 
     CHdrList orphans;
@@ -231,6 +234,12 @@ TEST(HdrUpgrades, RecordByRecordConversions) {
              EXPECT_EQ(ValueAt<double>(p, 32), 0.5);
              EXPECT_EQ(ValueAt<double>(p, 80), 7.0);
          }},
+        {"datum shift, bit 8 set", [](CHdrList& l) { Payload(72).I32(8, 0x1FF).Add(l, 14); },
+         &CHdrList::UpgradeDatumShiftRecords, {206},
+         [](const CHdrList& l) {
+             EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(206, 1), 16), 0x7F);
+             EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(206, 1), 20), 1);
+         }},
         {"chart datum 160", [](CHdrList& l) { Payload(16).I32(0, 5).F64(8, 2.25).Add(l, 160); },
          &CHdrList::UpgradeChartDatumRecords, {228},
          [](const CHdrList& l) {
@@ -261,6 +270,27 @@ TEST(HdrUpgrades, RecordByRecordConversions) {
          [](const CHdrList& l) {
              const int32_t expected[] = {1, 101, 2, 102, 3, 0};
              for (int32_t k = 0; k < 6; ++k) EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(213, k + 1), 28), expected[k]);
+         }},
+        {"sound velocity", [](CHdrList& l) { Payload(112).I32(76, 0).Add(l, 35); Payload(112).I32(76, 2).Add(l, 35); },
+         &CHdrList::UpgradeSoundVelocityRecords, {193, 193},
+         [](const CHdrList& l) {
+             EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(193, 1), 80), -1);  // profile 0: none
+             EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(193, 2), 80), 2);
+         }},
+        {"gnss position 73", [](CHdrList& l) { Payload(72).I32(0, 7).Add(l, 73); Payload(72).I32(0, 2).Add(l, 73); },
+         &CHdrList::UpgradeGnssPosition73Records, {205, 205},
+         [](const CHdrList& l) {
+             EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(205, 1), 16), 3);      // the GNSS system number less 4
+             EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(205, 2), 16 + 4), 0);  // never below 0
+         }},
+        {"singlebeam 190 words", [](CHdrList& l) {
+             Payload old(184);
+             for (int32_t at : {84, 88, 92, 96, 100}) old.I32(at, 1000 + at);
+             old.Add(l, 190);
+         },
+         &CHdrList::UpgradeSinglebeamRecords, {219},
+         [](const CHdrList& l) {  // old 88 to 100 go to 92 to 104
+             for (int32_t k = 0; k < 4; ++k) EXPECT_EQ(ValueAt<int32_t>(l.GetRecord(219, 1), 92 + 4 * k), 1088 + 4 * k) << k;
          }},
         {"fix with an event link stays", [](CHdrList& l) { Payload(4).Add(l, 125, 16); },
          &CHdrList::UpgradeFixRecord, {125}, [](const CHdrList&) {}},
@@ -394,6 +424,7 @@ TEST(HdrUpgrades, ConversionsFindTheVariableNodesTheyName) {
         .I32(28, 23).I32(32, 24).I32(36, 25).Text(40, "SBES").Add(list, 34);
     list.UpgradeUsblRecords();
     list.UpgradeSinglebeamRecords();
+    ASSERT_EQ(Ids(list), (std::vector<int32_t>{201, 201, 202, 202, 219}));
     const sHdrEntry* usbl = list.GetEntry(202, 1);
     EXPECT_EQ(ValueAt<int32_t>(usbl->Payload(), 48), 42);
     EXPECT_EQ(usbl->eventLink, 12);
@@ -416,7 +447,7 @@ TEST(HdrUpgrades, DredgingRecordsSplitIntoSystemsAtTheirReferencePoints) {
     Payload(112).I32(4, 2).I32(100, 55).Add(list, 208);
     Payload(64).I32(4, 2).Add(list, 210);
     list.UpgradeDredgingSystems();
-    EXPECT_EQ(Ids(list), (std::vector<int32_t>{201, 201, 197, 197, 207, 208, 210, 208, 210}));
+    ASSERT_EQ(Ids(list), (std::vector<int32_t>{201, 201, 197, 197, 207, 208, 210, 208, 210}));
     EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(207, 1), 4), 1);
     EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(197, 1), 4), 12);
     EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(197, 2), 4), 12);
@@ -439,7 +470,7 @@ TEST(HdrUpgrades, LaybackObservationsBecomeGnssHeights) {
     Payload(64).I32(4, 17).I32(24, -1).Text(62, "\xff").Add(list, 68);
     list.UpgradeObservationLinks();
     list.UpgradeObservationKinds();
-    EXPECT_EQ(Ids(list), (std::vector<int32_t>{201, 65, 68, 78}));
+    ASSERT_EQ(Ids(list), (std::vector<int32_t>{201, 65, 68, 78}));
     const uint8_t* height = list.GetRecord(78, 1);
     EXPECT_EQ(ValueAt<int32_t>(height, 4), 31);
     EXPECT_EQ(ValueAt<int32_t>(height, 8), 9);
@@ -454,7 +485,18 @@ TEST(HdrUpgrades, LaybackObservationsBecomeGnssHeights) {
     CHdrList linked;  // a layback with events keeps every observation as it is
     Payload(104).I32(0, 60).I32(32, 9).Add(linked, 65, 8);
     linked.UpgradeObservationLinks();
+    ASSERT_EQ(Ids(linked), std::vector<int32_t>{65});
     EXPECT_EQ(ValueAt<int32_t>(linked.GetRecord(65, 1), 0), 60);
+
+    CHdrList depths;  // an ROV depth's flag byte is set, whether it was unset or cleared first
+    for (int32_t key : {1, 2, 3}) Payload(104).I32(0, 51).I32(4, key).Add(depths, 65);
+    Payload(64).I32(4, 1).Add(depths, 68);
+    Payload(64).I32(4, 2).Text(62, "\xff").Add(depths, 68);
+    Payload(64).I32(4, 3).Text(62, "\x02").Add(depths, 68);
+    depths.UpgradeObservationKinds();
+    ASSERT_EQ(depths.GetRecordCount(68), 3u);
+    const uint8_t flags[] = {1, 1, 2};
+    for (int32_t k = 0; k < 3; ++k) EXPECT_EQ(depths.GetRecord(68, k + 1)[62], flags[k]) << k;
 }
 
 TEST(HdrUpgrades, GnssPositionsTakeMetresAndTheirDatumReference) {
