@@ -151,8 +151,8 @@ bool CDrvBaseSocket::ReadSettingsBuffer() {
             CString text;
             text.Format("settings item %u holds a record of %u bytes, more than %u: the output buffer's name has at "
                         "most %u characters and its terminating zero; the command is refused and not acknowledged",
-                        static_cast<DWORD>(ITEM_OUTPUT_NAME), buffer.GetRecordSize(ITEM_OUTPUT_NAME - 1), OUTPUT_NAME_SIZE,
-                        OUTPUT_NAME_SIZE - 1);
+                        static_cast<DWORD>(ITEM_OUTPUT_NAME), buffer.GetRecordSize(ITEM_OUTPUT_NAME - 1),
+                        OUTPUT_NAME_SIZE, OUTPUT_NAME_SIZE - 1);
             ReportDriverProblem(text);
             m_outputNameRefused = true;
             return false;

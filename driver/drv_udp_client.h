@@ -116,8 +116,8 @@ private:
     // The command in hand could not read its settings, or refused them.
     bool m_settingsUnread = false;
     bool m_commandRefused = false;
-    // The cut datagrams of the episode in hand and the longest of them.
     uint64_t m_datagramsReceived = 0;
+    // The cut datagrams of the episode in hand and the longest of them.
     DWORD m_cutDatagrams = 0;
     DWORD m_longestCut = 0;
 };

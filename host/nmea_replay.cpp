@@ -27,7 +27,7 @@ int TimeField(const std::string& format) {
 
 // A line that starts with "$" (after blanks) is a sentence.
 bool IsSentenceLine(const std::string& line) {
-    const size_t first = line.find_first_not_of(" \t");
+    const size_t first = line.find_first_not_of(" \t\r");
     return first != std::string::npos && line[first] == '$';
 }
 

@@ -138,8 +138,9 @@ private:
         m_changed.notify_all();
     }
     void Take(std::string& line) {
-        static const std::regex counts(R"(pelorad: (\d+) datagrams received; sentences: (\d+) decoded, (\d+) not used, )"
-                                       R"((\d+) with a wrong checksum, (\d+) without a checksum, (\d+) of a format)");
+        static const std::regex counts(
+            R"(pelorad: (\d+) datagrams received; sentences: (\d+) decoded, (\d+) not used, )"
+            R"((\d+) with a wrong checksum, (\d+) without a checksum, (\d+) of a format)");
         std::smatch m;
         if (std::regex_search(line, m, counts)) {
             const auto n = [&](int i) { return std::stoull(m[i]); };
@@ -359,7 +360,8 @@ int Run(const sOptions& given) {
     if (code == 0) {
         std::printf("%spelorad ended with code 0\n", said.c_str());
     } else if (code) {
-        std::printf("%s%s\n", said.c_str(), DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started).c_str());
+        std::printf("%s%s\n", said.c_str(),
+                    DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started).c_str());
         result = kDriverFailed;
     } else {
         std::printf("%spelorad did not end on EXIT and was stopped\n", said.c_str());

@@ -171,8 +171,9 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file", text}, 2, "notes.txt holds no NMEA sentence"},
         {{"--listen", "--port", std::to_string(port)}, 3, "is busy: another program receives on it"},
         {{"--listen", "--port", std::to_string(sharedPort)}, 3, "is busy: another program receives on it"},
-        {{"--file", gns}, 1, "sent 2 datagrams (2 sentences); pelorad received 2 and decoded 0 sentences (2 of a format "
-                             "it does not decode); 0 updates"},
+        {{"--file", gns}, 1,
+         "sent 2 datagrams (2 sentences); pelorad received 2 and decoded 0 sentences (2 of a format it does not "
+         "decode); 0 updates"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
