@@ -137,10 +137,28 @@ bool CDrvBaseSocket::ReadSettingsBuffer() {
     IpcBufferHandle* settings = m_link != nullptr ? m_link->GetSettings() : nullptr;
     if (settings == nullptr) return true;
     Vok::MultiIPCBuffer& buffer = settings->buffer;
+    m_outputNameRefused = false;
     const CBufferHold hold(*settings, buffer.LockShared(COMMAND_READ_TIMEOUT_MS));
     if (!hold) {
         SaySettingsProblem(buffer.GetRefusal().empty() ? COMMAND_HELD : COMMAND_REFUSED);
         return false;
+    }
+    // A name cut to its item would open a buffer that the host never reads, and the host would
+    // wait for updates for ever: the command is refused before anything changes.
+    try {
+        if (buffer.GetBlockCount() >= ITEM_OUTPUT_NAME &&
+            buffer.GetRecordSize(ITEM_OUTPUT_NAME - 1) > OUTPUT_NAME_SIZE) {
+            CString text;
+            text.Format("settings item %u holds a record of %u bytes, more than %u: the output buffer's name has at "
+                        "most %u characters and its terminating zero; the command is refused and not acknowledged",
+                        static_cast<DWORD>(ITEM_OUTPUT_NAME), buffer.GetRecordSize(ITEM_OUTPUT_NAME - 1),
+                        OUTPUT_NAME_SIZE, OUTPUT_NAME_SIZE - 1);
+            ReportDriverProblem(text);
+            m_outputNameRefused = true;
+            return false;
+        }
+    } catch (const std::exception&) {
+        // A block beyond the buffer is said when the item is read.
     }
     m_obsDefs.RemoveAll();
     m_nodeDefs.RemoveAll();

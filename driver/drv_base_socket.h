@@ -119,8 +119,11 @@ public:
     // had, the output buffer's name included), a shorter one is used zero-filled, a list image that
     // does not fit its records gives an empty list; each is said on standard error. False when the
     // buffer could not be read: held by another process for COMMAND_READ_TIMEOUT_MS, or refused
-    // (SaySettingsProblem said it).
+    // (SaySettingsProblem said it), or when it names an output buffer longer than its item
+    // (IsOutputNameRefused, said too): then nothing is changed.
     bool ReadSettingsBuffer();
+    // The last ReadSettingsBuffer met an output buffer name of more than OUTPUT_NAME_SIZE bytes.
+    bool IsOutputNameRefused() const { return m_outputNameRefused; }
     // Says, once per episode, that the settings buffer could not be read (COMMAND_HELD or
     // COMMAND_REFUSED, with the buffer's refusal) and that what the host asked waits; with
     // COMMAND_READ ends the episode.
@@ -276,6 +279,7 @@ private:
     uint64_t m_droppedSerial = 0;
 
     bool m_outputWaitedInVain = false;
+    bool m_outputNameRefused = false;
     int m_holdDepth = 0;
     int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
 };

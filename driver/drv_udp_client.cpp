@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "driver/host_watch.h"
 #include "foundation/debug_trace.h"
 #include "foundation/error_text.h"
@@ -82,6 +84,7 @@ int CDrvUdpClient::DoCommandStep() {
     const eCommandRead read = link.ReadCommand(m_commandPending ? 0 : COMMAND_READ_TIMEOUT_MS, command);
     m_commandPending = true;
     m_settingsUnread = false;
+    m_commandRefused = false;
     if (read != COMMAND_READ) {
         SaySettingsProblem(read);
         return 0;
@@ -92,7 +95,7 @@ int CDrvUdpClient::DoCommandStep() {
     case CMD_RESET: OnCmdReset(); break;
     case CMD_SETTINGS:
         if (IsInitialised() == 0) OnCmdInit();
-        if (!m_settingsUnread) OnCmdSettings();
+        if (!m_settingsUnread && !m_commandRefused) OnCmdSettings();
         break;
     case CMD_STOP: OnCmdStop(); break;
     case CMD_PAUSE: OnCmdPause(); break;
@@ -114,6 +117,9 @@ int CDrvUdpClient::DoCommandStep() {
     if (m_settingsUnread) return 0;
     SaySettingsProblem(COMMAND_READ);
     m_commandPending = false;
+    // A refused command is not acknowledged either, but not tried again: its settings would be
+    // refused again until the host writes others and a new command.
+    if (m_commandRefused) return 0;
     // Every command that was read is acknowledged, a failed or unknown one and EXIT included.
     link.SetEvent(EVT_SETTINGS_READ);
     return command == CMD_EXIT ? 1 : 0;
@@ -122,7 +128,7 @@ int CDrvUdpClient::DoCommandStep() {
 int CDrvUdpClient::OnCmdInit() {
     // Nothing is changed before the settings are read: the command is tried again otherwise.
     if (!ReadSettingsBuffer()) {
-        m_settingsUnread = true;
+        (IsOutputNameRefused() ? m_commandRefused : m_settingsUnread) = true;
         return 0;
     }
     if (CDrvBaseSocket::OnCmdInit() == 0) return 0;
@@ -221,13 +227,40 @@ eUdpState CDrvUdpClient::OnReceiveResult(int result) {
         // queued behind it. One longer than the buffer arrives cut to it and is used as it is.
         if (m_socket->GetBytesReceived() == 0) {
             DebugTrace("E: %s empty datagram dropped\n", "CDrvUdpClient::OnReceiveResult");
-        } else if (IsAcceptedSender()) {
-            SetReceivedLength(m_socket->GetBytesReceived());
-            ProcessData();
+        } else {
+            ++m_datagramsReceived;
+            if (IsAcceptedSender()) {
+                SayCutDatagram();
+                SetReceivedLength(m_socket->GetBytesReceived());
+                ProcessData();
+            }
         }
         return UDP_STATE_RECEIVE;
     default: return UDP_STATE_BIND;
     }
+}
+
+void CDrvUdpClient::SayCutDatagram() {
+    const DWORD length = m_socket->GetDatagramLength();
+    if (!m_socket->IsReceiveTruncated()) {
+        if (m_cutDatagrams == 0) return;
+        CString text;
+        text.Format("datagrams fit the receive buffer again; %u were cut, the longest of %u bytes", m_cutDatagrams,
+                    m_longestCut);
+        ReportDriverProblem(text);
+        m_cutDatagrams = 0;
+        m_longestCut = 0;
+        return;
+    }
+    // Once per episode: a sender of long datagrams would otherwise fill standard error.
+    if (m_cutDatagrams++ == 0) {
+        CString text;
+        text.Format("a datagram of %u bytes was cut to the receive buffer's %u: the sentences in its last %u bytes "
+                    "are lost (said once until datagrams fit again)",
+                    length, m_socket->GetBytesReceived(), length - m_socket->GetBytesReceived());
+        ReportDriverProblem(text);
+    }
+    m_longestCut = std::max(m_longestCut, length);
 }
 
 bool CDrvUdpClient::IsAcceptedSender() const {

@@ -55,7 +55,9 @@ public:
     // is seen on the next poll; every command read is acknowledged once. A command that cannot be
     // read (the settings buffer held by another process for COMMAND_READ_TIMEOUT_MS, or refused),
     // or whose settings cannot, is neither carried out nor acknowledged: it is tried again, without
-    // waiting, on every later turn until it is read, and the trouble is said once per episode.
+    // waiting, on every later turn until it is read, and the trouble is said once per episode. An
+    // INIT (or a first SETTINGS) whose settings name an output buffer longer than its item is
+    // refused: said, not carried out, not acknowledged, and not tried again.
     int DoCommandStep();
     // One step of the receive state machine; stores and returns the new state.
     eUdpState DoReceiveStep();
@@ -77,6 +79,8 @@ public:
     CVOKSocket* GetSocket() { return m_socket.get(); }
     const CString& GetInterfaceAddress() const { return m_interfaceAddress; }
     UINT GetPort() const { return m_port; }
+    // The datagrams with data received since the start, from any sender.
+    uint64_t GetDatagramsReceived() const { return m_datagramsReceived; }
 
 protected:
     // The group joined on the interface address at each bind. No setting of this driver fills
@@ -86,6 +90,9 @@ protected:
 private:
     // The next state after a receive result.
     eUdpState OnReceiveResult(int result);
+    // Says on standard error the first datagram of an episode that the receive buffer cut, and
+    // how many were cut when one fits again.
+    void SayCutDatagram();
     void CloseSocket();
     // Sleeps until there is something to do: a datagram on the socket (true: the receive step is to
     // run), a command (commandWoke), a signal; without a wait when a bind is due (true).
@@ -106,6 +113,11 @@ private:
     bool m_lostHost = false;
     // A command was announced and not yet read (or its settings not yet read): tried on every turn.
     bool m_commandPending = false;
-    // The command in hand could not read its settings.
+    // The command in hand could not read its settings, or refused them.
     bool m_settingsUnread = false;
+    bool m_commandRefused = false;
+    uint64_t m_datagramsReceived = 0;
+    // The cut datagrams of the episode in hand and the longest of them.
+    DWORD m_cutDatagrams = 0;
+    DWORD m_longestCut = 0;
 };

@@ -1,6 +1,8 @@
 // The driver process: a console child of a host application, started with "Prefix" in its
 // environment. Arguments: "NOCS" (no checksum test), "NOTH" (headings never close an update),
 // "CS" (nothing), anything else the decoding mode as a decimal number.
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,20 +11,38 @@
 #include "compat/debug_output.h"
 #include "driver/host_watch.h"
 #include "driver/pelorad.h"
+#include "platform/log.h"
 
 namespace {
 
 // Standard error stands in for the debugger: what the driver reports there is seen by whoever
-// started it.
+// started it. A standard error that nobody reads any more fails the write (SIGPIPE is ignored),
+// and the driver goes on.
 void WriteToStandardError(const char* text) {
     std::fputs(text, stderr);
     std::fflush(stderr);
+    std::clearerr(stderr);
+}
+
+// What came and what became of it, said at the end so that a host can tell "nothing came" from
+// "nothing was decoded", and why.
+void SayCounts(const CPelorad& driver) {
+    const sSentenceCounts& c = driver.GetSentenceCounts();
+    CString text;
+    text.Format("%llu datagrams received; sentences: %llu decoded, %llu not used, %llu with a wrong checksum, %llu "
+                "without a checksum, %llu of a format it does not decode",
+                static_cast<unsigned long long>(driver.GetDatagramsReceived()),
+                static_cast<unsigned long long>(c.decoded), static_cast<unsigned long long>(c.unused),
+                static_cast<unsigned long long>(c.wrongChecksum), static_cast<unsigned long long>(c.missingChecksum),
+                static_cast<unsigned long long>(c.unknownFormat));
+    ZLog::Write(0, ZLog::Info, "pelorad: " + text.Str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     Vok::SetDebugOutputListener(&WriteToStandardError);
+    ::signal(SIGPIPE, SIG_IGN);
     // Before anything else: a driver whose host has gone would hold its port and files for ever.
     if (!StartHostWatch()) {
         ReportDriverProblem("the host that started the driver is gone; the driver ends");
@@ -44,6 +64,7 @@ int main(int argc, char** argv) {
     // Without its host the driver has nothing to do; it has said why.
     if (!driver->IsLinkOpen()) return 1;
     driver->Run();
+    SayCounts(*driver);
     // The loop has said why it ended without EXIT.
     return driver->HasLostHost() ? 1 : 0;
 }

@@ -308,6 +308,8 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
         // line, the first fails and is dropped, the second is then tested alone.
         if (m_checksum != 0 && !checksum.Check(start)) {
             DebugTrace("E: CheckSum Failed %s \n", line.data() + start);
+            ++(line.substr(start, next - start).find('*') == std::string_view::npos ? m_counts.missingChecksum
+                                                                                      : m_counts.wrongChecksum);
             start = SkipSentence(line, start, next);
             continue;
         }
@@ -318,9 +320,11 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
         const size_t length = (next == std::string_view::npos ? line.size() : next + 1) - start;
         CNmeaText text(line.substr(start, length));
         if (DetectAndDecode(text, format) == 0) {
+            ++(FindToken(line.substr(start, length)) != nullptr ? m_counts.unused : m_counts.unknownFormat);
             start = SkipSentence(line, start, next);
             continue;
         }
+        ++m_counts.decoded;
         const CVOKTime positionTime = AssignGroupTime(format);
         if (format == NMEA_ACC_GSA) {
             MergeGsa();

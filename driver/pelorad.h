@@ -70,6 +70,15 @@ constexpr int RESET_GSV_STORE = 10;
 // included), less the seconds.
 void SubtractSecondsFromSystemTime(SYSTEMTIME& time, double seconds);
 
+// What became of the sentences that the driver met since it started.
+struct sSentenceCounts {
+    uint64_t decoded = 0;
+    uint64_t unused = 0;  // of a format it decodes, not used (a first position only tells the format)
+    uint64_t wrongChecksum = 0;
+    uint64_t missingChecksum = 0;
+    uint64_t unknownFormat = 0;
+};
+
 class CPelorad : public CDrvUdpClient {
 public:
     // checksum 1: each sentence's checksum is tested ("NOCS" gives 0); headingTrigger 1: heading
@@ -115,6 +124,7 @@ public:
     int GetGsaPartCount() const { return m_gsaPartCount; }
     const PosRecord& GetPosRecord() const { return m_pos; }
     const NavRecord& GetNavRecord() const { return m_nav; }
+    const sSentenceCounts& GetSentenceCounts() const { return m_counts; }
 
 private:
     // The group's time of a decoded sentence; for a position, its fix time on the update's day
@@ -190,4 +200,5 @@ private:
     const IpcBufferHandle* m_ringImageBuffer = nullptr;
     // The text of the sentence in hand as far as a time tag keeps it; it views the line.
     std::string_view m_sentence;
+    sSentenceCounts m_counts;
 };

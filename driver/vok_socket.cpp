@@ -5,6 +5,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -109,6 +110,7 @@ BOOL CVOKSocket::Socket(int type, LONG events, int protocol, int family) {
         return FALSE;
     }
     m_socket = made.value;
+    m_datagram = (type & 0xF) == SOCK_DGRAM;
     if (events == 0) return TRUE;
     return EventSelect(events);
 }
@@ -221,6 +223,7 @@ int CVOKSocket::Accept(CVOKSocket& target, sockaddr* address, socklen_t* length)
         m_acceptPending = 0;
         if (target.IsOpen()) target.Close();
         target.m_socket = accepted.value;
+        target.m_datagram = false;
         return RECEIVE_COMPLETE;
     }
     errno = accepted.error;
@@ -263,6 +266,7 @@ int CVOKSocket::TimedOutResult(const CVOKTime& start, double timeout, DWORD& pen
 
 int CVOKSocket::StartReceive(void* buffer, DWORD length, int flags, bool withSender, const char* label) {
     m_bytesReceived = 0;
+    m_datagramLength = 0;
     m_receiveTruncated = false;
     m_receiveStart = CurrentUtcTime();
     m_receiveBuffer = static_cast<BYTE*>(buffer);
@@ -288,13 +292,17 @@ int CVOKSocket::ReadPending(const char* label) {
     }
     message.msg_iov = &part;
     message.msg_iovlen = 1;
-    const auto got = Call(::recvmsg, m_socket, &message, m_receiveFlags | MSG_DONTWAIT);
+    // MSG_TRUNC makes a datagram socket answer the datagram's whole length (on a stream it would
+    // drop the data).
+    const int trunc = m_datagram ? MSG_TRUNC : 0;
+    const auto got = Call(::recvmsg, m_socket, &message, m_receiveFlags | MSG_DONTWAIT | trunc);
     if (!got) {
         errno = got.error;
         ReportError(label);
         return IsWouldBlock(got.error) ? RECEIVE_PENDING : RECEIVE_FAILED;
     }
-    m_bytesReceived = static_cast<DWORD>(got.value);
+    m_datagramLength = static_cast<DWORD>(got.value);
+    m_bytesReceived = std::min(m_datagramLength, m_receiveLength);
     m_receivedFlags = message.msg_flags;
     if (got.value == 0 && IsStream()) {
         // An empty read of a stream is the peer's orderly shut-down, not data.
@@ -306,8 +314,8 @@ int CVOKSocket::ReadPending(const char* label) {
         m_senderPort = ntohs(sender.sin_port);
         m_senderAddressText = DottedText(sender.sin_addr);
     }
-    // A datagram longer than the buffer keeps its first bytes; the rest is gone, and that is
-    // reported, but the socket is as good as before.
+    // A datagram longer than the buffer keeps its first bytes; the rest is gone, but the socket is
+    // as good as before. Its owner says so (IsReceiveTruncated, GetDatagramLength).
     if ((message.msg_flags & MSG_TRUNC) != 0) {
         m_receiveTruncated = true;
         ReportErrorCode(label, EMSGSIZE);
@@ -520,6 +528,7 @@ void CVOKSocket::Close() {
     // close is never repeated: the descriptor is gone even when it reports EINTR.
     if (close(m_socket) != 0 && errno != EINTR) ReportError("Close");
     m_socket = INVALID_SOCKET;
+    m_datagram = false;
     m_events = 0;
 }
 

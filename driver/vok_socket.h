@@ -110,6 +110,8 @@ public:
     DWORD GetBytesReceived() const { return m_bytesReceived; }
     DWORD GetBytesSent() const { return m_bytesSent; }
     bool IsReceiveTruncated() const { return m_receiveTruncated; }
+    // The last datagram's whole length, also when the buffer took only its first bytes.
+    DWORD GetDatagramLength() const { return m_datagramLength; }
     bool IsReceivePending() const { return m_receivePending != 0; }
     UINT GetSenderPort() const { return m_senderPort; }
     const CString& GetSenderAddress() const { return m_senderAddressText; }
@@ -132,6 +134,7 @@ private:
 
     DWORD m_lastError = 0;
     DWORD m_bytesReceived = 0;
+    DWORD m_datagramLength = 0;
     DWORD m_bytesSent = 0;
     double m_sendTimeout = 0.0;
     double m_receiveTimeout = 0.0;
@@ -141,6 +144,7 @@ private:
     CString m_senderAddressText;
     DWORD m_verbose = 0;
     SOCKET m_socket = INVALID_SOCKET;
+    bool m_datagram = false;
     LONG m_events = 0;
     DWORD m_connectPending = 0;
     DWORD m_acceptPending = 0;

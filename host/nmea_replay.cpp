@@ -1,31 +1,54 @@
 #include "host/nmea_replay.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace Vok::Test {
 
 namespace {
 
-// Sentence formats whose time of day is in field 1, and GLL's in field 5.
+// Sentence formats and the field of their time of day, counted from the format's own field.
 constexpr struct {
     const char* format;
     int field;
-} kTimedFormats[] = {{"GGA", 1}, {"GNS", 1}, {"GST", 1}, {"RMC", 1}, {"ZDA", 1}, {"GBS", 1}, {"GLL", 5}};
+} kTimedFormats[] = {{"GGA", 1}, {"GNS", 1}, {"GST", 1}, {"RMC", 1}, {"ZDA", 1},
+                     {"GBS", 1}, {"GLL", 5}, {"GGK", 1}};
+
+constexpr size_t kChunkSize = 1 << 16;
+
+int TimeField(const std::string& format) {
+    for (const auto& f : kTimedFormats)
+        if (format == f.format) return f.field;
+    return 0;
+}
+
+// A line that starts with "$" (after blanks) is a sentence.
+bool IsSentenceLine(const std::string& line) {
+    const size_t first = line.find_first_not_of(" \t\r");
+    return first != std::string::npos && line[first] == '$';
+}
 
 }  // namespace
 
 std::optional<double> SentenceTimeOfDay(const std::string& sentence) {
     const size_t dollar = sentence.find('$');
     if (dollar == std::string::npos) return std::nullopt;
-    const size_t comma = sentence.find(',', dollar);
-    // The address field: a talker (2 characters) and the format (3).
-    if (comma == std::string::npos || comma - dollar != 6) return std::nullopt;
-    const std::string format = sentence.substr(dollar + 3, 3);
+    size_t comma = sentence.find(',', dollar);
+    if (comma == std::string::npos) return std::nullopt;
+    // The address: a talker (2 characters) and the format (3); a proprietary one ("P" and the
+    // maker) gives the format in the next field, as $PTNL,GGK does.
     int field = 0;
-    for (const auto& f : kTimedFormats)
-        if (format == f.format) field = f.field;
+    if (sentence[dollar + 1] == 'P') {
+        const size_t end = sentence.find(',', comma + 1);
+        if (end == std::string::npos) return std::nullopt;
+        field = TimeField(sentence.substr(comma + 1, end - comma - 1));
+        comma = end;
+    } else if (comma - dollar == 6) {
+        field = TimeField(sentence.substr(dollar + 3, 3));
+    }
     if (field == 0) return std::nullopt;
     size_t at = comma;
     for (int i = 1; i < field && at != std::string::npos; ++i) at = sentence.find(',', at + 1);
@@ -41,33 +64,97 @@ std::optional<double> SentenceTimeOfDay(const std::string& sentence) {
     return two(0) * 3600.0 + two(2) * 60.0 + two(4) + fraction;
 }
 
-std::vector<sReplayDatagram> SplitRecording(const std::string& text, double maxGap, size_t maxBytes) {
-    std::vector<sReplayDatagram> datagrams;
-    std::optional<double> current;  // time of day of the open datagram
-    double at = 0.0;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+CRecordingReplay::CRecordingReplay(std::istream& in, double maxGap, size_t maxBytes)
+    : m_in(in), m_maxGap(maxGap), m_maxBytes(maxBytes), m_chunk(kChunkSize) {}
+
+bool CRecordingReplay::ReadStreamLine(std::string& line) {
+    for (;;) {
+        line.clear();
+        bool ended = false, got = false;
+        while (!ended) {
+            if (m_chunkPos == m_chunkEnd) {
+                m_chunkPos = 0;
+                m_chunkEnd = static_cast<size_t>(m_in.rdbuf() != nullptr
+                                                     ? m_in.rdbuf()->sgetn(m_chunk.data(), kChunkSize)
+                                                     : 0);
+                if (m_chunkEnd == 0) break;
+            }
+            got = true;
+            const char* from = m_chunk.data() + m_chunkPos;
+            const void* lf = std::memchr(from, '\n', m_chunkEnd - m_chunkPos);
+            const size_t n = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - from)
+                                           : m_chunkEnd - m_chunkPos;
+            // A line longer than a datagram keeps its start; a sentence is far shorter.
+            if (line.size() < m_maxBytes) line.append(from, std::min(n, m_maxBytes - line.size()));
+            m_chunkPos += n;
+            if (lf != nullptr) {
+                ++m_chunkPos;
+                ended = true;
+            }
+        }
+        if (!got) return false;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
         if (line.empty()) continue;
         line += "\r\n";
-
-        const std::optional<double> time = SentenceTimeOfDay(line);
-        bool open = datagrams.empty();
-        if (time && current && *time != *current) {
-            double step = *time - *current;
-            if (step < -43200.0) step += 86400.0;  // past midnight
-            at += step > 0.0 && step <= maxGap ? step : 1.0;
-            open = true;
-        }
-        if (time) current = time;
-        if (!open && datagrams.back().bytes.size() + line.size() > maxBytes) open = true;
-        if (open) datagrams.push_back(sReplayDatagram{at, {}});
-        datagrams.back().bytes += line;
+        return true;
     }
+}
+
+bool CRecordingReplay::ReadLine(std::string& line) {
+    if (m_ahead.empty()) return ReadStreamLine(line);
+    line = std::move(m_ahead.front());
+    m_ahead.pop_front();
+    return true;
+}
+
+bool CRecordingReplay::Start() {
+    size_t sentences = 0;
+    std::string line;
+    while (!m_timed && sentences < kTimeLookAhead && ReadStreamLine(line)) {
+        if (IsSentenceLine(line)) ++sentences;
+        if (SentenceTimeOfDay(line)) m_timed = true;
+        m_ahead.push_back(std::move(line));
+        // Lines before the first sentence are kept only as far as the look-ahead goes.
+        if (sentences == 0 && m_ahead.size() > kTimeLookAhead) m_ahead.pop_front();
+    }
+    return sentences > 0;
+}
+
+std::optional<sReplayDatagram> CRecordingReplay::Next() {
+    std::optional<sReplayDatagram> open = std::move(m_next);
+    m_next.reset();
+    std::string line;
+    while (ReadLine(line)) {
+        const std::optional<double> time = SentenceTimeOfDay(line);
+        bool starts = false;
+        if (time && m_current && *time != *m_current) {
+            double step = *time - *m_current;
+            if (step < -43200.0) step += 86400.0;  // past midnight
+            m_at += step > 0.0 && step <= m_maxGap ? step : 1.0;
+            starts = true;
+        } else if (!m_current && !m_timed && m_lines > 0) {
+            m_at += kUntimedPace;
+            starts = true;
+        }
+        if (time) m_current = time;
+        if (open && !starts && open->bytes.size() + line.size() > m_maxBytes) starts = true;
+        ++m_lines;
+        if (open && starts) {
+            m_next = sReplayDatagram{m_at, std::move(line)};
+            return open;
+        }
+        if (!open) open = sReplayDatagram{m_at, {}};
+        open->bytes += line;
+    }
+    return open;
+}
+
+std::vector<sReplayDatagram> SplitRecording(const std::string& text, double maxGap, size_t maxBytes) {
+    std::istringstream in(text);
+    CRecordingReplay replay(in, maxGap, maxBytes);
+    replay.Start();
+    std::vector<sReplayDatagram> datagrams;
+    while (std::optional<sReplayDatagram> d = replay.Next()) datagrams.push_back(std::move(*d));
     return datagrams;
 }
 

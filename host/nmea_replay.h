@@ -2,6 +2,9 @@
 // one moment (one time of day) go together, and each datagram is due when its time has come.
 #pragma once
 
+#include <cstdint>
+#include <deque>
+#include <istream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,14 +17,56 @@ struct sReplayDatagram {
 };
 
 // The time of day (seconds) that a sentence carries, for the sentences that carry one (GGA, GNS,
-// GST, RMC, ZDA, GLL, GBS); nothing for the others or when the field is empty.
+// GST, RMC, ZDA, GLL, GBS, and GGK also behind a proprietary address such as $PTNL,GGK); nothing
+// for the others or when the field is empty.
 std::optional<double> SentenceTimeOfDay(const std::string& sentence);
 
-// Splits a recording into datagrams. A sentence with a time of day other than the current one
-// starts a new datagram; sentences without a time join the current one. Each line is sent with a
-// CR LF ending; blank lines are dropped. Times run on across midnight; a step back or a gap of
-// more than maxGap seconds counts as one second, so that a recording with holes replays without
-// stalling. A datagram is kept under maxBytes by starting another at the same time.
+// The pace of a recording whose sentences carry no time of day: one line a datagram, this many
+// seconds apart.
+constexpr double kUntimedPace = 0.1;
+// How many sentences the replay reads ahead for a time of day before it takes the untimed pace.
+constexpr size_t kTimeLookAhead = 100;
+
+// A recording read as it is replayed, a piece at a time: memory stays flat whatever its size.
+// A sentence with a time of day other than the current one starts a new datagram; lines without a
+// time join the current one. Before the first time, in a recording whose first kTimeLookAhead
+// sentences carry none, each line goes alone, kUntimedPace after the one before. Each line is sent
+// with a CR LF ending (cut at maxBytes); blank lines are dropped. Times run on across midnight; a
+// step back or a gap of more than maxGap seconds counts as one second, so that a recording with
+// holes replays without stalling. A datagram is kept under maxBytes by starting another at the same
+// time.
+class CRecordingReplay {
+public:
+    explicit CRecordingReplay(std::istream& in, double maxGap = 10.0, size_t maxBytes = 8192);
+
+    // Reads ahead to the first sentence (a line that begins with "$" after blanks) and looks for a
+    // time of day; false when the recording holds no sentence.
+    bool Start();
+    // Whether the pace comes from the recording's times.
+    bool IsTimed() const { return m_timed; }
+    // The next datagram; nothing at the end of the recording.
+    std::optional<sReplayDatagram> Next();
+
+private:
+    // The next non-blank line of the stream with its CR LF; false at the end.
+    bool ReadStreamLine(std::string& line);
+    // The same, the lines read ahead first.
+    bool ReadLine(std::string& line);
+
+    std::istream& m_in;
+    double m_maxGap;
+    size_t m_maxBytes;
+    std::vector<char> m_chunk;
+    size_t m_chunkPos = 0, m_chunkEnd = 0;
+    std::deque<std::string> m_ahead;
+    bool m_timed = false;
+    std::optional<double> m_current;  // time of day of the open datagram
+    double m_at = 0.0;
+    uint64_t m_lines = 0;
+    std::optional<sReplayDatagram> m_next;
+};
+
+// The whole of a recording in hand, split as CRecordingReplay does.
 std::vector<sReplayDatagram> SplitRecording(const std::string& text, double maxGap = 10.0, size_t maxBytes = 8192);
 
 }  // namespace Vok::Test

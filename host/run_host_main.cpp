@@ -9,22 +9,28 @@
 //   --port N     the UDP port the driver listens on (default: a free one; 10110 with --listen)
 //   --listen     replay nothing: wait for a device's datagrams until Ctrl-C
 //
-// The driver ends with EXIT when the recording is done or at Ctrl-C (SIGINT or SIGTERM). Its
-// named objects live in a folder of this run's own, removed at the end. Exit status: 0 the run
-// ended as asked; 1 the driver failed, ended by itself, or made no update of the recording; 2 the
-// arguments or the recording are wrong; 3 the port cannot be bound, so nothing could be received.
+// The driver ends with EXIT when the recording is done or at a signal that ends the run (SIGINT,
+// SIGTERM, SIGHUP, SIGPIPE). Its named objects live in a folder of this run's own, removed at the
+// end. The last line says what was sent or received, what the driver decoded and the updates.
+// Exit status: 0 the run ended as asked (Ctrl-C and SIGTERM included); 1 the driver failed, ended by
+// itself, or made no update of the recording; 2 the arguments or the recording are wrong; 3 the
+// port cannot be bound, so nothing could be received. SIGHUP and SIGPIPE (the terminal or the
+// reader of the output gone) end the run as the signal would once it has cleaned up.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <sstream>
+#include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -42,16 +48,17 @@ constexpr int kDriverFailed = 1;
 constexpr int kWrongInput = 2;
 constexpr int kPortUnusable = 3;
 
+// The signal that ends the run, 0 while none has come.
 volatile sig_atomic_t g_stop = 0;
 
-void OnStopSignal(int) { g_stop = 1; }
+void OnStopSignal(int signal) { g_stop = signal; }
 
 void CatchStopSignals() {
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::sigaction(signal, &action, nullptr);
 }
 
 int Usage(const std::string& problem) {
@@ -73,7 +80,90 @@ struct sOptions {
 
 struct sRun {
     int updates = 0;
+    uint64_t sent = 0, sentSentences = 0;
     std::optional<int> driverEnded;  // its exit code, once it ended by itself
+};
+
+// What the driver says at its end of what came and what became of it.
+struct sDriverCounts {
+    uint64_t received = 0, decoded = 0, unused = 0, wrongChecksum = 0, missingChecksum = 0, unknownFormat = 0;
+};
+
+// Passes the driver's standard error on to this process's, and keeps the counts it says at its
+// end instead of passing them on.
+class CDriverErrors {
+public:
+    CDriverErrors() {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC) != 0) return;
+        m_read = ends[0];
+        m_write = ends[1];
+        m_thread = std::thread([this] { Relay(); });
+    }
+    ~CDriverErrors() {
+        CloseWriteEnd();
+        if (m_thread.joinable()) m_thread.join();
+        if (m_read >= 0) ::close(m_read);
+    }
+    // The path that the driver's standard error is opened on; empty without a pipe.
+    std::string GetPath() const { return m_write >= 0 ? "/proc/self/fd/" + std::to_string(m_write) : ""; }
+    // Once the driver holds its own copy of the pipe, so that its end is the pipe's end.
+    void CloseWriteEnd() {
+        if (m_write >= 0) ::close(m_write);
+        m_write = -1;
+    }
+    // The counts, once the driver has ended and said them; waits up to timeout for its last words.
+    std::optional<sDriverCounts> GetCounts(std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait_for(lock, timeout, [this] { return m_ended; });
+        return m_counts;
+    }
+
+private:
+    void Relay() {
+        std::string line;
+        char bytes[4096];
+        for (;;) {
+            const ssize_t n = ::read(m_read, bytes, sizeof bytes);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            for (ssize_t i = 0; i < n; ++i) {
+                line += bytes[i];
+                if (bytes[i] == '\n') Take(line);
+            }
+        }
+        if (!line.empty()) Take(line);
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_ended = true;
+        m_changed.notify_all();
+    }
+    void Take(std::string& line) {
+        static const std::regex counts(
+            R"(pelorad: (\d+) datagrams received; sentences: (\d+) decoded, (\d+) not used, )"
+            R"((\d+) with a wrong checksum, (\d+) without a checksum, (\d+) of a format)");
+        std::smatch m;
+        if (std::regex_search(line, m, counts)) {
+            const auto n = [&](int i) { return std::stoull(m[i]); };
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_counts = sDriverCounts{n(1), n(2), n(3), n(4), n(5), n(6)};
+        } else {
+            // A standard error that nobody reads any more raises SIGPIPE, which ends the run.
+            for (size_t done = 0; done < line.size();) {
+                const ssize_t w = ::write(2, line.data() + done, line.size() - done);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) break;
+                done += static_cast<size_t>(w);
+            }
+        }
+        line.clear();
+    }
+
+    int m_read = -1, m_write = -1;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_ended = false;
+    std::optional<sDriverCounts> m_counts;
 };
 
 // Waits for updates until the deadline, a stop or the driver's end, printing each one.
@@ -90,19 +180,11 @@ void PrintUpdatesUntil(CDemoHost& host, Clock::time_point deadline, sRun& run) {
     }
 }
 
-// A line that starts with "$" (after blanks) is a sentence.
-bool HoldsSentence(const std::string& text) {
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t first = line.find_first_not_of(" \t\r");
-        if (first != std::string::npos && line[first] == '$') return true;
-    }
-    return false;
-}
-
-// The error of binding the port as the driver does (any address, SO_REUSEADDR); 0 when it can.
+// The error of binding the port on every address without SO_REUSEADDR; 0 when it can. Any socket
+// on the port, whatever its address and options, makes it fail, so that a port that another run's
+// driver holds (with SO_REUSEADDR, as every driver binds) is not taken a second time.
 int BindError(UINT port) {
-    const int s = BoundUdpSocket("0.0.0.0", port, true);
+    const int s = BoundUdpSocket("0.0.0.0", port, false);
     if (s < 0) return errno;
     ::close(s);
     return 0;
@@ -130,23 +212,165 @@ std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver
     return text + "; it left no crash report in " + folder.string();
 }
 
-// The recording's datagrams; a message and kWrongInput when the file holds none.
-int ReadRecording(const std::string& file, std::vector<sReplayDatagram>& datagrams) {
+// Opens the recording and reads ahead to its first sentence; a message and kWrongInput when it is
+// no recording.
+int OpenRecording(const std::string& file, std::ifstream& in, std::optional<CRecordingReplay>& replay) {
     boost::system::error_code error;
     if (fs::is_directory(file, error))
         return Fail(kWrongInput, file + " is a folder; --file takes a recording, a text file of NMEA sentences "
                                         "one a line, such as data/demo_track.nmea");
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    if (in) text << in.rdbuf();
+    in.open(file, std::ios::binary);
     if (!in)
         return Fail(kWrongInput, "cannot read " + file + " (" + std::strerror(errno) +
                                      "); --file takes the path of a recording of NMEA sentences");
-    if (!HoldsSentence(text.str()))
+    replay.emplace(in);
+    if (!replay->Start())
         return Fail(kWrongInput, file + " holds no NMEA sentence (a line beginning with $), so there is nothing to "
                                         "replay; give --file a recording of sentences");
-    datagrams = SplitRecording(text.str());
     return 0;
+}
+
+// The lines that hold a "$".
+uint64_t CountSentences(const std::string& bytes) {
+    uint64_t n = 0;
+    for (size_t start = 0; start < bytes.size();) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        if (bytes.find('$', start) < end) ++n;
+        start = end + 1;
+    }
+    return n;
+}
+
+// "N with a wrong checksum, ..." for the counts that are not 0.
+std::string RefusedSentences(const sDriverCounts& c) {
+    std::string text;
+    const auto part = [&](uint64_t n, const char* what) {
+        if (n == 0) return;
+        text += (text.empty() ? "" : ", ") + std::to_string(n) + what;
+    };
+    part(c.wrongChecksum, " with a wrong checksum");
+    part(c.missingChecksum, " without a checksum");
+    part(c.unknownFormat, " of a format it does not decode");
+    part(c.unused, " not used");
+    return text;
+}
+
+// Why a replay made no update, as far as the driver's counts tell.
+std::string NoUpdateCause(const sRun& run, const std::optional<sDriverCounts>& counts, const std::string& file) {
+    const std::string none = "the driver made no update of " + file;
+    if (!counts) return none;
+    if (counts->received == 0)
+        return none + ": none of the " + std::to_string(run.sent) + " datagrams sent reached it";
+    if (counts->decoded == 0)
+        return none + ": it decoded none of its sentences (" + RefusedSentences(*counts) + ")" +
+               (counts->unknownFormat > 0 ? "; it decodes GGA, RMC, GGK, GLL, GST, GSA, GSV, QUAL, HDT, HDG, HDM, "
+                                            "HCD, HCC, ROT and ZDA"
+                                          : "");
+    return none + ": it decoded " + std::to_string(counts->decoded) +
+           " sentences, none of which makes a record alone (the first position sentence only tells the format)";
+}
+
+// "sent 12 datagrams (40 sentences); pelorad received 12 and decoded 38 sentences (...)".
+std::string CountsText(bool listen, const sRun& run, const std::optional<sDriverCounts>& counts) {
+    std::string text;
+    if (!listen) text = "sent " + std::to_string(run.sent) + " datagrams (" + std::to_string(run.sentSentences) +
+                        " sentences); ";
+    if (!counts) return text + "pelorad said nothing of what it received; ";
+    text += "pelorad received " + std::to_string(counts->received) + (listen ? " datagrams" : "") + " and decoded " +
+            std::to_string(counts->decoded) + " sentences";
+    const std::string refused = RefusedSentences(*counts);
+    return text + (refused.empty() ? "" : " (" + refused + ")") + "; ";
+}
+
+int Run(const sOptions& given) {
+    sOptions options = given;
+    std::ifstream in;
+    std::optional<CRecordingReplay> replay;
+    if (!options.listen) {
+        if (options.file.empty()) options.file = FindNearProgram("data/demo_track.nmea");
+        if (options.file.empty()) options.file = "data/demo_track.nmea";
+        if (const int status = OpenRecording(options.file, in, replay)) return status;
+    }
+    if (options.port == 0) options.port = options.listen ? 10110 : FindFreeUdpPort();
+    if (const int error = BindError(options.port)) {
+        const std::string port = "UDP port " + std::to_string(options.port);
+        return Fail(kPortUnusable, error == EADDRINUSE
+                                       ? port + " is busy: another program receives on it, so nothing could be "
+                                                "received; choose another with --port N"
+                                       : port + " cannot be bound (" + std::strerror(error) +
+                                             "), so nothing could be received; choose another with --port N");
+    }
+    const std::string driver = FindNearProgram("pelorad");
+    if (driver.empty()) return Fail(kDriverFailed, "the driver program pelorad was not found beside or above this program");
+
+    CatchStopSignals();
+    int result = 0;
+    const CPrivateIpcFolder folder;
+    if (folder.GetPath().empty()) return Fail(kDriverFailed, "no folder for the named objects could be made");
+    CDriverErrors errors;
+    const std::time_t started = std::time(nullptr);
+    CDemoHost host("\"" + driver + "\"", options.port, errors.GetPath());
+    errors.CloseWriteEnd();
+    if (!host.Start()) {
+        const std::optional<int> code = host.Ended();
+        return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, true, driver, started) : ""));
+    }
+    std::printf("pelorad (process %u) is listening on UDP port %u\n", host.GetDriverProcessId(), options.port);
+    sRun run;
+    if (options.listen) {
+        std::printf("waiting for NMEA datagrams; Ctrl-C ends\n");
+        std::fflush(stdout);
+        PrintUpdatesUntil(host, Clock::time_point::max(), run);
+    } else {
+        if (replay->IsTimed()) {
+            std::printf("replaying %s at the pace of its sentences' times\n", options.file.c_str());
+        } else {
+            std::printf("replaying %s: no time of day in its first %zu sentences, so one line a datagram, every "
+                        "%.1f s\n",
+                        options.file.c_str(), kTimeLookAhead, kUntimedPace);
+        }
+        std::fflush(stdout);
+        const Clock::time_point start = Clock::now();
+        const auto due = [&](double at) {
+            return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
+        };
+        while (g_stop == 0 && !run.driverEnded) {
+            const std::optional<sReplayDatagram> datagram = replay->Next();
+            if (!datagram) break;
+            PrintUpdatesUntil(host, due(datagram->at), run);
+            if (g_stop != 0 || run.driverEnded) break;
+            if (SendDatagram(options.port, datagram->bytes)) {
+                ++run.sent;
+                run.sentSentences += CountSentences(datagram->bytes);
+            } else {
+                std::fprintf(stderr, "scripts/run: a datagram could not be sent\n");
+            }
+        }
+        // The last datagram's update.
+        PrintUpdatesUntil(host, Clock::now() + std::chrono::milliseconds(500), run);
+    }
+    std::optional<int> code = run.driverEnded;
+    if (!code) code = host.Exit();
+    // It may have ended on its own while EXIT was on its way.
+    if (!code) code = host.Ended();
+    const std::optional<sDriverCounts> counts =
+        code ? errors.GetCounts(std::chrono::milliseconds(2000)) : std::nullopt;
+    const std::string said = CountsText(options.listen, run, counts) + std::to_string(run.updates) + " updates; ";
+    if (code == 0) {
+        std::printf("%spelorad ended with code 0\n", said.c_str());
+    } else if (code) {
+        std::printf("%s%s\n", said.c_str(),
+                    DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started).c_str());
+        result = kDriverFailed;
+    } else {
+        std::printf("%spelorad did not end on EXIT and was stopped\n", said.c_str());
+        result = kDriverFailed;
+    }
+    std::fflush(stdout);
+    if (result == 0 && !options.listen && run.updates == 0 && g_stop == 0)
+        result = Fail(kDriverFailed, NoUpdateCause(run, counts, options.file));
+    return result;
 }
 
 }  // namespace
@@ -179,75 +403,12 @@ int main(int argc, char** argv) {
         }
     }
     if (options.listen && !options.file.empty()) return Usage("--listen replays no file; give one of the two");
-
-    std::vector<sReplayDatagram> datagrams;
-    if (!options.listen) {
-        if (options.file.empty()) options.file = FindNearProgram("data/demo_track.nmea");
-        if (options.file.empty()) options.file = "data/demo_track.nmea";
-        if (const int status = ReadRecording(options.file, datagrams)) return status;
+    const int status = Run(options);
+    // The terminal or the reader of the output is gone: once the driver has ended and the folder is
+    // removed, the run ends as that signal ends a program.
+    if (g_stop == SIGHUP || g_stop == SIGPIPE) {
+        ::signal(g_stop, SIG_DFL);
+        ::raise(g_stop);
     }
-    if (options.port == 0) options.port = options.listen ? 10110 : FindFreeUdpPort();
-    if (const int error = BindError(options.port)) {
-        const std::string port = "UDP port " + std::to_string(options.port);
-        return Fail(kPortUnusable, error == EADDRINUSE
-                                       ? port + " is busy: another program receives on it, so nothing could be "
-                                                "received; choose another with --port N"
-                                       : port + " cannot be bound (" + std::strerror(error) +
-                                             "), so nothing could be received; choose another with --port N");
-    }
-    const std::string driver = FindNearProgram("pelorad");
-    if (driver.empty()) return Fail(kDriverFailed, "the driver program pelorad was not found beside or above this program");
-
-    CatchStopSignals();
-    int result = 0;
-    {
-        const CPrivateIpcFolder folder;
-        if (folder.GetPath().empty()) return Fail(kDriverFailed, "no folder for the named objects could be made");
-        const std::time_t started = std::time(nullptr);
-        CDemoHost host("\"" + driver + "\"", options.port);
-        if (!host.Start()) {
-            const std::optional<int> code = host.Ended();
-            return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, true, driver, started) : ""));
-        }
-        std::printf("pelorad (process %u) is listening on UDP port %u\n", host.GetDriverProcessId(), options.port);
-        sRun run;
-        if (options.listen) {
-            std::printf("waiting for NMEA datagrams; Ctrl-C ends\n");
-            std::fflush(stdout);
-            PrintUpdatesUntil(host, Clock::time_point::max(), run);
-        } else {
-            std::printf("replaying %s: %zu datagrams over %.1f s\n", options.file.c_str(), datagrams.size(),
-                        datagrams.back().at);
-            std::fflush(stdout);
-            const Clock::time_point start = Clock::now();
-            const auto due = [&](double at) {
-                return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
-            };
-            for (size_t i = 0; i < datagrams.size() && g_stop == 0 && !run.driverEnded; ++i) {
-                PrintUpdatesUntil(host, due(datagrams[i].at), run);
-                if (g_stop == 0 && !run.driverEnded && !SendDatagram(options.port, datagrams[i].bytes))
-                    std::fprintf(stderr, "scripts/run: a datagram could not be sent\n");
-            }
-            // The last datagram's update.
-            PrintUpdatesUntil(host, Clock::now() + std::chrono::milliseconds(500), run);
-        }
-        std::optional<int> code = run.driverEnded;
-        if (!code) code = host.Exit();
-        // It may have ended on its own while EXIT was on its way.
-        if (!code) code = host.Ended();
-        if (code == 0) {
-            std::printf("%d updates; pelorad ended with code 0\n", run.updates);
-        } else if (code) {
-            std::printf("%d updates; %s\n", run.updates, DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started).c_str());
-            result = kDriverFailed;
-        } else {
-            std::printf("%d updates; pelorad did not end on EXIT and was stopped\n", run.updates);
-            result = kDriverFailed;
-        }
-        std::fflush(stdout);
-        if (result == 0 && !options.listen && run.updates == 0 && g_stop == 0)
-            result = Fail(kDriverFailed, "the driver made no update of " + options.file +
-                                             ": it decoded none of its sentences (one with a wrong checksum is dropped)");
-    }
-    return result;
+    return status;
 }

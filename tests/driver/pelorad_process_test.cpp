@@ -305,15 +305,19 @@ TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
 }
 
 TEST_F(PeloradProcess, ARefusedOutputNameOpensNoBufferOfAnotherName) {
-    // Before the first INIT there is no name to keep: no output buffer, said.
+    // A name longer than its item refuses the command, said and not acknowledged, so that the host
+    // does not wait for updates for ever: no output buffer.
     sDriverSettings settings = Settings("OUT_NAMED");
     settings.outputName = "OUT_SEVENTEEN_BYTES";
     m_host = std::make_unique<CTestHost>(PELORAD, 1, ErrorFile());
     ASSERT_TRUE(m_host->PublishSettings(settings));
-    ASSERT_TRUE(m_host->SendCommand(CMD_SETTINGS));
+    EXPECT_FALSE(m_host->SendCommand(CMD_SETTINGS, 1000));
     for (const std::string& file : m_folder.ListFiles()) EXPECT_EQ(file.rfind("m._", 0), std::string::npos) << file;
-    EXPECT_NE(Errors().find("the settings name no output buffer"), std::string::npos) << Errors();
-    // After a good name, a refused one keeps it: the next INIT adds its time block there.
+    EXPECT_NE(Errors().find("more than 16: the output buffer's name has at most 15 characters and its terminating "
+                            "zero; the command is refused and not acknowledged"),
+              std::string::npos)
+        << Errors();
+    // After a good name, a refused one changes nothing: no second time block.
     settings.outputName = "OUT_NAMED";
     ASSERT_TRUE(m_host->PublishSettings(settings));
     ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
@@ -321,9 +325,9 @@ TEST_F(PeloradProcess, ARefusedOutputNameOpensNoBufferOfAnotherName) {
     m_out = std::make_unique<IpcBufferHandle>("OUT_NAMED", 0);
     settings.outputName = "OUT_SEVENTEEN_BYTES";
     ASSERT_TRUE(m_host->PublishSettings(settings));
-    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
-    ASSERT_EQ(TimeBlocks().size(), 2u);
-    EXPECT_TRUE(AwaitTime(TimeBlocks()[1], kSeconds, Tagged(kSeconds, HDT)));
+    EXPECT_FALSE(m_host->SendCommand(CMD_INIT, 1000));
+    ASSERT_EQ(TimeBlocks().size(), 1u);
+    EXPECT_TRUE(AwaitTime(TimeBlocks()[0], kSeconds, Tagged(kSeconds, HDT)));
     Exit();
 }
 
@@ -458,7 +462,14 @@ TEST_F(PeloradProcess, EmptyAndOversizedDatagramsKeepTheSocket) {
     // One alone, completing the pending receive, is used cut to the buffer too.
     ASSERT_TRUE(SendDatagram(m_port, oversized(kSeconds + 5)));
     EXPECT_TRUE(AwaitTime(1, kSeconds + 5));
+    // The cut is said once for the three, with the length, and its end once one fits.
+    EXPECT_TRUE(AwaitTime(1, kSeconds + 6, Tagged(kSeconds + 6, HDT)));
     Exit();
+    const std::string cut = "a datagram of " + std::to_string(oversized(kSeconds + 3).size()) +
+                            " bytes was cut to the receive buffer's 16384";
+    EXPECT_NE(Errors().find(cut), std::string::npos) << Errors();
+    EXPECT_EQ(Errors().find("was cut", Errors().find(cut) + cut.size()), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find("datagrams fit the receive buffer again; 3 were cut"), std::string::npos) << Errors();
 }
 
 TEST_F(PeloradProcess, OversizedAndMissingSettingsItemsAreRefused) {
@@ -488,7 +499,7 @@ TEST_F(PeloradProcess, OversizedAndMissingSettingsItemsAreRefused) {
 
     items[3] = MakeItem("OUT_SEVENTEEN_BYTES", 20);
     ASSERT_TRUE(m_host->PublishSettings(items));
-    EXPECT_TRUE(m_host->SendCommand(CMD_INIT));
+    EXPECT_FALSE(m_host->SendCommand(CMD_INIT, 1000));
     Exit();
     for (const char* text : {"settings item 2 holds a record of 1000 bytes, more than 776",
                              "settings item 9 holds a record of 4000 bytes, more than 3080",

@@ -93,6 +93,12 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
     // One update per epoch; the position of the epoch before the last is written once its cycle
     // closes, and the heading and rate of turn of each epoch straight away.
     ASSERT_GE(m_records.size(), 3u) << m_all;
+    // What was sent and what the driver made of it: the first position only tells the format, and
+    // the GST beside it finds no fix yet.
+    EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences (2 not "
+                         "used); "),
+              std::string::npos)
+        << m_all;
     EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
     const std::string& last = m_records.back();
     EXPECT_NE(last.find("lat  52.00005000  lon    4.00000000  h   57.000 m  q  4"), std::string::npos) << m_all;
@@ -101,12 +107,16 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
 }
 
 TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
+    // A hang-up or a closed output ends the run, its driver and its folder as Ctrl-C does; the run
+    // then ends by that signal.
     const struct {
-        bool killDriver;  // else Ctrl-C to the host
+        int signal;  // to the host; 0: SIGKILL to the driver
         int status;
         const char* said;
-    } rows[] = {{false, 0, "pelorad ended with code 0"},
-                {true, 1, "pelorad was ended by signal 9 (Killed); it left no crash report in "}};
+    } rows[] = {{SIGINT, 0, "pelorad ended with code 0"},
+                {SIGHUP, 128 + SIGHUP, "pelorad ended with code 0"},
+                {SIGPIPE, 128 + SIGPIPE, "pelorad ended with code 0"},
+                {0, 1, "pelorad was ended by signal 9 (Killed); it left no crash report in "}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
         m_all.clear();
@@ -123,10 +133,10 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
         }
         ASSERT_TRUE(record);
         EXPECT_NE(record->find("hdg  271.25"), std::string::npos) << *record;
-        if (row.killDriver)
+        if (row.signal == 0)
             ::kill(m_driver, SIGKILL);
         else
-            host.Kill(SIGINT);
+            host.Kill(row.signal);
         ReadUntilEnd(host);
         EXPECT_EQ(host.Wait(Milliseconds(5000)), row.status) << m_all;
         EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
@@ -140,9 +150,16 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     const std::string empty = m_folder.GetRoot() + "/empty.nmea", text = m_folder.GetRoot() + "/notes.txt";
     std::ofstream(empty).flush();
     std::ofstream(text) << "no sentence here\n";
-    const UINT port = FindFreeUdpPort();
+    // GNS is not decoded: the datagrams come, and nothing is decoded.
+    const std::string gns = m_folder.GetRoot() + "/gns.nmea";
+    std::ofstream(gns) << Sentence("GPGNS,120000.00,5200.0,N,00400.0,E,AA,10,0.9,10.0,47.0,,")
+                       << Sentence("GPGNS,120000.50,5200.0,N,00400.0,E,AA,10,0.9,10.0,47.0,,");
+    const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
+    // A socket with SO_REUSEADDR, as another run's driver has, holds its port as well.
+    const int shared = BoundUdpSocket("127.0.0.1", sharedPort, true);
+    ASSERT_GE(shared, 0);
     const struct {
         std::vector<std::string> args;
         int status;
@@ -153,6 +170,10 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file", empty}, 2, "empty.nmea holds no NMEA sentence"},
         {{"--file", text}, 2, "notes.txt holds no NMEA sentence"},
         {{"--listen", "--port", std::to_string(port)}, 3, "is busy: another program receives on it"},
+        {{"--listen", "--port", std::to_string(sharedPort)}, 3, "is busy: another program receives on it"},
+        {{"--file", gns}, 1,
+         "sent 2 datagrams (2 sentences); pelorad received 2 and decoded 0 sentences (2 of a format it does not "
+         "decode); 0 updates"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
@@ -166,6 +187,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
     }
     ::close(taken);
+    ::close(shared);
     EXPECT_TRUE(boost::filesystem::is_empty(m_tmp));
 }
 
@@ -178,6 +200,15 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     EXPECT_DOUBLE_EQ(d[1].at, 0.5);  // across midnight
     EXPECT_DOUBLE_EQ(d[2].at, 1.5);  // a 30 s hole counts as one second
     EXPECT_DOUBLE_EQ(d[3].at, 2.5);  // and so does a step back
+    // GGK behind its proprietary address paces as well; a recording without a time goes one line a
+    // datagram at the fixed pace.
+    const std::vector<sReplayDatagram> ggk =
+        SplitRecording("$PTNL,GGK,101530.00,x*00\n$PTNL,GGK,101530.50,x*00\n$PTNL,GGK,101531.50,x*00\n");
+    ASSERT_EQ(ggk.size(), 3u);
+    EXPECT_DOUBLE_EQ(ggk[2].at, 1.5);
+    const std::vector<sReplayDatagram> hdt = SplitRecording("$HEHDT,1,T*00\n$HEHDT,2,T*00\n$HEHDT,3,T*00\n");
+    ASSERT_EQ(hdt.size(), 3u);
+    EXPECT_DOUBLE_EQ(hdt[2].at, 2 * kUntimedPace);
     EXPECT_EQ(SentenceTimeOfDay("$GPGLL,5200.0,N,00400.0,E,101530.25,A*00"), 36930.25);
     EXPECT_FALSE(SentenceTimeOfDay("$GPGGA,,5200.0,N*00"));
     EXPECT_FALSE(SentenceTimeOfDay("$PASHR,101530.25*00"));
