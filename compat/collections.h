@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -123,12 +124,9 @@ public:
 
     POSITION AddHead(ARG_TYPE value) { return InsertBefore(m_head, value); }
     POSITION AddTail(ARG_TYPE value) { return InsertAfter(m_tail, value); }
-    void AddTail(const CList* other) {
-        for (Node* n = other->m_head; n != nullptr; n = n->next) AddTail(n->data);
-    }
-    void AddHead(const CList* other) {
-        for (Node* n = other->m_tail; n != nullptr; n = n->prev) AddHead(n->data);
-    }
+    // The other list's elements, in their order, after the last or before the first.
+    void AddTail(const CList* other) { AddList(other, false); }
+    void AddHead(const CList* other) { AddList(other, true); }
     TYPE RemoveHead() { return Take(NonEmpty(m_head)); }
     TYPE RemoveTail() { return Take(NonEmpty(m_tail)); }
     void RemoveAll() {
@@ -162,6 +160,10 @@ public:
     const TYPE& GetAt(POSITION pos) const { return NonEmpty(N(pos))->data; }
     void SetAt(POSITION pos, ARG_TYPE value) {
         Node* n = NonEmpty(N(pos));
+        // A pointer put back in its own place has not left.
+        if constexpr (std::is_pointer_v<TYPE>) {
+            if (n->data == value) return;
+        }
         OnElementLeaving(n);
         n->data = value;
     }
@@ -206,6 +208,16 @@ protected:
     // replaces it, so that a derived list can forget what it keeps beside its elements. The
     // list's own destructor no longer reaches a derived list's hook.
     virtual void OnElementLeaving(POSITION pos) { (void)pos; }
+    // Adds the other list's elements; a derived list that owns its elements adds copies. Counted
+    // first, so that a list added to itself ends.
+    virtual void AddList(const CList* other, bool atHead) {
+        INT_PTR left = other->m_count;
+        if (atHead) {
+            for (Node* n = other->m_tail; left-- > 0; n = n->prev) AddHead(n->data);
+        } else {
+            for (Node* n = other->m_head; left-- > 0; n = n->next) AddTail(n->data);
+        }
+    }
 
 private:
     static Node* NonEmpty(Node* n) {

@@ -90,7 +90,9 @@ double RoundToStep(double v, double step) {
 
 double RoundToDecimals(double v, int n) {
     // A scale beyond the range of double (10^309 and up, or a large v times 10^n) leaves v as it
-    // is: a double that large already has no digits below 10^-n.
+    // is: a double that large already has no digits below 10^-n. Zero is tested first, as zero
+    // times an infinite scale is no number.
+    if (v == 0.0) return 0.0;
     const double f = std::pow(10.0, n);
     const double scaled = std::fabs(v) * f;
     if (!std::isfinite(scaled)) return v;

@@ -270,8 +270,23 @@ void ForEachEntry(int folder, Visit&& visit) {
     }
 }
 
+// Whether name is a regular file of a report's name (not a link, a FIFO, a folder or any other
+// name) last written before start; its report's key.
+bool IsOldReportFile(int dir, const char* name, int64_t start, const char*& key, std::size_t& length,
+                     int64_t& time) {
+    key = ReportKey(name, length);
+    struct stat st {};
+    if (key == nullptr || ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return false;
+    // A stamp centuries away is held at its bound, so that the product stays within 64 bits.
+    constexpr int64_t kBound = 9000000000;
+    const int64_t seconds = st.st_mtim.tv_sec < -kBound ? -kBound : (st.st_mtim.tv_sec > kBound ? kBound : st.st_mtim.tv_sec);
+    time = seconds * 1000000000 + st.st_mtim.tv_nsec;
+    return time < start;
+}
+
 // Removes the files of every report of folder but the newest keep ones; a report is as new as
-// its newest file. Other files stay.
+// its newest file. Only regular files written before the cleanup began count: other files, and
+// the reports that other processes write meanwhile, stay.
 void RemoveOldReports(const char* folder, int keep) {
     struct sReport {
         char key[NAME_MAX + 1];
@@ -284,14 +299,17 @@ void RemoveOldReports(const char* folder, int keep) {
             if (std::strncmp(newest[i].key, key, length) == 0 && newest[i].key[length] == '\0') return i;
         return -1;
     };
+    // The clock that stamps files: what is written from now on is not older than this.
+    struct timespec now {};
+    if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return;
+    const int64_t start = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
     const int dir = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0) return;
     ForEachEntry(dir, [&](const char* name) {
         std::size_t length = 0;
-        const char* key = ReportKey(name, length);
-        struct stat st {};
-        if (key == nullptr || ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) return;
-        const int64_t time = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        const char* key = nullptr;
+        int64_t time = 0;
+        if (!IsOldReportFile(dir, name, start, key, length, time)) return;
         int i = find(key, length);
         if (i < 0 && count < keep) {
             i = count++;
@@ -312,8 +330,9 @@ void RemoveOldReports(const char* folder, int keep) {
     });
     ForEachEntry(dir, [&](const char* name) {
         std::size_t length = 0;
-        const char* key = ReportKey(name, length);
-        if (key != nullptr && find(key, length) < 0) ::unlinkat(dir, name, 0);
+        const char* key = nullptr;
+        int64_t time = 0;
+        if (IsOldReportFile(dir, name, start, key, length, time) && find(key, length) < 0) ::unlinkat(dir, name, 0);
     });
     ::close(dir);
 }

@@ -123,8 +123,8 @@ public:
     int CopyHeaderAndSystems(CVOKFile* target, int report, int upgradeMode, int writeMode);
 
     // Steps over the counted blocks that lie whole in the file, then over every further block
-    // whose id is known (IsKnownBlockId) and whose payload lies within the file; stays after the
-    // last one and returns their number.
+    // whose id is known (IsKnownBlockId) and whose payload lies within the file, and over unused
+    // blocks between them; stays after the last one and returns their number.
     int SeekPastRealBlocks();
 
     // Reads one header here; false, and the header zeroed, when it did not come whole.

@@ -3,8 +3,10 @@
 #include "definitions/header/hdr_list.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <set>
 
 #include "definitions/records/definition_records.h"
 #include "definitions/header/hdr_record_layouts.h"
@@ -52,6 +54,21 @@ bool CopyDatumRef(uint8_t* out, const sHdrEntry& entry, size_t offset) {
     return true;
 }
 
+// The highest number of the records + 1, at least floor; lowest without records. When the highest
+// is the largest that a word holds, no number follows it: the smallest free one from lowest on.
+int32_t NextNumber(const CHdrList& list, int32_t recordId, size_t offset, int32_t floor, int32_t lowest) {
+    std::set<int32_t> used;
+    ForEach(list, recordId, [&](const sHdrEntry& e) {
+        if (const auto number = e.Word(offset)) used.insert(*number);
+    });
+    if (used.empty()) return lowest;
+    const int32_t highest = *used.rbegin();
+    if (highest < INT32_MAX) return std::max(highest + 1, floor);
+    int32_t free = lowest;
+    while (used.count(free) != 0) ++free;  // fewer numbers are used than lie above lowest
+    return free;
+}
+
 }  // namespace
 
 int32_t CHdrList::GetSurveyDatumIndex() const {
@@ -92,15 +109,7 @@ uint8_t* CHdrList::GetQcDatumEpoch(int32_t a, int32_t b) const {
 }
 
 int32_t CHdrList::GetNextDatumNumber() const {
-    bool any = false;
-    int32_t highest = 0;
-    ForEach(*this, R::DatumEllipsoid::kId, [&](const sHdrEntry& e) {
-        if (const auto number = e.Word(R::DatumEllipsoid::kNumber)) {
-            highest = any ? std::max(highest, *number) : *number;
-            any = true;
-        }
-    });
-    return any ? highest + 1 : 1;
+    return NextNumber(*this, R::DatumEllipsoid::kId, R::DatumEllipsoid::kNumber, INT32_MIN, 1);
 }
 
 CString CHdrList::GetDatumName(int32_t number) const {
@@ -115,7 +124,8 @@ CString CHdrList::GetDatumName(int32_t number) const {
 }
 
 CString CHdrList::GetDatumNameByIndex(int32_t index) const {
-    return GetDatumName(index >= 0 ? index + 1 : index);
+    // No datum carries the number after the largest index.
+    return GetDatumName(index >= 0 && index < INT32_MAX ? index + 1 : -1);
 }
 
 int32_t CHdrList::GetGnssSystemNumberOfSystem(const sSysDef* sysDef) const {
@@ -160,15 +170,7 @@ int32_t CHdrList::GetDatumNumberOfGnssSystem(int32_t gnss) const {
 }
 
 int32_t CHdrList::GetNextGnssSystemNumber() const {
-    bool any = false;
-    int32_t highest = 0;
-    ForEach(*this, R::GnssSystem::kId, [&](const sHdrEntry& e) {
-        if (const auto number = e.Word(R::GnssSystem::kNumber)) {
-            highest = any ? std::max(highest, *number) : *number;
-            any = true;
-        }
-    });
-    return !any || highest < 3 ? 4 : highest + 1;
+    return NextNumber(*this, R::GnssSystem::kId, R::GnssSystem::kNumber, 4, 4);
 }
 
 int CHdrList::GetGnssDatumRef(uint8_t* out, int32_t node, int32_t second) const {

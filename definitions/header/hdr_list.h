@@ -203,7 +203,7 @@ public:
     // Datum indexes of a 258 layout above maxIndex become 0; a first index then not 0 with the kind
     // word 1 or 9 sets the kind word 0 and clears the bytes at 640..655 that the name does not use.
     static bool ResetGnssPositionDatumIndexes(sHdrEntry& record, int32_t maxIndex);
-    // The largest datum number - 1; -1 without datum records.
+    // The largest datum number - 1 (at least the smallest a word holds); -1 without datum records.
     int32_t GetMaxDatumIndex() const;
 
     // The settings item image. The caller holds the buffer's lock: exclusive for writing, shared
@@ -249,7 +249,8 @@ public:
     uint8_t* GetQcDatumShift(int32_t a, int32_t b) const;
     uint8_t* GetDatumEpoch(int32_t a, int32_t b) const;
     uint8_t* GetQcDatumEpoch(int32_t a, int32_t b) const;
-    // The highest datum number + 1; 1 without datums.
+    // The highest datum number + 1; 1 without datums; the smallest free number when the highest is
+    // the largest that a word holds.
     int32_t GetNextDatumNumber() const;
     // The datum's name without trailing blanks; "Survey Datum" when there is no such datum.
     CString GetDatumName(int32_t number) const;
@@ -278,7 +279,8 @@ public:
     uint8_t* GetDatumOfSystem(const sSysDef* sysDef) const;
     int32_t GetGnssSystemNumberOfDatum(int32_t datum) const;
     int32_t GetDatumNumberOfGnssSystem(int32_t gnss) const;
-    // The highest GNSS system number + 1, at least 4.
+    // The highest GNSS system number + 1, at least 4; the smallest free number from 4 on when the
+    // highest is the largest that a word holds.
     int32_t GetNextGnssSystemNumber() const;
     // Copy the 576-byte datum reference of a position record into out: 1, or 0 with out zeroed.
     int GetGnssDatumRef(uint8_t* out, int32_t node, int32_t second) const;

@@ -57,14 +57,39 @@ void CHdrSubList::DeleteAt(POSITION pos) {
 uint8_t* CHdrSubList::AddCopy(uint32_t size, const void* source, uint32_t sourceSize) {
     auto element = std::make_unique<uint8_t[]>(size);
     if (source != nullptr) std::memcpy(element.get(), source, std::min(size, sourceSize));
+    return Adopt(std::move(element), size, false);
+}
+
+uint8_t* CHdrSubList::Adopt(std::unique_ptr<uint8_t[]> element, uint32_t size, bool atHead) {
     sMade& made = m_made[element.get()];
     try {
-        made = {AddTail(element.get()), size};
+        made = {atHead ? AddHead(element.get()) : AddTail(element.get()), size};
     } catch (...) {
         m_made.erase(element.get());
         throw;
     }
     return element.release();
+}
+
+void CHdrSubList::AddList(const CList* other, bool atHead) {
+    const auto* subList = dynamic_cast<const CHdrSubList*>(other);
+    if (subList == nullptr) return CPtrList::AddList(other, atHead);
+    // Copies made before any is added, so that a sub-list added to itself ends and two lists never
+    // own one buffer.
+    std::vector<std::pair<std::unique_ptr<uint8_t[]>, uint32_t>> copies;
+    POSITION pos = subList->GetHeadPosition();
+    while (pos != nullptr) {
+        const void* element = subList->GetNext(pos);
+        const uint32_t size = subList->GetElementSize(element);
+        auto copy = std::make_unique<uint8_t[]>(size);
+        if (size != 0) std::memcpy(copy.get(), element, size);
+        copies.emplace_back(std::move(copy), size);
+    }
+    if (atHead) {
+        for (auto it = copies.rbegin(); it != copies.rend(); ++it) Adopt(std::move(it->first), it->second, true);
+    } else {
+        for (auto& [copy, size] : copies) Adopt(std::move(copy), size, false);
+    }
 }
 
 uint32_t CHdrSubList::GetElementSize(const void* element) const {

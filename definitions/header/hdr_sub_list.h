@@ -3,10 +3,13 @@
 // so that the pointer list's own operations stay sound on it: an element taken out with RemoveHead
 // or RemoveAt is the caller's to delete[], and a buffer added with AddTail is the sub-list's. The
 // sub-list keeps the size of each element it made beside the list; an element it did not make has
-// no known size and reads as empty, so that a reader of an element never runs past it.
+// no known size and reads as empty, so that a reader of an element never runs past it. Adding
+// another sub-list (AddTail or AddHead of a list) adds copies of its elements with their sizes;
+// the elements of any other pointer list are taken over as AddTail of each would.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 
 #include "compat/collections.h"
@@ -52,8 +55,10 @@ public:
 
 protected:
     void OnElementLeaving(POSITION pos) override;
+    void AddList(const CList* other, bool atHead) override;
 
 private:
+    uint8_t* Adopt(std::unique_ptr<uint8_t[]> element, uint32_t size, bool atHead);
     void CopyMatching(const CHdrList* list, uint32_t size, int32_t recordIdA, int32_t recordIdB);
 
     struct sMade {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -72,7 +73,9 @@ int32_t CHdrList::GetMaxDatumIndex() const {
             any = true;
         }
     }
-    return any ? largest - 1 : -1;
+    if (!any) return -1;
+    // Below the smallest number a word holds every index exceeds the largest one.
+    return largest > INT32_MIN ? largest - 1 : INT32_MIN;
 }
 
 bool CHdrList::MergeDatums(const std::vector<const uint8_t*>& datums) {
@@ -114,7 +117,8 @@ bool CHdrList::MergeDatums(const std::vector<const uint8_t*>& datums) {
                 for (size_t offset : words.offsets) {
                     const auto index = entry.Word(offset);
                     if (!index) continue;
-                    const int32_t to = mapped(*index + 1);
+                    // No datum carries the number after the largest index.
+                    const int32_t to = *index < INT32_MAX ? mapped(*index + 1) : 0;
                     if (to >= 1) entry.Store(offset, to - 1);
                     else if (to == -1) entry.Store<int32_t>(offset, 0);
                 }
@@ -216,10 +220,8 @@ bool CHdrList::SyncGnssSystemsWithDatums() {
         if (std::any_of(systems.begin(), systems.end(),
                         [&](const sHdrEntry* g) { return g->Word(kGnssSystemDatum) == number; }))
             continue;
-        int32_t highest = 3;
-        for (const sHdrEntry* g : systems) highest = std::max(highest, g->Word(0).value_or(highest));
         CNewRecord record(GetRecordSize(kGnssSystem));
-        record.Put(0, highest + 1);
+        record.Put(0, GetNextGnssSystemNumber());
         record.Text(GnssSystemRecord::kName, *datum, DatumRecord::kDatumName, 8);
         record.Put(kGnssSystemDatum, *number);
         AddRecord(kGnssSystem, record.Size(), record.Data(), -1);

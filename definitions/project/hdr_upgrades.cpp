@@ -45,6 +45,16 @@ void Apply(CNewRecord& record, const sHdrEntry& old, std::span<const sTextMove> 
     for (const sTextMove& t : texts) record.Text(t.to, old, t.from, t.chars);
 }
 
+// length bytes from an old offset to the same new one, without the old text at textAt: an old
+// text longer than its new field leaves nothing of its tail behind the cut.
+void CopyAfterText(CNewRecord& record, const sHdrEntry& old, size_t textAt, size_t from, size_t length) {
+    size_t textEnd = textAt;
+    if (old.Payload() != nullptr && textAt < old.payloadSize)
+        textEnd += strnlen(reinterpret_cast<const char*>(old.Payload() + textAt), old.payloadSize - textAt);
+    const size_t start = std::max(from, textEnd);
+    if (start < from + length) record.Copy(start, old, start, from + length - start);
+}
+
 // The object family: an old record with a table of 100 items becomes the current one with room
 // for 1000; both share the head up to and including the item count.
 struct sObjectFamily {
@@ -77,6 +87,12 @@ void PutDatumRef(CNewRecord& record, size_t at, int32_t id, int32_t code, double
     sDatumRef ref{};
     InitDatumRef(&ref, id, code, value1, value2);
     std::memcpy(record.Data() + at, &ref, kDatumRefSize);
+}
+
+// The datum id of an old GNSS position record: its GNSS system number - 4, 0 when negative.
+int32_t GnssDatumId(const sHdrEntry& old) {
+    const auto number = OldValue<int32_t>(old, 0);
+    return number > 4 ? number - 4 : 0;
 }
 
 // The GNSS position records take the a-priori standard deviations of these observation types.
@@ -307,9 +323,10 @@ void CHdrList::UpgradeDgpsSourceRecords() {
     ConvertRecords(*this, 76, 200, false, [](const sHdrEntry& old, CNewRecord& record) {
         // The old fields keep their places up to the new standard deviation; the texts are bound
         // by their fields.
-        static constexpr sMove kMoves[] = {{0, 0, 8}, {20, 20, 4}, {35, 35, 49}};
+        static constexpr sMove kMoves[] = {{0, 0, 8}, {20, 20, 4}};
         static constexpr sTextMove kTexts[] = {{8, 8, 8}, {24, 24, 10}, {88, 84, 17}};
         Apply(record, old, kMoves);
+        CopyAfterText(record, old, 24, 35, 49);
         Apply(record, old, kTexts);
         record.Put(84, GetObsTypeDefaultSigmaInUnits(33, UT_METERS, 0.0));
     });
@@ -335,7 +352,7 @@ void CHdrList::UpgradeGnssPosition73Records() {
         record.Copy(592, old, 16, 12);
         PutDefaultSigmas(record, 604, kGnssSigmaTypes, UT_SURVEY_UNIT);
         record.Text(616, old, 28, 36);
-        PutDatumRef(record, 16, std::max(OldValue<int32_t>(old, 0) - 4, 0), 0, 0.0, 0.0);
+        PutDatumRef(record, 16, GnssDatumId(old), 0, 0.0, 0.0);
     });
 }
 
@@ -360,7 +377,7 @@ void CHdrList::UpgradeGnssPositionRecords() {
                 PutDatumRef(record, 16, OldValue<int32_t>(old, 16), OldValue<int32_t>(old, 20),
                             OldValue<double>(old, 24), 0.0);
             else
-                PutDatumRef(record, 16, std::max(OldValue<int32_t>(old, 0) - 4, 0), 0, 0.0, 0.0);
+                PutDatumRef(record, 16, GnssDatumId(old), 0, 0.0, 0.0);
         });
     }
 }
@@ -372,7 +389,7 @@ void CHdrList::MakeGnssPosition258From73(const sHdrEntry& old, uint8_t* out) {
     record.Copy(608, old, 16, 12);
     PutDefaultSigmas(record, 620, kGnssSigmaTypes, UT_METERS);
     record.Text(632, old, 28, 36);
-    PutDatumRef(record, 32, std::max(OldValue<int32_t>(old, 0) - 4, 0), 0, 0.0, 0.0);
+    PutDatumRef(record, 32, GnssDatumId(old), 0, 0.0, 0.0);
     std::memcpy(out, record.Data(), record.Size());
 }
 
@@ -398,7 +415,7 @@ void CHdrList::UpgradeGnssPositionUnits() {
 
 void CHdrList::UpgradePrhSensorRecords() {
     // The name moves to where the current record keeps it; the head keeps its place, its text
-    // bound by its field.
+    // bound by its field. The companions 41 and 154 have no place in the current record.
     struct sPrhLayout {
         int32_t oldId;
         size_t name;
@@ -408,12 +425,14 @@ void CHdrList::UpgradePrhSensorRecords() {
         ConvertRecords(*this, layout.oldId, 226, true, [&](const sHdrEntry& old, CNewRecord& record) {
             record.Copy(0, old, 0, 12);
             record.Text(12, old, 12, 21);
-            record.Copy(34, old, 34, 14);
+            CopyAfterText(record, old, 12, 34, 14);
             record.Put(48, 20.0f);
             record.Put<int32_t>(52, 0);
             record.Text(72, old, layout.name, 72);
         });
     }
+    DeleteRecordsByKey(41, 0);
+    DeleteRecordsByKey(154, 0);
 }
 
 void CHdrList::UpgradeMultibeamRecords() {

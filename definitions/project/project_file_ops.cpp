@@ -116,20 +116,29 @@ int CVOKFile::SeekPastRealBlocks() {
     const int32_t counted = ReadCount();
     int count = 0;
     // A file too short to hold the count ends where the count does.
-    ULONGLONG at = sizeof(int32_t);
+    ULONGLONG end = sizeof(int32_t);
+    ULONGLONG at = end;
+    int stepped = 0;  // blocks since the last one that certainly belongs to the file
     Seek(static_cast<LONGLONG>(at), begin);
     sBlockHeader header;
     while (at + sizeof header <= length && ReadBlockHeader(header)) {
         const ULONGLONG next = at + sizeof header + static_cast<uint32_t>(header.size);
         if (next > length) break;
         // Beyond the count only a header that the file format could have written is a block;
-        // zero bytes or other junk there are not.
-        if (count >= counted && !IsKnownBlockId(header.id)) break;
+        // zero bytes or other junk there are not. An unused block there looks like zero bytes,
+        // so it belongs to the file only when a known block follows it.
+        const bool beyond = count + stepped >= counted;
+        if (beyond && header.id != BLOCK_UNUSED && !IsKnownBlockId(header.id)) break;
         at = next;
-        ++count;
+        ++stepped;
+        if (!beyond || header.id != BLOCK_UNUSED) {
+            end = at;
+            count += stepped;
+            stepped = 0;
+        }
         Seek(static_cast<LONGLONG>(at), begin);
     }
-    Seek(static_cast<LONGLONG>(at), begin);
+    Seek(static_cast<LONGLONG>(end), begin);
     return count;
 }
 

@@ -72,6 +72,7 @@ TEST(NumericHelpers, RoundingToResolutionStepAndDecimals) {
     // From 309 decimals on the scale is infinite in double: the value stays as it is.
     EXPECT_EQ(RoundToDecimals(1.5, 309), 1.5);
     EXPECT_EQ(RoundToDecimals(-1.23456789, 400), -1.23456789);
+    EXPECT_FALSE(std::signbit(RoundToDecimals(-0.0, 400)));
     EXPECT_EQ(RoundToDecimals(1.25, 308), 1.25);
     EXPECT_EQ(RoundToDecimals(2.0, 308), 2.0);
     EXPECT_EQ(RoundToDecimals(-1e300, 10), -1e300);

@@ -1,9 +1,11 @@
 // Arbitrary header records through the header list's look-ups, blobs and maintenance. The input is
 //   u32 entry count, six u32 arguments, then a settings-item image of the header list
 // (28-byte entry images, each followed by its payload). Every look-up is asked with the arguments,
-// every blob is read, the derived records are rebuilt; nothing may read past a payload.
+// every blob is read, datums are merged and made consistent, the derived records are rebuilt;
+// nothing may read past a payload.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -175,6 +177,30 @@ void Maintain(CHdrList& list) {
     Check(list.GetVersionNumber() == 700 && list.GetBuildNumber() == 21);
 }
 
+// The datums of another project merged in (the list's own under another number, and one that
+// matches none), then the geodetic records made consistent.
+void KeepDatumsConsistent(CHdrList& list, const int32_t* a) {
+    std::vector<std::vector<uint8_t>> copies;
+    for (int k = 0; k < list.GetCount(); ++k) {
+        const sHdrEntry& entry = *list.GetEntryAt(k);
+        if (entry.recordId != 13 || entry.payloadSize < 72) continue;
+        copies.emplace_back(entry.Payload(), entry.Payload() + 72);
+        std::memcpy(copies.back().data(), &a[2], 4);
+    }
+    copies.emplace_back(72, 0);
+    std::memcpy(copies.back().data(), &a[3], 4);
+    std::vector<const uint8_t*> datums;
+    for (const auto& c : copies) datums.push_back(c.data());
+    list.MergeDatums(datums);
+    list.GetMaxDatumIndex();
+    list.SyncGnssSystemsWithDatums();
+    list.FixGnssPositionRefs(nullptr);
+    list.FixGnssPositionRefsOld(nullptr);
+    list.FixGnssPositionSystems(nullptr);
+    list.EnsureDatumTransformRecords();
+    list.CompleteDatumShiftRecords();
+}
+
 // A list with a version, a shape blob, a WKT blob and a few records of each kind.
 std::vector<uint8_t> SeedImage(CHdrList& list) {
     const uint64_t size = list.GetImageSize();
@@ -215,6 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (list.ReadImage(image.data(), image.size(), count) == 0) return 0;
     AskLookUps(list, a);
     UseBlobs(list, a);
+    KeepDatumsConsistent(list, a);
     Maintain(list);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -156,6 +157,11 @@ TEST_P(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalSt
     const std::string folder = appData / "VOK/CrashDumps/crash_peer";
     boost::filesystem::create_directories(folder);
     Vok::Test::WriteTextFile(folder + "/notes.txt", "kept");
+    // Named like reports, but a link and a FIFO are none.
+    const std::string link = folder + "/CrashLog_crash_peer_20190101-000000.txt";
+    const std::string fifo = folder + "/MiniDump_crash_peer_20190101-000000.dmp";
+    boost::filesystem::create_symlink(folder + "/notes.txt", link);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // Earlier reports, the oldest first, a crash log each.
     for (int i = 0; i < row.earlierReports; ++i) {
         Vok::Test::WriteTextFile(EarlierLog(folder, i), "");
@@ -172,6 +178,8 @@ TEST_P(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalSt
     for (int i = 0; i < row.earlierReports; ++i)
         EXPECT_EQ(boost::filesystem::remove(EarlierLog(folder, i)), i >= row.earlierReports - 9) << i;
     EXPECT_TRUE(boost::filesystem::remove(folder + "/notes.txt"));
+    EXPECT_TRUE(boost::filesystem::remove(link));
+    EXPECT_TRUE(boost::filesystem::remove(fifo));
     const std::vector<std::string> files = FilesIn(folder);
     ASSERT_EQ(files.size(), row.fullDump ? 3u : 2u);
     const std::string logPath = FileNamed(files, "CrashLog_crash_peer_");

@@ -104,6 +104,20 @@ TEST(HdrSubList, CopiesAreBoundedByThePayloadAndZeroPadded) {
     EXPECT_EQ(list.SetRecords(&shorter, 129, 8), 1);
     EXPECT_EQ(list.GetEntry(129, 2)->payloadSize, 8u);
     EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(129, 2), 0), 14);
+
+    // Another sub-list added at either end gives copies of its elements with their sizes; an
+    // element put back in its own place keeps its size.
+    CHdrSubList joined(129, &list, 8);
+    joined.AddTail(&shorter);
+    joined.AddHead(&shorter);
+    ASSERT_EQ(joined.GetCount(), 6);
+    EXPECT_NE(joined.GetHead(), shorter.GetHead());
+    EXPECT_EQ(joined.GetElementSize(joined.GetHead()), 4u);
+    EXPECT_EQ(ValueAt<int32_t>(static_cast<const uint8_t*>(joined.GetTail()), 0), 14);
+    const POSITION own = joined.FindIndex(2);  // a copy of its own
+    joined.SetAt(own, joined.GetAt(own));
+    EXPECT_EQ(list.SetRecords(&joined, 129, 8), 1);
+    EXPECT_EQ(ValueAt<int32_t>(list.GetRecord(129, 3), 0), 11);
 }
 
 class HdrSubListIpcTest : public IpcTest {};

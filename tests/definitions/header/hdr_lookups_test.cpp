@@ -204,10 +204,16 @@ TEST(HdrLookups, GnssSystemsAndTheDatumsOfPositionSystems) {
     Payload(84).I32(0, 8).I32(16, 5).Add(list, 71);
     EXPECT_EQ(list.GetGnssSystem(99, 5), list.GetRecord(71, 3));  // by datum, the last match
 
-    for (const int32_t number : {3, 1}) {
+    // Beside a system and a datum of one number; the largest number has no next one.
+    struct sNextRow {
+        int32_t number, nextGnss, nextDatum;
+    };
+    for (const sNextRow& row : {sNextRow{3, 4, 4}, {1, 4, 2}, {INT32_MAX, 4, 1}}) {
         CHdrList low;
-        Payload(84).I32(0, number).Add(low, 71);
-        EXPECT_EQ(low.GetNextGnssSystemNumber(), 4) << number;
+        Payload(84).I32(0, row.number).Add(low, 71);
+        Payload(72).I32(0, row.number).Add(low, 13);
+        EXPECT_EQ(low.GetNextGnssSystemNumber(), row.nextGnss) << row.number;
+        EXPECT_EQ(low.GetNextDatumNumber(), row.nextDatum) << row.number;
     }
 }
 

@@ -364,6 +364,20 @@ TEST(HdrUpgrades, RecordByRecordConversions) {
              EXPECT_EQ(TextAt(p, 12), std::string(21, 'p'));
              EXPECT_EQ(ValueAt<int32_t>(p, 44), 9);
          }},
+        {"prh sensor with its companions, its head text cut short", [](CHdrList& l) {
+             Payload(84).Text(8, "Motion").Add(l, 41);
+             Payload(96).Text(12, std::string(36, 'q')).Add(l, 40);
+             Payload(12).I32(0, 1).Add(l, 154);
+         },
+         &CHdrList::UpgradePrhSensorRecords, {226},
+         [](const CHdrList& l) {
+             for (size_t k = 34; k < 48; ++k) EXPECT_EQ(l.GetRecord(226, 1)[k], 0) << k;
+         }},
+        {"dgps source text cut short", [](CHdrList& l) { Payload(104).Text(24, std::string(20, 'd')).Add(l, 76); },
+         &CHdrList::UpgradeDgpsSourceRecords, {200},
+         [](const CHdrList& l) {
+             for (size_t k = 35; k < 44; ++k) EXPECT_EQ(l.GetRecord(200, 1)[k], 0) << k;
+         }},
         {"sub bottom 257", [](CHdrList& l) {
              Payload(96).I32(4, 8).I32(8, 9).I32(12, 10).Add(l, 257, 32);
          },

@@ -205,11 +205,11 @@ TEST_F(CProjectFileTest, VersionAndSurveyUnitOfAProject) {
 }
 
 // A history block 8 of one entry and the blocks around it.
-std::vector<uint8_t> Block8Project(int32_t count, const std::vector<uint8_t>& junk) {
+std::vector<uint8_t> Block8Project(int32_t count, const std::vector<uint8_t>& junk, int32_t historyId = 8) {
     CLeBytes history;
     history.I32(3).Time(2001, 2, 3, 4, 5, 6, 0).U32(77).Text("Old entry", 80);
     CLeBytes file;
-    file.I32(count).Block(26, CLeBytes().I32(7)).Block(8, history).Block(5, CLeBytes().I32(1).I32(2)).Append(junk);
+    file.I32(count).Block(26, CLeBytes().I32(7)).Block(historyId, history).Block(5, CLeBytes().I32(1).I32(2)).Append(junk);
     return file;
 }
 
@@ -234,14 +234,16 @@ TEST_F(CProjectFileTest, AHistoryEntryMovesAnOldHistoryToTheEnd) {
         int32_t storedCount;
         std::vector<uint8_t> junk;
         bool oldSeen;  // a count that stops before block 8 hides it from the history reader
+        int32_t historyId = 8;
     };
     const sRow rows[] = {{"exact count", 3, {}, true}, {"junk after the blocks", 3, {1, 2, 3, 4, 5}, true},
                          {"stale low count", 1, {}, false}, {"stale high count", 9, {}, true},
                          {"zero bytes after the blocks", 3, std::vector<uint8_t>(8, 0), true},
-                         {"a page of zero bytes after them", 3, std::vector<uint8_t>(4096, 0), true}};
+                         {"a page of zero bytes after them", 3, std::vector<uint8_t>(4096, 0), true},
+                         {"an unused block beyond a stale count", 1, {}, false, 0}};
     for (const sRow& row : rows) {
         SCOPED_TRACE(row.name);
-        WriteFileBytes(m_path, Block8Project(row.storedCount, row.junk));
+        WriteFileBytes(m_path, Block8Project(row.storedCount, row.junk, row.historyId));
         CVOKFile file;
         ASSERT_EQ(file.AddHistoryEntry(m_path.c_str(), 5, 99), 1);
         const std::vector<uint8_t> bytes = ReadFileBytes(m_path);
@@ -249,7 +251,7 @@ TEST_F(CProjectFileTest, AHistoryEntryMovesAnOldHistoryToTheEnd) {
         const std::vector<sBlock> blocks = Blocks(bytes);
         ASSERT_EQ(blocks.size(), 4u);
         EXPECT_EQ(blocks[0].id, 26);
-        EXPECT_EQ(blocks[1].id, row.oldSeen ? 0 : 8);
+        EXPECT_EQ(blocks[1].id, row.oldSeen ? 0 : row.historyId);
         EXPECT_EQ(blocks[1].size, 104);
         EXPECT_EQ(blocks[2].id, 5);
         EXPECT_EQ(blocks[3].id, 35);
