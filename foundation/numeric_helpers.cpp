@@ -19,9 +19,6 @@ static_assert(kSqrtEpsilon * kSqrtEpsilon == kEpsilon);
 static_assert(kFourthRootEpsilon * kFourthRootEpsilon == kSqrtEpsilon);
 
 constexpr double kInt32Max = 2147483647.0;
-constexpr double kInt32Min = -2147483648.0;
-
-// Truncation to 32 bits that saturates instead of leaving the conversion undefined.
 
 constexpr int kNibbleBits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
 
