@@ -1,5 +1,5 @@
 # Configures and builds the outside host (its build folder is kept: a second run builds what
-# changed), then runs it with the driver built beside it. Variables: CHECKOUT, BUILD, GENERATOR, CXX.
+# changed), then runs it; it finds the driver built beside it. Variables: CHECKOUT, BUILD, GENERATOR, CXX.
 function(step name seconds)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status TIMEOUT ${seconds})
   if(NOT status EQUAL 0)
@@ -14,4 +14,4 @@ endif()
 step(configure 60 ${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR} -B ${BUILD} -G ${GENERATOR}
      -DCMAKE_CXX_COMPILER=${CXX} -DCMAKE_BUILD_TYPE= -DVOK_CHECKOUT=${CHECKOUT})
 step(build 500 ${CMAKE_COMMAND} --build ${BUILD} --target outside_host pelorad ${jobs})
-step(run 20 ${BUILD}/outside_host ${BUILD}/vok/pelorad)
+step(run 20 ${BUILD}/outside_host)

@@ -1,5 +1,5 @@
-// A host written from the README alone: it starts the driver named on its command line, sends it
-// two positions and prints the update that the second one makes.
+// A host written from the README alone: it starts the driver built beside it, sends it two
+// positions and prints the update that the second one makes.
 #include <cstdio>
 #include <string>
 
@@ -7,11 +7,12 @@
 #include "host/demo_host.h"
 #include "host/driver_samples.h"
 
-int main(int argc, char** argv) {
-    if (argc != 2) return 2;
+int main() {
+    const std::string driver = Vok::Test::FindNearProgram("vok/pelorad");
+    if (driver.empty()) return std::fprintf(stderr, "no vok/pelorad\n"), 1;
     const Vok::Test::CPrivateIpcFolder folder;
     const UINT port = Vok::Test::FindFreeUdpPort();
-    Vok::Test::CDemoHost host(std::string("\"") + argv[1] + "\"", port);
+    Vok::Test::CDemoHost host("\"" + driver + "\"", port);
     if (!host.Start()) return std::fprintf(stderr, "%s\n", host.GetError().c_str()), 1;
     // The first position only tells the driver the receiver's format. The driver binds its port
     // after SETTINGS: a datagram sent before that finds no socket and is sent again.
