@@ -1,8 +1,7 @@
 // What the driver asks of the kernel, against the null driver on the same CPUs:
 // - system calls per datagram (strace -c on the far end; skipped without strace), once with each
 //   datagram read before the next is sent and once for a steady stream whose every update a host
-//   thread reads, with the calls that
-//   weigh most;
+//   thread reads, with the calls that weigh most;
 // - wake-ups of the far end per second while no datagram and no command comes, after INIT and
 //   (driver only) before the first INIT, with the CPU it uses meanwhile (from /proc, no tracer);
 // - how long a command takes from the host's write until its acknowledgement while the driver
@@ -163,8 +162,8 @@ void BM_SyscallsPerDatagram(benchmark::State& state) {
     }
     CBenchTable table("System calls of the far end per datagram (strace -c)", cpus.host, cpus.driver);
     table.Add("each datagram read before the next", perDatagram[1][0], perDatagram[0][0]);
-    table.Add("steady at " + std::to_string(static_cast<int>(steady)) + " per second, each update read", perDatagram[1][1],
-              perDatagram[0][1]);
+    table.Add("steady at " + std::to_string(static_cast<int>(steady)) + " per second, each update read",
+              perDatagram[1][1], perDatagram[0][1]);
     table.Print();
     state.SetLabel(DescribeCpus(cpus.host, cpus.driver));
 }

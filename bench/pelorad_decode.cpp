@@ -148,10 +148,10 @@ void RunDecode(benchmark::State& state, Make make, bool packetPath, bool countBy
     // Items are whole sentences only: a datagram of fragments shows none.
     if (sentences > 0) state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * sentences);
     if (countBytes) {
-        size_t bytes = 0;
-        for (const std::string& d : datagrams) bytes += d.size();
-        state.SetBytesProcessed(static_cast<int64_t>(static_cast<double>(bytes) / static_cast<double>(datagrams.size()) *
-                                                     iterations));
+        double bytes = 0.0;
+        for (const std::string& d : datagrams) bytes += static_cast<double>(d.size());
+        // A datagram's bytes on average, each iteration.
+        state.SetBytesProcessed(static_cast<int64_t>(bytes / static_cast<double>(datagrams.size()) * iterations));
     }
     // Scaled so that the console shows plain numbers, not unit prefixes ("13u").
     state.counters["allocs_per_million_datagrams"] =
