@@ -102,25 +102,25 @@ std::vector<std::string> CorpusDatagrams(int& sentences) {
 }
 
 // Full datagrams of about 16 KB on one line: a hostile sender's repeated "$GPGGA," (no sentence
-// is whole), and valid GGA sentences glued together. Their costs should be alike: the loop is
-// linear in the line's length.
-std::vector<std::string> LongLine(const std::string& piece, int& sentences) {
+// is whole, so none counts), and valid GGA sentences glued together. Their costs should be alike,
+// the loop being linear in the line's length: compare their bytes per second.
+std::vector<std::string> LongLine(const std::string& piece, bool whole, int& sentences) {
     std::string text;
     sentences = 0;
     while (text.size() + piece.size() + 2 < PELORAD_RECEIVE_SIZE - 16) {
         text += piece;
-        ++sentences;
+        if (whole) ++sentences;
     }
     return {Tagged(kDay + 43200, text + "\r\n")};
 }
-std::vector<std::string> HostileDatagrams(int& sentences) { return LongLine("$GPGGA,", sentences); }
+std::vector<std::string> HostileDatagrams(int& sentences) { return LongLine("$GPGGA,", false, sentences); }
 std::vector<std::string> GluedGgaDatagrams(int& sentences) {
     const std::string gga = Sentence("GPGGA,120000,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
-    return LongLine(gga.substr(0, gga.size() - 2), sentences);
+    return LongLine(gga.substr(0, gga.size() - 2), true, sentences);
 }
 
 template <typename Make>
-void RunDecode(benchmark::State& state, Make make, bool packetPath) {
+void RunDecode(benchmark::State& state, Make make, bool packetPath, bool countBytes = false) {
     CBenchDriver bench;
     CPelorad& driver = bench.Driver();
     int sentences = 0;
@@ -145,7 +145,14 @@ void RunDecode(benchmark::State& state, Make make, bool packetPath) {
         }
     }
     const auto iterations = static_cast<double>(state.iterations());
-    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * sentences);
+    // Items are whole sentences only: a datagram of fragments shows none.
+    if (sentences > 0) state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * sentences);
+    if (countBytes) {
+        double bytes = 0.0;
+        for (const std::string& d : datagrams) bytes += static_cast<double>(d.size());
+        // A datagram's bytes on average, each iteration.
+        state.SetBytesProcessed(static_cast<int64_t>(bytes / static_cast<double>(datagrams.size()) * iterations));
+    }
     // Scaled so that the console shows plain numbers, not unit prefixes ("13u").
     state.counters["allocs_per_million_datagrams"] =
         1e6 * static_cast<double>(g_allocations.load() - allocationsBefore) / iterations;
@@ -165,10 +172,10 @@ BENCHMARK(BM_DecodeCorpus);
 void BM_DecodeCycleWithSatellites(benchmark::State& state) { RunDecode(state, SatelliteDatagrams, false); }
 BENCHMARK(BM_DecodeCycleWithSatellites);
 
-void BM_DecodeHostileLine(benchmark::State& state) { RunDecode(state, HostileDatagrams, false); }
+void BM_DecodeHostileLine(benchmark::State& state) { RunDecode(state, HostileDatagrams, false, true); }
 BENCHMARK(BM_DecodeHostileLine);
 
-void BM_DecodeGluedGgaLine(benchmark::State& state) { RunDecode(state, GluedGgaDatagrams, false); }
+void BM_DecodeGluedGgaLine(benchmark::State& state) { RunDecode(state, GluedGgaDatagrams, false, true); }
 BENCHMARK(BM_DecodeGluedGgaLine);
 
 // The whole packet path of a datagram: its clock readings, decoding, the time block and the

@@ -387,6 +387,8 @@ int main(int argc, char** argv) {
                                              : "--port needs a value: a UDP port from 1 to 65535");
             const std::string value = argv[++i];
             if (arg == "--file") {
+                // An empty path would replay the demo track in place of the recording asked for.
+                if (value.empty()) return Usage("--file needs a value: the path of a recording, not an empty text");
                 options.file = value;
             } else {
                 char* end = nullptr;

@@ -1,8 +1,10 @@
 #include "bench/support/bench_table.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 
 namespace Vok::Bench {
 
@@ -14,22 +16,36 @@ std::string LoadNow() {
     return load >> one ? one : "-";
 }
 
-// Plain digits, never an exponent or a unit prefix: three significant digits at least.
-std::string Plain(double value) {
+// Plain digits, never an exponent or a unit prefix.
+std::string Plain(double value, int decimals) {
     char text[64];
-    const double size = value < 0 ? -value : value;
-    const bool whole = value == static_cast<double>(static_cast<long long>(value));  // a count
-    std::snprintf(text, sizeof text, "%.*f", whole || size >= 100 ? 0 : size >= 10 ? 1 : size >= 1 ? 2 : 4, value);
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
 }
 
-std::string Show(const sFigure& f) {
-    if (f.Empty()) return "-";
-    if (f.values.size() == 1) return Plain(f.values.front());
-    const auto [low, high] = std::minmax_element(f.values.begin(), f.values.end());
-    return Plain(f.Median()) + " (" + Plain(*low) + ".." + Plain(*high) + ")";
+// The decimals of a row's figures, alike for all of them: none for counts, else three significant
+// digits of the smallest (four decimals at most).
+int Decimals(std::initializer_list<const sFigure*> figures) {
+    bool whole = true;
+    double smallest = 0.0;
+    for (const sFigure* f : figures) {
+        for (const double v : f->values) {
+            whole = whole && v == std::floor(v);
+            if (v != 0.0 && (smallest == 0.0 || std::fabs(v) < smallest)) smallest = std::fabs(v);
+        }
+    }
+    if (whole || smallest == 0.0) return 0;
+    return std::clamp(2 - static_cast<int>(std::floor(std::log10(smallest))), 0, 4);
 }
 
+std::string Show(const sFigure& f, int decimals) {
+    if (f.Empty()) return "-";
+    if (f.values.size() == 1) return Plain(f.values.front(), decimals);
+    const auto [low, high] = std::minmax_element(f.values.begin(), f.values.end());
+    return Plain(f.Median(), decimals) + " (" + Plain(*low, decimals) + ".." + Plain(*high, decimals) + ")";
+}
+
+// Ratios have two decimals.
 std::string Ratio(const sFigure& top, const sFigure& bottom) {
     if (top.Empty() || bottom.Empty()) return "-";
     if (top.values.size() != bottom.values.size()) return Ratio(top.Median(), bottom.Median());
@@ -38,7 +54,7 @@ std::string Ratio(const sFigure& top, const sFigure& bottom) {
         if (bottom.values[i] == 0.0) return "-";  // nothing to divide by
         ratios.push_back(top.values[i] / bottom.values[i]);
     }
-    return Show(sFigure(ratios));
+    return Show(sFigure(ratios), 2);
 }
 
 }  // namespace
@@ -60,9 +76,13 @@ void CBenchTable::Add(const std::string& measure, const sFigure& driver, const s
                       const sFigure& kernel, bool compare) {
     const sFigure none;
     const sFigure& top = compare ? driver : none;
-    m_rows.push_back({measure, Show(driver), Show(nullDriver), Show(kernel), Ratio(top, nullDriver),
+    const int decimals = Decimals({&driver, &nullDriver, &kernel});
+    m_rows.push_back({measure, Show(driver, decimals), Show(nullDriver, decimals), Show(kernel, decimals),
+                      Ratio(top, nullDriver),
                       Ratio(top, kernel), Ratio(compare ? nullDriver : none, kernel), m_cpus, LoadNow()});
 }
+
+void CBenchTable::Note(const std::string& text) { m_notes.push_back(text); }
 
 void CBenchTable::Print() const {
     std::vector<std::vector<std::string>> lines{{"measure", "driver", "null driver", "kernel", "driver/null",
@@ -81,6 +101,7 @@ void CBenchTable::Print() const {
         }
         std::printf("%s\n", text.c_str());
     }
+    for (const std::string& note : m_notes) std::printf("  %s\n", note.c_str());
     std::fflush(stdout);
 }
 

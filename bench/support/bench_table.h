@@ -1,6 +1,7 @@
 // One plain table per benchmark: a row per measure with the driver's figure beside the null
 // driver's and the kernel's from the same run, the ratios that divide by each, the CPUs used and
-// the load of the moment. A figure that a measure does not have is left "-".
+// the load of the moment. A figure that a measure does not have is left "-". The figures of a row
+// have the same decimals, the ratios two.
 #pragma once
 
 #include <optional>
@@ -26,6 +27,8 @@ public:
     // a measure that is only counted (compare false) has none.
     void Add(const std::string& measure, const sFigure& driver, const sFigure& nullDriver = {},
              const sFigure& kernel = {}, bool compare = true);
+    // A line printed under the table: what a row's figures do not say by themselves.
+    void Note(const std::string& text);
     // Prints the table to standard output.
     void Print() const;
 
@@ -33,6 +36,7 @@ private:
     std::string m_title;
     std::string m_cpus;
     std::vector<std::vector<std::string>> m_rows;
+    std::vector<std::string> m_notes;
 };
 
 }  // namespace Vok::Bench

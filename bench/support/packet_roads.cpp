@@ -314,6 +314,25 @@ bool CPacketRoad::Await(uint64_t n, Clock::time_point deadline) {
     }
 }
 
+CUpdateReader::CUpdateReader(CPacketRoad& road)
+    : m_thread([this, &road] {
+          while (!m_done)
+              if (const auto mark = road.ReadUpdate(20)) m_lastSeen = *mark;
+      }) {}
+
+CUpdateReader::~CUpdateReader() {
+    m_done = true;
+    m_thread.join();
+}
+
+bool CUpdateReader::WaitFor(uint64_t n, Clock::time_point deadline) const {
+    while (m_lastSeen != MarkOf(n)) {
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 bool CPacketRoad::Prime(uint64_t& n) {
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (!Send(Datagram(n))) return false;

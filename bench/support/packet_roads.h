@@ -14,11 +14,13 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/support/bench_datagrams.h"
@@ -58,6 +60,24 @@ protected:
 private:
     UINT m_port = 0;
     std::unique_ptr<CSender> m_sender;
+};
+
+// A host on a thread of its own: woken by each update of a road, it reads it, as every real host
+// does, until this object goes. The road is read by nothing else meanwhile.
+class CUpdateReader {
+public:
+    explicit CUpdateReader(CPacketRoad& road);
+    ~CUpdateReader();
+    CUpdateReader(const CUpdateReader&) = delete;
+    CUpdateReader& operator=(const CUpdateReader&) = delete;
+    // Waits until the last update read is the one of datagram n (the last one sent); false when it
+    // is not by the deadline.
+    bool WaitFor(uint64_t n, Clock::time_point deadline) const;
+
+private:
+    std::atomic<bool> m_done{false};
+    std::atomic<uint64_t> m_lastSeen{kMarks};
+    std::thread m_thread;
 };
 
 // Checks that each road is ready, pins its far end to cpu and primes it; empty, or what failed.

@@ -166,6 +166,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         const char* said;
     } rows[] = {
         {{"--port"}, 2, "--port needs a value: a UDP port from 1 to 65535\nusage: scripts/run [--file PATH]"},
+        {{"--file", ""}, 2, "--file needs a value: the path of a recording, not an empty text\nusage: scripts/run"},
         {{"--file", m_folder.GetRoot()}, 2, " is a folder; --file takes a recording"},
         {{"--file", empty}, 2, "empty.nmea holds no NMEA sentence"},
         {{"--file", text}, 2, "notes.txt holds no NMEA sentence"},
