@@ -4,7 +4,8 @@
 //   heading ring, time tags), per sentence;
 // - "packet": the whole road of a datagram after its receive (clock readings, loop, time block,
 //   the host's events), per datagram;
-// on a GGA, GST, HDT, RMC, ZDA cycle and on every sentence of the receivers' logs in the test
+// on a GGA, GST, HDT, RMC, ZDA cycle (the datagram also on its GGA alone, as most receivers send one
+// sentence a datagram) and on every sentence of the receivers' logs in the test
 // corpus. Every datagram has a time of its own, later than the one before, so every cycle is due.
 // Run without arguments, the program runs itself under valgrind and prints the table; without
 // valgrind it says so and counts nothing.
@@ -110,12 +111,12 @@ struct sWorkload {
     std::function<long(const std::function<void(bool)>&)> run;  // runs with count(on) around the counted part
 };
 
-// Cycle datagrams: each cycle's sentences behind a tag of its second.
-std::vector<std::string> CycleDatagrams() {
+// Cycle datagrams: each cycle's sentences (or its GGA alone) behind a tag of its second.
+std::vector<std::string> CycleDatagrams(bool ggaOnly = false) {
     std::vector<std::string> datagrams;
     for (int i = 0; i < kCycles; ++i) {
         std::string text;
-        for (const std::string& s : CycleSentences(i, false)) text += s;
+        for (const std::string& s : CycleSentences(i, ggaOnly)) text += s;
         datagrams.push_back(Tagged(kNoon + static_cast<uint32_t>(i), text));
     }
     return datagrams;
@@ -177,7 +178,10 @@ std::vector<sWorkload> Workloads() {
          [](const auto& count) { return RunLoop(CycleDatagrams(), 5, false, count); }},
         {"loop_corpus", "sentence", 3500,
          [](const auto& count) { return RunLoop(CorpusDatagrams(), 1, false, count); }},
-        {"packet_cycle", "datagram", 0, [](const auto& count) { return RunLoop(CycleDatagrams(), 5, true, count); }},
+        {"packet_gga", "datagram", 6400,
+         [](const auto& count) { return RunLoop(CycleDatagrams(true), 1, true, count); }},
+        {"packet_cycle", "datagram", 16800,
+         [](const auto& count) { return RunLoop(CycleDatagrams(), 5, true, count); }},
     };
 }
 

@@ -1,5 +1,6 @@
 #include "compat/clock.h"
 
+#include <cstdint>
 #include <ctime>
 
 namespace {
@@ -64,6 +65,11 @@ void Now(SYSTEMTIME* st, bool local) {
     if (st == nullptr) return;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
+    if (!local) {
+        if (!Vok::Clock::UnixTimeToSystemTime(now.tv_sec, static_cast<WORD>(now.tv_nsec / 1000000), *st))
+            *st = SYSTEMTIME{};
+        return;
+    }
     std::tm parts{};
     // localtime_r need not look at TZ again by itself; the zone is read at each call.
     if (local) tzset();
@@ -184,6 +190,47 @@ bool IsCalendarDate(const SYSTEMTIME& st) {
 
 bool IsClockTime(const SYSTEMTIME& st) {
     return st.wHour < 24 && st.wMinute < 60 && st.wSecond < 60 && st.wMilliseconds < 1000;
+}
+
+bool UnixTimeToSystemTime(int64_t seconds, WORD milliseconds, SYSTEMTIME& st) {
+    struct sDay {
+        int64_t start = 1;  // seconds of its midnight; 1 (no midnight) before the first day
+        bool valid = false;
+        WORD year = 0, month = 0, dayOfMonth = 0, dayOfWeek = 0;
+    };
+    // 1601-01-01 and 30828-01-01: nothing outside is a calendar time here.
+    if (seconds < -11644473600 || seconds >= 910670515200) return false;
+    thread_local sDay last;
+    uint64_t rest = static_cast<uint64_t>(seconds) - static_cast<uint64_t>(last.start);
+    if (last.start == 1 || rest >= 86400) {
+        // Floor division: a time before 1970 lies on the day before its truncated quotient.
+        int64_t day = seconds / 86400;
+        if (seconds % 86400 < 0) --day;
+        int64_t year = 0;
+        unsigned month = 0, dayOfMonth = 0;
+        CivilFromDays(day, year, month, dayOfMonth);
+        last.start = day * 86400;
+        last.valid = year >= 1601 && year <= 30827;
+        last.year = static_cast<WORD>(year);
+        last.month = static_cast<WORD>(month);
+        last.dayOfMonth = static_cast<WORD>(dayOfMonth);
+        last.dayOfWeek = static_cast<WORD>(((day % 7) + 7 + 4) % 7);  // 1970-01-01 was a Thursday
+        rest = static_cast<uint64_t>(seconds) - static_cast<uint64_t>(last.start);
+    }
+    if (!last.valid) return false;
+    const auto second = static_cast<uint32_t>(rest);
+    const uint32_t hour = second / 3600;
+    const uint32_t inHour = second - hour * 3600;
+    const uint32_t minute = inHour / 60;
+    st.wYear = last.year;
+    st.wMonth = last.month;
+    st.wDayOfWeek = last.dayOfWeek;
+    st.wDay = last.dayOfMonth;
+    st.wHour = static_cast<WORD>(hour);
+    st.wMinute = static_cast<WORD>(minute);
+    st.wSecond = static_cast<WORD>(inHour - minute * 60);
+    st.wMilliseconds = milliseconds;
+    return true;
 }
 
 int DayOfWeek(const SYSTEMTIME& st) {

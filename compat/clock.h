@@ -34,6 +34,12 @@ bool IsClockTime(const SYSTEMTIME& st);
 // 0 = Sunday .. 6 = Saturday, from the date fields of a calendar date.
 int DayOfWeek(const SYSTEMTIME& st);
 
+// The UTC calendar time (day of week included) of seconds since 1970-01-01 00:00 UTC and
+// milliseconds (below 1000); false, with the output untouched, outside the years 1601 to 30827.
+// Each thread keeps the date of the day it converted last, so a clock read costs a few
+// divisions while the day does not change.
+bool UnixTimeToSystemTime(int64_t seconds, WORD milliseconds, SYSTEMTIME& st);
+
 // The local zone's offset from UTC at this moment in minutes, east positive; false when unknown.
 bool CurrentUtcOffsetMinutes(int32_t& minutes);
 

@@ -6,9 +6,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "compat/clock.h"
+
 namespace {
 
 SYSTEMTIME ToSystemTime(const timespec& ts) {
+    SYSTEMTIME fast{};
+    if (Vok::Clock::UnixTimeToSystemTime(ts.tv_sec, static_cast<WORD>(ts.tv_nsec / 1000000), fast)) return fast;
     tm parts{};
     const time_t seconds = ts.tv_sec;
     gmtime_r(&seconds, &parts);
@@ -42,7 +46,10 @@ int DaysInMonth(int year, int month) {
 }  // namespace
 
 void GetPpsTime(SYSTEMTIME* out) {
-    if (out != nullptr) *out = ToSystemTime(Now(CLOCK_REALTIME));
+    if (out == nullptr) return;
+    const timespec now = Now(CLOCK_REALTIME);
+    if (!Vok::Clock::UnixTimeToSystemTime(now.tv_sec, static_cast<WORD>(now.tv_nsec / 1000000), *out))
+        *out = ToSystemTime(now);
 }
 
 int IsPpsValid() {
@@ -60,10 +67,17 @@ void GetPpsTimeEx(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter,
     const timespec real = Now(CLOCK_REALTIME);
     const timespec mono = Now(CLOCK_MONOTONIC);
     const int64_t sincePulse = real.tv_nsec;
-    if (pulse != nullptr) *pulse = ToSystemTime(timespec{real.tv_sec, 0});
+    // The pulse is the current time without its milliseconds: one conversion serves both.
+    SYSTEMTIME current{};
+    if (!Vok::Clock::UnixTimeToSystemTime(real.tv_sec, static_cast<WORD>(real.tv_nsec / 1000000), current))
+        current = ToSystemTime(real);
+    if (pulse != nullptr) {
+        *pulse = current;
+        pulse->wMilliseconds = 0;
+    }
     if (pulseCounter != nullptr) *pulseCounter = Nanoseconds(mono) - sincePulse;
     if (nowCounter != nullptr) *nowCounter = Nanoseconds(mono);
-    if (now != nullptr) *now = ToSystemTime(real);
+    if (now != nullptr) *now = current;
 }
 
 WORD CheckUtcDate(SYSTEMTIME* date, int correct) {

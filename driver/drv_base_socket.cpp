@@ -56,6 +56,7 @@ void CProblemEpisode::End(const CString& ended) {
 CDrvBaseSocket::CDrvBaseSocket() {
     GetSystemTime(&m_stReceiptTime);
     m_stLastSentTime = m_stReceiptTime;
+    m_receiptStamp = SystemTimeToMjdTime(m_stReceiptTime);
     CCrashHandler::s_bWriteFullDump = true;
     if (!CCrashHandler::Install()) ReportDriverProblem("the crash handler could not be installed");
     SetDriverThreadName();
@@ -311,7 +312,18 @@ double CDrvBaseSocket::GetTimeOffset() const { return FiniteOrZero(m_settings.ti
 
 bool CDrvBaseSocket::ReachesUpdateInterval(double elapsedSeconds) const {
     if (!std::isfinite(elapsedSeconds)) return false;
-    return std::round(elapsedSeconds * 1000.0) >= std::round(GetUpdateInterval() * 1000.0);
+    // The interval's milliseconds are worked out again only when the settings change it.
+    uint32_t bits = 0;
+    std::memcpy(&bits, &m_settings.interval, sizeof bits);
+    if (bits != m_intervalBits || !m_intervalKnown) {
+        m_intervalMs = std::round(GetUpdateInterval() * 1000.0);
+        m_intervalBits = bits;
+        m_intervalKnown = true;
+    }
+    // round (x) >= m for a whole m, without the call: rounding half away from zero reaches m from
+    // m - 0.5 on when m is positive, and only beyond m - 0.5 otherwise.
+    const double x = elapsedSeconds * 1000.0;
+    return m_intervalMs >= 1.0 ? x >= m_intervalMs - 0.5 : x > m_intervalMs - 0.5;
 }
 
 bool CDrvBaseSocket::LockOutput(bool forDatagram) {
@@ -358,7 +370,10 @@ CDrvBaseSocket::COutputHold::~COutputHold() {
     if (--m_driver.m_holdDepth > 0) return;
     if (m_driver.m_holdState > 0) {
         // What met the end of a file that another process cut short meanwhile was written nowhere.
-        if (!m_driver.m_output->buffer.IsIntact()) m_driver.RefuseOutput(true);
+        if (!m_driver.m_output->buffer.IsIntact()) {
+            ++m_driver.m_refusedHolds;
+            m_driver.RefuseOutput(true);
+        }
         m_driver.m_output->Unlock();
     }
     m_driver.m_holdState = 0;
@@ -371,8 +386,10 @@ IpcBufferHandle* CDrvBaseSocket::HoldOutput() {
 
 void CDrvBaseSocket::StampDatagram() {
     ++m_datagramSerial;
+    // The PPS library's clock is the system clock in UTC: one reading gives both times.
     GetPpsTime(&m_stPpsTime);
-    GetSystemTime(&m_stReceiptTime);
+    m_stReceiptTime = m_stPpsTime;
+    m_receiptStamp = SystemTimeToMjdTime(m_stReceiptTime);
 }
 
 void CDrvBaseSocket::ApplyTimeOffset() {
@@ -419,7 +436,10 @@ bool CDrvBaseSocket::IsOwnBlock(DWORD block, DWORD type, DWORD recordSize) {
 }
 
 bool CDrvBaseSocket::IsWritableBlock(DWORD block, DWORD type, DWORD recordSize) {
-    if (IsOwnBlock(block, type, recordSize)) return true;
+    return IsOwnBlock(block, type, recordSize) || RefuseBlock(block, type, recordSize);
+}
+
+bool CDrvBaseSocket::RefuseBlock(DWORD block, DWORD type, DWORD recordSize) {
     // A file cut short reads as zeros: that is said as such when the hold ends.
     if (!m_output->buffer.IsIntact()) return false;
     m_blocksRefusedSerial = m_datagramSerial;
@@ -441,17 +461,30 @@ void CDrvBaseSocket::EndRefusedBlocks() {
 int CDrvBaseSocket::WriteTimeBlock() {
     if (m_output == nullptr || m_timeBlock == 0) return 0;
     const COutputHold hold(*this);
-    if (HoldOutput() == nullptr || !IsWritableBlock(m_timeBlock, TIME_BLOCK_TYPE, sizeof(TimeBlockRecord))) return 0;
+    if (HoldOutput() == nullptr) return 0;
     m_timeRecord.stTime = m_stPpsTime;
-    try {
-        if (m_output->WriteRecord(m_timeBlock, 1, &m_timeRecord, sizeof m_timeRecord) == 0) return 0;
-        m_output->SetBlockTime(m_timeBlock, m_stReceiptTime);
-        m_output->buffer.SetRecordCount(m_timeBlock - 1, 1);
-    } catch (const std::exception&) {
-        return 0;
-    }
-    return 1;
+    // Whether it reached the file is asked once, when the hold ends.
+    return WriteSoleRecord(m_timeBlock, TIME_BLOCK_TYPE, &m_timeRecord, sizeof m_timeRecord) ? 1 : 0;
 }
+
+bool CDrvBaseSocket::WriteSoleRecord(DWORD block, DWORD type, const void* record, DWORD size) {
+    Vok::MultiIPCBuffer& buffer = m_output->buffer;
+    try {
+        // Block 0 becomes an index beyond any count, which is refused as such.
+        const Vok::MultiIPCBuffer::sBlockView view = buffer.LoadBlock(block - 1);
+        if (view.descriptor.id != type || view.descriptor.recordSize != size) return RefuseBlock(block, type, size);
+        // A block too small for one record holds none.
+        if (view.descriptor.size < size) return false;
+        std::memcpy(view.bytes, record, size);
+        // Counted as a record write counts: twice.
+        buffer.CompleteBlockWrite(view, 2, m_receiptStamp, 1);
+        return true;
+    } catch (const std::exception&) {
+        return RefuseBlock(block, type, size);
+    }
+}
+
+bool CDrvBaseSocket::IsHoldIntact() { return m_holdState <= 0 || m_output->buffer.IsIntact(); }
 
 void CDrvBaseSocket::SignalUpdate() {
     if (m_link == nullptr) return;

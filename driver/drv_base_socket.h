@@ -143,7 +143,8 @@ public:
     // source 4) the tag's time as the update's time; 0 drops it.
     int DecodeTimeTag();
     // Writes the update's time into the time block; 0 when there is none, the lock fails or the
-    // block is no longer the one this driver added.
+    // block is no longer the one this driver added. A file cut short meanwhile is refused when the
+    // hold ends.
     int WriteTimeBlock();
     // Raises "_UPDATE_READY", then "_TRIGGER_DSP".
     void SignalUpdate();
@@ -176,6 +177,19 @@ public:
     bool IsWritableBlock(DWORD block, DWORD type, DWORD recordSize);
     // Ends an episode of IsWritableBlock's refusals after a datagram that wrote records and met none.
     void EndRefusedBlocks();
+    // Under the datagram's hold: record 1 of block number `block`, which this driver added (refused
+    // as IsWritableBlock refuses), := size bytes of record; the block stamped with the time of
+    // receipt, its record count 1. Its descriptor is read once for all of it. Whether what the hold
+    // wrote reached the file is told by IsHoldIntact.
+    bool WriteSoleRecord(DWORD block, DWORD type, const void* record, DWORD size);
+    // False when an access of the datagram's hold met the end of a file that another process cut
+    // short: what it wrote went nowhere.
+    bool IsHoldIntact();
+    // Inside a COutputHold: whether it is the outermost one, whose end asks IsHoldIntact for all
+    // that the hold wrote.
+    bool IsOutermostHold() const { return m_holdDepth == 1; }
+    // How many holds have ended refused because what they wrote met a file cut short.
+    uint64_t GetRefusedHolds() const { return m_refusedHolds; }
 
     CObsDefList& GetObsDefs() { return m_obsDefs; }
     CNodeDefList& GetNodeDefs() { return m_nodeDefs; }
@@ -229,6 +243,8 @@ protected:
     SYSTEMTIME m_stPpsTime{};
     SYSTEMTIME m_stReceiptTime{};
     SYSTEMTIME m_stLastSentTime{};
+    // The time of receipt as the blocks are stamped with it, converted once per datagram.
+    sMjdTime m_receiptStamp{0, 0, -1.0};
 
 private:
     // Copies record 1 of a single-record item into destination, refusing one larger than it. With
@@ -237,6 +253,8 @@ private:
     // Says why a list reader refused item: missing, records of another size (recordSize; 0 for an
     // image of entries), a count beyond its block.
     static void ReportRefusedList(IpcBufferHandle& settings, DWORD item, DWORD recordSize);
+    // IsWritableBlock's answer for a block that is not this driver's.
+    bool RefuseBlock(DWORD block, DWORD type, DWORD recordSize);
 
     CString m_strSettings[7];
     sSysDef m_settings;
@@ -282,6 +300,11 @@ private:
     bool m_outputNameRefused = false;
     int m_holdDepth = 0;
     int m_holdState = 0;  // 0 not tried, 1 held, -1 failed
+    uint64_t m_refusedHolds = 0;
+    // ReachesUpdateInterval's interval in whole milliseconds, for the interval setting of these bits.
+    mutable double m_intervalMs = 0.0;
+    mutable uint32_t m_intervalBits = 0;
+    mutable bool m_intervalKnown = false;
 };
 
 // Says what went wrong on the log's debugger output, which reaches the driver's standard error

@@ -272,13 +272,17 @@ bool CDrvUdpClient::IsAcceptedSender() const {
 int CDrvUdpClient::ProcessData() {
     StampDatagram();
     if (DecodeTimeTag() == 0) return 1;
+    const uint64_t refused = GetRefusedHolds();
     {
-        // The records and the time block under one hold, released before the host is woken.
+        // The records and the time block under one hold, released before the host is woken. The
+        // end of the hold asks once whether they reached the file.
         const COutputHold hold(*this);
         if (DecodeData(false) == 0) return 1;
         WriteTimeBlock();
         EndRefusedBlocks();
     }
+    // What met a file cut short was written nowhere: the host is not told of it.
+    if (GetRefusedHolds() != refused) return 1;
     // Raised also when the time block could not be written.
     SignalUpdate();
     return 1;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <stdexcept>
 #include <string_view>
 
 #include "compat/clock.h"
@@ -133,11 +133,12 @@ size_t SkipSentence(std::string_view line, size_t start, size_t next) {
 
 int CPelorad::IsPpsClockValid() {
     // The library asks the kernel each time; a clock's state changes far more rarely than once a
-    // second, and datagrams may come many thousand times as often.
-    const auto now = std::chrono::steady_clock::now();
-    if (now >= m_ppsCheckDue) {
+    // second, and datagrams may come many thousand times as often. The datagram's own reading of
+    // the clock tells the second; one that went back asks again.
+    const double now = m_receiptStamp.day * 86400.0 + m_receiptStamp.seconds;
+    if (!(now < m_ppsCheckDue && now >= m_ppsCheckDue - 1.0)) {
         m_ppsValid = IsPpsValid();
-        m_ppsCheckDue = now + std::chrono::seconds(1);
+        m_ppsCheckDue = now + 1.0;
     }
     return m_ppsValid;
 }
@@ -264,13 +265,6 @@ int CPelorad::DecodeData(bool reset) {
     }
     const char* bytes = reinterpret_cast<const char*>(GetReceiveBuffer());
     const DWORD length = bytes != nullptr ? GetReceivedLength() : 0;
-    int count = 0;
-    ForEachLine(bytes, length, [&count](const char*, DWORD) { ++count; });
-    if (count < 1) {
-        DebugTrace("E: %s No messages were found, abort decoding\n", "CPelorad::DecodeData");
-        return 0;
-    }
-    DebugTrace(">>> %d message%s received:\n", count, count == 1 ? "" : "s");
     int result = 0;
     int index = 0;
     const COutputHold hold(*this);
@@ -279,7 +273,14 @@ int CPelorad::DecodeData(bool reset) {
         size_t rest = 0;
         if (ProcessMessage(std::string_view(line, n), rest) != 0) result = 1;
     });
-    return result;
+    if (index < 1) {
+        DebugTrace("E: %s No messages were found, abort decoding\n", "CPelorad::DecodeData");
+        return 0;
+    }
+    DebugTrace(">>> %d message%s received:\n", index, index == 1 ? "" : "s");
+    // Records written into a file cut short meanwhile went nowhere: asked once for all of them,
+    // here or, inside a datagram's hold, at its end.
+    return result != 0 && (!IsOutermostHold() || IsHoldIntact()) ? 1 : 0;
 }
 
 int CPelorad::ProcessMessage(CString& message) {
@@ -332,7 +333,8 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
         } else if (format == NMEA_ACC_GSV) {
             MergeGsv();
             if (m_gsvPartNumber < m_gsvPartCount) format = NMEA_POS_AUTO;
-        } else {
+        } else if (!IsPositionFormat(format)) {
+            // A position's detection has just emptied both stores.
             ResetDecoder(RESET_GSA_STORE);
             ResetDecoder(RESET_GSV_STORE);
         }
@@ -393,9 +395,13 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         case NMEA_ACC_GST: decoded = Vok::Nmea::DecodeGST(message, &m_pos); break;
         case NMEA_ACC_QUAL: decoded = Vok::Nmea::DecodeQUAL(message, &m_pos); break;
         case NMEA_ACC_GSA:
+            m_gsaStoreEmpty = false;
             decoded = Vok::Nmea::DecodeGSA(message, &m_gsaStore, &m_gsaPartNumber, &m_gsaPartCount);
             break;
-        default: decoded = Vok::Nmea::DecodeGSV(message, &m_gsvStore, &m_gsvPartNumber, &m_gsvPartCount); break;
+        default:
+            m_gsvStoreEmpty = false;
+            decoded = Vok::Nmea::DecodeGSV(message, &m_gsvStore, &m_gsvPartNumber, &m_gsvPartCount);
+            break;
         }
         if (decoded == 0) return 0;
         DebugTrace("S: ACC pos (%02d) %s (GSA %d of %d GSV %d of %d) \n", code, name, m_gsaPartNumber,
@@ -440,10 +446,11 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
     if (IsPositionFormat(format)) {
         CVOKTime t = ToTime(m_pos.stFixTime);
         t.AdjustDayToReference(ToTime(m_stPpsTime));
+        m_fixTime = TimeToSystemTime(t);
         if (IsPpsClockValid() == 0) {
             ApplyTimeOffset();
         } else {
-            m_stPpsTime = TimeToSystemTime(t);
+            m_stPpsTime = m_fixTime;
         }
         m_posTime = m_stPpsTime;
         const sGpsWeekTime gps = TimeToGpsWeekTime(t, GetHdrList().GetUtcToGpsOffset());
@@ -478,17 +485,7 @@ int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
 
 bool CPelorad::WriteResultRecord(int32_t index, DWORD type, const void* record, DWORD size) {
     // A block number from an earlier output buffer must not be written into another one.
-    if (!IsWritableBlock(static_cast<DWORD>(index), type, size)) return false;
-    IpcBufferHandle& out = *GetOutputBuffer();
-    const auto block = static_cast<DWORD>(index);
-    try {
-        if (out.WriteRecord(block, 1, record, size) == 0) return false;
-        out.SetBlockTime(block, m_stReceiptTime);
-        out.buffer.SetRecordCount(block - 1, 1);
-    } catch (const std::exception&) {
-        return false;
-    }
-    return true;
+    return WriteSoleRecord(static_cast<DWORD>(index), type, record, size);
 }
 
 int CPelorad::WritePosition(eNmeaFormat format) {
@@ -513,8 +510,11 @@ int CPelorad::WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime) {
         if (format != NMEA_POS_GGA && format != NMEA_POS_RMC && format != NMEA_POS_GGK) return 0;
         // Later than the last tag by more than 0.2 s, counted in the milliseconds that both have.
         const CVOKTime last = ToTime(m_timetag.stFixTime);
-        if (last.IsValid() && std::llround((positionTime - last) * 1000.0) <= 200) return 0;
-        TagPps(TimeToSystemTime(positionTime), m_sentence);
+        // Rounded to whole milliseconds, at most 200 (what does not round, as llround gives it, too).
+        const double ms = (positionTime - last) * 1000.0;
+        if (last.IsValid() && !(std::isfinite(ms) && ms >= 200.5)) return 0;
+        // The position time as AssignGroupTime converted it.
+        TagPps(m_fixTime, m_sentence);
     }
     return HoldOutput() != nullptr &&
                    WriteResultRecord(m_timetagBlock, TIMETAG_BLOCK_TYPE, &m_timetag, sizeof m_timetag)
@@ -535,24 +535,17 @@ int CPelorad::WriteHeading() {
                          m_navRing->GetWritePosition() >= countBefore;
     m_navRing->AddSample(m_nav);
     const auto ring = static_cast<DWORD>(m_navRingBlock);
-    if (m_navRingBlock > 0 && IsOwnBlock(ring, NAV_RING_BLOCK_TYPE, sizeof(NavRecord))) {
-        const auto count = static_cast<DWORD>(m_navRing->GetCount());
+    if (m_navRingBlock > 0) {
+        Vok::MultiIPCBuffer& buffer = out->buffer;
         try {
-            // The block holds the store's first count samples. While it holds what the last write
-            // put there, writing the slot that changed gives it the same bytes as copying them all.
-            if (!oneSlot || m_ringImageBlock != ring || m_ringImageBuffer != out) {
-                m_ringImageBlock = 0;
-                const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
-                out->WriteBlock(ring, m_navRing->GetStore(), bytes);
+            // One look at the ring block's descriptor serves the check that it is this driver's
+            // and everything written into it.
+            const Vok::MultiIPCBuffer::sBlockView view = buffer.LoadBlock(ring - 1);
+            if (view.descriptor.id == NAV_RING_BLOCK_TYPE && view.descriptor.recordSize == sizeof(NavRecord)) {
+                WriteRing(buffer, view, oneSlot, out);
             } else {
-                const auto slot = static_cast<DWORD>(std::max(m_navRing->GetWritePosition() - 1, 0));
-                out->WriteBlockAt(ring, slot * sizeof(NavRecord), m_navRing->GetStore() + slot,
-                                  count > 0 ? sizeof(NavRecord) : 0);
+                m_ringImageBlock = 0;
             }
-            out->SetBlockTime(ring, m_stReceiptTime);
-            out->buffer.SetRecordCount(ring - 1, count);
-            m_ringImageBlock = ring;
-            m_ringImageBuffer = out;
         } catch (const std::exception&) {
             // The heading record itself is written; the ring follows, whole, with the next one.
             m_ringImageBlock = 0;
@@ -560,6 +553,32 @@ int CPelorad::WriteHeading() {
     }
     m_nav.fStatus = STATUS_NONE;
     return 1;
+}
+
+void CPelorad::WriteRing(Vok::MultiIPCBuffer& buffer, const Vok::MultiIPCBuffer::sBlockView& view, bool oneSlot,
+                         const IpcBufferHandle* out) {
+    const DWORD ring = view.index + 1;
+    const auto count = static_cast<DWORD>(m_navRing->GetCount());
+    // The block holds the store's first count samples. While it holds what the last write put
+    // there, writing the slot that changed gives it the same bytes as copying them all. A hold
+    // refused since may have left anything in the block.
+    if (!oneSlot || m_ringImageBlock != ring || m_ringImageBuffer != out || m_ringImageRefusals != GetRefusedHolds()) {
+        m_ringImageBlock = 0;
+        const DWORD bytes = std::min<DWORD>(count * sizeof(NavRecord), NAV_RING_BLOCK_SIZE);
+        const DWORD size = std::min(bytes, view.descriptor.size);
+        if (size != 0) std::memcpy(view.bytes, m_navRing->GetStore(), size);
+    } else {
+        const auto slot = static_cast<DWORD>(std::max(m_navRing->GetWritePosition() - 1, 0));
+        const uint64_t offset = uint64_t{slot} * sizeof(NavRecord);
+        const DWORD length = count > 0 ? sizeof(NavRecord) : 0;
+        if (offset + length > view.descriptor.size) throw std::out_of_range("IPCBuffer: Invalid record index");
+        if (length != 0) std::memcpy(view.bytes + offset, m_navRing->GetStore() + slot, length);
+    }
+    // The copy counts as one write of the block.
+    buffer.CompleteBlockWrite(view, 1, m_receiptStamp, count);
+    m_ringImageBlock = ring;
+    m_ringImageBuffer = out;
+    m_ringImageRefusals = GetRefusedHolds();
 }
 
 int CPelorad::WriteRateOfTurn() {
@@ -572,15 +591,15 @@ int CPelorad::WriteRateOfTurn() {
 }
 
 void CPelorad::TagPps(const SYSTEMTIME& fixTime, std::string_view sentence) {
+    // The library's times are whole calendar times of the milliseconds already, day of week
+    // included: taking no seconds from them would give the same bytes.
     GetPpsTimeEx(&m_timetag.stPulseTime, &m_timetag.llPulseCounter, &m_timetag.llNowCounter, &m_timetag.stNowTime);
-    SubtractSecondsFromSystemTime(m_timetag.stPulseTime, 0.0);
-    SubtractSecondsFromSystemTime(m_timetag.stNowTime, 0.0);
     m_timetag.stFixTime = fixTime;
     size_t n = sentence.size();
     if (const size_t lf = sentence.find('\n'); lf != std::string_view::npos) n = lf + 1;
     n = std::min(n, static_cast<size_t>(TIMETAG_TEXT_SIZE - 1));
-    std::memset(m_timetag.szSentence, 0, sizeof m_timetag.szSentence);
     std::memcpy(m_timetag.szSentence, sentence.data(), n);
+    std::memset(m_timetag.szSentence + n, 0, sizeof m_timetag.szSentence - n);
 }
 
 void CPelorad::ResetDecoder(int group) {
@@ -601,8 +620,15 @@ void CPelorad::ResetDecoder(int group) {
         std::fill(std::begin(m_pos.alPrn), std::end(m_pos.alPrn), 0);
         std::fill(std::begin(m_pos.alAccuracyKind), std::end(m_pos.alAccuracyKind), ACCURACY_EMPTY);
         break;
-    case RESET_GSA_STORE: ResetPartStore(m_gsaPartNumber, m_gsaPartCount, m_gsaStore); break;
-    case RESET_GSV_STORE: ResetPartStore(m_gsvPartNumber, m_gsvPartCount, m_gsvStore); break;
+    // A store that no decoder wrote since its last reset is reset already.
+    case RESET_GSA_STORE:
+        if (!m_gsaStoreEmpty) ResetPartStore(m_gsaPartNumber, m_gsaPartCount, m_gsaStore);
+        m_gsaStoreEmpty = true;
+        break;
+    case RESET_GSV_STORE:
+        if (!m_gsvStoreEmpty) ResetPartStore(m_gsvPartNumber, m_gsvPartCount, m_gsvStore);
+        m_gsvStoreEmpty = true;
+        break;
     default: break;
     }
 }

@@ -6,7 +6,7 @@
 
 #include <array>
 #include <map>
-#include <chrono>
+#include <limits>
 #include <memory>
 #include <string_view>
 #include <string>
@@ -137,6 +137,11 @@ private:
     int WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime);
     int WriteHeading();
     int WriteRateOfTurn();
+    // Copies the heading ring into its block (loaded under the hold): the slot that the last add
+    // changed while the block holds what the last copy put there, else the whole ring.
+    // std::out_of_range when it does not fit.
+    void WriteRing(Vok::MultiIPCBuffer& buffer, const Vok::MultiIPCBuffer::sBlockView& view, bool oneSlot,
+                   const IpcBufferHandle* out);
     // Adds one result block under the output buffer's held lock; index stays 0 when it fails.
     void AddResultBlock(int32_t& index, DWORD type, DWORD size, DWORD recordSize);
     // The block indices of the five result kinds, in the order they are added.
@@ -155,6 +160,9 @@ private:
 
     SYSTEMTIME m_posTime{};
     SYSTEMTIME m_lastPosTime{};
+    // The fix time of the position in hand on the update's day, converted once for the update's
+    // time and its time tag.
+    SYSTEMTIME m_fixTime{};
 
     eNmeaFormat m_updateFormat = NMEA_POS_AUTO;
     eNmeaFormat m_positionFormat = NMEA_POS_AUTO;
@@ -164,6 +172,9 @@ private:
     int32_t m_gsvPartNumber = -1;
     int32_t m_gsvPartCount = -1;
     PosRecord m_gsvStore{};
+    // Whether a part store is as its reset left it: no decoder has written it since.
+    bool m_gsaStoreEmpty = false;
+    bool m_gsvStoreEmpty = false;
 
     PosRecord m_pos{};
     int32_t m_posBlock = -1;
@@ -193,11 +204,13 @@ private:
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
     int m_ppsValid = 0;
-    std::chrono::steady_clock::time_point m_ppsCheckDue{};
+    // In seconds since MJD 0 of the time of receipt: NaN until the first question.
+    double m_ppsCheckDue = std::numeric_limits<double>::quiet_NaN();
     // The ring block that holds what the last ring write put there, in that buffer; 0 when none
     // does (the next write copies the whole ring).
     DWORD m_ringImageBlock = 0;
     const IpcBufferHandle* m_ringImageBuffer = nullptr;
+    uint64_t m_ringImageRefusals = 0;
     // The text of the sentence in hand as far as a time tag keeps it; it views the line.
     std::string_view m_sentence;
     sSentenceCounts m_counts;

@@ -33,7 +33,7 @@ void CSampleRing<TSample>::Reset(DWORD capacity) {
     CRingBuffer::Reset(capacity);
     try {
         m_store.assign(capacity, TSample{});
-        m_index.assign(capacity, 0);
+        m_indexHead = 0;
     } catch (const std::exception&) {
         Free();
     }
@@ -43,14 +43,14 @@ template <class TSample>
 void CSampleRing<TSample>::Free() {
     CRingBuffer::Free();
     std::vector<TSample>().swap(m_store);
-    std::vector<int>().swap(m_index);
+    m_indexHead = 0;
 }
 
 template <class TSample>
 void CSampleRing<TSample>::Clear() {
     CRingBuffer::Clear();
     std::fill(m_store.begin(), m_store.end(), TSample{});
-    std::fill(m_index.begin(), m_index.end(), 0);
+    m_indexHead = 0;
 }
 
 template <class TSample>
@@ -80,10 +80,7 @@ void CSampleRing<TSample>::BuildIndex() {
         m_newest = CVOKTime();
         return;
     }
-    const int head = std::clamp(m_writePosition, 0, m_count);
-    size_t k = 0;
-    for (int slot = head; slot < m_count; ++slot) m_index[k++] = slot;
-    for (int slot = 0; slot < head; ++slot) m_index[k++] = slot;
+    m_indexHead = std::clamp(m_writePosition, 0, m_count);
     m_oldest = TimeAt(0);
     m_newest = TimeAt(m_count - 1);
 }
@@ -354,7 +351,10 @@ int CSampleRing<TSample>::StoreSample(const TSample& sample, bool hasValue, bool
     m_store[static_cast<size_t>(m_writePosition)] = sample;
     ++m_writePosition;
     if (static_cast<DWORD>(m_count) < m_capacity) ++m_count;
-    BuildIndex();
+    // The new sample is the newest entry; the head follows the write position.
+    m_indexHead = std::clamp(m_writePosition, 0, m_count);
+    m_oldest = TimeAt(0);
+    m_newest = t;
     stored = true;
     return result;
 }

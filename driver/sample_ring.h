@@ -66,17 +66,22 @@ protected:
     // the store; the lock is released before returning, also when the caller had taken it.
     int FillFromHost(DWORD systemId, IpcBufferHandle* handle, bool alreadyLocked, DWORD blockType,
                      bool (*hasValue)(const TSample&));
-    const TSample& At(int k) const {
-        return m_store[static_cast<size_t>(m_index[static_cast<size_t>(k)])];
+    // The slot of index entry k (0 <= k < count).
+    int SlotAt(int k) const {
+        const int slot = m_indexHead + k;
+        return slot < m_count ? slot : slot - m_count;
     }
+    const TSample& At(int k) const { return m_store[static_cast<size_t>(SlotAt(k))]; }
     CVOKTime TimeAt(int k) const { return SampleTime(At(k)); }
     // Index entries lo <= hi that bracket t (oldest <= t <= newest); true with lo == hi when a
     // search step met t exactly.
     bool Bracket(const CVOKTime& t, int& lo, int& hi) const;
 
     std::vector<TSample> m_store;
-    // Slots in time order; the first count entries are in use.
-    std::vector<int> m_index;
+    // The index in time order: slots head .. count - 1, then 0 .. head - 1. It is always that
+    // rotation of the slots, so its head says all of it, and an add moves the head instead of
+    // writing the index anew.
+    int m_indexHead = 0;
 };
 
 extern template class CSampleRing<NavRecord>;

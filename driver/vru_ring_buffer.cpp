@@ -75,7 +75,7 @@ int CVRURingBuffer::AddSample(sVruSample& sample) {
 }
 
 void CVRURingBuffer::ComputeWindowMeans() {
-    sVruSample& newest = m_store[static_cast<size_t>(m_index[static_cast<size_t>(m_count - 1)])];
+    sVruSample& newest = m_store[static_cast<size_t>(SlotAt(m_count - 1))];
     const double window = m_filterWindow;
     if (!(window > 0.0)) {
         newest.dRollMean = newest.dPitchMean = newest.dHeaveMean = newest.dWindow = 0.0;

@@ -19,9 +19,27 @@ sMjdTime InvalidMjd() { return sMjdTime{0, 0, -1.0}; }
 sMjdTime SystemTimeToMjdTime(const SYSTEMTIME& st) {
     if (HasNoDate(st)) return InvalidMjd();
     sMjdTime out{0, 0, 0.0};
-    out.day = CVOKTime::DateToMjd(st.wYear, st.wMonth, st.wDay);
+    // Times come a day at a time: each thread keeps the numbers of the last two days it met (a
+    // time of receipt and a time from the sender may lie on two).
+    struct sDate {
+        WORD year = 0, month = 0, day = 0;
+        int32_t mjd = 0;
+        bool Is(const SYSTEMTIME& t) const { return t.wYear == year && t.wMonth == month && t.wDay == day; }
+    };
+    thread_local sDate days[2];
+    thread_local unsigned older = 0;
+    if (days[0].Is(st)) {
+        out.day = days[0].mjd;
+    } else if (days[1].Is(st)) {
+        out.day = days[1].mjd;
+    } else {
+        out.day = CVOKTime::DateToMjd(st.wYear, st.wMonth, st.wDay);
+        days[older] = sDate{st.wYear, st.wMonth, st.wDay, out.day};
+        older ^= 1u;
+    }
     const double second = st.wMilliseconds * 0.001 + st.wSecond;
-    out.seconds = CVOKTime::TimeToSeconds(st.wHour, st.wMinute, second);
+    // CVOKTime::TimeToSeconds, in its order of sums.
+    out.seconds = st.wMinute * 60.0 + second + st.wHour * 3600.0;
     return out;
 }
 
@@ -47,6 +65,39 @@ sMjdTime Time64ToMjdTime(const int64_t& t) {
 SYSTEMTIME TimeToSystemTime(const CVOKTime& t) {
     SYSTEMTIME st{};
     if (!t.IsValid() || t.day == 0) return st;
+    if (t.day > 0 && t.seconds >= 0.0 && t.seconds < CVOKTime::kSecondsPerDay) {
+        // The usual time, within its day: whole milliseconds, rounded as GetDateTimeMs rounds them
+        // (which, for every millisecond of a day, gives the fields that integers give), on the date
+        // of the day that this thread converted last. Not negative: truncation is the floor.
+        const auto total = static_cast<uint32_t>(t.seconds * 1000.0 + 0.5);
+        if (total < uint32_t{CVOKTime::kSecondsPerDay} * 1000) {
+            struct sDay {
+                int32_t mjd = 0;
+                WORD year = 0, month = 0, day = 0, dayOfWeek = 0;
+            };
+            thread_local sDay last;
+            if (t.day != last.mjd) {
+                int year = 0, month = 0, day = 0;
+                CVOKTime::MjdToDate(t.day, year, month, day);
+                // MJD 0 (1858-11-17) was a Wednesday.
+                last = sDay{t.day, static_cast<WORD>(year), static_cast<WORD>(month), static_cast<WORD>(day),
+                            static_cast<WORD>((t.day + 3) % 7)};
+            }
+            st.wYear = last.year;
+            st.wMonth = last.month;
+            st.wDayOfWeek = last.dayOfWeek;
+            st.wDay = last.day;
+            const uint32_t second = total / 1000;
+            const uint32_t hour = second / 3600;
+            const uint32_t inHour = second - hour * 3600;
+            const uint32_t minute = inHour / 60;
+            st.wHour = static_cast<WORD>(hour);
+            st.wMinute = static_cast<WORD>(minute);
+            st.wSecond = static_cast<WORD>(inHour - minute * 60);
+            st.wMilliseconds = static_cast<WORD>(total - second * 1000);
+            return st;
+        }
+    }
     int year, month, day, dow, hour, minute, second, ms;
     t.GetDateTimeMs(year, month, day, dow, hour, minute, second, ms);
     st.wYear = static_cast<WORD>(year);

@@ -120,6 +120,26 @@ void MultiIPCBuffer::CountBlockWrite(const sBlockView& block, DWORD count) {
     m_dirty = true;
 }
 
+void MultiIPCBuffer::CompleteBlockWrite(const sBlockView& block, DWORD writes, const sMjdTime& time,
+                                        DWORD recordCount) {
+    auto* d = reinterpret_cast<IpcBlockDescriptor*>(View() + DescriptorOffset(block.index));
+    if (m_lock.IsExclusive()) {
+        d->changeCounter += writes + 2;
+        m_dirty = true;
+    }
+    d->time = sMjdTime{time.day, 0, time.seconds};
+    IpcBufferHeader* header = Header();
+    // The blocks of one update share its time: the buffer's time is then that time already. Else
+    // it is raised as SetBlockTime raises it, by the difference of the two CVOKTime values.
+    if (std::memcmp(&header->time, &d->time, sizeof d->time) != 0) {
+        const sMjdTime& h = header->time;
+        const double difference = (static_cast<double>(h.day) - static_cast<double>(time.day)) * CVOKTime::kSecondsPerDay +
+                                  (h.seconds - time.seconds);
+        if (difference < 0.0) header->time = d->time;
+    }
+    d->recordCount = recordCount;
+}
+
 const BYTE* MultiIPCBuffer::SourceForCopy() const {
     if (m_dataSegment == nullptr || !m_dataSegment->CoversView())
         throw std::runtime_error("Could not create view of shared memory: " + GetSegmentName());
@@ -130,7 +150,8 @@ bool MultiIPCBuffer::CheckLayout() {
     const IpcBufferHeader* header = Header();
     if (header == nullptr) return Refuse("IPCBuffer: " + GetSegmentName() + " holds no header");
     const DWORD count = header->blockCount;
-    if (!IsIntact()) return false;
+    // The hold's check found N_MNGT whole after reading it; only the header was read since.
+    if (!IsDataIntact()) return false;
     if (HeadLength(count) > ViewSize()) {
         return Refuse((boost::format("IPCBuffer: %1% holds %2% block descriptors in %3% bytes") % GetSegmentName() %
                        count % ViewSize()).str());

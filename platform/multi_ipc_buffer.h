@@ -141,6 +141,10 @@ public:
     // Counts count writes of the loaded block, as GetWritableBlock does, without reading its
     // descriptor again.
     void CountBlockWrite(const sBlockView& block, DWORD count);
+    // For a block loaded under the hold that is still held (its descriptor's place was checked then
+    // and only a structural change moves it): counts writes, then stamps it with time as
+    // SetBlockTime does and sets its record count, each counted as a write.
+    void CompleteBlockWrite(const sBlockView& block, DWORD writes, const sMjdTime& time, DWORD recordCount);
 
     // Structural changes, under the exclusive hold: each creates the next generation, fills it with the
     // change made and only then publishes it, so that a writer killed half-way leaves the buffer as it

@@ -185,6 +185,10 @@ bool ResizableIPCBuffer::CheckHold() {
 
 bool ResizableIPCBuffer::IsIntact() {
     if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
+    return IsDataIntact();
+}
+
+bool ResizableIPCBuffer::IsDataIntact() {
     if (m_dataSegment != nullptr && m_dataSegment->IsBroken())
         return Refuse(VIEW_FAILED + SegmentName(m_name, m_mappedGeneration));
     return true;

@@ -114,6 +114,9 @@ protected:
     std::unique_ptr<SharedMemorySegment> Publish(std::unique_ptr<SharedMemorySegment> next, DWORD size);
     // Records why a hold is refused; returns false.
     bool Refuse(std::string reason);
+    // IsIntact of the data generation alone, for a hold whose N_MNGT was found whole after its
+    // last access.
+    bool IsDataIntact();
 
     SharedMemorySegment m_managementSegment;
     std::string m_name;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -66,6 +67,30 @@ TEST(ClockNow, UtcMatchesTheCLibraryClock) {
     EXPECT_TRUE(SystemTimeToFileTime(&st, &ft));
     const int64_t unixSeconds = static_cast<int64_t>(Ticks(ft) / 10000000) - 11644473600;
     EXPECT_LE(std::llabs(unixSeconds - now), 2);
+}
+
+// Converted in this order, so that each day is met after another (the date of the day converted
+// last is kept): as gmtime_r has it, and nothing outside the calendar's years.
+TEST(ClockNow, UnixTimesAsTheCLibraryBreaksThemDown) {
+    const int64_t rows[] = {86399, 86400, 86399, 0, -1, -86401, 951782399, 951782400, 951868800,
+                            1000000000, -11644473600, 910670515199};
+    for (const int64_t seconds : rows) {
+        SYSTEMTIME st{};
+        ASSERT_TRUE(Vok::Clock::UnixTimeToSystemTime(seconds, 123, st)) << seconds;
+        const time_t t = static_cast<time_t>(seconds);
+        std::tm parts{};
+        ASSERT_NE(gmtime_r(&t, &parts), nullptr);
+        const SYSTEMTIME expected = {static_cast<WORD>(parts.tm_year + 1900), static_cast<WORD>(parts.tm_mon + 1),
+                                     static_cast<WORD>(parts.tm_wday), static_cast<WORD>(parts.tm_mday),
+                                     static_cast<WORD>(parts.tm_hour), static_cast<WORD>(parts.tm_min),
+                                     static_cast<WORD>(parts.tm_sec), 123};
+        EXPECT_EQ(std::memcmp(&st, &expected, sizeof st), 0) << seconds;
+    }
+    for (const int64_t outside : {int64_t{-11644473601}, int64_t{910670515200}}) {
+        SYSTEMTIME st = St(1999, 1, 1);
+        EXPECT_FALSE(Vok::Clock::UnixTimeToSystemTime(outside, 0, st));
+        EXPECT_EQ(st.wYear, 1999);
+    }
 }
 
 TEST(ClockCounter, MonotonicWithNanosecondFrequency) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -72,6 +73,18 @@ TEST(NavRingAdd, AFullRingKeepsTheNewestInOrder) {
     EXPECT_EQ(ring.GetCount(), 500);
     EXPECT_EQ(Headings(ring), Range(1, 500));
     EXPECT_EQ(ring.GetStore()[0].dHeading, 500.0);  // the newest took the oldest's slot
+
+    // The index that each add keeps, twice round a small ring, is the one built anew from the store.
+    CNavRingBuffer small(5), rebuilt(5);
+    for (int k = 0; k < 12; ++k) {
+        ASSERT_EQ(small.AddSample(Nav(k, k)), 1);
+        ASSERT_EQ(rebuilt.AddSample(Nav(k, k)), 1);
+        rebuilt.BuildIndex();
+        EXPECT_EQ(Headings(small), Range(std::max(0, k - 4), k)) << k;
+        EXPECT_EQ(Headings(small), Headings(rebuilt)) << k;
+        EXPECT_EQ(small.GetOldestTime(), rebuilt.GetOldestTime()) << k;
+        EXPECT_EQ(small.GetNewestTime(), At(k)) << k;
+    }
 }
 
 TEST(NavRingSearch, FindByTimeAtBothEndsAndAcrossTheWrap) {

@@ -247,6 +247,11 @@ TEST_F(PeloradLoop, ATimeTagKeepsTheStartOfALongSentence) {
     ASSERT_EQ(Feed(1, gga), P | T);
     const TimetagRecord tag = Read<TimetagRecord>(6);
     EXPECT_EQ(std::string(tag.szSentence, sizeof tag.szSentence), gga.substr(0, TIMETAG_TEXT_SIZE - 1) + '\0');
+    // A shorter sentence after it leaves nothing of the long one behind its own text.
+    ASSERT_EQ(Feed(2, Gga(2)), P | T);
+    const TimetagRecord next = Read<TimetagRecord>(6);
+    const std::string line = Gga(2).substr(0, Gga(2).find('\n'));  // the datagram's line, without its line feed
+    EXPECT_EQ(std::string(next.szSentence, sizeof next.szSentence), line + std::string(TIMETAG_TEXT_SIZE - line.size(), '\0'));
 }
 
 // A position is placed on the day of the datagram's time: just after midnight on the new day, just

@@ -80,6 +80,13 @@ TEST(SystemTimeRecords, SystemTimeToMjdTime) {
     const sMjdTime t = SystemTimeToMjdTime(St(2024, 1, 31, 12, 34, 56, 789));
     EXPECT_EQ(t.day, CVOKTime::DateToMjd(2024, 1, 31));
     EXPECT_DOUBLE_EQ(t.seconds, 45296.789);
+    // Days met in turn, each of the next day, month and year met again and again between the others
+    // (the numbers of the last days met are kept).
+    for (const SYSTEMTIME& st : {St(2001, 9, 9, 1), St(2001, 9, 10), St(2001, 9, 9), St(2001, 10, 9), St(2001, 9, 9),
+                                 St(2002, 9, 9), St(2001, 9, 9, 23, 59, 59, 999), St(2001, 9, 10), St(2001, 10, 9),
+                                 St(2002, 9, 9), St(2001, 10, 9), St(2001, 9, 10)}) {
+        EXPECT_EQ(SystemTimeToMjdTime(st).day, CVOKTime::DateToMjd(st.wYear, st.wMonth, st.wDay)) << Text(st);
+    }
 }
 
 TEST(SystemTimeRecords, TimeToSystemTime) {
@@ -93,6 +100,23 @@ TEST(SystemTimeRecords, TimeToSystemTime) {
         const CVOKTime back(SystemTimeToMjdTime(TimeToSystemTime(t)));
         EXPECT_EQ(back.day, t.day);
         EXPECT_NEAR(back.seconds, t.seconds, 1e-9);
+    }
+
+    // The fields that GetDateTimeMs gives, for times on days met in turn (the date of the day met
+    // last is kept), at both ends of a day and outside it.
+    for (const int32_t day : {60000, 60001, 60000, 51544, 60001}) {
+        for (const double s : {0.0, 0.0004999, 0.0005, 3599.9995, 43200.25, 86399.9994, 86399.9995, 86400.5, -0.0004,
+                               -0.5}) {
+            const CVOKTime t = Mjd(day, s);
+            int year, month, dayOfMonth, dayOfWeek, hour, minute, second, ms;
+            ASSERT_TRUE(t.GetDateTimeMs(year, month, dayOfMonth, dayOfWeek, hour, minute, second, ms));
+            const SYSTEMTIME expected = {static_cast<WORD>(year),   static_cast<WORD>(month),
+                                         static_cast<WORD>(dayOfWeek), static_cast<WORD>(dayOfMonth),
+                                         static_cast<WORD>(hour),   static_cast<WORD>(minute),
+                                         static_cast<WORD>(second), static_cast<WORD>(ms)};
+            const SYSTEMTIME st = TimeToSystemTime(t);
+            EXPECT_EQ(std::memcmp(&st, &expected, sizeof st), 0) << day << " " << s << ": " << Text(st);
+        }
     }
 }
 
