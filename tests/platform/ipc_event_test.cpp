@@ -124,18 +124,14 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelWhateverItsFileHolds) {
     // A waiter in another process is woken too, and waits on: the event is not set.
     CPeerProcess peer({PEER, "event", "CANCEL_EVT", "wait", "CANCEL_EVT", "400", "pause"});
     ASSERT_TRUE(peer.WaitForLine("READY waiting", DEADLINE));
-    const auto cut = [](const char* size) {
-        return CPeerProcess({BUFFER_PEER, "truncate", "e.CANCEL_EVT", size}).Wait(DEADLINE) == 0;
-    };
+    const auto cut = [](const char* size) { return CPeerProcess({BUFFER_PEER, "truncate", "e.CANCEL_EVT", size}).Wait(DEADLINE); };
     for (const bool cutShort : {false, true}) {
         SCOPED_TRACE(cutShort);
         CIpcEventWatch watch(event);
         auto waited = std::async(std::launch::async, [&] { return watch.Wait(); });
         std::this_thread::sleep_for(Milliseconds(50));
         event.WakeWaiters();
-        if (cutShort) {
-            ASSERT_TRUE(cut("0"));
-        }
+        ASSERT_EQ(cutShort ? cut("0") : 0, 0);
         EXPECT_EQ(waited.wait_for(Milliseconds(100)), std::future_status::timeout);
         watch.Cancel();
         ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
@@ -149,7 +145,7 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelWhateverItsFileHolds) {
     CIpcEventWatch watch(event);
     EXPECT_EQ(watch.Wait(), WAIT_FAILED);
     EXPECT_FALSE(watch.IsUsable());
-    ASSERT_TRUE(cut("4"));
+    ASSERT_EQ(cut("4"), 0);
     EXPECT_TRUE(watch.IsUsable());
     // A set ends it as any wait.
     auto waited = std::async(std::launch::async, [&] { return watch.Wait(); });
