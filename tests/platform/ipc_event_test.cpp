@@ -1,8 +1,12 @@
 #include "platform/ipc_event.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -26,6 +30,19 @@ constexpr Milliseconds DEADLINE(5000);
 // "READY wait <code> <ms>" -> code.
 unsigned long Code(const std::optional<std::string>& line) {
     return line ? std::stoul(line->substr(std::string("READY wait ").size())) : 1;
+}
+
+// Until thread waiter sleeps in a futex wait; a system that does not show it gets 50 ms.
+bool AwaitFutexSleep(const std::atomic<pid_t>& waiter) {
+    for (const CStopwatch clock; clock.Elapsed() < DEADLINE; std::this_thread::sleep_for(Milliseconds(5))) {
+        if (waiter == 0) continue;
+        std::ifstream call("/proc/self/task/" + std::to_string(waiter) + "/syscall");
+        std::string number;  // "running" while it runs
+        if (!(call >> number)) break;
+        if (number == std::to_string(SYS_futex_waitv) || number == std::to_string(SYS_futex)) return true;
+    }
+    std::this_thread::sleep_for(Milliseconds(50));
+    return waiter != 0;
 }
 
 TEST_F(IpcEventTest, AnEventStaysSetUntilReset) {
@@ -128,8 +145,12 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelWhateverItsFileHolds) {
     for (const bool cutShort : {false, true}) {
         SCOPED_TRACE(cutShort);
         CIpcEventWatch watch(event);
-        auto waited = std::async(std::launch::async, [&] { return watch.Wait(); });
-        std::this_thread::sleep_for(Milliseconds(50));
+        std::atomic<pid_t> waiter{0};
+        auto waited = std::async(std::launch::async, [&] {
+            waiter = static_cast<pid_t>(::syscall(SYS_gettid));
+            return watch.Wait();
+        });
+        ASSERT_TRUE(AwaitFutexSleep(waiter));
         event.WakeWaiters();
         ASSERT_EQ(cutShort ? cut("0") : 0, 0);
         EXPECT_EQ(waited.wait_for(Milliseconds(100)), std::future_status::timeout);
