@@ -74,7 +74,8 @@ public:
     bool IsUsable();
     // Sleeps, without a time limit and without waking otherwise, until the event is set
     // (WAIT_OBJECT_0, also for a set that a reset followed) or Cancel is called (WAIT_TIMEOUT).
-    // WAIT_FAILED at once when the event cannot be waited for, or when its file is cut short.
+    // WAIT_FAILED when the event cannot be waited for: its file found cut short at a look (a cut
+    // while the wait sleeps does not wake it; Cancel does).
     DWORD Wait();
     // Sleeps timeoutMs unless Cancel is called; false once it is.
     bool Pause(DWORD timeoutMs);
