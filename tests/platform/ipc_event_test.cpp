@@ -1,12 +1,8 @@
 #include "platform/ipc_event.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -30,19 +26,6 @@ constexpr Milliseconds DEADLINE(5000);
 // "READY wait <code> <ms>" -> code.
 unsigned long Code(const std::optional<std::string>& line) {
     return line ? std::stoul(line->substr(std::string("READY wait ").size())) : 1;
-}
-
-// Until thread waiter sleeps in a futex wait; a system that does not show it gets 50 ms.
-bool AwaitFutexSleep(const std::atomic<pid_t>& waiter) {
-    for (const CStopwatch clock; clock.Elapsed() < DEADLINE; std::this_thread::sleep_for(Milliseconds(5))) {
-        if (waiter == 0) continue;
-        std::ifstream call("/proc/self/task/" + std::to_string(waiter) + "/syscall");
-        std::string number;  // "running" while it runs
-        if (!(call >> number)) break;
-        if (number == std::to_string(SYS_futex_waitv) || number == std::to_string(SYS_futex)) return true;
-    }
-    std::this_thread::sleep_for(Milliseconds(50));
-    return waiter != 0;
 }
 
 TEST_F(IpcEventTest, AnEventStaysSetUntilReset) {
@@ -133,36 +116,29 @@ TEST_F(IpcEventTest, ASignalAsksForAWakeOnlyWhenTheEventWasNotSetAlready) {
     EXPECT_TRUE(wake);
 }
 
-// A watch ends on a set or on Cancel, never on a wake without a set, and Cancel ends it also when
-// another process has cut the event's file short; a watch of a file cut short fails at once until the
-// file holds its word again.
-TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelWhateverItsFileHolds) {
+// A watch ends on a set or on Cancel, never on a wake without a set; a watch of a file that another
+// process cut short fails at once until the file holds its word again. (Cancel ends a watch that
+// sleeps on a file cut short meanwhile: the driver's fault rows.)
+TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     CIpcEvent event("CANCEL_EVT");
     // A waiter in another process is woken too, and waits on: the event is not set.
     CPeerProcess peer({PEER, "event", "CANCEL_EVT", "wait", "CANCEL_EVT", "400", "pause"});
     ASSERT_TRUE(peer.WaitForLine("READY waiting", DEADLINE));
-    const auto cut = [](const char* size) { return CPeerProcess({BUFFER_PEER, "truncate", "e.CANCEL_EVT", size}).Wait(DEADLINE); };
-    for (const bool cutShort : {false, true}) {
-        SCOPED_TRACE(cutShort);
+    {
         CIpcEventWatch watch(event);
-        std::atomic<pid_t> waiter{0};
-        auto waited = std::async(std::launch::async, [&] {
-            waiter = static_cast<pid_t>(::syscall(SYS_gettid));
-            return watch.Wait();
-        });
-        ASSERT_TRUE(AwaitFutexSleep(waiter));
+        auto waited = std::async(std::launch::async, [&] { return watch.Wait(); });
+        std::this_thread::sleep_for(Milliseconds(50));
         event.WakeWaiters();
-        ASSERT_EQ(cutShort ? cut("0") : 0, 0);
         EXPECT_EQ(waited.wait_for(Milliseconds(100)), std::future_status::timeout);
         watch.Cancel();
         ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
         EXPECT_EQ(waited.get(), WAIT_TIMEOUT);
         EXPECT_EQ(watch.Wait(), WAIT_TIMEOUT);
         EXPECT_FALSE(watch.Pause(5000));
-        if (!cutShort) {
-            EXPECT_EQ(Code(peer.WaitForLine("READY wait ", DEADLINE)), WAIT_TIMEOUT);
-        }
     }
+    EXPECT_EQ(Code(peer.WaitForLine("READY wait ", DEADLINE)), WAIT_TIMEOUT);
+    const auto cut = [](const char* size) { return CPeerProcess({BUFFER_PEER, "truncate", "e.CANCEL_EVT", size}).Wait(DEADLINE); };
+    ASSERT_EQ(cut("0"), 0);
     CIpcEventWatch watch(event);
     EXPECT_EQ(watch.Wait(), WAIT_FAILED);
     EXPECT_FALSE(watch.IsUsable());
