@@ -5,14 +5,22 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <system_error>
 
 #include "driver/host_watch.h"
 #include "platform/ipc_event.h"
 
-CCommandWake::CCommandWake(CIpcEvent* event) : m_event(event) {
-    if (m_event == nullptr || !m_event->IsValid()) return;
+namespace {
+
+// While the event is refused, the loop is told again this often, so that it can say what it held back.
+constexpr DWORD REFUSED_EVENT_REMINDER_MS = 1000;
+
+}  // namespace
+
+CCommandWake::CCommandWake(CIpcEvent* event) {
+    if (event == nullptr || !event->IsValid()) return;
+    m_watch = std::make_unique<CIpcEventWatch>(*event);
+    if (!m_watch->IsValid()) return;
     m_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_fd < 0) return;
     // The host's death signal is the run loop's: it must cut the loop's wait short, not this one's.
@@ -20,30 +28,24 @@ CCommandWake::CCommandWake(CIpcEvent* event) : m_event(event) {
     ::sigemptyset(&watch);
     ::sigaddset(&watch, GetHostWatchSignal());
     ::pthread_sigmask(SIG_BLOCK, &watch, &before);
-    m_running = true;
     try {
         m_thread = std::thread(&CCommandWake::Watch, this);
     } catch (const std::system_error&) {
-        m_running = false;
+        // IsRunning answers false: the loop looks at the event itself.
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 CCommandWake::~CCommandWake() {
     if (m_thread.joinable()) {
-        m_stop = true;
-        // Wakes the thread wherever it waits: on the event (its word does not change, so every other
-        // waiter of it waits on) or for Rearm. A wake that comes just before the thread goes to
-        // sleep finds nobody, so it is repeated until the thread has ended.
-        while (m_running) {
-            m_event->WakeWaiters();
-            {
-                const std::lock_guard<std::mutex> lock(m_mutex);
-                m_announced = false;
-            }
-            m_rearmed.notify_one();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
         }
+        m_rearmed.notify_one();
+        // Ends a wait on the event through a word of this process: a wake on the event's own word
+        // cannot reach it when another process has cut the file short.
+        m_watch->Cancel();
         m_thread.join();
     }
     if (m_fd >= 0) ::close(m_fd);
@@ -59,15 +61,42 @@ void CCommandWake::Rearm() {
     m_rearmed.notify_one();
 }
 
+bool CCommandWake::Announce() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_stop) return false;
+    m_announced = true;
+    ::eventfd_write(m_fd, 1);
+    // The event stays set until the loop has handled the command; waiting on it meanwhile would only
+    // spin.
+    m_rearmed.wait(lock, [this] { return !m_announced || m_stop; });
+    return !m_stop;
+}
+
 void CCommandWake::Watch() {
-    while (!m_stop) {
-        if (m_event->WaitUnlessCancelled(m_stop) != WAIT_OBJECT_0) break;
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_announced = true;
-        ::eventfd_write(m_fd, 1);
-        // The event stays set until the loop has handled the command; waiting on it meanwhile
-        // would only spin.
-        m_rearmed.wait(lock, [this] { return !m_announced || m_stop; });
+    bool refused = false;
+    DWORD refusedUntold = 0;
+    for (;;) {
+        if (!m_watch->IsUsable()) {
+            // Cut short: the loop looks at the event and says that it is refused. Nothing wakes a
+            // waiter when the file is given back its word, so it is looked at again now and then.
+            if (!refused || refusedUntold >= REFUSED_EVENT_REMINDER_MS) {
+                if (!Announce()) return;
+                refusedUntold = 0;
+            }
+            refused = true;
+            if (!m_watch->Pause(REFUSED_EVENT_RETRY_MS)) return;
+            refusedUntold += REFUSED_EVENT_RETRY_MS;
+            continue;
+        }
+        if (refused) {
+            // Whole again: the loop says so, and the thread sleeps on the event once more.
+            refused = false;
+            if (!Announce()) return;
+        }
+        const DWORD result = m_watch->Wait();
+        if (result == WAIT_TIMEOUT) return;  // cancelled
+        if (result == WAIT_OBJECT_0 && !Announce()) return;
+        // Cut short meanwhile, which the next turn finds; whatever else failed, never a spin.
+        if (result == WAIT_FAILED && !m_watch->Pause(REFUSED_EVENT_RETRY_MS)) return;
     }
-    m_running = false;
 }

@@ -41,16 +41,57 @@ sFolderIdentity IpcFolderIdentity(const std::string& path) {
     return {folder.st_dev, folder.st_ino};
 }
 
-void CProblemEpisode::Begin(const CString& problem) {
-    if (problem == m_problem) return;
-    ReportDriverProblem(problem);
-    m_problem = problem;
+CProblemEpisode::~CProblemEpisode() {
+    const DWORD unsaid = m_unsaid + (IsOpen() && !m_episodeSaid ? 1 : 0);
+    if (unsaid == 0) return;
+    CString text;
+    text.Format("%u episodes since the last message went unsaid; the last of them: %s", unsaid,
+                IsOpen() ? m_problem : m_lastProblem);
+    ReportDriverProblem(text);
 }
 
-void CProblemEpisode::End(const CString& ended) {
-    if (m_problem.IsEmpty()) return;
-    ReportDriverProblem(ended);
+bool CProblemEpisode::MaySay() const {
+    return !m_hasSaid ||
+           std::chrono::steady_clock::now() - m_lastSaid >= std::chrono::milliseconds(PROBLEM_SAY_INTERVAL_MS);
+}
+
+void CProblemEpisode::Say(const CString& text) {
+    if (m_unsaid == 0) {
+        ReportDriverProblem(text);
+    } else {
+        CString counted;
+        counted.Format("%s (%u episodes since the last message went unsaid)", text, m_unsaid);
+        ReportDriverProblem(counted);
+    }
+    m_unsaid = 0;
+    m_hasSaid = true;
+    m_lastSaid = std::chrono::steady_clock::now();
+}
+
+void CProblemEpisode::Begin(const CString& problem) {
+    if (m_problem.IsEmpty()) m_episodeSaid = false;
+    if (problem == m_problem && m_problemSaid) return;
+    if (problem != m_problem) {
+        m_problem = problem;
+        m_problemSaid = false;
+    }
+    if (!MaySay()) return;
+    Say(problem);
+    m_problemSaid = m_episodeSaid = true;
+}
+
+bool CProblemEpisode::End(const CString& ended) {
+    if (m_problem.IsEmpty()) return false;
+    const bool said = m_episodeSaid;
+    m_lastProblem = m_problem;
     m_problem.Empty();
+    m_problemSaid = m_episodeSaid = false;
+    if (!said) {
+        ++m_unsaid;
+        if (!MaySay()) return false;
+    }
+    Say(ended);
+    return true;
 }
 
 CDrvBaseSocket::CDrvBaseSocket() {
@@ -330,13 +371,12 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
     if (m_output == nullptr) return false;
     if (forDatagram && m_droppedSerial == m_datagramSerial) return false;
     if (m_output->Lock(!forDatagram && m_outputWaitedInVain ? 0 : OUTPUT_WAIT_MS)) {
-        if (!m_outputProblem.IsEmpty()) {
+        if (m_outputProblem.IsOpen()) {
             CString text;
             text.Format("the output buffer \"%s\" is usable again; the records of %u datagrams were dropped", m_outputName,
                         m_droppedDatagrams);
-            ReportDriverProblem(text);
-            m_outputProblem.Empty();
-            m_droppedDatagrams = 0;
+            // The drops of episodes that went unsaid are counted into the next one said.
+            if (m_outputProblem.End(text)) m_droppedDatagrams = 0;
         }
         return true;
     }
@@ -354,10 +394,7 @@ void CDrvBaseSocket::RefuseOutput(bool forDatagram) {
     } else {
         problem.Format("the output buffer \"%s\" is refused (%s); records are dropped", m_outputName, refusal);
     }
-    if (problem != m_outputProblem) {
-        ReportDriverProblem(problem);
-        m_outputProblem = problem;
-    }
+    m_outputProblem.Begin(problem);
     if (forDatagram && m_droppedSerial != m_datagramSerial) {
         m_droppedSerial = m_datagramSerial;
         ++m_droppedDatagrams;

@@ -3,6 +3,7 @@
 // names with its time block, the receive buffer and the times of the datagram in hand.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -70,18 +71,40 @@ private:
     bool m_locked;
 };
 
-// One kind of trouble, said on standard error once per episode: when it begins or changes, and when
-// it ends.
+// One kind of trouble of one object, said on standard error once per episode: when it begins or
+// changes, and when it ends. A file cut short again and again must not flood the error output: no
+// line is said within PROBLEM_SAY_INTERVAL_MS of the last one. An episode that could not be said is
+// counted (and said late when it is met again once it may be); the next line said, or the end of the
+// object, names the count.
+constexpr DWORD PROBLEM_SAY_INTERVAL_MS = 1000;
+
 class CProblemEpisode {
 public:
-    // Says problem unless it is the one said last.
+    CProblemEpisode() = default;
+    // Says how many episodes went unsaid since the last line, when any did.
+    ~CProblemEpisode();
+    CProblemEpisode(const CProblemEpisode&) = delete;
+    CProblemEpisode& operator=(const CProblemEpisode&) = delete;
+
+    // Says problem unless it is the one said last in this episode.
     void Begin(const CString& problem);
-    // Says ended when an episode is open, and closes it.
-    void End(const CString& ended);
+    // Closes an open episode, saying ended when the episode was said or may be said now; true when
+    // ended was said.
+    bool End(const CString& ended);
     bool IsOpen() const { return !m_problem.IsEmpty(); }
 
 private:
+    bool MaySay() const;
+    // Says text, with the count of the episodes that went unsaid before it.
+    void Say(const CString& text);
+
     CString m_problem;
+    CString m_lastProblem;
+    bool m_problemSaid = false;
+    bool m_episodeSaid = false;
+    DWORD m_unsaid = 0;  // episodes since the last line said that went unsaid
+    bool m_hasSaid = false;
+    std::chrono::steady_clock::time_point m_lastSaid{};
 };
 
 // A folder's device and inode, {0, 0} when it is not there: a folder renamed away and made anew
@@ -289,9 +312,9 @@ private:
     sFolderIdentity m_linkFolder;
     uint64_t m_blocksRefusedSerial = 0;
 
-    // The output buffer's lock episodes: the problem last said (empty while the buffer is usable),
-    // the datagrams whose records were dropped since, and the datagram that dropped last.
-    CString m_outputProblem;
+    // The output buffer's lock episodes, the datagrams whose records were dropped since the end of the
+    // last one said, and the datagram that dropped last.
+    CProblemEpisode m_outputProblem;
     DWORD m_droppedDatagrams = 0;
     uint64_t m_datagramSerial = 1;
     uint64_t m_droppedSerial = 0;

@@ -112,7 +112,7 @@ public:
     BOOL SetEvents(int first, int second);
     BOOL ResetEvent(int index);
     // The event at index for a waiter of this end's own that must be able to stop waiting
-    // (CIpcEvent::WaitUnlessCancelled); null on the wrong end and for an index outside 0..5.
+    // (CIpcEventWatch); null on the wrong end and for an index outside 0..5.
     CIpcEvent* GetWaitableEvent(int index);
     // Throws CInvalidArgException for an index outside the events this end holds; otherwise, on the
     // right end, waits up to timeoutMs, stores the wait's result (WAIT_OBJECT_0, WAIT_TIMEOUT,

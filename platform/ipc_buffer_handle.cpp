@@ -121,16 +121,32 @@ int IpcBufferHandle::CopyBytes(DWORD /*i*/, void* destination, const void* sourc
 }
 
 int IpcBufferHandle::ReadBlock(DWORD i, void* destination) {
-    const Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+    const Vok::MultiIPCBuffer::sBlockView block = LoadIntactBlock(i);
+    if (block.bytes == nullptr) return 0;
     // Without a hold the size is 0, as GetBlockDataSize answers: nothing is copied.
     const DWORD size = buffer.IsLocked() ? DataSize(block.descriptor) : 0;
     if (size != 0) std::memcpy(destination, block.bytes, size);
-    return 1;
+    if (buffer.IsIntact()) return 1;
+    // The copy met the end of the file: what it took is zeros, not the block.
+    if (size != 0) std::memset(destination, 0, size);
+    return 0;
 }
 
 DWORD IpcBufferHandle::GetBlockDataSize(DWORD i) {
     if (!buffer.IsLocked()) return 0;
-    return DataSize(buffer.LoadBlock(Index(i)).descriptor);
+    const Vok::MultiIPCBuffer::sBlockView block = LoadIntactBlock(i);
+    return block.bytes != nullptr && buffer.IsIntact() ? DataSize(block.descriptor) : 0;
+}
+
+Vok::MultiIPCBuffer::sBlockView IpcBufferHandle::LoadIntactBlock(DWORD i) {
+    try {
+        Vok::MultiIPCBuffer::sBlockView block = buffer.LoadBlock(Index(i));
+        if (buffer.IsIntact()) return block;
+    } catch (const std::out_of_range&) {
+        // A file cut short reads as zeros, which hold no block: refused, not a bad number.
+        if (buffer.IsIntact()) throw;
+    }
+    return {Index(i), {}, nullptr};
 }
 
 BYTE* IpcBufferHandle::WriteRecordResize(DWORD i, DWORD j, const void* source, DWORD length) {
@@ -152,10 +168,11 @@ BYTE* IpcBufferHandle::WriteRecordResize(DWORD i, DWORD j, const void* source, D
 }
 
 DWORD IpcBufferHandle::GetLastRecord(DWORD i) {
-    const DWORD count = buffer.GetRecordCount(Index(i));
-    if (count == 0) return 0;
-    if (!buffer.IsRingBlock(Index(i))) return count;
-    return buffer.GetLatestRecordIndex(Index(i)) + 1;
+    const Vok::MultiIPCBuffer::sBlockView block = LoadIntactBlock(i);
+    const Vok::IpcBlockDescriptor& d = block.descriptor;
+    if (block.bytes == nullptr || d.recordCount == 0) return 0;
+    if ((d.flags & Vok::IPC_BLOCK_RING) == 0) return d.recordCount;
+    return d.nextIndex != 0 ? d.nextIndex : d.recordCount;
 }
 
 int IpcBufferHandle::SetLastRecord(DWORD i, DWORD j) {
@@ -185,18 +202,26 @@ DWORD IpcBufferHandle::ClearBlocks() {
     return count;
 }
 
-CVOKTime IpcBufferHandle::GetBufferTime() { return CVOKTime(*buffer.GetTime()); }
-
-int IpcBufferHandle::GetBufferTime(SYSTEMTIME& time) {
-    time = TimeToSystemTime(GetBufferTime());
-    return 1;
+CVOKTime IpcBufferHandle::GetBufferTime() {
+    const sMjdTime time = *buffer.GetTime();
+    return buffer.IsIntact() ? CVOKTime(time) : CVOKTime();
 }
 
-CVOKTime IpcBufferHandle::GetBlockTime(DWORD i) { return CVOKTime(*buffer.GetBlockTime(Index(i))); }
+int IpcBufferHandle::GetBufferTime(SYSTEMTIME& time) {
+    const CVOKTime value = GetBufferTime();
+    time = TimeToSystemTime(value);
+    return buffer.IsIntact() ? 1 : 0;
+}
+
+CVOKTime IpcBufferHandle::GetBlockTime(DWORD i) {
+    const Vok::MultiIPCBuffer::sBlockView block = LoadIntactBlock(i);
+    return block.bytes != nullptr ? CVOKTime(block.descriptor.time) : CVOKTime();
+}
 
 int IpcBufferHandle::GetBlockTime(DWORD i, SYSTEMTIME& time) {
-    time = TimeToSystemTime(GetBlockTime(i));
-    return 1;
+    const CVOKTime value = GetBlockTime(i);
+    time = TimeToSystemTime(value);
+    return buffer.IsIntact() ? 1 : 0;
 }
 
 int IpcBufferHandle::SetBlockTimeNow(DWORD i) {

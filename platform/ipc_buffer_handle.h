@@ -37,6 +37,10 @@ public:
     // but ReadRecord and WriteRecord, which answer 0 instead. None of them locks. Each reads a block's
     // descriptor once and works from that copy, so a peer that rewrites it meanwhile cannot move a copy
     // outside the block.
+    //
+    // A read that meets the end of a file that another process cut short (buffer.IsIntact) reads
+    // zeros, which are no answer: the reads below then refuse, never throw and never answer 1: 0 for
+    // a result or a size, the invalid time for a time, a zero SYSTEMTIME for its form.
 
     // Copies block i's record size of bytes of record j into destination, zeroing the rest of it. 0
     // (nothing copied) on any failure, also when the record size exceeds destinationSize or the copy
@@ -57,14 +61,16 @@ public:
     // Copies length bytes; i is not used.
     int CopyBytes(DWORD i, void* destination, const void* source, DWORD length);
     // Copies GetBlockDataSize (i) bytes of block i into destination; nothing without a hold. The block
-    // number is checked in either case.
+    // number is checked in either case. 0, with those bytes zero, when the view was found broken.
     int ReadBlock(DWORD i, void* destination);
-    // 0 without a hold; the whole block for id 85; else the bytes of its records, at most the block.
+    // 0 without a hold and on a broken view; the whole block for id 85; else the bytes of its
+    // records, at most the block.
     DWORD GetBlockDataSize(DWORD i);
     // Widens block i's records to length first when they are shorter (keeping the capacity), then
     // copies length bytes into record j and returns it.
     BYTE* WriteRecordResize(DWORD i, DWORD j, const void* source, DWORD length);
-    // 0 without records; a plain block's record count; a ring's newest record number.
+    // 0 without records (and on a broken view); a plain block's record count; a ring's newest record
+    // number.
     DWORD GetLastRecord(DWORD i);
     // Rings only: makes record j the newest. 0 for a plain block.
     int SetLastRecord(DWORD i, DWORD j);
@@ -74,6 +80,8 @@ public:
     int RemoveBlocksFrom(DWORD i);
     // Fills every block with zero bytes; returns the block count.
     DWORD ClearBlocks();
+    // The times, or the invalid time on a broken view; the SYSTEMTIME forms answer 1, or 0 on a broken
+    // view.
     CVOKTime GetBufferTime();
     int GetBufferTime(SYSTEMTIME& time);
     CVOKTime GetBlockTime(DWORD i);
@@ -86,6 +94,10 @@ public:
     Vok::MultiIPCBuffer buffer;
 
 private:
+    // Block i loaded from an intact view; bytes null when the view was found broken. A bad block number
+    // on an intact view throws std::out_of_range.
+    Vok::MultiIPCBuffer::sBlockView LoadIntactBlock(DWORD i);
+
     bool m_writer;
     CString m_name;
 };

@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <bit>
+#include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <ctime>
 #include <stdexcept>
 
@@ -24,6 +26,12 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint64_t EVENT_FILE_SIZE = 4;
 constexpr uint32_t SIGNALLED = 1;
+// Where the system cannot sleep on two words at once, a cancellable wait sleeps in slices this long and
+// looks at its cancel word after each.
+constexpr long CANCEL_SLICE_NS = 100000000;
+
+// Set once the system has answered that it has no wait on several words (before Linux 5.16).
+std::atomic<bool> g_noWaitOnTwoWords{false};
 
 uint32_t SetCount(uint32_t word) { return word >> 1; }
 
@@ -32,6 +40,68 @@ long FutexWait(uint32_t* word, uint32_t expected, const timespec* relative) {
 }
 
 long FutexWakeAll(uint32_t* word) { return ::syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0); }
+
+uint32_t* CancelWord(std::atomic<uint32_t>& cancel) { return reinterpret_cast<uint32_t*>(&cancel); }
+
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free,
+              "a cancel word is a futex word");
+
+// Sleeps while *word holds expected: until relative passes (none: no limit) or, with a cancel word (only
+// without a limit), until it leaves 0 and is woken. 0 or the errno of the sleep: EAGAIN (a word
+// changed first), ETIMEDOUT, EINTR, EFAULT (the word lies beyond the end of a file cut short).
+int Sleep(uint32_t* word, uint32_t expected, const timespec* relative, std::atomic<uint32_t>* cancel) {
+    timespec slice{0, CANCEL_SLICE_NS};
+    if (cancel != nullptr) {
+        if (!g_noWaitOnTwoWords.load(std::memory_order_relaxed)) {
+            futex_waitv waiters[2] = {};
+            waiters[0].val = expected;
+            waiters[0].uaddr = reinterpret_cast<uintptr_t>(word);
+            waiters[0].flags = FUTEX_32;  // shared between processes
+            waiters[1].val = 0;
+            waiters[1].uaddr = reinterpret_cast<uintptr_t>(CancelWord(*cancel));
+            waiters[1].flags = FUTEX_32 | FUTEX_PRIVATE_FLAG;
+            if (::syscall(SYS_futex_waitv, waiters, 2, 0, nullptr, CLOCK_MONOTONIC) >= 0) return 0;
+            // Older systems know no such wait (ENOSYS), or not these flags (EINVAL).
+            if (errno != ENOSYS && errno != EINVAL) return errno;
+            g_noWaitOnTwoWords.store(true, std::memory_order_relaxed);
+        }
+        relative = &slice;
+    }
+    return FutexWait(word, expected, relative) == -1 ? errno : 0;
+}
+
+// The wait of an event whose word lies in view: see CIpcEvent::Wait; with a cancel word (only for
+// INFINITE) it also ends, with WAIT_TIMEOUT, once that word leaves 0.
+DWORD WaitOnWord(const Vok::Ipc::CMappedView& view, uint32_t* word, DWORD timeoutMs, std::atomic<uint32_t>* cancel) {
+    std::atomic_ref<uint32_t> shared(*word);
+    uint32_t seen = shared.load(std::memory_order_acquire);
+    if (view.IsBroken()) return WAIT_FAILED;
+    if ((seen & SIGNALLED) != 0) return WAIT_OBJECT_0;
+    if (timeoutMs == 0) return WAIT_TIMEOUT;
+
+    const uint32_t startCount = SetCount(seen);
+    const bool infinite = timeoutMs == INFINITE;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (cancel != nullptr && cancel->load(std::memory_order_acquire) != 0) return WAIT_TIMEOUT;
+    for (;;) {
+        timespec remaining{};
+        if (!infinite) {
+            const auto left = deadline - Clock::now();
+            if (left <= Clock::duration::zero()) return WAIT_TIMEOUT;
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            remaining.tv_sec = static_cast<time_t>(ns / 1000000000);
+            remaining.tv_nsec = static_cast<long>(ns % 1000000000);
+        }
+        // Sleeps only while the word still holds the value seen, so a set in between is never missed.
+        // A word beyond the end of a file cut short fails with EFAULT, never a signal.
+        const int error = Sleep(word, seen, infinite ? nullptr : &remaining, cancel);
+        if (cancel != nullptr && cancel->load(std::memory_order_acquire) != 0) return WAIT_TIMEOUT;
+        if (error != 0 && error != EAGAIN && error != EINTR && error != ETIMEDOUT) return WAIT_FAILED;
+        seen = shared.load(std::memory_order_acquire);
+        if (view.IsBroken()) return WAIT_FAILED;
+        if ((seen & SIGNALLED) != 0 || SetCount(seen) != startCount) return WAIT_OBJECT_0;
+    }
+}
 
 }  // namespace
 
@@ -92,38 +162,48 @@ bool CIpcEvent::Reset() {
     return !m_view.IsBroken();
 }
 
-DWORD CIpcEvent::Wait(DWORD timeoutMs) { return WaitFor(timeoutMs, nullptr); }
-
-DWORD CIpcEvent::WaitUnlessCancelled(const std::atomic<bool>& cancel) { return WaitFor(INFINITE, &cancel); }
-
-DWORD CIpcEvent::WaitFor(DWORD timeoutMs, const std::atomic<bool>* cancel) {
+DWORD CIpcEvent::Wait(DWORD timeoutMs) {
     if (!IsUsable()) return WAIT_FAILED;
-    std::atomic_ref<uint32_t> word(*m_word);
-    uint32_t seen = word.load(std::memory_order_acquire);
-    if (m_view.IsBroken()) return WAIT_FAILED;
-    if ((seen & SIGNALLED) != 0) return WAIT_OBJECT_0;
-    if (timeoutMs == 0) return WAIT_TIMEOUT;
+    return WaitOnWord(m_view, m_word, timeoutMs, nullptr);
+}
 
-    const uint32_t startCount = SetCount(seen);
-    const bool infinite = timeoutMs == INFINITE;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (cancel != nullptr && cancel->load(std::memory_order_acquire)) return WAIT_TIMEOUT;
-        timespec remaining{};
-        if (!infinite) {
-            const auto left = deadline - Clock::now();
-            if (left <= Clock::duration::zero()) return WAIT_TIMEOUT;
-            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-            remaining.tv_sec = static_cast<time_t>(ns / 1000000000);
-            remaining.tv_nsec = static_cast<long>(ns % 1000000000);
-        }
-        // Sleeps only while the word still holds the value seen, so a set in between is never missed.
-        // A word beyond the end of a file cut short fails with EFAULT, never a signal.
-        const long r = FutexWait(m_word, seen, infinite ? nullptr : &remaining);
-        const int error = r == -1 ? errno : 0;
-        if (error != 0 && error != EAGAIN && error != EINTR && error != ETIMEDOUT) return WAIT_FAILED;
-        seen = word.load(std::memory_order_acquire);
-        if (m_view.IsBroken()) return WAIT_FAILED;
-        if ((seen & SIGNALLED) != 0 || SetCount(seen) != startCount) return WAIT_OBJECT_0;
+CIpcEventWatch::CIpcEventWatch(CIpcEvent& event) : m_event(event) {
+    if (!event.IsValid()) return;
+    try {
+        // The event's file, mapped once more: a mapping does not ask for the file's size, so this works
+        // on a file cut short too, whose word is then found beyond its end at the first look.
+        m_view = Vok::Ipc::CMappedView::Map(event.m_file.GetFd(), EVENT_FILE_SIZE);
+        m_word = static_cast<uint32_t*>(m_view.Get());
+    } catch (const std::exception&) {
+        m_view.Reset();
     }
+}
+
+CIpcEventWatch::~CIpcEventWatch() {
+    m_word = nullptr;
+    m_view.Reset();
+}
+
+bool CIpcEventWatch::IsUsable() {
+    if (m_word == nullptr) return false;
+    if (!m_view.IsBroken()) return true;
+    return m_event.m_file.Covers(EVENT_FILE_SIZE) && m_view.Restore(m_event.m_file.GetFd());
+}
+
+DWORD CIpcEventWatch::Wait() {
+    if (IsCancelled()) return WAIT_TIMEOUT;
+    if (!IsUsable()) return WAIT_FAILED;
+    return WaitOnWord(m_view, m_word, INFINITE, &m_cancel);
+}
+
+bool CIpcEventWatch::Pause(DWORD timeoutMs) {
+    if (IsCancelled()) return false;
+    const timespec pause{static_cast<time_t>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000000};
+    ::syscall(SYS_futex, CancelWord(m_cancel), FUTEX_WAIT_PRIVATE, 0u, &pause, nullptr, 0);
+    return !IsCancelled();
+}
+
+void CIpcEventWatch::Cancel() {
+    m_cancel.store(1, std::memory_order_release);
+    ::syscall(SYS_futex, CancelWord(m_cancel), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
 }

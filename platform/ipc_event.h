@@ -32,17 +32,17 @@ public:
     bool Reset();
     // WAIT_OBJECT_0 (0) when signalled, also by a set that a reset followed before this waiter ran;
     // WAIT_TIMEOUT (258) when timeoutMs passed first (INFINITE waits for ever, 0 only looks);
-    // WAIT_FAILED (0xFFFFFFFF) when the event is not valid or the wait fails.
+    // WAIT_FAILED (0xFFFFFFFF) when the event is not valid or the wait fails. A wait sleeps on the word
+    // in the event's file: one that another process cuts short meanwhile keeps it asleep until a set
+    // or the time-out (for a wait that must end on this process's word, see CIpcEventWatch).
     DWORD Wait(DWORD timeoutMs);
-    // Wait without a time limit that also ends, with WAIT_TIMEOUT, when cancel is true once
-    // WakeWaiters (of any process) wakes it.
-    DWORD WaitUnlessCancelled(const std::atomic<bool>& cancel);
 
     bool IsValid() const { return m_word != nullptr; }
     const CString& GetName() const { return m_name; }
 
 private:
-    DWORD WaitFor(DWORD timeoutMs, const std::atomic<bool>* cancel);
+    friend class CIpcEventWatch;
+
     // Whether the word can be used: valid, and not found beyond the end of its file (which another
     // process may have cut short; the view is mapped again once the file holds the word again).
     bool IsUsable();
@@ -52,4 +52,41 @@ private:
     Vok::Ipc::CMappedView m_view;
     // The event word in the shared mapping; null when creation failed.
     uint32_t* m_word = nullptr;
+};
+
+// A thread's own watch of an event, for a thread that sleeps until the event is set and that this
+// process must be able to stop. It waits on a view of the event's file of its own, so that no access
+// of another thread to a file cut short changes what it sleeps on; and Cancel ends the wait through a
+// word of this process, so that a file that another process cut short cannot keep it asleep.
+class CIpcEventWatch {
+public:
+    // Watches event, which must outlive the watch. Every wait fails when the event is not valid or its
+    // file cannot be mapped once more.
+    explicit CIpcEventWatch(CIpcEvent& event);
+    ~CIpcEventWatch();
+    CIpcEventWatch(const CIpcEventWatch&) = delete;
+    CIpcEventWatch& operator=(const CIpcEventWatch&) = delete;
+
+    // False when the event was not valid or its file could not be mapped once more.
+    bool IsValid() const { return m_word != nullptr; }
+    // Whether the event can be waited for: its file holds the word (a view broken by a cut is mapped
+    // again first).
+    bool IsUsable();
+    // Sleeps, without a time limit and without waking otherwise, until the event is set
+    // (WAIT_OBJECT_0, also for a set that a reset followed) or Cancel is called (WAIT_TIMEOUT).
+    // WAIT_FAILED when the event cannot be waited for: its file found cut short at a look (a cut
+    // while the wait sleeps does not wake it; Cancel does).
+    DWORD Wait();
+    // Sleeps timeoutMs unless Cancel is called; false once it is.
+    bool Pause(DWORD timeoutMs);
+    // From any thread: ends the wait or pause under way and makes every later one end at once.
+    void Cancel();
+    bool IsCancelled() const { return m_cancel.load(std::memory_order_acquire) != 0; }
+
+private:
+    CIpcEvent& m_event;
+    Vok::Ipc::CMappedView m_view;
+    uint32_t* m_word = nullptr;
+    // Becomes 1 at Cancel; a futex word of this process.
+    std::atomic<uint32_t> m_cancel{0};
 };

@@ -1,5 +1,6 @@
 #include "platform/mapping_guard.h"
 
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -15,12 +16,24 @@ namespace {
 // The views of one process at a time; a test process holds a few hundred at most.
 constexpr int SLOT_COUNT = 4096;
 
-constexpr uintptr_t RESERVED = 1;
+// A slot's states. Its range is written only while it is being filled, and handlers act only on a
+// live slot that they have pinned.
+constexpr uint32_t SLOT_FREE = 0;
+constexpr uint32_t SLOT_FILLING = 1;
+constexpr uint32_t SLOT_LIVE = 2;
+constexpr uint32_t SLOT_LEAVING = 3;
 
 struct sSlot {
-    std::atomic<uintptr_t> start{0};  // 0: free, RESERVED: being filled
+    std::atomic<uint32_t> state{SLOT_FREE};
+    std::atomic<uintptr_t> start{0};
     std::atomic<uintptr_t> end{0};
-    std::atomic<bool> broken{false};
+    // Breaks made by the handler, and their count when the view was last mapped from its file: the
+    // view is broken while the two differ.
+    std::atomic<uint32_t> breaks{0};
+    std::atomic<uint32_t> restored{0};
+    // Handlers at work on the view. A pinned slot is not given up, so its range stays the one read, and
+    // is not mapped from its file again before their zeros are in place.
+    std::atomic<uint32_t> pins{0};
 };
 
 sSlot g_slots[SLOT_COUNT];
@@ -33,8 +46,20 @@ std::atomic<bool> g_hasPrevious{false};
 // Install has run once; a handler installed after it calls Install again itself.
 std::atomic<bool> g_installed{false};
 
-static_assert(std::atomic<uintptr_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+static_assert(std::atomic<uintptr_t>::is_always_lock_free && std::atomic<uint32_t>::is_always_lock_free,
               "the handler reads the slots");
+
+bool IsValidSlot(int slot) { return slot >= 0 && slot < SLOT_COUNT; }
+
+// Async-signal-safe.
+bool Covers(const sSlot& slot, uintptr_t address) {
+    return address >= slot.start.load(std::memory_order_relaxed) && address < slot.end.load(std::memory_order_relaxed);
+}
+
+// Until no handler has the slot pinned: a handler that pinned it ends within one system call.
+void AwaitNoPins(const sSlot& slot) {
+    while (slot.pins.load(std::memory_order_seq_cst) != 0) ::sched_yield();
+}
 
 // Async-signal-safe: what the kernel does for a fault that no handler takes.
 void DefaultAction(const siginfo_t* info) {
@@ -66,32 +91,53 @@ int Register(void* address, uint64_t size) {
     if (!g_installed.load(std::memory_order_acquire)) Install();
     const auto start = reinterpret_cast<uintptr_t>(address);
     for (int i = 0; i < SLOT_COUNT; ++i) {
-        // Reserved first, so that no other thread fills the slot meanwhile, and published last, so that
-        // the handler never sees a start without its end.
-        uintptr_t free = 0;
-        if (!g_slots[i].start.compare_exchange_strong(free, RESERVED, std::memory_order_acquire)) continue;
-        g_slots[i].end.store(start + size, std::memory_order_relaxed);
-        g_slots[i].broken.store(false, std::memory_order_relaxed);
-        g_slots[i].start.store(start, std::memory_order_release);
+        sSlot& slot = g_slots[i];
+        uint32_t free = SLOT_FREE;
+        if (!slot.state.compare_exchange_strong(free, SLOT_FILLING, std::memory_order_acq_rel)) continue;
+        slot.start.store(start, std::memory_order_relaxed);
+        slot.end.store(start + size, std::memory_order_relaxed);
+        slot.restored.store(slot.breaks.load(std::memory_order_relaxed), std::memory_order_relaxed);
         int used = g_used.load(std::memory_order_relaxed);
         while (used <= i && !g_used.compare_exchange_weak(used, i + 1, std::memory_order_release)) {
         }
+        // Published last: a handler that finds the slot live finds its whole range.
+        slot.state.store(SLOT_LIVE, std::memory_order_release);
         return i;
     }
     return -1;
 }
 
 void Unregister(int slot) {
-    if (slot < 0 || slot >= SLOT_COUNT) return;
-    g_slots[slot].start.store(0, std::memory_order_release);
+    if (!IsValidSlot(slot)) return;
+    sSlot& s = g_slots[slot];
+    uint32_t live = SLOT_LIVE;
+    if (!s.state.compare_exchange_strong(live, SLOT_LEAVING, std::memory_order_seq_cst)) return;
+    // A handler that pinned the slot before it left may still map zeros over the range: the caller
+    // unmaps it only afterwards, and no handler pins it from now on.
+    AwaitNoPins(s);
+    s.state.store(SLOT_FREE, std::memory_order_release);
 }
 
 bool IsBroken(int slot) {
-    return slot >= 0 && slot < SLOT_COUNT && g_slots[slot].broken.load(std::memory_order_acquire);
+    if (!IsValidSlot(slot)) return false;
+    const sSlot& s = g_slots[slot];
+    return s.breaks.load(std::memory_order_seq_cst) != s.restored.load(std::memory_order_seq_cst);
 }
 
-void ClearBroken(int slot) {
-    if (slot >= 0 && slot < SLOT_COUNT) g_slots[slot].broken.store(false, std::memory_order_release);
+bool Restore(int slot, int fd) {
+    if (!IsBroken(slot)) return true;
+    sSlot& s = g_slots[slot];
+    // The breaks counted so far have their zeros in place once no handler has the slot pinned: mapped
+    // after them, the file is not covered by them again.
+    const uint32_t breaks = s.breaks.load(std::memory_order_seq_cst);
+    AwaitNoPins(s);
+    const uintptr_t start = s.start.load(std::memory_order_relaxed);
+    const uintptr_t end = s.end.load(std::memory_order_relaxed);
+    void* mapped = ::mmap(reinterpret_cast<void*>(start), end - start, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED,
+                          fd, 0);
+    if (mapped == MAP_FAILED) return false;
+    s.restored.store(breaks, std::memory_order_seq_cst);
+    return !IsBroken(slot);
 }
 
 void Install() {
@@ -119,15 +165,23 @@ bool Absorb(const siginfo_t* info) {
     const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
     const int used = g_used.load(std::memory_order_acquire);
     for (int i = 0; i < used; ++i) {
-        const uintptr_t start = g_slots[i].start.load(std::memory_order_acquire);
-        const uintptr_t end = g_slots[i].end.load(std::memory_order_relaxed);
-        if (start <= RESERVED || address < start || address >= end) continue;
-        // A raw system call: no lock, no allocation, nothing a sanitizer's wrapper adds.
-        const long mapped = ::syscall(SYS_mmap, start, end - start, PROT_READ | PROT_WRITE,
-                                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
-        if (mapped == -1) return false;
-        g_slots[i].broken.store(true, std::memory_order_release);
-        return true;
+        sSlot& slot = g_slots[i];
+        if (slot.state.load(std::memory_order_acquire) != SLOT_LIVE || !Covers(slot, address)) continue;
+        // Pinned, the slot is looked at again: live now, it stays so, with this range, until unpinned.
+        slot.pins.fetch_add(1, std::memory_order_seq_cst);
+        long mapped = -1;
+        const bool ours = slot.state.load(std::memory_order_seq_cst) == SLOT_LIVE && Covers(slot, address);
+        if (ours) {
+            const uintptr_t start = slot.start.load(std::memory_order_relaxed);
+            const uintptr_t end = slot.end.load(std::memory_order_relaxed);
+            // Marked before the zeros are there, so that whoever reads them finds the view broken.
+            slot.breaks.fetch_add(1, std::memory_order_seq_cst);
+            // A raw system call: no lock, no allocation, nothing a sanitizer's wrapper adds.
+            mapped = ::syscall(SYS_mmap, start, end - start, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        }
+        slot.pins.fetch_sub(1, std::memory_order_seq_cst);
+        if (ours) return mapped != -1;
     }
     return false;
 }

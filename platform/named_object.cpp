@@ -368,14 +368,7 @@ CMappedView CMappedView::Map(int fd, uint64_t size) {
 
 bool CMappedView::IsBroken() const { return MappingGuard::IsBroken(m_guardSlot); }
 
-bool CMappedView::Restore(int fd) {
-    if (!IsBroken()) return true;
-    const auto r = Call(::mmap, m_address, static_cast<size_t>(m_size), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED,
-                        fd, off_t{0});
-    if (!r) return false;
-    MappingGuard::ClearBroken(m_guardSlot);
-    return true;
-}
+bool CMappedView::Restore(int fd) { return MappingGuard::Restore(m_guardSlot, fd); }
 
 void CMappedView::Reset() {
     if (m_address == nullptr) return;

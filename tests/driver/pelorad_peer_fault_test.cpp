@@ -97,6 +97,11 @@ protected:
 
     std::string ErrorFile() const { return m_folder.GetRoot() + "/stderr.txt"; }
     std::string Errors() const { return ReadTextFile(ErrorFile()).value_or(""); }
+    bool AwaitError(const std::string& text) const {
+        for (const CStopwatch watch; Errors().find(text) == std::string::npos; ::usleep(10000))
+            if (watch.Elapsed() > DEADLINE) return false;
+        return true;
+    }
 
     UINT m_port = FindFreeUdpPort();
     uint32_t m_second = 0;
@@ -204,10 +209,12 @@ TEST_F(PeloradPeerFault, AStoppedHolderOfTheSettingsBufferStopsNeitherDecodingNo
 
 // The output generation, the settings generation and the files of an event that the driver sets and
 // of one it waits for, cut short and given back their bytes again and again while datagrams and
-// commands come: refused, never a signal.
+// commands come: refused, never a signal, and said at most once a second with the count of the
+// episodes that went unsaid.
 TEST_F(PeloradPeerFault, FilesCutShortInALoopAreRefusedNeverASignal) {
     Start("OUT_T");
     ASSERT_TRUE(AwaitUpdate());
+    const CStopwatch watch;
     CPeerProcess vandal({PEER, "cut", "1000", FolderFile("m\\.OUT_T_[0-9]+"), FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+"),
                          "e." + Prefix() + "_UPDATE_READY", "e." + Prefix() + "_NEW_SETTINGS"});
     std::optional<std::string> done;
@@ -223,11 +230,65 @@ TEST_F(PeloradPeerFault, FilesCutShortInALoopAreRefusedNeverASignal) {
     const std::string prefix = Prefix();
     Exit();
     const std::string errors = Errors();
-    EXPECT_NE(errors.find("the output buffer \"OUT_T\" is refused (Could not create view of shared memory: OUT_T_"),
-              std::string::npos) << errors;
+    const std::string refused = "the output buffer \"OUT_T\" is refused (Could not create view of shared memory: OUT_T_";
+    EXPECT_NE(errors.find(refused), std::string::npos) << errors;
+    EXPECT_LE(CountOf(errors, refused), static_cast<size_t>(watch.Elapsed().count() / 1000 + 2)) << errors;
+    EXPECT_NE(errors.find(" episodes since the last message went unsaid"), std::string::npos) << errors;
     EXPECT_TRUE(std::regex_search(errors, std::regex("\"OUT_T\" is usable again; the records of [0-9]+ datagrams were dropped")))
         << errors;
     EXPECT_NE(errors.find("the event EVT_UPDATE_READY of the host link \"" + prefix), std::string::npos) << errors;
+}
+
+// The host's event "_NEW_SETTINGS" cut short: left so, given back after a datagram made the driver
+// look at it, or given back after a command that was handled while it was cut. The driver hears
+// commands again once it is whole, makes no wake-ups while nothing comes, and ends with its host
+// whatever the file holds.
+TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterItsHost) {
+    const struct {
+        const char* what;
+        bool duringCommand;  // else after a datagram, when given back
+        bool givenBack;
+    } cases[] = {{"left cut", false, false}, {"cut at a datagram", false, true}, {"cut during a command", true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CVanishingParent parent(m_folder.GetRoot());
+        Start("OUT_E", parent.CommandLine(PELORAD));
+        ASSERT_TRUE(AwaitUpdate());
+        const std::string event = Prefix() + "_NEW_SETTINGS", said = "the event EVT_NEW_SETTINGS of the host link \"" + Prefix();
+        const auto cut = [&](const char* size) { return CPeerProcess({PEER, "truncate", "e." + event, size}).Wait(DEADLINE) == 0; };
+        if (c.duringCommand) {
+            // The output buffer's hold, taken here, keeps the driver in INIT once it has reset the event.
+            IpcBufferHandle out("OUT_E", 1);
+            CIpcEvent posted(event.c_str());
+            ASSERT_TRUE(out.Lock());
+            ASSERT_TRUE(m_host->Link().WriteCommand(CMD_INIT));
+            EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
+            for (const CStopwatch watch; posted.Wait(0) == WAIT_OBJECT_0 && watch.Elapsed() < DEADLINE;) ::usleep(1000);
+            ASSERT_TRUE(cut("0"));
+            out.Unlock();
+            EXPECT_TRUE(m_host->Link().IsEventSet(EVT_SETTINGS_READ, 5000));
+        } else {
+            ASSERT_TRUE(cut("0"));
+            ASSERT_TRUE(!c.givenBack || SendHeading());
+        }
+        if (c.givenBack) {
+            ASSERT_TRUE(AwaitError(said + "\" is refused")) << Errors();
+            ASSERT_TRUE(cut("4"));
+            EXPECT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));
+            EXPECT_TRUE(AwaitError(said + "\" is usable again")) << Errors();
+            const pid_t driver = parent.GetDriverProcessId();
+            std::this_thread::sleep_for(Milliseconds(100));
+            const long before = ContextSwitches(driver);
+            std::this_thread::sleep_for(Milliseconds(1000));
+            EXPECT_LE(ContextSwitches(driver) - before, 2);
+        }
+        const CStopwatch watch;
+        const std::optional<int> status = parent.EndAndReap(5000);
+        EXPECT_LT(watch.Elapsed(), Milliseconds(3000));
+        ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+        m_host.reset();
+    }
 }
 
 TEST_F(PeloradPeerFault, ACommandOfARefusedSettingsBufferIsNotAcknowledgedUntilItIsRead) {

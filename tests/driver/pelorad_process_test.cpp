@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -167,20 +166,6 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
     // A code that no command has is named; the known ones that do nothing are not.
     EXPECT_EQ(CountErrors("unknown command code 99; acknowledged, nothing done"), 1u) << Errors();
     EXPECT_EQ(CountErrors("unknown command code"), 1u) << Errors();
-}
-
-// Context switches of every thread of a process: each sleep that ends in a wake-up is one.
-long ContextSwitches(pid_t pid) {
-    long switches = 0;
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
-        std::ifstream status(task.path() / "status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.find("ctxt_switches:") != std::string::npos)
-                switches += std::stol(line.substr(line.find(':') + 1));
-    }
-    return switches;
 }
 
 // User and system time of a process, in clock ticks.

@@ -20,6 +20,7 @@ using Vok::Test::Milliseconds;
 class IpcEventTest : public IpcTest {};
 
 const std::string PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "ipc_peer");
+const std::string BUFFER_PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "buffer_peer");
 constexpr Milliseconds DEADLINE(5000);
 
 // "READY wait <code> <ms>" -> code.
@@ -51,8 +52,9 @@ TEST_F(IpcEventTest, AnEventThatCouldNotBeMadeFails) {
     bool wake = true;
     EXPECT_FALSE(event.Signal(wake));
     EXPECT_FALSE(wake);
-    const std::atomic<bool> cancel{false};
-    EXPECT_EQ(event.WaitUnlessCancelled(cancel), WAIT_FAILED);
+    CIpcEventWatch watch(event);
+    EXPECT_FALSE(watch.IsValid());
+    EXPECT_EQ(watch.Wait(), WAIT_FAILED);
 }
 
 TEST_F(IpcEventTest, ASetThatAResetFollowedStillWakesAWaiter) {
@@ -114,27 +116,36 @@ TEST_F(IpcEventTest, ASignalAsksForAWakeOnlyWhenTheEventWasNotSetAlready) {
     EXPECT_TRUE(wake);
 }
 
-TEST_F(IpcEventTest, WakeWaitersEndsOnlyACancelledWait) {
+// A watch ends on a set or on Cancel, never on a wake without a set; a watch of a file that another
+// process cut short fails at once until the file holds its word again. (Cancel ends a watch that
+// sleeps on a file cut short meanwhile: the driver's fault rows.)
+TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     CIpcEvent event("CANCEL_EVT");
     // A waiter in another process is woken too, and waits on: the event is not set.
     CPeerProcess peer({PEER, "event", "CANCEL_EVT", "wait", "CANCEL_EVT", "400", "pause"});
     ASSERT_TRUE(peer.WaitForLine("READY waiting", DEADLINE));
-    std::atomic<bool> cancel{false};
-    auto waited = std::async(std::launch::async, [&] { return event.WaitUnlessCancelled(cancel); });
-    std::this_thread::sleep_for(Milliseconds(50));
-    event.WakeWaiters();
-    EXPECT_EQ(waited.wait_for(Milliseconds(100)), std::future_status::timeout);
-    cancel = true;
-    CStopwatch clock;
-    while (waited.wait_for(Milliseconds(1)) != std::future_status::ready) {
+    {
+        CIpcEventWatch watch(event);
+        auto waited = std::async(std::launch::async, [&] { return watch.Wait(); });
+        std::this_thread::sleep_for(Milliseconds(50));
         event.WakeWaiters();
-        ASSERT_LT(clock.Elapsed(), DEADLINE);
+        EXPECT_EQ(waited.wait_for(Milliseconds(100)), std::future_status::timeout);
+        watch.Cancel();
+        ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
+        EXPECT_EQ(waited.get(), WAIT_TIMEOUT);
+        EXPECT_EQ(watch.Wait(), WAIT_TIMEOUT);
+        EXPECT_FALSE(watch.Pause(5000));
     }
-    EXPECT_EQ(waited.get(), WAIT_TIMEOUT);
     EXPECT_EQ(Code(peer.WaitForLine("READY wait ", DEADLINE)), WAIT_TIMEOUT);
+    const auto cut = [](const char* size) { return CPeerProcess({BUFFER_PEER, "truncate", "e.CANCEL_EVT", size}).Wait(DEADLINE); };
+    ASSERT_EQ(cut("0"), 0);
+    CIpcEventWatch watch(event);
+    EXPECT_EQ(watch.Wait(), WAIT_FAILED);
+    EXPECT_FALSE(watch.IsUsable());
+    ASSERT_EQ(cut("4"), 0);
+    EXPECT_TRUE(watch.IsUsable());
     // A set ends it as any wait.
-    cancel = false;
-    waited = std::async(std::launch::async, [&] { return event.WaitUnlessCancelled(cancel); });
+    auto waited = std::async(std::launch::async, [&] { return watch.Wait(); });
     ASSERT_TRUE(event.Set());
     ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(waited.get(), WAIT_OBJECT_0);

@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -340,6 +342,62 @@ TEST_F(IpcPeerFaultTest, AReadUsesOneCopyOfADescriptorThatAPeerRewrites) {
     EXPECT_EQ(peer.Wait(DEADLINE), 128 + SIGKILL);
     EXPECT_EQ(torn, 0);
     EXPECT_GT(answers[0] + answers[1], 0);
+}
+
+// A host reads a block and its times while another process cuts the generation's file short, again
+// and again, then for good: every read answers or refuses (0, no time), never throws, and never
+// answers 1 with the zeros of a broken view.
+TEST_F(IpcPeerFaultTest, AHostReadingAGenerationCutShortIsRefusedNeverThrownAt) {
+    constexpr DWORD SIZE = 64;
+    IpcBufferHandle writer("B", 1), reader("B", 0);
+    const SYSTEMTIME stamp = {2024, 5, 5, 17, 12, 30, 15, 250};
+    ASSERT_TRUE(writer.Lock(0));
+    writer.buffer.AddBlock(1, SIZE, 8);
+    const std::vector<BYTE> bytes(SIZE, 0xA5);
+    writer.WriteBlock(1, bytes.data(), SIZE);
+    writer.buffer.SetRecordCount(0, SIZE / 8);
+    writer.SetBlockTime(1, stamp);
+    writer.Unlock();
+    const std::string generation = "m.B_" + std::to_string(writer.buffer.GetGeneration());
+    int thrown = 0, wrong = 0, refused = 0;
+    const auto readAll = [&] {
+        try {
+            std::vector<BYTE> block(SIZE, 0);
+            SYSTEMTIME times[2] = {};
+            const DWORD size = reader.GetBlockDataSize(1);
+            const int answers[] = {size != 0, reader.ReadBlock(1, block.data()), reader.GetBufferTime(times[0]),
+                                   reader.GetBlockTime(1, times[1])};
+            const bool right[] = {size == SIZE, block == bytes, std::memcmp(&times[0], &stamp, sizeof stamp) == 0,
+                                  std::memcmp(&times[1], &stamp, sizeof stamp) == 0};
+            for (int k = 0; k < 4; ++k) answers[k] == 1 ? wrong += !right[k] : ++refused;
+        } catch (const std::exception&) {
+            ++thrown;
+        }
+    };
+    CPeerProcess vandal({PEER, "cut", "2000", generation});
+    for (std::optional<std::string> done; !done; done = vandal.ReadLine(Milliseconds(2))) {
+        for (int k = 0; k < 50; ++k) {
+            if (!reader.Lock(1000)) {
+                ++refused;
+                continue;
+            }
+            readAll();
+            reader.Unlock();
+        }
+    }
+    EXPECT_EQ(vandal.Wait(DEADLINE), 0);
+    EXPECT_EQ(thrown, 0);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(refused, 0);  // the cuts were met, at the hold or in it
+    ASSERT_TRUE(reader.Lock(1000));
+    ASSERT_EQ(CPeerProcess({PEER, "truncate", generation, "0"}).Wait(DEADLINE), 0);
+    refused = 0;
+    readAll();
+    EXPECT_EQ(refused, 4);
+    EXPECT_EQ(thrown, 0);
+    EXPECT_FALSE(reader.GetBlockTime(1).IsValid());
+    EXPECT_EQ(reader.GetLastRecord(1), 0u);
+    reader.Unlock();
 }
 
 // Block numbers are checked with or without a hold.

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
 
@@ -132,6 +134,19 @@ std::optional<int> CPeerProcess::Wait(Milliseconds timeout) {
     if (WIFEXITED(m_status)) return WEXITSTATUS(m_status);
     if (WIFSIGNALED(m_status)) return 128 + WTERMSIG(m_status);
     return -1;
+}
+
+long ContextSwitches(pid_t pid) {
+    long switches = 0;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.find("ctxt_switches:") != std::string::npos)
+                switches += std::stol(line.substr(line.find(':') + 1));
+    }
+    return switches;
 }
 
 }  // namespace Vok::Test

@@ -54,4 +54,7 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
+// Context switches of every thread of process pid so far: each sleep that ends in a wake-up is one.
+long ContextSwitches(pid_t pid);
+
 }  // namespace Vok::Test

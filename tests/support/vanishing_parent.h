@@ -1,6 +1,8 @@
 // A parent that goes away between a test and the driver it starts.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 
@@ -20,6 +22,8 @@ public:
     CVanishingParent& operator=(const CVanishingParent&) = delete;
     // The command line that starts program behind the shell.
     std::string CommandLine(const std::string& program) const;
+    // The driver's process id once the shell has started it; 0 before.
+    pid_t GetDriverProcessId() const;
     // Ends the shell, then waits up to timeoutMs for the driver to end: its wait status, or nothing
     // when it outlived the wait (it is then killed).
     std::optional<int> EndAndReap(DWORD timeoutMs);
