@@ -52,6 +52,20 @@ void GetPpsTime(SYSTEMTIME* out) {
         *out = ToSystemTime(now);
 }
 
+sPpsReading ReadPpsClock() {
+    sPpsReading reading;
+    reading.real = Now(CLOCK_REALTIME);
+    reading.monotonic = Now(CLOCK_MONOTONIC);
+    return reading;
+}
+
+SYSTEMTIME PpsTimeOf(const sPpsReading& reading) {
+    SYSTEMTIME time{};
+    if (!Vok::Clock::UnixTimeToSystemTime(reading.real.tv_sec, static_cast<WORD>(reading.real.tv_nsec / 1000000), time))
+        time = ToSystemTime(reading.real);
+    return time;
+}
+
 int IsPpsValid() {
     const char* forced = std::getenv("VOK_PPS_VALID");
     if (forced != nullptr && std::strcmp(forced, "0") == 0) return 0;
@@ -62,22 +76,23 @@ int IsPpsValid() {
 }
 
 void GetPpsTimeEx(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter, SYSTEMTIME* now) {
-    // Read both clocks back to back so that the pulse's counter is the monotonic time elapsed
-    // since that whole second, measured from the same instant.
-    const timespec real = Now(CLOCK_REALTIME);
-    const timespec mono = Now(CLOCK_MONOTONIC);
-    const int64_t sincePulse = real.tv_nsec;
-    // The pulse is the current time without its milliseconds: one conversion serves both.
-    SYSTEMTIME current{};
-    if (!Vok::Clock::UnixTimeToSystemTime(real.tv_sec, static_cast<WORD>(real.tv_nsec / 1000000), current))
-        current = ToSystemTime(real);
+    const sPpsReading reading = ReadPpsClock();
+    GetPpsTimeExAt(reading, PpsTimeOf(reading), pulse, pulseCounter, nowCounter, now);
+}
+
+void GetPpsTimeExAt(const sPpsReading& reading, const SYSTEMTIME& time, SYSTEMTIME* pulse, int64_t* pulseCounter,
+                    int64_t* nowCounter, SYSTEMTIME* now) {
+    // Both clocks were read back to back, so the pulse's counter is the monotonic time elapsed since
+    // that whole second, measured from the same instant; the pulse is the time without its
+    // milliseconds.
+    const int64_t sincePulse = reading.real.tv_nsec;
     if (pulse != nullptr) {
-        *pulse = current;
+        *pulse = time;
         pulse->wMilliseconds = 0;
     }
-    if (pulseCounter != nullptr) *pulseCounter = Nanoseconds(mono) - sincePulse;
-    if (nowCounter != nullptr) *nowCounter = Nanoseconds(mono);
-    if (now != nullptr) *now = current;
+    if (pulseCounter != nullptr) *pulseCounter = Nanoseconds(reading.monotonic) - sincePulse;
+    if (nowCounter != nullptr) *nowCounter = Nanoseconds(reading.monotonic);
+    if (now != nullptr) *now = time;
 }
 
 WORD CheckUtcDate(SYSTEMTIME* date, int correct) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 #include "compat/windows_types.h"
 
@@ -24,6 +25,20 @@ int IsPpsValid();
 // current UTC time with the monotonic counter now. Counters are nanoseconds of CLOCK_MONOTONIC.
 // Null outputs are skipped.
 void GetPpsTimeEx(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter, SYSTEMTIME* now);
+
+// One reading of the UTC clock and the monotonic counter, taken back to back, so that a caller can
+// take every time of one moment (a datagram's) from it.
+struct sPpsReading {
+    timespec real{};
+    timespec monotonic{};
+};
+sPpsReading ReadPpsClock();
+// The reading's UTC time as GetPpsTime gives it.
+SYSTEMTIME PpsTimeOf(const sPpsReading& reading);
+// What GetPpsTimeEx gives at the moment of the reading; time is PpsTimeOf(reading), converted once
+// by the caller. Null outputs are skipped.
+void GetPpsTimeExAt(const sPpsReading& reading, const SYSTEMTIME& time, SYSTEMTIME* pulse, int64_t* pulseCounter,
+                    int64_t* nowCounter, SYSTEMTIME* now);
 
 // Completes or corrects the date (year, month, day) of a decoded sentence: a year below 100 gets
 // the century that puts it within 50 years of the current year (from 50 years back to 49 ahead);

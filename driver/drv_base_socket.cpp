@@ -423,10 +423,23 @@ IpcBufferHandle* CDrvBaseSocket::HoldOutput() {
 
 void CDrvBaseSocket::StampDatagram() {
     ++m_datagramSerial;
-    // The PPS library's clock is the system clock in UTC: one reading gives both times.
-    GetPpsTime(&m_stPpsTime);
+    // The PPS library's clock is the system clock in UTC: one reading gives both times, and the
+    // time tags of the datagram's positions.
+    m_clockReading = ReadPpsClock();
+    m_clockTime = PpsTimeOf(m_clockReading);
+    m_clockSerial = m_datagramSerial;
+    m_stPpsTime = m_clockTime;
     m_stReceiptTime = m_stPpsTime;
     m_receiptStamp = SystemTimeToMjdTime(m_stReceiptTime);
+}
+
+void CDrvBaseSocket::GetDatagramPpsTimes(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter,
+                                         SYSTEMTIME* now) const {
+    if (m_clockSerial == m_datagramSerial) {
+        GetPpsTimeExAt(m_clockReading, m_clockTime, pulse, pulseCounter, nowCounter, now);
+    } else {
+        GetPpsTimeEx(pulse, pulseCounter, nowCounter, now);
+    }
 }
 
 void CDrvBaseSocket::ApplyTimeOffset() {

@@ -11,6 +11,7 @@
 
 #include "compat/cstring.h"
 #include "compat/object.h"
+#include "compat/pps_library.h"
 #include "compat/windows_types.h"
 #include "definitions/records/definition_records.h"
 #include "definitions/header/hdr_list.h"
@@ -220,8 +221,11 @@ public:
     CSysDefList& GetSysDefs() { return m_sysDefs; }
 
 protected:
-    // Starts a datagram: its PPS time and its system time of receipt.
+    // Starts a datagram: its PPS time and its system time of receipt, from one reading of the clock.
     void StampDatagram();
+    // The PPS library's pulse and current times: those of the datagram's clock reading while a
+    // stamped datagram is handled, else read now.
+    void GetDatagramPpsTimes(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter, SYSTEMTIME* now) const;
     // Takes the output buffer's hold, waiting OUTPUT_WAIT_MS at most: a reader that stopped while it
     // holds the buffer must not stop the driver. A buffer that stays locked or whose files another
     // process damaged is said once on standard error per episode; for a datagram its records are
@@ -268,6 +272,10 @@ protected:
     SYSTEMTIME m_stLastSentTime{};
     // The time of receipt as the blocks are stamped with it, converted once per datagram.
     sMjdTime m_receiptStamp{0, 0, -1.0};
+    // The datagram's one reading of the clock, its UTC time, and the datagram it was read for.
+    sPpsReading m_clockReading{};
+    SYSTEMTIME m_clockTime{};
+    uint64_t m_clockSerial = 0;
 
 private:
     // Copies record 1 of a single-record item into destination, refusing one larger than it. With

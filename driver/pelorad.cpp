@@ -592,8 +592,10 @@ int CPelorad::WriteRateOfTurn() {
 
 void CPelorad::TagPps(const SYSTEMTIME& fixTime, std::string_view sentence) {
     // The library's times are whole calendar times of the milliseconds already, day of week
-    // included: taking no seconds from them would give the same bytes.
-    GetPpsTimeEx(&m_timetag.stPulseTime, &m_timetag.llPulseCounter, &m_timetag.llNowCounter, &m_timetag.stNowTime);
+    // included: taking no seconds from them would give the same bytes. The datagram's one reading
+    // of the clock serves its tags.
+    GetDatagramPpsTimes(&m_timetag.stPulseTime, &m_timetag.llPulseCounter, &m_timetag.llNowCounter,
+                        &m_timetag.stNowTime);
     m_timetag.stFixTime = fixTime;
     size_t n = sentence.size();
     if (const size_t lf = sentence.find('\n'); lf != std::string_view::npos) n = lf + 1;
