@@ -51,7 +51,7 @@ CProblemEpisode::~CProblemEpisode() {
 }
 
 bool CProblemEpisode::MaySay() const {
-    return !m_hasSaid ||
+    return m_lastSaid == std::chrono::steady_clock::time_point{} ||
            std::chrono::steady_clock::now() - m_lastSaid >= std::chrono::milliseconds(PROBLEM_SAY_INTERVAL_MS);
 }
 
@@ -64,7 +64,6 @@ void CProblemEpisode::Say(const CString& text) {
         ReportDriverProblem(counted);
     }
     m_unsaid = 0;
-    m_hasSaid = true;
     m_lastSaid = std::chrono::steady_clock::now();
 }
 

@@ -104,8 +104,7 @@ private:
     bool m_problemSaid = false;
     bool m_episodeSaid = false;
     DWORD m_unsaid = 0;  // episodes since the last line said that went unsaid
-    bool m_hasSaid = false;
-    std::chrono::steady_clock::time_point m_lastSaid{};
+    std::chrono::steady_clock::time_point m_lastSaid{};  // the epoch while nothing was said
 };
 
 // A folder's device and inode, {0, 0} when it is not there: a folder renamed away and made anew
