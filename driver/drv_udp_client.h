@@ -58,9 +58,9 @@ public:
     // read (the settings buffer held by another process for COMMAND_READ_TIMEOUT_MS, or refused),
     // or whose settings cannot, is neither carried out nor acknowledged: it is tried again, without
     // waiting, at the next datagram or command, else every COMMAND_RETRY_MS, until it is read, and
-    // the trouble is said once per episode. An
-    // INIT (or a first SETTINGS) whose settings name an output buffer longer than its item is
-    // refused: said, not carried out, not acknowledged, and not tried again.
+    // the trouble is said once per episode. An INIT (or a first SETTINGS) whose settings name an
+    // output buffer longer than its item is refused: said, not carried out, not acknowledged, and
+    // not tried again.
     int DoCommandStep();
     // One step of the receive state machine; stores and returns the new state.
     eUdpState DoReceiveStep();

@@ -301,21 +301,29 @@ TEST_F(PeloradPeerFault, AProblemThatComesBackSoonIsSaidWhileItLasts) {
         return CPeerProcess({PEER, "open", "OUT_B", "0", "poke", "OUT_B", "64", size}).Wait(DEADLINE) == 0;
     };
     const std::string refused = "the output buffer \"OUT_B\" no longer holds block 1 as this driver added it";
-    const auto saidTimes = [&](size_t n) {
+    const auto saidTimes = [&](size_t n, int ms) {
         for (const CStopwatch watch; CountOf(Errors(), refused) < n; ::usleep(5000))
-            if (watch.Elapsed() > Milliseconds(3000) || !SendHeading()) return false;
+            if (watch.Elapsed() > Milliseconds(ms) || !SendHeading()) return false;
         return true;
     };
     ASSERT_TRUE(poke("21"));
-    ASSERT_TRUE(saidTimes(1)) << Errors();
+    ASSERT_TRUE(saidTimes(1, 3000)) << Errors();
+    // While it lasts, nothing more is said of it.
+    EXPECT_FALSE(saidTimes(2, 1500)) << Errors();
+    EXPECT_EQ(Errors().find("takes records again"), std::string::npos) << Errors();
     ASSERT_TRUE(poke("20"));
     ASSERT_TRUE(AwaitUpdate());
     std::this_thread::sleep_for(Milliseconds(300));
     ASSERT_TRUE(poke("21"));
-    EXPECT_TRUE(saidTimes(2)) << Errors();
+    EXPECT_TRUE(saidTimes(2, 3000)) << Errors();
     ASSERT_TRUE(poke("20"));
     EXPECT_TRUE(AwaitUpdate());
     Exit();
+    // The end between the two is said, or counted on the second.
+    const std::string line = refused + " \\(type 26, records of 20 bytes\\): [^\n(]*dropped";
+    EXPECT_TRUE(std::regex_search(Errors(), std::regex(line + "\n([\\s\\S]*takes records again\n[^\n]*" + line + "\n|[^\n]*" +
+                                                       line + " \\(1 episodes since the last message went unsaid\\)\n)")))
+        << Errors();
     EXPECT_NE(Errors().find("the output buffer \"OUT_B\" takes records again"), std::string::npos) << Errors();
 }
 
