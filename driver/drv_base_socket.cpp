@@ -42,55 +42,82 @@ sFolderIdentity IpcFolderIdentity(const std::string& path) {
 }
 
 CProblemEpisode::~CProblemEpisode() {
-    const DWORD unsaid = m_unsaid + (IsOpen() && !m_episodeSaid ? 1 : 0);
-    if (unsaid == 0) return;
+    if (m_owed != OWED_NONE) {
+        SayOwed(true);
+        return;
+    }
+    if (m_unsaid == 0) return;
     CString text;
-    text.Format("%u episodes since the last message went unsaid; the last of them: %s", unsaid,
-                IsOpen() ? m_problem : m_lastProblem);
+    text.Format("%u episodes since the last message went unsaid; the last of them: %s", m_unsaid, m_lastUnsaid);
     ReportDriverProblem(text);
 }
 
-bool CProblemEpisode::MaySay() const {
-    return m_lastSaid == std::chrono::steady_clock::time_point{} ||
-           std::chrono::steady_clock::now() - m_lastSaid >= std::chrono::milliseconds(PROBLEM_SAY_INTERVAL_MS);
+int CProblemEpisode::MsUntilMaySay() const {
+    if (m_lastSaid == std::chrono::steady_clock::time_point{}) return 0;
+    const auto left =
+        std::chrono::milliseconds(PROBLEM_SAY_INTERVAL_MS) - (std::chrono::steady_clock::now() - m_lastSaid);
+    return left <= std::chrono::milliseconds(0)
+               ? 0
+               : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
 }
 
-void CProblemEpisode::Say(const CString& text) {
-    if (m_unsaid == 0) {
-        ReportDriverProblem(text);
-    } else {
-        CString counted;
-        counted.Format("%s (%u episodes since the last message went unsaid)", text, m_unsaid);
-        ReportDriverProblem(counted);
+void CProblemEpisode::CountUnsaid(const CString& problem) {
+    ++m_unsaid;
+    m_lastUnsaid = problem;
+}
+
+void CProblemEpisode::SayOwed(bool force) {
+    if (!force && MsUntilMaySay() > 0) return;
+    const CString& line = m_owed == OWED_END ? m_ended : m_problem;
+    CString text = line;
+    if (m_unsaid > 0 && m_owed == OWED_END) {
+        text.Format("%s (%u episodes since the last message went unsaid; the last of them: %s)", line, m_unsaid,
+                    m_lastUnsaid);
+    } else if (m_unsaid > 0) {
+        text.Format("%s (%u episodes since the last message went unsaid)", line, m_unsaid);
     }
+    // One line each: a problem may be several lines of one read.
+    for (int start = 0; start <= text.GetLength();) {
+        int next = text.Find('\n', start);
+        if (next < 0) next = text.GetLength();
+        ReportDriverProblem(text.Mid(start, next - start));
+        start = next + 1;
+    }
+    if (m_owed == OWED_PROBLEM) m_saidProblem = m_problem;
+    m_owed = OWED_NONE;
     m_unsaid = 0;
     m_lastSaid = std::chrono::steady_clock::now();
 }
 
-void CProblemEpisode::Begin(const CString& problem) {
-    if (m_problem.IsEmpty()) m_episodeSaid = false;
-    if (problem == m_problem && m_problemSaid) return;
-    if (problem != m_problem) {
-        m_problem = problem;
-        m_problemSaid = false;
+bool CProblemEpisode::Begin(const CString& problem) {
+    bool fresh = false;
+    if (!IsOpen()) {
+        fresh = m_owed != OWED_END;
+        // The last episode's end, not said yet, gives way: this one goes on with its counts.
+        if (m_owed == OWED_END && !m_endedCounted) CountUnsaid(m_endedProblem);
+        m_saidProblem.Empty();
+        m_owed = OWED_NONE;
+    } else if (problem == m_problem) {
+        return false;
+    } else if (m_owed == OWED_PROBLEM) {
+        CountUnsaid(m_problem);  // changed again before it was said
     }
-    if (!MaySay()) return;
-    Say(problem);
-    m_problemSaid = m_episodeSaid = true;
+    m_problem = problem;
+    m_owed = problem == m_saidProblem ? OWED_NONE : OWED_PROBLEM;
+    SayDue();
+    return fresh;
 }
 
-bool CProblemEpisode::End(const CString& ended) {
-    if (m_problem.IsEmpty()) return false;
-    const bool said = m_episodeSaid;
-    m_lastProblem = m_problem;
+void CProblemEpisode::End(const CString& ended) {
+    if (!IsOpen()) return;
+    m_endedCounted = m_owed == OWED_PROBLEM;
+    if (m_endedCounted) CountUnsaid(m_problem);
+    m_endedProblem = m_problem;
     m_problem.Empty();
-    m_problemSaid = m_episodeSaid = false;
-    if (!said) {
-        ++m_unsaid;
-        if (!MaySay()) return false;
-    }
-    Say(ended);
-    return true;
+    m_saidProblem.Empty();
+    m_ended = ended;
+    m_owed = ended.IsEmpty() ? OWED_NONE : OWED_END;
+    SayDue();
 }
 
 CDrvBaseSocket::CDrvBaseSocket() {
@@ -143,14 +170,28 @@ bool CDrvBaseSocket::ReadSettingsItem(IpcBufferHandle& settings, DWORD item, voi
             CString text;
             text.Format("settings item %u holds a record of %u bytes, fewer than %u; the rest is taken as zero", item,
                         recordSize, size);
-            ReportDriverProblem(text);
+            NoteItemProblem(text);
         }
     } catch (const std::exception& e) {
         problem.Format("settings item %u cannot be read (%s); the driver keeps what it had", item, e.what());
     }
     if (problem.IsEmpty()) return true;
-    ReportDriverProblem(problem);
+    NoteItemProblem(problem);
     return false;
+}
+
+void CDrvBaseSocket::NoteItemProblem(const CString& text) {
+    if (!m_itemLines.IsEmpty()) m_itemLines += '\n';
+    m_itemLines += text;
+}
+
+void CDrvBaseSocket::SayItemProblems() {
+    if (m_itemLines.IsEmpty()) {
+        m_itemsProblem.End(CString());
+    } else {
+        m_itemsProblem.Begin(m_itemLines);
+        m_itemLines.Empty();
+    }
 }
 
 void CDrvBaseSocket::ReportRefusedList(IpcBufferHandle& settings, DWORD item, DWORD recordSize) {
@@ -171,7 +212,7 @@ void CDrvBaseSocket::ReportRefusedList(IpcBufferHandle& settings, DWORD item, DW
     } catch (const std::exception& e) {
         problem.Format("settings item %u cannot be read (%s); its list is empty", item, e.what());
     }
-    ReportDriverProblem(problem);
+    NoteItemProblem(problem);
 }
 
 bool CDrvBaseSocket::ReadSettingsBuffer() {
@@ -205,8 +246,12 @@ bool CDrvBaseSocket::ReadSettingsBuffer() {
     m_nodeDefs.RemoveAll();
     m_hdrList.RemoveAll();
     m_sysDefs.RemoveAll();
+    m_itemLines.Empty();
     // Nothing set up yet: nothing to read.
-    if (buffer.GetBlockCount() == 0) return true;
+    if (buffer.GetBlockCount() == 0) {
+        SayItemProblems();
+        return true;
+    }
     // The output buffer's name stays until a new one is read: a refused name must not make INIT
     // open a buffer of another name.
 
@@ -233,6 +278,7 @@ bool CDrvBaseSocket::ReadSettingsBuffer() {
         std::memcpy(m_opaqueRecord, opaque, sizeof opaque);
     int32_t value = 0;
     if (ReadSettingsItem(*settings, ITEM_OPAQUE_VALUE, &value, sizeof value, true)) m_opaqueValue = value;
+    SayItemProblems();
     // What was read beyond the end of a file cut short meanwhile was zeros: read again.
     if (!buffer.IsIntact()) {
         SaySettingsProblem(COMMAND_REFUSED);
@@ -374,8 +420,8 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
             CString text;
             text.Format("the output buffer \"%s\" is usable again; the records of %u datagrams were dropped", m_outputName,
                         m_droppedDatagrams);
-            // The drops of episodes that went unsaid are counted into the next one said.
-            if (m_outputProblem.End(text)) m_droppedDatagrams = 0;
+            // The count goes on while this end is not said and another episode takes its place.
+            m_outputProblem.End(text);
         }
         return true;
     }
@@ -393,7 +439,7 @@ void CDrvBaseSocket::RefuseOutput(bool forDatagram) {
     } else {
         problem.Format("the output buffer \"%s\" is refused (%s); records are dropped", m_outputName, refusal);
     }
-    m_outputProblem.Begin(problem);
+    if (m_outputProblem.Begin(problem)) m_droppedDatagrams = 0;
     if (forDatagram && m_droppedSerial != m_datagramSerial) {
         m_droppedSerial = m_datagramSerial;
         ++m_droppedDatagrams;
@@ -556,6 +602,30 @@ void CDrvBaseSocket::SayEventProblem(int index, bool usable) {
                 CChildProcess::EventToText(index), m_link->GetPrefix(),
                 index == EVT_NEW_SETTINGS ? "commands are not seen" : "updates are not announced");
     episode.Begin(text);
+}
+
+void CDrvBaseSocket::SayDueProblems() {
+    m_settingsProblem.SayDue();
+    m_itemsProblem.SayDue();
+    m_blocksProblem.SayDue();
+    m_folderProblem.SayDue();
+    for (CProblemEpisode& episode : m_eventProblems) episode.SayDue();
+    m_outputProblem.SayDue();
+}
+
+int CDrvBaseSocket::GetMsUntilProblemDue() const {
+    int first = -1;
+    const auto take = [&first](const CProblemEpisode& episode) {
+        const int ms = episode.GetMsUntilDue();
+        if (ms >= 0 && (first < 0 || ms < first)) first = ms;
+    };
+    take(m_settingsProblem);
+    take(m_itemsProblem);
+    take(m_blocksProblem);
+    take(m_folderProblem);
+    for (const CProblemEpisode& episode : m_eventProblems) take(episode);
+    take(m_outputProblem);
+    return first;
 }
 
 void CDrvBaseSocket::SetReceiveBufferSize(DWORD n) {

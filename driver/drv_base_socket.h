@@ -74,36 +74,53 @@ private:
 
 // One kind of trouble of one object, said on standard error once per episode: when it begins or
 // changes, and when it ends. A file cut short again and again must not flood the error output: no
-// line is said within PROBLEM_SAY_INTERVAL_MS of the last one. An episode that could not be said is
-// counted (and said late when it is met again once it may be); the next line said, or the end of the
-// object, names the count.
+// line is said within PROBLEM_SAY_INTERVAL_MS of the last one, ends included. A line held back is
+// owed, and said by SayDue as soon as the limit allows, so a problem is said while it lasts. An
+// owed line that something newer replaces before it is said (an owed problem changed again or
+// ended, an owed end followed by a new episode) is counted, and the next line said names the count
+// ("N episodes since the last message went unsaid"; an end line also names the last of them). The
+// end of the object says what is still owed, whatever the limit.
 constexpr DWORD PROBLEM_SAY_INTERVAL_MS = 1000;
 
 class CProblemEpisode {
 public:
     CProblemEpisode() = default;
-    // Says how many episodes went unsaid since the last line, when any did.
+    // Says the owed line, or the count of what went unsaid, when any.
     ~CProblemEpisode();
     CProblemEpisode(const CProblemEpisode&) = delete;
     CProblemEpisode& operator=(const CProblemEpisode&) = delete;
 
-    // Says problem unless it is the one said last in this episode.
-    void Begin(const CString& problem);
-    // Closes an open episode, saying ended when the episode was said or may be said now; true when
-    // ended was said.
-    bool End(const CString& ended);
+    // Opens an episode of problem, or changes the open one's problem; said when the limit allows,
+    // unless it is the one said last in this episode. True when it opens an episode after one whose
+    // end was said (or the first): the counts that the last end named start again.
+    bool Begin(const CString& problem);
+    // Closes an open episode; ended (none when empty) is said when the limit allows.
+    void End(const CString& ended);
     bool IsOpen() const { return !m_problem.IsEmpty(); }
+    // Says the owed line if the limit allows it now; no clock is read when nothing is owed.
+    void SayDue() {
+        if (m_owed != OWED_NONE) SayOwed(false);
+    }
+    // Milliseconds until the owed line may be said, -1 when nothing is owed.
+    int GetMsUntilDue() const { return m_owed == OWED_NONE ? -1 : MsUntilMaySay(); }
 
 private:
-    bool MaySay() const;
-    // Says text, with the count of the episodes that went unsaid before it.
-    void Say(const CString& text);
+    enum eOwed { OWED_NONE, OWED_PROBLEM, OWED_END };
+    int MsUntilMaySay() const;
+    // Says the owed line, with the count of what went unsaid before it; unless forced, only when
+    // the limit allows.
+    void SayOwed(bool force);
+    // An owed line replaced before it was said.
+    void CountUnsaid(const CString& problem);
 
-    CString m_problem;
-    CString m_lastProblem;
-    bool m_problemSaid = false;
-    bool m_episodeSaid = false;
-    DWORD m_unsaid = 0;  // episodes since the last line said that went unsaid
+    CString m_problem;       // the open episode's problem; empty while none is open
+    CString m_saidProblem;   // the problem said last in the open episode
+    CString m_ended;         // the owed end line
+    CString m_endedProblem;  // the problem of the episode whose end is owed
+    CString m_lastUnsaid;    // the last problem that went unsaid
+    eOwed m_owed = OWED_NONE;
+    bool m_endedCounted = false;  // the episode whose end is owed is counted as unsaid already
+    DWORD m_unsaid = 0;           // lines replaced unsaid since the last line said
     std::chrono::steady_clock::time_point m_lastSaid{};  // the epoch while nothing was said
 };
 
@@ -174,6 +191,10 @@ public:
     // Says, once per episode, that event index of the link could not be used (usable false), or
     // that it can again.
     void SayEventProblem(int index, bool usable);
+    // Says the problem lines that the rate limit held back and now allows; cheap when none is owed.
+    void SayDueProblems();
+    // Milliseconds until the first held-back line may be said, -1 when none is owed.
+    int GetMsUntilProblemDue() const;
 
     BYTE* GetReceiveBuffer() { return m_receiveBuffer.get(); }
     DWORD GetReceiveBufferSize() const { return m_receiveBufferSize; }
@@ -282,7 +303,11 @@ private:
     bool ReadSettingsItem(IpcBufferHandle& settings, DWORD item, void* destination, DWORD size, bool exact);
     // Says why a list reader refused item: missing, records of another size (recordSize; 0 for an
     // image of entries), a count beyond its block.
-    static void ReportRefusedList(IpcBufferHandle& settings, DWORD item, DWORD recordSize);
+    void ReportRefusedList(IpcBufferHandle& settings, DWORD item, DWORD recordSize);
+    // What a read says of the items is one line each, said per episode: a command that waits on a
+    // damaged buffer reads it again and again.
+    void NoteItemProblem(const CString& text);
+    void SayItemProblems();
     // IsWritableBlock's answer for a block that is not this driver's.
     bool RefuseBlock(DWORD block, DWORD type, DWORD recordSize);
 
@@ -310,8 +335,11 @@ private:
     DWORD m_timeBlock = 0;
     int32_t m_initialised = 0;
 
-    // The settings buffer's episodes, those of the output buffer's descriptors and of the IPC folder.
+    // The settings buffer's episodes, those of its items (the lines of one read), of the output
+    // buffer's descriptors and of the IPC folder.
     CProblemEpisode m_settingsProblem;
+    CProblemEpisode m_itemsProblem;
+    CString m_itemLines;
     CProblemEpisode m_blocksProblem;
     CProblemEpisode m_folderProblem;
     CProblemEpisode m_eventProblems[IPC_EVENT_COUNT];
@@ -319,8 +347,8 @@ private:
     sFolderIdentity m_linkFolder;
     uint64_t m_blocksRefusedSerial = 0;
 
-    // The output buffer's lock episodes, the datagrams whose records were dropped since the end of the
-    // last one said, and the datagram that dropped last.
+    // The output buffer's lock episodes, the datagrams whose records were dropped since the last end
+    // said, and the datagram that dropped last.
     CProblemEpisode m_outputProblem;
     DWORD m_droppedDatagrams = 0;
     uint64_t m_datagramSerial = 1;

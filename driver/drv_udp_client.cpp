@@ -39,6 +39,8 @@ void CDrvUdpClient::Run() {
         if (DoCommandStep() != 0) break;
         // The command that woke the loop has been handled and its event reset.
         if (commandWoke) commands.Rearm();
+        SayDueProblems();
+        m_cutProblem.SayDue();
         if (WaitForWork(commands, commandWoke)) DoReceiveStep();
         OnIdle(0);
     }
@@ -60,10 +62,14 @@ bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke)
     default: return true;               // a bind to do
     }
     // Without the command thread the loop looks at the command event itself, as often as a
-    // receive wait of old; a command not read yet is tried again as often.
-    const timespec pace{0, static_cast<long>(UDP_WAIT_MS) * 1000000};
-    const bool paced = !commands.IsRunning() || m_commandPending;
-    if (::ppoll(waits, 2, paced ? &pace : nullptr, &m_waitMask) <= 0)
+    // receive wait of old; a command not read yet is tried again at a slower pace.
+    int ms = !commands.IsRunning() ? static_cast<int>(UDP_WAIT_MS)
+             : m_commandPending    ? static_cast<int>(COMMAND_RETRY_MS)
+                                   : -1;
+    for (const int due : {GetMsUntilProblemDue(), m_cutProblem.GetMsUntilDue()})
+        if (due >= 0 && (ms < 0 || due < ms)) ms = due;
+    const timespec pace{ms / 1000, static_cast<long>(ms % 1000) * 1000000};
+    if (::ppoll(waits, 2, ms >= 0 ? &pace : nullptr, &m_waitMask) <= 0)
         return false;  // a signal (the host's death?) or the time-out
     commandWoke = waits[0].revents != 0;
     return waits[1].revents != 0;
@@ -243,23 +249,26 @@ eUdpState CDrvUdpClient::OnReceiveResult(int result) {
 void CDrvUdpClient::SayCutDatagram() {
     const DWORD length = m_socket->GetDatagramLength();
     if (!m_socket->IsReceiveTruncated()) {
-        if (m_cutDatagrams == 0) return;
+        if (!m_cutProblem.IsOpen()) return;
         CString text;
         text.Format("datagrams fit the receive buffer again; %u were cut, the longest of %u bytes", m_cutDatagrams,
                     m_longestCut);
-        ReportDriverProblem(text);
-        m_cutDatagrams = 0;
-        m_longestCut = 0;
+        m_cutProblem.End(text);
         return;
     }
     // Once per episode: a sender of long datagrams would otherwise fill standard error.
-    if (m_cutDatagrams++ == 0) {
+    if (!m_cutProblem.IsOpen()) {
         CString text;
         text.Format("a datagram of %u bytes was cut to the receive buffer's %u: the sentences in its last %u bytes "
                     "are lost (said once until datagrams fit again)",
                     length, m_socket->GetBytesReceived(), length - m_socket->GetBytesReceived());
-        ReportDriverProblem(text);
+        // The count goes on while the last end is not said and this episode takes its place.
+        if (m_cutProblem.Begin(text)) {
+            m_cutDatagrams = 0;
+            m_longestCut = 0;
+        }
     }
+    ++m_cutDatagrams;
     m_longestCut = std::max(m_longestCut, length);
 }
 

@@ -23,6 +23,8 @@ enum eUdpState : DWORD {
 
 constexpr DWORD UDP_SOCKET_BUFFER_SIZE = 0x40000;
 constexpr DWORD UDP_WAIT_MS = 10;
+// How often a command that waits on the settings buffer is tried again while nothing else comes.
+constexpr DWORD COMMAND_RETRY_MS = 250;
 
 class CDrvUdpClient : public CDrvBaseSocket {
 public:
@@ -55,9 +57,10 @@ public:
     // is seen on the next poll; every command read is acknowledged once. A command that cannot be
     // read (the settings buffer held by another process for COMMAND_READ_TIMEOUT_MS, or refused),
     // or whose settings cannot, is neither carried out nor acknowledged: it is tried again, without
-    // waiting, on every later turn until it is read, and the trouble is said once per episode. An
-    // INIT (or a first SETTINGS) whose settings name an output buffer longer than its item is
-    // refused: said, not carried out, not acknowledged, and not tried again.
+    // waiting, at the next datagram or command, else every COMMAND_RETRY_MS, until it is read, and
+    // the trouble is said once per episode. An INIT (or a first SETTINGS) whose settings name an
+    // output buffer longer than its item is refused: said, not carried out, not acknowledged, and
+    // not tried again.
     int DoCommandStep();
     // One step of the receive state machine; stores and returns the new state.
     eUdpState DoReceiveStep();
@@ -91,11 +94,12 @@ private:
     // The next state after a receive result.
     eUdpState OnReceiveResult(int result);
     // Says on standard error the first datagram of an episode that the receive buffer cut, and
-    // how many were cut when one fits again.
+    // how many were cut when one fits again, as a problem episode is said.
     void SayCutDatagram();
     void CloseSocket();
     // Sleeps until there is something to do: a datagram on the socket (true: the receive step is to
-    // run), a command (commandWoke), a signal; without a wait when a bind is due (true).
+    // run), a command (commandWoke), a signal, a problem line that may be said now, a command to try
+    // again; without a wait when a bind is due (true).
     bool WaitForWork(const CCommandWake& commands, bool& commandWoke);
 
     std::unique_ptr<CVOKSocket> m_socket;
@@ -117,7 +121,8 @@ private:
     bool m_settingsUnread = false;
     bool m_commandRefused = false;
     uint64_t m_datagramsReceived = 0;
-    // The cut datagrams of the episode in hand and the longest of them.
+    // The cut datagrams since the last end said and the longest of them.
+    CProblemEpisode m_cutProblem;
     DWORD m_cutDatagrams = 0;
     DWORD m_longestCut = 0;
 };

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -288,6 +289,90 @@ TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterI
         ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
         m_host.reset();
+    }
+}
+
+// The time block's record size changed by another process, given back, and changed again soon after:
+// the second episode is said while it lasts, not at the driver's end.
+TEST_F(PeloradPeerFault, AProblemThatComesBackSoonIsSaidWhileItLasts) {
+    Start("OUT_B");
+    ASSERT_TRUE(AwaitUpdate());
+    const auto poke = [](const char* size) {
+        return CPeerProcess({PEER, "open", "OUT_B", "0", "poke", "OUT_B", "64", size}).Wait(DEADLINE) == 0;
+    };
+    const std::string refused = "the output buffer \"OUT_B\" no longer holds block 1 as this driver added it";
+    const auto saidTimes = [&](size_t n, int ms) {
+        for (const CStopwatch watch; CountOf(Errors(), refused) < n; ::usleep(5000))
+            if (watch.Elapsed() > Milliseconds(ms) || !SendHeading()) return false;
+        return true;
+    };
+    ASSERT_TRUE(poke("21"));
+    ASSERT_TRUE(saidTimes(1, 3000)) << Errors();
+    // While it lasts, nothing more is said of it.
+    EXPECT_FALSE(saidTimes(2, 1500)) << Errors();
+    EXPECT_EQ(Errors().find("takes records again"), std::string::npos) << Errors();
+    ASSERT_TRUE(poke("20"));
+    ASSERT_TRUE(AwaitUpdate());
+    std::this_thread::sleep_for(Milliseconds(300));
+    ASSERT_TRUE(poke("21"));
+    EXPECT_TRUE(saidTimes(2, 3000)) << Errors();
+    ASSERT_TRUE(poke("20"));
+    EXPECT_TRUE(AwaitUpdate());
+    Exit();
+    // The end between the two is said, or counted on the second.
+    const std::string line = refused + " \\(type 26, records of 20 bytes\\): [^\n(]*dropped";
+    EXPECT_TRUE(std::regex_search(Errors(), std::regex(line + "\n([\\s\\S]*takes records again\n[^\n]*" + line + "\n|[^\n]*" +
+                                                       line + " \\(1 episodes since the last message went unsaid\\)\n)")))
+        << Errors();
+    EXPECT_NE(Errors().find("the output buffer \"OUT_B\" takes records again"), std::string::npos) << Errors();
+}
+
+// Faults that repeat at every datagram or turn of the loop: said at most about once a second, with
+// counts, and a command that waits on a damaged settings buffer does not make the driver spin.
+TEST_F(PeloradPeerFault, RepeatedFaultsAreSaidAtMostOnceASecond) {
+    const struct {
+        const char* what;
+        bool cutSettings;  // else datagrams longer than the receive buffer between ones that fit
+        const char* said;  // a line that the fault repeats
+        const char* counted;
+    } cases[] = {{"over-long datagrams", false, "bytes was cut to the receive buffer's 16384",
+                  " episodes since the last message went unsaid"},
+                 {"INIT on a cut settings buffer", true, "settings item 18 is missing",
+                  "is refused (Could not create view"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Start("OUT_R");
+        ASSERT_TRUE(AwaitUpdate());
+        const std::string settings = FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+");
+        const std::string size = std::to_string(std::filesystem::file_size(m_folder.GetPath() + "/" + settings));
+        const auto cut = [&](const std::string& bytes) {
+            return CPeerProcess({PEER, "truncate", settings, bytes}).Wait(DEADLINE) == 0;
+        };
+        // The command record stays whole in the first page; the items beyond it read as zeros.
+        if (c.cutSettings) {
+            ASSERT_TRUE(cut("4096"));
+            ASSERT_TRUE(m_host->Link().WriteCommand(CMD_INIT));
+            m_host->Link().PostSettingsAndWait(0);
+        }
+        const size_t from = Errors().size();
+        const CStopwatch watch;
+        while (watch.Elapsed() < Milliseconds(3000)) {
+            ASSERT_TRUE(c.cutSettings || SendDatagram(m_port, std::string(20000, 'x')));
+            ASSERT_TRUE(SendHeading());
+            ::usleep(2000);
+        }
+        const size_t lines = CountOf(Errors().substr(from), "\n");
+        EXPECT_LE(lines, 3u + watch.Elapsed().count() / 1000) << Errors();
+        if (c.cutSettings) {
+            const auto driver = static_cast<pid_t>(m_host->Link().GetProcessId());
+            const long before = ContextSwitches(driver);
+            std::this_thread::sleep_for(Milliseconds(1000));
+            EXPECT_LE(ContextSwitches(driver) - before, 12);
+            ASSERT_TRUE(cut(size));
+        }
+        Exit();
+        EXPECT_NE(Errors().find(c.said), std::string::npos) << Errors();
+        EXPECT_NE(Errors().find(c.counted), std::string::npos) << Errors();
     }
 }
 

@@ -287,6 +287,9 @@ TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
                              "settings item 2 gives UDP port 65536, whose low 16 bits are 0; "
                              "the driver does not listen"})
         EXPECT_NE(Errors().find(text), std::string::npos) << text << "\n" << Errors();
+    // Each of them a line of its own.
+    std::istringstream lines(Errors());
+    for (std::string line; std::getline(lines, line);) EXPECT_NE(line.find("pelorad: "), std::string::npos) << line;
 }
 
 TEST_F(PeloradProcess, ARefusedOutputNameOpensNoBufferOfAnotherName) {
