@@ -36,6 +36,10 @@ TEST_F(NodeDefListTest, LookUpsByNumberObjectAndSatellite) {
     sv->satelliteNumber = 17;
     EXPECT_EQ(m_list.FindIdByNumber(10012), 1);
     EXPECT_EQ(m_list.FindIdByNumber(99), -1);
+    m_list.Add(MakeNodeDef(7, 10000, 4, 2, 0.5, 0, 0));
+    m_list.Add(MakeNodeDef(8, 40, 4, 2, 0, 0, 0));
+    EXPECT_EQ(m_list.FindIdByNumber(10000), -1);  // the category's base is number 0
+    EXPECT_EQ(m_list.FindZeroOffsetNodeOfObject(4), m_list.FindById(8));  // not the object's first node
     EXPECT_EQ(m_list.GetObjectId(3), -1);
     EXPECT_EQ(m_list.GetSatelliteNumber(2), 17);
     EXPECT_EQ(m_list.GetSatelliteNumber(1), -1);

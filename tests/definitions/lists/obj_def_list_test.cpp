@@ -739,6 +739,10 @@ TEST_F(ObjDefLinkTest, NodesResolveAndSortByObjects) {
     EXPECT_EQ(m_nodes.ResolveNode(1, nullptr), nullptr);
     CObjDefList empty;
     EXPECT_EQ(m_nodes.ResolveNode(1, &empty), nullptr);
+    m_source.GetAt(1)->refNodeId = 5;  // the object's reference node, not its zero-offset one
+    EXPECT_EQ(m_nodes.ResolveNode(5, &m_source), m_nodes.FindById(5));
+    EXPECT_EQ(m_source.GetReferenceNode(2, &m_nodes), m_nodes.FindById(5));
+    m_source.GetAt(1)->refNodeId = 2;
 
     CObjDefList order;
     order.Add(MakeObjDef(2, 3, "Tow"));

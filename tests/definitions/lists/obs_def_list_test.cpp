@@ -50,6 +50,10 @@ TEST_F(ObsDefListTest, LookUps) {
     EXPECT_EQ(m_list.CountByType(-1), -1);
     EXPECT_EQ(m_list.CountBySystem(0), -1);
     EXPECT_EQ(m_list.CountByNode(0, 0), -1);
+    m_list.Add(MakeObsDef(7, 91, 6, 3, 0, 4));
+    m_list.Add(MakeObsDef(8, 11, 6, 3, 0, -4));
+    m_list.Add(MakeObsDef(9, 88, 6, 3, 0, -4));
+    EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(7))), 9);  // a draft before the bearing
 }
 
 TEST_F(ObsDefListTest, LinkPartnersNeedALinkAndAreNeverTheRecordItself) {
@@ -70,10 +74,16 @@ TEST_F(ObsDefListTest, CopiesAreDeepAndCollectionsBorrow) {
     CObsDefList out;
     m_list.CopyByTypeAndObject(out, &m_nodes, 11, 2);
     EXPECT_EQ(out.GetCount(), 1);
+    m_list.Add(MakeObsDef(7, 1, 5, 2, 3, 0));  // between two nodes of object 2
     m_list.CopyFromObject(out, &m_nodes, 1);
     EXPECT_EQ(Id(out.GetAt(0)), 2);
     m_list.CopyToObject(out, &m_nodes, 1);
     EXPECT_EQ(out.GetCount(), 0);
+    m_list.CopyFromObject(out, &m_nodes, 2);
+    EXPECT_EQ(out.GetCount(), 0);
+    m_list.CopyToObject(out, &m_nodes, 2);
+    ASSERT_EQ(out.GetCount(), 1);
+    EXPECT_EQ(Id(out.GetAt(0)), 2);
 
     std::vector<sObsDef*> borrowed;
     m_list.CollectByNode(borrowed, m_nodes.FindById(3), 1, 0);

@@ -26,8 +26,15 @@ TEST(SysDefList, LookUps) {
     EXPECT_EQ(list.GetSystemIdByName("System 4"), 4);
     EXPECT_EQ(list.GetSystemIdByName("system 4"), -1);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 6), 4);
+    EXPECT_EQ(list.GetUsblSystemIdByKeys(7, 8), -1);  // those keys belong to a system of type 12
     list.ReplaceKey(7, 70);
     EXPECT_EQ(list.FindById(1)->key1, 70);
+    list.ReplaceKey(3, 30);  // only systems of type 12 take the new key
+    EXPECT_EQ(list.FindById(2)->key1, 3);
+    EXPECT_EQ(list.FindSystemIdOfType(2, 16), 2);
+    EXPECT_EQ(list.FindSystemIdOfType(2, 0), 2);  // any type
+    EXPECT_EQ(list.FindSystemIdOfType(2, 12), -1);
+    EXPECT_EQ(list.FindSystemIdOfType(3, 0), -1);
 }
 
 TEST(SysDefList, SystemOfAHeaderRecord) {
