@@ -189,6 +189,7 @@ TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
         for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
         ValidateFiltDef(&d);
         EXPECT_EQ(d.slotWords[0], mode == 0 ? 0u : 0xFFFFFFFFu);
+        EXPECT_EQ(d.slotWords[1], mode == 0 ? 0u : 0xFFFFFFFFu);
         EXPECT_EQ(d.slotWords[2], mode == 13 ? 0xFFFFFFFFu : 0u);
     }
     sFiltDef d = Defaults();
@@ -619,6 +620,10 @@ TEST_F(FilterListsTest, LookUpsCompareAndDelete) {
     obs.GetAt(0)->flags = 0xF3;
     obs.SetEnabled(7, false);
     EXPECT_EQ(obs.GetAt(0)->flags, 0xF2u);
+    o.key = 1;
+    o.obsId = 9;
+    obs.Add(o);
+    EXPECT_EQ(obs.FindByKeys(1, 9), obs.GetAt(3));
     CObsFiltDefList copy(&obs);
     EXPECT_EQ(copy.Compare(obs), 0);
     copy.GetAt(2)->obsId = 0;
