@@ -168,6 +168,7 @@ TEST_F(CDefinitionBlocksTest, OldObservationBlocksAreUpgraded) {
     EXPECT_EQ(d.displayNodeId, 12);
     EXPECT_EQ(d.verticalDelay, 0.1);
     EXPECT_EQ(d.soundVelocity, 1500.0);
+    EXPECT_EQ(d.correction2, 2.0);
     EXPECT_EQ(d.scale, 0.5);
     EXPECT_EQ(d.quadratic, 0.0);
     EXPECT_EQ(d.sigma, 0.25f);
@@ -196,6 +197,7 @@ TEST_F(CDefinitionBlocksTest, OldObservationBlocksAreUpgraded) {
     EXPECT_EQ(g.flag74, 0);
     EXPECT_EQ(g.nodeId, 3);
     EXPECT_EQ(g.obsType, 11);
+    EXPECT_EQ(g.unitType, 3u);
     EXPECT_EQ(g.correction1, 1.5);
     EXPECT_EQ(g.sigma, 0.5f);
     EXPECT_EQ(g.setting164, 0.0f);

@@ -189,6 +189,7 @@ TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
         for (uint32_t& w : d.slotWords) w = 0xFFFFFFFFu;
         ValidateFiltDef(&d);
         EXPECT_EQ(d.slotWords[0], mode == 0 ? 0u : 0xFFFFFFFFu);
+        EXPECT_EQ(d.slotWords[1], mode == 0 ? 0u : 0xFFFFFFFFu);
         EXPECT_EQ(d.slotWords[2], mode == 13 ? 0xFFFFFFFFu : 0u);
     }
     sFiltDef d = Defaults();
@@ -445,16 +446,24 @@ TEST_F(FilterListsTest, RecordsWithoutHeadersAreTheOldestLayout) {
         {40, 20, 'i', 0, 0x1101}, {132, 128, 'i', 0, -2}, {kNone, 120, 'i', 0, -2}, {kNone, 192, 'u', 0, 0},
         {kNone, 184, 'u', 0, 5},
     };
+    // Slots switched on, but a reference of 0 and a negative third word are not taken.
+    const std::vector<sRecordField> unusable = {
+        {72, 120, 'i', 0, -2}, {76, 184, 'i', 0, 0}, {132, 128, 'i', -5, -2}, {kNone, 192, 'u', 0, 0},
+    };
     std::vector<uint8_t> r(136, 0);
     Vok::Test::PutFields(r, oldest);
     std::vector<uint8_t> unset = r;
     Vok::Test::PutFields(unset, off);
+    std::vector<uint8_t> refused = r;
+    Vok::Test::PutFields(refused, unusable);
     CFiltDefList list;
-    CVOKFile& file = OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(r).Append(unset)));
+    CVOKFile& file =
+        OpenWith(CLeBytes().I32(1).Block(32, CLeBytes().Append(r).Append(unset).Append(refused)));
     EXPECT_EQ(list.ReadBlock(file, false), 1);
-    ASSERT_EQ(list.GetCount(), 2);
+    ASSERT_EQ(list.GetCount(), 3);
     Vok::Test::ExpectFields(list.GetAt(0), oldest);
     Vok::Test::ExpectFields(list.GetAt(1), off);
+    Vok::Test::ExpectFields(list.GetAt(2), unusable);
 }
 
 TEST_F(FilterListsTest, Version30IsRebuiltAnd35ReadsAs30) {
@@ -566,6 +575,15 @@ TEST_F(FilterListsTest, LookUpsCompareAndDelete) {
     EXPECT_EQ(b.Compare(a), 1);
     b.GetAt(1)->objectId = 0;
     EXPECT_EQ(b.Compare(a), 999);  // a key of 0
+    CFiltDefList c(&b);
+    EXPECT_EQ(c.Compare(b), 999);  // the same record without an object id on both sides
+    c.GetAt(1)->objectId = 2;
+    b.GetAt(1)->objectId = 2;
+    c.GetAt(0)->setupId = 0;
+    b.GetAt(0)->setupId = 0;
+    EXPECT_EQ(c.Compare(b), 999);  // nor with a set-up id
+    b.GetAt(0)->setupId = 1;
+    b.GetAt(1)->objectId = 0;
     b.Add(MakeFiltDef(3, 3, 0));
     EXPECT_EQ(b.Compare(a), 1);
 
@@ -602,9 +620,18 @@ TEST_F(FilterListsTest, LookUpsCompareAndDelete) {
     obs.GetAt(0)->flags = 0xF3;
     obs.SetEnabled(7, false);
     EXPECT_EQ(obs.GetAt(0)->flags, 0xF2u);
+    o.key = 1;
+    o.obsId = 9;
+    obs.Add(o);
+    EXPECT_EQ(obs.FindByKeys(1, 9), obs.GetAt(3));
     CObsFiltDefList copy(&obs);
     EXPECT_EQ(copy.Compare(obs), 0);
     copy.GetAt(2)->obsId = 0;
+    EXPECT_EQ(copy.Compare(obs), 999);
+    obs.GetAt(2)->obsId = 0;
+    EXPECT_EQ(copy.Compare(obs), 999);  // the same record without an observation id on both sides
+    copy.GetAt(2)->obsId = obs.GetAt(2)->obsId = 8;
+    copy.GetAt(1)->key = obs.GetAt(1)->key = 0;
     EXPECT_EQ(copy.Compare(obs), 999);
 }
 

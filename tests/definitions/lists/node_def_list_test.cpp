@@ -36,12 +36,17 @@ TEST_F(NodeDefListTest, LookUpsByNumberObjectAndSatellite) {
     sv->satelliteNumber = 17;
     EXPECT_EQ(m_list.FindIdByNumber(10012), 1);
     EXPECT_EQ(m_list.FindIdByNumber(99), -1);
+    m_list.Add(MakeNodeDef(7, 10000, 4, 2, 0.5, 0, 0));
+    m_list.Add(MakeNodeDef(8, 40, 4, 2, 0, 0, 0));
+    EXPECT_EQ(m_list.FindIdByNumber(10000), -1);  // the category's base is number 0
+    EXPECT_EQ(m_list.FindZeroOffsetNodeOfObject(4), m_list.FindById(8));  // not the object's first node
     EXPECT_EQ(m_list.GetObjectId(3), -1);
     EXPECT_EQ(m_list.GetSatelliteNumber(2), 17);
     EXPECT_EQ(m_list.GetSatelliteNumber(1), -1);
     EXPECT_EQ(m_list.GetSatelliteNumber(0), 0);
     EXPECT_EQ(m_list.FindSatelliteNodeId(17, 22), 2);
     EXPECT_EQ(m_list.FindSatelliteNodeId(17, 30), -1);
+    EXPECT_EQ(m_list.FindSatelliteNodeId(17, 33), 2);
     EXPECT_EQ(m_list.CountByObject(0), -1);
 }
 
@@ -54,10 +59,14 @@ TEST_F(NodeDefListTest, CoincidentNodesWithinAMillimetre) {
     EXPECT_EQ(m_list.FindCoincidentNode(1, 1), nullptr);
     for (int axis : {-1, 3}) {
         EXPECT_EQ(m_list.FindCoincidentNode(1, axis), nullptr);
+        EXPECT_EQ(m_list.CountCoincidentNodes(1, axis), 0);
         EXPECT_EQ(m_list.SortByOffset(axis, 1), 0);
     }
     m_list.FindById(2)->z = 5.002;
     EXPECT_EQ(m_list.FindCoincidentNode(1, 0), nullptr);
+    m_list.Add(MakeNodeDef(4, 4, 1, 2, 1.0, 9.0, 5.0));  // the same x and z, another y
+    EXPECT_EQ(m_list.CountCoincidentNodes(1, 1), 1);
+    EXPECT_EQ(m_list.CountCoincidentNodes(1, 2), 0);
 }
 
 TEST_F(NodeDefListTest, SortingByOffsetAndByObjectsKeepsEveryNode) {
@@ -111,6 +120,11 @@ TEST_F(NodeDefListTest, LinksAndDredgingNodesOfTheHeaderList) {
     CNodeDefList linked;
     EXPECT_EQ(linked.CopyLinkedNodes(12, &m_list, &headers, 0), 1);
     EXPECT_EQ(Ids(linked), (std::vector<int32_t>{1, 3}));
+    const int32_t notALink[2] = {13, 11};
+    headers.AddRecord(231, sizeof notALink, notALink, -1);
+    EXPECT_EQ(linked.CopyLinkedNodes(13, &m_list, &headers, 0), 1);
+    EXPECT_EQ(Ids(linked), (std::vector<int32_t>{2}));
+    EXPECT_EQ(m_list.CountLinks(1, nullptr), 0);
 
     CNodeDefList out;
     out.Add(m_list.GetAt(0)[0]);

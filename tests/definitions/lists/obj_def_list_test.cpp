@@ -674,6 +674,8 @@ TEST_F(ObjDefLinkTest, LinkedObjectsAndPipeBundles) {
     EXPECT_EQ(m_source.CountLinkedObjects(1, &m_nodes, &m_headers), 2);
     EXPECT_EQ(m_source.CountLinkedObjects(2, &m_nodes, &m_headers), 2);
     EXPECT_EQ(m_source.CountLinkedObjects(9, &m_nodes, &m_headers), 0);
+    EXPECT_EQ(m_source.CountLinkedObjects(1, nullptr, &m_headers), 0);
+    EXPECT_EQ(m_source.CountLinkedObjects(1, &m_nodes, nullptr), 0);
     CObjDefList one;
     one.Add(MakeObjDef(1, 10, "Ship"));
     EXPECT_EQ(one.CountLinkedObjects(1, &m_nodes, &m_headers), 0);
@@ -685,6 +687,7 @@ TEST_F(ObjDefLinkTest, LinkedObjectsAndPipeBundles) {
     EXPECT_EQ(Ids(linked), (std::vector<int32_t>{2, 3, 1}));
     EXPECT_EQ(linked.CollectLinkedObjects(3, &m_source, &m_nodes, &m_headers, true), 0);
     EXPECT_EQ(linked.CollectLinkedObjects(9, &m_source, &m_nodes, &m_headers, false), 0);
+    EXPECT_EQ(linked.CollectLinkedObjects(1, nullptr, &m_nodes, &m_headers, false), 0);
 
     CObjDefList bundles;
     bundles.Add(MakeObjDef(8, 0, "gone"));
@@ -723,6 +726,11 @@ TEST_F(ObjDefLinkTest, TowingObjects) {
         EXPECT_EQ(list.FindVariableNodeTowing(c.objectId, c.towingId, &m_nodes, &m_obs), c.expected)
             << c.objectId << " " << c.towingId;
     }
+    m_obs.Add(MakeObsDef(4, 1, 7, 2, 3, 0));  // the tow tows the bundle too
+    CObjDefList shipOnly;
+    shipOnly.Add(MakeObjDef(1, 0, "o"));
+    EXPECT_EQ(shipOnly.FindVariableNodeTowing(3, 1, &m_nodes, &m_obs), -1);  // the ship does not
+    EXPECT_EQ(shipOnly.FindVariableNodeTowing(3, 0, &m_nodes, &m_obs), 2);
 }
 
 // --- the other lists' operations over objects --------------------------------------------------
@@ -739,6 +747,10 @@ TEST_F(ObjDefLinkTest, NodesResolveAndSortByObjects) {
     EXPECT_EQ(m_nodes.ResolveNode(1, nullptr), nullptr);
     CObjDefList empty;
     EXPECT_EQ(m_nodes.ResolveNode(1, &empty), nullptr);
+    m_source.GetAt(1)->refNodeId = 5;  // the object's reference node, not its zero-offset one
+    EXPECT_EQ(m_nodes.ResolveNode(5, &m_source), m_nodes.FindById(5));
+    EXPECT_EQ(m_source.GetReferenceNode(2, &m_nodes), m_nodes.FindById(5));
+    m_source.GetAt(1)->refNodeId = 2;
 
     CObjDefList order;
     order.Add(MakeObjDef(2, 3, "Tow"));

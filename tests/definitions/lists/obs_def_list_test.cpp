@@ -42,14 +42,20 @@ TEST_F(ObsDefListTest, LookUps) {
     EXPECT_EQ(Id(m_list.FindBySystem(0, 0, 1)), 0);
     EXPECT_EQ(Id(m_list.FindBySystemAndNodes(5, 11, 1, 2)), 2);
     EXPECT_EQ(Id(m_list.FindBySystemAndNodes(5, 11, 1, 3)), 0);
+    EXPECT_EQ(Id(m_list.FindBySystemAndNodes(5, 11, 1, 1)), 0);
     EXPECT_EQ(Id(m_list.FindByType(11, 2, 0)), 3);
     EXPECT_EQ(Id(m_list.FindLinkedBySystemAndNodes(6, 0, 3, 0)), 6);
     EXPECT_EQ(Id(m_list.FindByNode(m_nodes.FindById(2), 0, 1)), 2);
+    EXPECT_EQ(Id(m_list.FindByNode(m_nodes.FindById(3), 0, 1)), 0);  // only as the second node
     EXPECT_EQ(Id(m_list.FindSurveySensorObs(5, 1)), 4);
     EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(5))), 6);
     EXPECT_EQ(m_list.CountByType(-1), -1);
     EXPECT_EQ(m_list.CountBySystem(0), -1);
     EXPECT_EQ(m_list.CountByNode(0, 0), -1);
+    m_list.Add(MakeObsDef(7, 91, 6, 3, 0, 4));
+    m_list.Add(MakeObsDef(8, 11, 6, 3, 0, -4));
+    m_list.Add(MakeObsDef(9, 88, 6, 3, 0, -4));
+    EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(7))), 9);  // a draft before the bearing
 }
 
 TEST_F(ObsDefListTest, LinkPartnersNeedALinkAndAreNeverTheRecordItself) {
@@ -70,9 +76,17 @@ TEST_F(ObsDefListTest, CopiesAreDeepAndCollectionsBorrow) {
     CObsDefList out;
     m_list.CopyByTypeAndObject(out, &m_nodes, 11, 2);
     EXPECT_EQ(out.GetCount(), 1);
+    m_list.Add(MakeObsDef(7, 1, 5, 2, 3, 0));  // between two nodes of object 2
     m_list.CopyFromObject(out, &m_nodes, 1);
     EXPECT_EQ(Id(out.GetAt(0)), 2);
     m_list.CopyToObject(out, &m_nodes, 1);
+    EXPECT_EQ(out.GetCount(), 0);
+    m_list.CopyFromObject(out, &m_nodes, 2);
+    EXPECT_EQ(out.GetCount(), 0);
+    m_list.CopyToObject(out, &m_nodes, 2);
+    ASSERT_EQ(out.GetCount(), 1);
+    EXPECT_EQ(Id(out.GetAt(0)), 2);
+    m_list.CopyFromObject(out, nullptr, 1);  // no node is found
     EXPECT_EQ(out.GetCount(), 0);
 
     std::vector<sObsDef*> borrowed;
@@ -97,6 +111,8 @@ TEST_F(ObsDefListTest, CompareTextUsesAndSystemIds) {
     SetFieldText(m_list.FindById(4)->refName1, "Ref");
     SetFieldText(m_list.FindById(2)->refName2, "REF");
     EXPECT_EQ(m_list.CountTextUses(5, "ref", 0, 0, 0), 2);
+    EXPECT_EQ(m_list.CountTextUses(5, "ref", 0, 4, 0), 1);
+    EXPECT_EQ(m_list.CountTextUses(6, "ref", 0, 0, 0), 0);
     EXPECT_EQ(m_list.CountTextUses(5, "", 0, 0, 0), -1);
     m_list.ClearTextUses(5, "rEf");
     EXPECT_EQ(m_list.CountTextUses(5, "ref", 0, 0, 0), 0);
@@ -114,6 +130,7 @@ TEST(ObsCorrections, ForwardAndInverse) {
     EXPECT_DOUBLE_EQ(RemoveObsCorrection(76.0, &d), 10.0);
     EXPECT_NEAR(RemoveCorrection(ApplyCorrection(-3.0, 1.5, 0.9, -0.01), 1.5, 0.9, -0.01), -3.0, 1e-12);
     EXPECT_EQ(RemoveCorrection(8.0, 3.0, 2.0, 0.0), 1.0);
+    EXPECT_EQ(RemoveCorrection(-1.0, -2.0, 2.0, 1.0), -3.0);  // 1 and -3 lie equally near: the second root
     EXPECT_EQ(ApplyObsCorrection(4.0, nullptr), 4.0);
     d.soundVelocity = 1500.0;
     d.velocity = 1000.0;
@@ -123,6 +140,7 @@ TEST(ObsCorrections, ForwardAndInverse) {
     list.Add(d);
     EXPECT_EQ(list.ApplyCorrectionById(10.0, 1), 76.0);
     EXPECT_EQ(list.ApplyScaleById(10.0, 2), 10.0);
+    EXPECT_EQ(list.ApplyScaleById(10.0, 1), 20.0);
 }
 
 TEST(GnssPositionHdrIterator, VisitsPositionRecordsWithPayloads) {

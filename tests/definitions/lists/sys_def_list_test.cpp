@@ -20,20 +20,34 @@ TEST(SysDefList, LookUps) {
     list.Add(MakeSysDef(2, 16, 3, 0, 0));
     list.Add(MakeSysDef(4, 2, 5, 6, 0));
     EXPECT_EQ(list.FindFreeSystemId(), 3);
+    list.Add(MakeSysDef(5, 1, 0, 0, 0));
+    EXPECT_EQ(list.FindByType(1), list.FindById(5));
+    EXPECT_EQ(list.GetSystemIdByType(16), 2);
+    EXPECT_EQ(list.HasSatelliteNavigationSystem(), 0);  // type 12 is no satellite navigation
     EXPECT_EQ(list.GetSystemType(4), 2);
     EXPECT_EQ(list.FindByTypeAndKey(16, 3), list.FindById(2));
     EXPECT_EQ(list.FindByTypeAndKey(16, 0), nullptr);
     EXPECT_EQ(list.GetSystemIdByName("System 4"), 4);
     EXPECT_EQ(list.GetSystemIdByName("system 4"), -1);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 6), 4);
+    EXPECT_EQ(list.GetUsblSystemIdByKeys(7, 8), -1);  // those keys belong to a system of type 12
     list.ReplaceKey(7, 70);
     EXPECT_EQ(list.FindById(1)->key1, 70);
+    list.ReplaceKey(3, 30);  // only systems of type 12 take the new key
+    EXPECT_EQ(list.FindById(2)->key1, 3);
+    EXPECT_EQ(list.FindSystemIdOfType(2, 16), 2);
+    EXPECT_EQ(list.FindSystemIdOfType(2, 0), 2);  // any type
+    EXPECT_EQ(list.FindSystemIdOfType(2, 12), -1);
+    EXPECT_EQ(list.FindSystemIdOfType(3, 0), -1);
+    list.Add(MakeSysDef(6, 11, 0, 0, 0));
+    EXPECT_EQ(list.HasSatelliteNavigationSystem(), 1);
 }
 
 TEST(SysDefList, SystemOfAHeaderRecord) {
     CSysDefList list;
     list.Add(MakeSysDef(3, 12, 7, 8, 9));
     list.Add(MakeSysDef(5, 45, 0, 0, 0));
+    list.Add(MakeSysDef(6, 3, 7, 8, 0));
     CHdrList headers;
     auto entry = [&](int32_t recordId, std::initializer_list<int32_t> words, uint32_t size) {
         uint8_t* payload = headers.AddRecord(recordId, size, nullptr, -1);
@@ -54,6 +68,8 @@ TEST(SysDefList, SystemOfAHeaderRecord) {
         {entry(258, {0, 0, 7, 8}, 16), -1},
         {entry(262, {0, 5}, 112), 5},
         {entry(273, {0, 5}, 108), -1},
+        {entry(226, {0, 7, 8}, 16), 6},
+        {entry(234, {0, 7, 8}, 16), -1},  // keys of systems of other types
     };
     for (const sRow& row : rows) EXPECT_EQ(list.GetSystemIdOfHeaderEntry(row.entry), row.sysId) << row.entry->recordId;
     EXPECT_EQ(list.GetSystemIdOfHeaderEntry(nullptr), -1);
@@ -71,15 +87,18 @@ TEST(SysDefList, FieldGroupsCompareAndCopy) {
         {[](sSysDef& s) { s.output = 1; }, SYSDEF_CHANGE_OUTPUT},
         {[](sSysDef& s) { s.connection20 = -1; }, 0},
         {[](sSysDef& s) { s.connection16 = 3; }, SYSDEF_CHANGE_CONNECTION},
+        {[](sSysDef& s) { s.connection12 = 3; }, SYSDEF_CHANGE_CONNECTION},
         {[](sSysDef& s) { s.port = 9; }, SYSDEF_CHANGE_PORT | SYSDEF_CHANGE_CONNECTION},
         {[](sSysDef& s) { s.interval = std::numeric_limits<float>::quiet_NaN(); }, SYSDEF_CHANGE_INTERVAL},
         {[](sSysDef& s) { s.key3 = 0; }, SYSDEF_CHANGE_IDENTITY},
+        {[](sSysDef& s) { s.sysId = 9; }, SYSDEF_CHANGE_IDENTITY},
         {[](sSysDef& s) { SetFieldText(s.name, "x"); }, SYSDEF_CHANGE_NAME},
     };
     for (const sRow& row : rows) {
         sSysDef b = a;
         row.change(b);
         EXPECT_EQ(CSysDefList::CompareSysDefs(a, b), row.bits);
+        EXPECT_EQ(CSysDefList::CompareSysDefs(b, a), row.bits);
         sSysDef c = a;
         CSysDefList::CopySysDefFields(c, b, row.bits);
         if (row.bits != 0) {
