@@ -1,6 +1,8 @@
 #include "platform/ipc_event.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <future>
@@ -148,10 +150,15 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     ASSERT_TRUE(event.Set());
     ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(waited.get(), WAIT_OBJECT_0);
-    // Cancel ends a wait whose file is cut short while it sleeps.
+    // Cancel ends a wait whose file is cut short while it sleeps, in a thread that blocks signals.
     ASSERT_TRUE(event.Reset());
     CIpcEventWatch sleeper(event);
-    auto asleep = std::async(std::launch::async, [&] { return sleeper.Wait(); });
+    auto asleep = std::async(std::launch::async, [&] {
+        sigset_t all;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        return sleeper.Wait();
+    });
     std::this_thread::sleep_for(Milliseconds(50));
     ASSERT_EQ(cut("0"), 0);
     sleeper.Cancel();
