@@ -43,8 +43,8 @@ CCommandWake::~CCommandWake() {
             m_stop = true;
         }
         m_rearmed.notify_one();
-        // Ends a wait on the event through a word of this process: a wake on the event's own word
-        // cannot reach it when another process has cut the file short.
+        // Ends a wait on the event through this process alone: a wake on the event's own word cannot
+        // reach it when another process has cut the file short.
         m_watch->Cancel();
         m_thread.join();
     }

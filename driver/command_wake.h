@@ -6,8 +6,9 @@
 // The event's file is the host's, and another process may cut it short: the thread then tells the
 // loop (which looks at the event and says that it is refused), looks again every
 // REFUSED_EVENT_RETRY_MS, and tells the loop once more when the event is whole again, and once a
-// second meanwhile. It never ends before the loop does, and the loop stops it through a word of this
-// process, whatever the event's file holds.
+// second meanwhile. It never ends before the loop does, and the loop stops it through this process
+// alone (a word of its own, or a signal where the system has no wait on two words), whatever the
+// event's file holds.
 #pragma once
 
 #include <condition_variable>

@@ -11,6 +11,8 @@
 #include "compat/debug_output.h"
 #include "driver/host_watch.h"
 #include "driver/pelorad.h"
+#include "foundation/error_text.h"
+#include "platform/ipc_event.h"
 #include "platform/log.h"
 
 namespace {
@@ -47,6 +49,15 @@ int main(int argc, char** argv) {
     if (!StartHostWatch()) {
         ReportDriverProblem("the host that started the driver is gone; the driver ends");
         return 1;
+    }
+    // Chosen before any thread starts; said when it is not the usual one, since it takes a signal.
+    int refusal = 0;
+    if (!CIpcEventWatch::WaitsOnTwoWords(&refusal)) {
+        CString text;
+        text.Format("futex_waitv is not available (%s); the command watch sleeps on its event alone and is "
+                    "ended by signal %d",
+                    GetSystemErrorText(static_cast<uint32_t>(refusal), true).Str().c_str(), CIpcEventWatch::GetCancelSignal());
+        ZLog::Write(0, ZLog::Info, "pelorad: " + text.Str());
     }
     DWORD checksum = 1;
     DWORD headingTrigger = 1;

@@ -1,6 +1,7 @@
 #include "platform/ipc_event.h"
 
 #include <linux/futex.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -26,12 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint64_t EVENT_FILE_SIZE = 4;
 constexpr uint32_t SIGNALLED = 1;
-// Where the system cannot sleep on two words at once, a cancellable wait sleeps in slices this long and
-// looks at its cancel word after each.
-constexpr long CANCEL_SLICE_NS = 100000000;
-
-// Set once the system has answered that it has no wait on several words (before Linux 5.16).
-std::atomic<bool> g_noWaitOnTwoWords{false};
+// How long Cancel lets a thread on the second road take its signal before it sends it again.
+constexpr long CANCEL_RESEND_NS = 1000000;
 
 uint32_t SetCount(uint32_t word) { return word >> 1; }
 
@@ -46,33 +43,54 @@ uint32_t* CancelWord(std::atomic<uint32_t>& cancel) { return reinterpret_cast<ui
 static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free,
               "a cancel word is a futex word");
 
-// Sleeps while *word holds expected: until relative passes (none: no limit) or, with a cancel word (only
-// without a limit), until it leaves 0 and is woken. 0 or the errno of the sleep: EAGAIN (a word
-// changed first), ETIMEDOUT, EINTR, EFAULT (the word lies beyond the end of a file cut short).
-int Sleep(uint32_t* word, uint32_t expected, const timespec* relative, std::atomic<uint32_t>* cancel) {
-    timespec slice{0, CANCEL_SLICE_NS};
-    if (cancel != nullptr) {
-        if (!g_noWaitOnTwoWords.load(std::memory_order_relaxed)) {
-            futex_waitv waiters[2] = {};
-            waiters[0].val = expected;
-            waiters[0].uaddr = reinterpret_cast<uintptr_t>(word);
-            waiters[0].flags = FUTEX_32;  // shared between processes
-            waiters[1].val = 0;
-            waiters[1].uaddr = reinterpret_cast<uintptr_t>(CancelWord(*cancel));
-            waiters[1].flags = FUTEX_32 | FUTEX_PRIVATE_FLAG;
-            if (::syscall(SYS_futex_waitv, waiters, 2, 0, nullptr, CLOCK_MONOTONIC) >= 0) return 0;
-            // Older systems know no such wait (ENOSYS), or not these flags (EINVAL).
-            if (errno != ENOSYS && errno != EINVAL) return errno;
-            g_noWaitOnTwoWords.store(true, std::memory_order_relaxed);
-        }
-        relative = &slice;
-    }
-    return FutexWait(word, expected, relative) == -1 ? errno : 0;
+// Sleeps while *word holds expected or until *cancel leaves 0: the event word shared between
+// processes, the cancel word private. -1 with errno as the call set it.
+long WaitOnTwoWords(uint32_t* word, uint32_t expected, uint32_t* cancel) {
+    futex_waitv waiters[2] = {};
+    waiters[0].val = expected;
+    waiters[0].uaddr = reinterpret_cast<uintptr_t>(word);
+    waiters[0].flags = FUTEX_32;  // shared between processes
+    waiters[1].val = 0;
+    waiters[1].uaddr = reinterpret_cast<uintptr_t>(cancel);
+    waiters[1].flags = FUTEX_32 | FUTEX_PRIVATE_FLAG;
+    return ::syscall(SYS_futex_waitv, waiters, 2, 0, nullptr, CLOCK_MONOTONIC);
 }
 
-// The wait of an event whose word lies in view: see CIpcEvent::Wait; with a cancel word (only for
-// INFINITE) it also ends, with WAIT_TIMEOUT, once that word leaves 0.
-DWORD WaitOnWord(const Vok::Ipc::CMappedView& view, uint32_t* word, DWORD timeoutMs, std::atomic<uint32_t>* cancel) {
+// Async-signal-safe: it does nothing and touches no errno. Its only work is to be a handler, installed
+// without SA_RESTART, so that the signal ends a FUTEX_WAIT with EINTR instead of killing the process.
+extern "C" void TakeCancelSignal(int) {}
+
+struct sRoad {
+    bool twoWords;
+    int refusal;  // what futex_waitv answered on the second road
+};
+
+// Asks the system once: a wait on two words that no longer hold the values expected answers EAGAIN
+// where the call works. Anything else (ENOSYS before 5.16, EPERM from a seccomp profile, EINVAL)
+// leaves it out for good.
+const sRoad& Road() {
+    static const sRoad road = [] {
+        uint32_t words[2] = {1, 1};
+        if (WaitOnTwoWords(&words[0], 0, &words[1]) == -1 && errno == EAGAIN) return sRoad{true, 0};
+        const int refusal = errno;
+        struct sigaction action {};
+        action.sa_handler = &TakeCancelSignal;
+        ::sigemptyset(&action.sa_mask);
+        action.sa_flags = 0;
+        ::sigaction(CIpcEventWatch::GetCancelSignal(), &action, nullptr);
+        return sRoad{false, refusal};
+    }();
+    return road;
+}
+
+// The wait of an event whose word lies in view: see CIpcEvent::Wait. sleep(seen, relative) sleeps
+// while the word holds seen (relative null: without a limit) and answers 0 or the errno of the sleep:
+// EAGAIN (the word changed first), ETIMEDOUT, EINTR, EFAULT (the word lies beyond the end of a file cut
+// short). With a cancel word (only for INFINITE), the wait also ends, with WAIT_TIMEOUT, once that word
+// leaves 0.
+template <typename SleepFn>
+DWORD WaitOnWord(const Vok::Ipc::CMappedView& view, uint32_t* word, DWORD timeoutMs,
+                 const std::atomic<uint32_t>* cancel, SleepFn sleep) {
     std::atomic_ref<uint32_t> shared(*word);
     uint32_t seen = shared.load(std::memory_order_acquire);
     if (view.IsBroken()) return WAIT_FAILED;
@@ -94,7 +112,7 @@ DWORD WaitOnWord(const Vok::Ipc::CMappedView& view, uint32_t* word, DWORD timeou
         }
         // Sleeps only while the word still holds the value seen, so a set in between is never missed.
         // A word beyond the end of a file cut short fails with EFAULT, never a signal.
-        const int error = Sleep(word, seen, infinite ? nullptr : &remaining, cancel);
+        const int error = sleep(seen, infinite ? nullptr : &remaining);
         if (cancel != nullptr && cancel->load(std::memory_order_acquire) != 0) return WAIT_TIMEOUT;
         if (error != 0 && error != EAGAIN && error != EINTR && error != ETIMEDOUT) return WAIT_FAILED;
         seen = shared.load(std::memory_order_acquire);
@@ -164,7 +182,9 @@ bool CIpcEvent::Reset() {
 
 DWORD CIpcEvent::Wait(DWORD timeoutMs) {
     if (!IsUsable()) return WAIT_FAILED;
-    return WaitOnWord(m_view, m_word, timeoutMs, nullptr);
+    return WaitOnWord(m_view, m_word, timeoutMs, nullptr, [this](uint32_t seen, const timespec* relative) {
+        return FutexWait(m_word, seen, relative) == -1 ? errno : 0;
+    });
 }
 
 CIpcEventWatch::CIpcEventWatch(CIpcEvent& event) : m_event(event) {
@@ -193,7 +213,35 @@ bool CIpcEventWatch::IsUsable() {
 DWORD CIpcEventWatch::Wait() {
     if (IsCancelled()) return WAIT_TIMEOUT;
     if (!IsUsable()) return WAIT_FAILED;
-    return WaitOnWord(m_view, m_word, INFINITE, &m_cancel);
+    return WaitOnWord(m_view, m_word, INFINITE, &m_cancel,
+                      [this](uint32_t seen, const timespec*) { return Sleep(seen); });
+}
+
+bool CIpcEventWatch::WaitsOnTwoWords(int* refusal) {
+    if (refusal != nullptr) *refusal = Road().refusal;
+    return Road().twoWords;
+}
+
+int CIpcEventWatch::GetCancelSignal() { return SIGRTMIN + 1; }
+
+int CIpcEventWatch::Sleep(uint32_t expected) {
+    if (Road().twoWords) return WaitOnTwoWords(m_word, expected, CancelWord(m_cancel)) == -1 ? errno : 0;
+    sigset_t cancelSignal;
+    ::sigemptyset(&cancelSignal);
+    ::sigaddset(&cancelSignal, GetCancelSignal());
+    ::pthread_sigmask(SIG_UNBLOCK, &cancelSignal, nullptr);
+    {
+        const std::lock_guard<std::mutex> lock(m_sleeperLock);
+        m_sleeping = true;
+        m_sleeper = ::pthread_self();
+    }
+    // A Cancel from here on signals this thread until it has left the sleep, so a signal that comes
+    // before the FUTEX_WAIT begins (its handler runs, and the wait would sleep on) is sent again.
+    int error = 0;
+    if (!IsCancelled()) error = FutexWait(m_word, expected, nullptr) == -1 ? errno : 0;
+    const std::lock_guard<std::mutex> lock(m_sleeperLock);
+    m_sleeping = false;
+    return error;
 }
 
 bool CIpcEventWatch::Pause(DWORD timeoutMs) {
@@ -206,4 +254,16 @@ bool CIpcEventWatch::Pause(DWORD timeoutMs) {
 void CIpcEventWatch::Cancel() {
     m_cancel.store(1, std::memory_order_release);
     ::syscall(SYS_futex, CancelWord(m_cancel), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+    // The second road: the sleeper's wait on the event word ends only by the signal (a wake through a
+    // view of a file cut short cannot reach it). Sent while the sleeper is marked, so it never lands
+    // in a thread that has left the sleep, nor in one already joined.
+    for (;;) {
+        {
+            const std::lock_guard<std::mutex> lock(m_sleeperLock);
+            if (!m_sleeping) return;
+            ::pthread_kill(m_sleeper, GetCancelSignal());
+        }
+        const timespec resend{0, CANCEL_RESEND_NS};
+        ::nanosleep(&resend, nullptr);
+    }
 }

@@ -1,8 +1,11 @@
 // A named manual-reset event between processes: set, it stays set (waking every waiter) until reset.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "compat/cstring.h"
 #include "compat/object.h"
@@ -56,8 +59,15 @@ private:
 
 // A thread's own watch of an event, for a thread that sleeps until the event is set and that this
 // process must be able to stop. It waits on a view of the event's file of its own, so that no access
-// of another thread to a file cut short changes what it sleeps on; and Cancel ends the wait through a
-// word of this process, so that a file that another process cut short cannot keep it asleep.
+// of another thread to a file cut short changes what it sleeps on; and Cancel ends the wait through
+// this process alone, so that a file that another process cut short cannot keep it asleep.
+//
+// Two roads, chosen once per process at the first use: where the system has futex_waitv (Linux 5.16
+// on), the watch sleeps on the event word and a cancel word of this process at once. Where that call
+// is missing or refused (ENOSYS, EPERM from a container's profile, EINVAL), it sleeps on the event
+// word alone, and Cancel interrupts the sleep with GetCancelSignal(), sent to the waiting thread: this
+// process then owns that signal (its handler is installed at the choice), and a thread that waits
+// takes it in while it waits. Neither road wakes while nothing comes.
 class CIpcEventWatch {
 public:
     // Watches event, which must outlive the watch. Every wait fails when the event is not valid or its
@@ -67,6 +77,12 @@ public:
     CIpcEventWatch(const CIpcEventWatch&) = delete;
     CIpcEventWatch& operator=(const CIpcEventWatch&) = delete;
 
+    // Chooses the road now, when not done yet (best before other threads start): true when watches
+    // sleep on two words at once; otherwise refusal holds the errno that futex_waitv answered.
+    static bool WaitsOnTwoWords(int* refusal = nullptr);
+    // The real-time signal that ends a sleep on the second road.
+    static int GetCancelSignal();
+
     // False when the event was not valid or its file could not be mapped once more.
     bool IsValid() const { return m_word != nullptr; }
     // Whether the event can be waited for: its file holds the word (a view broken by a cut is mapped
@@ -75,18 +91,28 @@ public:
     // Sleeps, without a time limit and without waking otherwise, until the event is set
     // (WAIT_OBJECT_0, also for a set that a reset followed) or Cancel is called (WAIT_TIMEOUT).
     // WAIT_FAILED when the event cannot be waited for: its file found cut short at a look (a cut
-    // while the wait sleeps does not wake it; Cancel does).
+    // while the wait sleeps does not wake it; Cancel does). One thread at a time; on the second road
+    // it unblocks GetCancelSignal() in that thread.
     DWORD Wait();
     // Sleeps timeoutMs unless Cancel is called; false once it is.
     bool Pause(DWORD timeoutMs);
-    // From any thread: ends the wait or pause under way and makes every later one end at once.
+    // From any thread (not from a signal handler), before the waiting thread is joined: ends the wait
+    // or pause under way and makes every later one end at once.
     void Cancel();
     bool IsCancelled() const { return m_cancel.load(std::memory_order_acquire) != 0; }
 
 private:
+    // Sleeps while *m_word holds expected, until woken or cancelled: 0 or the errno of the sleep.
+    int Sleep(uint32_t expected);
+
     CIpcEvent& m_event;
     Vok::Ipc::CMappedView m_view;
     uint32_t* m_word = nullptr;
     // Becomes 1 at Cancel; a futex word of this process.
     std::atomic<uint32_t> m_cancel{0};
+    // On the second road, the thread that is between its last look at m_cancel and the end of its
+    // sleep, for Cancel to interrupt.
+    std::mutex m_sleeperLock;
+    bool m_sleeping = false;
+    pthread_t m_sleeper{};
 };

@@ -1,6 +1,8 @@
 #include "platform/ipc_event.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <future>
@@ -117,8 +119,7 @@ TEST_F(IpcEventTest, ASignalAsksForAWakeOnlyWhenTheEventWasNotSetAlready) {
 }
 
 // A watch ends on a set or on Cancel, never on a wake without a set; a watch of a file that another
-// process cut short fails at once until the file holds its word again. (Cancel ends a watch that
-// sleeps on a file cut short meanwhile: the driver's fault rows.)
+// process cut short fails at once until the file holds its word again.
 TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     CIpcEvent event("CANCEL_EVT");
     // A waiter in another process is woken too, and waits on: the event is not set.
@@ -149,6 +150,21 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     ASSERT_TRUE(event.Set());
     ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(waited.get(), WAIT_OBJECT_0);
+    // Cancel ends a wait whose file is cut short while it sleeps, in a thread that blocks signals.
+    ASSERT_TRUE(event.Reset());
+    CIpcEventWatch sleeper(event);
+    auto asleep = std::async(std::launch::async, [&] {
+        sigset_t all;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        return sleeper.Wait();
+    });
+    std::this_thread::sleep_for(Milliseconds(50));
+    ASSERT_EQ(cut("0"), 0);
+    sleeper.Cancel();
+    ASSERT_EQ(asleep.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_EQ(asleep.get(), WAIT_TIMEOUT);
+    ASSERT_EQ(cut("4"), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Linked into every test executable: ends the whole binary with a failure when one test runs longer
 // than its deadline, so that a lock that never comes back shows at once as a named failure instead
 // of a hang until the runner's own time limit. VOK_TEST_WATCHDOG_SECONDS sets the deadline (30 s).
+// It also denies futex_waitv to the binary and what it starts when VOK_TEST_DENY_FUTEX_WAITV asks.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +11,8 @@
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "tests/support/deny_futex_waitv.h"
 
 namespace {
 
@@ -80,6 +83,7 @@ private:
 
 // The listener list owns and deletes what it is given.
 const bool g_installed = [] {
+    Vok::Test::DenyFutexWaitvWhenAsked();
     ::testing::UnitTest::GetInstance()->listeners().Append(new CTestWatchdog);
     return true;
 }();
