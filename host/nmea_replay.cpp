@@ -28,8 +28,6 @@ int TimeField(const std::string& format) {
 // The driver looks for a sentence wherever a "$" stands on a line, behind a logger's prefix too.
 bool IsSentenceLine(const std::string& line) { return line.find('$') != std::string::npos; }
 
-constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
-
 }  // namespace
 
 std::optional<double> SentenceTimeOfDay(const std::string& sentence) {
@@ -95,8 +93,6 @@ bool CRecordingReplay::ReadStreamLine(std::string& line) {
             }
         }
         if (!got) return false;
-        if (m_atStart && line.compare(0, 3, kByteOrderMark) == 0) line.erase(0, 3);
-        m_atStart = false;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
         if (line.empty()) continue;
         line += "\r\n";

@@ -32,8 +32,8 @@ constexpr size_t kTimeLookAheadBytes = 64 * 1024;
 
 // A recording read as it is replayed, a piece at a time, each read taking what the stream has:
 // memory stays flat whatever its size, and a pipe's lines go as they come. A sentence is a line that
-// holds a "$", wherever it stands, as the driver finds one; a byte-order mark at the start is
-// dropped. A sentence with a time of day other than the current one starts a new datagram; lines
+// holds a "$", wherever it stands (behind a logger's prefix or a byte-order mark), as the driver
+// finds one. A sentence with a time of day other than the current one starts a new datagram; lines
 // without a time join the current one. Before the first time, in a recording that has none within
 // the look-ahead, each line goes alone, kUntimedPace after the one before. Each line is sent
 // with a CR LF ending (cut at maxBytes); blank lines are dropped. Times run on across midnight; a
@@ -64,7 +64,6 @@ private:
     std::vector<char> m_chunk;
     size_t m_chunkPos = 0, m_chunkEnd = 0;
     std::deque<std::string> m_ahead;
-    bool m_atStart = true;
     bool m_timed = false;
     std::optional<double> m_current;  // time of day of the open datagram
     double m_at = 0.0;
