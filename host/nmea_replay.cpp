@@ -108,19 +108,15 @@ bool CRecordingReplay::ReadLine(std::string& line) {
 }
 
 bool CRecordingReplay::Start() {
-    size_t sentences = 0, kept = 0, looked = 0;  // looked: the bytes from the first sentence on
+    size_t sentences = 0, looked = 0;
     std::string line;
     while (!m_timed && sentences < kTimeLookAhead && looked < kTimeLookAheadBytes && ReadStreamLine(line)) {
         if (IsSentenceLine(line)) ++sentences;
-        if (sentences > 0) looked += line.size();
+        // What comes before the first sentence holds none for the driver: it is neither kept nor sent.
+        if (sentences == 0) continue;
+        looked += line.size();
         if (SentenceTimeOfDay(line)) m_timed = true;
-        kept += line.size();
         m_ahead.push_back(std::move(line));
-        // Of the lines before the first sentence, the last ones as far as the look-ahead goes.
-        while (sentences == 0 && kept > kTimeLookAheadBytes) {
-            kept -= m_ahead.front().size();
-            m_ahead.pop_front();
-        }
     }
     return sentences > 0;
 }

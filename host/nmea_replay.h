@@ -25,8 +25,8 @@ std::optional<double> SentenceTimeOfDay(const std::string& sentence);
 // seconds apart.
 constexpr double kUntimedPace = 0.1;
 // How far the replay reads ahead for a time of day before it takes the untimed pace: this many
-// sentences, and at most this many bytes from the first sentence on. Before the first sentence it
-// keeps the last kTimeLookAheadBytes only, so that memory stays flat whatever comes first.
+// sentences, and at most this many bytes from the first sentence on, so that memory stays flat
+// whatever comes before the first time. The lines before the first sentence are skipped.
 constexpr size_t kTimeLookAhead = 100;
 constexpr size_t kTimeLookAheadBytes = 64 * 1024;
 
