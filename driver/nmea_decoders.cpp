@@ -377,10 +377,12 @@ int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation) {
 
 int DecodeROT(CNmeaText& text, RotRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "ROT")) return 0;
+    // An empty rate field is no rate of 0: the record is written, marked invalid.
+    const bool empty = GetFieldLength(text) == 0;
     const double rate = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
     record->dRate = rate;
-    record->fStatus = Lead(text) == 'A' ? STATUS_NEW : STATUS_NONE;
+    record->fStatus = empty ? STATUS_NEW_INVALID : Lead(text) == 'A' ? STATUS_NEW : STATUS_NONE;
     return 1;
 }
 

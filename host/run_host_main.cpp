@@ -4,7 +4,7 @@
 // sentences' own times, or, with --listen, from a real device.
 //
 // Usage: scripts/run [--file PATH] [--port N] [--listen]
-//   --file PATH  the recording to replay: a text file of NMEA sentences, one a line
+//   --file PATH  the recording to replay: a text file of NMEA sentences, one a line, or a pipe
 //                (default: data/demo_track.nmea of the source tree)
 //   --port N     the UDP port the driver listens on (default: a free one; 10110 with --listen)
 //   --listen     replay nothing: wait for a device's datagrams until Ctrl-C

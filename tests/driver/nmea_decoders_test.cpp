@@ -524,6 +524,7 @@ TEST(RateTimeAndCourseDecoders, Rot) {
     } rows[] = {
         {"$HEROT,-12.5,A*00", 1, -12.5, STATUS_NEW},
         {"$HEROT,-12.5,V*00", 1, -12.5, STATUS_NONE},
+        {"$HEROT,,A*00", 1, 0.0, STATUS_NEW_INVALID},
         {"$HEROT,3.0", 0, 9.0, STATUS_NEW_INVALID},
     };
     for (const auto& row : rows) {

@@ -230,7 +230,8 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     prefixedFile.close();
     // What the driver marks invalid is shown as missing.
     const std::string invalid = m_folder.GetRoot() + "/invalid.nmea";
-    std::ofstream(invalid) << Sentence("HEHDT,12.5,T") << Sentence("HCHDG,,,,,") << Sentence("HEHDT,,T");
+    std::ofstream(invalid) << Sentence("HEHDT,12.5,T") << Sentence("HEROT,3.0,A") << Sentence("HCHDG,,,,,")
+                           << Sentence("HEHDT,,T") << Sentence("HEROT,,A");
     const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
@@ -254,7 +255,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
          "decode); 0 updates"},
         {{"--file", bom}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
         {{"--file", prefixed}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
-        {{"--file", invalid}, 0, "hdg       -  rot      - deg/min\nsent 3 datagrams (3 sentences)"},
+        {{"--file", invalid}, 0, "hdg       -  rot      - deg/min\nsent 5 datagrams (5 sentences)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
