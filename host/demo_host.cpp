@@ -96,10 +96,10 @@ std::string FormatRecordLine(const sDemoRecords& r) {
     else
         std::snprintf(text, sizeof text, "  q %2s", "-");
     line += text;
-    line += "  hdg " + value(r.heading && r.heading->fStatus >= 0.0f, "%7.2f", r.heading ? r.heading->dHeading : 0.0, 7);
-    line += "  rot " +
-            value(r.rateOfTurn && r.rateOfTurn->fStatus >= 0.0f, "%+6.1f", r.rateOfTurn ? r.rateOfTurn->dRate : 0.0, 6) +
-            " deg/min";
+    const bool heading = r.heading && r.heading->fStatus >= 0.0f;
+    line += "  hdg " + value(heading, "%7.2f", heading ? r.heading->dHeading : 0.0, 7);
+    const bool rate = r.rateOfTurn && r.rateOfTurn->fStatus >= 0.0f;
+    line += "  rot " + value(rate, "%+6.1f", rate ? r.rateOfTurn->dRate : 0.0, 6) + " deg/min";
     return line;
 }
 
