@@ -253,8 +253,9 @@ public:
 protected:
     int_type underflow() override {
         while (m_fd >= 0 && g_stop == 0 && m_error == 0) {
+            // Without a stop pipe its entry (-1) is left out; the signal still ends poll() early.
             pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
-            const int ready = ::poll(fds, g_stopPipe[0] >= 0 ? 2 : 1, m_whileWaiting ? 100 : 1000);
+            const int ready = ::poll(fds, 2, m_whileWaiting ? 100 : 1000);
             if (ready < 0 && errno != EINTR) m_error = errno;
             if (ready == 0 && m_whileWaiting && !m_whileWaiting()) break;
             if (ready <= 0 || fds[0].revents == 0) continue;
