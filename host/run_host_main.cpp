@@ -253,7 +253,7 @@ public:
 protected:
     int_type underflow() override {
         while (m_fd >= 0 && g_stop == 0 && m_error == 0) {
-            // Without a stop pipe its entry (-1) is left out; the signal still ends poll() early.
+            // Without a stop pipe its entry (-1) is left out, and the timeout bounds the wait.
             pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
             const int ready = ::poll(fds, 2, m_whileWaiting ? 100 : 1000);
             if (ready < 0 && errno != EINTR) m_error = errno;
