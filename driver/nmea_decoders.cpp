@@ -54,13 +54,19 @@ bool IsEarlierTimeOfDay(const SYSTEMTIME& time, const SYSTEMTIME& reference) {
     return d < 0;
 }
 
+// An empty heading field is no heading of 0: the record is written, marked invalid, as HDT's is.
+float HeadingStatus(const CNmeaText& headingField) {
+    return GetFieldLength(headingField) != 0 ? STATUS_NEW : STATUS_NEW_INVALID;
+}
+
 int DecodeMagneticHeading(CNmeaText& text, NavRecord* record, const double* variation, const char* token) {
     if (record == nullptr || !SkipPastToken(text, token)) return 0;
+    const float status = HeadingStatus(text);
     double heading = ParseDouble(text);
     if (!SkipFields(text, 1) || Lead(text) != 'M') return 0;
     if (variation != nullptr) heading += *variation;
     record->dHeading = heading;
-    record->fStatus = STATUS_NEW;
+    record->fStatus = status;
     return 1;
 }
 
@@ -334,6 +340,7 @@ int DecodeHDT(CNmeaText& text, NavRecord* record, double* /*variation*/) {
 
 int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
     if (record == nullptr || !SkipPastToken(text, "HDG")) return 0;
+    const float status = HeadingStatus(text);
     double heading = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
     double deviation = ParseDouble(text);
@@ -346,7 +353,7 @@ int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
     if (Lead(text) == 'W') east = -east;
     if (variation != nullptr) *variation = east;
     record->dHeading = heading + east;
-    record->fStatus = STATUS_NEW;
+    record->fStatus = status;
     return 1;
 }
 
@@ -360,19 +367,22 @@ int DecodeHCD(CNmeaText& text, NavRecord* record, double* variation) {
 
 int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation) {
     if (record == nullptr || !SkipPastToken(text, "HCC")) return 0;
+    const float status = HeadingStatus(text);
     double heading = ParseDouble(text);
     if (variation != nullptr) heading += *variation;
     record->dHeading = heading;
-    record->fStatus = STATUS_NEW;
+    record->fStatus = status;
     return 1;
 }
 
 int DecodeROT(CNmeaText& text, RotRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "ROT")) return 0;
+    // An empty rate field is no rate of 0: the record is written, marked invalid.
+    const bool empty = GetFieldLength(text) == 0;
     const double rate = ParseDouble(text);
     if (!SkipFields(text, 1)) return 0;
     record->dRate = rate;
-    record->fStatus = Lead(text) == 'A' ? STATUS_NEW : STATUS_NONE;
+    record->fStatus = empty ? STATUS_NEW_INVALID : Lead(text) == 'A' ? STATUS_NEW : STATUS_NONE;
     return 1;
 }
 

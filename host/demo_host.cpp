@@ -77,24 +77,29 @@ std::string FormatRecordLine(const sDemoRecords& r) {
     } else {
         line = "-                      ";
     }
-    if (r.position) {
-        const PosRecord& p = *r.position;
-        std::snprintf(text, sizeof text, "  lat %12.8f  lon %13.8f  h %8.3f m  q %2d", p.dLatitude, p.dLongitude,
-                      p.dHeight, static_cast<int>(p.lQuality));
-    } else {
-        std::snprintf(text, sizeof text, "  lat %12s  lon %13s  h %8s m  q %2s", "-", "-", "-", "-");
-    }
-    line += text;
-    if (r.heading)
-        std::snprintf(text, sizeof text, "  hdg %7.2f", r.heading->dHeading);
+    // A value that the driver marks invalid reads as missing, never as a measurement: a fix of
+    // quality 0 or below (no fix, an RMC or GLL of status V), a height of exactly 0 (what RMC and
+    // GLL, which carry none, and an empty height field leave), a heading or rate of negative status.
+    const bool fix = r.position && r.position->lQuality > 0;
+    const auto value = [&](bool valid, const char* format, double v, int width) {
+        if (valid)
+            std::snprintf(text, sizeof text, format, v);
+        else
+            std::snprintf(text, sizeof text, "%*s", width, "-");
+        return std::string(text);
+    };
+    line += "  lat " + value(fix, "%12.8f", fix ? r.position->dLatitude : 0.0, 12);
+    line += "  lon " + value(fix, "%13.8f", fix ? r.position->dLongitude : 0.0, 13);
+    line += "  h " + value(fix && r.position->dHeight != 0.0, "%8.3f", fix ? r.position->dHeight : 0.0, 8) + " m";
+    if (r.position)
+        std::snprintf(text, sizeof text, "  q %2d", static_cast<int>(r.position->lQuality));
     else
-        std::snprintf(text, sizeof text, "  hdg %7s", "-");
+        std::snprintf(text, sizeof text, "  q %2s", "-");
     line += text;
-    if (r.rateOfTurn)
-        std::snprintf(text, sizeof text, "  rot %+6.1f deg/min", r.rateOfTurn->dRate);
-    else
-        std::snprintf(text, sizeof text, "  rot %6s deg/min", "-");
-    line += text;
+    const bool heading = r.heading && r.heading->fStatus >= 0.0f;
+    line += "  hdg " + value(heading, "%7.2f", heading ? r.heading->dHeading : 0.0, 7);
+    const bool rate = r.rateOfTurn && r.rateOfTurn->fStatus >= 0.0f;
+    line += "  rot " + value(rate, "%+6.1f", rate ? r.rateOfTurn->dRate : 0.0, 6) + " deg/min";
     return line;
 }
 

@@ -45,7 +45,9 @@ struct sDemoRecords {
 };
 
 // "YYYY-MM-DD hh:mm:ss.mmm  lat ...  lon ...  h ... m  q ..  hdg ...  rot ... deg/min", with "-"
-// for what is absent.
+// for what is absent and for what the driver marks invalid: latitude, longitude and height of a
+// fix of quality 0 or below, a height of exactly 0 (none in the sentence), a heading or a rate of
+// turn whose status is negative.
 std::string FormatRecordLine(const sDemoRecords& records);
 
 class CDemoHost {

@@ -25,11 +25,8 @@ int TimeField(const std::string& format) {
     return 0;
 }
 
-// A line that starts with "$" (after blanks) is a sentence.
-bool IsSentenceLine(const std::string& line) {
-    const size_t first = line.find_first_not_of(" \t\r");
-    return first != std::string::npos && line[first] == '$';
-}
+// The driver looks for a sentence wherever a "$" stands on a line, behind a logger's prefix too.
+bool IsSentenceLine(const std::string& line) { return line.find('$') != std::string::npos; }
 
 }  // namespace
 
@@ -73,10 +70,13 @@ bool CRecordingReplay::ReadStreamLine(std::string& line) {
         bool ended = false, got = false;
         while (!ended) {
             if (m_chunkPos == m_chunkEnd) {
-                m_chunkPos = 0;
-                m_chunkEnd = static_cast<size_t>(m_in.rdbuf() != nullptr
-                                                     ? m_in.rdbuf()->sgetn(m_chunk.data(), kChunkSize)
-                                                     : 0);
+                // What the stream has now, not a whole chunk: a pipe's writer may send more later.
+                std::streambuf* const buffer = m_in.rdbuf();
+                m_chunkPos = m_chunkEnd = 0;
+                if (buffer == nullptr || buffer->sgetc() == std::char_traits<char>::eof()) break;
+                const std::streamsize there =
+                    std::clamp<std::streamsize>(buffer->in_avail(), 1, static_cast<std::streamsize>(kChunkSize));
+                m_chunkEnd = static_cast<size_t>(std::max<std::streamsize>(buffer->sgetn(m_chunk.data(), there), 0));
                 if (m_chunkEnd == 0) break;
             }
             got = true;
@@ -108,14 +108,15 @@ bool CRecordingReplay::ReadLine(std::string& line) {
 }
 
 bool CRecordingReplay::Start() {
-    size_t sentences = 0;
+    size_t sentences = 0, looked = 0;
     std::string line;
-    while (!m_timed && sentences < kTimeLookAhead && ReadStreamLine(line)) {
+    while (!m_timed && sentences < kTimeLookAhead && looked < kTimeLookAheadBytes && ReadStreamLine(line)) {
         if (IsSentenceLine(line)) ++sentences;
+        // What comes before the first sentence holds none for the driver: it is neither kept nor sent.
+        if (sentences == 0) continue;
+        looked += line.size();
         if (SentenceTimeOfDay(line)) m_timed = true;
         m_ahead.push_back(std::move(line));
-        // Lines before the first sentence are kept only as far as the look-ahead goes.
-        if (sentences == 0 && m_ahead.size() > kTimeLookAhead) m_ahead.pop_front();
     }
     return sentences > 0;
 }

@@ -24,13 +24,18 @@ std::optional<double> SentenceTimeOfDay(const std::string& sentence);
 // The pace of a recording whose sentences carry no time of day: one line a datagram, this many
 // seconds apart.
 constexpr double kUntimedPace = 0.1;
-// How many sentences the replay reads ahead for a time of day before it takes the untimed pace.
+// How far the replay reads ahead for a time of day before it takes the untimed pace: this many
+// sentences, and at most this many bytes from the first sentence on, so that memory stays flat
+// whatever comes before the first time. The lines before the first sentence are skipped.
 constexpr size_t kTimeLookAhead = 100;
+constexpr size_t kTimeLookAheadBytes = 64 * 1024;
 
-// A recording read as it is replayed, a piece at a time: memory stays flat whatever its size.
-// A sentence with a time of day other than the current one starts a new datagram; lines without a
-// time join the current one. Before the first time, in a recording whose first kTimeLookAhead
-// sentences carry none, each line goes alone, kUntimedPace after the one before. Each line is sent
+// A recording read as it is replayed, a piece at a time, each read taking what the stream has:
+// memory stays flat whatever its size, and a pipe's lines go as they come. A sentence is a line that
+// holds a "$", wherever it stands (behind a logger's prefix or a byte-order mark), as the driver
+// finds one. A sentence with a time of day other than the current one starts a new datagram; lines
+// without a time join the current one. Before the first time, in a recording that has none within
+// the look-ahead, each line goes alone, kUntimedPace after the one before. Each line is sent
 // with a CR LF ending (cut at maxBytes); blank lines are dropped. Times run on across midnight; a
 // step back or a gap of more than maxGap seconds counts as one second, so that a recording with
 // holes replays without stalling. A datagram is kept under maxBytes by starting another at the same
@@ -39,8 +44,8 @@ class CRecordingReplay {
 public:
     explicit CRecordingReplay(std::istream& in, double maxGap = 10.0, size_t maxBytes = 8192);
 
-    // Reads ahead to the first sentence (a line that begins with "$" after blanks) and looks for a
-    // time of day; false when the recording holds no sentence.
+    // Reads ahead to the first sentence and looks for a time of day; false when the recording
+    // holds no sentence (or the stream ended early, as a stream stopped from outside does).
     bool Start();
     // Whether the pace comes from the recording's times.
     bool IsTimed() const { return m_timed; }

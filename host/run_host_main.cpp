@@ -4,7 +4,7 @@
 // sentences' own times, or, with --listen, from a real device.
 //
 // Usage: scripts/run [--file PATH] [--port N] [--listen]
-//   --file PATH  the recording to replay: a text file of NMEA sentences, one a line
+//   --file PATH  the recording to replay: a text file of NMEA sentences, one a line, or a pipe
 //                (default: data/demo_track.nmea of the source tree)
 //   --port N     the UDP port the driver listens on (default: a free one; 10110 with --listen)
 //   --listen     replay nothing: wait for a device's datagrams until Ctrl-C
@@ -17,6 +17,7 @@
 // port cannot be bound, so nothing could be received. SIGHUP and SIGPIPE (the terminal or the
 // reader of the output gone) end the run as the signal would once it has cleaned up.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -28,7 +29,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
+#include <functional>
+#include <istream>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -50,10 +52,21 @@ constexpr int kPortUnusable = 3;
 
 // The signal that ends the run, 0 while none has come.
 volatile sig_atomic_t g_stop = 0;
+// Readable once a stop has come, so that a wait in poll() ends with it.
+int g_stopPipe[2] = {-1, -1};
 
-void OnStopSignal(int signal) { g_stop = signal; }
+void OnStopSignal(int signal) {
+    g_stop = signal;
+    const int saved = errno;
+    if (g_stopPipe[1] >= 0) {
+        const ssize_t written = ::write(g_stopPipe[1], "", 1);
+        (void)written;  // a full pipe is readable already
+    }
+    errno = saved;
+}
 
 void CatchStopSignals() {
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) g_stopPipe[0] = g_stopPipe[1] = -1;
     struct sigaction action {};
     action.sa_handler = &OnStopSignal;
     action.sa_flags = SA_RESTART;
@@ -166,16 +179,19 @@ private:
     std::optional<sDriverCounts> m_counts;
 };
 
-// Waits for updates until the deadline, a stop or the driver's end, printing each one.
+// Waits for updates until the deadline, a stop or the driver's end, printing each one; an update
+// that has come is printed also when the deadline has passed.
 void PrintUpdatesUntil(CDemoHost& host, Clock::time_point deadline, sRun& run) {
     while (g_stop == 0 && !run.driverEnded) {
         run.driverEnded = host.Ended();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (run.driverEnded || left <= 0) break;
-        if (host.WaitForUpdate(static_cast<DWORD>(std::min<long long>(left, 100)))) {
+        if (run.driverEnded) break;
+        if (host.WaitForUpdate(static_cast<DWORD>(std::clamp<long long>(left, 0, 100)))) {
             std::printf("%s\n", FormatRecordLine(host.Read()).c_str());
             std::fflush(stdout);
             ++run.updates;
+        } else if (left <= 0) {
+            break;
         }
     }
 }
@@ -212,20 +228,74 @@ std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver
     return text + "; it left no crash report in " + folder.string();
 }
 
+// A recording read as a stream whose every read takes what has come and ends at a stop: a pipe
+// (a FIFO, /dev/stdin, <(...)) whose writer stays open keeps no stop waiting. Signals restart
+// the system calls, so the wait is a poll() that the stop pipe ends as well.
+class CRecordingFile : public std::streambuf {
+public:
+    // Opens without waiting for a FIFO's writer; false with errno set when it cannot.
+    bool Open(const std::string& path) {
+        m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        return m_fd >= 0;
+    }
+    ~CRecordingFile() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CRecordingFile() = default;
+    CRecordingFile(const CRecordingFile&) = delete;
+    CRecordingFile& operator=(const CRecordingFile&) = delete;
+    // Called about every 100 ms while a read waits; when it answers false the wait ends as the
+    // recording's end does.
+    void SetWhileWaiting(std::function<bool()> call) { m_whileWaiting = std::move(call); }
+    // The error that ended the reading, 0 when it ended at the end or at a stop.
+    int GetError() const { return m_error; }
+
+protected:
+    int_type underflow() override {
+        while (m_fd >= 0 && g_stop == 0 && m_error == 0) {
+            // Without a stop pipe its entry (-1) is left out, and the timeout bounds the wait.
+            pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
+            const int ready = ::poll(fds, 2, m_whileWaiting ? 100 : 1000);
+            if (ready < 0 && errno != EINTR) m_error = errno;
+            if (ready == 0 && m_whileWaiting && !m_whileWaiting()) break;
+            if (ready <= 0 || fds[0].revents == 0) continue;
+            const ssize_t n = ::read(m_fd, m_bytes, sizeof m_bytes);
+            if (n > 0) {
+                setg(m_bytes, m_bytes, m_bytes + n);
+                return traits_type::to_int_type(m_bytes[0]);
+            }
+            if (n == 0) break;
+            if (errno != EINTR && errno != EAGAIN) m_error = errno;
+        }
+        return traits_type::eof();
+    }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+    std::function<bool()> m_whileWaiting;
+    char m_bytes[1 << 16];
+};
+
 // Opens the recording and reads ahead to its first sentence; a message and kWrongInput when it is
-// no recording.
-int OpenRecording(const std::string& file, std::ifstream& in, std::optional<CRecordingReplay>& replay) {
+// no recording. A stop while it reads ahead leaves it without a message.
+int OpenRecording(const std::string& file, CRecordingFile& bytes, std::istream& in,
+                  std::optional<CRecordingReplay>& replay) {
     boost::system::error_code error;
     if (fs::is_directory(file, error))
         return Fail(kWrongInput, file + " is a folder; --file takes a recording, a text file of NMEA sentences "
                                         "one a line, such as data/demo_track.nmea");
-    in.open(file, std::ios::binary);
-    if (!in)
+    if (!bytes.Open(file))
         return Fail(kWrongInput, "cannot read " + file + " (" + std::strerror(errno) +
                                      "); --file takes the path of a recording of NMEA sentences");
+    in.rdbuf(&bytes);
     replay.emplace(in);
-    if (!replay->Start())
-        return Fail(kWrongInput, file + " holds no NMEA sentence (a line beginning with $), so there is nothing to "
+    const bool started = replay->Start();
+    if (g_stop != 0) return 0;
+    if (bytes.GetError() != 0)
+        return Fail(kWrongInput, "cannot read " + file + " (" + std::strerror(bytes.GetError()) + ")");
+    if (!started)
+        return Fail(kWrongInput, file + " holds no NMEA sentence (no line holds a $), so there is nothing to "
                                         "replay; give --file a recording of sentences");
     return 0;
 }
@@ -285,13 +355,17 @@ std::string CountsText(bool listen, const sRun& run, const std::optional<sDriver
 
 int Run(const sOptions& given) {
     sOptions options = given;
-    std::ifstream in;
+    CatchStopSignals();
+    CRecordingFile bytes;
+    std::istream in(nullptr);
     std::optional<CRecordingReplay> replay;
     if (!options.listen) {
         if (options.file.empty()) options.file = FindNearProgram("data/demo_track.nmea");
         if (options.file.empty()) options.file = "data/demo_track.nmea";
-        if (const int status = OpenRecording(options.file, in, replay)) return status;
+        if (const int status = OpenRecording(options.file, bytes, in, replay)) return status;
     }
+    // A stop before the driver starts ends the run with nothing made.
+    if (g_stop != 0) return 0;
     if (options.port == 0) options.port = options.listen ? 10110 : FindFreeUdpPort();
     if (const int error = BindError(options.port)) {
         const std::string port = "UDP port " + std::to_string(options.port);
@@ -303,8 +377,8 @@ int Run(const sOptions& given) {
     }
     const std::string driver = FindNearProgram("pelorad");
     if (driver.empty()) return Fail(kDriverFailed, "the driver program pelorad was not found beside or above this program");
+    if (g_stop != 0) return 0;
 
-    CatchStopSignals();
     int result = 0;
     const CPrivateIpcFolder folder;
     if (folder.GetPath().empty()) return Fail(kDriverFailed, "no folder for the named objects could be made");
@@ -326,11 +400,17 @@ int Run(const sOptions& given) {
         if (replay->IsTimed()) {
             std::printf("replaying %s at the pace of its sentences' times\n", options.file.c_str());
         } else {
-            std::printf("replaying %s: no time of day in its first %zu sentences, so one line a datagram, every "
-                        "%.1f s\n",
-                        options.file.c_str(), kTimeLookAhead, kUntimedPace);
+            std::printf("replaying %s: no time of day in its first %zu sentences or %zu KB, so one line a "
+                        "datagram, every %.1f s\n",
+                        options.file.c_str(), kTimeLookAhead, kTimeLookAheadBytes / 1024, kUntimedPace);
         }
         std::fflush(stdout);
+        // The updates of what was sent are printed, and the driver's end noticed, while a pipe's
+        // writer has sent nothing more.
+        bytes.SetWhileWaiting([&] {
+            PrintUpdatesUntil(host, Clock::now(), run);
+            return !run.driverEnded;
+        });
         const Clock::time_point start = Clock::now();
         const auto due = [&](double at) {
             return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
@@ -347,6 +427,9 @@ int Run(const sOptions& given) {
                 std::fprintf(stderr, "scripts/run: a datagram could not be sent\n");
             }
         }
+        if (bytes.GetError() != 0)
+            std::fprintf(stderr, "scripts/run: reading %s failed (%s); the rest is not replayed\n",
+                         options.file.c_str(), std::strerror(bytes.GetError()));
         // The last datagram's update.
         PrintUpdatesUntil(host, Clock::now() + std::chrono::milliseconds(500), run);
     }

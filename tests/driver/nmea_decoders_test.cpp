@@ -479,11 +479,14 @@ TEST(HeadingDecoders, Table) {
         {"$HCHDG,100.0,2.0,E,3.5,W*00", DecodeHDG, 0.0, 1, 98.5, STATUS_NEW, -3.5},
         {"$SDHDG,229.8,,,1.3,E*36", DecodeHDG, 0.0, 1, 229.8 + 1.3, STATUS_NEW, 1.3},
         {"$HCHDG,100.0,2.0,W,3.5", DecodeHDG, 9.0, 0, 7.5, STATUS_NONE, 9.0},
+        {"$HCHDG,,,,,*6C", DecodeHDG, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$HCHDM,,M*00", DecodeHDM, 3.5, 1, 3.5, STATUS_NEW_INVALID, 3.5},
         {"$HCHDM,100.0,M*00", DecodeHDM, 3.5, 1, 103.5, STATUS_NEW, 3.5},
         {"$HCHDM,100.0,T*00", DecodeHDM, 3.5, 0, 7.5, STATUS_NONE, 3.5},
         {"$HCHCD,100.0,M*00", DecodeHCD, -3.5, 1, 96.5, STATUS_NEW, -3.5},
         {"$HCHCD,100.0,,*00", DecodeHCD, -3.5, 0, 7.5, STATUS_NONE, -3.5},
         {"$HCHCC,100.0*00", DecodeHCC, 2.0, 1, 102.0, STATUS_NEW, 2.0},
+        {"$HCHCC,*00", DecodeHCC, 2.0, 1, 2.0, STATUS_NEW_INVALID, 2.0},
         {"$HCHCC", DecodeHCC, 2.0, 0, 7.5, STATUS_NONE, 2.0},
         {"$GPHDT,123.4,T*00", DecodeHDM, 0.0, 0, 7.5, STATUS_NONE, 0.0},
     };
@@ -521,6 +524,7 @@ TEST(RateTimeAndCourseDecoders, Rot) {
     } rows[] = {
         {"$HEROT,-12.5,A*00", 1, -12.5, STATUS_NEW},
         {"$HEROT,-12.5,V*00", 1, -12.5, STATUS_NONE},
+        {"$HEROT,,A*00", 1, 0.0, STATUS_NEW_INVALID},
         {"$HEROT,3.0", 0, 9.0, STATUS_NEW_INVALID},
     };
     for (const auto& row : rows) {

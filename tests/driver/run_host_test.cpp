@@ -1,6 +1,7 @@
 // The demo host as a user runs it: a short recording replayed to the real driver, the records
 // printed line by line, and nothing left running or lying about at the end; likewise when it
 // listens and is stopped with Ctrl-C.
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -145,7 +146,58 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
     }
 }
 
-// What the host cannot run is said with what to do, and the run ends with a status other than 0.
+// A replay that waits for a pipe's writer, who sent a recording and stays, ends at once at a stop.
+TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
+    const std::string fifo = m_folder.GetRoot() + "/live.nmea";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string recording = ShortRecording();
+    for (const int signal : {SIGINT, SIGTERM}) {
+        m_all.clear(), m_records.clear();
+        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
+        const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_EQ(::write(writer, recording.data(), recording.size()), static_cast<ssize_t>(recording.size()));
+        // The last moment waits for a line that would close it.
+        while (m_records.size() < 3) {
+            const std::optional<std::string> line = host.ReadLine(Milliseconds(5000));
+            ASSERT_TRUE(line) << m_all;
+            Take(*line);
+        }
+        host.Kill(signal);
+        ReadUntilEnd(host);
+        EXPECT_EQ(host.Wait(Milliseconds(3000)), 0) << m_all;
+        ::close(writer);
+        EXPECT_NE(m_all.find("sent 3 datagrams (12 sentences)"), std::string::npos) << m_all;
+        EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
+        ExpectNothingLeft();
+    }
+}
+
+// The look-ahead for a first time keeps as little whatever comes before it: lines that hold no
+// sentence before the first sentence and between it and the first time.
+TEST_F(RunHost, LooksAheadInFlatMemory) {
+    const auto peakKilobytes = [&](const std::string& recording) {
+        const std::string file = m_folder.GetRoot() + "/look.nmea";
+        std::ofstream(file, std::ios::binary) << recording;
+        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", file});
+        EXPECT_TRUE(host.WaitForLine("replaying", Milliseconds(10000)));
+        std::ifstream status("/proc/" + std::to_string(host.GetPid()) + "/status");
+        long peak = 0;
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("VmHWM:", 0) == 0) peak = std::stol(line.substr(6));
+        host.Kill(SIGINT);
+        EXPECT_EQ(host.Wait(Milliseconds(5000)), 0);
+        return peak;
+    };
+    const long small = peakKilobytes(Sentence("HEHDT,10.5,T"));
+    std::string ais;
+    while (ais.size() < 12 << 20) ais += "!AIVDM,1,1,,A,13aG?P0P00PD;88MD5MTDww@2<0L,0*0C\r\n";
+    const long large = peakKilobytes(ais + Sentence("HEHDT,10.5,T") + ais);
+    ASSERT_GT(small, 0);
+    EXPECT_LT(large, small + 8 * 1024) << small;
+}
+
+// What the host cannot run is said with what to do, and the run ends with a status other than 0;
+// what it can run, it replays whole.
 TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     const std::string empty = m_folder.GetRoot() + "/empty.nmea", text = m_folder.GetRoot() + "/notes.txt";
     std::ofstream(empty).flush();
@@ -154,6 +206,15 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     const std::string gns = m_folder.GetRoot() + "/gns.nmea";
     std::ofstream(gns) << Sentence("GPGNS,120000.00,5200.0,N,00400.0,E,AA,10,0.9,10.0,47.0,,")
                        << Sentence("GPGNS,120000.50,5200.0,N,00400.0,E,AA,10,0.9,10.0,47.0,,");
+    // A byte-order mark, or a logger's prefix on every line, is no reason to refuse or drop a line;
+    // the times behind the prefixes still set the pace.
+    const std::string bom = m_folder.GetRoot() + "/bom.nmea", prefixed = m_folder.GetRoot() + "/prefixed.nmea";
+    std::ofstream(bom, std::ios::binary) << "\xEF\xBB\xBF" << ShortRecording();
+    std::ofstream(prefixed, std::ios::binary) << std::regex_replace(ShortRecording(), std::regex("\\$"), "12:00:00 $$");
+    // What the driver marks invalid is shown as missing.
+    const std::string invalid = m_folder.GetRoot() + "/invalid.nmea";
+    std::ofstream(invalid) << Sentence("HEHDT,12.5,T") << Sentence("HEROT,3.0,A") << Sentence("HCHDG,,,,,")
+                           << Sentence("HEHDT,,T") << Sentence("HEROT,,A");
     const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
@@ -175,6 +236,9 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file", gns}, 1,
          "sent 2 datagrams (2 sentences); pelorad received 2 and decoded 0 sentences (2 of a format it does not "
          "decode); 0 updates"},
+        {{"--file", bom}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
+        {{"--file", prefixed}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
+        {{"--file", invalid}, 0, "hdg       -  rot      - deg/min\nsent 5 datagrams (5 sentences)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
