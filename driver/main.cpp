@@ -3,6 +3,7 @@
 // "CS" (nothing), anything else the decoding mode as a decimal number.
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +15,12 @@
 #include "foundation/error_text.h"
 #include "platform/ipc_event.h"
 #include "platform/log.h"
+#include "platform/named_object.h"
 
 namespace {
+
+// How long the driver's end waits at most, over all the link's files, for a dead host to let go of them.
+constexpr std::chrono::milliseconds HOST_FILES_WAIT{1000};
 
 // Standard error stands in for the debugger: what the driver reports there is seen by whoever
 // started it. A standard error that nobody reads any more fails the write (SIGPIPE is ignored),
@@ -76,6 +81,10 @@ int main(int argc, char** argv) {
     if (!driver->IsLinkOpen()) return 1;
     driver->Run();
     SayCounts(*driver);
+    // A host killed with SIGKILL tells of its death when its launching thread has ended, maybe before
+    // its other threads have let go of the link's files: the driver, last to hold them, waits a
+    // moment for them so that it still removes them.
+    if (driver->HasLostHost()) Vok::Ipc::WaitForOtherHoldersUntil(std::chrono::steady_clock::now() + HOST_FILES_WAIT);
     // The loop has said why it ended without EXIT.
     return driver->HasLostHost() ? 1 : 0;
 }

@@ -79,9 +79,11 @@ SYSTEMTIME TimeToSystemTime(const CVOKTime& t) {
             if (t.day != last.mjd) {
                 int year = 0, month = 0, day = 0;
                 CVOKTime::MjdToDate(t.day, year, month, day);
-                // MJD 0 (1858-11-17) was a Wednesday.
+                // MJD 0 (1858-11-17) was a Wednesday. In 64 bits: the day may be any word another
+                // process wrote, INT32_MAX included.
+                const int64_t dayOfWeek = ((int64_t{t.day} + 3) % 7 + 7) % 7;
                 last = sDay{t.day, static_cast<WORD>(year), static_cast<WORD>(month), static_cast<WORD>(day),
-                            static_cast<WORD>((t.day + 3) % 7)};
+                            static_cast<WORD>(dayOfWeek)};
             }
             st.wYear = last.year;
             st.wMonth = last.month;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <limits>
@@ -74,6 +75,19 @@ void InitialiseFile(int fd, uint64_t size, const std::string& fileName) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// WaitForOtherHoldersUntil's deadline, in steady clock ticks; the clock's beginning while the process
+// has not asked.
+using SteadyTicks = std::chrono::steady_clock::rep;
+std::atomic<SteadyTicks> g_otherHoldersDeadline{std::numeric_limits<SteadyTicks>::min()};
+
+// The write lock on the lifetime byte, which only the last holder gets: 0 or the errno. Tried once
+// when the deadline has passed, as it has unless the process asked for a wait.
+int TakeLastHolderLock(int fd) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline{Clock::duration{g_otherHoldersDeadline.load()}};
+    return SetRecordLockUntil(fd, F_WRLCK, LIFETIME_BYTE, 1, deadline);
+}
+
 }  // namespace
 
 std::string GetFolderPath() {
@@ -136,6 +150,10 @@ int SetRecordLockUntil(int fd, short type, off_t start, off_t length, std::chron
         std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, std::chrono::microseconds(2000));
     }
+}
+
+void WaitForOtherHoldersUntil(std::chrono::steady_clock::time_point deadline) {
+    g_otherHoldersDeadline.store(deadline.time_since_epoch().count());
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -304,7 +322,7 @@ void CNamedFile::Close(const LastFunction& onLast) {
     if (!m_file.IsOpen()) return;
     const int fd = m_file.Get();
     SetRecordLock(fd, F_UNLCK, LIFETIME_BYTE, 1, false);
-    if (m_managed && SetRecordLock(fd, F_WRLCK, LIFETIME_BYTE, 1, false) == 0 && IsAtPath()) {
+    if (m_managed && TakeLastHolderLock(fd) == 0 && IsAtPath()) {
         // The last holder: nobody can open this file now without first waiting for our lock to go.
         if (onLast) {
             try {

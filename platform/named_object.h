@@ -45,6 +45,13 @@ int SetRecordLockUntil(int fd, short type, off_t start, off_t length, std::chron
 // must not hold every other opener for ever.
 constexpr std::chrono::milliseconds OPEN_WAIT{5000};
 
+// From now until deadline, a holder that closes a file under the lifetime rule and finds other holders
+// still there waits (polling) for them to let go before it decides that it is not the last. For a
+// process that has learnt that its peer died: the kernel may tell of the death (the end of the peer's
+// launching thread) before the peer's other threads have let go of its files. One deadline for every
+// close of the process, so the wait is bounded in all; until this is called, a close never waits.
+void WaitForOtherHoldersUntil(std::chrono::steady_clock::time_point deadline);
+
 // The folder, opened and checked: created 0700 when missing; refused when it is a symbolic link, not a
 // directory, owned by another user, or writable by group or others.
 class CIpcFolder {

@@ -84,18 +84,19 @@ bool LinkNames(const sHdrEntry& e, int32_t node) {
     return WordIs(e, R::NodeLink::kFirst, node) || WordIs(e, R::NodeLink::kSecond, node);
 }
 
-// Makes the unit of a Survey Unit payload of size bytes current; without one, metres.
+// Makes the unit of a Survey Unit payload of size bytes current: 1. Without one, or with a factor that
+// the library refuses (0, negative, NaN), metres: 0; a refused unit must not leave the previous
+// project's unit in force for every later conversion.
 int ApplyUnit(const uint8_t* payload, uint32_t size, int mode) {
     const auto factor = LoadAt<double>(payload, size, R::SurveyUnit::kFactor);
-    if (!factor.has_value()) {
-        SetUnit(UNIT_METERS);
-        SetAngUnit(ANGUNIT_DEGREES);
-        return 0;
+    int applied = 0;
+    if (factor.has_value()) {
+        const CString name = TextAt(payload, std::min<size_t>(size, R::SurveyUnit::kNameField), R::SurveyUnit::kName);
+        applied = SetUnit(name.GetString(), *factor, mode);
     }
-    const CString name = TextAt(payload, std::min<size_t>(size, R::SurveyUnit::kNameField), R::SurveyUnit::kName);
-    SetUnit(name.GetString(), *factor, mode);
+    if (applied == 0) SetUnit(UNIT_METERS);
     SetAngUnit(ANGUNIT_DEGREES);
-    return 1;
+    return applied != 0 ? 1 : 0;
 }
 
 }  // namespace

@@ -407,14 +407,25 @@ int CHdrList::ReadEntries(CVOKFile& file, bool oldBlock) {
             const uint32_t expected = GetRecordSize(recordId);
             if (expected != 0 && payloadSize != expected) return 0;
         }
-        const uint64_t links = oldBlock ? 8 : 4;
-        if (payloadSize + links > left()) return 0;
+        if (uint64_t{payloadSize} + (oldBlock ? 8u : 0u) > left()) return 0;
         auto entry = NewEntry(recordId, payloadSize);
         entry->flag = flag;
         if (!read(entry->payload.get(), payloadSize)) return 0;
         entry->filePosition = static_cast<uint32_t>(file.GetPosition());
-        if (!read(&entry->eventLink, sizeof entry->eventLink)) return 0;
-        if (oldBlock && !read(&entry->secondLink, sizeof entry->secondLink)) return 0;
+        if (oldBlock) {
+            if (!read(&entry->eventLink, sizeof entry->eventLink)) return 0;
+            if (!read(&entry->secondLink, sizeof entry->secondLink)) return 0;
+        } else {
+            // A block that ends right before its last link word still holds that entry, which keeps
+            // the link -1 (no events); a link word cut part-way is a damaged block.
+            const auto wanted = static_cast<UINT>(std::min<uint64_t>(sizeof entry->eventLink, left()));
+            const UINT got = file.Read(&entry->eventLink, wanted);
+            if (got == 0) {
+                Append(std::move(entry));
+                return 1;
+            }
+            if (got != sizeof entry->eventLink) return 0;
+        }
         Append(std::move(entry));
     }
     return 1;

@@ -389,7 +389,8 @@ public:
     // 576 bytes from the first record 228 (+16, or +592 when second is non-zero); 0 and zeros when none.
     int GetChartDatumRef(uint8_t* out, int second) const;
 
-    // Survey unit (153).
+    // Survey unit (153). Applying makes the first record's unit current (1); without one, or with a
+    // factor that the unit library refuses, metres (0).
     int ApplySurveyUnit() const;
     static int ApplySurveyUnitRecord(const uint8_t* payload, int mode);
     int GetSurveyUnit(uint8_t* out) const;  // 48 bytes

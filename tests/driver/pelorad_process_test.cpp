@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -259,6 +260,20 @@ TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
     ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
     EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
+}
+
+TEST_F(PeloradProcess, AHostKilledWhileAnotherOfItsTasksHoldsItsFilesLeavesNothing) {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // the host's driver and task are handed to this process
+    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "link_peer"), "lingering-host", PELORAD, ErrorFile()});
+    EXPECT_TRUE(host.WaitForLine("READY host", Milliseconds(5000)).has_value());
+    host.Kill(SIGKILL);
+    EXPECT_EQ(host.Wait(Milliseconds(5000)), 128 + SIGKILL);
+    // Both end by themselves; what the driver left in the folder fails the test.
+    int ended = 0;
+    for (const CStopwatch watch; ended < 2 && watch.Elapsed() < Milliseconds(5000); ::usleep(5000))
+        ended += ::waitpid(-1, nullptr, WNOHANG) > 0 ? 1 : 0;
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    EXPECT_EQ(ended, 2);
 }
 
 TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {

@@ -103,8 +103,10 @@ TEST(SystemTimeRecords, TimeToSystemTime) {
     }
 
     // The fields that GetDateTimeMs gives, for times on days met in turn (the date of the day met
-    // last is kept), at both ends of a day and outside it.
-    for (const int32_t day : {60000, 60001, 60000, 51544, 60001}) {
+    // last is kept), at both ends of a day and outside it; days at the ends of the word another process
+    // may have written.
+    for (const int32_t day : {60000, 60001, 60000, 51544, 60001, std::numeric_limits<int32_t>::max(),
+                              std::numeric_limits<int32_t>::min()}) {
         for (const double s : {0.0, 0.0004999, 0.0005, 3599.9995, 43200.25, 86399.9994, 86399.9995, 86400.5, -0.0004,
                                -0.5}) {
             const CVOKTime t = Mjd(day, s);

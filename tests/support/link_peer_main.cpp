@@ -7,9 +7,17 @@
 //   host           starts "link_peer sleep" from a thread that ends at once, ties it to the
 //                  kill-on-close job, prints "READY host <pid>" and waits for its input to end.
 //   sleep          sleeps (60 s at most).
+//   lingering-host DRIVER ERRORS
+//                  a test host of DRIVER (its standard error to ERRORS) with a second task that shares
+//                  its files, as its threads do, and keeps them until 300 ms after the host has gone
+//                  (SIGKILL, say); prints "READY host" once the driver has acknowledged a command,
+//                  and waits for its input to end.
 //   module         prints its file title without and with extension, its folder, its argument
 //                  text and its arguments joined by '|', one per line.
+#include <sched.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +31,7 @@
 #include "platform/child_process.h"
 #include "platform/environment.h"
 #include "platform/process_launch.h"
+#include "host/test_host.h"
 
 namespace {
 
@@ -65,6 +74,23 @@ int RunHost() {
     return 0;
 }
 
+int RunLingeringHost(const std::string& driver, const std::string& errors) {
+    Vok::Test::CTestHost host(driver, 1, errors);
+    const pid_t self = ::getpid();
+    // As fork, but with the file table shared; the task makes nothing but system calls (20 s at most).
+    const long task = host.SendCommand(CMD_HEARTBEAT) ? ::syscall(SYS_clone, CLONE_FILES | SIGCHLD, 0, 0, 0, 0) : -1;
+    if (task == 0) {
+        const timespec tick{0, 10000000}, linger{0, 300000000};
+        for (int i = 0; i < 2000 && ::syscall(SYS_getppid) == self; ++i) ::syscall(SYS_nanosleep, &tick, nullptr);
+        ::syscall(SYS_nanosleep, &linger, nullptr);
+        ::syscall(SYS_exit_group, 0);
+    }
+    std::cout << (task > 0 ? "READY host" : "FAIL host") << std::endl;
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+
 int RunModule() {
     CStringArray arguments;
     GetCommandLineArgs(arguments);
@@ -89,6 +115,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (mode == "host") return RunHost();
+    if (mode == "lingering-host" && argc > 3) return RunLingeringHost(argv[2], argv[3]);
     if (mode == "sleep") {
         ::alarm(60);  // nothing is left running for long, whatever happens to the test
         for (;;) ::pause();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -468,6 +469,12 @@ TEST(HdrLookups, SurveyUnitIsAppliedToTheUnitLibrary) {
     EXPECT_EQ(list.ApplySurveyUnit(), 1);
     EXPECT_EQ(GetConvToMeters(), usFoot);
     EXPECT_STREQ(GetUnitName(), "US Survey Foot");
+    // A factor that the library refuses gives metres too, not the unit of the project before.
+    for (const double refused : {0.0, -0.3048, std::nan("")}) {
+        SetUnit(UNIT_FEET);
+        EXPECT_EQ(CHdrList::ApplySurveyUnitRecord(Payload(48).Text(0, "Bad").F64(40, refused).Data(), 1), 0);
+        EXPECT_EQ(GetConvToMeters(), 1.0) << refused;
+    }
     EXPECT_EQ(CHdrList::ApplySurveyUnitRecord(nullptr, 1), 0);
     EXPECT_EQ(GetConvToMeters(), 1.0);
     EXPECT_EQ(CHdrList().ApplySurveyUnit(), 0);

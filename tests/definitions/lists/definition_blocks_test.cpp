@@ -382,20 +382,24 @@ TEST_F(CDefinitionBlocksTest, HeaderEntriesOfBlock33) {
     const std::vector<uint8_t> block33 = CLeBytes()
                                              .I32(4).U8(1).I32(139).F32(17.0f).I32(40)
                                              .I32(3).U8(0).I32(0).U8(9).U8(8).U8(7).I32(-1);
+    // A last Fix record (125) without its link word: read with link -1, so the upgrade replaces it by 215.
+    const std::vector<uint8_t> fix = CLeBytes().Append(block33).I32(4).U8(0).I32(125).I32(0);
     struct sRow {
         const char* what;
         std::vector<uint8_t> file;
         int result;
         int count;
         int32_t firstLink;
+        int32_t lastId;
     } const rows[] = {
-        {"with events", CLeBytes().I32(2).Block(7, {}).Block(33, block33), 1, 2, 40},
-        {"without events", CLeBytes().I32(1).Block(33, block33), 1, 2, -1},
-        {"size not the type's", CLeBytes().I32(1).Block(33, CLeBytes().I32(5).U8(0).I32(139).Zeros(9)), 0, 0, 0},
-        {"payload past the block", CLeBytes().I32(1).Block(33, CLeBytes().I32(1000).U8(0).I32(0).Zeros(4)), 0, 0, 0},
+        {"with events", CLeBytes().I32(2).Block(7, {}).Block(33, block33), 1, 2, 40, 0},
+        {"without events", CLeBytes().I32(1).Block(33, block33), 1, 2, -1, 0},
+        {"size not the type's", CLeBytes().I32(1).Block(33, CLeBytes().I32(5).U8(0).I32(139).Zeros(9)), 0, 0, 0, 0},
+        {"payload past the block", CLeBytes().I32(1).Block(33, CLeBytes().I32(1000).U8(0).I32(0).Zeros(4)), 0, 0, 0, 0},
         {"link cut off", CLeBytes().I32(1).Block(33, std::vector<uint8_t>(block33.begin(), block33.end() - 2)),
-         0, 1, 40},
-        {"no header block", CLeBytes().I32(1).Block(5, {}), 0, 0, 0},
+         0, 1, 40, 139},
+        {"block ends before the last link", CLeBytes().I32(2).Block(7, {}).Block(33, fix), 1, 3, 40, 215},
+        {"no header block", CLeBytes().I32(1).Block(5, {}), 0, 0, 0, 0},
     };
     for (const sRow& r : rows) {
         CHdrList headers;
@@ -405,6 +409,7 @@ TEST_F(CDefinitionBlocksTest, HeaderEntriesOfBlock33) {
         const sHdrEntry& first = *headers.GetEntryAt(0);
         EXPECT_EQ(first.flag, 1) << r.what;
         EXPECT_EQ(first.eventLink, r.firstLink) << r.what;
+        EXPECT_EQ(headers.GetEntryAt(r.count - 1)->recordId, r.lastId) << r.what;
         EXPECT_EQ(headers.GetUtcToGpsOffset(), 17.0) << r.what;
         if (r.count < 2) continue;
         const sHdrEntry& second = *headers.GetEntryAt(1);
