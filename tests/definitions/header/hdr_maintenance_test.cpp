@@ -52,6 +52,12 @@ TEST(HdrMaintenance, SettingTheVersion) {
 
     EXPECT_EQ(list.SetVersion(6, 20), 1);
     EXPECT_EQ(list.SetVersion(6, 20), 0);
+    // A new build of the same version, and a new version with the same build, are changes.
+    EXPECT_EQ(list.SetVersion(6, 21), 1);
+    EXPECT_EQ(list.GetVersionNumber(), 621u);
+    EXPECT_EQ(list.SetVersion(7, 21), 1);
+    EXPECT_EQ(list.GetVersionNumber(), 721u);
+    EXPECT_EQ(list.SetVersion(6, 20), 1);
     EXPECT_EQ(list.SetCurrentVersion(0), 0);
     EXPECT_EQ(list.GetVersionNumber(), 620u);
     EXPECT_EQ(list.SetCurrentVersion(1), 1);

@@ -34,6 +34,8 @@ TEST(SysDefList, SystemOfAHeaderRecord) {
     CSysDefList list;
     list.Add(MakeSysDef(3, 12, 7, 8, 9));
     list.Add(MakeSysDef(5, 45, 0, 0, 0));
+    list.Add(MakeSysDef(6, 1, 13, 14, 0));
+    list.Add(MakeSysDef(8, 3, 11, 12, 0));
     CHdrList headers;
     auto entry = [&](int32_t recordId, std::initializer_list<int32_t> words, uint32_t size) {
         uint8_t* payload = headers.AddRecord(recordId, size, nullptr, -1);
@@ -54,6 +56,9 @@ TEST(SysDefList, SystemOfAHeaderRecord) {
         {entry(258, {0, 0, 7, 8}, 16), -1},
         {entry(262, {0, 5}, 112), 5},
         {entry(273, {0, 5}, 108), -1},
+        {entry(226, {99, 11, 12}, 312), 8},  // a PRH sensor by its words 1 and 2
+        {entry(226, {11, 12, 0}, 312), -1},
+        {entry(226, {0, 13, 14}, 312), -1},  // the keys of an echosounder
     };
     for (const sRow& row : rows) EXPECT_EQ(list.GetSystemIdOfHeaderEntry(row.entry), row.sysId) << row.entry->recordId;
     EXPECT_EQ(list.GetSystemIdOfHeaderEntry(nullptr), -1);

@@ -84,6 +84,7 @@ TEST(DatumRef, KindsAndWords) {
     };
     const sRow rows[] = {
         {0, 1000, 0.0, 0, 4}, {7, 1000, 0.0, 1, 0}, {7, 1002, 0.0, 2, 5}, {0, 1000, 0.5, 2, 5}, {999, 1000, 0.0, 0, 4},
+        {998, 1000, 0.0, 1, 0},  // the last code of the list
     };
     for (const sRow& row : rows) {
         sDatumRef ref{};

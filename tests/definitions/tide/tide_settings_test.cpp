@@ -369,25 +369,33 @@ TEST(TideSettingsCompare, EqualityCopiesAndSameSource) {
     EXPECT_EQ(self.get_strategies().size(), 6u);
 
     // One change each makes a strategy unequal to its clone.
-    const std::vector<std::pair<const char*, std::function<void(CTideStrategyBase&)>>> changes = {
-        {"name", [](CTideStrategyBase& s) { s.set_name("Closest "); }},
-        {"id", [](CTideStrategyBase& s) { s.set_id(9); }},
-        {"closest value", [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_closest_value(5); }},
-        {"source order",
+    struct sChange {
+        const char* what;
+        int32_t strategy;
+        std::function<void(CTideStrategyBase&)> change;
+    };
+    const std::vector<sChange> changes = {
+        {"name", 1, [](CTideStrategyBase& s) { s.set_name("Closest "); }},
+        {"id", 1, [](CTideStrategyBase& s) { s.set_id(9); }},
+        {"closest value", 1, [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_closest_value(5); }},
+        {"source order", 1,
          [](CTideStrategyBase& s) {
              auto& c = dynamic_cast<CTideStrategyClosest&>(s);
              c.clear_source_ids();
              c.add_source_id(2);
              c.add_source_id(1);
          }},
-        {"NaN interval", [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_update_interval(NAN); }},
+        {"NaN interval", 1,
+         [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_update_interval(NAN); }},
+        {"computed count", 4,
+         [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyComputed&>(s).set_computed_count(6); }},
     };
-    const CTideStrategyBase& closest = *full.get_strategies().find_by_id(1);
-    for (const auto& [what, change] : changes) {
-        std::unique_ptr<CTideStrategyBase> copy = closest.clone();
-        EXPECT_TRUE(*copy == closest) << what;
+    for (const auto& [what, id, change] : changes) {
+        const CTideStrategyBase& original = *full.get_strategies().find_by_id(id);
+        std::unique_ptr<CTideStrategyBase> copy = original.clone();
+        EXPECT_TRUE(*copy == original) << what;
         change(*copy);
-        EXPECT_TRUE(*copy != closest) << what;
+        EXPECT_TRUE(*copy != original) << what;
         if (std::string(what) == "NaN interval") {
             EXPECT_TRUE(*copy != *copy->clone());
         }
@@ -438,6 +446,7 @@ TEST(TideSettingsLists, FindsAndSourceIdEdits) {
     EXPECT_EQ(closest.get_source_id(3), 0u);
     EXPECT_TRUE(strategies.remove_source_id(2));
     EXPECT_EQ(closest.get_source_ids(), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(closest.get_source_id(2), 0u);  // the removed id still lies behind the last one
     EXPECT_EQ(dynamic_cast<CTideStrategyFile&>(*strategies.find_by_id(2)).get_source_count(), 0u);
     const CTideSettingsContainer before = c;
     EXPECT_FALSE(strategies.remove_source_id(99));
