@@ -23,9 +23,18 @@ TEST(SysDefList, LookUps) {
     EXPECT_EQ(list.GetSystemType(4), 2);
     EXPECT_EQ(list.FindByTypeAndKey(16, 3), list.FindById(2));
     EXPECT_EQ(list.FindByTypeAndKey(16, 0), nullptr);
+    EXPECT_EQ(list.FindByType(1), nullptr);
+    EXPECT_EQ(list.GetSystemIdByType(2), 4);
+    EXPECT_EQ(list.GetSystemIdByType(1), -1);
+    EXPECT_EQ(list.HasSatelliteNavigationSystem(), 0);  // a position system is none
+    list.Add(MakeSysDef(6, 1, 0, 0, 0));
+    list.Add(MakeSysDef(7, 11, 0, 0, 0));
+    EXPECT_EQ(list.FindByType(1), list.FindById(6));
+    EXPECT_EQ(list.HasSatelliteNavigationSystem(), 1);
     EXPECT_EQ(list.GetSystemIdByName("System 4"), 4);
     EXPECT_EQ(list.GetSystemIdByName("system 4"), -1);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 6), 4);
+    EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 7), -1);
     list.ReplaceKey(7, 70);
     EXPECT_EQ(list.FindById(1)->key1, 70);
 }
@@ -79,12 +88,16 @@ TEST(SysDefList, FieldGroupsCompareAndCopy) {
         {[](sSysDef& s) { s.port = 9; }, SYSDEF_CHANGE_PORT | SYSDEF_CHANGE_CONNECTION},
         {[](sSysDef& s) { s.interval = std::numeric_limits<float>::quiet_NaN(); }, SYSDEF_CHANGE_INTERVAL},
         {[](sSysDef& s) { s.key3 = 0; }, SYSDEF_CHANGE_IDENTITY},
+        {[](sSysDef& s) { s.sysId = 2; }, SYSDEF_CHANGE_IDENTITY},
+        {[](sSysDef& s) { s.key1 = 0; }, SYSDEF_CHANGE_IDENTITY},
+        {[](sSysDef& s) { s.connection12 = 3; }, SYSDEF_CHANGE_CONNECTION},
         {[](sSysDef& s) { SetFieldText(s.name, "x"); }, SYSDEF_CHANGE_NAME},
     };
     for (const sRow& row : rows) {
         sSysDef b = a;
         row.change(b);
         EXPECT_EQ(CSysDefList::CompareSysDefs(a, b), row.bits);
+        EXPECT_EQ(CSysDefList::CompareSysDefs(b, a), row.bits);
         sSysDef c = a;
         CSysDefList::CopySysDefFields(c, b, row.bits);
         if (row.bits != 0) {
