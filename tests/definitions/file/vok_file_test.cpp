@@ -184,6 +184,11 @@ TEST_F(CBlockFileTest, WalksStepOverPayloads) {
     EXPECT_EQ(file.GetPosition(), 15u);
     EXPECT_TRUE(file.SeekPastBlocks());
     EXPECT_EQ(file.GetPosition(), 24u);
+    EXPECT_EQ(file.GetRemainingLength(), 3u);
+    file.SeekToEnd();
+    EXPECT_EQ(file.GetRemainingLength(), 0u);
+    file.Seek(40, CFile::begin);
+    EXPECT_EQ(file.GetRemainingLength(), 0u);
 }
 
 TEST_F(CBlockFileTest, BlocksRunningPastTheEndAreNotFound) {

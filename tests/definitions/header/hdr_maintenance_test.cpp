@@ -52,6 +52,12 @@ TEST(HdrMaintenance, SettingTheVersion) {
 
     EXPECT_EQ(list.SetVersion(6, 20), 1);
     EXPECT_EQ(list.SetVersion(6, 20), 0);
+    // A new build of the same version, and a new version with the same build, are changes.
+    EXPECT_EQ(list.SetVersion(6, 21), 1);
+    EXPECT_EQ(list.GetVersionNumber(), 621u);
+    EXPECT_EQ(list.SetVersion(7, 21), 1);
+    EXPECT_EQ(list.GetVersionNumber(), 721u);
+    EXPECT_EQ(list.SetVersion(6, 20), 1);
     EXPECT_EQ(list.SetCurrentVersion(0), 0);
     EXPECT_EQ(list.GetVersionNumber(), 620u);
     EXPECT_EQ(list.SetCurrentVersion(1), 1);
@@ -112,6 +118,9 @@ TEST(HdrMaintenance, MemberCountersOfObjectsAndGunArrays) {
     Payload(56).I32(4, 31).I32(28, 7).Add(list, 201);   // node 31 of object 7
     Payload(56).I32(4, 32).I32(28, 20).Add(list, 201);  // node 32 of the gun array
     Payload(56).I32(4, 31).I32(28, 8).Add(list, 201);   // a second node 31: the first decides
+    Payload(56).I32(4, 0).I32(28, 7).Add(list, 201);    // node 0 of object 7 is named by none of:
+    Payload(360).Add(list, 220);                        // a multibeam without a node
+    Payload(104).I32(0, 20).Add(list, 65);              // a GNSS observation without a first node
     Payload(352).I32(4, 7).Add(list, 219);
     Payload(360).I32(32, 31).Add(list, 220);
     Payload(336).I32(8, 7).Add(list, 221);
@@ -131,7 +140,7 @@ TEST(HdrMaintenance, MemberCountersOfObjectsAndGunArrays) {
         for (size_t k = 0; k < n; ++k) values.push_back(ValueAt<int32_t>(p, offset + 4 * k));
         return values;
     };
-    EXPECT_EQ(counters(object, 44, 8), (std::vector<int32_t>{1, 1, 1, 3, 1, 0, 3, 1}));
+    EXPECT_EQ(counters(object, 44, 8), (std::vector<int32_t>{1, 1, 1, 3, 1, 0, 3, 2}));
     EXPECT_EQ(counters(objectM, 44, 8), (std::vector<int32_t>{0, 0, 0, 0, 0, 1, 0, 1}));
     EXPECT_EQ(counters(gun, 48, 4), (std::vector<int32_t>{1, 2, 1, 1}));
 }
@@ -141,7 +150,7 @@ TEST(HdrMaintenance, CorrectionsTakeTheirValuesFromTheFixedNodeAndRecord141) {
     list.UpdateCorrections();  // nothing to do
     EXPECT_TRUE(list.IsEmpty());
     uint8_t* corrections = Payload(40).I32(0, 3).F32(16, 9.0f).I32(32, 9).I32(36, 9).Add(list, 140);
-    uint8_t* other = Payload(40).I32(0, 4).F32(16, 9.0f).Add(list, 140);
+    uint8_t* other = Payload(40).I32(0, 4).F32(16, 9.0f).I32(32, 9).I32(36, 9).Add(list, 140);
     Payload(104).I32(0, 1).I32(28, 11).I32(32, 12).I32(44, 3).Add(list, 65);
     Payload(688).I32(0, 11).F64(672, 2.5).Add(list, 204);
     Payload(16).I32(0, 0).I32(4, 12).I32(8, 100).I32(12, 200).Add(list, 141);  // not in use
@@ -151,12 +160,22 @@ TEST(HdrMaintenance, CorrectionsTakeTheirValuesFromTheFixedNodeAndRecord141) {
     EXPECT_EQ(ValueAt<int32_t>(corrections, 32), 5);
     EXPECT_EQ(ValueAt<int32_t>(corrections, 36), 6);
     EXPECT_EQ(ValueAt<float>(other, 16), 0.0f);
+    EXPECT_EQ(ValueAt<int32_t>(other, 32), 0);
+    EXPECT_EQ(ValueAt<int32_t>(other, 36), 0);
+
+    CHdrList fixedOnly;  // a Fixed Node alone is a source too
+    uint8_t* alone = Payload(40).I32(0, 3).Add(fixedOnly, 140);
+    Payload(104).I32(0, 1).I32(28, 11).I32(44, 3).Add(fixedOnly, 65);
+    Payload(688).I32(0, 11).F64(672, 2.5).Add(fixedOnly, 204);
+    fixedOnly.UpdateCorrections();
+    EXPECT_EQ(ValueAt<float>(alone, 16), 2.5f);
 }
 
 TEST(HdrMaintenance, DatumEpochsOfTheCurrentDate) {
     CHdrList list;
     uint8_t* stale = Payload(40).I32(8, 2).F64(32, 0.0).Add(list, 247);
     uint8_t* set = Payload(40).I32(8, 2).F64(32, 2010.5).Add(list, 247);
+    uint8_t* earliest = Payload(40).I32(8, 2).F64(32, 1900.0).Add(list, 247);
     uint8_t* fixed = Payload(40).I32(8, 1).F64(32, 0.0).Add(list, 247);
     uint8_t* other = Payload(88).I32(8, 2).F64(32, 0.0).Add(list, 246);
     EXPECT_EQ(list.SetDatumEpochs(1899.9, 1), 0);  // a clock that is not set
@@ -164,6 +183,7 @@ TEST(HdrMaintenance, DatumEpochsOfTheCurrentDate) {
     EXPECT_EQ(list.SetDatumEpochs(2024.25, 0), 1);
     EXPECT_EQ(ValueAt<double>(stale, 32), 2024.25);
     EXPECT_EQ(ValueAt<double>(set, 32), 2010.5);
+    EXPECT_EQ(ValueAt<double>(earliest, 32), 1900.0);  // only an epoch below 1900 is stale
     EXPECT_EQ(ValueAt<double>(fixed, 32), 0.0);
     EXPECT_EQ(ValueAt<double>(other, 32), 0.0);
     EXPECT_EQ(list.SetDatumEpochs(2024.5, 0), 0);

@@ -27,10 +27,14 @@ TEST(SysDefList, LookUps) {
     EXPECT_EQ(list.GetSystemType(4), 2);
     EXPECT_EQ(list.FindByTypeAndKey(16, 3), list.FindById(2));
     EXPECT_EQ(list.FindByTypeAndKey(16, 0), nullptr);
+    EXPECT_EQ(list.GetSystemIdByType(2), 4);
+    EXPECT_EQ(list.GetSystemIdByType(3), -1);
+    EXPECT_EQ(list.HasSatelliteNavigationSystem(), 0);  // a position system is none
     EXPECT_EQ(list.GetSystemIdByName("System 4"), 4);
     EXPECT_EQ(list.GetSystemIdByName("system 4"), -1);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 6), 4);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(7, 8), -1);  // those keys belong to a system of type 12
+    EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 7), -1);
     list.ReplaceKey(7, 70);
     EXPECT_EQ(list.FindById(1)->key1, 70);
     list.ReplaceKey(3, 30);  // only systems of type 12 take the new key
@@ -47,7 +51,8 @@ TEST(SysDefList, SystemOfAHeaderRecord) {
     CSysDefList list;
     list.Add(MakeSysDef(3, 12, 7, 8, 9));
     list.Add(MakeSysDef(5, 45, 0, 0, 0));
-    list.Add(MakeSysDef(6, 3, 7, 8, 0));
+    list.Add(MakeSysDef(6, 1, 13, 14, 0));
+    list.Add(MakeSysDef(8, 3, 11, 12, 0));
     CHdrList headers;
     auto entry = [&](int32_t recordId, std::initializer_list<int32_t> words, uint32_t size) {
         uint8_t* payload = headers.AddRecord(recordId, size, nullptr, -1);
@@ -68,7 +73,9 @@ TEST(SysDefList, SystemOfAHeaderRecord) {
         {entry(258, {0, 0, 7, 8}, 16), -1},
         {entry(262, {0, 5}, 112), 5},
         {entry(273, {0, 5}, 108), -1},
-        {entry(226, {0, 7, 8}, 16), 6},
+        {entry(226, {99, 11, 12}, 312), 8},  // a PRH sensor by its words 1 and 2
+        {entry(226, {11, 12, 0}, 312), -1},
+        {entry(226, {0, 13, 14}, 312), -1},  // the keys of an echosounder
         {entry(234, {0, 7, 8}, 16), -1},  // keys of systems of other types
     };
     for (const sRow& row : rows) EXPECT_EQ(list.GetSystemIdOfHeaderEntry(row.entry), row.sysId) << row.entry->recordId;
@@ -92,6 +99,7 @@ TEST(SysDefList, FieldGroupsCompareAndCopy) {
         {[](sSysDef& s) { s.interval = std::numeric_limits<float>::quiet_NaN(); }, SYSDEF_CHANGE_INTERVAL},
         {[](sSysDef& s) { s.key3 = 0; }, SYSDEF_CHANGE_IDENTITY},
         {[](sSysDef& s) { s.sysId = 9; }, SYSDEF_CHANGE_IDENTITY},
+        {[](sSysDef& s) { s.key1 = 0; }, SYSDEF_CHANGE_IDENTITY},
         {[](sSysDef& s) { SetFieldText(s.name, "x"); }, SYSDEF_CHANGE_NAME},
     };
     for (const sRow& row : rows) {

@@ -67,6 +67,7 @@ TEST(DatumRef, InitFromPackedCodes) {
     std::memset(&ref, 0x77, sizeof ref);
     // |id + local| beyond the 32-bit range stays at the largest word.
     EXPECT_EQ(InitDatumRef(&ref, -2147483647 - 1, -3, 0.0, 0.0), 2147483647);
+    EXPECT_EQ(InitDatumRef(nullptr, 5, 7, 0.0, 0.0), 0);
     EXPECT_EQ(InitDatumRefDefault(&ref, -4), -4);
     EXPECT_EQ(ref.localWord, 0);
     EXPECT_EQ(ref.ownerWord, 0);
@@ -84,6 +85,7 @@ TEST(DatumRef, KindsAndWords) {
     };
     const sRow rows[] = {
         {0, 1000, 0.0, 0, 4}, {7, 1000, 0.0, 1, 0}, {7, 1002, 0.0, 2, 5}, {0, 1000, 0.5, 2, 5}, {999, 1000, 0.0, 0, 4},
+        {998, 1000, 0.0, 1, 0},  // the last code of the list
     };
     for (const sRow& row : rows) {
         sDatumRef ref{};
@@ -115,6 +117,8 @@ TEST(DatumRef, UpgradeFilePaths) {
     EXPECT_EQ(ref.ownerCode, 1900);
     EXPECT_EQ(ref.ownerWord, -2);
     EXPECT_STREQ(ref.ownerPath, "owner.xalmet");
+    EXPECT_EQ(GetDatumRefOwnerFileName(&ref, false), "owner.xalmet");
+    EXPECT_EQ(GetDatumRefOwnerFileName(nullptr, false), "");
 
     sDatumRef list{};
     list.localCode = 30;
@@ -135,6 +139,11 @@ TEST(DatumRef, UpgradeFilePaths) {
     UpgradeFilePaths(&full, true);
     EXPECT_EQ(std::strlen(full.localPath), 260u);
     EXPECT_EQ(GetDatumRefLocalFileName(&full, true).size(), 260u);
+    // A local code outside the list clears the first 261 bytes of the path field only.
+    full.localCode = 1;
+    UpgradeFilePaths(&full, true);
+    EXPECT_EQ(full.localPath[260], 0);
+    EXPECT_EQ(full.localPath[261], 'p');
 }
 
 TEST(DatumRef, SameReferenceAndPathSync) {
@@ -157,6 +166,14 @@ TEST(DatumRef, SameReferenceAndPathSync) {
     EXPECT_TRUE(SyncDatumRefPaths(&a, &b));
     EXPECT_STREQ(a.localPath, "geoid2.grd");
     EXPECT_FALSE(SyncDatumRefPaths(&a, &b));
+    SetPath(b.ownerPath, "C:/heights/owner.grd");
+    EXPECT_TRUE(SyncDatumRefPaths(&a, &b));  // the owner halves, with equal owner codes
+    EXPECT_STREQ(a.ownerPath, "owner.grd");
+    sDatumRef otherOwner = a;
+    otherOwner.ownerCode = 1001;
+    SetPath(otherOwner.ownerPath, "other.grd");
+    EXPECT_FALSE(SyncDatumRefPaths(&a, &otherOwner));
+    EXPECT_STREQ(a.ownerPath, "owner.grd");
 }
 
 TEST(ChartDatum, InitCopyAndCompare) {
@@ -169,7 +186,11 @@ TEST(ChartDatum, InitCopyAndCompare) {
     std::memcpy(&first, a.data() + ChartDatum::kFirstRef, sizeof first);
     EXPECT_EQ(first.id, -5);
     EXPECT_EQ(first.ownerCode, 1000);
-    EXPECT_EQ(a[1191], 0);
+    for (const size_t offset : {0, 4, 12, 1168}) {
+        std::memcpy(&word, a.data() + offset, 4);
+        EXPECT_EQ(word, 0) << offset;
+    }
+    EXPECT_EQ(std::vector<uint8_t>(a.begin() + 1168, a.end()), std::vector<uint8_t>(24, 0));
 
     std::vector<uint8_t> b(ChartDatum::kSize, 0);
     InitChartDatum(b.data(), 3);

@@ -292,6 +292,39 @@ TEST(TideSettingsFormat, ReadErrorsNameTheirReader) {
     const Image three_claimed = Image().strategy_base("", 1).i32(2).i32(0).f32(0).b(0).f32(0).u32(3).u32(7).u32(8);
     EXPECT_EQ(read_error(gauge, three_claimed.bytes).first, 7);
     EXPECT_EQ(gauge.get_source_count(), 0u);
+
+    // An archive whose error returns instead of throwing: the reader stops at the refused version.
+    struct QuietArchive : ByteVectorArchive {
+        using ByteVectorArchive::ByteVectorArchive;
+        void ThrowError(int32_t, const std::string&) override { ++errors; }
+        int errors = 0;
+    };
+    ByteVector refused = Image().i32(2).str("name").u32(5).i32(1).bytes;
+    QuietArchive quiet(refused);
+    CTideStrategyDisabled disabled;
+    disabled.serialize_from(quiet);
+    EXPECT_EQ(quiet.errors, 1);
+    EXPECT_EQ(disabled.get_id(), 0);
+    EXPECT_EQ(disabled.get_name(), "");
+    EXPECT_EQ(quiet.Remaining(), refused.size() - 4);
+
+    // Every reader starts from the defaults: a refused or cut record keeps nothing that was there.
+    CTideSourceFile used;
+    used.set_node_id(7);
+    used.set_file_path("x");
+    EXPECT_EQ(read_error(used, Image().source_base(1).i32(2).bytes).first, 7);
+    EXPECT_EQ(used.get_node_id(), 0u);
+    EXPECT_EQ(used.get_file_path(), "");
+    CTideSourceClipping clipping;
+    read(clipping, Image().i32(0).b(true).f64(-1.0).f64(1.0).bytes);
+    EXPECT_TRUE(clipping != CTideSourceClipping());
+    EXPECT_EQ(read_error(clipping, Image().i32(0).b(false).bytes).first, 7);
+    EXPECT_TRUE(clipping == CTideSourceClipping());
+    CTideSourceFiltering filtering;
+    read(filtering, Image().i32(2).b(true).i32(5).f64(0.75).bytes);
+    EXPECT_TRUE(filtering != CTideSourceFiltering());
+    EXPECT_EQ(read_error(filtering, Image().i32(2).b(false).bytes).first, 7);
+    EXPECT_TRUE(filtering == CTideSourceFiltering());
 }
 
 // A failed read leaves the container as it was; a good one replaces its contents.
@@ -369,29 +402,48 @@ TEST(TideSettingsCompare, EqualityCopiesAndSameSource) {
     EXPECT_EQ(self.get_strategies().size(), 6u);
 
     // One change each makes a strategy unequal to its clone.
-    const std::vector<std::pair<const char*, std::function<void(CTideStrategyBase&)>>> changes = {
-        {"name", [](CTideStrategyBase& s) { s.set_name("Closest "); }},
-        {"id", [](CTideStrategyBase& s) { s.set_id(9); }},
-        {"closest value", [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_closest_value(5); }},
-        {"source order",
+    struct sChange {
+        const char* what;
+        int32_t strategy;
+        std::function<void(CTideStrategyBase&)> change;
+    };
+    const std::vector<sChange> changes = {
+        {"name", 1, [](CTideStrategyBase& s) { s.set_name("Closest "); }},
+        {"id", 1, [](CTideStrategyBase& s) { s.set_id(9); }},
+        {"closest value", 1, [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_closest_value(5); }},
+        {"source order", 1,
          [](CTideStrategyBase& s) {
              auto& c = dynamic_cast<CTideStrategyClosest&>(s);
              c.clear_source_ids();
              c.add_source_id(2);
              c.add_source_id(1);
          }},
-        {"NaN interval", [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_update_interval(NAN); }},
+        {"NaN interval", 1,
+         [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyClosest&>(s).set_update_interval(NAN); }},
+        {"gauge reference value", 3,
+         [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyGauge&>(s).set_reference_value(0.5f); }},
+        {"computed count", 4,
+         [](CTideStrategyBase& s) { dynamic_cast<CTideStrategyComputed&>(s).set_computed_count(6); }},
     };
-    const CTideStrategyBase& closest = *full.get_strategies().find_by_id(1);
-    for (const auto& [what, change] : changes) {
-        std::unique_ptr<CTideStrategyBase> copy = closest.clone();
-        EXPECT_TRUE(*copy == closest) << what;
+    for (const auto& [what, id, change] : changes) {
+        const CTideStrategyBase& original = *full.get_strategies().find_by_id(id);
+        std::unique_ptr<CTideStrategyBase> copy = original.clone();
+        EXPECT_TRUE(*copy == original) << what;
         change(*copy);
-        EXPECT_TRUE(*copy != closest) << what;
+        EXPECT_TRUE(*copy != original) << what;
         if (std::string(what) == "NaN interval") {
             EXPECT_TRUE(*copy != *copy->clone());
         }
     }
+    // A reset through a base puts that base's fields back to their defaults.
+    std::unique_ptr<CTideStrategyBase> reset = full.get_strategies().find_by_id(1)->clone();
+    reset->reset();
+    EXPECT_EQ(reset->get_id(), 0);
+    EXPECT_EQ(reset->get_name(), "");
+    EXPECT_EQ(dynamic_cast<CTideStrategyClosest&>(*reset).get_closest_value(), 4u);
+    static_cast<CTideStrategyWithSources&>(dynamic_cast<CTideStrategyClosest&>(*reset)).reset();
+    EXPECT_EQ(dynamic_cast<CTideStrategyClosest&>(*reset).get_source_count(), 0u);
+
     CTideStrategyMWLM other_model;
     other_model.set_id(5);
     EXPECT_FALSE(*full.get_strategies().find_by_id(5) == other_model);
@@ -410,6 +462,14 @@ TEST(TideSettingsCompare, EqualityCopiesAndSameSource) {
     EXPECT_FALSE(base_a == base_observation || base_observation == base_a || a.is_same_source(observation));
     b.set_file_path("x");
     EXPECT_FALSE(a.is_same_source(b));
+    CTideSourceObservation other_observation;
+    other_observation.set_id(1);
+    other_observation.set_observation_id(13);
+    EXPECT_FALSE(observation.is_same_source(other_observation));
+    EXPECT_FALSE(observation.is_same_source(a));
+    other_observation.set_id(2);
+    other_observation.set_observation_id(0);
+    EXPECT_TRUE(observation.is_same_source(other_observation));
 }
 
 TEST(TideSettingsLists, FindsAndSourceIdEdits) {
@@ -438,6 +498,7 @@ TEST(TideSettingsLists, FindsAndSourceIdEdits) {
     EXPECT_EQ(closest.get_source_id(3), 0u);
     EXPECT_TRUE(strategies.remove_source_id(2));
     EXPECT_EQ(closest.get_source_ids(), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(closest.get_source_id(2), 0u);  // the removed id still lies behind the last one
     EXPECT_EQ(dynamic_cast<CTideStrategyFile&>(*strategies.find_by_id(2)).get_source_count(), 0u);
     const CTideSettingsContainer before = c;
     EXPECT_FALSE(strategies.remove_source_id(99));
