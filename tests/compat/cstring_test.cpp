@@ -68,6 +68,23 @@ TEST(CString, CaseInsensitiveComparisonIsAsciiOnly) {
     s.MakeLower();
     EXPECT_EQ(s, "\xC4" "bc");
     EXPECT_LT(CString("a").Compare("b"), 0);
+
+    // Order, not only equality; the shorter text is the smaller.
+    EXPECT_LT(CString("a").CompareNoCase("B"), 0);
+    EXPECT_GT(CString("B").CompareNoCase("a"), 0);
+    EXPECT_LT(CString("ab").CompareNoCase("ABC"), 0);
+    EXPECT_GT(CString("ABC").CompareNoCase("ab"), 0);
+    // The class library lowers before comparing: '[' lies below 'a', though above 'A'.
+    EXPECT_LT(CString("[").CompareNoCase("A"), 0);
+    // Lowering ends exactly at 'A' and 'Z': '@' and '[' are no letters.
+    EXPECT_EQ(CString("Az").CompareNoCase("aZ"), 0);
+    EXPECT_NE(CString("@").CompareNoCase("`"), 0);
+    EXPECT_NE(CString("[").CompareNoCase("{"), 0);
+    CString edges("@AZ[`az{");
+    edges.MakeLower();
+    EXPECT_EQ(edges, "@az[`az{");
+    edges.MakeUpper();
+    EXPECT_EQ(edges, "@AZ[`AZ{");
 }
 
 TEST(CString, FormatAcceptsStringsOfEveryKind) {

@@ -19,6 +19,9 @@ TEST(NumericHelpers, FlagTestsAndUpdates) {
     EXPECT_FALSE(HasFlags(5, 0));
     EXPECT_FALSE(HasFlags(0, 4));
     EXPECT_TRUE(HasFlags(7, 5));
+    // Part of the mask is not enough.
+    EXPECT_FALSE(HasFlags(4, 6));
+    EXPECT_FALSE(HasFlags(0x11, 0x13));
 
     uint32_t flags = 0x0F;
     EXPECT_FALSE(ToggleFlags(flags, 0x03));
@@ -90,6 +93,13 @@ TEST(NumericHelpers, NiceStepsTruncateTheExponentTowardZero) {
     GetNiceStep(150.0, step, subdivisions);
     EXPECT_DOUBLE_EQ(step, 200.0);
     EXPECT_EQ(subdivisions, 2);
+    // A range that is already a nice step keeps it.
+    GetNiceStep(20.0, step, subdivisions);
+    EXPECT_DOUBLE_EQ(step, 20.0);
+    EXPECT_EQ(subdivisions, 2);
+    GetNiceStep(-500.0, step, subdivisions);
+    EXPECT_DOUBLE_EQ(step, -500.0);
+    EXPECT_EQ(subdivisions, 5);
 }
 
 TEST(NumericHelpers, NiceStepOfAZeroOrUnboundedRangeIsSafe) {

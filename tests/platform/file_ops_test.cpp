@@ -59,6 +59,8 @@ TEST(FileOpsFind, FindFileInFolderSearchesThereWithoutChangingTheCurrentFolder) 
     EXPECT_TRUE(FindFileInFolder("decoy.txt", nullptr, nullptr));
     // The pattern names an entry inside the folder and cannot lead out of it.
     EXPECT_FALSE(FindFileInFolder("../decoy.txt", (tmp / "inside").c_str(), nullptr));
+    EXPECT_FALSE(FindFileInFolder("..", (tmp / "inside").c_str(), nullptr));
+    EXPECT_FALSE(FindFileInFolder("..", (tmp / "inside").c_str(), &finder));
 }
 
 TEST(FileOpsTests, ExistenceReadOnlyFolderAndAccess) {
@@ -103,6 +105,11 @@ TEST(FileOpsTests, CanOpenFileDeniesFoldersAndThrowsForOtherFailures) {
     }
     EXPECT_TRUE(CanOpenFile((tmp / "new.txt").c_str(), 0x1001));
     EXPECT_TRUE(Exists(tmp / "new.txt"));
+    // Create without truncate keeps what an existing file holds; create alone empties it.
+    EXPECT_TRUE(CanOpenFile((tmp / "f.txt").c_str(), 0x3001));
+    EXPECT_EQ(ReadTextFile(tmp / "f.txt"), "keep");
+    EXPECT_TRUE(CanOpenFile((tmp / "f.txt").c_str(), 0x1001));
+    EXPECT_EQ(ReadTextFile(tmp / "f.txt"), "");
 }
 
 TEST(FileOpsTests, CanCreateFileLeavesNothingBehind) {

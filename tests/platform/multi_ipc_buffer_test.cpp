@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/system_time.h"
@@ -160,6 +161,45 @@ TEST_F(MultiIpcBufferTest, TheVersionCountsAdditionsAndHoldsThatWroteAndNothingE
     EXPECT_EQ(b.GetBlockChangeCounter(0), 2u);
     EXPECT_EQ(b.GetVersion(), 3u);
     EXPECT_TRUE(CVOKTime(*b.GetBlockTime(0)).IsValid());
+}
+
+TEST_F(MultiIpcBufferTest, TheBufferTimeIsTheNewestBlockTimeAndNeverGoesBack) {
+    IpcBufferHandle writer("B", 1);
+    MultiIPCBuffer& b = writer.buffer;
+    ASSERT_TRUE(writer.Lock());
+    b.AddBlock(1, 8, 4);
+    b.AddBlock(2, 8, 4);
+    const auto at = [](int day, double seconds) {
+        CVOKTime t;
+        t.day = day;
+        t.seconds = seconds;
+        return t;
+    };
+    const auto bufferTime = [&] { return std::make_pair(b.GetTime()->day, b.GetTime()->seconds); };
+    using Time = std::pair<int, double>;
+
+    b.SetBlockTime(0, at(60000, 3600.5));
+    EXPECT_EQ(bufferTime(), Time(60000, 3600.5));
+    // Older: earlier on the same day, and later in the day of the day before.
+    b.SetBlockTime(1, at(60000, 3600.0));
+    EXPECT_EQ(bufferTime(), Time(60000, 3600.5));
+    b.SetBlockTime(1, at(59999, 80000.0));
+    EXPECT_EQ(bufferTime(), Time(60000, 3600.5));
+    EXPECT_EQ(b.GetBlockTime(1)->day, 59999);
+    b.SetBlockTime(1, at(60001, 10.0));
+    EXPECT_EQ(bufferTime(), Time(60001, 10.0));
+
+    // A block write stamped with its update's time raises the buffer time the same way.
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60001, 0, 5.0}, 1);
+    EXPECT_EQ(bufferTime(), Time(60001, 10.0));
+    EXPECT_EQ(b.GetBlockTime(0)->seconds, 5.0);
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60000, 0, 86000.0}, 1);
+    EXPECT_EQ(bufferTime(), Time(60001, 10.0));
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60001, 0, 10.25}, 1);
+    EXPECT_EQ(bufferTime(), Time(60001, 10.25));
+    b.CompleteBlockWrite(b.LoadBlock(1), 1, sMjdTime{60002, 0, 0.0}, 1);
+    EXPECT_EQ(bufferTime(), Time(60002, 0.0));
+    ASSERT_TRUE(writer.Unlock());
 }
 
 TEST_F(MultiIpcBufferTest, BadIndicesAndRingWritesThatDoNotFitAreRefused) {

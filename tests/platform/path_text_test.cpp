@@ -156,6 +156,7 @@ TEST(PathTextAbbreviate, DropsFoldersFromTheLeft) {
     } const rows[] = {
         {"D:\\a\\b\\c\\file.txt", 15, "D:\\...\\file.txt"},
         {"D:\\abcd\\efgh\\file.txt", 20, "D:\\...\\efgh\\file.txt"},
+        {"D:\\abcd\\efgh\\file.txt", 21, "D:\\abcd\\efgh\\file.txt"},  // exactly the maximum
         {"D:\\a\\file.txt", 99, "D:\\a\\file.txt"},
         {"no-backslash-at-all.txt", 5, "no-backslash-at-all.txt"},
         {"D:\\folder\\averyveryverylongname.txt", 5, "D:\\...\\averyveryverylongname.txt"},
