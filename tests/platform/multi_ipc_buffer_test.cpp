@@ -90,6 +90,28 @@ TEST_F(MultiIpcBufferTest, LayoutAfterAddRemoveAndResizeIsPinned) {
               "0102030405060708" "00000000B1B2B3B4" "0000000000000000");
 }
 
+// Far beyond one page, so that a copy that runs past either generation's end cannot pass unnoticed.
+TEST_F(MultiIpcBufferTest, RemovingABlockOfALargeBufferKeepsEveryOtherBlock) {
+    IpcBufferHandle writer("L", 1);
+    MultiIPCBuffer& b = writer.buffer;
+    ASSERT_TRUE(writer.Lock());
+    constexpr DWORD kBlocks = 200;
+    for (DWORD k = 0; k < kBlocks; ++k) {
+        b.AddBlock(k, 64, 0);
+        std::memset(b.GetBlockData(k), static_cast<int>(k), 64);
+    }
+    b.RemoveBlock(kBlocks - 2);
+    b.RemoveBlock(1);
+    ASSERT_EQ(b.GetBlockCount(), kBlocks - 2);
+    for (DWORD j = 0; j < kBlocks - 2; ++j) {
+        const DWORD k = j == 0 ? 0 : (j < kBlocks - 3 ? j + 1 : kBlocks - 1);
+        ASSERT_EQ(b.GetBlockId(j), k);
+        ASSERT_EQ(std::vector<BYTE>(b.GetConstBlockData(j), b.GetConstBlockData(j) + 64),
+                  std::vector<BYTE>(64, static_cast<BYTE>(k))) << j;
+    }
+    ASSERT_TRUE(writer.Unlock());
+}
+
 TEST_F(MultiIpcBufferTest, ARingOfThreeAfterFourWritesHoldsThreeAndTheNewestAtZero) {
     IpcBufferHandle writer("B", 1);
     MultiIPCBuffer& b = writer.buffer;
@@ -210,6 +232,7 @@ TEST_F(MultiIpcBufferTest, BadIndicesAndRingWritesThatDoNotFitAreRefused) {
     b.AddRingBlock(2, 0, 0);  // size 0, record size 0: capacity 0
     b.AddRingBlock(3, 8, 16);  // records longer than the block: capacity 0
     EXPECT_EQ(OutOfRangeText([&] { b.GetBlockSize(3); }), BAD_BLOCK);
+    EXPECT_EQ(OutOfRangeText([&] { b.GetBlockTime(3); }), BAD_BLOCK);
     EXPECT_EQ(OutOfRangeText([&] { b.GetConstRecord(0, 2); }), BAD_RECORD);
     EXPECT_EQ(OutOfRangeText([&] { b.GetRecord(0, 2); }), BAD_RECORD);
     EXPECT_EQ(b.FindBlock(3), 2u);

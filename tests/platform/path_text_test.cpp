@@ -63,6 +63,7 @@ TEST(PathTextParts, FileNameFolderAndExtensionFollowTheLastBackslash) {
 
     EXPECT_EQ(RemoveExtension("D:\\a.b\\c"), "D:\\a.b\\c");
     EXPECT_EQ(RemoveExtension("archive.tar.gz"), "archive.tar");
+    EXPECT_EQ(RemoveExtension(".txt"), "");
     EXPECT_EQ(RemoveExtension(nullptr), "");
 
     EXPECT_TRUE(HasExtension("D:\\a\\b.txt"));
@@ -141,6 +142,8 @@ TEST(PathTextNames, CleanPathKeepsSeparatorsAmpersandAndTheDriveColon) {
         {"D:\\x:y", false, "D:\\xy"},
         {"D:\\x:y", true, "D:\\x_y"},
         {"D:rel", true, "D:rel"},
+        {"Z:\\x:y", true, "Z:\\x_y"},
+        {"z:\\x:y", false, "z:\\xy"},
         {"a/b&c<d>|\"e", false, "a/b&cde"},
         {"1:\\x", true, "1_\\x"},
         {"::", false, ""},
@@ -160,6 +163,7 @@ TEST(PathTextAbbreviate, DropsFoldersFromTheLeft) {
         {"D:\\a\\file.txt", 99, "D:\\a\\file.txt"},
         {"no-backslash-at-all.txt", 5, "no-backslash-at-all.txt"},
         {"D:\\folder\\averyveryverylongname.txt", 5, "D:\\...\\averyveryverylongname.txt"},
+        {"\\a\\bb\\file.txt", 12, "\\...\\file.txt"},  // no drive: the first backslash leads
     };
     for (const auto& r : rows) EXPECT_EQ(AbbreviatePath(r.path, r.max), r.expected) << r.path;
     EXPECT_EQ(AbbreviatePath(nullptr, 10), "");
