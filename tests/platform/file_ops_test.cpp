@@ -41,6 +41,7 @@ TEST(FileOpsFind, FindFileInFolderSearchesThereWithoutChangingTheCurrentFolder) 
     const std::string before = CurrentFolder();
 
     EXPECT_TRUE(FindFileInFolder("report.txt", (tmp / "inside").c_str(), nullptr));
+    EXPECT_TRUE(FindFileInFolder("report.txt", (tmp / "inside/").c_str(), nullptr));
     EXPECT_FALSE(FindFileInFolder("decoy.txt", (tmp / "inside").c_str(), nullptr));
     // A folder that cannot be entered finds nothing, even when the current folder would.
     EXPECT_FALSE(FindFileInFolder("decoy.txt", (tmp / "missing").c_str(), nullptr));
@@ -302,6 +303,12 @@ TEST(FileOpsPaths, FolderCreationNeedsAnAbsolutePath) {
     EXPECT_FALSE(MakeFolderPath("relative/folder"));
     WriteTextFile(tmp / "file", "");
     EXPECT_FALSE(MakeFolderPath((tmp / "file/sub").c_str()));
+    {
+        // A relative path that names an existing folder needs nothing created.
+        Vok::Test::CScopedCurrentFolder cwd(tmp.Path());
+        EXPECT_TRUE(MakeFolderPath("x/y"));
+        EXPECT_TRUE(MakeLocalFolderPath("x"));
+    }
 
     const CString temp = GetTempFolder();
     EXPECT_EQ(temp.Right(1), "/");

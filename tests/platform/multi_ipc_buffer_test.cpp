@@ -126,6 +126,7 @@ TEST_F(MultiIpcBufferTest, ARingOfThreeAfterFourWritesHoldsThreeAndTheNewestAtZe
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.GetConstBlockData(0)), 12), "DDDDBBBBCCCC");
     b.SetLatestRecordIndex(0, 2);
     EXPECT_EQ(b.GetBlockDescriptor(0)->nextIndex, 0u);
+    EXPECT_EQ(b.GetLatestRecordIndex(0), 2u);  // the next write wraps to slot 0
     EXPECT_EQ(OutOfRangeText([&] { b.SetLatestRecordIndex(0, 4); }), BAD_RECORD);
     EXPECT_TRUE(writer.Unlock());
 }
@@ -183,6 +184,16 @@ TEST_F(MultiIpcBufferTest, TheVersionCountsAdditionsAndHoldsThatWroteAndNothingE
     EXPECT_EQ(b.GetBlockChangeCounter(0), 2u);
     EXPECT_EQ(b.GetVersion(), 3u);
     EXPECT_TRUE(CVOKTime(*b.GetBlockTime(0)).IsValid());
+
+    // Block copies and stamped block writes are writes too.
+    ASSERT_TRUE(writer.Lock());
+    writer.WriteBlock(1, "abcdefgh", 8);
+    ASSERT_TRUE(writer.Unlock());
+    EXPECT_EQ(b.GetVersion(), 4u);
+    ASSERT_TRUE(writer.Lock());
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60000, 0, 1.0}, 1);
+    ASSERT_TRUE(writer.Unlock());
+    EXPECT_EQ(b.GetVersion(), 5u);
 }
 
 TEST_F(MultiIpcBufferTest, TheBufferTimeIsTheNewestBlockTimeAndNeverGoesBack) {
