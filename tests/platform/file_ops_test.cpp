@@ -299,13 +299,15 @@ TEST(FileOpsPaths, FolderCreationNeedsAnAbsolutePath) {
     EXPECT_TRUE(MakeLocalFolderPath(nested));
     EXPECT_TRUE(IsExistingFolder(nested));
     EXPECT_TRUE(MakeFolderPath((tmp / "p/q/").c_str()));
-    EXPECT_FALSE(MakeLocalFolderPath("relative/folder"));
-    EXPECT_FALSE(MakeFolderPath("relative/folder"));
     WriteTextFile(tmp / "file", "");
     EXPECT_FALSE(MakeFolderPath((tmp / "file/sub").c_str()));
     {
-        // A relative path that names an existing folder needs nothing created.
+        // In the temporary folder, so that a relative folder made by mistake goes with it.
         Vok::Test::CScopedCurrentFolder cwd(tmp.Path());
+        EXPECT_FALSE(MakeLocalFolderPath("relative/folder"));
+        EXPECT_FALSE(MakeFolderPath("relative/folder"));
+        EXPECT_FALSE(Exists(tmp / "relative"));
+        // A relative path that names an existing folder needs nothing created.
         EXPECT_TRUE(MakeFolderPath("x/y"));
         EXPECT_TRUE(MakeLocalFolderPath("x"));
     }
