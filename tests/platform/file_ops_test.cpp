@@ -120,6 +120,9 @@ TEST(FileOpsTests, CanCreateFileLeavesNothingBehind) {
     EXPECT_TRUE(CanCreateFile((tmp / "a/b/c/new.txt").c_str()));
     EXPECT_FALSE(Exists(tmp / "a"));
     EXPECT_FALSE(CanCreateFile((tmp / "exists.txt/sub/new.txt").c_str()));
+    // The folders can be made but the file cannot: its name is too long.
+    EXPECT_FALSE(CanCreateFile((tmp / ("a/" + std::string(300, 'n'))).c_str()));
+    EXPECT_FALSE(Exists(tmp / "a"));
     CStringArray all;
     EXPECT_FALSE(ListFolders(all, tmp.Path().c_str(), "*", TRUE, TRUE));
     EXPECT_EQ(ReadTextFile(tmp / "exists.txt"), "x");
@@ -235,7 +238,10 @@ TEST_F(FileOpsTree, FifosAreNeverWaitedOn) {
 TEST_F(FileOpsTree, CopyIntoItsOwnSubtreeIsRefused) {
     CString failed;
     EXPECT_FALSE(CopyFolderTree(root, (tmp / "b/copy").c_str(), TRUE, FALSE, failed));
+    failed = "";
     EXPECT_FALSE(CopyFolderTree(root, root, TRUE, FALSE, failed));
+    EXPECT_EQ(failed, root);
+    EXPECT_EQ(ReadTextFile(tmp / "top.txt"), "top");
     EXPECT_FALSE(CopyFolderTree(root, (tmp / "b/../b").c_str(), TRUE, FALSE, failed));
     EXPECT_FALSE(Exists(tmp / "b/copy"));
     EXPECT_FALSE(Exists(tmp / "b/top.txt"));
@@ -382,6 +388,11 @@ TEST(FileOpsKnownFolders, SpecialFoldersComeFromTheEnvironment) {
     EXPECT_FALSE(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA, "/Other", out, false));
     EXPECT_EQ(out.Str(), tmp / "local/Other");
     EXPECT_FALSE(GetSpecialFolderPath(0x7777, "", out, true));
+    {
+        Vok::Test::CScopedEnvironment config("XDG_CONFIG_HOME", std::optional<std::string>());
+        EXPECT_TRUE(GetSpecialFolderPath(CSIDL_APPDATA, "", out, true));
+        EXPECT_EQ(out.Str(), tmp / ".config");
+    }
 
     // XDG_DATA_HOME counts only as an absolute path.
     for (const std::optional<std::string>& value : {std::optional<std::string>(), std::optional<std::string>(""),

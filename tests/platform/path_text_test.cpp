@@ -186,6 +186,8 @@ TEST(PathTextAbbreviate, AbbreviatePathToFitDropsFoldersUntilTheWidthIsReached) 
         // Every folder gone and still too wide: no doubled backslash.
         {"D:\\alpha\\beta\\c\\file.txt", 14, "D:\\...\\file.txt"},
         {"D:\\alpha\\beta\\c\\file.txt", 10, "D:\\...\\file.txt"},
+        // A doubled separator is an empty folder that gives way like any other.
+        {"D:\\\\alpha\\beta\\file.txt", 17, "D:\\...\\file.txt"},
         // Not even drive and file name fit.
         {"D:\\alpha\\beta\\c\\file.txt", 9, "D:\\alpha\\beta\\c\\file.txt"},
         {"file.txt", 3, "file.txt"},
