@@ -209,6 +209,7 @@ TEST(PathTextAbbreviate, AbbreviatePathToFitUsesTheClientWidthLessTheMargins) {
     CWnd window(100, 20);
     EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window), "D:\\...\\x.txt");
     EXPECT_EQ(AbbreviatePathToFit("D:\\ab\\x.txt", &window), "D:\\ab\\x.txt");  // 11 characters
+    EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\x.txt", &window), "D:\\abc\\x.txt");  // 12: exactly the width
     window.SetClientSize(101, 20);
     EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window, -1), "D:\\...\\x.txt");
     window.SetClientSize(300, 20);
