@@ -26,6 +26,7 @@ TEST(CString, SearchesReportPositionOrMinusOne) {
     EXPECT_EQ(s.Find(',', 99), -1);
     EXPECT_EQ(s.Find(",,"), 3);
     EXPECT_EQ(s.Find("x"), -1);
+    EXPECT_EQ(s.Find(static_cast<const char*>(nullptr)), -1);
     EXPECT_EQ(s.ReverseFind(','), 4);
     EXPECT_EQ(s.FindOneOf("cb"), 2);
     EXPECT_EQ(s.FindOneOf(""), -1);
@@ -39,6 +40,18 @@ TEST(CString, TokenizeSkipsRunsOfDelimiters) {
     EXPECT_EQ(s.Tokenize(",", pos), "");
     EXPECT_EQ(pos, -1);
     EXPECT_EQ(s.Tokenize(",", pos), "");
+    EXPECT_EQ(pos, -1);
+    // Nothing but delimiters after the last token ends the walk at once.
+    const CString t("a,,");
+    pos = 0;
+    EXPECT_EQ(t.Tokenize(",", pos), "a");
+    EXPECT_EQ(t.Tokenize(",", pos), "");
+    EXPECT_EQ(pos, -1);
+    // Without delimiters the rest is one token; at the end the walk is over.
+    pos = 1;
+    EXPECT_EQ(t.Tokenize("", pos), ",,");
+    pos = 3;
+    EXPECT_EQ(t.Tokenize("", pos), "");
     EXPECT_EQ(pos, -1);
 }
 
@@ -59,6 +72,11 @@ TEST(CString, EditsInPlace) {
     CString t("xxabcxx");
     t.Trim('x');
     EXPECT_EQ(t, "abc");
+    t = ";,ab;c,;";
+    t.Trim(";,");
+    EXPECT_EQ(t, "ab;c");
+    t = 'z';
+    EXPECT_EQ(t, "z");
 }
 
 TEST(CString, CaseInsensitiveComparisonIsAsciiOnly) {
@@ -68,6 +86,27 @@ TEST(CString, CaseInsensitiveComparisonIsAsciiOnly) {
     s.MakeLower();
     EXPECT_EQ(s, "\xC4" "bc");
     EXPECT_LT(CString("a").Compare("b"), 0);
+    EXPECT_TRUE(CString("a") != CString("b"));
+    EXPECT_FALSE(CString("a") != CString("a"));
+    EXPECT_TRUE(CString("a") <= CString("a"));
+    EXPECT_FALSE(CString("b") <= CString("a"));
+
+    // Order, not only equality; the shorter text is the smaller.
+    EXPECT_LT(CString("a").CompareNoCase("B"), 0);
+    EXPECT_GT(CString("B").CompareNoCase("a"), 0);
+    EXPECT_LT(CString("ab").CompareNoCase("ABC"), 0);
+    EXPECT_GT(CString("ABC").CompareNoCase("ab"), 0);
+    // The class library lowers before comparing: '[' lies below 'a', though above 'A'.
+    EXPECT_LT(CString("[").CompareNoCase("A"), 0);
+    // Lowering ends exactly at 'A' and 'Z': '@' and '[' are no letters.
+    EXPECT_EQ(CString("Az").CompareNoCase("aZ"), 0);
+    EXPECT_NE(CString("@").CompareNoCase("`"), 0);
+    EXPECT_NE(CString("[").CompareNoCase("{"), 0);
+    CString edges("@AZ[`az{");
+    edges.MakeLower();
+    EXPECT_EQ(edges, "@az[`az{");
+    edges.MakeUpper();
+    EXPECT_EQ(edges, "@AZ[`AZ{");
 }
 
 TEST(CString, FormatAcceptsStringsOfEveryKind) {
@@ -97,9 +136,15 @@ TEST(CString, BufferReleaseSetsTheLength) {
 
 TEST(CString, IndexOutsideTheTextThrows) {
     CString s("ab");
+    EXPECT_EQ(s.GetAt(0), 'a');
     EXPECT_EQ(s.GetAt(1), 'b');
     EXPECT_THROW(s.GetAt(2), CInvalidArgException);
     EXPECT_THROW(s.SetAt(-1, 'x'), CInvalidArgException);
+    EXPECT_THROW(s.SetAt(2, 'x'), CInvalidArgException);
+    s.SetAt(0, 'x');
+    EXPECT_EQ(s, "xb");
+    EXPECT_THROW(s.Truncate(3), CInvalidArgException);
+    EXPECT_EQ(s, "xb");
 }
 
 TEST(CString, WideTextGoesToTheAnsiCodePage) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -19,6 +20,9 @@ TEST(NumericHelpers, FlagTestsAndUpdates) {
     EXPECT_FALSE(HasFlags(5, 0));
     EXPECT_FALSE(HasFlags(0, 4));
     EXPECT_TRUE(HasFlags(7, 5));
+    // Part of the mask is not enough.
+    EXPECT_FALSE(HasFlags(4, 6));
+    EXPECT_FALSE(HasFlags(0x11, 0x13));
 
     uint32_t flags = 0x0F;
     EXPECT_FALSE(ToggleFlags(flags, 0x03));
@@ -34,9 +38,16 @@ TEST(NumericHelpers, FlagTestsAndUpdates) {
     EXPECT_EQ(small, 0x87);
     SetFlags(small, 0x81, false);
     EXPECT_EQ(small, 0x06);
+    uint32_t wide = 0x8000000F;
+    SetFlags(wide, 0x80000005, false);
+    EXPECT_EQ(wide, 0x0Au);
+    SetFlags(wide, 0x30, true);
+    EXPECT_EQ(wide, 0x3Au);
 
     EXPECT_EQ(CountBits8(0xA5), 4);
     EXPECT_EQ(CountBits16(0x8001), 2);
+    for (unsigned v = 0; v < 256; ++v) EXPECT_EQ(CountBits8(static_cast<uint8_t>(v)), std::popcount(v)) << v;
+    EXPECT_EQ(CountBits16(0xFFFF), 16);
 }
 
 TEST(NumericHelpers, RoundToIntIsHalfAwayFromZero) {
@@ -90,6 +101,13 @@ TEST(NumericHelpers, NiceStepsTruncateTheExponentTowardZero) {
     GetNiceStep(150.0, step, subdivisions);
     EXPECT_DOUBLE_EQ(step, 200.0);
     EXPECT_EQ(subdivisions, 2);
+    // A range that is already a nice step keeps it.
+    GetNiceStep(20.0, step, subdivisions);
+    EXPECT_DOUBLE_EQ(step, 20.0);
+    EXPECT_EQ(subdivisions, 2);
+    GetNiceStep(-500.0, step, subdivisions);
+    EXPECT_DOUBLE_EQ(step, -500.0);
+    EXPECT_EQ(subdivisions, 5);
 }
 
 TEST(NumericHelpers, NiceStepOfAZeroOrUnboundedRangeIsSafe) {
@@ -149,6 +167,7 @@ TEST(NumericHelpers, Means) {
     EXPECT_EQ(WeightedMean(2, values, weights), 2.0);
     const double zeros[] = {0.0, 0.0};
     EXPECT_EQ(WeightedMean(2, zeros, nullptr), 0.0);
+    EXPECT_EQ(WeightedMean(2, nullptr, weights), 0.0);
     EXPECT_EQ(WeightedMean(2, values, zeros), 0.0);  // zero weights leave a zero sum
 
     const double tens[] = {10.0, 20.0};
@@ -160,6 +179,15 @@ TEST(NumericHelpers, Means) {
     EXPECT_DOUBLE_EQ(sigmaOfMean, 1.0 / std::sqrt(1.25));
     EXPECT_EQ(WeightedMeanInverseVariance(0, tens, sigmas, nullptr, &sigmaOfMean), 0.0);
     EXPECT_EQ(sigmaOfMean, 1.0);
+    // Without sigmas, or with a sigma that is not above 0, a value weighs 1.
+    EXPECT_DOUBLE_EQ(WeightedMeanInverseVariance(2, tens, nullptr, nullptr, &sigmaOfMean), 15.0);
+    EXPECT_DOUBLE_EQ(sigmaOfMean, 1.0 / std::sqrt(2.0));
+    const double zeroAndOne[2] = {0.0, 1.0};
+    EXPECT_DOUBLE_EQ(WeightedMeanInverseVariance(2, tens, zeroAndOne, nullptr, nullptr), 15.0);
+    // Weights that vanish count as n values of weight 1.
+    const double huge[2] = {1e200, 1e200};
+    EXPECT_EQ(WeightedMeanInverseVariance(2, tens, huge, &mean, &sigmaOfMean), 0.0);
+    EXPECT_DOUBLE_EQ(sigmaOfMean, 1.0 / std::sqrt(2.0));
 
     EXPECT_DOUBLE_EQ(DirectionalSigma(0.0, 1.0, 2.0), 2.0);
     EXPECT_DOUBLE_EQ(DirectionalSigma(45.0, 1.0, 2.0), std::sqrt(2.5));
@@ -177,6 +205,8 @@ TEST(NumericHelpers, DegreesMinutesSeconds) {
     EXPECT_EQ(h, 'S');
     SplitDegreesDms(0.0, false, d, m, s, h);
     EXPECT_EQ(h, 'E');
+    SplitDegreesDms(0.0, true, d, m, s, h);
+    EXPECT_EQ(h, 'N');
     SplitDegreesDms(-1e300, false, d, m, s, h);  // saturates instead of overflowing
     EXPECT_EQ(d, kMax);
     EXPECT_EQ(h, 'W');

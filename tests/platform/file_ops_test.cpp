@@ -41,6 +41,7 @@ TEST(FileOpsFind, FindFileInFolderSearchesThereWithoutChangingTheCurrentFolder) 
     const std::string before = CurrentFolder();
 
     EXPECT_TRUE(FindFileInFolder("report.txt", (tmp / "inside").c_str(), nullptr));
+    EXPECT_TRUE(FindFileInFolder("report.txt", (tmp / "inside/").c_str(), nullptr));
     EXPECT_FALSE(FindFileInFolder("decoy.txt", (tmp / "inside").c_str(), nullptr));
     // A folder that cannot be entered finds nothing, even when the current folder would.
     EXPECT_FALSE(FindFileInFolder("decoy.txt", (tmp / "missing").c_str(), nullptr));
@@ -59,6 +60,8 @@ TEST(FileOpsFind, FindFileInFolderSearchesThereWithoutChangingTheCurrentFolder) 
     EXPECT_TRUE(FindFileInFolder("decoy.txt", nullptr, nullptr));
     // The pattern names an entry inside the folder and cannot lead out of it.
     EXPECT_FALSE(FindFileInFolder("../decoy.txt", (tmp / "inside").c_str(), nullptr));
+    EXPECT_FALSE(FindFileInFolder("..", (tmp / "inside").c_str(), nullptr));
+    EXPECT_FALSE(FindFileInFolder("..", (tmp / "inside").c_str(), &finder));
 }
 
 TEST(FileOpsTests, ExistenceReadOnlyFolderAndAccess) {
@@ -103,6 +106,11 @@ TEST(FileOpsTests, CanOpenFileDeniesFoldersAndThrowsForOtherFailures) {
     }
     EXPECT_TRUE(CanOpenFile((tmp / "new.txt").c_str(), 0x1001));
     EXPECT_TRUE(Exists(tmp / "new.txt"));
+    // Create without truncate keeps what an existing file holds; create alone empties it.
+    EXPECT_TRUE(CanOpenFile((tmp / "f.txt").c_str(), 0x3001));
+    EXPECT_EQ(ReadTextFile(tmp / "f.txt"), "keep");
+    EXPECT_TRUE(CanOpenFile((tmp / "f.txt").c_str(), 0x1001));
+    EXPECT_EQ(ReadTextFile(tmp / "f.txt"), "");
 }
 
 TEST(FileOpsTests, CanCreateFileLeavesNothingBehind) {
@@ -112,6 +120,9 @@ TEST(FileOpsTests, CanCreateFileLeavesNothingBehind) {
     EXPECT_TRUE(CanCreateFile((tmp / "a/b/c/new.txt").c_str()));
     EXPECT_FALSE(Exists(tmp / "a"));
     EXPECT_FALSE(CanCreateFile((tmp / "exists.txt/sub/new.txt").c_str()));
+    // The folders can be made but the file cannot: its name is too long.
+    EXPECT_FALSE(CanCreateFile((tmp / ("a/" + std::string(300, 'n'))).c_str()));
+    EXPECT_FALSE(Exists(tmp / "a"));
     CStringArray all;
     EXPECT_FALSE(ListFolders(all, tmp.Path().c_str(), "*", TRUE, TRUE));
     EXPECT_EQ(ReadTextFile(tmp / "exists.txt"), "x");
@@ -227,7 +238,10 @@ TEST_F(FileOpsTree, FifosAreNeverWaitedOn) {
 TEST_F(FileOpsTree, CopyIntoItsOwnSubtreeIsRefused) {
     CString failed;
     EXPECT_FALSE(CopyFolderTree(root, (tmp / "b/copy").c_str(), TRUE, FALSE, failed));
+    failed = "";
     EXPECT_FALSE(CopyFolderTree(root, root, TRUE, FALSE, failed));
+    EXPECT_EQ(failed, root);
+    EXPECT_EQ(ReadTextFile(tmp / "top.txt"), "top");
     EXPECT_FALSE(CopyFolderTree(root, (tmp / "b/../b").c_str(), TRUE, FALSE, failed));
     EXPECT_FALSE(Exists(tmp / "b/copy"));
     EXPECT_FALSE(Exists(tmp / "b/top.txt"));
@@ -291,10 +305,18 @@ TEST(FileOpsPaths, FolderCreationNeedsAnAbsolutePath) {
     EXPECT_TRUE(MakeLocalFolderPath(nested));
     EXPECT_TRUE(IsExistingFolder(nested));
     EXPECT_TRUE(MakeFolderPath((tmp / "p/q/").c_str()));
-    EXPECT_FALSE(MakeLocalFolderPath("relative/folder"));
-    EXPECT_FALSE(MakeFolderPath("relative/folder"));
     WriteTextFile(tmp / "file", "");
     EXPECT_FALSE(MakeFolderPath((tmp / "file/sub").c_str()));
+    {
+        // In the temporary folder, so that a relative folder made by mistake goes with it.
+        Vok::Test::CScopedCurrentFolder cwd(tmp.Path());
+        EXPECT_FALSE(MakeLocalFolderPath("relative/folder"));
+        EXPECT_FALSE(MakeFolderPath("relative/folder"));
+        EXPECT_FALSE(Exists(tmp / "relative"));
+        // A relative path that names an existing folder needs nothing created.
+        EXPECT_TRUE(MakeFolderPath("x/y"));
+        EXPECT_TRUE(MakeLocalFolderPath("x"));
+    }
 
     const CString temp = GetTempFolder();
     EXPECT_EQ(temp.Right(1), "/");
@@ -366,6 +388,11 @@ TEST(FileOpsKnownFolders, SpecialFoldersComeFromTheEnvironment) {
     EXPECT_FALSE(GetSpecialFolderPath(CSIDL_LOCAL_APPDATA, "/Other", out, false));
     EXPECT_EQ(out.Str(), tmp / "local/Other");
     EXPECT_FALSE(GetSpecialFolderPath(0x7777, "", out, true));
+    {
+        Vok::Test::CScopedEnvironment config("XDG_CONFIG_HOME", std::optional<std::string>());
+        EXPECT_TRUE(GetSpecialFolderPath(CSIDL_APPDATA, "", out, true));
+        EXPECT_EQ(out.Str(), tmp / ".config");
+    }
 
     // XDG_DATA_HOME counts only as an absolute path.
     for (const std::optional<std::string>& value : {std::optional<std::string>(), std::optional<std::string>(""),

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/system_time.h"
@@ -89,6 +90,28 @@ TEST_F(MultiIpcBufferTest, LayoutAfterAddRemoveAndResizeIsPinned) {
               "0102030405060708" "00000000B1B2B3B4" "0000000000000000");
 }
 
+// Far beyond one page, so that a copy that runs past either generation's end cannot pass unnoticed.
+TEST_F(MultiIpcBufferTest, RemovingABlockOfALargeBufferKeepsEveryOtherBlock) {
+    IpcBufferHandle writer("L", 1);
+    MultiIPCBuffer& b = writer.buffer;
+    ASSERT_TRUE(writer.Lock());
+    constexpr DWORD kBlocks = 200;
+    for (DWORD k = 0; k < kBlocks; ++k) {
+        b.AddBlock(k, 64, 0);
+        std::memset(b.GetBlockData(k), static_cast<int>(k), 64);
+    }
+    b.RemoveBlock(kBlocks - 2);
+    b.RemoveBlock(1);
+    ASSERT_EQ(b.GetBlockCount(), kBlocks - 2);
+    for (DWORD j = 0; j < kBlocks - 2; ++j) {
+        const DWORD k = j == 0 ? 0 : (j < kBlocks - 3 ? j + 1 : kBlocks - 1);
+        ASSERT_EQ(b.GetBlockId(j), k);
+        ASSERT_EQ(std::vector<BYTE>(b.GetConstBlockData(j), b.GetConstBlockData(j) + 64),
+                  std::vector<BYTE>(64, static_cast<BYTE>(k))) << j;
+    }
+    ASSERT_TRUE(writer.Unlock());
+}
+
 TEST_F(MultiIpcBufferTest, ARingOfThreeAfterFourWritesHoldsThreeAndTheNewestAtZero) {
     IpcBufferHandle writer("B", 1);
     MultiIPCBuffer& b = writer.buffer;
@@ -103,6 +126,7 @@ TEST_F(MultiIpcBufferTest, ARingOfThreeAfterFourWritesHoldsThreeAndTheNewestAtZe
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(b.GetConstBlockData(0)), 12), "DDDDBBBBCCCC");
     b.SetLatestRecordIndex(0, 2);
     EXPECT_EQ(b.GetBlockDescriptor(0)->nextIndex, 0u);
+    EXPECT_EQ(b.GetLatestRecordIndex(0), 2u);  // the next write wraps to slot 0
     EXPECT_EQ(OutOfRangeText([&] { b.SetLatestRecordIndex(0, 4); }), BAD_RECORD);
     EXPECT_TRUE(writer.Unlock());
 }
@@ -160,6 +184,55 @@ TEST_F(MultiIpcBufferTest, TheVersionCountsAdditionsAndHoldsThatWroteAndNothingE
     EXPECT_EQ(b.GetBlockChangeCounter(0), 2u);
     EXPECT_EQ(b.GetVersion(), 3u);
     EXPECT_TRUE(CVOKTime(*b.GetBlockTime(0)).IsValid());
+
+    // Block copies and stamped block writes are writes too.
+    ASSERT_TRUE(writer.Lock());
+    writer.WriteBlock(1, "abcdefgh", 8);
+    ASSERT_TRUE(writer.Unlock());
+    EXPECT_EQ(b.GetVersion(), 4u);
+    ASSERT_TRUE(writer.Lock());
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60000, 0, 1.0}, 1);
+    ASSERT_TRUE(writer.Unlock());
+    EXPECT_EQ(b.GetVersion(), 5u);
+}
+
+TEST_F(MultiIpcBufferTest, TheBufferTimeIsTheNewestBlockTimeAndNeverGoesBack) {
+    IpcBufferHandle writer("B", 1);
+    MultiIPCBuffer& b = writer.buffer;
+    ASSERT_TRUE(writer.Lock());
+    b.AddBlock(1, 8, 4);
+    b.AddBlock(2, 8, 4);
+    const auto at = [](int day, double seconds) {
+        CVOKTime t;
+        t.day = day;
+        t.seconds = seconds;
+        return t;
+    };
+    const auto bufferTime = [&] { return std::make_pair(b.GetTime()->day, b.GetTime()->seconds); };
+    using Time = std::pair<int, double>;
+
+    b.SetBlockTime(0, at(60000, 3600.5));
+    EXPECT_EQ(bufferTime(), Time(60000, 3600.5));
+    // Older: earlier on the same day, and later in the day of the day before.
+    b.SetBlockTime(1, at(60000, 3600.0));
+    EXPECT_EQ(bufferTime(), Time(60000, 3600.5));
+    b.SetBlockTime(1, at(59999, 80000.0));
+    EXPECT_EQ(bufferTime(), Time(60000, 3600.5));
+    EXPECT_EQ(b.GetBlockTime(1)->day, 59999);
+    b.SetBlockTime(1, at(60001, 10.0));
+    EXPECT_EQ(bufferTime(), Time(60001, 10.0));
+
+    // A block write stamped with its update's time raises the buffer time the same way.
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60001, 0, 5.0}, 1);
+    EXPECT_EQ(bufferTime(), Time(60001, 10.0));
+    EXPECT_EQ(b.GetBlockTime(0)->seconds, 5.0);
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60000, 0, 86000.0}, 1);
+    EXPECT_EQ(bufferTime(), Time(60001, 10.0));
+    b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60001, 0, 10.25}, 1);
+    EXPECT_EQ(bufferTime(), Time(60001, 10.25));
+    b.CompleteBlockWrite(b.LoadBlock(1), 1, sMjdTime{60002, 0, 0.0}, 1);
+    EXPECT_EQ(bufferTime(), Time(60002, 0.0));
+    ASSERT_TRUE(writer.Unlock());
 }
 
 TEST_F(MultiIpcBufferTest, BadIndicesAndRingWritesThatDoNotFitAreRefused) {
@@ -170,6 +243,7 @@ TEST_F(MultiIpcBufferTest, BadIndicesAndRingWritesThatDoNotFitAreRefused) {
     b.AddRingBlock(2, 0, 0);  // size 0, record size 0: capacity 0
     b.AddRingBlock(3, 8, 16);  // records longer than the block: capacity 0
     EXPECT_EQ(OutOfRangeText([&] { b.GetBlockSize(3); }), BAD_BLOCK);
+    EXPECT_EQ(OutOfRangeText([&] { b.GetBlockTime(3); }), BAD_BLOCK);
     EXPECT_EQ(OutOfRangeText([&] { b.GetConstRecord(0, 2); }), BAD_RECORD);
     EXPECT_EQ(OutOfRangeText([&] { b.GetRecord(0, 2); }), BAD_RECORD);
     EXPECT_EQ(b.FindBlock(3), 2u);

@@ -63,6 +63,7 @@ TEST(PathTextParts, FileNameFolderAndExtensionFollowTheLastBackslash) {
 
     EXPECT_EQ(RemoveExtension("D:\\a.b\\c"), "D:\\a.b\\c");
     EXPECT_EQ(RemoveExtension("archive.tar.gz"), "archive.tar");
+    EXPECT_EQ(RemoveExtension(".txt"), "");
     EXPECT_EQ(RemoveExtension(nullptr), "");
 
     EXPECT_TRUE(HasExtension("D:\\a\\b.txt"));
@@ -141,6 +142,8 @@ TEST(PathTextNames, CleanPathKeepsSeparatorsAmpersandAndTheDriveColon) {
         {"D:\\x:y", false, "D:\\xy"},
         {"D:\\x:y", true, "D:\\x_y"},
         {"D:rel", true, "D:rel"},
+        {"Z:\\x:y", true, "Z:\\x_y"},
+        {"z:\\x:y", false, "z:\\xy"},
         {"a/b&c<d>|\"e", false, "a/b&cde"},
         {"1:\\x", true, "1_\\x"},
         {"::", false, ""},
@@ -156,9 +159,11 @@ TEST(PathTextAbbreviate, DropsFoldersFromTheLeft) {
     } const rows[] = {
         {"D:\\a\\b\\c\\file.txt", 15, "D:\\...\\file.txt"},
         {"D:\\abcd\\efgh\\file.txt", 20, "D:\\...\\efgh\\file.txt"},
+        {"D:\\abcd\\efgh\\file.txt", 21, "D:\\abcd\\efgh\\file.txt"},  // exactly the maximum
         {"D:\\a\\file.txt", 99, "D:\\a\\file.txt"},
         {"no-backslash-at-all.txt", 5, "no-backslash-at-all.txt"},
         {"D:\\folder\\averyveryverylongname.txt", 5, "D:\\...\\averyveryverylongname.txt"},
+        {"\\a\\bb\\file.txt", 12, "\\...\\file.txt"},  // no drive: the first backslash leads
     };
     for (const auto& r : rows) EXPECT_EQ(AbbreviatePath(r.path, r.max), r.expected) << r.path;
     EXPECT_EQ(AbbreviatePath(nullptr, 10), "");
@@ -181,6 +186,8 @@ TEST(PathTextAbbreviate, AbbreviatePathToFitDropsFoldersUntilTheWidthIsReached) 
         // Every folder gone and still too wide: no doubled backslash.
         {"D:\\alpha\\beta\\c\\file.txt", 14, "D:\\...\\file.txt"},
         {"D:\\alpha\\beta\\c\\file.txt", 10, "D:\\...\\file.txt"},
+        // A doubled separator is an empty folder that gives way like any other.
+        {"D:\\\\alpha\\beta\\file.txt", 17, "D:\\...\\file.txt"},
         // Not even drive and file name fit.
         {"D:\\alpha\\beta\\c\\file.txt", 9, "D:\\alpha\\beta\\c\\file.txt"},
         {"file.txt", 3, "file.txt"},
@@ -202,6 +209,7 @@ TEST(PathTextAbbreviate, AbbreviatePathToFitUsesTheClientWidthLessTheMargins) {
     CWnd window(100, 20);
     EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window), "D:\\...\\x.txt");
     EXPECT_EQ(AbbreviatePathToFit("D:\\ab\\x.txt", &window), "D:\\ab\\x.txt");  // 11 characters
+    EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\x.txt", &window), "D:\\abc\\x.txt");  // 12: exactly the width
     window.SetClientSize(101, 20);
     EXPECT_EQ(AbbreviatePathToFit("D:\\abc\\def\\x.txt", &window, -1), "D:\\...\\x.txt");
     window.SetClientSize(300, 20);
