@@ -147,10 +147,16 @@ TEST(NavRingInterpolation, HeadingsAcrossNorth) {
         EXPECT_EQ(ring.InterpolateValue(At(row.t), &heading, value, 0.0, 0.0, 0), 1) << row.t;
         EXPECT_NEAR(value, row.value, 1e-9) << row.t;
     }
-    heading.correction1 = 2.5;
+    // Both corrections, added before the value is brought back into the circle.
+    const struct { double correction1, correction2, value; } corrections[] = {
+        {2.5, 0.0, 2.5}, {2.5, 0.75, 3.25}, {2.5, -3.0, 359.5}};
     double value = -1.0;
-    EXPECT_EQ(ring.InterpolateValue(At(1), &heading, value, 0.0, 0.0, 0), 1);
-    EXPECT_NEAR(value, 2.5, 1e-9);
+    for (const auto& row : corrections) {
+        heading.correction1 = row.correction1;
+        heading.correction2 = row.correction2;
+        EXPECT_EQ(ring.InterpolateValue(At(1), &heading, value, 0.0, 0.0, 0), 1);
+        EXPECT_NEAR(value, row.value, 1e-9) << row.correction2;
+    }
     EXPECT_EQ(ring.InterpolateValue(CVOKTime(), &heading, value, 0.0, 0.0, 0), 0);
 }
 
@@ -179,7 +185,8 @@ TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {
     ring.AddSample(Nav(0, 10.0));
     ring.AddSample(Nav(5, 20.0));
     struct { double t; int result; double value; } rows[] = {
-        {2.5, 0, 0}, {0.5, 1, 10.0}, {4.5, 1, 20.0}, {10, 0, 0}, {5.5, 1, 20.0}};
+        {2.5, 0, 0}, {0.5, 1, 10.0}, {4.5, 1, 20.0}, {10, 0, 0}, {5.5, 1, 20.0},
+        {6, 1, 20.0},  {6.5, 0, 0},  {-1, 1, 10.0},  {-1.5, 0, 0}, {-0.5, 1, 10.0}};
     for (const auto& row : rows) {
         double value = -1.0;
         EXPECT_EQ(ring.InterpolateValue(At(row.t), nullptr, value, 0.0, 0.0, 0), row.result) << row.t;
@@ -259,6 +266,37 @@ TEST_F(NavRingFillTest, FillsFromACyclicHostBlockAndAlwaysReleasesTheLock) {
         EXPECT_TRUE(ring.ReadLatestRecord(7, &reader, sample));
         EXPECT_EQ(sample.dHeading, 42.5);
         EXPECT_FALSE(ring.ReadLatestRecord(5, &reader, sample));
+        // Each block type converts its own layout; a position record gives its height and height
+        // id whichever of its three ids matched.
+        const struct {
+            DWORD blockType, id;
+            bool found;
+            DWORD obsId;
+            double second, value;
+            float status;
+            double value2, value3;
+        } reads[] = {
+            {NAV_BLOCK_TYPE48, 7, true, 7, 3, 48.75, 0.25f, 0.0, 0.0},
+            {NAV_BLOCK_TYPE48, 98, false, 0, 0, 0, 0, 0, 0},
+            {NAV_BLOCK_POSITION, 7, true, 94, 4, 12.25, 0.5f, 16.5, 24.5},
+            {NAV_BLOCK_POSITION, 90, true, 92, 5, 1.5, 0.0f, 0.0, 0.0},
+            {NAV_BLOCK_POSITION, 92, true, 92, 5, 1.5, 0.0f, 0.0, 0.0},
+            {NAV_BLOCK_POSITION, 95, false, 0, 0, 0, 0, 0, 0},
+        };
+        for (const auto& row : reads) {
+            SCOPED_TRACE(testing::Message() << row.blockType << " " << row.id);
+            NavRecord read{};
+            ASSERT_EQ(ring.ReadLatestRecord(row.id, &reader, read, row.blockType), row.found);
+            EXPECT_FALSE(reader.buffer.IsLocked());
+            if (!row.found) continue;
+            EXPECT_EQ(CNavRingBuffer::SampleTime(read), At(row.second));
+            EXPECT_EQ(read.dwObsId, row.obsId);
+            EXPECT_EQ(read.dHeading, row.value);
+            EXPECT_EQ(read.fStatus, row.status);
+            EXPECT_EQ(read.dValue2, row.value2);
+            EXPECT_EQ(read.dValue3, row.value3);
+            EXPECT_EQ(read.dwReserved20 | read.dwReserved36, 0u);
+        }
         EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 0);  // older than the ring's newest
         CNavRingBuffer fresh(4);
         EXPECT_EQ(fresh.AddLatestFromHost(7, &reader, sample), 1);
