@@ -202,6 +202,14 @@ TEST(NavRingInterpolation, HeadingsAcrossNorth) {
     half.AddSample(Nav(2, 180.0));
     EXPECT_EQ(half.InterpolateValue(At(1), nullptr, value, 0.0, 0.0, 0), 1);
     EXPECT_NEAR(value, 90.0, 1e-9);
+
+    // A value inside its range comes back as it was, to the last bit.
+    sObsDef roll{};
+    roll.obsType = 92;
+    CNavRingBuffer signedRing(4, &roll, 0.0, 0.0, nullptr);
+    signedRing.AddSample(Nav(0, 0.1));
+    EXPECT_EQ(signedRing.InterpolateValue(At(0), nullptr, value, 0.0, 0.0, 0), 1);
+    EXPECT_EQ(value, 0.1);
 }
 
 TEST(NavRingInterpolation, HugeOrNonFiniteValuesNeitherHangNorPass) {
@@ -222,6 +230,11 @@ TEST(NavRingInterpolation, HugeOrNonFiniteValuesNeitherHangNorPass) {
             EXPECT_LT(value, 360.0);
         }
     }
+    heading.correction1 = 1e308;  // finite, but not with its correction
+    CNavRingBuffer ring(4, &heading, 0.0, 0.0, nullptr);
+    ring.AddSample(Nav(0, 1e308));
+    double value = -1.0;
+    EXPECT_EQ(ring.InterpolateValue(At(0), &heading, value, 0.0, 0.0, 0), 0);
 }
 
 TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {

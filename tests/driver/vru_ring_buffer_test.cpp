@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "foundation/system_time.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
@@ -102,8 +100,8 @@ TEST(VruRing, InterpolatesEachValidComponentThroughItsDefinition) {
         EXPECT_DOUBLE_EQ(heave, (row.mask & VRU_HEAVE_VALID) != 0 ? 3.5 : 0.0) << row.flagsA;
     }
 
-    // A lever arm 2 m forward rises by 2 sin(pitch) at 30 degrees of pitch: the heave is
-    // corrected only when roll and pitch are valid together in both samples.
+    // A lever arm 2 m forward moves 2 sin(30 degrees) = 1 m vertically at that pitch, which the
+    // heave takes out only when roll and pitch are valid together in both samples.
     sObsDef heaveType{};
     heaveType.obsType = 48;
     sNodeDef forward{};

@@ -8,10 +8,10 @@
 //   - a single-sample block (11) holding a sample of id 99, then one of ID with heading 42.5,
 //     then one of id 98 with status -1 (01:00:03);
 //   - a position block (35) of two 256-byte records: ids 90, 91, 92 (latitude, longitude,
-//     height) with height 1.5 and fix time 01:00:05, then ids 93, ID, 94 with height 12.25, height sd 0.5, fix time
-//     01:00:04, the f64 16.5 at offset 16 and 24.5 at offset 24;
+//     height) with height 1.5 and fix time 01:00:05, then ids 93, ID, 94 with height 12.25,
+//     height sd 0.5, fix time 01:00:04, the f64 16.5 at offset 16 and 24.5 at offset 24;
 //   - a block of type 48 with two 80-byte records, every byte 0x11 but: id 99 at offset 20, then
-//     id ID at offset 20 with time 01:00:03 at offset 2, 48.75 at offset 40 and 0.25f at 48.
+//     id ID at offset 20 with time 01:00:03 at offset 2, 48.75 at offset 40 and 0.25f at 48;
 //   - a single attitude sample block (40): id 99, then ID + 2 with no valid component (01:00:02),
 //     then ID with heave 2.5 (01:00:03), every component valid;
 //   - an attitude ring block (49) of id ID: samples at 01:00:00, 01:00:01 (no valid component)
