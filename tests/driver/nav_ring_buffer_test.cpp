@@ -254,6 +254,20 @@ TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {
     }
 }
 
+TEST(NavRingInterpolation, ExtrapolatesFromTheTwoSamplesAtTheNearerEnd) {
+    CNavRingBuffer ring(5);
+    ring.SetMaxExtrapolation(2.0);
+    ring.AddSample(Nav(0, 10.0));
+    ring.AddSample(Nav(1, 20.0));
+    ring.AddSample(Nav(2, 40.0));
+    struct { double t, value; } rows[] = {{-1, 0.0}, {-4, -10.0}, {1.5, 30.0}, {3, 60.0}, {5, 80.0}};
+    for (const auto& row : rows) {
+        double value = -1.0;
+        EXPECT_EQ(ring.InterpolateValue(At(row.t), nullptr, value, 0.0, 0.0, 0), 1) << row.t;
+        EXPECT_DOUBLE_EQ(value, row.value) << row.t;
+    }
+}
+
 TEST(NavRingCopy, CopiesBetweenCapacitiesStayInsideTheRing) {
     CNavRingBuffer big(10);
     for (int k = 0; k < 6; ++k) big.AddSample(Nav(k, k));
