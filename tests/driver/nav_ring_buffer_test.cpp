@@ -56,6 +56,9 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
     EXPECT_EQ(ring.GetCount(), 1);
     EXPECT_EQ(ring.AddSample(Nav(2, 0.0, STATUS_NONE)), 0);  // kept, but reported
     EXPECT_EQ(ring.GetCount(), 2);
+    CVOKTime oldest, newest;
+    EXPECT_EQ(ring.GetTimeSpan(oldest, newest), 2);
+    EXPECT_EQ(std::make_pair(oldest, newest), std::make_pair(At(1), At(2)));
     EXPECT_EQ(ring.AddSample(Nav(0.5)), 0);
     EXPECT_EQ(ring.GetCount(), 2);
 
@@ -63,6 +66,15 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
     EXPECT_EQ(ring.AddSample(Nav(0.5, 9.0)), 1);  // older than the oldest: the ring starts again
     EXPECT_EQ(Headings(ring), std::vector<double>{9.0});
     EXPECT_EQ(ring.GetOldestTime(), At(0.5));
+
+    ring.Clear();  // the samples go, the settings stay
+    EXPECT_EQ(ring.GetTimeSpan(oldest, newest), 0);
+    EXPECT_FALSE(oldest.IsValid() || newest.IsValid());
+    EXPECT_FALSE(ring.GetOldestTime().IsValid() || ring.GetNewestTime().IsValid());
+    EXPECT_EQ(ring.GetFilterFlags(), CRingBuffer::FILTER_QUALITY);
+    ring.SetFilterFlags(CRingBuffer::FILTER_QUALITY | CRingBuffer::FILTER_TIME_ORDER);
+    EXPECT_EQ(ring.AddSample(Nav(0.25, 3.0)), 1);
+    EXPECT_EQ(Headings(ring), std::vector<double>{3.0});
 
     EXPECT_EQ(CNavRingBuffer().AddSample(Nav(1)), 0);  // no store
 }
@@ -73,6 +85,10 @@ TEST(NavRingAdd, AFullRingKeepsTheNewestInOrder) {
     EXPECT_EQ(ring.GetCount(), 500);
     EXPECT_EQ(Headings(ring), Range(1, 500));
     EXPECT_EQ(ring.GetStore()[0].dHeading, 500.0);  // the newest took the oldest's slot
+    std::vector<const NavRecord*> all;
+    EXPECT_EQ(ring.GetAllSamples(all), 500);
+    ASSERT_EQ(all.size(), 500u);
+    EXPECT_EQ(std::make_pair(all.front()->dHeading, all.back()->dHeading), std::make_pair(1.0, 500.0));
 
     // The index that each add keeps, twice round a small ring, is the one built anew from the store.
     CNavRingBuffer small(5), rebuilt(5);
@@ -103,6 +119,19 @@ TEST(NavRingSearch, FindByTimeAtBothEndsAndAcrossTheWrap) {
     }
     int index = -1;
     EXPECT_EQ(CNavRingBuffer(5).FindByTime(At(3), index, 0), 0);
+
+    // The last sample at or before t, else the oldest; t becomes its time.
+    const struct { double t, found; } lasts[] = {{5.5, 5}, {5, 5}, {9, 7}, {2, 3}};
+    for (const auto& row : lasts) {
+        NavRecord sample{};
+        CVOKTime t = At(row.t);
+        EXPECT_TRUE(ring.FindLastAtOrBefore(sample, t));
+        EXPECT_EQ(sample.dHeading, row.found) << row.t;
+        EXPECT_EQ(t, At(row.found)) << row.t;
+    }
+    CVOKTime oldest, newest;
+    EXPECT_EQ(ring.GetTimeSpanByScan(oldest, newest), 5);
+    EXPECT_EQ(std::make_pair(oldest, newest), std::make_pair(At(3), At(7)));
 }
 
 TEST(NavRingSearch, IndexRanges) {
@@ -118,6 +147,14 @@ TEST(NavRingSearch, IndexRanges) {
             << row.t1 << " " << row.flags;
         if (row.found) {
             EXPECT_EQ(std::make_pair(first, last), std::make_pair(row.first, row.last));
+        }
+        std::vector<const NavRecord*> between;
+        EXPECT_EQ(ring.GetSamplesBetween(At(row.t1), At(row.t2), between, row.flags),
+                  row.found ? row.last - row.first + 1 : 0);
+        if (row.found) {
+            ASSERT_FALSE(between.empty());
+            EXPECT_EQ(between.front()->dHeading, 3.0 + row.first) << row.t1;
+            EXPECT_EQ(between.back()->dHeading, 3.0 + row.last) << row.t1;
         }
     }
 }
@@ -147,11 +184,32 @@ TEST(NavRingInterpolation, HeadingsAcrossNorth) {
         EXPECT_EQ(ring.InterpolateValue(At(row.t), &heading, value, 0.0, 0.0, 0), 1) << row.t;
         EXPECT_NEAR(value, row.value, 1e-9) << row.t;
     }
-    heading.correction1 = 2.5;
+    // Both corrections, added before the value is brought back into the circle.
+    const struct { double correction1, correction2, value; } corrections[] = {
+        {2.5, 0.0, 2.5}, {2.5, 0.75, 3.25}, {2.5, -3.0, 359.5}};
     double value = -1.0;
-    EXPECT_EQ(ring.InterpolateValue(At(1), &heading, value, 0.0, 0.0, 0), 1);
-    EXPECT_NEAR(value, 2.5, 1e-9);
+    for (const auto& row : corrections) {
+        heading.correction1 = row.correction1;
+        heading.correction2 = row.correction2;
+        EXPECT_EQ(ring.InterpolateValue(At(1), &heading, value, 0.0, 0.0, 0), 1);
+        EXPECT_NEAR(value, row.value, 1e-9) << row.correction2;
+    }
     EXPECT_EQ(ring.InterpolateValue(CVOKTime(), &heading, value, 0.0, 0.0, 0), 0);
+
+    // Half a circle apart neither way round is shorter: the plain mean.
+    CNavRingBuffer half(4, &heading, 0.0, 0.0, nullptr);
+    half.AddSample(Nav(0, 0.0));
+    half.AddSample(Nav(2, 180.0));
+    EXPECT_EQ(half.InterpolateValue(At(1), nullptr, value, 0.0, 0.0, 0), 1);
+    EXPECT_NEAR(value, 90.0, 1e-9);
+
+    // A value inside its range comes back as it was, to the last bit.
+    sObsDef roll{};
+    roll.obsType = 92;
+    CNavRingBuffer signedRing(4, &roll, 0.0, 0.0, nullptr);
+    signedRing.AddSample(Nav(0, 0.1));
+    EXPECT_EQ(signedRing.InterpolateValue(At(0), nullptr, value, 0.0, 0.0, 0), 1);
+    EXPECT_EQ(value, 0.1);
 }
 
 TEST(NavRingInterpolation, HugeOrNonFiniteValuesNeitherHangNorPass) {
@@ -160,7 +218,8 @@ TEST(NavRingInterpolation, HugeOrNonFiniteValuesNeitherHangNorPass) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     struct { double first; int result; } rows[] = {{1e300, 1}, {-1e300, 1}, {7.2e6 + 10.0, 1},
-                                                   {inf, 0},   {-inf, 0},   {nan, 0}};
+                                                   {inf, 0},   {-inf, 0},   {nan, 0},
+                                                   {-1e-14, 1}};  // rounds to the top: 0, not 360
     for (const auto& row : rows) {
         CNavRingBuffer ring(4, &heading, 0.0, 0.0, nullptr);
         ring.AddSample(Nav(0, row.first));
@@ -171,6 +230,11 @@ TEST(NavRingInterpolation, HugeOrNonFiniteValuesNeitherHangNorPass) {
             EXPECT_LT(value, 360.0);
         }
     }
+    heading.correction1 = 1e308;  // finite, but not with its correction
+    CNavRingBuffer ring(4, &heading, 0.0, 0.0, nullptr);
+    ring.AddSample(Nav(0, 1e308));
+    double value = -1.0;
+    EXPECT_EQ(ring.InterpolateValue(At(0), &heading, value, 0.0, 0.0, 0), 0);
 }
 
 TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {
@@ -179,13 +243,28 @@ TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {
     ring.AddSample(Nav(0, 10.0));
     ring.AddSample(Nav(5, 20.0));
     struct { double t; int result; double value; } rows[] = {
-        {2.5, 0, 0}, {0.5, 1, 10.0}, {4.5, 1, 20.0}, {10, 0, 0}, {5.5, 1, 20.0}};
+        {2.5, 0, 0}, {0.5, 1, 10.0}, {4.5, 1, 20.0}, {10, 0, 0}, {5.5, 1, 20.0},
+        {6, 1, 20.0},  {6.5, 0, 0},  {-1, 1, 10.0},  {-1.5, 0, 0}, {-0.5, 1, 10.0}};
     for (const auto& row : rows) {
         double value = -1.0;
         EXPECT_EQ(ring.InterpolateValue(At(row.t), nullptr, value, 0.0, 0.0, 0), row.result) << row.t;
         if (row.result == 1) {
             EXPECT_DOUBLE_EQ(value, row.value) << row.t;
         }
+    }
+}
+
+TEST(NavRingInterpolation, ExtrapolatesFromTheTwoSamplesAtTheNearerEnd) {
+    CNavRingBuffer ring(5);
+    ring.SetMaxExtrapolation(2.0);
+    ring.AddSample(Nav(0, 10.0));
+    ring.AddSample(Nav(1, 20.0));
+    ring.AddSample(Nav(2, 40.0));
+    struct { double t, value; } rows[] = {{-1, 0.0}, {-4, -10.0}, {1.5, 30.0}, {3, 60.0}, {5, 80.0}};
+    for (const auto& row : rows) {
+        double value = -1.0;
+        EXPECT_EQ(ring.InterpolateValue(At(row.t), nullptr, value, 0.0, 0.0, 0), 1) << row.t;
+        EXPECT_DOUBLE_EQ(value, row.value) << row.t;
     }
 }
 
@@ -212,7 +291,7 @@ TEST(NavRingCopy, CopiesBetweenCapacitiesStayInsideTheRing) {
 
 TEST(NavRingCopy, WalksThroughTheStoreEnd) {
     struct { int capacity, samples, start, walked; } rows[] = {
-        {5, 3, 0, 3}, {3, 3, 1, 2}, {3, 4, 2, 2}, {3, 3, 3, 0}};
+        {5, 3, 0, 3}, {3, 3, 1, 2}, {3, 4, 2, 2}, {3, 3, 3, 0}, {5, 3, 4, 0}};
     for (const auto& row : rows) {
         CNavRingBuffer ring(row.capacity);
         for (int k = 0; k < row.samples; ++k) ring.AddSample(Nav(k, k));
@@ -259,10 +338,52 @@ TEST_F(NavRingFillTest, FillsFromACyclicHostBlockAndAlwaysReleasesTheLock) {
         EXPECT_TRUE(ring.ReadLatestRecord(7, &reader, sample));
         EXPECT_EQ(sample.dHeading, 42.5);
         EXPECT_FALSE(ring.ReadLatestRecord(5, &reader, sample));
+        EXPECT_FALSE(ring.ReadLatestRecord(7, nullptr, sample));
+        EXPECT_EQ(ring.Fill(7, nullptr), 0);
+        IpcBufferHandle absent("Absent", 0, 100);
+        EXPECT_FALSE(ring.ReadLatestRecord(7, &absent, sample));
+        // Each block type converts its own layout; a position record gives its height and height
+        // id whichever of its three ids matched.
+        const struct {
+            DWORD blockType, id;
+            bool found;
+            DWORD obsId;
+            double second, value;
+            float status;
+            double value2, value3;
+        } reads[] = {
+            {NAV_BLOCK_TYPE48, 7, true, 7, 3, 48.75, 0.25f, 0.0, 0.0},
+            {NAV_BLOCK_TYPE48, 98, false, 0, 0, 0, 0, 0, 0},
+            {NAV_BLOCK_POSITION, 7, true, 94, 4, 12.25, 0.5f, 16.5, 24.5},
+            {NAV_BLOCK_POSITION, 90, true, 92, 5, 1.5, 0.0f, 0.0, 0.0},
+            {NAV_BLOCK_POSITION, 92, true, 92, 5, 1.5, 0.0f, 0.0, 0.0},
+            {NAV_BLOCK_POSITION, 95, false, 0, 0, 0, 0, 0, 0},
+        };
+        for (const auto& row : reads) {
+            SCOPED_TRACE(testing::Message() << row.blockType << " " << row.id);
+            NavRecord read{};
+            ASSERT_EQ(ring.ReadLatestRecord(row.id, &reader, read, row.blockType), row.found);
+            EXPECT_FALSE(reader.buffer.IsLocked());
+            if (!row.found) continue;
+            EXPECT_EQ(CNavRingBuffer::SampleTime(read), At(row.second));
+            EXPECT_EQ(read.dwObsId, row.obsId);
+            EXPECT_EQ(read.dHeading, row.value);
+            EXPECT_EQ(read.fStatus, row.status);
+            EXPECT_EQ(read.dValue2, row.value2);
+            EXPECT_EQ(read.dValue3, row.value3);
+            EXPECT_EQ(read.dwReserved20 | read.dwReserved36, 0u);
+        }
         EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 0);  // older than the ring's newest
         CNavRingBuffer fresh(4);
         EXPECT_EQ(fresh.AddLatestFromHost(7, &reader, sample), 1);
         EXPECT_FALSE(reader.buffer.IsLocked());
+        EXPECT_EQ(CNavRingBuffer(4).AddLatestFromHost(5, &reader, sample), 0);  // no record of 5
+        CNavRingBuffer invalid(4);  // id 98's sample has no valid value: refused under the quality filter
+        EXPECT_EQ(invalid.AddLatestFromHost(98, &reader, sample), 0);
+        EXPECT_EQ(invalid.GetCount(), 0);
+        invalid.SetFilterFlags(CRingBuffer::FILTER_TIME_ORDER);
+        EXPECT_EQ(invalid.AddLatestFromHost(98, &reader, sample), 1);
+        EXPECT_EQ(invalid.GetCount(), 1);
 
         CPeerProcess writer({BUFFER_PEER, "open", "H", "1", "lock", "H", "unlock", "H"});
         EXPECT_TRUE(writer.WaitForLine("READY lock 1", DEADLINE).has_value());
