@@ -253,7 +253,11 @@ TEST_F(PeloradProcess, ACommandWrittenWhileAnotherIsHandledIsNotLost) {
         ::usleep(1000);
     ASSERT_TRUE(m_host->Link().WriteCommand(CMD_EXIT));
     EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
-    ::usleep(100000);
+    // The command that waits for its turn does not keep the driver busy meanwhile.
+    const auto pid = static_cast<pid_t>(m_host->Link().GetProcessId());
+    const long ticks = CpuTicks(pid);
+    ::usleep(300000);
+    EXPECT_LT(CpuTicks(pid) - ticks, ::sysconf(_SC_CLK_TCK) / 10);
     out.Unlock();
     EXPECT_EQ(m_host->WaitForExit(5000), 0);
 }
