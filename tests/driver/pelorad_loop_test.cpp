@@ -133,7 +133,7 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
     }
 }
 
-// Which records each datagram of a sequence writes. "RESET" stands for the host's command.
+// Which records each datagram of a sequence writes. "RESET" and "INIT" stand for the host's commands.
 TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
     const struct {
         const char* name;
@@ -149,6 +149,9 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"a reset writes nothing stale", 1,
          {{0, Gga(0) + HDT, H}, {1, Gga(1) + HDT, P | H | T}, {2, Gga(2), T}, {2, "RESET", 0}, {3, Gga(3), 0},
           {3.5, Sentence("GPGSV,3,1,11,03,03,111,00"), 0}, {4, Gga(4), P | T}}},
+        {"an INIT writes nothing stale", 1,
+         {{0, Gga(0) + HDT, H}, {1, Gga(1) + HDT, P | H | T}, {2, Gga(2), T}, {2, "INIT", 0}, {3, Gga(3), 0},
+          {4, Gga(4), P | T}}},
         {"a tag when more than 0.2 s after the last", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {1.2, Gga(1.2), P}, {1.3, Gga(1.3), P | T}, {1.5, Gga(1.5), P},
           {1.6, Gga(1.6), P | T}}},
@@ -174,6 +177,10 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         for (const auto& [t, text, written] : script.steps) {
             if (text == "RESET") {
                 EXPECT_EQ(m_driver->DecodeData(true), 0);
+                continue;
+            }
+            if (text == "INIT") {
+                EXPECT_EQ(m_driver->OnCmdInit(), 1);
                 continue;
             }
             EXPECT_EQ(Feed(t, text), written) << script.name << " at " << t;

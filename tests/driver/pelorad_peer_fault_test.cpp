@@ -274,6 +274,8 @@ TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterI
         }
         if (c.givenBack) {
             ASSERT_TRUE(AwaitError(said + "\" is refused")) << Errors();
+            // Long enough for the command watch to find the file cut as well, not only the loop.
+            std::this_thread::sleep_for(Milliseconds(300));
             ASSERT_TRUE(cut("4"));
             EXPECT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));
             EXPECT_TRUE(AwaitError(said + "\" is usable again")) << Errors();
@@ -282,6 +284,8 @@ TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterI
             const long before = ContextSwitches(driver);
             std::this_thread::sleep_for(Milliseconds(1000));
             EXPECT_LE(ContextSwitches(driver) - before, 2);
+            // Asleep, not deaf: a command after the quiet is still heard.
+            EXPECT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));
         }
         const CStopwatch watch;
         const std::optional<int> status = parent.EndAndReap(5000);

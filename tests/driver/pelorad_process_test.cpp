@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
@@ -30,6 +31,7 @@
 #include "driver/drv_base_socket.h"
 #include "driver/result_records.h"
 #include "foundation/system_time.h"
+#include "platform/ipc_event.h"
 #include "platform/process_launch.h"
 #include "host/definition_samples.h"
 #include "host/driver_samples.h"
@@ -100,10 +102,11 @@ protected:
     // Waits, update after update, until the time block holds that time. With a datagram it is sent
     // again while it does not arrive: after an INIT the driver binds a new socket, and what
     // reached the old one is gone.
-    bool AwaitTime(DWORD block, double unixSeconds, const std::string& datagram = {}, IpcBufferHandle* out = nullptr) {
+    bool AwaitTime(DWORD block, double unixSeconds, const std::string& datagram = {}, IpcBufferHandle* out = nullptr,
+                   const char* from = "127.0.0.1") {
         const CStopwatch watch;
         while (watch.Elapsed() < Milliseconds(5000)) {
-            if (!datagram.empty() && !SendDatagram(m_port, datagram)) return false;
+            if (!datagram.empty() && !SendDatagram(m_port, datagram, from)) return false;
             m_host->WaitForUpdate(200);
             TimeBlockRecord record{};
             DWORD count = 0;
@@ -156,6 +159,19 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
         ASSERT_TRUE(host.SendCommand(CMD_EXIT));
         EXPECT_EQ(host.WaitForExit(5000), 0);
     }
+    {
+        // A standard error that nobody reads any more: what the driver says there ends nothing.
+        const std::string fifo = m_folder.GetRoot() + "/unread-stderr";
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        CTestHost host(PELORAD, 1, fifo);
+        ::close(reader);
+        EXPECT_TRUE(host.SendCommand(99));
+        EXPECT_TRUE(host.SendCommand(CMD_EXIT));
+        EXPECT_EQ(host.WaitForExit(5000), 0);
+        ::unlink(fifo.c_str());
+    }
     // SETTINGS as the first command runs INIT first; the INIT after it adds a second time block.
     Start(Settings("OUT_CMD"), CMD_SETTINGS);
     for (const DWORD code : std::initializer_list<DWORD>{CMD_INIT, CMD_SETTINGS, CMD_RESET, CMD_STOP, CMD_PAUSE,
@@ -206,6 +222,18 @@ TEST_F(PeloradProcess, NothingWakesTheDriverWhileNothingComes) {
     EXPECT_LE(quiet(), 2);
     ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
     Exit();
+    // The driver has this process's road (a denial of futex_waitv reaches it too): only the other
+    // road is said, with why and the signal that ends the watch.
+    int refusal = 0;
+    if (CIpcEventWatch::WaitsOnTwoWords(&refusal)) {
+        EXPECT_EQ(CountErrors("futex_waitv"), 0u) << Errors();
+    } else {
+        EXPECT_EQ(CountErrors("pelorad: futex_waitv is not available (" + std::string(std::strerror(refusal)) +
+                              "); the command watch sleeps on its event alone and is ended by signal " +
+                              std::to_string(CIpcEventWatch::GetCancelSignal()) + "\n"),
+                  1u)
+            << Errors();
+    }
 }
 
 TEST_F(PeloradProcess, ACommandWrittenWhileAnotherIsHandledIsNotLost) {
@@ -225,7 +253,11 @@ TEST_F(PeloradProcess, ACommandWrittenWhileAnotherIsHandledIsNotLost) {
         ::usleep(1000);
     ASSERT_TRUE(m_host->Link().WriteCommand(CMD_EXIT));
     EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
-    ::usleep(100000);
+    // The command that waits for its turn does not keep the driver busy meanwhile.
+    const auto pid = static_cast<pid_t>(m_host->Link().GetProcessId());
+    const long ticks = CpuTicks(pid);
+    ::usleep(300000);
+    EXPECT_LT(CpuTicks(pid) - ticks, ::sysconf(_SC_CLK_TCK) / 10);
     out.Unlock();
     EXPECT_EQ(m_host->WaitForExit(5000), 0);
 }
@@ -245,6 +277,9 @@ TEST_F(PeloradProcess, AFailedBindIsSaidOnceAndTriedUntilThePortIsFree) {
     ::usleep(200000);  // many more tries
     ::close(holder);
     EXPECT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
+    // A rebind that succeeds at once has nothing to say.
+    EXPECT_TRUE(m_host->SendCommand(CMD_RESET));
+    EXPECT_TRUE(AwaitTime(1, kSeconds + 2, Tagged(kSeconds + 2, HDT)));
     Exit();
     EXPECT_EQ(CountErrors("cannot bind UDP port"), 1u) << Errors();
     EXPECT_EQ(CountErrors("UDP port " + std::to_string(m_port) + " is bound now"), 1u) << Errors();
@@ -371,11 +406,49 @@ TEST_F(PeloradProcess, EachOutputBufferGetsTheResultBlocksOnce) {
     Exit();
 }
 
-TEST_F(PeloradProcess, NoChecksumArgumentTakesEverySentence) {
+TEST_F(PeloradProcess, ArgumentsTurnOffTheChecksumTestAndTheHeadingTrigger) {
     sDriverSettings settings = Settings("OUT_NOCS");
     settings.system.timeOffset = std::numeric_limits<float>::quiet_NaN();  // counts as 0
     Start(settings, CMD_SETTINGS, " NOCS 2");
     EXPECT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, BAD_CHECKSUM)));
+    Exit();
+
+    // "NOTH": with GGA, GST and HDT in datagrams of their own, the second GST closes the cycle and
+    // writes the position, not the heading after it. "CS" changes nothing; mode 2 takes the GGA's
+    // geoid separation alone as the height.
+    const CScopedEnvironment pps("VOK_PPS_VALID", std::string("1"));
+    const double noon = kSeconds - 6400 + 43200;  // 12:00:00, the sentences' day and hour
+    const auto send = [this, noon](double t, const std::string& text) {
+        const double whole = std::floor(noon + t);
+        return SendDatagram(m_port, Tagged(static_cast<uint32_t>(whole), text, std::lround((noon + t - whole) * 1e6)));
+    };
+    const auto at = [](const char* seconds, const char* sentence, const char* rest) {
+        return Sentence(std::string("GP") + sentence + ",1200" + seconds + rest);
+    };
+    const char* const gga = ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,";
+    const char* const gst = ",0.5,1.2,0.8,35.0,1.1,0.9,2.1";
+    settings = Settings("OUT_NOTH");
+    settings.observations.RemoveAll();
+    FillResultObsDefs(settings.observations, 7);
+    Start(settings, CMD_SETTINGS, " NOTH CS 2");
+    ASSERT_TRUE(AwaitTime(1, noon - 10, Tagged(static_cast<uint32_t>(noon - 10), Sentence("TIROT,-12.5,A"))));
+    ASSERT_TRUE(send(0, at("00.00", "GGA", gga)) && send(0.1, at("00.00", "GST", gst)) && send(0.2, HDT));
+    ASSERT_TRUE(AwaitTime(1, noon + 0.2));
+    ASSERT_TRUE(send(1, at("01.00", "GGA", gga)));
+    ASSERT_TRUE(AwaitTime(1, noon + 1));
+    ASSERT_TRUE(send(1.1, at("01.00", "GST", gst)));
+    PosRecord position{};
+    const auto positionWritten = [this, noon, &position] {
+        for (const CStopwatch watch; watch.Elapsed() < Milliseconds(5000); ::usleep(10000)) {
+            const CBufferHold hold(*m_out);
+            if (hold && m_out->ReadRecord(2, 1, &position, sizeof position) == 1 &&
+                SameTime(position.stFixTime, At(noon + 1)))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(positionWritten());
+    EXPECT_EQ(position.dHeight, 46.9);
     Exit();
 }
 
@@ -423,15 +496,19 @@ TEST_F(PeloradProcess, SenderFilterTakesOnlyTheInterfaceAddress) {
     // The interface 0.0.0.0 names no one sender: any is taken.
     const struct {
         BYTE address[4];
+        const char* self;  // a sender at the interface's address
         bool otherTaken;
-    } rows[] = {{{127, 0, 0, 1}, false}, {{0, 0, 0, 0}, true}};
+    } rows[] = {{{127, 0, 0, 1}, "127.0.0.1", false},
+                {{0, 0, 0, 0}, "127.0.0.1", true},
+                {{127, 1, 2, 3}, "127.1.2.3", false}};
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.self);
         SCOPED_TRACE(row.otherTaken);
         sDriverSettings settings = Settings("OUT_FILTER");
         settings.system.sourceFilter = 1;
         std::memcpy(settings.system.address, row.address, 4);
         Start(settings);
-        ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT)));
+        ASSERT_TRUE(AwaitTime(1, kSeconds + 1, Tagged(kSeconds + 1, HDT), nullptr, row.self));
         ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 2, HDT), "127.0.0.2"));
         if (row.otherTaken) {
             EXPECT_TRUE(AwaitTime(1, kSeconds + 2));
@@ -439,7 +516,7 @@ TEST_F(PeloradProcess, SenderFilterTakesOnlyTheInterfaceAddress) {
             EXPECT_FALSE(m_host->WaitForUpdate(500));
         }
         // The next one from the interface address is taken: the other had its turn before it.
-        ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 3, HDT), "127.0.0.1"));
+        ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 3, HDT), row.self));
         EXPECT_TRUE(AwaitTime(1, kSeconds + 3));
         Exit();
         m_out.reset();
