@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <boost/filesystem.hpp>
+#include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -25,12 +27,16 @@ namespace {
 
 using namespace Vok::Test;
 
-// Four epochs half a second apart: GGA, GST, HDT and ROT, the vessel moving north.
+// Four epochs half a second apart: GGA, GST, HDT and ROT, the vessel moving north. They lie five
+// minutes before now, as a device's do: the driver judges a GST's time of day against the time of
+// receipt, within half a day either way.
 std::string ShortRecording() {
+    const int start = std::min(static_cast<int>((::time(nullptr) - 300) % 86400), 86390);
     std::string text;
     for (int i = 0; i < 4; ++i) {
         char time[16], lat[16];
-        std::snprintf(time, sizeof time, "1200%02d.%02d", i / 2, i % 2 * 50);
+        const int second = start + i / 2;
+        std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", second / 3600, second / 60 % 60, second % 60, i % 2 * 50);
         std::snprintf(lat, sizeof lat, "5200.%05d", 100 * i);
         text += Sentence(std::string("GPGGA,") + time + "," + lat + ",N,00400.00000,E,4,12,0.9,10.00,M,47.00,M,,");
         text += Sentence(std::string("GPGST,") + time + ",0.02,0.03,0.02,45.0,0.021,0.022,0.040");
