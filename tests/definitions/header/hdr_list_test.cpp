@@ -110,6 +110,13 @@ TEST(HdrList, CopiesAreDeepAndSelfAssignmentKeepsTheList) {
     list = same;
     EXPECT_EQ(list.GetCount(), 1);
     EXPECT_EQ(list.GetEntry(139, 1)->Load<float>(0), 17.0f);
+    CHdrList other;
+    const int32_t word = 4;
+    other.AddRecord(65, 4, &word, -1);
+    other.AddRecord(65, 4, &word, -1);
+    copy = other;  // replaces what the copy held
+    EXPECT_EQ(copy.GetCount(), 2);
+    EXPECT_FALSE(copy.HasRecord(139));
 }
 
 TEST(HdrList, ProjectionParametersAndRenumbering) {
@@ -123,6 +130,16 @@ TEST(HdrList, ProjectionParametersAndRenumbering) {
     EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 1);
     EXPECT_EQ(out[2][4], 32);
     EXPECT_EQ(out[2][56], 80);
+    EXPECT_EQ(list.GetLocalGridNumber(), -1);
+    int32_t grid[44] = {7};
+    grid[43] = 9;
+    const int32_t rectangular[26] = {5};
+    list.AddRecord(237, sizeof rectangular, rectangular, -1);  // the neighbouring type is no grid
+    list.AddRecord(236, sizeof grid, grid, -1);
+    EXPECT_EQ(list.GetLocalGridNumber(), 7);
+    EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 1);
+    EXPECT_EQ(std::memcmp(out[1], grid, sizeof grid), 0);
+    EXPECT_EQ(out[2][4], 32);  // the Lambert record still comes first
     const int32_t shift[22] = {3, 3}, position[10] = {0, 0, 2, 0, 0, 0, 0, 0, 2, 0};
     list.AddRecord(206, sizeof shift, shift, -1);
     list.AddRecord(258, 40, position, -1);  // shorter than the record: the word at 308 is left out
