@@ -289,6 +289,25 @@ TEST_F(RunHost, TheDemoHostTakesTagTimesAndNamesADriverThatDoesNotAnswer) {
     EXPECT_EQ(silent.GetError(), "the driver did not acknowledge INIT and SETTINGS");
 }
 
+// The host's private folder says on standard error what a run left in it, and goes with it.
+TEST_F(RunHost, ThePrivateFolderNamesWhatWasLeftInItAndGoes) {
+    const char* ipcDir = ::getenv("VOK_IPC_DIR");
+    ASSERT_NE(ipcDir, nullptr);
+    const std::string testDir = ipcDir;
+    std::string path;
+    testing::internal::CaptureStderr();
+    {
+        const CPrivateIpcFolder folder;
+        path = folder.GetPath();
+        std::ofstream(path + "/left.buf") << "x";
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    ::setenv("VOK_IPC_DIR", testDir.c_str(), 1);
+    EXPECT_EQ(path.rfind(m_tmp + "/pelorad-run-", 0), 0u) << path;
+    EXPECT_NE(said.find("left behind and removed: left.buf\n"), std::string::npos) << said;
+    EXPECT_FALSE(boost::filesystem::exists(path));
+}
+
 TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     const std::string text = "$GPGGA,235959.50,x*00\n$HEHDT,1,T*00\r\n\n$GPZDA,235959.50*00\n"
                              "$GPGGA,000000.00,x*00\n$GPGGA,000030.00,x*00\n$GPRMC,000029.00,x*00\n";
