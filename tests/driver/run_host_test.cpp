@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "host/demo_host.h"
 #include "host/driver_samples.h"
 #include "tests/support/ipc_test_folder.h"
 #include "host/nmea_replay.h"
@@ -221,6 +222,13 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     const std::string invalid = m_folder.GetRoot() + "/invalid.nmea";
     std::ofstream(invalid) << Sentence("HEHDT,12.5,T") << Sentence("HEROT,3.0,A") << Sentence("HCHDG,,,,,")
                            << Sentence("HEHDT,,T") << Sentence("HEROT,,A");
+    // A fix of quality 0 shows no position and no height, whatever its sentence holds.
+    const std::string noFix = m_folder.GetRoot() + "/nofix.nmea";
+    std::ofstream noFixFile(noFix);
+    for (const char* time : {"120000.00", "120000.50", "120001.00"})
+        noFixFile << Sentence(std::string("GPGGA,") + time + ",5200.0,N,00400.0,E,0,00,,10.00,M,47.00,M,,")
+                  << Sentence("HEHDT,12.50,T");
+    noFixFile.close();
     const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
@@ -245,6 +253,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file", bom}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
         {{"--file", prefixed}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
         {{"--file", invalid}, 0, "hdg       -  rot      - deg/min\nsent 5 datagrams (5 sentences)"},
+        {{"--file", noFix}, 0, "lat            -  lon             -  h        - m  q  0  hdg   12.50"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
@@ -260,6 +269,49 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     ::close(taken);
     ::close(shared);
     EXPECT_TRUE(boost::filesystem::is_empty(m_tmp));
+}
+
+// The benchmark's host sends time tags of type 4: an update then takes its tag's time, and the
+// tag record is read back. A program that starts but never answers INIT is named as such.
+TEST_F(RunHost, TheDemoHostTakesTagTimesAndNamesADriverThatDoesNotAnswer) {
+    const UINT port = FindFreeUdpPort();
+    {
+        CDemoHost tagged("\"" VOK_BINARY_DIR "/pelorad\"", port, {}, 4);
+        ASSERT_TRUE(tagged.Start()) << tagged.GetError();
+        const uint32_t seconds = 1000000000;  // 2001-09-09 01:46:40 UTC
+        sDemoRecords records;
+        const std::string gga = Sentence("GPGGA,014640.00,5200.0,N,00400.0,E,4,12,0.9,10.00,M,47.00,M,,");
+        for (int k = 0; k < 50 && !records.timeTag; ++k) {
+            ASSERT_TRUE(SendDatagram(port, Tagged(seconds, gga)));
+            if (tagged.WaitForUpdate(100)) records = tagged.Read();
+        }
+        ASSERT_TRUE(records.timeTag);
+        ASSERT_TRUE(records.updateTime);
+        EXPECT_TRUE(SameTime(*records.updateTime, At(seconds)));
+        EXPECT_EQ(tagged.Exit(5000), 0);
+    }
+    CDemoHost silent("/bin/true", port);
+    EXPECT_FALSE(silent.Start());
+    EXPECT_EQ(silent.GetError(), "the driver did not acknowledge INIT and SETTINGS");
+}
+
+// The host's private folder says on standard error what a run left in it, and goes with it.
+TEST_F(RunHost, ThePrivateFolderNamesWhatWasLeftInItAndGoes) {
+    const char* ipcDir = ::getenv("VOK_IPC_DIR");
+    ASSERT_NE(ipcDir, nullptr);
+    const std::string testDir = ipcDir;
+    std::string path;
+    testing::internal::CaptureStderr();
+    {
+        const CPrivateIpcFolder folder;
+        path = folder.GetPath();
+        std::ofstream(path + "/left.buf") << "x";
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    ::setenv("VOK_IPC_DIR", testDir.c_str(), 1);
+    EXPECT_EQ(path.rfind(m_tmp + "/pelorad-run-", 0), 0u) << path;
+    EXPECT_NE(said.find("left behind and removed: left.buf\n"), std::string::npos) << said;
+    EXPECT_FALSE(boost::filesystem::exists(path));
 }
 
 TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {

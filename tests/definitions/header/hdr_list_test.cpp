@@ -43,9 +43,12 @@ TEST(HdrList, AddressingByIdAndNumber) {
     EXPECT_EQ(link, 5);
     list.GetRecordEx(65, 2, link);
     EXPECT_EQ(link, 20);
-    uint32_t ca = 0, cb = 0;
+    list.AddRecord(70, 4, nullptr, -1);  // counted by neither
+    uint32_t ca = 0, cb = 0, cc = 0;
     EXPECT_EQ(list.CountRecordsOf(65, 68, ca, cb), 3u);
     EXPECT_EQ(ca, 2u);
+    EXPECT_EQ(list.CountRecordsOf(65, 68, 70, ca, cb, cc), 4u);
+    EXPECT_EQ(cc, 1u);
     EXPECT_EQ(list.DeleteRecord(65, 1), 1);
     EXPECT_EQ(list.GetRecord(65, 1)[0], 2);
     EXPECT_EQ(list.DeleteRecord(65, 2), 0);
@@ -69,6 +72,11 @@ TEST(HdrList, CachesTheGpsOffsetAndSurveyUnitFactor) {
     EXPECT_EQ(list.GetSurveyUnitFactor(), 0.3048);
     list.RemoveAll();
     EXPECT_EQ(list.GetUtcToGpsOffset(), 16.0);
+    const float newOffset = 19.0f;
+    CPtrList source;
+    source.AddTail(const_cast<float*>(&newOffset));
+    EXPECT_EQ(list.SetRecords(&source, 139, 4), 1);
+    EXPECT_EQ(list.GetUtcToGpsOffset(), 19.0);
 }
 
 TEST(HdrList, SetRecordsAndDeletionByKey) {
@@ -89,6 +97,9 @@ TEST(HdrList, SetRecordsAndDeletionByKey) {
     EXPECT_FALSE(list.HasRecord(129));
     EXPECT_EQ(list.SetRecordsPreferring(&source, 129, 130, 8), 1);
     EXPECT_EQ(list.GetRecordCount(129), 2u);
+    const uint8_t* held = list.GetRecord(129, 1);
+    EXPECT_EQ(list.SetRecords(&source, 129, 8), 1);
+    EXPECT_EQ(list.GetRecord(129, 1), held);  // copied in place: a payload pointer stays valid
 
     const int32_t blob1[3] = {1}, blob2[3] = {2};
     list.AddRecord(269, 12, blob1, -1);
@@ -102,14 +113,30 @@ TEST(HdrList, SetRecordsAndDeletionByKey) {
 TEST(HdrList, CopiesAreDeepAndSelfAssignmentKeepsTheList) {
     CHdrList list;
     const float offset = 17.0f;
-    list.AddRecord(139, 4, &offset, -1);
+    list.AddRecord(139, 4, &offset, 12);
+    sHdrEntry* original = list.GetEntry(139, 1);
+    original->secondLink = 3;
+    original->filePosition = 77;
+    original->flag = 1;
     CHdrList copy(list);
+    const sHdrEntry* copied = copy.GetEntry(139, 1);
+    EXPECT_EQ(copied->eventLink, 12);
+    EXPECT_EQ(copied->secondLink, 3);
+    EXPECT_EQ(copied->filePosition, 77u);
+    EXPECT_EQ(copied->flag, 1);
     EXPECT_NE(copy.GetRecord(139, 1), list.GetRecord(139, 1));
     EXPECT_EQ(copy.GetUtcToGpsOffset(), 17.0);
     CHdrList& same = list;
     list = same;
     EXPECT_EQ(list.GetCount(), 1);
     EXPECT_EQ(list.GetEntry(139, 1)->Load<float>(0), 17.0f);
+    CHdrList other;
+    const int32_t word = 4;
+    other.AddRecord(65, 4, &word, -1);
+    other.AddRecord(65, 4, &word, -1);
+    copy = other;  // replaces what the copy held
+    EXPECT_EQ(copy.GetCount(), 2);
+    EXPECT_FALSE(copy.HasRecord(139));
 }
 
 TEST(HdrList, ProjectionParametersAndRenumbering) {
@@ -123,6 +150,18 @@ TEST(HdrList, ProjectionParametersAndRenumbering) {
     EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 1);
     EXPECT_EQ(out[2][4], 32);
     EXPECT_EQ(out[2][56], 80);
+    EXPECT_EQ(list.GetProjectionParameters(out[0], nullptr, out[2]), 0);
+    EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], nullptr), 0);
+    EXPECT_EQ(list.GetLocalGridNumber(), -1);
+    int32_t grid[44] = {7};
+    grid[43] = 9;
+    const int32_t rectangular[26] = {5};
+    list.AddRecord(237, sizeof rectangular, rectangular, -1);  // the neighbouring type is no grid
+    list.AddRecord(236, sizeof grid, grid, -1);
+    EXPECT_EQ(list.GetLocalGridNumber(), 7);
+    EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 1);
+    EXPECT_EQ(std::memcmp(out[1], grid, sizeof grid), 0);
+    EXPECT_EQ(out[2][4], 32);  // the Lambert record still comes first
     const int32_t shift[22] = {3, 3}, position[10] = {0, 0, 2, 0, 0, 0, 0, 0, 2, 0};
     list.AddRecord(206, sizeof shift, shift, -1);
     list.AddRecord(258, 40, position, -1);  // shorter than the record: the word at 308 is left out
@@ -132,6 +171,40 @@ TEST(HdrList, ProjectionParametersAndRenumbering) {
     EXPECT_EQ(list.GetEntry(258, 1)->Word(32), 4);  // 0-based index 2 (datum 3) becomes 4 (datum 5)
     list.RenumberGnssSystem(2, 8);
     EXPECT_EQ(list.GetEntry(258, 1)->Word(8), 8);
+}
+
+// The third output of each projection type: its 32-byte text to 4 and three doubles to 40, 48 and
+// 56 (type 17: its whole record); the rest of the output is zero.
+TEST(HdrList, ProjectionParametersOfEachType) {
+    struct sRow {
+        int32_t recordId;
+        size_t text;
+        size_t doubles[3];
+    };
+    const sRow rows[] = {{18, 0, {32, 40, 48}}, {19, 32, {64, 72, 80}},  {20, 0, {80, 88, 96}}, {21, 0, {48, 56, 64}},
+                         {22, 0, {32, 40, 48}}, {237, 0, {32, 40, 48}}, {17, 0, {}}};
+    for (const sRow& row : rows) {
+        SCOPED_TRACE(row.recordId);
+        std::vector<uint8_t> record(GetRecordSize(row.recordId));
+        for (size_t k = 0; k < record.size(); ++k) record[k] = static_cast<uint8_t>(k + 1);
+        CHdrList list;
+        list.AddRecord(16, 80, nullptr, -1);
+        list.AddRecord(row.recordId, static_cast<uint32_t>(record.size()), record.data(), -1);
+        uint8_t out[3][176];
+        std::memset(out, 0xFF, sizeof out);
+        ASSERT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 1);
+        std::vector<uint8_t> expected(64, 0);
+        if (row.recordId == 17) {
+            expected = record;
+        } else {
+            std::memcpy(expected.data() + 4, record.data() + row.text, 32);
+            for (size_t k = 0; k < 3; ++k) std::memcpy(expected.data() + 40 + 8 * k, record.data() + row.doubles[k], 8);
+        }
+        EXPECT_EQ(std::vector<uint8_t>(out[2], out[2] + 64), expected);
+        EXPECT_EQ(std::vector<uint8_t>(out[1], out[1] + 176), std::vector<uint8_t>(176, 0));  // no grid
+        EXPECT_EQ(out[0][80], 0xFF);  // nothing past an output
+        EXPECT_EQ(out[2][64], 0xFF);
+    }
 }
 
 TEST(HdrList, ImageEntriesThatRunPastTheBlockAreRefused) {
@@ -147,6 +220,7 @@ TEST(HdrList, ImageEntriesThatRunPastTheBlockAreRefused) {
                            {"size beyond the block", 5, 0, 0},
                            {"huge size", 0xFFFFFFFF, 0, 0},
                            {"entry image cut short", 4, 30, 0}};
+    EXPECT_EQ(CHdrList().ReadImage(nullptr, 0, 0), 1);  // nothing to read
     for (const sCase& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<uint8_t> image;
