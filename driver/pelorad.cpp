@@ -601,7 +601,8 @@ void CPelorad::TagPps(const SYSTEMTIME& fixTime, std::string_view sentence) {
     size_t n = sentence.size();
     if (const size_t lf = sentence.find('\n'); lf != std::string_view::npos) n = lf + 1;
     n = std::min(n, static_cast<size_t>(TIMETAG_TEXT_SIZE - 1));
-    std::memcpy(m_timetag.szSentence, sentence.data(), n);
+    // A view without text may have no data pointer at all, which memcpy may not be given.
+    if (n != 0) std::memcpy(m_timetag.szSentence, sentence.data(), n);
     std::memset(m_timetag.szSentence + n, 0, sizeof m_timetag.szSentence - n);
 }
 

@@ -295,6 +295,7 @@ TEST(AccuracyDecoders, GstRefusedOnlyWhenEarlierInTheDay) {
     RunRows({
         {"same time", kGst, GstAt("024603.00"), 1, GstValues, At(2, 46, 3)},
         {"the next full hour", kGst, GstAt("110000.00"), 1, GstValues, At(10, 59, 59)},
+        {"half an hour later", kGst, GstAt("103000.00"), 1, GstValues, At(10, 0, 0)},
         {"one second earlier", kGst, GstAt("105958.00"), 0, nullptr, At(10, 59, 59)},
         {"an hour earlier with larger minutes", kGst, GstAt("095959.00"), 0, nullptr, At(10, 0, 0)},
         {"after midnight", kGst, GstAt("000001.00"), 1, GstValues, At(23, 59, 59)},

@@ -15,7 +15,9 @@
 #include <tuple>
 #include <vector>
 
+#include "compat/clock.h"
 #include "driver/pelorad.h"
+#include "foundation/system_time.h"
 #include "host/definition_samples.h"
 #include "host/driver_samples.h"
 #include "tests/support/file_helpers.h"
@@ -117,6 +119,18 @@ protected:
     std::unique_ptr<CPelorad> m_driver;
 };
 
+TEST_F(PeloradLoop, ANewDriverStampsItsRecordsWithTheTimeOfItsStart) {
+    SYSTEMTIME before{}, after{};
+    GetSystemTime(&before);
+    const CPelorad driver(1, 1, 3);
+    GetSystemTime(&after);
+    for (const SYSTEMTIME& st : {driver.GetPosRecord().stFixTime, driver.GetNavRecord().stTime}) {
+        const CVOKTime t(SystemTimeToMjdTime(st));
+        EXPECT_GE(t - CVOKTime(SystemTimeToMjdTime(before)), 0.0);
+        EXPECT_GE(CVOKTime(SystemTimeToMjdTime(after)) - t, 0.0);
+    }
+}
+
 TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
     const struct {
         std::vector<int32_t> types;
@@ -130,11 +144,18 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
         EXPECT_EQ(Start(1, 0.0f, &defs), row.result);
         EXPECT_EQ(m_driver->OnCmdSettings(), row.result);  // and nothing more is added
         EXPECT_EQ(Blocks(&Vok::MultiIPCBuffer::GetBlockId), row.blocks);
+        // An INIT into the same buffer adds a time block and finds the result blocks there again.
+        m_driver->OnCmdInit();
+        EXPECT_EQ(m_driver->OnCmdSettings(), row.result);
+        std::vector<DWORD> again = row.blocks;
+        again.push_back(TIME_BLOCK_TYPE);
+        EXPECT_EQ(Blocks(&Vok::MultiIPCBuffer::GetBlockId), again);
     }
 }
 
 // Which records each datagram of a sequence writes. "RESET" and "INIT" stand for the host's commands.
 TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
+    const std::string hdt72 = "$HEHDT,100." + std::string(57, '0') + ",T\r\n", hdt40 = "$HEHDT,101." + std::string(25, '0') + ",T\r\n";
     const struct {
         const char* name;
         DWORD trigger;
@@ -144,6 +165,8 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"the heading closes the cycle", 1,
          {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), 0}, {1.2, HDT, P | H},
           {2, Gga(2) + Gst(2) + HDT, P | H | T}}},
+        {"the rate of turn closes the cycle", 1,
+         {{0, Gga(0), 0}, {0.2, Sentence("TIROT,-12.5,A"), R}, {1, Gga(1), T}, {1.2, Sentence("TIROT,-11.5,A"), P | R}}},
         {"with NOTH, the GST", 0,
          {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), P}, {1.2, HDT, H}}},
         {"a reset writes nothing stale", 1,
@@ -169,6 +192,10 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"GLL positions, written and never tagged", 1, {{0, Gll(0), 0}, {1, Gll(1), P}, {2, Gll(2), P}}},
         // Without the checksum test a line of just "$GGA" is long enough to be detected.
         {"a rest of four characters", 1, {{0, "$GGA\n" + Gga(0), P | T}}, 0},
+        // A last line without a line feed ends with the datagram, not at a line feed that a longer
+        // datagram before left in the receive buffer behind it.
+        {"a datagram's last line ends with its bytes", 1,
+         {{0, hdt72 + "$TIROT,-12.5,A\r\n", H | R}, {1, hdt40 + "$HEHDT,102.000,T", H}}, 0},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
@@ -194,6 +221,10 @@ TEST_F(PeloradLoop, AnUpdateIntervalIsReachedAtItsOwnStep) {
     Start(1, 0.0f, nullptr, 0.2f);
     const std::vector<std::pair<double, int>> steps = {{0, H}, {0.2, H}, {0.4, H}, {0.5, 0}, {0.6, H}, {0.9, H}};
     for (const auto& [t, written] : steps) EXPECT_EQ(Feed(t, HDT), written) << "at " << t;
+    SYSTEMTIME last = At(kNoon);
+    EXPECT_EQ(m_driver->IsTimeDue(At(kNoon + 0.1), last), 0);
+    EXPECT_EQ(m_driver->IsTimeDue(At(kNoon - 0.3), last), 1);
+    EXPECT_TRUE(SameTime(last, At(kNoon - 0.3)));
 }
 
 TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {
@@ -230,6 +261,14 @@ TEST_F(PeloradLoop, HeadingAfterAPositionTakesTheDatagramTimeLessTheOffset) {
         EXPECT_TRUE(SameTime(Read<NavRecord>(3).stTime, At(kNoon + 30 - offset))) << offset;
         EXPECT_TRUE(SameTime(Read<PosRecord>(2).stFixTime, At(kNoon + 1))) << offset;
     }
+    // Where the heading closes the cycle, the position's time becomes the datagram's update time.
+    Start(1, 2.5f);
+    Feed(0, Gga(0));
+    Feed(0.2, HDT);
+    Feed(1, Gga(1));
+    ASSERT_EQ(Feed(1.2, HDT), P | H);
+    ASSERT_EQ(m_driver->WriteTimeBlock(), 1);
+    EXPECT_TRUE(SameTime(Read<TimeBlockRecord>(1).stTime, At(kNoon + 1)));
 }
 
 // Without the checksum test, a sentence whose last field is empty and ends right on the next "$"
@@ -400,6 +439,7 @@ TEST_F(PeloradLoop, TheFirstTokenOfTheTableInTheWindowDecides) {
         {"$PABCDEFGHDT,123.4,T", 1, NMEA_HDG_HDT},     // HDT at index 9: inside
         {"$PABCDEFGHIHDT,123.4,T", 0, NMEA_POS_AUTO},  // at index 10: outside
         {"$TIROT,-12.5,A", 1, NMEA_MSC_ROT},
+        {"$GPZDA,160012.71,11,03,2004,00,00", 1, NMEA_MSC_ZDA},
         {"HEHDT,123.4,T", 0, NMEA_POS_AUTO},           // no "$"
         {"$GPXYZ,1,2", 0, NMEA_POS_AUTO},
     };
