@@ -35,7 +35,7 @@ std::string ShortRecording() {
     const int start = std::min(static_cast<int>((::time(nullptr) - 300) % 86400), 86390);
     std::string text;
     for (int i = 0; i < 4; ++i) {
-        char time[16], lat[16];
+        char time[32], lat[16];
         const int second = start + i / 2;
         std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", second / 3600, second / 60 % 60, second % 60, i % 2 * 50);
         std::snprintf(lat, sizeof lat, "5200.%05d", 100 * i);
