@@ -273,7 +273,7 @@ TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterI
             ASSERT_TRUE(!c.givenBack || SendHeading());
         }
         if (c.givenBack) {
-            ASSERT_TRUE(AwaitError(said + "\" is refused")) << Errors();
+            ASSERT_TRUE(AwaitError(said + "\" is refused: its file is cut short or damaged; commands are not seen")) << Errors();
             // Long enough for the command watch to find the file cut as well, not only the loop.
             std::this_thread::sleep_for(Milliseconds(300));
             ASSERT_TRUE(cut("4"));
