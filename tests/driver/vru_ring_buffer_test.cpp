@@ -43,6 +43,7 @@ TEST(VruRing, WindowMeansWithAHeaveMeanThatFadesAsTheRingFills) {
     EXPECT_EQ(ring.GetLatestMeans(roll, pitch, heave, window), 5);
     EXPECT_EQ(roll, 3.0);
     EXPECT_EQ(pitch, 7.0);
+    EXPECT_EQ(heave, 0.0);  // the full ring's heave mean
     EXPECT_EQ(window, 10.0);
 
     // Between two samples the means are interpolated like the values.
@@ -60,6 +61,13 @@ TEST(VruRing, WindowMeansWithAHeaveMeanThatFadesAsTheRingFills) {
     EXPECT_EQ(empty.GetLatestMeans(roll, pitch, heave, window), 0);
     EXPECT_EQ(roll, 0.0);
     EXPECT_EQ(window, 10.0);  // untouched
+
+    // A ring of two starts with the whole heave mean as well.
+    CVRURingBuffer two(2);
+    two.SetFilterWindow(10.0);
+    sVruSample first = Vru(0, 0.0, 0.0, 1.0);
+    EXPECT_EQ(two.AddSample(first), 1);
+    EXPECT_DOUBLE_EQ(first.dHeaveMean, 1.0);
 }
 
 TEST(VruRing, InterpolatesEachValidComponentThroughItsDefinition) {
@@ -85,13 +93,14 @@ TEST(VruRing, InterpolatesEachValidComponentThroughItsDefinition) {
     // A quality of exactly 0 is valid; a component without its flag in both samples is not.
     const struct { DWORD flagsA, flagsB; float quality; DWORD mask; } validity[] = {
         {7, 7, 0.0f, 7}, {1, 1, 0.0f, 1}, {6, 6, 0.0f, 6}, {7, 7, -0.001f, 0}, {3, 3, 0.5f, 3},
-        {6, 7, 0.1f, 6}, {7, 1, 0.1f, 1}};
+        {6, 7, 0.1f, 6}, {7, 1, 0.1f, 1}, {4, 4, 0.1f, 4}, {2, 2, 0.1f, 2}};
     for (const auto& row : validity) {
         CVRURingBuffer v(4);
         sVruSample s0 = Vru(0, 1.0, 2.0, 3.0, row.flagsA, row.quality);
         sVruSample s1 = Vru(1, 1.0, 2.0, 3.0, row.flagsB, row.quality);
-        v.AddSample(s0);
-        v.AddSample(s1);
+        // Under the quality filter a sample counts as added only with some valid component.
+        EXPECT_EQ(v.AddSample(s0), row.mask != 0 ? 1 : 0) << row.flagsA;
+        EXPECT_EQ(v.AddSample(s1), row.mask != 0 ? 1 : 0) << row.flagsB;
         EXPECT_EQ(v.InterpolateAttitude(At(0.5), &rollDef, &pitchDef, &heaveDef, nullptr, nullptr,
                                         &heave, nullptr, nullptr, nullptr, nullptr, &mask, nullptr,
                                         nullptr, nullptr),
@@ -118,6 +127,9 @@ TEST(VruRing, InterpolatesEachValidComponentThroughItsDefinition) {
                   1);
         EXPECT_NEAR(heave, row.heave, 1e-12) << row.flagsB;
     }
+    EXPECT_EQ(CVRURingBuffer(4).InterpolateAttitude(At(1), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+              0);  // an empty ring has no neighbours
     EXPECT_EQ(ring.InterpolateAttitude(CVOKTime(), &rollDef, nullptr, nullptr, &roll, nullptr,
                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, nullptr),

@@ -81,6 +81,8 @@ TEST(FileOpsTests, ExistenceReadOnlyFolderAndAccess) {
     EXPECT_TRUE(HasFileAccess((tmp / "f.txt").c_str(), GENERIC_READ | GENERIC_WRITE));
     EXPECT_FALSE(HasFileAccess((tmp / "missing").c_str(), GENERIC_READ));
     EXPECT_FALSE(HasFileAccess((tmp / "f.txt").c_str(), GENERIC_EXECUTE));
+    // A file that nobody may write, the superuser included.
+    EXPECT_FALSE(HasFileAccess("/proc/sys/kernel/ostype", GENERIC_WRITE));
 
     if (IsRoot()) GTEST_SKIP() << "permissions do not bind the superuser";
     ASSERT_EQ(::chmod(tmp.Path().c_str(), 0555), 0);
@@ -157,6 +159,9 @@ TEST_F(FileOpsTree, ListFilesGoesTopFolderFirstThenDepthFirst) {
     EXPECT_EQ(FindFirstFileInFolder(root, "*.*").Str(), tmp / "top.log");
     EXPECT_EQ(FindFirstFileInFolder(root, "b*"), "");
     EXPECT_EQ(FindFirstFileInFolder(root, "../*"), "");
+    // A mask with ".." is refused even where it would match a name in the folder.
+    WriteTextFile(tmp / "two..dots", "");
+    EXPECT_EQ(FindFirstFileInFolder(root, "*..*"), "");
 }
 
 TEST_F(FileOpsTree, ListFoldersFollowsEachFolderWithItsOwnListing) {
@@ -206,6 +211,13 @@ TEST_F(FileOpsTree, CopyFolderTreeReportsTheFirstFailure) {
     EXPECT_EQ(failed.Str(), tmp / "top.log");
     EXPECT_EQ(ReadTextFile(dest / "top.txt"), "top");
     EXPECT_EQ(ReadTextFile(dest / "b/bb/bb1.txt"), "bb1");
+
+    // A file where a folder should go stops the copy at that folder.
+    CTempFolder blocked;
+    WriteTextFile(blocked / "a", "");
+    failed = "";
+    EXPECT_FALSE(CopyFolderTree(root, blocked.Path().c_str(), TRUE, TRUE, failed));
+    EXPECT_EQ(failed.Str(), tmp / "a");
 }
 
 // Runs work on a thread; when it has not finished within a few seconds, opening the FIFO's
@@ -255,6 +267,13 @@ TEST_F(FileOpsTree, CopyRecreatesLinksToFoldersInsteadOfEnteringThem) {
     ASSERT_EQ(::lstat((dest / "b/loop").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(ReadTextFile(dest / "b/bb/bb1.txt"), "bb1");
+
+    // A folder with contents in the link's place cannot be replaced: the link's copy fails.
+    CTempFolder blocked;
+    WriteTextFile(blocked / "b/loop/keep.txt", "k");
+    CString failed;
+    EXPECT_FALSE(CopyFolderTree(root, blocked.Path().c_str(), TRUE, FALSE, failed));
+    EXPECT_EQ(failed.Str(), tmp / "b/loop");
 }
 
 TEST_F(FileOpsTree, DeleteFolderContentsRemovesLinksNotTheirTargets) {
@@ -337,12 +356,15 @@ TEST(FileOpsAttributes, ReadOnlySizesAndAttributes) {
     ASSERT_EQ(::stat(f, &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     EXPECT_FALSE(SetReadOnly((tmp / "missing").c_str(), TRUE));
+    // An entry read-only already is left as it is, even one whose mode cannot change.
+    EXPECT_TRUE(SetReadOnly("/proc/self/status", TRUE));
 
     EXPECT_TRUE(ClearFileAttributes(f, FILE_ATTRIBUTE_READONLY));
     ASSERT_EQ(::stat(f, &st), 0);
     EXPECT_NE(st.st_mode & S_IWUSR, 0u);
     EXPECT_FALSE(ClearFileAttributes(f, FILE_ATTRIBUTE_READONLY));  // no such bit left
     EXPECT_FALSE(ClearFileAttributes((tmp / "missing").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_FALSE(ClearFileAttributes((tmp / "missing").c_str(), FILE_ATTRIBUTE_NORMAL));
 }
 
 TEST(FileOpsNames, MakeUniqueFileNameCountsUpFromOne) {
@@ -392,6 +414,10 @@ TEST(FileOpsKnownFolders, SpecialFoldersComeFromTheEnvironment) {
         Vok::Test::CScopedEnvironment config("XDG_CONFIG_HOME", std::optional<std::string>());
         EXPECT_TRUE(GetSpecialFolderPath(CSIDL_APPDATA, "", out, true));
         EXPECT_EQ(out.Str(), tmp / ".config");
+        // An empty home is none: not the ".config" of the current folder.
+        Vok::Test::CScopedEnvironment noHome("HOME", std::string());
+        Vok::Test::CScopedCurrentFolder cwd(tmp.Path());
+        EXPECT_FALSE(GetSpecialFolderPath(CSIDL_APPDATA, "", out, false));
     }
 
     // XDG_DATA_HOME counts only as an absolute path.

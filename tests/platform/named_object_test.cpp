@@ -1,17 +1,20 @@
 #include "platform/named_object.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <boost/filesystem.hpp>
+#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
 #include "platform/ipc_event.h"
 #include "platform/read_write_lock.h"
 #include "platform/shared_memory.h"
+#include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 
 namespace {
@@ -100,10 +103,46 @@ TEST_F(NamedObjectTest, TheLastHolderRemovesTheFile) {
     auto second = std::make_unique<SharedMemorySegment>("S", 8, 0, nullptr);
     EXPECT_TRUE(first->WasCreated());
     EXPECT_FALSE(second->WasCreated());
+    // Holders lock the lifetime byte and no byte beyond it.
+    const int probe = ::open((m_folder.GetPath() + "/m.S").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(probe, 0);
+    EXPECT_EQ(Vok::Ipc::SetRecordLock(probe, F_WRLCK, Vok::Ipc::LIFETIME_BYTE, 1, false), EAGAIN);
+    EXPECT_EQ(Vok::Ipc::SetRecordLock(probe, F_WRLCK, Vok::Ipc::LIFETIME_BYTE + 1, 1, false), 0);
+    ::close(probe);
     first.reset();
     EXPECT_EQ(m_folder.ListFiles(), std::vector<std::string>{"m.S"});
     second.reset();
     EXPECT_TRUE(m_folder.ListFiles().empty());
+}
+
+// A view is unmapped when reset or replaced, so that no mapping of a file outlives its use.
+TEST_F(NamedObjectTest, AViewIsUnmappedWhenResetOrReplaced) {
+    const std::string path = m_folder.GetPath() + "/m.V";
+    const auto mappings = [&] {
+        std::istringstream maps(Vok::Test::ReadTextFile("/proc/self/maps").value_or(""));
+        int n = 0;
+        for (std::string line; std::getline(maps, line);) n += line.find(path) != std::string::npos;
+        return n;
+    };
+    auto file = Vok::Ipc::CNamedFile::Open(Vok::Ipc::KIND_SEGMENT, "V", 8);
+    auto view = Vok::Ipc::CMappedView::Map(file.GetFd(), 8);
+    EXPECT_EQ(mappings(), 1);
+    view = Vok::Ipc::CMappedView::Map(file.GetFd(), 8);
+    EXPECT_EQ(mappings(), 1);
+    view.Reset();
+    EXPECT_EQ(mappings(), 0);
+}
+
+// An opener whose new file another holder replaced at the name takes the new one, as an opener.
+TEST_F(NamedObjectTest, AnOpenerWhoseNewFileWasReplacedTakesTheNewOneAsItIs) {
+    Vok::Ipc::CNamedFile other;
+    auto file = Vok::Ipc::CNamedFile::Open(Vok::Ipc::KIND_SEGMENT, "R", 8, [&](int, const CIpcFolder& folder) {
+        folder.RemoveFile(Vok::Ipc::KIND_SEGMENT, "R");
+        other = Vok::Ipc::CNamedFile::Open(Vok::Ipc::KIND_SEGMENT, "R", 8);
+    });
+    EXPECT_TRUE(other.WasCreated());
+    EXPECT_FALSE(file.WasCreated());
+    EXPECT_EQ(m_folder.ListFiles(), std::vector<std::string>{"m.R"});
 }
 
 }  // namespace

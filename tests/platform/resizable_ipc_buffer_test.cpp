@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,12 @@ TEST_F(ResizableIpcBufferTest, AGenerationThatCannotBeCreatedChangesNothing) {
     const std::string blocker = m_folder.GetPath() + "/m.B_2";
     ASSERT_EQ(::mkdir(blocker.c_str(), 0700), 0);
     try {
+        Vok::Ipc::CNamedFile::CreateExclusive(Vok::Ipc::KIND_SEGMENT, "B_2", 100);
+        ADD_FAILURE() << "a folder was taken for a stale file";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code().value(), EISDIR);  // its removal failed; no further tries
+    }
+    try {
         buffer.Resize(100);
         ADD_FAILURE() << "no ResizeError";
     } catch (const Vok::IpcBuffer::ResizeError& e) {
@@ -143,6 +151,7 @@ TEST_F(ResizableIpcBufferTest, AFailedRemapKeepsTheOldMappingAndReleasesTheHold)
     ASSERT_TRUE(probe.UnlockExclusive());
 
     auto shortFile = Vok::Ipc::CNamedFile::CreateExclusive(Vok::Ipc::KIND_SEGMENT, "B_4", 4);
+    EXPECT_TRUE(shortFile.WasCreated());
     *fields = {64, 4};
     EXPECT_FALSE(reader.LockExclusive(0));
     EXPECT_EQ(reader.GetRefusal(), "Could not create view of shared memory: B_4");

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "platform/ipc_event.h"
@@ -66,6 +68,16 @@ TEST_F(SharedMemoryTest, FailuresHaveTheirTextsAndLeaveNothing) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "Could not create view of shared memory: V");
     }
+    // A size no address space holds is refused as invalid before any mapping is tried.
+    try {
+        Vok::Ipc::CMappedView::Map(empty.GetFd(), uint64_t{1} << 63);
+        ADD_FAILURE() << "a view of 2^63 bytes was mapped";
+    } catch (const std::system_error& e) {
+        EXPECT_EQ(e.code().value(), EINVAL);
+    }
+    EXPECT_TRUE(empty.Covers(0));
+    empty.Close();
+    EXPECT_FALSE(empty.Covers(0));  // a closed file covers nothing
 }
 
 TEST_F(SharedMemoryTest, CreationRaceHasOneCreatorAndOneContent) {
