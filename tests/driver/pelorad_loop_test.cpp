@@ -225,6 +225,21 @@ TEST_F(PeloradLoop, AnUpdateIntervalIsReachedAtItsOwnStep) {
     EXPECT_EQ(m_driver->IsTimeDue(At(kNoon + 0.1), last), 0);
     EXPECT_EQ(m_driver->IsTimeDue(At(kNoon - 0.3), last), 1);
     EXPECT_TRUE(SameTime(last, At(kNoon - 0.3)));
+    EXPECT_EQ(m_driver->IsUpdateDue(), 0);  // no time since the last update, short of 0.2 s
+    Start();                                // no interval: due at once
+    EXPECT_EQ(m_driver->IsUpdateDue(), 1);
+}
+
+// Each INIT reads the lists of the settings afresh.
+TEST_F(PeloradLoop, AnInitReadsTheListsAfresh) {
+    Start();
+    sDriverSettings s = m_published;
+    s.systems.Add(MakeSysDef(7, 0, 0, 0, 0));
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+    for (int init = 0; init < 2; ++init) {
+        m_driver->OnCmdInit();
+        EXPECT_EQ(m_driver->GetSysDefs().GetCount(), 1) << init;
+    }
 }
 
 TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {

@@ -237,7 +237,10 @@ TEST_F(PeloradPeerFault, FilesCutShortInALoopAreRefusedNeverASignal) {
     EXPECT_NE(errors.find(" episodes since the last message went unsaid"), std::string::npos) << errors;
     EXPECT_TRUE(std::regex_search(errors, std::regex("\"OUT_T\" is usable again; the records of [0-9]+ datagrams were dropped")))
         << errors;
-    EXPECT_NE(errors.find("the event EVT_UPDATE_READY of the host link \"" + prefix), std::string::npos) << errors;
+    EXPECT_NE(errors.find("the event EVT_UPDATE_READY of the host link \"" + prefix +
+                          "\" is refused: its file is cut short or damaged; updates are not announced until it is whole"),
+              std::string::npos)
+        << errors;
 }
 
 // The host's event "_NEW_SETTINGS" cut short: left so, given back after a datagram made the driver
@@ -331,6 +334,40 @@ TEST_F(PeloradPeerFault, AProblemThatComesBackSoonIsSaidWhileItLasts) {
     EXPECT_NE(Errors().find("the output buffer \"OUT_B\" takes records again"), std::string::npos) << Errors();
 }
 
+// A reader that lets go within a second of the drop being said: the end, held back by the limit, is
+// said when it is due, though nothing more comes.
+TEST_F(PeloradPeerFault, AnEndHeldBackIsSaidWhenDueWhileNothingComes) {
+    Start("OUT_I");
+    ASSERT_TRUE(AwaitUpdate());
+    CPeerProcess reader({PEER, "open", "OUT_I", "0", "lock", "OUT_I", "pause", "unlock", "OUT_I"});
+    ASSERT_EQ(reader.WaitForLine("READY lock", DEADLINE), "READY lock 1");
+    ASSERT_TRUE(SendHeading());
+    ASSERT_TRUE(AwaitError("the output buffer \"OUT_I\" stayed locked for 1000 ms")) << Errors();
+    ASSERT_TRUE(reader.WriteLine("go"));
+    EXPECT_EQ(reader.Wait(DEADLINE), 0);
+    ASSERT_TRUE(SendHeading());
+    EXPECT_TRUE(m_host->WaitForUpdate(5000));
+    EXPECT_TRUE(AwaitError("the output buffer \"OUT_I\" is usable again")) << Errors();
+    Exit();
+}
+
+// Blocks refused one after another within one episode: said once, by the first of them.
+TEST_F(PeloradPeerFault, AnEpisodeOfRefusedBlocksIsSaidByItsFirstBlockOnly) {
+    Start("OUT_O");
+    ASSERT_TRUE(AwaitUpdate());
+    // The record sizes of the time and the heading blocks (descriptors at 24 + 56 * i, field 40).
+    {
+        CPeerProcess vandal({PEER, "open", "OUT_O", "0", "poke", "OUT_O", "64", "21", "poke", "OUT_O", "120", "7"});
+        ASSERT_EQ(vandal.Wait(DEADLINE), 0);
+    }
+    // The heading's block is refused; the rate of turn is written, then the time block is refused.
+    ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + ++m_second, Sentence("HEHDT,123.4,T") + Sentence("TIROT,-12.5,A"))));
+    EXPECT_TRUE(m_host->WaitForUpdate(5000));
+    Exit();
+    EXPECT_EQ(CountOf(Errors(), "no longer holds block 2 as this driver added it"), 1u) << Errors();
+    EXPECT_EQ(CountOf(Errors(), "no longer holds block 1 as this driver added it"), 0u) << Errors();
+}
+
 // Faults that repeat at every datagram or turn of the loop: said at most about once a second, with
 // counts, and a command that waits on a damaged settings buffer does not make the driver spin.
 TEST_F(PeloradPeerFault, RepeatedFaultsAreSaidAtMostOnceASecond) {
@@ -389,8 +426,11 @@ TEST_F(PeloradPeerFault, ACommandOfARefusedSettingsBufferIsNotAcknowledgedUntilI
         CPeerProcess planter({PEER, "link", "m.second", m_folder.GetPath() + "/" + generation});
         ASSERT_EQ(planter.Wait(DEADLINE), 0);
     }
-    EXPECT_FALSE(m_host->SendCommand(CMD_INIT, 1000));
+    EXPECT_FALSE(m_host->SendCommand(CMD_INIT, 200));
+    ASSERT_TRUE(AwaitError("_SETTINGS\" is refused (")) << Errors();
     ASSERT_EQ(::unlink((m_folder.GetPath() + "/m.second").c_str()), 0);
+    // Read again within a second of the refusal's line: the end is held back, and said when due.
+    EXPECT_TRUE(AwaitError("_SETTINGS\" can be read again")) << Errors();
     const std::string prefix = Prefix();
     Exit();
     const std::string errors = Errors();

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/drv_base_socket.h"
 #include "host/demo_host.h"
 #include "host/driver_samples.h"
 #include "tests/support/ipc_test_folder.h"
@@ -141,6 +142,8 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
         }
         ASSERT_TRUE(record);
         EXPECT_NE(record->find("hdg  271.25"), std::string::npos) << *record;
+        // The run's named objects lie in its own folder, none in the one this process names.
+        EXPECT_TRUE(m_folder.ListFiles().empty()) << m_all;
         if (row.signal == 0)
             ::kill(m_driver, SIGKILL);
         else
@@ -293,6 +296,17 @@ TEST_F(RunHost, TheDemoHostTakesTagTimesAndNamesADriverThatDoesNotAnswer) {
         ASSERT_TRUE(records.timeTag);
         ASSERT_TRUE(records.updateTime);
         EXPECT_TRUE(SameTime(*records.updateTime, At(seconds)));
+        {
+            // The time block carries the demo's system id, negated.
+            IpcBufferHandle out(("OUT_" + std::to_string(::getpid() % 100000000)).c_str(), 0);
+            const CBufferHold hold(out);
+            ASSERT_TRUE(hold);
+            const std::vector<DWORD> times = FindBlocks(out, TIME_BLOCK_TYPE);
+            ASSERT_EQ(times.size(), 1u);
+            TimeBlockRecord time{};
+            ASSERT_EQ(out.ReadRecord(times[0], 1, &time, sizeof time), 1);
+            EXPECT_EQ(time.lSystem, -CDemoHost::kSystemId);
+        }
         EXPECT_EQ(tagged.Exit(5000), 0);
     }
     CDemoHost silent("/bin/true", port);
@@ -317,6 +331,20 @@ TEST_F(RunHost, ThePrivateFolderNamesWhatWasLeftInItAndGoes) {
     EXPECT_EQ(path.rfind(m_tmp + "/pelorad-run-", 0), 0u) << path;
     EXPECT_NE(said.find("left behind and removed: left.buf\n"), std::string::npos) << said;
     EXPECT_FALSE(boost::filesystem::exists(path));
+}
+
+// What is absent, or what the driver marks invalid (a negative status), shows as "-".
+TEST(FormatRecordLine, ShowsWhatIsAbsentOrInvalidAsADash) {
+    EXPECT_EQ(FormatRecordLine(sDemoRecords{}),
+              "-                        lat            -  lon             -  h        - m  q  -  hdg       -  rot      - deg/min");
+    sDemoRecords r;
+    r.heading = NavRecord{};
+    r.heading->dHeading = 12.5;
+    r.heading->fStatus = 0.0f;
+    r.rateOfTurn = RotRecord{};
+    r.rateOfTurn->dRate = -3.5;
+    r.rateOfTurn->fStatus = 0.0f;
+    EXPECT_NE(FormatRecordLine(r).find("  hdg   12.50  rot   -3.5 deg/min"), std::string::npos) << FormatRecordLine(r);
 }
 
 TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
