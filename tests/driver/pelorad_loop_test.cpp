@@ -226,6 +226,15 @@ TEST_F(PeloradLoop, AnUpdateIntervalIsReachedAtItsOwnStep) {
     EXPECT_EQ(m_driver->IsTimeDue(At(kNoon - 0.3), last), 1);
     EXPECT_TRUE(SameTime(last, At(kNoon - 0.3)));
     EXPECT_EQ(m_driver->IsUpdateDue(), 0);  // no time since the last update, short of 0.2 s
+    // A rate of turn that the interval held back is not written after an INIT (here shortening the
+    // interval) has cleared the decoder.
+    ASSERT_EQ(Feed(1, Sentence("TIROT,-12.5,A")), R);
+    ASSERT_EQ(Feed(1.1, Sentence("TIROT,-11.5,A")), 0);
+    sDriverSettings s = m_published;
+    s.system.interval = 0.0f;
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+    ASSERT_EQ(m_driver->OnCmdInit(), 1);
+    EXPECT_EQ(Feed(1.5, HDT), H);
     Start();                                // no interval: due at once
     EXPECT_EQ(m_driver->IsUpdateDue(), 1);
 }
@@ -259,7 +268,8 @@ TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {
     const struct {
         std::string text;
         int32_t firstPrn, gsaParts;
-    } steps[] = {{GSV, 0, 1}, {GSA + GSA, 4, 2}, {Gga(5), 0, 2}, {GSA, 4, 2}, {Gga(6), 0, 0}, {GSV, 3, 0}};
+    } steps[] = {{GSV, 0, 1}, {GSA + GSA, 4, 2}, {Gga(5), 0, 2}, {GSA, 4, 2}, {Gga(6), 0, 0}, {GSV, 3, 0},
+                 {GSA + HDT + GSA, 4, 1}};  // a sentence of another kind ends the run: a first part again
     double t = 4;
     for (const auto& step : steps) {
         Feed(t += 0.25, step.text);
@@ -297,6 +307,10 @@ TEST_F(PeloradLoop, TheNextSentenceStartsRightAfterAnEmptyLastField) {
     EXPECT_EQ(Feed(1, "$TIROT,-11.5,A$HEHDT,$HEHDT,124.4,T\r\n"), R | H);
     EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
     EXPECT_EQ(Read<NavRecord>(3).dHeading, 124.4);
+    // A message gives up the sentences it held and keeps what is too short to be one.
+    CString message((HDT + "$GP").c_str());
+    m_driver->ProcessMessage(message);
+    EXPECT_STREQ(message.GetString(), "$GP");
 }
 
 // A time tag keeps what fits of a long sentence, and its terminating NUL.
@@ -351,6 +365,15 @@ TEST_F(PeloradLoop, TheHeadingRingCountsItsRecords) {
         EXPECT_EQ(count(), n);
         EXPECT_EQ(Read<NavRecord>(4).dHeading, 101.0);  // the ring's records from the first on
     }
+    // While the block holds what the driver put there last, a heading writes its own slot alone:
+    // what was written into the first slot meanwhile stays.
+    const NavRecord blank{};
+    {
+        const CBufferHold hold(*m_out);
+        ASSERT_EQ(m_out->WriteRecord(4, 1, &blank, sizeof blank), 1);
+    }
+    ASSERT_EQ(Feed(4, Sentence("HEHDT,104.0,T")), H);
+    EXPECT_EQ(Read<NavRecord>(4).dHeading, 0.0);
 }
 
 // After an INIT into another buffer that could take no time block, the number of the earlier one
@@ -457,6 +480,8 @@ TEST_F(PeloradLoop, TheFirstTokenOfTheTableInTheWindowDecides) {
         {"$GPZDA,160012.71,11,03,2004,00,00", 1, NMEA_MSC_ZDA},
         {"HEHDT,123.4,T", 0, NMEA_POS_AUTO},           // no "$"
         {"$GPXYZ,1,2", 0, NMEA_POS_AUTO},
+        {"$GPGGA,120000.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,", 0, NMEA_POS_AUTO},  // detected only
+        {"$GPGLL,4807.038,N,01131.000,E,120001.00,A,A", 0, NMEA_POS_AUTO},  // not the detected position format
     };
     for (const auto& row : rows) {
         CNmeaText text{std::string_view(row.sentence)};
@@ -464,6 +489,16 @@ TEST_F(PeloradLoop, TheFirstTokenOfTheTableInTheWindowDecides) {
         EXPECT_EQ(m_driver->DetectAndDecode(text, format), row.result) << row.sentence;
         EXPECT_EQ(format, row.format) << row.sentence;
     }
+    // A ZDA is not used while its time-tag block waits for the next SETTINGS, as after an INIT into
+    // another output buffer.
+    sDriverSettings s = m_published;
+    s.outputName = "LOOP_OUT_2";
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+    ASSERT_EQ(m_driver->OnCmdInit(), 1);
+    CNmeaText zda{std::string_view("$GPZDA,160012.71,11,03,2004,00,00")};
+    eNmeaFormat format = NMEA_ACC_MAX;
+    EXPECT_EQ(m_driver->DetectAndDecode(zda, format), 0);
+    EXPECT_EQ(format, NMEA_POS_AUTO);
 }
 
 }  // namespace

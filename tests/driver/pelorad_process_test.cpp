@@ -369,6 +369,23 @@ TEST_F(PeloradProcess, ARefusedOutputNameOpensNoBufferOfAnotherName) {
     Exit();
 }
 
+// A datagram whose records were dropped while another process held the output buffer does not keep
+// the next INIT into that buffer from finding the result blocks again.
+TEST_F(PeloradProcess, AnInitAfterDroppedRecordsFindsTheResultBlocksAgain) {
+    Start(Settings("OUT_DROP"));
+    ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT)));
+    ASSERT_TRUE(m_out->Lock(5000));
+    ASSERT_TRUE(SendDatagram(m_port, Tagged(kSeconds + 1, HDT)));
+    EXPECT_TRUE(AwaitError("the output buffer \"OUT_DROP\" stayed locked for 1000 ms"));
+    std::this_thread::sleep_for(Milliseconds(1200));  // a datagram queued before it has waited in vain too
+    m_out->Unlock();
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    // Before any SETTINGS the heading block takes records again: an update in the INIT's time block.
+    EXPECT_TRUE(AwaitTime(4, kSeconds + 2, Tagged(kSeconds + 2, Sentence("HEHDT,300.5,T"))));
+    EXPECT_EQ(Read<NavRecord>(2).dHeading, 300.5);
+    Exit();
+}
+
 TEST_F(PeloradProcess, EachOutputBufferGetsTheResultBlocksOnce) {
     sDriverSettings settings = Settings("OUT_FIRST");
     Start(settings);

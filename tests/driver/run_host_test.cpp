@@ -184,6 +184,21 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
         EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
         ExpectNothingLeft();
     }
+    // A writer that sends a first sentence and pauses: while the host waits, it has said what it
+    // replays, and what comes after the pause is replayed too.
+    m_all.clear(), m_records.clear();
+    CPeerProcess paused({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    const size_t first = recording.find('\n') + 1;
+    ASSERT_EQ(::write(writer, recording.data(), first), static_cast<ssize_t>(first));
+    EXPECT_TRUE(paused.WaitForLine("replaying", Milliseconds(10000)));
+    ::usleep(300000);  // several of the host's waits for the pipe
+    ASSERT_EQ(::write(writer, recording.data() + first, recording.size() - first),
+              static_cast<ssize_t>(recording.size() - first));
+    ::close(writer);
+    ReadUntilEnd(paused);
+    EXPECT_EQ(paused.Wait(Milliseconds(5000)), 0) << m_all;
+    EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
 }
 
 // The look-ahead for a first time keeps as little whatever comes before it: lines that hold no
@@ -236,6 +251,9 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         noFixFile << Sentence(std::string("GPGGA,") + time + ",5200.0,N,00400.0,E,0,00,,10.00,M,47.00,M,,")
                   << Sentence("HEHDT,12.50,T");
     noFixFile.close();
+    // One sentence with a wrong checksum: nothing decoded, and no list of the formats it decodes.
+    const std::string wrong = m_folder.GetRoot() + "/wrong.nmea";
+    std::ofstream(wrong) << "$HEHDT,123.4,T*00\n";
     const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
@@ -258,6 +276,10 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file", gns}, 1,
          "sent 2 datagrams (2 sentences); pelorad received 2 and decoded 0 sentences (2 of a format it does not "
          "decode); 0 updates"},
+        {{"--file", gns}, 1,
+         "it decoded none of its sentences (2 of a format it does not decode); it decodes GGA, RMC, GGK, GLL, GST, GSA, "
+         "GSV, QUAL, HDT, HDG, HDM, HCD, HCC, ROT and ZDA"},
+        {{"--file", wrong}, 1, "it decoded none of its sentences (1 with a wrong checksum)\n"},
         {{"--file", bom}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
         {{"--file", prefixed}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
         {{"--file", invalid}, 0, "hdg       -  rot      - deg/min\nsent 5 datagrams (5 sentences)"},
