@@ -187,6 +187,12 @@ TEST(SystemTimeRecords, MinuteWindow) {
     EXPECT_EQ(t.day, 60000);
     EXPECT_NEAR(t.seconds, 86360.0, 1e-6);
 
+    // 120 s less one unit of the last place above ref: the jump must end where the minute walk
+    // alone ends, a minute above ref, however its sum rounds.
+    t = Mjd(59000, 180.0);
+    AdjustMinuteToReference(t, Mjd(60000, 60.0 + std::ldexp(1.0, -46)));
+    EXPECT_EQ(t, Mjd(60000, 120.0));
+
     CVOKTime keep = Mjd(59000, 100.0);
     AdjustMinuteToReference(keep, Mjd(60000, std::numeric_limits<double>::infinity()));
     EXPECT_EQ(keep, Mjd(59000, 100.0));

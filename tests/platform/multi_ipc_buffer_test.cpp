@@ -127,6 +127,9 @@ TEST_F(MultiIpcBufferTest, ARingOfThreeAfterFourWritesHoldsThreeAndTheNewestAtZe
     b.SetLatestRecordIndex(0, 2);
     EXPECT_EQ(b.GetBlockDescriptor(0)->nextIndex, 0u);
     EXPECT_EQ(b.GetLatestRecordIndex(0), 2u);  // the next write wraps to slot 0
+    b.SetLatestRecordIndex(0, 1);
+    EXPECT_EQ(b.GetBlockDescriptor(0)->nextIndex, 2u);
+    EXPECT_EQ(b.GetLatestRecordIndex(0), 1u);
     EXPECT_EQ(OutOfRangeText([&] { b.SetLatestRecordIndex(0, 4); }), BAD_RECORD);
     EXPECT_TRUE(writer.Unlock());
 }
@@ -194,6 +197,13 @@ TEST_F(MultiIpcBufferTest, TheVersionCountsAdditionsAndHoldsThatWroteAndNothingE
     b.CompleteBlockWrite(b.LoadBlock(0), 1, sMjdTime{60000, 0, 1.0}, 1);
     ASSERT_TRUE(writer.Unlock());
     EXPECT_EQ(b.GetVersion(), 5u);
+    // Handing out a block's bytes under the hold is a write as well.
+    const DWORD changes = b.GetBlockChangeCounter(0);
+    ASSERT_TRUE(writer.Lock());
+    b.GetBlockData(0);
+    ASSERT_TRUE(writer.Unlock());
+    EXPECT_EQ(b.GetBlockChangeCounter(0), changes + 1);
+    EXPECT_EQ(b.GetVersion(), 6u);
 }
 
 TEST_F(MultiIpcBufferTest, TheBufferTimeIsTheNewestBlockTimeAndNeverGoesBack) {
@@ -258,6 +268,12 @@ TEST_F(MultiIpcBufferTest, BadIndicesAndRingWritesThatDoNotFitAreRefused) {
     EXPECT_EQ(OutOfRangeText([&] { b.WriteRecord(1, "1", 1); }), BAD_RECORD);
     EXPECT_EQ(OutOfRangeText([&] { b.WriteRecord(2, "1", 1); }), BAD_RECORD);
     EXPECT_EQ(b.GetRecordCount(2), 0u);
+    b.ResizeBlock(2, 8, true);  // the same size changes nothing, not even a ring's records
+    EXPECT_EQ(b.GetRecordSize(2), 16u);
+    // Opened while the hold is taken elsewhere: nothing is mapped yet, and nothing is found.
+    MultiIPCBuffer late("B", 0);
+    EXPECT_TRUE(late.WasOpenedWithoutHold());
+    EXPECT_EQ(late.FindBlock(1), 0u);
     EXPECT_TRUE(writer.Unlock());
 }
 

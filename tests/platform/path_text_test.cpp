@@ -202,6 +202,14 @@ TEST(PathTextAbbreviate, AbbreviatePathToFitDropsFoldersUntilTheWidthIsReached) 
     };
     for (const Row& r : rows) EXPECT_EQ(AbbreviatePathToFit(r.path, &window, r.maxWidth), r.expected) << r.path << " " << r.maxWidth;
     EXPECT_EQ(AbbreviatePathToFit("D:\\a\\b\\file.txt", nullptr, 3), "D:\\a\\b\\file.txt");
+    // Where '/' is wide, dropping the empty folder between "\" and "/" alone already fits; as that
+    // result is longer than the path, the path stays.
+    window.SetTextMeasure([](const char* text, int length) {
+        int width = length;
+        for (int i = 0; i < length; ++i) width += text[i] == '/' ? 9 : 0;
+        return width;
+    });
+    EXPECT_EQ(AbbreviatePathToFit("D:\\/alpha\\file.txt", &window, 21), "D:\\/alpha\\file.txt");
 }
 
 TEST(PathTextAbbreviate, AbbreviatePathToFitUsesTheClientWidthLessTheMargins) {
