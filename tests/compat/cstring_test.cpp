@@ -17,6 +17,8 @@ TEST(CString, CutsClampLikeTheClassLibrary) {
     EXPECT_EQ(s.Mid(4, 99), "EF");
     EXPECT_EQ(s.Mid(6), "");
     EXPECT_EQ(s.Mid(-3, 2), "AB");
+    // A negative length is no length.
+    EXPECT_NO_THROW(EXPECT_EQ(CString("AB", -1), ""));
 }
 
 TEST(CString, SearchesReportPositionOrMinusOne) {
@@ -69,14 +71,30 @@ TEST(CString, EditsInPlace) {
     EXPECT_EQ(s, "Hell");
     s.MakeUpper();
     EXPECT_EQ(s, "HELL");
+    EXPECT_EQ(s.Replace('L', 'l'), 2);
+    EXPECT_EQ(s, "HEll");
+    // Text goes in at a clamped place: before the start, after the end.
+    EXPECT_NO_THROW(s.Insert(-1, "<"));
+    EXPECT_NO_THROW(s.Insert(99, ">>"));
+    EXPECT_EQ(s, "<HEll>>");
     CString t("xxabcxx");
     t.Trim('x');
     EXPECT_EQ(t, "abc");
     t = ";,ab;c,;";
     t.Trim(";,");
     EXPECT_EQ(t, "ab;c");
+    t.Trim(static_cast<const char*>(nullptr));  // no set trims nothing
+    EXPECT_EQ(t, "ab;c");
     t = 'z';
     EXPECT_EQ(t, "z");
+    t += "y";
+    EXPECT_EQ(t, "zy");
+    EXPECT_EQ(t + "!", "zy!");
+    EXPECT_EQ("<" + t, "<zy");
+    // Vertical tab and form feed are white space too.
+    CString w("\v\fx\f\v");
+    w.Trim();
+    EXPECT_EQ(w, "x");
 }
 
 TEST(CString, CaseInsensitiveComparisonIsAsciiOnly) {
@@ -88,6 +106,8 @@ TEST(CString, CaseInsensitiveComparisonIsAsciiOnly) {
     EXPECT_LT(CString("a").Compare("b"), 0);
     EXPECT_TRUE(CString("a") != CString("b"));
     EXPECT_FALSE(CString("a") != CString("a"));
+    EXPECT_TRUE("a" == CString("a"));
+    EXPECT_FALSE("a" == CString("b"));
     EXPECT_TRUE(CString("a") <= CString("a"));
     EXPECT_FALSE(CString("b") <= CString("a"));
 
