@@ -167,6 +167,7 @@ TEST_F(CDefinitionBlocksTest, OldObservationBlocksAreUpgraded) {
     EXPECT_EQ(d.rotationOrder, 1u);
     EXPECT_EQ(d.displayNodeId, 12);
     EXPECT_EQ(d.verticalDelay, 0.1);
+    EXPECT_EQ(d.velocity, 0.2);
     EXPECT_EQ(d.soundVelocity, 1500.0);
     EXPECT_EQ(d.correction2, 2.0);
     EXPECT_EQ(d.scale, 0.5);
@@ -202,6 +203,7 @@ TEST_F(CDefinitionBlocksTest, OldObservationBlocksAreUpgraded) {
     EXPECT_EQ(g.sigma, 0.5f);
     EXPECT_EQ(g.setting164, 0.0f);
     EXPECT_STREQ(g.refName1, "r1");
+    EXPECT_STREQ(g.refName2, "r2");
     EXPECT_STREQ(g.tag, "t");
     EXPECT_EQ(g.interval, GetObsTypeDefaultInterval(11));
 }

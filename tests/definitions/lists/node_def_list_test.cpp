@@ -67,6 +67,8 @@ TEST_F(NodeDefListTest, CoincidentNodesWithinAMillimetre) {
     m_list.Add(MakeNodeDef(4, 4, 1, 2, 1.0, 9.0, 5.0));  // the same x and z, another y
     EXPECT_EQ(m_list.CountCoincidentNodes(1, 1), 1);
     EXPECT_EQ(m_list.CountCoincidentNodes(1, 2), 0);
+    m_list.Add(MakeNodeDef(5, 5, 1, 2, 1.0, 2.0, 8.0));  // the same x and y, another z
+    EXPECT_EQ(m_list.CountCoincidentNodes(1, 2), 1);
 }
 
 TEST_F(NodeDefListTest, SortingByOffsetAndByObjectsKeepsEveryNode) {
@@ -86,6 +88,12 @@ TEST_F(NodeDefListTest, SortingByOffsetAndByObjectsKeepsEveryNode) {
     EXPECT_EQ(m_list.SortByObjects({1, 3}, 2, 1), 1);
     EXPECT_EQ(Ids(m_list), (std::vector<int32_t>{4, 2, 3, 1, 8, 7, 5, 6}));
     EXPECT_EQ(m_list.SortByObjects({1}, 2, 1), 0);
+
+    CNodeDefList pair;  // two nodes are enough to sort
+    pair.Add(MakeNodeDef(1, 1, 1, 2, 3.0, 0.0, 0.0));
+    pair.Add(MakeNodeDef(2, 2, 1, 2, 1.0, 0.0, 0.0));
+    EXPECT_EQ(pair.SortByOffset(0, 1), 1);
+    EXPECT_EQ(Ids(pair), (std::vector<int32_t>{2, 1}));
 }
 
 TEST_F(NodeDefListTest, CopiesKeepFlagAndBorrowedCollections) {
@@ -124,7 +132,11 @@ TEST_F(NodeDefListTest, LinksAndDredgingNodesOfTheHeaderList) {
     headers.AddRecord(231, sizeof notALink, notALink, -1);
     EXPECT_EQ(linked.CopyLinkedNodes(13, &m_list, &headers, 0), 1);
     EXPECT_EQ(Ids(linked), (std::vector<int32_t>{2}));
+    EXPECT_EQ(m_list.CopyLinkedNodes(12, &m_list, &headers, 0), 0);  // from itself: the list stays
+    ASSERT_EQ(m_list.GetCount(), 3);
     EXPECT_EQ(m_list.CountLinks(1, nullptr), 0);
+    AddLink(headers, 13, 11);
+    EXPECT_EQ(m_list.CountLinks(1, &headers), 2);  // every link is counted, not the first alone
 
     CNodeDefList out;
     out.Add(m_list.GetAt(0)[0]);
@@ -149,6 +161,15 @@ TEST_F(NodeDefListTest, ComboBox) {
     EXPECT_EQ(box.GetCurSel(), 1);
     EXPECT_EQ(m_list.FillComboBox(&box, 9, 0), 3);
     EXPECT_EQ(box.GetCurSel(), -1);
+
+    CStringArray names;
+    CDWordArray ids;
+    names.Add("stale");
+    ids.Add(99);
+    m_list.FillNameArrays(1, names, ids);  // both arrays start empty
+    ASSERT_EQ(ids.GetSize(), 2);
+    EXPECT_EQ(ids[0], 1u);
+    EXPECT_EQ(names.GetSize(), 2);
 }
 
 }  // namespace

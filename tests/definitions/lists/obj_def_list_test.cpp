@@ -126,6 +126,8 @@ TEST_F(ObjDefListTest, ObjectsOfNodesAndSystems) {
     const sSysDef system = MakeSysDef(7, 12, 0, 0, 0);
     EXPECT_EQ(m_objects.FindBySystemDef(&system, &obs, &nodes), m_objects.FindById(5));
     EXPECT_EQ(m_objects.FindBySystemDef(nullptr, &obs, &nodes), nullptr);
+    obs.Add(MakeObsDef(4, 11, 0, 2, 0, 0));  // a system id of 0 names no system
+    EXPECT_EQ(m_objects.FindBySystem(0, &obs, &nodes), nullptr);
     EXPECT_EQ(m_objects.GetReferenceNode(2, &nodes), nullptr);  // node 20 is not there
     nodes.Add(MakeNodeDef(20, 120, 2, NODE_VARIABLE, 0, 0, 0));
     EXPECT_EQ(m_objects.GetReferenceNode(2, &nodes), nodes.FindById(20));
@@ -355,12 +357,15 @@ TEST(ObjDefLayoutTest, ConvertersHandOnTheLegacyHeightDefinition) {
     Put<uint32_t>(r2, 28196, 41);
     PutText(r2, 28212, "gauge.txt");
     Put<int32_t>(r2, 29256, 1);
+    Put<double>(r2, 29272, 0.1);
     for (int layout : {OBJDEF_LAYOUT_1, OBJDEF_LAYOUT_2}) {
         SCOPED_TRACE(layout);
         std::memset(&legacy, 0xFF, sizeof legacy);
         ASSERT_TRUE(ConvertObjDefLayout(layout, r2.data(), d, &legacy));
         EXPECT_EQ(d.objectId, 3);
         EXPECT_EQ(d.squatModel, 1);
+        EXPECT_EQ(d.refPointValue, 0.1);
+        EXPECT_EQ(d.pad228[0], 0);
         EXPECT_EQ(legacy.model, 1);
         EXPECT_EQ(legacy.referenceId, -1);
         EXPECT_EQ(legacy.referenceValue, 0.25f);
@@ -371,6 +376,14 @@ TEST(ObjDefLayoutTest, ConvertersHandOnTheLegacyHeightDefinition) {
     }
     EXPECT_EQ(GetObjDefLayoutSize(OBJDEF_LAYOUT_1), 29288u);
     EXPECT_EQ(GetObjDefLayoutSize(OBJDEF_LAYOUT_3), 29432u);
+    std::vector<uint8_t> next(r2);  // a record followed by the next one: nothing of that is taken
+    next.push_back(0x70);
+    ASSERT_TRUE(ConvertObjDefLayout(OBJDEF_LAYOUT_2, next.data(), d, nullptr));
+    EXPECT_EQ(d.refPointFlag, 0);
+    std::vector<uint8_t> r3(GetObjDefLayoutSize(OBJDEF_LAYOUT_3), 0);
+    PutText(r3, 28208, "tide.txt");
+    ASSERT_TRUE(ConvertObjDefLayout(OBJDEF_LAYOUT_3, r3.data(), d, &legacy));
+    EXPECT_STREQ(legacy.paths[0], "tide.txt");
 
     std::vector<uint8_t> oldest(GetObjDefLayoutSize(OBJDEF_LAYOUT_OLDEST), 0);
     Put<int32_t>(oldest, 0, 6);

@@ -56,6 +56,9 @@ TEST_F(ObsDefListTest, LookUps) {
     m_list.Add(MakeObsDef(8, 11, 6, 3, 0, -4));
     m_list.Add(MakeObsDef(9, 88, 6, 3, 0, -4));
     EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(7))), 9);  // a draft before the bearing
+    m_list.Add(MakeObsDef(10, 97, 6, 3, 0, 4));
+    EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(10))), 8);  // a layback's true bearing
+    EXPECT_EQ(Id(m_list.FindByTypeNth(0, 2)), 2);  // type 0: any type
 }
 
 TEST_F(ObsDefListTest, LinkPartnersNeedALinkAndAreNeverTheRecordItself) {
@@ -63,6 +66,9 @@ TEST_F(ObsDefListTest, LinkPartnersNeedALinkAndAreNeverTheRecordItself) {
     EXPECT_EQ(Id(m_list.FindLinkPartner(m_list.FindById(3))), 2);
     EXPECT_EQ(Id(m_list.FindLinkPartner(m_list.FindById(1))), 0);  // link 0: the other link-0 records are no partners
     EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(1))), 0);
+    m_list.Add(MakeObsDef(7, 91, 5, 1, 0, 0));
+    m_list.Add(MakeObsDef(8, 51, 5, 1, 0, 0));
+    EXPECT_EQ(Id(m_list.FindAssociatedObs(m_list.FindById(7))), 0);  // link 0: no depth partner either
 }
 
 TEST_F(ObsDefListTest, CopiesAreDeepAndCollectionsBorrow) {
@@ -88,8 +94,13 @@ TEST_F(ObsDefListTest, CopiesAreDeepAndCollectionsBorrow) {
     EXPECT_EQ(Id(out.GetAt(0)), 2);
     m_list.CopyFromObject(out, nullptr, 1);  // no node is found
     EXPECT_EQ(out.GetCount(), 0);
+    SetFieldText(m_list.FindById(4)->tag, "Tag");
+    m_list.CopyByText(out, "Tag");
+    ASSERT_EQ(out.GetCount(), 1);
+    EXPECT_EQ(Id(out.GetAt(0)), 4);
 
     std::vector<sObsDef*> borrowed;
+    m_list.CollectByNode(borrowed, nullptr, 1, 1);  // no node is found
     m_list.CollectByNode(borrowed, m_nodes.FindById(3), 1, 0);
     m_list.CollectByNodes(borrowed, m_nodes.FindById(1), m_nodes.FindById(2));
     ASSERT_EQ(borrowed.size(), 4u);
@@ -136,6 +147,9 @@ TEST(ObsCorrections, ForwardAndInverse) {
     d.velocity = 1000.0;
     EXPECT_EQ(ApplyVelocityRatio(2.0, &d), 3.0);
     EXPECT_EQ(RemoveVelocityRatio(3.0, &d), 2.0);
+    d.velocity = 0.0;
+    EXPECT_EQ(ApplyVelocityRatio(2.0, &d), 2.0);
+    d.velocity = 1000.0;
     CObsDefList list;
     list.Add(d);
     EXPECT_EQ(list.ApplyCorrectionById(10.0, 1), 76.0);

@@ -27,11 +27,13 @@ TEST(SysDefList, LookUps) {
     EXPECT_EQ(list.GetSystemType(4), 2);
     EXPECT_EQ(list.FindByTypeAndKey(16, 3), list.FindById(2));
     EXPECT_EQ(list.FindByTypeAndKey(16, 0), nullptr);
+    EXPECT_EQ(list.FindByTypeAndKey(1, 0), nullptr);  // not system 5, whose key is 0
     EXPECT_EQ(list.GetSystemIdByType(2), 4);
     EXPECT_EQ(list.GetSystemIdByType(3), -1);
     EXPECT_EQ(list.HasSatelliteNavigationSystem(), 0);  // a position system is none
     EXPECT_EQ(list.GetSystemIdByName("System 4"), 4);
     EXPECT_EQ(list.GetSystemIdByName("system 4"), -1);
+    EXPECT_EQ(list.GetSystemIdByName(nullptr), -1);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 6), 4);
     EXPECT_EQ(list.GetUsblSystemIdByKeys(7, 8), -1);  // those keys belong to a system of type 12
     EXPECT_EQ(list.GetUsblSystemIdByKeys(5, 7), -1);
@@ -77,6 +79,7 @@ TEST(SysDefList, SystemOfAHeaderRecord) {
         {entry(226, {11, 12, 0}, 312), -1},
         {entry(226, {0, 13, 14}, 312), -1},  // the keys of an echosounder
         {entry(234, {0, 7, 8}, 16), -1},  // keys of systems of other types
+        {entry(234, {0, 13, 14}, 16), 6},  // an echosounder by its words 1 and 2
     };
     for (const sRow& row : rows) EXPECT_EQ(list.GetSystemIdOfHeaderEntry(row.entry), row.sysId) << row.entry->recordId;
     EXPECT_EQ(list.GetSystemIdOfHeaderEntry(nullptr), -1);
