@@ -125,7 +125,8 @@ TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
         int slot;
         double value, expected;
     };
-    for (const sSlot& c : {sSlot{0, 360.0, 0.0}, sSlot{0, 359.5, 359.5}, sSlot{0, -1.0, 0.0}, sSlot{2, -1.0, 0.0}}) {
+    for (const sSlot& c : {sSlot{0, 360.0, 0.0}, sSlot{0, 359.5, 359.5}, sSlot{0, -1.0, 0.0}, sSlot{1, -1.0, 0.0},
+                           sSlot{2, -1.0, 0.0}}) {
         sFiltDef d = Defaults();
         d.slotValues[c.slot] = c.value;
         ValidateFiltDef(&d);
@@ -192,6 +193,10 @@ TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
         EXPECT_EQ(d.slotWords[1], mode == 0 ? 0u : 0xFFFFFFFFu);
         EXPECT_EQ(d.slotWords[2], mode == 13 ? 0xFFFFFFFFu : 0u);
     }
+    sFiltDef second = Defaults();
+    second.slotWords[1] = 0xFFFFFFFFu;  // the second word alone
+    ValidateFiltDef(&second);
+    EXPECT_EQ(second.slotWords[1], 0u);
     sFiltDef d = Defaults();
     d.value252 = 4;
     d.value256 = 7;
@@ -201,6 +206,9 @@ TEST_F(FilterDefsTest, ValidationBringsEachFieldWithinItsLimits) {
     EXPECT_EQ(d.value252, 7);
     EXPECT_EQ(d.recordSize, 264u);
     EXPECT_EQ(d.version, 259);
+    d.value256 = 1;
+    ValidateFiltDef(&d);
+    EXPECT_EQ(d.value252, 1);
     ValidateFiltDef(nullptr);
     InitFiltDef(nullptr);
 }
@@ -293,6 +301,7 @@ TEST_F(FilterDefsTest, SlotsAreClearedByMask) {
             EXPECT_EQ(d.slotValues[s], c.values[s]);
             EXPECT_EQ(d.slotWords[s], c.words[s]);
         }
+        EXPECT_EQ(d.secondMode, 0);  // the second mode, next to the slots' ids, is kept
     }
 }
 

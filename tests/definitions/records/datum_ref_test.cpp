@@ -68,6 +68,7 @@ TEST(DatumRef, InitFromPackedCodes) {
     // |id + local| beyond the 32-bit range stays at the largest word.
     EXPECT_EQ(InitDatumRef(&ref, -2147483647 - 1, -3, 0.0, 0.0), 2147483647);
     EXPECT_EQ(InitDatumRef(nullptr, 5, 7, 0.0, 0.0), 0);
+    EXPECT_EQ(InitDatumRefDefault(nullptr, -4), -4);
     EXPECT_EQ(InitDatumRefDefault(&ref, -4), -4);
     EXPECT_EQ(ref.localWord, 0);
     EXPECT_EQ(ref.ownerWord, 0);
@@ -86,6 +87,7 @@ TEST(DatumRef, KindsAndWords) {
     const sRow rows[] = {
         {0, 1000, 0.0, 0, 4}, {7, 1000, 0.0, 1, 0}, {7, 1002, 0.0, 2, 5}, {0, 1000, 0.5, 2, 5}, {999, 1000, 0.0, 0, 4},
         {998, 1000, 0.0, 1, 0},  // the last code of the list
+        {2, 1000, 0.0, 1, 0},    // the first code of the list
     };
     for (const sRow& row : rows) {
         sDatumRef ref{};
@@ -95,11 +97,14 @@ TEST(DatumRef, KindsAndWords) {
         EXPECT_EQ(GetDatumRefKind(&ref, 205), row.kind) << row.localCode << " " << row.ownerCode;
         EXPECT_EQ(GetDatumRefKind(&ref, 204), row.fixedNodeKind) << row.localCode << " " << row.ownerCode;
     }
+    EXPECT_EQ(GetDatumRefKind(nullptr, 204), 0);
     EXPECT_EQ(ResolveDatumRefWord(-2, 30), -3);
     EXPECT_EQ(ResolveDatumRefWord(-2, 40), -2);
     EXPECT_EQ(ResolveDatumRefWord(7, 30), 7);
     EXPECT_EQ(ResolveDatumRefWord(-2, 1003), -3);
     EXPECT_EQ(ResolveDatumRefWord(-2, 4), -2);
+    EXPECT_EQ(ResolveDatumRefWord(-2, 18), -3);  // the first code of a range
+    EXPECT_EQ(ResolveDatumRefWord(-2, 22), -2);  // just past a range
     const std::pair<int32_t, int32_t> ranges[] = {{1, 2}, {10, 20}};
     EXPECT_TRUE(IsInRanges(ranges, 20));
     EXPECT_FALSE(IsInRanges(ranges, 9));
@@ -163,6 +168,11 @@ TEST(DatumRef, SameReferenceAndPathSync) {
     c.ownerCode = 1001;
     EXPECT_FALSE(IsSameDatumRef(&a, &c));
 
+    EXPECT_FALSE(IsSameDatumRef(&a, nullptr));
+    EXPECT_FALSE(IsSameDatumRef(nullptr, &a));
+    EXPECT_TRUE(IsSameDatumRef(nullptr, nullptr));
+    EXPECT_FALSE(SyncDatumRefPaths(&a, nullptr));
+    EXPECT_FALSE(SyncDatumRefPaths(nullptr, &b));
     EXPECT_TRUE(SyncDatumRefPaths(&a, &b));
     EXPECT_STREQ(a.localPath, "geoid2.grd");
     EXPECT_FALSE(SyncDatumRefPaths(&a, &b));
@@ -178,6 +188,8 @@ TEST(DatumRef, SameReferenceAndPathSync) {
 
 TEST(ChartDatum, InitCopyAndCompare) {
     std::vector<uint8_t> a(ChartDatum::kSize, 0xEE);
+    EXPECT_EQ(InitChartDatum(nullptr, 7), 7);
+    UpgradeChartDatumPaths(nullptr);  // nothing to upgrade
     EXPECT_EQ(InitChartDatum(a.data(), -5), 0);
     int32_t word = 0;
     std::memcpy(&word, a.data() + 8, 4);

@@ -252,6 +252,9 @@ TEST(TideSettingsFormat, ReadErrorsNameTheirReader) {
         return [type] { return std::unique_ptr<Vok::ISerializable>(create_tide_source(type)); };
     };
     auto container = [] { return std::unique_ptr<Vok::ISerializable>(new CTideSettingsContainer); };
+    Image least = Image().i32(1).u32(5);  // strategies of the fewest bytes, then no sources
+    for (uint32_t id = 1; id <= 5; ++id) least.i32(TIDE_MODEL_DISABLED).strategy_base("", id).i32(1);
+    least.u32(0);
     const std::string outside = "Vok archive exception: Tried to serialize outside block - code: \"7\"";
     std::vector<Row> rows = {
         {strategy(TIDE_MODEL_GAUGE), Image().i32(2), 7, unsupported("CTideStrategyBase")},
@@ -280,6 +283,8 @@ TEST(TideSettingsFormat, ReadErrorsNameTheirReader) {
         {container, Image().i32(1).u32(1).i32(-1).strategy_base("", 1), 7, outside},
         {container, Image().i32(1).u32(0xFFFFFFFF).i32(-1).strategy_base("", 1).i32(1), 7, outside},
         {container, Image().i32(1).u32(0).u32(2).i32(2).source_base(1).i32(1).u32(0), 7, outside},
+        {container, Image().i32(1).u32(2).i32(0).strategy_base("", 1).i32(1).u32(0), 7, outside},  // before the first entry
+        {container, least, 0, ""},  // a count the bytes just hold
         {strategy(TIDE_MODEL_GAUGE), Image().strategy_base("", 1).i32(2).i32(0).f32(0).b(0).f32(0).u32(0xFFFFFFFF), 7,
          outside},
     };
@@ -307,6 +312,14 @@ TEST(TideSettingsFormat, ReadErrorsNameTheirReader) {
     EXPECT_EQ(disabled.get_id(), 0);
     EXPECT_EQ(disabled.get_name(), "");
     EXPECT_EQ(quiet.Remaining(), refused.size() - 4);
+    // A container stops at an entry it cannot create, and keeps what it held.
+    ByteVector unknown = Image().i32(1).u32(1).bytes;  // a strategy of model 0, then zeros
+    unknown.resize(28);
+    QuietArchive quiet_container(unknown);
+    CTideSettingsContainer kept = full_settings();
+    kept.serialize_from(quiet_container);
+    EXPECT_EQ(quiet_container.errors, 1);
+    EXPECT_TRUE(kept == full_settings());
 
     // Every reader starts from the defaults: a refused or cut record keeps nothing that was there.
     CTideSourceFile used;
@@ -504,8 +517,10 @@ TEST(TideSettingsLists, FindsAndSourceIdEdits) {
     EXPECT_FALSE(strategies.remove_source_id(99));
     EXPECT_TRUE(c == before);
 
+    dynamic_cast<CTideStrategyFile&>(*strategies.find_by_id(2)).set_reference_id(4);
     strategies.reset_reference_ids();
     EXPECT_EQ(closest.get_reference_id(), -1);
+    EXPECT_EQ(dynamic_cast<CTideStrategyFile&>(*strategies.find_by_id(2)).get_reference_id(), -1);
     EXPECT_EQ(dynamic_cast<CTideStrategyComputed&>(*strategies.find_by_id(4)).get_reference_id(), -1);
     EXPECT_TRUE(*strategies.find_by_id(5) == *before.get_strategies().find_by_id(5));
     EXPECT_TRUE(*strategies.find_by_id(6) == *before.get_strategies().find_by_id(6));
