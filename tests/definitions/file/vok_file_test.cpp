@@ -179,6 +179,7 @@ TEST_F(CBlockFileTest, WalksStepOverPayloads) {
     EXPECT_EQ(header.size, 1);
     // Three bytes after the last block are no header.
     EXPECT_FALSE(file.ReadNextBlockHeader(header));
+    EXPECT_EQ(header.size, 0);  // a header cut short reads as zero
     file.Seek(4, CFile::begin);
     EXPECT_TRUE(file.SkipBlock());
     EXPECT_EQ(file.GetPosition(), 15u);
@@ -264,6 +265,8 @@ TEST_F(CBlockFileTest, DumpListsBlocksAndHistory) {
     EXPECT_EQ(std::string(lines[5]), "[20]: version 1, action 19, value 7, start time 13:00:00.005");
     EXPECT_EQ(std::string(lines[6]), "       end time Invalid, user , comment ");
     EXPECT_EQ(std::string(lines[7]), "---------- VOK File end -------------------------");
+    file.Dump(lines);
+    EXPECT_EQ(lines.GetSize(), 8);  // the lines of the dump before are gone
 }
 
 TEST(BlockNames, EveryIdHasItsName) {
@@ -278,6 +281,8 @@ TEST(BlockNames, EveryIdHasItsName) {
         {45, "FLS Definitions"}, {46, "Unknown block type"},
     };
     for (const sRow& r : rows) EXPECT_EQ(std::string(CVOKFile::GetBlockName(r.id)), r.name) << r.id;
+    EXPECT_FALSE(CVOKFile::IsKnownBlockId(0));  // named, but no kind of block
+    EXPECT_TRUE(CVOKFile::IsKnownBlockId(1));
 }
 
 }  // namespace

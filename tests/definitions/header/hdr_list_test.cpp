@@ -145,7 +145,9 @@ TEST(HdrList, ProjectionParametersAndRenumbering) {
     for (size_t k = 0; k < lambert.size(); ++k) lambert[k] = static_cast<uint8_t>(k);
     list.AddRecord(19, 88, lambert.data(), -1);
     uint8_t out[3][176];
+    std::memset(out, 0xFF, sizeof out);
     EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 0);  // no projection record
+    EXPECT_EQ(out[0][79], 0);  // cleared all the same
     list.AddRecord(16, 80, nullptr, -1);
     EXPECT_EQ(list.GetProjectionParameters(out[0], out[1], out[2]), 1);
     EXPECT_EQ(out[2][4], 32);
@@ -308,10 +310,13 @@ TEST_F(HdrListIpcTest, AHostImageIsReadAndRoundTripsThroughTheBuffer) {
     ASSERT_TRUE(host.Lock());
     EXPECT_EQ(list.WriteToIpc(host, 2), 1);
     EXPECT_EQ(host.buffer.GetBlockSize(1), image.size());
+    EXPECT_EQ(host.buffer.GetRecordSize(1), 16u);  // the item keeps its record size
     EXPECT_EQ(std::memcmp(host.buffer.GetConstBlockData(1), expected.data(), expected.size()), 0);
+    const DWORD changes = host.buffer.GetBlockChangeCounter(0);
     EXPECT_EQ(CHdrList().WriteToIpc(host, 1), 1);  // an empty list: an item of 0 bytes
     EXPECT_EQ(host.buffer.GetBlockSize(0), 0u);
     EXPECT_EQ(host.buffer.GetRecordCount(0), 0u);
+    EXPECT_EQ(host.buffer.GetBlockChangeCounter(0), changes + 2);  // resized and counted; no bytes handed out
     EXPECT_EQ(list.WriteToIpc(host, 3), 0);
     host.Unlock();
 

@@ -281,6 +281,18 @@ TEST(HdrLookups, CompanionDataTypesAndEventLinksOfSystemRecords) {
     EXPECT_NE(list.GetSinglebeamRecord(&magnetometer, nullptr, nullptr), nullptr);
     EXPECT_EQ(list.GetSinglebeamRecord(&kPrh, nullptr, nullptr), nullptr);
     EXPECT_EQ(list.GetSinglebeamRecord(nullptr, nullptr, nullptr), nullptr);
+    // A system of another type finds none of them, though its keys or its id match.
+    r258.Add(list, 258);
+    r226.Add(list, 226);
+    Payload(52).I32(0, 7).I32(4, 8).Add(list, 202);
+    Payload(72).I32(0, 7).I32(4, 8).Add(list, 195);
+    Payload(336).I32(4, 7).Add(list, 221);
+    const sSysDef notGnss = MakeSysDef(7, 3, 4, 42, 2);
+    EXPECT_EQ(list.GetGnssPositionRecord(&notGnss, nullptr, nullptr), nullptr);
+    EXPECT_EQ(list.GetUsblTransceiverRecord(&kPrh, nullptr, nullptr), nullptr);
+    EXPECT_EQ(list.GetUsblBeaconRecord(&kPrh, nullptr, nullptr), nullptr);
+    EXPECT_EQ(list.GetPrhSensorRecord(&kUsbl, nullptr, nullptr), nullptr);
+    EXPECT_EQ(list.GetMultitransducerRecord(&kMultibeam, nullptr, nullptr), nullptr);
 }
 
 TEST(HdrLookups, PositionSystemRecordStoresTheSystemIdAndNamesItsType) {
@@ -301,6 +313,8 @@ TEST(HdrLookups, PositionSystemRecordStoresTheSystemIdAndNamesItsType) {
     EXPECT_EQ(type, 259);
     EXPECT_EQ(ValueAt<int32_t>(r258, 4), 7);
     EXPECT_EQ(qc.GetPositionSystemRecord(&kUsbl, &a, &b, nullptr, nullptr), 0);
+    const sSysDef otherGnss = MakeSysDef(7, 12, 5, 42, 2);
+    EXPECT_EQ(list.GetPositionSystemRecord(&otherGnss, &a, &b, nullptr, nullptr), 0);  // no record of its keys
 }
 
 TEST(HdrLookups, UsblTransceiverAndBeaconComeTogether) {
@@ -313,8 +327,12 @@ TEST(HdrLookups, UsblTransceiverAndBeaconComeTogether) {
     EXPECT_EQ(list.GetUsblSystemRecords(&kUsbl, &transceiver, &beacon, &link, &type), 128);
     EXPECT_EQ(link, 22);
     EXPECT_EQ(type, 86);
+    Payload(72).I32(0, 1).I32(4, 7).I32(8, 9).Add(list, 260);  // another pair's QC record
+    EXPECT_EQ(list.GetUsblSystemRecords(&kUsbl, &transceiver, &beacon, &link, &type), 128);
+    EXPECT_EQ(type, 86);
     Payload(72).I32(0, 1).I32(4, 7).I32(8, 8).I32(12, 99).Add(list, 260);
     EXPECT_EQ(list.GetUsblSystemRecords(&kUsbl, &transceiver, &beacon, &link, &type), 260);
+    EXPECT_EQ(link, 22);  // still the later of the pair, not the QC record after it
     EXPECT_EQ(type, 261);
     EXPECT_EQ(transceiver, list.GetRecord(202, 1));
     EXPECT_EQ(beacon, list.GetRecord(195, 1));
@@ -402,8 +420,10 @@ TEST(HdrLookups, SubListFindersByLeadingWords) {
         {"1", CHdrList::FindSubRecord1(20, &sub), 2},
         {"1 below 1", CHdrList::FindSubRecord1(0, &sub), -1},
         {"12", CHdrList::FindSubRecord12(6, 7, &sub), 1},
+        {"12 one word", CHdrList::FindSubRecord12(2, 7, &sub), -1},
         {"32 any", CHdrList::FindSubRecord32(40, -1, &sub), 2},
         {"32", CHdrList::FindSubRecord32(4, 3, &sub), 0},
+        {"32 below 1", CHdrList::FindSubRecord32(0, -1, &sub), -1},
         {"local", CHdrList::FindSubRecordLocal0(10, &sub), 2},
         {"10000", CHdrList::FindSubRecord0(10000, &sub), 3},
         {"local 10000", CHdrList::FindSubRecordLocal0(10000, &sub), -1},  // a category, not a number

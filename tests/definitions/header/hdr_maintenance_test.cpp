@@ -28,6 +28,7 @@ TEST(HdrMaintenance, VersionNumbersAndTexts) {
         {"no version record", [](CHdrList& l) { Payload(4).Add(l, 139); }, 0, 0, "< 6.20.0000"},
         {"major and minor", [](CHdrList& l) { Payload(8).I32(0, 6).I32(4, 20).Add(l, 151); }, 620, 2, "6.20.0002"},
         {"version and build", [](CHdrList& l) { Payload(8).I32(0, 725).I32(4, 13).Add(l, 151); }, 725, 13, "7.25.0013"},
+        {"version 1.00", [](CHdrList& l) { Payload(8).I32(0, 100).I32(4, 5).Add(l, 151); }, 100, 5, "1.00.0005"},
         {"short version record", [](CHdrList& l) { Payload(4).I32(0, 725).Add(l, 151); }, 0, 0, "< 6.20.0000"},
     };
     for (const sRow& row : rows) {
