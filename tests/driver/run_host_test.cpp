@@ -125,6 +125,8 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
     } rows[] = {{SIGINT, 0, "pelorad ended with code 0"},
                 {SIGHUP, 128 + SIGHUP, "pelorad ended with code 0"},
                 {SIGPIPE, 128 + SIGPIPE, "pelorad ended with code 0"},
+                // SIGSTOP: the driver is stopped, the host interrupted, and the driver killed while EXIT waits.
+                {SIGSTOP, 1, "pelorad was ended by signal 9 (Killed); it left no crash report in "},
                 {0, 1, "pelorad was ended by signal 9 (Killed); it left no crash report in "}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
@@ -144,10 +146,17 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
         EXPECT_NE(record->find("hdg  271.25"), std::string::npos) << *record;
         // The run's named objects lie in its own folder, none in the one this process names.
         EXPECT_TRUE(m_folder.ListFiles().empty()) << m_all;
-        if (row.signal == 0)
+        if (row.signal == 0) {
             ::kill(m_driver, SIGKILL);
-        else
+        } else if (row.signal == SIGSTOP) {
+            // The driver cannot answer EXIT; it is killed while the host still waits for the answer.
+            ::kill(m_driver, SIGSTOP);
+            host.Kill(SIGINT);
+            ::usleep(1000000);
+            ::kill(m_driver, SIGKILL);
+        } else {
             host.Kill(row.signal);
+        }
         ReadUntilEnd(host);
         EXPECT_EQ(host.Wait(Milliseconds(5000)), row.status) << m_all;
         EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
@@ -158,6 +167,24 @@ TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
         EXPECT_EQ(m_all.find("did not end on EXIT"), std::string::npos) << m_all;
         ExpectNothingLeft();
     }
+    // A stop that comes while the host waits for its reader to take a line loses no line: each
+    // update that the last line counts was printed.
+    m_all.clear(), m_records.clear();
+    const UINT port = FindFreeUdpPort();
+    CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(port)});
+    ASSERT_TRUE(host.WaitForLine("waiting for NMEA datagrams", Milliseconds(10000)));
+    // Far more lines than the pipe holds, left unread: the host ends up waiting in a write.
+    for (int i = 0; i < 1500; ++i) {
+        ASSERT_TRUE(SendDatagram(port, Sentence("HEHDT," + std::to_string(i % 360) + ".25,T")));
+        ::usleep(1000);
+    }
+    ::usleep(500000);
+    host.Kill(SIGINT);
+    ReadUntilEnd(host);
+    EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
+    std::smatch updates;
+    ASSERT_TRUE(std::regex_search(m_all, updates, std::regex(R"((\d+) updates; )"))) << m_all;
+    EXPECT_EQ(m_records.size(), std::stoul(updates[1].str()));
 }
 
 // A replay that waits for a pipe's writer, who sent a recording and stays, ends at once at a stop.
@@ -198,6 +225,26 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
     ::close(writer);
     ReadUntilEnd(paused);
     EXPECT_EQ(paused.Wait(Milliseconds(5000)), 0) << m_all;
+    EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
+    // A writer that pauses after two moments, which the host has replayed at their pace: the rest
+    // is replayed too.
+    m_all.clear(), m_records.clear();
+    CPeerProcess later({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
+    const int lateWriter = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    size_t twoMoments = 0;
+    for (int i = 0; i < 9; ++i) twoMoments = recording.find('\n', twoMoments) + 1;  // and a line of the third
+    ASSERT_EQ(::write(lateWriter, recording.data(), twoMoments), static_cast<ssize_t>(twoMoments));
+    while (m_records.size() < 2) {
+        const std::optional<std::string> line = later.ReadLine(Milliseconds(5000));
+        ASSERT_TRUE(line) << m_all;
+        Take(*line);
+    }
+    ::usleep(300000);  // several of the host's waits for the pipe
+    ASSERT_EQ(::write(lateWriter, recording.data() + twoMoments, recording.size() - twoMoments),
+              static_cast<ssize_t>(recording.size() - twoMoments));
+    ::close(lateWriter);
+    ReadUntilEnd(later);
+    EXPECT_EQ(later.Wait(Milliseconds(5000)), 0) << m_all;
     EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
 }
 
@@ -296,6 +343,16 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         EXPECT_EQ(host.Wait(Milliseconds(5000)), row.status) << m_all;
         EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
     }
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's runtime cannot start with no descriptor to spare
+    // Standard input closed and one descriptor left: the stop pipe cannot be made, and the socket
+    // that tries the port is descriptor 0. The port is free, and not said to be unusable.
+    m_all.clear();
+    CPeerProcess closed({"/bin/sh", "-c", "exec 2>&1 <&-; ulimit -n 3; exec \"$0\" \"$@\"",
+                         VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(FindFreeUdpPort())});
+    ReadUntilEnd(closed);
+    EXPECT_EQ(closed.Wait(Milliseconds(5000)), 1) << m_all;
+    EXPECT_EQ(m_all.find("cannot be bound"), std::string::npos) << m_all;
+#endif
     ::close(taken);
     ::close(shared);
     EXPECT_TRUE(boost::filesystem::is_empty(m_tmp));
@@ -390,6 +447,18 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     EXPECT_EQ(SentenceTimeOfDay("$GPGLL,5200.0,N,00400.0,E,101530.25,A*00"), 36930.25);
     EXPECT_FALSE(SentenceTimeOfDay("$GPGGA,,5200.0,N*00"));
     EXPECT_FALSE(SentenceTimeOfDay("$PASHR,101530.25*00"));
+    EXPECT_FALSE(SentenceTimeOfDay("$HEHDT,101530.25,T*00"));  // HDT carries no time, whatever its field holds
+    EXPECT_FALSE(SentenceTimeOfDay("$GPGGA,246000.00,x*00"));  // no hour 24
+    EXPECT_EQ(SplitRecording("$HEHDT,1,T*00 \t\n")[0].bytes, "$HEHDT,1,T*00\r\n");  // trailing blanks go
+    // What comes before the first sentence is not sent, and a time later in the look-ahead sets the pace.
+    const std::vector<sReplayDatagram> noted = SplitRecording("notes\n$HEHDT,1,T*00\n$GPGGA,120000.00,x*00\n");
+    ASSERT_EQ(noted.size(), 1u);
+    EXPECT_EQ(noted[0].bytes, "$HEHDT,1,T*00\r\n$GPGGA,120000.00,x*00\r\n");
+    // The look-ahead ends after kTimeLookAheadBytes: a time just past them comes too late to set the pace.
+    const std::string edge = "$" + std::string(kTimeLookAheadBytes - 3, 'x') + "\n$GPGGA,120000.00,x*00\n";
+    const std::vector<sReplayDatagram> late = SplitRecording(edge, 10.0, 1 << 17);
+    ASSERT_EQ(late.size(), 2u);
+    EXPECT_DOUBLE_EQ(late[1].at, kUntimedPace);
 }
 
 }  // namespace

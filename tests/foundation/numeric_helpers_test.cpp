@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -157,6 +158,17 @@ TEST(NumericHelpers, GaussianNoiseStaysWithinSixSigmaAroundZero) {
     EXPECT_LT(std::fabs(mean), 0.05 * kSigma);  // five standard errors of the mean
     EXPECT_NEAR(variance / (kSigma * kSigma), 1.0, 0.1);
     EXPECT_NEAR(beyondOneSigma / double(kDraws), 0.317, 0.03);
+    // A draw is the top 15 of rand()'s 31 bits, so a seed gives the same noise every time.
+    static_assert(RAND_MAX == 0x7FFFFFFF);
+    std::srand(5);
+    std::vector<int> bits(12 * 1000);
+    for (int& b : bits) b = std::rand() >> 16;
+    std::srand(5);
+    for (int i = 0; i < 1000; ++i) {
+        double draws = 0.0;
+        for (int j = 0; j < 12; ++j) draws += bits[12 * i + j] / 32767.0;
+        ASSERT_NEAR(GaussianNoise(1.0), draws - 6.0, 1e-9) << "draw " << i;
+    }
 }
 
 TEST(NumericHelpers, Means) {
@@ -213,6 +225,10 @@ TEST(NumericHelpers, DegreesMinutesSeconds) {
     SplitDegreesDms(kNaN, true, d, m, s, h);
     EXPECT_EQ(d, 0);
     EXPECT_EQ(m, 0);
+    double dm = -1.0;
+    EXPECT_EQ(SplitDegreesDm(-12.5125, true, d, dm, h), 'S');
+    EXPECT_EQ(d, 12);
+    EXPECT_NEAR(dm, 30.75, 1e-9);
 
     EXPECT_DOUBLE_EQ(JoinDmsDegrees(12, 30, 45.0, 's'), -12.5125);
 }
@@ -231,6 +247,8 @@ TEST(NumericHelpers, SincAndItsDerivative) {
     EXPECT_DOUBLE_EQ(SincDerivative(0.5, true), std::cos(t) / t - std::sin(t) / (t * t));
     EXPECT_NEAR(SincDerivative(1e-3, false), -1e-3 / 3.0 + 1e-9 / 30.0, 1e-18);
     EXPECT_NEAR(SincDerivative(1e-5, false), -1e-5 / 3.0, 1e-20);
+    // t^2 right at sqrt(epsilon) still takes the cubic term.
+    EXPECT_NEAR(SincDerivative(0x1p-13, false), -0x1p-13 / 3.0 + 0x1p-39 / 30.0, 1e-20);
 }
 
 }  // namespace
