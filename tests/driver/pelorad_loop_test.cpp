@@ -1,6 +1,7 @@
 // The driver class's sentence loop in this process: a driver object under a settings buffer that
 // the test writes, fed datagrams through its receive buffer, its records read from the real
 // output buffer.
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,8 +21,10 @@
 #include "foundation/system_time.h"
 #include "host/definition_samples.h"
 #include "host/driver_samples.h"
+#include "platform/ipc_event.h"
 #include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
+#include "tests/support/peer_process.h"
 #include "host/test_host.h"
 
 namespace {
@@ -249,6 +252,112 @@ TEST_F(PeloradLoop, AnInitReadsTheListsAfresh) {
         m_driver->OnCmdInit();
         EXPECT_EQ(m_driver->GetSysDefs().GetCount(), 1) << init;
     }
+}
+
+// The text settings come from their items, each up to its first zero byte or the end of its block.
+TEST_F(PeloradLoop, TextSettingsAreReadFromTheirItems) {
+    Start();
+    const std::string text = "text of item 28";
+    SettingsItems items;
+    items[28] = sSettingsItem{1, 1, std::vector<BYTE>(text.begin(), text.end())};
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), items));
+    m_driver->ReadStringSettings();
+    EXPECT_EQ(m_driver->GetStringSetting(1).Str(), text);
+}
+
+// A datagram whose records were dropped for a buffer held elsewhere is not waited for twice: it
+// writes no time block after them, however soon the buffer is free.
+TEST_F(PeloradLoop, ADatagramDroppedForAHeldBufferWritesNothingMore) {
+    Start();
+    CPeerProcess holder({PeerPath(VOK_BINARY_DIR, "buffer_peer"), "open", "LOOP_OUT", "0", "lock", "LOOP_OUT", "pause",
+                         "unlock", "LOOP_OUT"});
+    ASSERT_EQ(holder.WaitForLine("READY lock", Milliseconds(5000)), "READY lock 1");
+    EXPECT_EQ(Feed(0, HDT), 0);  // after a second's wait in vain
+    ASSERT_TRUE(holder.WriteLine("go"));
+    EXPECT_EQ(holder.Wait(Milliseconds(5000)), 0);
+    EXPECT_EQ(m_driver->WriteTimeBlock(), 0);
+}
+
+// A driver whose output generation a peer cuts short inside a datagram's hold, once asked: after the
+// records, before the time block.
+class CCutDuringHold : public CPelorad {
+public:
+    CCutDuringHold() : CPelorad(1, 1, 3) {}
+    std::string cut;  // the folder's file to cut short
+    int DecodeData(bool reset) override {
+        const int result = CPelorad::DecodeData(reset);
+        if (!reset && !cut.empty()) {
+            CPeerProcess peer({PeerPath(VOK_BINARY_DIR, "buffer_peer"), "truncate", cut, "0"});
+            EXPECT_EQ(peer.Wait(Milliseconds(5000)), 0);
+        }
+        return result;
+    }
+};
+
+// A datagram's road gives 1; its update is announced only when what it wrote reached the file.
+TEST_F(PeloradLoop, RecordsThatMetAFileCutShortAreNotAnnounced) {
+    Start();
+    auto owned = std::make_unique<CCutDuringHold>();
+    CCutDuringHold& driver = *owned;
+    m_driver = std::move(owned);
+    ASSERT_EQ(driver.OnCmdInit(), 1);
+    driver.OnCmdSettings();
+    CIpcEvent update("LOOP_UPDATE_READY");
+    const auto road = [&driver](uint32_t seconds) {
+        const std::string d = Tagged(static_cast<uint32_t>(kNoon) + seconds, HDT);
+        std::memcpy(driver.GetReceiveBuffer(), d.data(), d.size());
+        driver.SetReceivedLength(static_cast<DWORD>(d.size()));
+        return driver.ProcessData();
+    };
+    ASSERT_TRUE(update.Reset());
+    EXPECT_EQ(road(1), 1);
+    EXPECT_EQ(update.Wait(0), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_TRUE(update.Reset());
+    for (const std::string& file : m_folder.ListFiles())
+        if (file.rfind("m.LOOP_OUT_", 0) == 0 && file != "m.LOOP_OUT_MNGT") driver.cut = file;
+    ASSERT_FALSE(driver.cut.empty());
+    EXPECT_EQ(road(2), 1);
+    EXPECT_EQ(update.Wait(0), static_cast<DWORD>(WAIT_TIMEOUT));
+}
+
+// Before its first bind a driver has no socket: a receive step asks for the bind.
+TEST_F(PeloradLoop, WithoutASocketTheReceiveStepsAskForABind) {
+    CPelorad driver(1, 1, 3);
+    ASSERT_EQ(driver.GetSocket(), nullptr);
+    EXPECT_EQ(driver.OnIssueReceive(), UDP_STATE_BIND);
+    EXPECT_EQ(driver.OnWaitForReceive(), UDP_STATE_BIND);
+}
+
+// A RESET binds a new socket: a datagram that waited on the old one is gone with it.
+TEST_F(PeloradLoop, AResetDropsWhatWaitedOnTheOldSocket) {
+    Start();
+    sDriverSettings s = m_published;
+    s.system.port = FindFreeUdpPort();
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+    ASSERT_EQ(m_driver->OnCmdInit(), 1);
+    ASSERT_EQ(m_driver->DoReceiveStep(), UDP_STATE_RECEIVE);
+    ASSERT_TRUE(SendDatagram(s.system.port, Tagged(static_cast<uint32_t>(kNoon), HDT)));
+    pollfd queued{m_driver->GetSocket()->GetEvent().fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&queued, 1, 5000), 1);
+    m_driver->OnCmdReset();
+    EXPECT_EQ(m_driver->DoReceiveStep(), UDP_STATE_RECEIVE);
+    EXPECT_EQ(m_driver->DoReceiveStep(), UDP_STATE_WAIT);
+    EXPECT_EQ(m_driver->GetDatagramsReceived(), 0u);
+}
+
+// A derived driver's group is joined at a bind only when it is a multicast address.
+TEST_F(PeloradLoop, ADerivedDriverJoinsOnlyAMulticastGroup) {
+    struct CGroupDriver : CPelorad {
+        explicit CGroupDriver(const char* group) : CPelorad(1, 1, 3) { m_multicastGroup = group; }
+    };
+    Start();
+    sDriverSettings s = m_published;
+    s.system.port = FindFreeUdpPort();
+    ASSERT_TRUE(PublishSettings(m_link->Settings(), s));
+    CGroupDriver driver("10.1.2.3");
+    ASSERT_EQ(driver.OnCmdInit(), 1);
+    ASSERT_EQ(driver.DoReceiveStep(), UDP_STATE_RECEIVE);
+    EXPECT_EQ(driver.GetSocket()->GetLastError(), 0u);
 }
 
 TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {

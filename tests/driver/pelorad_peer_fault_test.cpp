@@ -409,6 +409,8 @@ TEST_F(PeloradPeerFault, RepeatedFaultsAreSaidAtMostOnceASecond) {
             const long before = ContextSwitches(driver);
             std::this_thread::sleep_for(Milliseconds(1000));
             EXPECT_LE(ContextSwitches(driver) - before, 12);
+            // Its settings were never read whole: the INIT is not acknowledged.
+            EXPECT_FALSE(m_host->Link().IsEventSet(EVT_SETTINGS_READ, 0));
             ASSERT_TRUE(cut(size));
         }
         Exit();

@@ -297,6 +297,58 @@ TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
     EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
 }
 
+// A host that ends while the loop is busy with a command (here in its write to a standard error
+// that nobody empties) still ends the driver: no other thread takes the death signal away from the
+// loop's next wait.
+TEST_F(PeloradProcess, AHostThatEndsWhileTheDriverIsBusyEndsItAsWell) {
+    const std::string fifo = m_folder.GetRoot() + "/full-stderr";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    char bytes[4096];
+    const auto drain = [&] { while (::read(reader, bytes, sizeof bytes) > 0) {} };
+    CVanishingParent parent(m_folder.GetRoot());
+    m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, fifo);
+    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
+    drain();
+    const int filler = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(filler, 0);
+    while (::write(filler, "x", 1) == 1) {}
+    // An unknown code is said on standard error, where the driver now waits, past its look at the host.
+    CIpcEvent newSettings(m_host->Link().GetPrefix() + "_NEW_SETTINGS");
+    ASSERT_TRUE(m_host->Link().WriteCommand(99));
+    EXPECT_FALSE(m_host->Link().PostSettingsAndWait(0));
+    for (const CStopwatch watch; newSettings.Wait(0) == WAIT_OBJECT_0 && watch.Elapsed() < Milliseconds(2000);)
+        ::usleep(1000);
+    std::thread emptier([&] {
+        m_host->WaitForExit(5000);  // the shell, the driver's host, has ended
+        std::this_thread::sleep_for(Milliseconds(300));
+        drain();
+    });
+    const std::optional<int> status = parent.EndAndReap(5000);
+    emptier.join();
+    ::close(filler);
+    ::close(reader);
+    ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+}
+
+TEST_F(PeloradProcess, ADriverStartedWithoutAHostEndsWithOne) {
+    // The first process of a PID namespace of its own: its parent lies outside it.
+    Vok::Process::sLaunchOptions options;
+    options.arguments = {"unshare", "--user", "--pid", "--fork", PELORAD};
+    const int fd = ::open(ErrorFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    options.standardError = fd;
+    Vok::Process::CProcess driver = Vok::Process::Launch(options);
+    ::close(fd);
+    ASSERT_TRUE(driver.IsValid());
+    const std::optional<int> code = driver.Wait(5000);
+    if (!code) driver.Kill(SIGKILL);
+    if (Errors().find("the host that started the driver is gone; the driver ends") == std::string::npos)
+        GTEST_SKIP() << "no user and PID namespaces here: " << Errors();
+    EXPECT_EQ(code, 1);
+}
+
 TEST_F(PeloradProcess, AHostKilledWhileAnotherOfItsTasksHoldsItsFilesLeavesNothing) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // the host's driver and task are handed to this process
     CPeerProcess host({PeerPath(VOK_BINARY_DIR, "link_peer"), "lingering-host", PELORAD, ErrorFile()});
@@ -565,8 +617,30 @@ TEST_F(PeloradProcess, EmptyAndOversizedDatagramsKeepTheSocket) {
     const std::string cut = "a datagram of " + std::to_string(oversized(kSeconds + 3).size()) +
                             " bytes was cut to the receive buffer's 16384";
     EXPECT_NE(Errors().find(cut), std::string::npos) << Errors();
+    EXPECT_NE(Errors().find(cut + ": the sentences in its last " + std::to_string(oversized(kSeconds + 3).size() - 16384) +
+                            " bytes are lost"),
+              std::string::npos)
+        << Errors();
     EXPECT_EQ(Errors().find("was cut", Errors().find(cut) + cut.size()), std::string::npos) << Errors();
     EXPECT_NE(Errors().find("datagrams fit the receive buffer again; 3 were cut"), std::string::npos) << Errors();
+}
+
+// An episode of cut datagrams after one whose end was said counts afresh: its longest is its own.
+TEST_F(PeloradProcess, ALaterEpisodeOfCutDatagramsNamesItsOwnLongest) {
+    Start(Settings("OUT_CUTS"));
+    ASSERT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, HDT)));
+    const auto episode = [this](uint32_t seconds, size_t extra) {
+        const std::string cut = Tagged(seconds, HDT) + std::string(extra, 'x');
+        EXPECT_TRUE(SendDatagram(m_port, cut));
+        EXPECT_TRUE(AwaitError("a datagram of " + std::to_string(cut.size()) + " bytes was cut")) << Errors();
+        EXPECT_TRUE(AwaitTime(1, seconds + 1, Tagged(seconds + 1, HDT)));
+        EXPECT_TRUE(AwaitError("datagrams fit the receive buffer again; 1 were cut, the longest of " +
+                               std::to_string(cut.size()) + " bytes"))
+            << Errors();
+    };
+    episode(kSeconds + 1, 20000);
+    episode(kSeconds + 3, 17000);
+    Exit();
 }
 
 TEST_F(PeloradProcess, OversizedAndMissingSettingsItemsAreRefused) {
