@@ -6,8 +6,10 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
@@ -24,6 +26,12 @@ class IpcEventTest : public IpcTest {};
 const std::string PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "ipc_peer");
 const std::string BUFFER_PEER = Vok::Test::PeerPath(VOK_BINARY_DIR, "buffer_peer");
 constexpr Milliseconds DEADLINE(5000);
+
+// Leaves ones on the stack below the caller, where the frames of its next calls will lie.
+[[gnu::noinline]] void FillStackBelow() {
+    volatile unsigned char bytes[16384];
+    for (auto& b : bytes) b = 0xFF;
+}
 
 // "READY wait <code> <ms>" -> code.
 unsigned long Code(const std::optional<std::string>& line) {
@@ -42,6 +50,20 @@ TEST_F(IpcEventTest, AnEventStaysSetUntilReset) {
     CStopwatch clock;
     EXPECT_EQ(event.Wait(80), WAIT_TIMEOUT);
     EXPECT_GE(clock.Elapsed(), Milliseconds(80));
+    // A signal that a handler takes does not end a wait.
+    struct sigaction action {}, before {};
+    action.sa_handler = [](int) {};
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &before), 0);
+    const pthread_t self = ::pthread_self();
+    auto signals = std::async(std::launch::async, [self] {
+        for (int k = 0; k < 5; ++k) {
+            std::this_thread::sleep_for(Milliseconds(20));
+            ::pthread_kill(self, SIGUSR1);
+        }
+    });
+    EXPECT_EQ(event.Wait(300), WAIT_TIMEOUT);
+    signals.get();
+    ::sigaction(SIGUSR1, &before, nullptr);
 }
 
 TEST_F(IpcEventTest, AnEventThatCouldNotBeMadeFails) {
@@ -57,6 +79,14 @@ TEST_F(IpcEventTest, AnEventThatCouldNotBeMadeFails) {
     CIpcEventWatch watch(event);
     EXPECT_FALSE(watch.IsValid());
     EXPECT_EQ(watch.Wait(), WAIT_FAILED);
+    // One on a file that another process cut short holds no share of it: the last real holder still
+    // removes the file, and the next opener makes a whole event again.
+    auto first = std::make_unique<CIpcEvent>("CUT_EVT");
+    ASSERT_EQ(CPeerProcess({BUFFER_PEER, "truncate", "e.CUT_EVT", "0"}).Wait(DEADLINE), 0);
+    CIpcEvent late("CUT_EVT");
+    EXPECT_FALSE(late.IsValid());
+    first.reset();
+    EXPECT_TRUE(CIpcEvent("CUT_EVT").IsValid());
 }
 
 TEST_F(IpcEventTest, ASetThatAResetFollowedStillWakesAWaiter) {
@@ -150,6 +180,27 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     ASSERT_TRUE(event.Set());
     ASSERT_EQ(waited.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(waited.get(), WAIT_OBJECT_0);
+    // A wait lets in no other signal of its thread than the cancel signal (on the second road).
+    ASSERT_TRUE(event.Reset());
+    auto letIn = std::async(std::launch::async, [&] {
+        sigset_t all, before, after;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        ::pthread_sigmask(SIG_BLOCK, nullptr, &before);
+        FillStackBelow();
+        const DWORD woke = watch.Wait();
+        ::pthread_sigmask(SIG_BLOCK, nullptr, &after);
+        int opened = 0;
+        for (int s = 1; s <= SIGRTMAX; ++s) {
+            if (s == CIpcEventWatch::GetCancelSignal()) continue;
+            opened += ::sigismember(&before, s) == 1 && ::sigismember(&after, s) == 0;
+        }
+        return std::make_pair(woke, opened);
+    });
+    std::this_thread::sleep_for(Milliseconds(50));
+    ASSERT_TRUE(event.Set());
+    ASSERT_EQ(letIn.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_EQ(letIn.get(), std::make_pair(WAIT_OBJECT_0, 0));
     // Cancel ends a wait whose file is cut short while it sleeps, in a thread that blocks signals.
     ASSERT_TRUE(event.Reset());
     CIpcEventWatch sleeper(event);
@@ -164,6 +215,13 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     sleeper.Cancel();
     ASSERT_EQ(asleep.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(asleep.get(), WAIT_TIMEOUT);
+    ASSERT_EQ(cut("4"), 0);
+    // A plain wait whose file is cut while it sleeps fails when it wakes, here at its time-out.
+    auto timed = std::async(std::launch::async, [&] { return event.Wait(1500); });
+    std::this_thread::sleep_for(Milliseconds(50));
+    ASSERT_EQ(cut("0"), 0);
+    ASSERT_EQ(timed.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_EQ(timed.get(), WAIT_FAILED);
     ASSERT_EQ(cut("4"), 0);
 }
 

@@ -12,11 +12,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/child_process.h"
@@ -282,9 +284,14 @@ TEST_F(IpcPeerFaultTest, OpenersOfAClosingFileUseTheFileAtTheName) {
         ASSERT_TRUE(closing.WaitForLine("READY closing", DEADLINE));
         closing.Kill(SIGSTOP);
         const CStopwatch watch;
+        // A file taken as it is gives up the same way, in the same time.
+        auto existing = std::async(std::launch::async,
+                                   [] { Vok::Ipc::CNamedFile::OpenExisting(Vok::Ipc::KIND_SEGMENT, "B_MNGT"); });
         EXPECT_THROW(IpcBufferHandle("B", 0), std::runtime_error);
         EXPECT_GE(watch.Elapsed(), Vok::Ipc::OPEN_WAIT);
         EXPECT_LT(watch.Elapsed(), Vok::Ipc::OPEN_WAIT + Milliseconds(3000));
+        ASSERT_EQ(existing.wait_for(DEADLINE), std::future_status::ready);
+        EXPECT_THROW(existing.get(), std::system_error);
         closing.Kill(SIGCONT);
         ASSERT_TRUE(closing.WriteLine("go"));
         EXPECT_EQ(closing.Wait(DEADLINE), 0);
