@@ -132,6 +132,19 @@ protected:
 
     std::string ErrorFile() const { return m_folder.GetRoot() + "/stderr.txt"; }
     std::string Errors() const { return ReadTextFile(ErrorFile()).value_or(""); }
+    // Runs a command without a host, its standard error in ErrorFile(): its exit code, if it ended in time.
+    std::optional<int> RunAlone(std::vector<std::string> arguments) const {
+        Vok::Process::sLaunchOptions options;
+        options.arguments = std::move(arguments);
+        const int fd = ::open(ErrorFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        options.standardError = fd;
+        Vok::Process::CProcess process = Vok::Process::Launch(options);
+        ::close(fd);
+        if (!process.IsValid()) return std::nullopt;
+        const std::optional<int> code = process.Wait(5000);
+        if (!code) process.Kill(SIGKILL);
+        return code;
+    }
     // Waits until the driver has said text on standard error.
     bool AwaitError(const std::string& text) const {
         const CStopwatch watch;
@@ -335,15 +348,7 @@ TEST_F(PeloradProcess, AHostThatEndsWhileTheDriverIsBusyEndsItAsWell) {
 
 TEST_F(PeloradProcess, ADriverStartedWithoutAHostEndsWithOne) {
     // The first process of a PID namespace of its own: its parent lies outside it.
-    Vok::Process::sLaunchOptions options;
-    options.arguments = {"unshare", "--user", "--pid", "--fork", PELORAD};
-    const int fd = ::open(ErrorFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    options.standardError = fd;
-    Vok::Process::CProcess driver = Vok::Process::Launch(options);
-    ::close(fd);
-    ASSERT_TRUE(driver.IsValid());
-    const std::optional<int> code = driver.Wait(5000);
-    if (!code) driver.Kill(SIGKILL);
+    const std::optional<int> code = RunAlone({"unshare", "--user", "--pid", "--fork", PELORAD});
     if (Errors().find("the host that started the driver is gone; the driver ends") == std::string::npos)
         GTEST_SKIP() << "no user and PID namespaces here: " << Errors();
     EXPECT_EQ(code, 1);
@@ -738,16 +743,7 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
     for (const auto& c : cases) {
         const CScopedEnvironment prefix("Prefix", c.prefix);
         const CScopedEnvironment folder("VOK_IPC_DIR", c.folder);
-        Vok::Process::sLaunchOptions options;
-        options.arguments = {PELORAD};
-        const int fd = ::open(ErrorFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        options.standardError = fd;
-        Vok::Process::CProcess driver = Vok::Process::Launch(options);
-        ::close(fd);
-        ASSERT_TRUE(driver.IsValid());
-        const std::optional<int> code = driver.Wait(5000);
-        if (!code) driver.Kill(SIGKILL);
-        EXPECT_EQ(code, 1);
+        EXPECT_EQ(RunAlone({PELORAD}), 1);
         EXPECT_NE(Errors().find(c.said), std::string::npos) << c.said << "\n" << Errors();
     }
     EXPECT_EQ(m_folder.ListFiles(), before);

@@ -211,41 +211,31 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
         EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
         ExpectNothingLeft();
     }
-    // A writer that sends a first sentence and pauses: while the host waits, it has said what it
-    // replays, and what comes after the pause is replayed too.
-    m_all.clear(), m_records.clear();
-    CPeerProcess paused({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
-    const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
-    const size_t first = recording.find('\n') + 1;
-    ASSERT_EQ(::write(writer, recording.data(), first), static_cast<ssize_t>(first));
-    EXPECT_TRUE(paused.WaitForLine("replaying", Milliseconds(10000)));
-    ::usleep(300000);  // several of the host's waits for the pipe
-    ASSERT_EQ(::write(writer, recording.data() + first, recording.size() - first),
-              static_cast<ssize_t>(recording.size() - first));
-    ::close(writer);
-    ReadUntilEnd(paused);
-    EXPECT_EQ(paused.Wait(Milliseconds(5000)), 0) << m_all;
-    EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
-    // A writer that pauses after two moments, which the host has replayed at their pace: the rest
-    // is replayed too.
-    m_all.clear(), m_records.clear();
-    CPeerProcess later({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
-    const int lateWriter = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
-    size_t twoMoments = 0;
-    for (int i = 0; i < 9; ++i) twoMoments = recording.find('\n', twoMoments) + 1;  // and a line of the third
-    ASSERT_EQ(::write(lateWriter, recording.data(), twoMoments), static_cast<ssize_t>(twoMoments));
-    while (m_records.size() < 2) {
-        const std::optional<std::string> line = later.ReadLine(Milliseconds(5000));
-        ASSERT_TRUE(line) << m_all;
-        Take(*line);
-    }
-    ::usleep(300000);  // several of the host's waits for the pipe
-    ASSERT_EQ(::write(lateWriter, recording.data() + twoMoments, recording.size() - twoMoments),
-              static_cast<ssize_t>(recording.size() - twoMoments));
-    ::close(lateWriter);
-    ReadUntilEnd(later);
-    EXPECT_EQ(later.Wait(Milliseconds(5000)), 0) << m_all;
-    EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
+    // A writer that sends some lines and pauses while the host waits: what comes after the pause is
+    // replayed too.
+    const auto pausing = [&](int lines, size_t records) {
+        m_all.clear(), m_records.clear();
+        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
+        const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+        size_t sent = 0;
+        for (int i = 0; i < lines; ++i) sent = recording.find('\n', sent) + 1;
+        ASSERT_EQ(::write(writer, recording.data(), sent), static_cast<ssize_t>(sent));
+        EXPECT_TRUE(host.WaitForLine("replaying", Milliseconds(10000)));
+        while (m_records.size() < records) {
+            const std::optional<std::string> line = host.ReadLine(Milliseconds(5000));
+            ASSERT_TRUE(line) << m_all;
+            Take(*line);
+        }
+        ::usleep(300000);  // several of the host's waits for the pipe
+        ASSERT_EQ(::write(writer, recording.data() + sent, recording.size() - sent),
+                  static_cast<ssize_t>(recording.size() - sent));
+        ::close(writer);
+        ReadUntilEnd(host);
+        EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
+        EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
+    };
+    pausing(1, 0);  // after a first sentence: the host has said what it replays
+    pausing(9, 2);  // after two moments, which the host has replayed at their pace, and a line of the third
 }
 
 // The look-ahead for a first time keeps as little whatever comes before it: lines that hold no
