@@ -463,9 +463,9 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
         ApplyTimeOffset();
         m_navTime = m_stPpsTime;
     } else if (format == NMEA_MSC_ROT) {
-        // A rate of turn counts as new whatever its status field said; one without a rate stays
-        // marked invalid.
-        if (m_rot.fStatus != STATUS_NEW_INVALID) m_rot.fStatus = STATUS_NEW;
+        // A rate that the sensor does not call valid is written all the same, marked invalid, as
+        // one without a rate is.
+        if (m_rot.fStatus == STATUS_NONE) m_rot.fStatus = STATUS_NEW_INVALID;
         ApplyTimeOffset();
         m_rotTime = m_stPpsTime;
     }

@@ -217,6 +217,13 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         }
     }
     EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
+    // A rate that the sensor does not call valid is written as given, marked invalid.
+    double t = 1;
+    for (const auto& [status, expected] :
+         {std::pair{"A", STATUS_NEW}, {"V", STATUS_NEW_INVALID}, {"", STATUS_NEW_INVALID}}) {
+        ASSERT_EQ(Feed(t += 1, Sentence(std::string("TIROT,5.0,") + status)), R) << status;
+        EXPECT_TRUE(Read<RotRecord>(5).dRate == 5.0 && Read<RotRecord>(5).fStatus == expected) << status;
+    }
 }
 
 TEST_F(PeloradLoop, AnUpdateIntervalIsReachedAtItsOwnStep) {
