@@ -373,7 +373,6 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             m_positionFormat = code;
             m_updateFormat = NMEA_POS_AUTO;
             m_lastDetected = code;
-            StartCycle();
             return 0;
         }
         if (m_positionFormat != code) return 0;

@@ -207,7 +207,8 @@ private:
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
     // The cycle in hand, from one sentence of the position format to the next: whether a sentence
-    // of the update format came in it, and the last one in it that could close a cycle.
+    // of the update format came in it, and the last one in it that could close a cycle. Neither is
+    // read while the update format is 0: the first cycle after a reset leaves nothing behind.
     bool m_cycleClosed = false;
     eNmeaFormat m_cycleCloser = NMEA_POS_AUTO;
     int m_ppsValid = 0;

@@ -172,7 +172,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"the rate of turn closes the cycle", 1,
          {{0, Gga(0), 0}, {0.2, Sentence("TIROT,-12.5,A"), R}, {1, Gga(1), T}, {1.2, Sentence("TIROT,-11.5,A"), P | R}}},
         {"with NOTH, the GST", 0,
-         {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), P}, {1.2, HDT, H}}},
+         {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT + ROT, H | R}, {1, Gga(1), T}, {1.1, Gst(1), P}, {1.2, HDT, H}}},
         {"a reset writes nothing stale", 1,
          {{0, Gga(0) + HDT, H}, {1, Gga(1) + HDT, P | H | T}, {2, Gga(2), T}, {2, "RESET", 0}, {3, Gga(3), 0},
           {3.5, Sentence("GPGSV,3,1,11,03,03,111,00"), 0}, {4, Gga(4), P | T}}},
