@@ -338,6 +338,9 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
             ResetDecoder(RESET_GSA_STORE);
             ResetDecoder(RESET_GSV_STORE);
         }
+        // Only a decoded sentence closes a cycle or may close the next.
+        if (format != NMEA_POS_AUTO && format == m_updateFormat) m_cycleClosed = true;
+        if (CanCloseCycle(format)) m_cycleCloser = format;
         if (WritePosition(format) != 0) result = 1;
         if (WriteTimetag(format, positionTime) != 0) result = 1;
         if (WriteHeading() != 0) result = 1;
@@ -373,6 +376,14 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             return 0;
         }
         if (m_positionFormat != code) return 0;
+        // A cycle that ended without its closing sentence (a sensor fell silent, a datagram was
+        // lost) hands the update to the last sentence that could close it, else to the position
+        // itself: positions go on from this cycle, and a complete cycle changes nothing.
+        if (m_updateFormat != NMEA_POS_AUTO && m_updateFormat != code && !m_cycleClosed) {
+            m_updateFormat = m_cycleCloser != NMEA_POS_AUTO ? m_cycleCloser : code;
+            DebugTrace("S: Reset Update Format (%02d) %s \n", m_updateFormat, GetFormatName(m_updateFormat));
+        }
+        StartCycle();
         if (m_updateFormat == NMEA_POS_AUTO) {
             DebugTrace("S: Reset Update Format (%02d) %s \n", m_lastDetected, GetFormatName(m_lastDetected));
             m_updateFormat = m_lastDetected;
@@ -388,7 +399,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         if (m_positionFormat == NMEA_POS_AUTO) return 0;
         if (m_updateFormat == NMEA_POS_AUTO) {
             DebugTrace("S: Detected ACC Format (%02d) %s \n", code, name);
-            if (code == NMEA_ACC_GST || code == NMEA_ACC_QUAL) m_lastDetected = code;
+            if (CanCloseCycle(code)) m_lastDetected = code;
         }
         int decoded = 0;
         switch (code) {
@@ -410,7 +421,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         return 1;
     }
     case GROUP_HEADING:
-        if (m_updateFormat == NMEA_POS_AUTO && m_navBlock > 0 && m_headingTrigger != 0) {
+        if (m_updateFormat == NMEA_POS_AUTO && CanCloseCycle(code)) {
             DebugTrace("S: Detected HDG Format (%02d) %s \n", code, name);
             m_lastDetected = code;
         }
@@ -419,7 +430,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         format = code;
         return 1;
     case GROUP_RATE:
-        if (m_updateFormat == NMEA_POS_AUTO && m_rotBlock > 0 && m_headingTrigger != 0) {
+        if (m_updateFormat == NMEA_POS_AUTO && CanCloseCycle(code)) {
             DebugTrace("S: Detected ROT Format (%02d) %s \n", code, name);
             m_lastDetected = code;
         }
@@ -463,13 +474,24 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
         ApplyTimeOffset();
         m_navTime = m_stPpsTime;
     } else if (format == NMEA_MSC_ROT) {
-        // A rate of turn counts as new whatever its status field said; one without a rate stays
-        // marked invalid.
-        if (m_rot.fStatus != STATUS_NEW_INVALID) m_rot.fStatus = STATUS_NEW;
+        // A rate that the sensor does not call valid is written all the same, marked invalid, as
+        // one without a rate is.
+        if (m_rot.fStatus == STATUS_NONE) m_rot.fStatus = STATUS_NEW_INVALID;
         ApplyTimeOffset();
         m_rotTime = m_stPpsTime;
     }
     return CVOKTime();
+}
+
+bool CPelorad::CanCloseCycle(eNmeaFormat format) const {
+    if (format == NMEA_ACC_GST || format == NMEA_ACC_QUAL) return true;
+    if (m_headingTrigger == 0) return false;
+    return (IsHeadingFormat(format) && m_navBlock > 0) || (format == NMEA_MSC_ROT && m_rotBlock > 0);
+}
+
+void CPelorad::StartCycle() {
+    m_cycleClosed = false;
+    m_cycleCloser = NMEA_POS_AUTO;
 }
 
 int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
@@ -612,6 +634,7 @@ void CPelorad::ResetDecoder(int group) {
         m_zdaSeen = 0;
         m_positionFormat = NMEA_POS_AUTO;
         m_updateFormat = NMEA_POS_AUTO;
+        StartCycle();
         ResetDecoder(RESET_POS_LISTS);
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);

@@ -48,6 +48,7 @@ std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hm
 std::string Gst(double s) { return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1"); }
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
 const std::string HDT = Sentence("HEHDT,123.4,T"), GSA = Sentence("GPGSA,M,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1"),
+                  ROT = Sentence("TIROT,-12.5,A"),
                   GSV = Sentence("GPGSV,1,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00");
 
 class PeloradLoop : public IpcTest {
@@ -171,7 +172,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"the rate of turn closes the cycle", 1,
          {{0, Gga(0), 0}, {0.2, Sentence("TIROT,-12.5,A"), R}, {1, Gga(1), T}, {1.2, Sentence("TIROT,-11.5,A"), P | R}}},
         {"with NOTH, the GST", 0,
-         {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), P}, {1.2, HDT, H}}},
+         {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT + ROT, H | R}, {1, Gga(1), T}, {1.1, Gst(1), P}, {1.2, HDT, H}}},
         {"a reset writes nothing stale", 1,
          {{0, Gga(0) + HDT, H}, {1, Gga(1) + HDT, P | H | T}, {2, Gga(2), T}, {2, "RESET", 0}, {3, Gga(3), 0},
           {3.5, Sentence("GPGSV,3,1,11,03,03,111,00"), 0}, {4, Gga(4), P | T}}},
@@ -199,6 +200,14 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         // datagram before left in the receive buffer behind it.
         {"a datagram's last line ends with its bytes", 1,
          {{0, hdt72 + "$TIROT,-12.5,A\r\n", H | R}, {1, hdt40 + "$HEHDT,102.000,T", H}}, 0},
+        {"complete cycles closed by the rate of turn, then a gyro that stops: the GST closes, then the GGA", 1,
+         {{0, Gga(0) + Gst(0) + HDT + ROT, H | R}, {1, Gga(1) + Gst(1) + HDT, H | T}, {1.2, ROT, P | R},
+          {2, Gga(2) + Gst(2) + HDT, H | T}, {2.2, ROT, P | R}, {3, Gga(3) + Gst(3), T}, {4, Gga(4), T},
+          {4.1, Gst(4), P}, {5, Gga(5), T}, {6, Gga(6), P | T}}},
+        {"one heading lost", 1, {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + HDT, P | H | T},
+         {2, Gga(2) + Gst(2), T}, {3, Gga(3), T}, {3.1, Gst(3), P}, {3.2, HDT, H}, {4, Gga(4) + Gst(4), P | T}}},
+        {"a slow gyro", 1, {{0, Gll(0) + Gst(0) + HDT, H}, {0.1, Gll(0.1) + Gst(0.1), 0}, {0.2, Gll(0.2) + Gst(0.2), P},
+         {1, Gll(1) + Gst(1) + HDT, P | H}, {1.1, Gll(1.1) + Gst(1.1), P}}},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
@@ -217,6 +226,12 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         }
     }
     EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
+    // A rate that the sensor does not call valid is written as given, marked invalid.
+    for (const auto& [t, status, expected] :
+         {std::tuple{2, "A", STATUS_NEW}, {3, "V", STATUS_NEW_INVALID}, {4, "", STATUS_NEW_INVALID}}) {
+        ASSERT_EQ(Feed(t, Sentence(std::string("TIROT,5.0,") + status)), R) << status;
+        EXPECT_TRUE(Read<RotRecord>(5).dRate == 5.0 && Read<RotRecord>(5).fStatus == expected) << status;
+    }
 }
 
 TEST_F(PeloradLoop, AnUpdateIntervalIsReachedAtItsOwnStep) {
