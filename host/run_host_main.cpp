@@ -488,24 +488,25 @@ int Run(const sOptions& given) {
             return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
         };
         Clock::time_point lastSent{};
-        double lastAt = 0.0;
+        // Whether the last wait for an update ran out: datagrams that make none (wrong checksums, a
+        // first position) are not waited for long again until an update comes.
+        bool ranOut = false;
         while (g_stop == 0 && !run.driverEnded) {
             const std::optional<sReplayDatagram> datagram = replay->Next();
             if (!datagram) break;
             PrintUpdatesUntil(host, due(datagram->at), run);
             // The driver keeps one record of a kind per millisecond of its clock, which it reads as it
-            // takes a datagram: a datagram that catches up waits for the update of the one before
-            // that has a kind of it (within the recording's own gap, at least 50 ms, at most 250 ms),
-            // and goes 2 ms after that update and after the last datagram.
+            // takes a datagram, and the host reads the last update only: a datagram that catches up
+            // waits for the update of the one before that has a kind of it (up to 1 s, or 50 ms after
+            // a wait that ran out), and goes 2 ms after that update and after the last datagram.
             if ((run.unanswered & datagram->kinds) != 0) {
-                const auto gap = std::chrono::duration<double>(std::clamp(datagram->at - lastAt, 0.05, 0.25));
-                PrintUpdatesUntil(host, lastSent + std::chrono::duration_cast<Clock::duration>(gap), run, true);
+                PrintUpdatesUntil(host, lastSent + std::chrono::milliseconds(ranOut ? 50 : 1000), run, true);
+                ranOut = (run.unanswered & datagram->kinds) != 0;
             }
             const Clock::time_point apart = std::max(lastSent, run.lastUpdate) + std::chrono::milliseconds(2);
             if (Clock::now() < apart) std::this_thread::sleep_until(apart);
             if (g_stop != 0 || run.driverEnded) break;
             lastSent = Clock::now();
-            lastAt = datagram->at;
             if (SendDatagram(options.port, datagram->bytes)) {
                 ++run.sent;
                 run.sentSentences += datagram->sentences;
