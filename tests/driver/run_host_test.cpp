@@ -251,11 +251,13 @@ TEST_F(RunHost, AStopBeforeTheDriverStartedEndsWithNothingMade) {
     const std::optional<std::string> said = host.WaitForLine("scripts/run: waiting for the recording", Milliseconds(10000));
     ASSERT_TRUE(said);
     EXPECT_NE(said->find("nothing has come from " + fifo + " for 2 s"), std::string::npos) << *said;
+    ::usleep(1500000);  // said once a wait
     host.Kill(SIGTERM);
     ReadUntilEnd(host);
     EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
     ::close(writer);
     EXPECT_EQ(m_all.find("pelorad"), std::string::npos) << m_all;
+    EXPECT_EQ(m_all.find("waiting"), std::string::npos) << m_all;
     EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << m_all;
 }
 
