@@ -503,9 +503,11 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     EXPECT_EQ(noted[0].bytes, "$HEHDT,1,T*00\r\n");
     EXPECT_DOUBLE_EQ(noted[1].at, 0.0);
     // Two headings (or two of a position format) of one moment go in two datagrams, at its time;
-    // other sentences stay together. Sentences are counted as the driver counts them.
+    // other sentences stay together, a token found where the driver looks for it. Sentences are
+    // counted as the driver counts them.
     const std::vector<sReplayDatagram> kinds = SplitRecording(
-        "$GPGGA,120000.00,x*00\n$GPGSV,1*00\n$GPGSV,2*00\n$HEHDT,1,T*00\n$TIROT,1*00\n$HEHDG,2*00\n"
+        "$GPGGA,120000.00,x*00\n$GPGSV,1,2,3,4,5,6,7,8,9*00\n$GPGSV,2*00\n$GPRMC,120000.00,x*00\n"
+        "$PTNL,GGK,120000.00,x*00\n$HEHDT,1,T*00\n$XXXXXXXXXHDT,9*00\n$TIROT,1*00\n$HEHDG,2*00\n"
         "$GPGGA,120000.00,y*00$HEHDT,3*00\n$$$GPGLL,1*00\n$GP$\n");
     ASSERT_EQ(kinds.size(), 3u);
     EXPECT_EQ(kinds[1].bytes, "$HEHDG,2*00\r\n");
