@@ -45,9 +45,32 @@ void SayCounts(const CPelorad& driver) {
     ZLog::Write(0, ZLog::Info, "pelorad: " + text.Str());
 }
 
+// Asked for by a person, not by a host, which never passes these.
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
+constexpr const char* kHelp =
+    "pelorad: the NMEA 0183 driver of a survey data-acquisition suite. It receives sentences over UDP,\n"
+    "decodes position, quality, heading, rate of turn and time, and writes time-tagged records into a\n"
+    "named shared-memory buffer that its host reads.\n"
+    "\n"
+    "It is not run by hand: a host application starts it with the environment variable \"Prefix\" naming\n"
+    "the host link (a settings buffer and six events that the host has made) and drives it with commands.\n"
+    "Arguments: NOCS (no checksum test), NOTH (headings never close an update), CS (nothing), or the\n"
+    "decoding mode as a number (3 when none is given).\n"
+    "\n"
+    "To see it at work: scripts/run. How a host talks to it: README.md, \"How a host talks to the driver\".\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     Vok::SetDebugOutputListener(&WriteToStandardError);
     ::signal(SIGPIPE, SIG_IGN);
     // Before anything else: a driver whose host has gone would hold its port and files for ever.

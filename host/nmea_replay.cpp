@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 namespace Vok::Test {
 
@@ -19,6 +20,30 @@ constexpr struct {
 
 constexpr size_t kChunkSize = 1 << 16;
 
+// The driver's sentence tokens in the order it tries them, with the record kind each makes: a
+// sentence is of the first token that starts within its first kTokenWindow characters.
+constexpr unsigned kHeadingKind = 1u << 4, kRateKind = 1u << 5;
+constexpr struct {
+    std::string_view token;
+    unsigned kind;
+} kTokens[] = {{"GGA", 1u << 0}, {"RMC", 1u << 1}, {"GGK", 1u << 2}, {"GLL", 1u << 3}, {"GST", 0},
+               {"GSA", 0},       {"GSV", 0},       {"QUAL", 0},      {"HDT", kHeadingKind},
+               {"HDG", kHeadingKind}, {"HDM", kHeadingKind}, {"HCD", kHeadingKind}, {"HCC", kHeadingKind},
+               {"ROT", kRateKind}, {"ZDA", 0}};
+constexpr size_t kTokenWindow = 10;
+
+// Calls visit with each sentence of a line as the driver takes them apart: from a "$" to the next
+// one (included), a "$" with fewer than three characters after it ending the line.
+template <typename F>
+void ForEachSentence(std::string_view line, F&& visit) {
+    size_t start = line.find('$');
+    while (start != std::string_view::npos && line.size() - start >= 4) {
+        const size_t next = line.find('$', start + 1);
+        visit(line.substr(start, (next == std::string_view::npos ? line.size() : next + 1) - start));
+        start = next != std::string_view::npos && next >= start + 3 ? next : line.find('$', start + 3);
+    }
+}
+
 int TimeField(const std::string& format) {
     for (const auto& f : kTimedFormats)
         if (format == f.format) return f.field;
@@ -29,6 +54,31 @@ int TimeField(const std::string& format) {
 bool IsSentenceLine(const std::string& line) { return line.find('$') != std::string::npos; }
 
 }  // namespace
+
+unsigned SentenceKinds(const std::string& line) {
+    unsigned kinds = 0;
+    ForEachSentence(line, [&](std::string_view sentence) {
+        for (const auto& t : kTokens) {
+            if (sentence.find(t.token) < kTokenWindow) {
+                kinds |= t.kind;
+                break;
+            }
+        }
+    });
+    return kinds;
+}
+
+uint64_t CountDriverSentences(const std::string& bytes) {
+    uint64_t n = 0;
+    const std::string_view all(bytes);
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('\n', start);
+        if (end == std::string_view::npos) end = all.size();
+        ForEachSentence(all.substr(start, end - start), [&](std::string_view) { ++n; });
+        start = end + 1;
+    }
+    return n;
+}
 
 std::optional<double> SentenceTimeOfDay(const std::string& sentence) {
     const size_t dollar = sentence.find('$');
@@ -127,7 +177,9 @@ std::optional<sReplayDatagram> CRecordingReplay::Next() {
     std::string line;
     while (ReadLine(line)) {
         const std::optional<double> time = SentenceTimeOfDay(line);
-        bool starts = false;
+        const unsigned kinds = SentenceKinds(line);
+        // The first time after lines without one starts its own datagram, with its own epoch's records.
+        bool starts = time && !m_current;
         if (time && m_current && *time != *m_current) {
             double step = *time - *m_current;
             if (step < -43200.0) step += 86400.0;  // past midnight
@@ -138,14 +190,17 @@ std::optional<sReplayDatagram> CRecordingReplay::Next() {
             starts = true;
         }
         if (time) m_current = time;
-        if (open && !starts && open->bytes.size() + line.size() > m_maxBytes) starts = true;
+        if (open && (open->bytes.size() + line.size() > m_maxBytes || (open->kinds & kinds) != 0)) starts = true;
         ++m_lines;
+        const uint64_t sentences = CountDriverSentences(line);
         if (open && starts) {
-            m_next = sReplayDatagram{m_at, std::move(line)};
+            m_next = sReplayDatagram{m_at, std::move(line), kinds, sentences};
             return open;
         }
         if (!open) open = sReplayDatagram{m_at, {}};
         open->bytes += line;
+        open->kinds |= kinds;
+        open->sentences += sentences;
     }
     return open;
 }

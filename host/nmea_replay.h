@@ -14,7 +14,18 @@ namespace Vok::Test {
 struct sReplayDatagram {
     double at = 0.0;  // seconds after the first datagram
     std::string bytes;
+    unsigned kinds = 0;      // the record kinds of its sentences (SentenceKinds)
+    uint64_t sentences = 0;  // its sentences as the driver counts them (CountDriverSentences)
 };
+
+// The kinds of record that a line's sentences make, as bits: one for each position format and
+// one each for heading and rate of turn. The driver keeps one record of a kind per millisecond
+// of receipt, so two sentences of a kind never share a datagram.
+unsigned SentenceKinds(const std::string& line);
+
+// The sentences of a datagram as the driver counts them at its end (decoded or not): on each
+// line, from each "$" that has at least three characters after it, skipping as the driver skips.
+uint64_t CountDriverSentences(const std::string& bytes);
 
 // The time of day (seconds) that a sentence carries, for the sentences that carry one (GGA, GNS,
 // GST, RMC, ZDA, GLL, GBS, and GGK also behind a proprietary address such as $PTNL,GGK); nothing
@@ -38,8 +49,8 @@ constexpr size_t kTimeLookAheadBytes = 64 * 1024;
 // the look-ahead, each line goes alone, kUntimedPace after the one before. Each line is sent
 // with a CR LF ending (cut at maxBytes); blank lines are dropped. Times run on across midnight; a
 // step back or a gap of more than maxGap seconds counts as one second, so that a recording with
-// holes replays without stalling. A datagram is kept under maxBytes by starting another at the same
-// time.
+// holes replays without stalling. A datagram is kept under maxBytes, and at one sentence of each
+// record kind, by starting another at the same time; so does the first time after lines without one.
 class CRecordingReplay {
 public:
     explicit CRecordingReplay(std::istream& in, double maxGap = 10.0, size_t maxBytes = 8192);

@@ -3,11 +3,7 @@
 // sentences come from a recording replayed to the driver's UDP port at the pace of the
 // sentences' own times, or, with --listen, from a real device.
 //
-// Usage: scripts/run [--file PATH] [--port N] [--listen]
-//   --file PATH  the recording to replay: a text file of NMEA sentences, one a line, or a pipe
-//                (default: data/demo_track.nmea of the source tree)
-//   --port N     the UDP port the driver listens on (default: a free one; 10110 with --listen)
-//   --listen     replay nothing: wait for a device's datagrams until Ctrl-C
+// Usage: see kHelp below (scripts/run --help).
 //
 // The driver ends with EXIT when the recording is done or at a signal that ends the run (SIGINT,
 // SIGTERM, SIGHUP, SIGPIPE). Its named objects live in a folder of this run's own, removed at the
@@ -33,7 +29,9 @@
 #include <istream>
 #include <mutex>
 #include <regex>
+#include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/crash_handler.h"
@@ -74,11 +72,31 @@ void CatchStopSignals() {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::sigaction(signal, &action, nullptr);
 }
 
+constexpr const char* kUsage = "usage: scripts/run [--file PATH] [--port N] [--listen]";
+constexpr const char* kHelp =
+    "Starts the driver pelorad under a host of this program's own, sends it NMEA 0183 sentences over UDP\n"
+    "and prints one line per update: time, latitude, longitude, height, quality, heading, rate of turn.\n"
+    "\n"
+    "  --file PATH  replay this recording: a text file of NMEA sentences, one a line, or a pipe\n"
+    "               (/dev/stdin, a FIFO); default: data/demo_track.nmea. A compressed one is replayed\n"
+    "               through its decompressor: zcat track.nmea.gz | scripts/run --file /dev/stdin\n"
+    "  --port N     the UDP port the driver listens on, 1 to 65535; default: a free one, and 10110\n"
+    "               with --listen\n"
+    "  --listen     replay nothing: print the updates of a device's datagrams until Ctrl-C\n"
+    "  -h, --help   print this help and end\n"
+    "\n"
+    "A value goes after its option or after an \"=\" (--port 5000, --port=5000); each option is given\n"
+    "once at most. Exit status: 0 the run ended as asked (Ctrl-C and SIGTERM included), 1 the driver\n"
+    "failed, ended by itself or made no update of the recording, 2 wrong arguments or no recording,\n"
+    "3 the port cannot be bound. More in README.md, \"What scripts/run shows\".\n";
+
 int Usage(const std::string& problem) {
-    if (!problem.empty()) std::fprintf(stderr, "scripts/run: %s\n", problem.c_str());
-    std::fprintf(stderr, "usage: scripts/run [--file PATH] [--port N] [--listen]\n");
+    std::fprintf(stderr, "scripts/run: %s\n%s (--help says more)\n", problem.c_str(), kUsage);
     return kWrongInput;
 }
+
+// "1 datagram", "2 datagrams".
+std::string Count(uint64_t n, const char* word) { return std::to_string(n) + " " + word + (n == 1 ? "" : "s"); }
 
 int Fail(int status, const std::string& problem) {
     std::fprintf(stderr, "scripts/run: %s\n", problem.c_str());
@@ -92,9 +110,11 @@ struct sOptions {
 };
 
 struct sRun {
-    int updates = 0;
+    uint64_t updates = 0;
     uint64_t sent = 0, sentSentences = 0;
     std::optional<int> driverEnded;  // its exit code, once it ended by itself
+    Clock::time_point lastUpdate{};
+    unsigned unanswered = 0;  // the record kinds sent since the last update
 };
 
 // What the driver says at its end of what came and what became of it.
@@ -179,9 +199,9 @@ private:
     std::optional<sDriverCounts> m_counts;
 };
 
-// Waits for updates until the deadline, a stop or the driver's end, printing each one; an update
-// that has come is printed also when the deadline has passed.
-void PrintUpdatesUntil(CDemoHost& host, Clock::time_point deadline, sRun& run) {
+// Waits for updates until the deadline, a stop or the driver's end (or the first update when
+// untilOne), printing each one; an update that has come is printed also when the deadline has passed.
+void PrintUpdatesUntil(CDemoHost& host, Clock::time_point deadline, sRun& run, bool untilOne = false) {
     while (g_stop == 0 && !run.driverEnded) {
         run.driverEnded = host.Ended();
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -190,6 +210,9 @@ void PrintUpdatesUntil(CDemoHost& host, Clock::time_point deadline, sRun& run) {
             std::printf("%s\n", FormatRecordLine(host.Read()).c_str());
             std::fflush(stdout);
             ++run.updates;
+            run.lastUpdate = Clock::now();
+            run.unanswered = 0;
+            if (untilOne) break;
         } else if (left <= 0) {
             break;
         }
@@ -206,9 +229,22 @@ int BindError(UINT port) {
     return 0;
 }
 
+// The files of the driver's crash folder.
+std::set<std::string> CrashFolderFiles(const std::string& driver) {
+    std::set<std::string> names;
+    boost::system::error_code error;
+    const fs::path folder = GetCrashDumpFolderOf(fs::path(driver).filename().string());
+    if (folder.empty()) return names;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        names.insert(it->path().string());
+    return names;
+}
+
 // How the driver ended (byItself: before it was asked to), and the crash reports it left in its
-// crash folder since it started.
-std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver, std::time_t started) {
+// crash folder: those made since it started that were not there before (an earlier crash of the
+// same second is not its). SIGKILL leaves none.
+std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver, std::time_t started,
+                              const std::set<std::string>& before) {
     std::string text;
     if (code > 128 && code < 128 + NSIG) {
         text = "pelorad was ended by signal " + std::to_string(code - 128) + " (" + ::strsignal(code - 128) + ")";
@@ -218,11 +254,10 @@ std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver
     const fs::path folder = GetCrashDumpFolderOf(fs::path(driver).filename().string());
     if (folder.empty()) return text + "; with no home folder it had no crash folder";
     std::string reports;
-    boost::system::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    for (const std::string& path : code == 128 + SIGKILL ? std::set<std::string>{} : CrashFolderFiles(driver)) {
         boost::system::error_code timeError;
-        if (fs::last_write_time(it->path(), timeError) >= started && !timeError)
-            reports += "\n  " + it->path().string();
+        if (before.count(path) == 0 && fs::last_write_time(path, timeError) >= started && !timeError)
+            reports += "\n  " + path;
     }
     if (!reports.empty()) return text + "; its crash report:" + reports;
     return text + "; it left no crash report in " + folder.string();
@@ -235,8 +270,14 @@ class CRecordingFile : public std::streambuf {
 public:
     // Opens without waiting for a FIFO's writer; false with errno set when it cannot.
     bool Open(const std::string& path) {
+        m_path = path;
         m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         return m_fd >= 0;
+    }
+    // The first bytes of the recording (what its first read gave), once they have come.
+    std::string_view First() {
+        if (sgetc() == traits_type::eof()) return {};
+        return std::string_view(gptr(), static_cast<size_t>(egptr() - gptr()));
     }
     ~CRecordingFile() override {
         if (m_fd >= 0) ::close(m_fd);
@@ -252,11 +293,19 @@ public:
 
 protected:
     int_type underflow() override {
+        const Clock::time_point waitingSince = Clock::now();
+        bool said = false;
         while (m_fd >= 0 && g_stop == 0 && m_error == 0) {
             // Without a stop pipe its entry (-1) is left out, and the timeout bounds the wait.
             pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
             const int ready = ::poll(fds, 2, m_whileWaiting ? 100 : 1000);
             if (ready < 0 && errno != EINTR) m_error = errno;
+            // A pipe whose writer is there but sends nothing would otherwise leave the run silent.
+            if (!said && Clock::now() - waitingSince >= std::chrono::seconds(2)) {
+                std::fprintf(stderr, "scripts/run: waiting for the recording: nothing has come from %s for 2 s; Ctrl-C ends\n",
+                             m_path.c_str());
+                said = true;
+            }
             if (ready == 0 && m_whileWaiting && !m_whileWaiting()) break;
             if (ready <= 0 || fds[0].revents == 0) continue;
             const ssize_t n = ::read(m_fd, m_bytes, sizeof m_bytes);
@@ -271,11 +320,42 @@ protected:
     }
 
 private:
+    std::string m_path;
     int m_fd = -1;
     int m_error = 0;
     std::function<bool()> m_whileWaiting;
     char m_bytes[1 << 16];
 };
+
+// What a recording whose first bytes are no text looks like, and what to do with it; empty for
+// text. Compressed files are known by their first bytes; anything else by a NUL byte, or by more
+// than a quarter of bytes that no NMEA line holds (a UTF-8 byte-order mark aside).
+std::string DescribeNotText(std::string_view first, const std::string& file) {
+    const std::string replay = " | scripts/run --file /dev/stdin";
+    static constexpr struct {
+        std::string_view magic;
+        const char* kind;
+        const char* reader;
+    } kCompressed[] = {{"\x1f\x8b", "gzip", "zcat "},
+                       {"BZh", "bzip2", "bzcat "},
+                       {std::string_view("\xfd" "7zXZ\0", 6), "xz", "xzcat "},
+                       {"\x28\xb5\x2f\xfd", "zstd", "zstdcat "},
+                       {"PK\x03\x04", "zip", "unzip -p "}};
+    for (const auto& c : kCompressed)
+        if (first.substr(0, c.magic.size()) == c.magic)
+            return file + " is a " + c.kind + "-compressed file, not a text of NMEA sentences; replay what it holds: " +
+                   c.reader + file + replay;
+    if (first.substr(0, 3) == "\xEF\xBB\xBF") first.remove_prefix(3);
+    size_t other = 0;
+    for (const char c : first) other += (c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\r' || c == '\n' ? 0 : 1;
+    const std::string told = first.find('\0') != std::string_view::npos ? "holds NUL bytes"
+                             : other * 4 > first.size() ? "is mostly bytes that no NMEA line holds"
+                                                         : "";
+    if (told.empty()) return {};
+    return file + " is no text: its first block " + told +
+           "; --file takes a text file of NMEA sentences, one a line (a compressed one through its decompressor, "
+           "as in zcat track.nmea.gz" + replay + ")";
+}
 
 // Opens the recording and reads ahead to its first sentence; a message and kWrongInput when it is
 // no recording. A stop while it reads ahead leaves it without a message.
@@ -288,6 +368,9 @@ int OpenRecording(const std::string& file, CRecordingFile& bytes, std::istream& 
     if (!bytes.Open(file))
         return Fail(kWrongInput, "cannot read " + file + " (" + std::strerror(errno) +
                                      "); --file takes the path of a recording of NMEA sentences");
+    const std::string notText = DescribeNotText(bytes.First(), file);
+    if (g_stop != 0) return 0;
+    if (!notText.empty()) return Fail(kWrongInput, notText);
     in.rdbuf(&bytes);
     replay.emplace(in);
     const bool started = replay->Start();
@@ -298,18 +381,6 @@ int OpenRecording(const std::string& file, CRecordingFile& bytes, std::istream& 
         return Fail(kWrongInput, file + " holds no NMEA sentence (no line holds a $), so there is nothing to "
                                         "replay; give --file a recording of sentences");
     return 0;
-}
-
-// The lines that hold a "$".
-uint64_t CountSentences(const std::string& bytes) {
-    uint64_t n = 0;
-    for (size_t start = 0; start < bytes.size();) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos) end = bytes.size();
-        if (bytes.find('$', start) < end) ++n;
-        start = end + 1;
-    }
-    return n;
 }
 
 // "N with a wrong checksum, ..." for the counts that are not 0.
@@ -331,31 +402,31 @@ std::string NoUpdateCause(const sRun& run, const std::optional<sDriverCounts>& c
     const std::string none = "the driver made no update of " + file;
     if (!counts) return none;
     if (counts->received == 0)
-        return none + ": none of the " + std::to_string(run.sent) + " datagrams sent reached it";
+        return none + (run.sent == 1 ? ": the datagram sent did not reach it"
+                                     : ": none of the " + std::to_string(run.sent) + " datagrams sent reached it");
     if (counts->decoded == 0)
         return none + ": it decoded none of its sentences (" + RefusedSentences(*counts) + ")" +
                (counts->unknownFormat > 0 ? "; it decodes GGA, RMC, GGK, GLL, GST, GSA, GSV, QUAL, HDT, HDG, HDM, "
                                             "HCD, HCC, ROT and ZDA"
                                           : "");
-    return none + ": it decoded " + std::to_string(counts->decoded) +
-           " sentences, none of which makes a record alone (the first position sentence only tells the format)";
+    return none + ": it decoded " + Count(counts->decoded, "sentence") +
+           (counts->decoded == 1 ? ", which makes no record alone" : ", none of which makes a record alone") +
+           " (the first position sentence only tells the format)";
 }
 
 // "sent 12 datagrams (40 sentences); pelorad received 12 and decoded 38 sentences (...)".
 std::string CountsText(bool listen, const sRun& run, const std::optional<sDriverCounts>& counts) {
     std::string text;
-    if (!listen) text = "sent " + std::to_string(run.sent) + " datagrams (" + std::to_string(run.sentSentences) +
-                        " sentences); ";
+    if (!listen) text = "sent " + Count(run.sent, "datagram") + " (" + Count(run.sentSentences, "sentence") + "); ";
     if (!counts) return text + "pelorad said nothing of what it received; ";
-    text += "pelorad received " + std::to_string(counts->received) + (listen ? " datagrams" : "") + " and decoded " +
-            std::to_string(counts->decoded) + " sentences";
+    text += "pelorad received " + (listen ? Count(counts->received, "datagram") : std::to_string(counts->received)) +
+            " and decoded " + Count(counts->decoded, "sentence");
     const std::string refused = RefusedSentences(*counts);
     return text + (refused.empty() ? "" : " (" + refused + ")") + "; ";
 }
 
 int Run(const sOptions& given) {
     sOptions options = given;
-    CatchStopSignals();
     CRecordingFile bytes;
     std::istream in(nullptr);
     std::optional<CRecordingReplay> replay;
@@ -383,12 +454,13 @@ int Run(const sOptions& given) {
     const CPrivateIpcFolder folder;
     if (folder.GetPath().empty()) return Fail(kDriverFailed, "no folder for the named objects could be made");
     CDriverErrors errors;
+    const std::set<std::string> crashFilesBefore = CrashFolderFiles(driver);
     const std::time_t started = std::time(nullptr);
     CDemoHost host("\"" + driver + "\"", options.port, errors.GetPath());
     errors.CloseWriteEnd();
     if (!host.Start()) {
         const std::optional<int> code = host.Ended();
-        return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, true, driver, started) : ""));
+        return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, true, driver, started, crashFilesBefore) : ""));
     }
     std::printf("pelorad (process %u) is listening on UDP port %u\n", host.GetDriverProcessId(), options.port);
     sRun run;
@@ -415,14 +487,30 @@ int Run(const sOptions& given) {
         const auto due = [&](double at) {
             return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
         };
+        Clock::time_point lastSent{};
+        // Whether the last wait for an update ran out: datagrams that make none (wrong checksums, a
+        // first position) are not waited for long again until an update comes.
+        bool ranOut = false;
         while (g_stop == 0 && !run.driverEnded) {
             const std::optional<sReplayDatagram> datagram = replay->Next();
             if (!datagram) break;
             PrintUpdatesUntil(host, due(datagram->at), run);
+            // The driver keeps one record of a kind per millisecond of its clock, which it reads as it
+            // takes a datagram, and the host reads the last update only: a datagram that catches up
+            // waits for the update of the one before that has a kind of it (up to 1 s, or 50 ms after
+            // a wait that ran out), and goes 2 ms after that update and after the last datagram.
+            if ((run.unanswered & datagram->kinds) != 0) {
+                PrintUpdatesUntil(host, lastSent + std::chrono::milliseconds(ranOut ? 50 : 1000), run, true);
+                ranOut = (run.unanswered & datagram->kinds) != 0;
+            }
+            const Clock::time_point apart = std::max(lastSent, run.lastUpdate) + std::chrono::milliseconds(2);
+            if (Clock::now() < apart) std::this_thread::sleep_until(apart);
             if (g_stop != 0 || run.driverEnded) break;
+            lastSent = Clock::now();
             if (SendDatagram(options.port, datagram->bytes)) {
                 ++run.sent;
-                run.sentSentences += CountSentences(datagram->bytes);
+                run.sentSentences += datagram->sentences;
+                run.unanswered |= datagram->kinds;
             } else {
                 std::fprintf(stderr, "scripts/run: a datagram could not be sent\n");
             }
@@ -439,12 +527,12 @@ int Run(const sOptions& given) {
     if (!code) code = host.Ended();
     const std::optional<sDriverCounts> counts =
         code ? errors.GetCounts(std::chrono::milliseconds(2000)) : std::nullopt;
-    const std::string said = CountsText(options.listen, run, counts) + std::to_string(run.updates) + " updates; ";
+    const std::string said = CountsText(options.listen, run, counts) + Count(run.updates, "update") + "; ";
     if (code == 0) {
         std::printf("%spelorad ended with code 0\n", said.c_str());
     } else if (code) {
         std::printf("%s%s\n", said.c_str(),
-                    DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started).c_str());
+                    DescribeDriverEnd(*code, run.driverEnded.has_value(), driver, started, crashFilesBefore).c_str());
         result = kDriverFailed;
     } else {
         std::printf("%spelorad did not end on EXIT and was stopped\n", said.c_str());
@@ -459,32 +547,47 @@ int Run(const sOptions& given) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First: a stop that comes before the driver started ends the run with nothing made.
+    CatchStopSignals();
     sOptions options;
+    bool fileGiven = false, portGiven = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--listen") {
-            options.listen = true;
-        } else if (arg == "--file" || arg == "--port") {
+        std::string arg = argv[i];
+        // "--port=5000" as "--port 5000".
+        std::optional<std::string> value;
+        if (const size_t equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.erase(equals);
+        }
+        if (arg == "--help" || arg == "-h" || arg == "--listen") {
+            if (value) return Usage(arg + " takes no value");
+            if (arg == "--listen") {
+                options.listen = true;
+                continue;
+            }
+            std::printf("%s\n\n%s", kUsage, kHelp);
+            return 0;
+        }
+        if (arg != "--file" && arg != "--port") return Usage("unknown argument " + std::string(argv[i]));
+        bool& given = arg == "--file" ? fileGiven : portGiven;
+        if (given) return Usage(arg + " is given twice; give it once");
+        given = true;
+        if (!value) {
             if (i + 1 == argc)
                 return Usage(arg == "--file" ? "--file needs a value: the path of a recording"
                                              : "--port needs a value: a UDP port from 1 to 65535");
-            const std::string value = argv[++i];
-            if (arg == "--file") {
-                // An empty path would replay the demo track in place of the recording asked for.
-                if (value.empty()) return Usage("--file needs a value: the path of a recording, not an empty text");
-                options.file = value;
-            } else {
-                char* end = nullptr;
-                const long port = std::strtol(value.c_str(), &end, 10);
-                if (value.empty() || *end != '\0' || port < 1 || port > 65535)
-                    return Usage("--port " + value + ": the port is a number from 1 to 65535");
-                options.port = static_cast<UINT>(port);
-            }
-        } else if (arg == "--help" || arg == "-h") {
-            Usage({});
-            return 0;
+            value = argv[++i];
+        }
+        if (arg == "--file") {
+            // An empty path would replay the demo track in place of the recording asked for.
+            if (value->empty()) return Usage("--file needs a value: the path of a recording, not an empty text");
+            options.file = *value;
         } else {
-            return Usage("unknown argument " + arg);
+            char* end = nullptr;
+            const long port = std::strtol(value->c_str(), &end, 10);
+            if (value->empty() || *end != '\0' || port < 1 || port > 65535)
+                return Usage("--port " + *value + ": the port is a number from 1 to 65535");
+            options.port = static_cast<UINT>(port);
         }
     }
     if (options.listen && !options.file.empty()) return Usage("--listen replays no file; give one of the two");

@@ -212,7 +212,7 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
         ExpectNothingLeft();
     }
     // A writer that sends some lines and pauses while the host waits: what comes after the pause is
-    // replayed too.
+    // replayed too, each late epoch with an update of its own, none lost to the host's catching up.
     const auto pausing = [&](int lines, size_t records) {
         m_all.clear(), m_records.clear();
         CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--file", fifo});
@@ -226,16 +226,39 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
             ASSERT_TRUE(line) << m_all;
             Take(*line);
         }
-        ::usleep(300000);  // several of the host's waits for the pipe
+        ::usleep(1800000);  // past the last epoch's time: what comes then is late
         ASSERT_EQ(::write(writer, recording.data() + sent, recording.size() - sent),
                   static_cast<ssize_t>(recording.size() - sent));
         ::close(writer);
         ReadUntilEnd(host);
         EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
         EXPECT_NE(m_all.find("sent 4 datagrams (16 sentences)"), std::string::npos) << m_all;
+        std::string headings;
+        for (const std::string& record : m_records) headings += record.substr(record.find("hdg"), 11) + ";";
+        EXPECT_EQ(headings, "hdg   10.50;hdg   11.50;hdg   12.50;hdg   13.50;") << m_all;
     };
     pausing(1, 0);  // after a first sentence: the host has said what it replays
     pausing(9, 2);  // after two moments, which the host has replayed at their pace, and a line of the third
+}
+
+// A stop while the host waits for a recording's first line, before any driver started, ends the
+// run with 0 and nothing made; the wait is said after 2 s.
+TEST_F(RunHost, AStopBeforeTheDriverStartedEndsWithNothingMade) {
+    const std::string fifo = m_folder.GetRoot() + "/silent.nmea";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    CPeerProcess host({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", VOK_BINARY_DIR "/host/run_host", "--file", fifo});
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
+    const std::optional<std::string> said = host.WaitForLine("scripts/run: waiting for the recording", Milliseconds(10000));
+    ASSERT_TRUE(said);
+    EXPECT_NE(said->find("nothing has come from " + fifo + " for 2 s"), std::string::npos) << *said;
+    ::usleep(1500000);  // said once a wait
+    host.Kill(SIGTERM);
+    ReadUntilEnd(host);
+    EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
+    ::close(writer);
+    EXPECT_EQ(m_all.find("pelorad"), std::string::npos) << m_all;
+    EXPECT_EQ(m_all.find("waiting"), std::string::npos) << m_all;
+    EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << m_all;
 }
 
 // The look-ahead for a first time keeps as little whatever comes before it: lines that hold no
@@ -291,6 +314,18 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     // One sentence with a wrong checksum: nothing decoded, and no list of the formats it decodes.
     const std::string wrong = m_folder.GetRoot() + "/wrong.nmea";
     std::ofstream(wrong) << "$HEHDT,123.4,T*00\n";
+    // A compressed recording, and bytes that are no text, though lines of them hold a "$".
+    const std::string gz = m_folder.GetRoot() + "/track.nmea.gz", binary = m_folder.GetRoot() + "/track.bin";
+    std::ofstream(gz, std::ios::binary) << "\x1f\x8b\x08\x00" << ShortRecording();
+    std::ofstream binaryFile(binary, std::ios::binary);
+    for (int i = 0; i < 4096; ++i) binaryFile << (i % 64 == 0 ? '$' : i % 64 == 63 ? '\n' : static_cast<char>(0x80 + i % 128));
+    binaryFile.close();
+    // Headings without a time before the first epoch: the epoch's own heading is its update's.
+    const std::string twenty = m_folder.GetRoot() + "/twenty.nmea";
+    std::ofstream twentyFile(twenty);
+    for (int i = 0; i < 20; ++i) twentyFile << Sentence("HEHDT," + std::to_string(i) + ".00,T");
+    twentyFile << ShortRecording().substr(0, ShortRecording().find("$HEHDT")) << Sentence("HEHDT,285.00,T");
+    twentyFile.close();
     const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
@@ -300,7 +335,7 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     const struct {
         std::vector<std::string> args;
         int status;
-        const char* said;
+        std::string said;
     } rows[] = {
         {{"--port"}, 2, "--port needs a value: a UDP port from 1 to 65535\nusage: scripts/run [--file PATH]"},
         {{"--file", ""}, 2, "--file needs a value: the path of a recording, not an empty text\nusage: scripts/run"},
@@ -321,6 +356,13 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file", prefixed}, 0, "sent 4 datagrams (16 sentences); pelorad received 4 and decoded 14 sentences"},
         {{"--file", invalid}, 0, "hdg       -  rot      - deg/min\nsent 5 datagrams (5 sentences)"},
         {{"--file", noFix}, 0, "lat            -  lon             -  h        - m  q  0  hdg   12.50"},
+        {{"--file", gz}, 2,
+         gz + " is a gzip-compressed file, not a text of NMEA sentences; replay what it holds: zcat " + gz +
+             " | scripts/run --file /dev/stdin\n"},
+        {{"--file", binary}, 2, binary + " is no text: its first block is mostly bytes that no NMEA line holds"},
+        {{"--file=" + twenty}, 0, "hdg  285.00  rot      - deg/min\nsent 21 datagrams (23 sentences)"},
+        {{"--file", wrong, "--port", "1", "--file", wrong}, 2, "--file is given twice; give it once\n"},
+        {{"--listen=1"}, 2, "--listen takes no value"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
@@ -332,6 +374,20 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         ReadUntilEnd(host);
         EXPECT_EQ(host.Wait(Milliseconds(5000)), row.status) << m_all;
         EXPECT_NE(m_all.find(row.said), std::string::npos) << m_all;
+    }
+    // Help goes to standard output, the driver's too.
+    const struct {
+        const char* program;
+        const char* arg;
+        const char* said;
+    } helps[] = {{VOK_BINARY_DIR "/host/run_host", "--help", "\n  --port N     the UDP port the driver listens on"},
+                 {VOK_BINARY_DIR "/pelorad", "-h", "a host application starts it with the environment variable \"Prefix\""}};
+    for (const auto& help : helps) {
+        m_all.clear();
+        CPeerProcess program({help.program, help.arg});
+        ReadUntilEnd(program);
+        EXPECT_EQ(program.Wait(Milliseconds(5000)), 0) << m_all;
+        EXPECT_NE(m_all.find(help.said), std::string::npos) << m_all;
     }
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's runtime cannot start with no descriptor to spare
     // Standard input closed and one descriptor left: the stop pipe cannot be made, and the socket
@@ -440,10 +496,23 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     EXPECT_FALSE(SentenceTimeOfDay("$HEHDT,101530.25,T*00"));  // HDT carries no time, whatever its field holds
     EXPECT_FALSE(SentenceTimeOfDay("$GPGGA,246000.00,x*00"));  // no hour 24
     EXPECT_EQ(SplitRecording("$HEHDT,1,T*00 \t\n")[0].bytes, "$HEHDT,1,T*00\r\n");  // trailing blanks go
-    // What comes before the first sentence is not sent, and a time later in the look-ahead sets the pace.
+    // What comes before the first sentence is not sent, and a time later in the look-ahead sets the
+    // pace; the first time starts a datagram of its own.
     const std::vector<sReplayDatagram> noted = SplitRecording("notes\n$HEHDT,1,T*00\n$GPGGA,120000.00,x*00\n");
-    ASSERT_EQ(noted.size(), 1u);
-    EXPECT_EQ(noted[0].bytes, "$HEHDT,1,T*00\r\n$GPGGA,120000.00,x*00\r\n");
+    ASSERT_EQ(noted.size(), 2u);
+    EXPECT_EQ(noted[0].bytes, "$HEHDT,1,T*00\r\n");
+    EXPECT_DOUBLE_EQ(noted[1].at, 0.0);
+    // Two headings (or two of a position format) of one moment go in two datagrams, at its time;
+    // other sentences stay together, a token found where the driver looks for it. Sentences are
+    // counted as the driver counts them.
+    const std::vector<sReplayDatagram> kinds = SplitRecording(
+        "$GPGGA,120000.00,x*00\n$GPGSV,1,2,3,4,5,6,7,8,9*00\n$GPGSV,2*00\n$GPRMC,120000.00,x*00\n"
+        "$PTNL,GGK,120000.00,x*00\n$HEHDT,1,T*00\n$XXXXXXXXXHDT,9*00\n$TIROT,1*00\n$HEHDG,2*00\n"
+        "$GPGGA,120000.00,y*00$HEHDT,3*00\n$$$GPGLL,1*00\n$GP$\n");
+    ASSERT_EQ(kinds.size(), 3u);
+    EXPECT_EQ(kinds[1].bytes, "$HEHDG,2*00\r\n");
+    EXPECT_EQ(kinds[2].sentences, 4u);
+    EXPECT_DOUBLE_EQ(kinds[2].at, 0.0);
     // The look-ahead ends after kTimeLookAheadBytes: a time just past them comes too late to set the pace.
     const std::string edge = "$" + std::string(kTimeLookAheadBytes - 3, 'x') + "\n$GPGGA,120000.00,x*00\n";
     const std::vector<sReplayDatagram> late = SplitRecording(edge, 10.0, 1 << 17);

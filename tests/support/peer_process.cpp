@@ -143,8 +143,8 @@ long ContextSwitches(pid_t pid) {
         std::ifstream status(task.path() / "status");
         std::string line;
         while (std::getline(status, line))
-            if (line.find("ctxt_switches:") != std::string::npos)
-                switches += std::stol(line.substr(line.find(':') + 1));
+            // The process's own waits; a busy machine's preemptions are not its doing.
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) switches += std::stol(line.substr(line.find(':') + 1));
     }
     return switches;
 }

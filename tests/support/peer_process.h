@@ -54,7 +54,8 @@ private:
     std::chrono::steady_clock::time_point m_start;
 };
 
-// Context switches of every thread of process pid so far: each sleep that ends in a wake-up is one.
+// Voluntary context switches of every thread of process pid so far: each sleep that ends in a
+// wake-up is one; preemptions, which a busy machine adds, are not counted.
 long ContextSwitches(pid_t pid);
 
 }  // namespace Vok::Test
