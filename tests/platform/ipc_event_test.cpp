@@ -223,6 +223,13 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     ASSERT_EQ(timed.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(timed.get(), WAIT_FAILED);
     ASSERT_EQ(cut("4"), 0);
+    // Given back at once, its word 0 is no set either: the wait fails.
+    ASSERT_TRUE(event.Set() && event.Reset());
+    auto zeroed = std::async(std::launch::async, [&] { return event.Wait(1500); });
+    std::this_thread::sleep_for(Milliseconds(50));
+    ASSERT_TRUE(cut("0") == 0 && cut("4") == 0);
+    ASSERT_EQ(zeroed.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_EQ(zeroed.get(), WAIT_FAILED);
 }
 
 }  // namespace
