@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -299,15 +300,28 @@ TEST_F(PeloradProcess, AFailedBindIsSaidOnceAndTriedUntilThePortIsFree) {
 }
 
 TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
-    // A host that starts the driver through a shell and ends without asking for its end.
-    CVanishingParent parent(m_folder.GetRoot());
-    m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, ErrorFile());
-    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
-    const std::optional<int> status = parent.EndAndReap(10000);
-    EXPECT_EQ(m_host->WaitForExit(10000), 0);
-    ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
-    EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
+    // A host that starts the driver through a shell and ends without asking for its end; also with
+    // the driver's queue of pending signals full, which refuses every queued signal.
+    for (const bool queueFull : {false, true}) {
+        SCOPED_TRACE(queueFull ? "signal queue full" : "");
+        CVanishingParent parent(m_folder.GetRoot());
+        m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, ErrorFile());
+        ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
+        if (queueFull) {
+            rlimit limit{};
+            ASSERT_EQ(::prlimit(parent.GetDriverProcessId(), RLIMIT_SIGPENDING, nullptr, &limit), 0);
+            limit.rlim_cur = 0;
+            ASSERT_EQ(::prlimit(parent.GetDriverProcessId(), RLIMIT_SIGPENDING, &limit, nullptr), 0);
+        }
+        const CStopwatch watch;
+        const std::optional<int> status = parent.EndAndReap(10000);
+        EXPECT_LT(watch.Elapsed(), Milliseconds(3000));
+        EXPECT_EQ(m_host->WaitForExit(10000), 0);
+        ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+        EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
+        m_host.reset();
+    }
 }
 
 // A host that ends while the loop is busy with a command (here in its write to a standard error
@@ -354,18 +368,38 @@ TEST_F(PeloradProcess, ADriverStartedWithoutAHostEndsWithOne) {
     EXPECT_EQ(code, 1);
 }
 
+// A host killed while another of its tasks holds its files, and hosts that die right after sending
+// EXIT, killed or by _exit(0): the driver, last to hold the link's files and the output buffer's,
+// removes them.
 TEST_F(PeloradProcess, AHostKilledWhileAnotherOfItsTasksHoldsItsFilesLeavesNothing) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // the host's driver and task are handed to this process
-    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "link_peer"), "lingering-host", PELORAD, ErrorFile()});
-    EXPECT_TRUE(host.WaitForLine("READY host", Milliseconds(5000)).has_value());
-    host.Kill(SIGKILL);
-    EXPECT_EQ(host.Wait(Milliseconds(5000)), 128 + SIGKILL);
-    // Both end by themselves; what the driver left in the folder fails the test.
-    int ended = 0;
-    for (const CStopwatch watch; ended < 2 && watch.Elapsed() < Milliseconds(5000); ::usleep(5000))
-        ended += ::waitpid(-1, nullptr, WNOHANG) > 0 ? 1 : 0;
+    const struct {
+        const char* mode;
+        const char* how;
+        int tries;
+        int hostEnd;
+        int orphans;  // the driver, and the lingering task
+    } rows[] = {{"lingering-host", "", 1, 128 + SIGKILL, 2},
+                {"leaving-host", "kill", 20, 128 + SIGKILL, 1},
+                {"leaving-host", "exit", 20, 0, 1}};
+    for (const auto& row : rows) {
+        for (int t = 0; t < row.tries; ++t) {
+            SCOPED_TRACE(std::string(row.mode) + " " + row.how + " " + std::to_string(t));
+            CPeerProcess host({PeerPath(VOK_BINARY_DIR, "link_peer"), row.mode, PELORAD, ErrorFile(), row.how});
+            if (row.orphans == 2) {
+                EXPECT_TRUE(host.WaitForLine("READY host", Milliseconds(5000)).has_value());
+                host.Kill(SIGKILL);
+            }
+            EXPECT_EQ(host.Wait(Milliseconds(5000)), row.hostEnd);
+            // They end by themselves; what the driver left in the folder fails the row.
+            int ended = 0;
+            for (const CStopwatch watch; ended < row.orphans && watch.Elapsed() < Milliseconds(5000); ::usleep(5000))
+                ended += ::waitpid(-1, nullptr, WNOHANG) > 0 ? 1 : 0;
+            EXPECT_EQ(ended, row.orphans);
+            EXPECT_EQ(m_folder.ListFiles(), std::vector<std::string>{}) << Errors();
+        }
+    }
     ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    EXPECT_EQ(ended, 2);
 }
 
 TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
@@ -734,6 +768,7 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
         std::string folder;
         std::string said;
     } cases[] = {{std::nullopt, m_folder.GetPath(), "\"Prefix\" is not set"},
+                 {"", m_folder.GetPath(), "\"Prefix\" is empty"},
                  {"P1", file, "no host link for prefix \"P1\": the folder " + file + " is refused: it is not a folder"},
                  {"WRONG", m_folder.GetPath(),
                   "no host link for prefix \"WRONG\": event WRONG_UPDATE_READY does not exist"}};
