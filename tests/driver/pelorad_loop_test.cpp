@@ -615,7 +615,6 @@ std::string g_said;
 
 // The last line, which counts what went unsaid, names a problem of several lines line by line.
 TEST(ProblemEpisode, EveryLineItSaysCarriesTheLevel) {
-    g_said.clear();
     const auto before = Vok::SetDebugOutputListener([](const char* text) { g_said += text; });
     {
         CProblemEpisode episode;

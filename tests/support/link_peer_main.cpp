@@ -100,9 +100,8 @@ int RunLeavingHost(const std::string& driver, const std::string& errors, const s
     Vok::Test::CTestHost host(driver, 1, errors);
     Vok::Test::sDriverSettings settings;
     settings.outputName = "OUT_LEFT";
-    if (!host.PublishSettings(settings) || !host.SendCommand(CMD_INIT)) return 2;
+    if (!host.PublishSettings(settings) || !host.SendCommand(CMD_INIT) || !host.Link().WriteCommand(CMD_EXIT)) return 2;
     const IpcBufferHandle output("OUT_LEFT", 0);
-    if (!host.Link().WriteCommand(CMD_EXIT)) return 2;
     host.Link().PostSettingsAndWait(0);
     if (how == "kill") ::kill(::getpid(), SIGKILL);
     ::_exit(0);
