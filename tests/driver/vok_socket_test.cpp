@@ -88,6 +88,7 @@ TEST(SocketAddress, Texts) {
         EXPECT_FALSE(IsMulticastAddress(t));
     EXPECT_EQ(CIPv4Address("10.0.0.1").GetValue(), 0x0A000001u);
     EXPECT_STREQ(CIPv4Address("10.0.0.1").ToString(), "10.0.0.1");
+    EXPECT_STREQ(CIPv4Address("255.1.2.3").ToString(), "255.1.2.3");
     EXPECT_STREQ(CIPv4Address(0xFFFFFFFFu).ToString(), "255.255.255.255");
     for (const char* t : {"10.0.0", "10.0.0.256", "1.2.3.-1", "1.2.3.4.5", "", static_cast<const char*>(nullptr),
                           "4294967297.0.0.1", "1.2.3.x", "1.2..4"})
