@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -31,8 +33,14 @@ CString BoundedText(const BYTE* bytes, DWORD size) {
 }  // namespace
 
 void ReportDriverProblem(const CString& text) {
-    // Write, not Log: the driver sets no log level, and Log would drop the entry.
-    ZLog::Write(0, ZLog::Error, "pelorad: " + text.Str());
+    // Write, not Log: the driver sets no log level, and Log would drop the entry. One entry per line,
+    // so that each carries the level: a problem may be several lines of one read.
+    const std::string& all = text.Str();
+    for (size_t start = 0; start <= all.size();) {
+        const size_t end = std::min(all.find('\n', start), all.size());
+        ZLog::Write(0, ZLog::Error, "pelorad: " + all.substr(start, end - start));
+        start = end + 1;
+    }
 }
 
 sFolderIdentity IpcFolderIdentity(const std::string& path) {
@@ -76,13 +84,7 @@ void CProblemEpisode::SayOwed(bool force) {
     } else if (m_unsaid > 0) {
         text.Format("%s (%u episodes since the last message went unsaid)", line, m_unsaid);
     }
-    // One line each: a problem may be several lines of one read.
-    for (int start = 0; start <= text.GetLength();) {
-        int next = text.Find('\n', start);
-        if (next < 0) next = text.GetLength();
-        ReportDriverProblem(text.Mid(start, next - start));
-        start = next + 1;
-    }
+    ReportDriverProblem(text);
     if (m_owed == OWED_PROBLEM) m_saidProblem = m_problem;
     m_owed = OWED_NONE;
     m_unsaid = 0;
@@ -130,7 +132,9 @@ CDrvBaseSocket::CDrvBaseSocket() {
 
     const CString prefix = GetEnvVariable("Prefix");
     if (prefix.IsEmpty()) {
-        ReportDriverProblem("no host link: the environment variable \"Prefix\" is not set");
+        ReportDriverProblem(std::getenv("Prefix") != nullptr
+                                ? "no host link: the environment variable \"Prefix\" is empty"
+                                : "no host link: the environment variable \"Prefix\" is not set");
         return;
     }
     auto link = std::make_unique<CChildProcess>(prefix);
@@ -147,6 +151,7 @@ CDrvBaseSocket::CDrvBaseSocket() {
 
 CDrvBaseSocket::~CDrvBaseSocket() {
     m_output.reset();
+    m_exitedOutput.reset();
     m_link.reset();
     m_obsDefs.RemoveAll();
     m_nodeDefs.RemoveAll();
@@ -380,7 +385,11 @@ int CDrvBaseSocket::OnCmdInit() {
     return 1;
 }
 
-void CDrvBaseSocket::OnCmdExit() { m_output.reset(); }
+void CDrvBaseSocket::OnCmdExit() {
+    // Closed at the driver's end, with the link: a host that dies after its EXIT may still hold the
+    // buffer's files while the kernel tears it down, and only that end waits for it to let go.
+    m_exitedOutput = std::move(m_output);
+}
 
 int CDrvBaseSocket::IsUpdateDue() {
     const CVOKTime receipt(SystemTimeToMjdTime(m_stReceiptTime));

@@ -146,7 +146,8 @@ public:
     // Opens the output buffer named by the settings and adds a time block to it; without a name,
     // says so and opens none. Always 1.
     virtual int OnCmdInit();
-    // Releases the output buffer.
+    // Releases the output buffer: nothing is written into it any more, and its files are closed at
+    // the end of the object.
     virtual void OnCmdExit();
     // 1 when the update interval has passed since the last sent update (which then becomes the
     // time of receipt).
@@ -328,6 +329,8 @@ private:
     CHdrList m_hdrList;
     CSysDefList m_sysDefs;
     std::unique_ptr<IpcBufferHandle> m_output;
+    // The output buffer that EXIT released.
+    std::unique_ptr<IpcBufferHandle> m_exitedOutput;
 
     // The datagram's own time after the time-tag step, from which the offset is taken.
     SYSTEMTIME m_stDatagramTime{};
@@ -366,5 +369,5 @@ private:
 };
 
 // Says what went wrong on the log's debugger output, which reaches the driver's standard error
-// whatever the log's level.
+// whatever the log's level; a text of several lines is said line by line, each with the level.
 void ReportDriverProblem(const CString& text);

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "driver/host_watch.h"
 #include "foundation/debug_trace.h"
@@ -36,7 +38,10 @@ void CDrvUdpClient::Run() {
             m_lostHost = true;
             break;
         }
-        if (DoCommandStep() != 0) break;
+        if (DoCommandStep() != 0) {
+            m_hostLeft = IsHostLeavingAfterExit();
+            break;
+        }
         // The command that woke the loop has been handled and its event reset.
         if (commandWoke) commands.Rearm();
         SayDueProblems();
@@ -46,6 +51,19 @@ void CDrvUdpClient::Run() {
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     CloseSocket();
+}
+
+bool CDrvUdpClient::IsHostLeavingAfterExit() {
+    // A host that lives on resets "_SETTINGS_READ" once it has seen it, within microseconds; a host
+    // that dies meanwhile never does, and is seen ending instead. Looked at with short pauses: this
+    // is the process's end, not its idle time.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(EXIT_TAKEN_WAIT_MS);
+    for (auto pause = std::chrono::microseconds(50);; pause = std::min(pause * 2, std::chrono::microseconds(2000))) {
+        const bool taken = !GetLink()->IsEventSignalled(EVT_SETTINGS_READ);
+        if (MayHostBeGone()) return true;
+        if (taken || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(pause);
+    }
 }
 
 bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke) {

@@ -25,6 +25,8 @@ constexpr DWORD UDP_SOCKET_BUFFER_SIZE = 0x40000;
 constexpr DWORD UDP_WAIT_MS = 10;
 // How often a command that waits on the settings buffer is tried again while nothing else comes.
 constexpr DWORD COMMAND_RETRY_MS = 250;
+// How long the driver waits after EXIT for its host to take the acknowledgement or to be seen ending.
+constexpr DWORD EXIT_TAKEN_WAIT_MS = 1000;
 
 class CDrvUdpClient : public CDrvBaseSocket {
 public:
@@ -35,6 +37,10 @@ public:
     // the host that started the process is gone (HasLostHost, said on standard error).
     void Run() override;
     bool HasLostHost() const { return m_lostHost; }
+    // Also after EXIT, when the host did not take the acknowledgement within EXIT_TAKEN_WAIT_MS but
+    // may be gone (MayHostBeGone): killed, or ended without waiting for it, while its files may still
+    // be held by its end. The driver's end then waits for them to be let go, so that it removes them.
+    bool MayHaveLostHost() const { return m_lostHost || m_hostLeft; }
     // Reads the settings, opens the output buffer and makes the socket be bound afresh.
     int OnCmdInit() override;
     void OnCmdExit() override;
@@ -101,6 +107,9 @@ private:
     // run), a command (commandWoke), a signal, a problem line that may be said now, a command to try
     // again; without a wait when a bind is due (true).
     bool WaitForWork(const CCommandWake& commands, bool& commandWoke);
+    // After the acknowledgement of EXIT: waits, EXIT_TAKEN_WAIT_MS at most, until the host has taken
+    // it or may be gone; true when it may be gone.
+    bool IsHostLeavingAfterExit();
 
     std::unique_ptr<CVOKSocket> m_socket;
     eUdpState m_state = UDP_STATE_CONSTRUCTED;
@@ -115,6 +124,7 @@ private:
     sigset_t m_waitMask{};
     bool m_bindFailing = false;
     bool m_lostHost = false;
+    bool m_hostLeft = false;
     // A command was announced and not yet read (or its settings not yet read): tried on every turn.
     bool m_commandPending = false;
     // The command in hand could not read its settings, or refused them.

@@ -1,8 +1,12 @@
 #include "driver/host_watch.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -38,6 +42,30 @@ bool IsHostGone() {
     g_parentChanged = 0;
     g_gone = ::getppid() != g_host;
     return g_gone;
+}
+
+bool MayHostBeGone() {
+    if (g_host <= 1) return false;
+    // The kernel's flag of a task in its end (PF_EXITING), set before it lets go of anything.
+    constexpr unsigned long ENDING = 0x4;
+    bool ending = false;
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(g_host));
+    if (const int fd = ::open(path, O_RDONLY | O_CLOEXEC); fd >= 0) {
+        char stat[512] = {};
+        const ssize_t got = ::read(fd, stat, sizeof stat - 1);
+        ::close(fd);
+        // "pid (name) state ppid pgrp session tty tpgid flags ...": the name may hold anything, so
+        // the fields are counted from the last ')'.
+        const char* fields = got > 0 ? std::strrchr(stat, ')') : nullptr;
+        char state = 0;
+        unsigned long flags = 0;
+        if (fields != nullptr && std::sscanf(fields + 1, " %c %*d %*d %*d %*d %*d %lu", &state, &flags) == 2)
+            ending = state == 'Z' || state == 'X' || (flags & ENDING) != 0;
+    }
+    // Asked after the look: a host that ended meanwhile, and whose number another process took, has
+    // left the driver another parent by then.
+    return ending || ::getppid() != g_host;
 }
 
 pid_t GetHostProcessId() { return g_host; }

@@ -11,6 +11,11 @@ bool StartHostWatch();
 // True once the recorded host has ended (the driver has another parent now). False when
 // StartHostWatch was not called: a driver object inside another program has no host to watch.
 bool IsHostGone();
+// True when the recorded host may be gone: it has ended (the driver has another parent now), or the
+// kernel is ending it. A process that the kernel tears down (tens of milliseconds for a large one)
+// still holds its files until late in its end, and tells its children only after that. False when
+// StartHostWatch was not called.
+bool MayHostBeGone();
 // The recorded host's process id; 0 before StartHostWatch.
 pid_t GetHostProcessId();
 // The signal of the host's death. A loop that blocks it and lets it in only while it waits

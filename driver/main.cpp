@@ -105,9 +105,11 @@ int main(int argc, char** argv) {
     driver->Run();
     SayCounts(*driver);
     // A host killed with SIGKILL tells of its death when its launching thread has ended, maybe before
-    // its other threads have let go of the link's files: the driver, last to hold them, waits a
-    // moment for them so that it still removes them.
-    if (driver->HasLostHost()) Vok::Ipc::WaitForOtherHoldersUntil(std::chrono::steady_clock::now() + HOST_FILES_WAIT);
+    // its other threads have let go of the link's files, and one that dies after its EXIT holds them
+    // until late in its end: the driver, last to hold them, waits a moment for them so that it still
+    // removes them. Asked again last of all, for a host whose end began since.
+    if (driver->MayHaveLostHost() || MayHostBeGone())
+        Vok::Ipc::WaitForOtherHoldersUntil(std::chrono::steady_clock::now() + HOST_FILES_WAIT);
     // The loop has said why it ended without EXIT.
     return driver->HasLostHost() ? 1 : 0;
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/debug_trace.h"
@@ -560,11 +561,27 @@ CString CVOKSocket::GetStateText(int code) {
 
 // ---- Addresses ----
 
+namespace {
+
+// An address part: decimal digits of a value up to 255; -1 for anything else (no digits, a sign, a
+// blank, a value that atoi would wrap round into range).
+int AddressPart(std::string_view part) {
+    if (part.empty() || part.find_first_not_of("0123456789") != std::string_view::npos) return -1;
+    int value = 0;
+    for (const char c : part) {
+        value = value * 10 + (c - '0');
+        if (value > 255) return -1;
+    }
+    return value;
+}
+
+}  // namespace
+
 bool IsMulticastAddress(const char* text) {
     if (text == nullptr) return false;
     const char* dot = std::strchr(text, '.');
     if (dot == nullptr || dot == text) return false;
-    const int first = std::atoi(std::string(text, dot).c_str());
+    const int first = AddressPart(std::string_view(text, static_cast<size_t>(dot - text)));
     return first >= 224 && first <= 239;
 }
 
@@ -574,9 +591,9 @@ void CIPv4Address::SetFromString(const char* text) {
     if (parts.size() != 4) return;
     DWORD value = 0;
     for (const std::string& part : parts) {
-        const auto octet = static_cast<DWORD>(std::atoi(part.c_str()));
-        if (octet > 255) return;
-        value = (value << 8) + octet;
+        const int octet = AddressPart(part);
+        if (octet < 0) return;
+        value = (value << 8) + static_cast<DWORD>(octet);
     }
     m_value = value;
 }

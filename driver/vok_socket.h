@@ -175,7 +175,8 @@ private:
     CVOKTime m_acceptStart;
 };
 
-// True when the number before the first "." is 224 to 239.
+// True when the number before the first "." is 224 to 239; a part that is not a number of up to 255
+// (decimal digits alone) is none.
 bool IsMulticastAddress(const char* text);
 
 // An IPv4 address in host order, the first octet in the highest byte.
@@ -185,7 +186,7 @@ public:
     explicit CIPv4Address(DWORD value) : m_value(value) {}
     explicit CIPv4Address(const char* text) { SetFromString(text); }
 
-    // Exactly four parts of 0 to 255, else the value is 0.
+    // Exactly four parts of 0 to 255 in decimal digits, else the value is 0.
     void SetFromString(const char* text);
     DWORD GetValue() const { return m_value; }
     void SetValue(DWORD value) { m_value = value; }

@@ -221,6 +221,11 @@ BOOL CChildProcess::IsEventSet(int index, DWORD timeoutMs) {
     return WaitEvent(index, timeoutMs, result) && result == WAIT_OBJECT_0 ? TRUE : FALSE;
 }
 
+bool CChildProcess::IsEventSignalled(int index) {
+    if (index < 0 || index >= static_cast<int>(m_events.size())) return false;
+    return m_events[index]->Wait(0) == WAIT_OBJECT_0;
+}
+
 BOOL CChildProcess::WriteCommand(DWORD code) {
     if (m_settings == nullptr || !m_settings->Lock(HOST_LOCK_TIMEOUT_MS)) return FALSE;
     IpcCommandRecord record{};

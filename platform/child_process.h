@@ -120,6 +120,10 @@ public:
     BOOL WaitEvent(int index, DWORD timeoutMs, DWORD& result);
     // True when WaitEvent returned true with WAIT_OBJECT_0.
     BOOL IsEventSet(int index, DWORD timeoutMs);
+    // Whether the event at index is set now, on either end: a look that changes nothing, for the end
+    // that sets an event to see whether the other has taken it (reset it). False for an index outside
+    // 0..5 and for an event that cannot be used.
+    bool IsEventSignalled(int index);
 
     // Host end: writes the command record under the buffer's exclusive hold, waiting
     // HOST_LOCK_TIMEOUT_MS at most for it (a stopped driver holding a shared hold must not freeze the

@@ -120,11 +120,13 @@ int IpcBufferHandle::CopyBytes(DWORD /*i*/, void* destination, const void* sourc
     return 1;
 }
 
-int IpcBufferHandle::ReadBlock(DWORD i, void* destination) {
+int IpcBufferHandle::ReadBlock(DWORD i, void* destination, DWORD destinationSize) {
     const Vok::MultiIPCBuffer::sBlockView block = LoadIntactBlock(i);
     if (block.bytes == nullptr) return 0;
     // Without a hold the size is 0, as GetBlockDataSize answers: nothing is copied.
     const DWORD size = buffer.IsLocked() ? DataSize(block.descriptor) : 0;
+    // Another process may have grown the block's records since the caller asked for their size.
+    if (size > destinationSize) return 0;
     if (size != 0) std::memcpy(destination, block.bytes, size);
     if (buffer.IsIntact()) return 1;
     // The copy met the end of the file: what it took is zeros, not the block.

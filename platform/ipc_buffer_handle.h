@@ -61,8 +61,10 @@ public:
     // Copies length bytes; i is not used.
     int CopyBytes(DWORD i, void* destination, const void* source, DWORD length);
     // Copies GetBlockDataSize (i) bytes of block i into destination; nothing without a hold. The block
-    // number is checked in either case. 0, with those bytes zero, when the view was found broken.
-    int ReadBlock(DWORD i, void* destination);
+    // number is checked in either case. 0, with those bytes zero, when the view was found broken; 0,
+    // with nothing copied, when those bytes exceed destinationSize (another process may change the
+    // block's records between a caller's GetBlockDataSize and this read).
+    int ReadBlock(DWORD i, void* destination, DWORD destinationSize);
     // 0 without a hold and on a broken view; the whole block for id 85; else the bytes of its
     // records, at most the block.
     DWORD GetBlockDataSize(DWORD i);

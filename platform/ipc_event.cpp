@@ -32,6 +32,10 @@ constexpr long CANCEL_RESEND_NS = 1000000;
 
 uint32_t SetCount(uint32_t word) { return word >> 1; }
 
+// The count has 31 bits and wraps: it is behind when going forward from start to count would take
+// more than half its range, more sets than a wait can ever see.
+bool IsCountBehind(uint32_t count, uint32_t start) { return ((count - start) & 0x7FFFFFFFu) >= 0x40000000u; }
+
 long FutexWait(uint32_t* word, uint32_t expected, const timespec* relative) {
     return ::syscall(SYS_futex, word, FUTEX_WAIT, expected, relative, nullptr, 0);
 }
@@ -117,7 +121,11 @@ DWORD WaitOnWord(const Vok::Ipc::CMappedView& view, uint32_t* word, DWORD timeou
         if (error != 0 && error != EAGAIN && error != EINTR && error != ETIMEDOUT) return WAIT_FAILED;
         seen = shared.load(std::memory_order_acquire);
         if (view.IsBroken()) return WAIT_FAILED;
-        if ((seen & SIGNALLED) != 0 || SetCount(seen) != startCount) return WAIT_OBJECT_0;
+        if ((seen & SIGNALLED) != 0) return WAIT_OBJECT_0;
+        if (SetCount(seen) == startCount) continue;
+        // A set that a reset followed moved the count on; a word back at 0 or a count that went back
+        // (another process rewrote the file) is no set, and no state to wait on either.
+        return seen == 0 || IsCountBehind(SetCount(seen), startCount) ? WAIT_FAILED : WAIT_OBJECT_0;
     }
 }
 
@@ -222,7 +230,7 @@ bool CIpcEventWatch::WaitsOnTwoWords(int* refusal) {
     return Road().twoWords;
 }
 
-int CIpcEventWatch::GetCancelSignal() { return SIGRTMIN + 1; }
+int CIpcEventWatch::GetCancelSignal() { return SIGWINCH; }
 
 int CIpcEventWatch::Sleep(uint32_t expected) {
     if (Road().twoWords) return WaitOnTwoWords(m_word, expected, CancelWord(m_cancel)) == -1 ? errno : 0;

@@ -35,7 +35,9 @@ public:
     bool Reset();
     // WAIT_OBJECT_0 (0) when signalled, also by a set that a reset followed before this waiter ran;
     // WAIT_TIMEOUT (258) when timeoutMs passed first (INFINITE waits for ever, 0 only looks);
-    // WAIT_FAILED (0xFFFFFFFF) when the event is not valid or the wait fails. A wait sleeps on the word
+    // WAIT_FAILED (0xFFFFFFFF) when the event is not valid or the wait fails, also when it finds the
+    // word damaged: back at 0, or its count gone back (another process rewrote the file), which no
+    // set makes and which is never taken for one. A wait sleeps on the word
     // in the event's file: one that another process cuts short meanwhile keeps it asleep until a set
     // or the time-out (for a wait that must end on this process's word, see CIpcEventWatch).
     DWORD Wait(DWORD timeoutMs);
@@ -68,6 +70,13 @@ private:
 // word alone, and Cancel interrupts the sleep with GetCancelSignal(), sent to the waiting thread: this
 // process then owns that signal (its handler is installed at the choice), and a thread that waits
 // takes it in while it waits. Neither road wakes while nothing comes.
+//
+// The cancel signal is SIGWINCH, a standard signal, not a real-time one: the kernel never refuses it.
+// A real-time signal sent to a thread needs an entry in the queue of pending signals that
+// RLIMIT_SIGPENDING bounds over all of the user's processes, and is refused (EAGAIN) when the queue is
+// full, so a cancel could be lost for good; a standard signal needs no entry (one already pending
+// merges with it). Its default action is to be ignored, so one that reaches another thread, or a
+// process that never chose this road, does nothing.
 class CIpcEventWatch {
 public:
     // Watches event, which must outlive the watch. Every wait fails when the event is not valid or its
@@ -91,8 +100,9 @@ public:
     // Sleeps, without a time limit and without waking otherwise, until the event is set
     // (WAIT_OBJECT_0, also for a set that a reset followed) or Cancel is called (WAIT_TIMEOUT).
     // WAIT_FAILED when the event cannot be waited for: its file found cut short at a look (a cut
-    // while the wait sleeps does not wake it; Cancel does). One thread at a time; on the second road
-    // it unblocks GetCancelSignal() in that thread.
+    // while the wait sleeps does not wake it; Cancel does), or its word found damaged as Wait of the
+    // event says. One thread at a time; on the second road it unblocks GetCancelSignal() in that
+    // thread.
     DWORD Wait();
     // Sleeps timeoutMs unless Cancel is called; false once it is.
     bool Pause(DWORD timeoutMs);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "compat/clock.h"
+#include "compat/debug_output.h"
 #include "driver/pelorad.h"
 #include "foundation/system_time.h"
 #include "host/definition_samples.h"
@@ -623,6 +624,22 @@ TEST_F(PeloradLoop, TheFirstTokenOfTheTableInTheWindowDecides) {
     eNmeaFormat format = NMEA_ACC_MAX;
     EXPECT_EQ(m_driver->DetectAndDecode(zda, format), 0);
     EXPECT_EQ(format, NMEA_POS_AUTO);
+}
+
+std::string g_said;
+
+// The last line, which counts what went unsaid, names a problem of several lines line by line.
+TEST(ProblemEpisode, EveryLineItSaysCarriesTheLevel) {
+    const auto before = Vok::SetDebugOutputListener([](const char* text) { g_said += text; });
+    {
+        CProblemEpisode episode;
+        episode.Begin("first");
+        episode.Begin("item 1\nitem 2");  // within the second: held back, then ended unsaid
+        episode.End("");
+    }
+    Vok::SetDebugOutputListener(before);
+    EXPECT_EQ(g_said, "ERROR  : pelorad: first\nERROR  : pelorad: 1 episodes since the last message went unsaid; the "
+                      "last of them: item 1\nERROR  : pelorad: item 2\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // drops the records it cannot write, leaves unacknowledged the commands it cannot read, says so once
 // on standard error, and keeps decoding and answering its host.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -246,7 +247,7 @@ TEST_F(PeloradPeerFault, FilesCutShortInALoopAreRefusedNeverASignal) {
 // The host's event "_NEW_SETTINGS" cut short: left so, given back after a datagram made the driver
 // look at it, or given back after a command that was handled while it was cut. The driver hears
 // commands again once it is whole, makes no wake-ups while nothing comes, and ends with its host
-// whatever the file holds.
+// whatever the file and its queue of pending signals hold.
 TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterItsHost) {
     const struct {
         const char* what;
@@ -290,6 +291,8 @@ TEST_F(PeloradPeerFault, ACutCommandEventNeitherDeafensTheDriverNorKeepsItAfterI
             // Asleep, not deaf: a command after the quiet is still heard.
             EXPECT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));
         }
+        const rlimit none{0, 0};  // a full queue of pending signals refuses every queued one
+        ASSERT_EQ(::prlimit(parent.GetDriverProcessId(), RLIMIT_SIGPENDING, &none, nullptr), 0);
         const CStopwatch watch;
         const std::optional<int> status = parent.EndAndReap(5000);
         EXPECT_LT(watch.Elapsed(), Milliseconds(3000));

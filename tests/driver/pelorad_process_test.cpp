@@ -29,6 +29,7 @@
 
 #include "definitions/records/definition_types.h"
 #include "driver/drv_base_socket.h"
+#include "driver/drv_udp_client.h"
 #include "driver/result_records.h"
 #include "foundation/system_time.h"
 #include "platform/ipc_event.h"
@@ -170,7 +171,9 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
     {
         CTestHost host(PELORAD);
         ASSERT_TRUE(host.SendCommand(CMD_EXIT));
+        const CStopwatch watch;  // a host that took the acknowledgement and holds its files is not waited for
         EXPECT_EQ(host.WaitForExit(5000), 0);
+        EXPECT_LT(watch.Elapsed(), Milliseconds(EXIT_TAKEN_WAIT_MS));
     }
     {
         // A standard error that nobody reads any more: what the driver says there ends nothing.
@@ -354,18 +357,31 @@ TEST_F(PeloradProcess, ADriverStartedWithoutAHostEndsWithOne) {
     EXPECT_EQ(code, 1);
 }
 
+// A host killed while another of its tasks holds its files, and hosts that die right after sending
+// EXIT, killed or by _exit(0): the driver, last to hold the link's and the output buffer's files,
+// removes them.
 TEST_F(PeloradProcess, AHostKilledWhileAnotherOfItsTasksHoldsItsFilesLeavesNothing) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);  // the host's driver and task are handed to this process
-    CPeerProcess host({PeerPath(VOK_BINARY_DIR, "link_peer"), "lingering-host", PELORAD, ErrorFile()});
-    EXPECT_TRUE(host.WaitForLine("READY host", Milliseconds(5000)).has_value());
-    host.Kill(SIGKILL);
-    EXPECT_EQ(host.Wait(Milliseconds(5000)), 128 + SIGKILL);
-    // Both end by themselves; what the driver left in the folder fails the test.
-    int ended = 0;
-    for (const CStopwatch watch; ended < 2 && watch.Elapsed() < Milliseconds(5000); ::usleep(5000))
-        ended += ::waitpid(-1, nullptr, WNOHANG) > 0 ? 1 : 0;
+    const struct {
+        const char* mode;
+        const char* how;
+        int tries, hostEnd;
+    } rows[] = {{"lingering-host", "", 1, 128 + SIGKILL}, {"leaving-host", "kill", 20, 128 + SIGKILL}, {"leaving-host", "exit", 20, 0}};
+    for (const auto& row : rows) {
+        for (int t = 0; t < row.tries; ++t) {
+            CPeerProcess host({PeerPath(VOK_BINARY_DIR, "link_peer"), row.mode, PELORAD, ErrorFile(), row.how});
+            const int orphans = row.tries == 1 ? 2 : 1;  // the driver, and the lingering task
+            if (orphans == 2 && host.WaitForLine("READY host", Milliseconds(5000))) host.Kill(SIGKILL);
+            EXPECT_EQ(host.Wait(Milliseconds(5000)), row.hostEnd) << row.how << t;
+            // They end by themselves; what the driver left in the folder fails the row.
+            int ended = 0;
+            for (const CStopwatch watch; ended < orphans && watch.Elapsed() < Milliseconds(5000); ::usleep(5000))
+                ended += ::waitpid(-1, nullptr, WNOHANG) > 0 ? 1 : 0;
+            EXPECT_EQ(ended, orphans);
+            EXPECT_EQ(m_folder.ListFiles(), std::vector<std::string>{}) << row.how << t;
+        }
+    }
     ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-    EXPECT_EQ(ended, 2);
 }
 
 TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
@@ -734,6 +750,7 @@ TEST_F(PeloradProcess, WithoutItsHostLinkTheDriverSaysWhyAndFails) {
         std::string folder;
         std::string said;
     } cases[] = {{std::nullopt, m_folder.GetPath(), "\"Prefix\" is not set"},
+                 {"", m_folder.GetPath(), "\"Prefix\" is empty"},
                  {"P1", file, "no host link for prefix \"P1\": the folder " + file + " is refused: it is not a folder"},
                  {"WRONG", m_folder.GetPath(),
                   "no host link for prefix \"WRONG\": event WRONG_UPDATE_READY does not exist"}};

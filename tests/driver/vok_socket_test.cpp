@@ -83,12 +83,15 @@ private:
 
 TEST(SocketAddress, Texts) {
     for (const char* t : {"224.0.0.1", "239.255.255.255"}) EXPECT_TRUE(IsMulticastAddress(t)) << t;
-    for (const char* t : {"223.255.255.255", "240.0.0.1", "224", ".224", "", static_cast<const char*>(nullptr)})
+    for (const char* t : {"223.255.255.255", "240.0.0.1", "224", ".224", "", static_cast<const char*>(nullptr),
+                          "4294967520.0.0.1"})
         EXPECT_FALSE(IsMulticastAddress(t));
     EXPECT_EQ(CIPv4Address("10.0.0.1").GetValue(), 0x0A000001u);
     EXPECT_STREQ(CIPv4Address("10.0.0.1").ToString(), "10.0.0.1");
+    EXPECT_STREQ(CIPv4Address("255.1.2.3").ToString(), "255.1.2.3");
     EXPECT_STREQ(CIPv4Address(0xFFFFFFFFu).ToString(), "255.255.255.255");
-    for (const char* t : {"10.0.0", "10.0.0.256", "1.2.3.-1", "1.2.3.4.5", "", static_cast<const char*>(nullptr)})
+    for (const char* t : {"10.0.0", "10.0.0.256", "1.2.3.-1", "1.2.3.4.5", "", static_cast<const char*>(nullptr),
+                          "4294967297.0.0.1", "1.2.3.x", "1.2..4"})
         EXPECT_EQ(CIPv4Address(t).GetValue(), 0u);
     const ip_mreq request = CIPv4Address::MakeMembershipRequest("239.1.2.3", "");
     const BYTE expected[8] = {239, 1, 2, 3, 0, 0, 0, 0};

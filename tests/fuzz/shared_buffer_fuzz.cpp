@@ -100,9 +100,7 @@ void Run(CInputReader& in, IpcBufferHandle& writer, IpcBufferHandle& reader) {
             case 6: writer.buffer.WriteRecord(i, bytes.data(), b % 1024); break;
             case 7: writer.WriteRecord(i, j, bytes.data(), c % kMaxSize); break;
             case 8: reader.ReadRecord(i, j, into.data(), c % kMaxSize); break;
-            case 9:
-                if (reader.GetBlockDataSize(i) <= into.size()) reader.ReadBlock(i, into.data());
-                break;
+            case 9: reader.ReadBlock(i, into.data(), static_cast<DWORD>(into.size())); break;
             case 10: writer.WriteBlockAt(i, b % 4096, bytes.data(), c % 4096); break;
             case 11: writer.WriteRecordResize(i, j, bytes.data(), c % 1024); break;
             case 12:

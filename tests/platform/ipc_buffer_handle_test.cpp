@@ -88,8 +88,11 @@ TEST_F(IpcBufferHandleTest, BlockCopiesStayInsideTheBlock) {
     writer.buffer.SetRecordCount(0, 0x80000001);  // as another process might leave it
     EXPECT_EQ(writer.GetBlockDataSize(1), 8u);
     std::array<char, 8> block{};
-    writer.ReadBlock(1, block.data());
+    EXPECT_EQ(writer.ReadBlock(1, block.data(), 8), 1);
     EXPECT_EQ(std::string(block.data(), 8), "01234567");
+    std::array<char, 4> small{};  // the size of 2 records, which another process made 4 since
+    EXPECT_EQ(writer.ReadBlock(1, small.data(), 4), 0);
+    EXPECT_EQ(small, (std::array<char, 4>{}));
     ASSERT_TRUE(writer.Unlock());
     EXPECT_EQ(writer.GetBlockDataSize(1), 0u);  // no hold
 
@@ -189,7 +192,7 @@ TEST_F(IpcBufferHandleTest, CorruptDescriptorsFromAPeerAreRefused) {
             EXPECT_EQ(reader.ReadRecord(1, 1, record.data(), 64), c.record1Readable ? 1 : 0);
             EXPECT_EQ(record[63], c.record1Readable ? 9 : 0);
             if (c.block0Bad) {
-                EXPECT_THROW(reader.ReadBlock(1, record.data()), std::out_of_range);
+                EXPECT_THROW(reader.ReadBlock(1, record.data(), 64), std::out_of_range);
             } else {
                 EXPECT_LE(reader.GetBlockDataSize(1), 128u);
             }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/named_object.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
 
@@ -223,6 +224,19 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
     ASSERT_EQ(timed.wait_for(DEADLINE), std::future_status::ready);
     EXPECT_EQ(timed.get(), WAIT_FAILED);
     ASSERT_EQ(cut("4"), 0);
+    // A word that another process gives back at 0 (cut short and given its bytes again), or rewrites to
+    // a count behind the one the wait began at, is no set either: the wait fails.
+    const std::string file = Vok::Ipc::GetFolderPath() + "/e.CANCEL_EVT";
+    for (const char* word : {"", "\\002\\000\\000\\000"}) {
+        ASSERT_TRUE(event.Set() && event.Reset() && event.Set() && event.Reset());
+        auto damaged = std::async(std::launch::async, [&] { return event.Wait(1500); });
+        std::this_thread::sleep_for(Milliseconds(50));
+        ASSERT_TRUE(*word != '\0' || (cut("0") == 0 && cut("4") == 0));
+        const std::string write = std::string("printf '") + word + "' | dd of=" + file + " conv=notrunc status=none";
+        ASSERT_EQ(CPeerProcess({"/bin/sh", "-c", write}).Wait(DEADLINE), 0);
+        ASSERT_EQ(damaged.wait_for(DEADLINE), std::future_status::ready);
+        EXPECT_EQ(damaged.get(), WAIT_FAILED) << word;
+    }
 }
 
 }  // namespace

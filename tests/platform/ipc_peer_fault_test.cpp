@@ -158,7 +158,7 @@ TEST_F(IpcPeerFaultTest, AWriterKilledDuringAStructuralChangeLeavesTheBufferWhol
         ASSERT_GE(reader.buffer.GetBlockCount(), 1u);
         EXPECT_EQ(reader.buffer.GetBlockId(0), 1u);
         ASSERT_EQ(reader.GetBlockDataSize(1), SIZE);
-        reader.ReadBlock(1, block.data());
+        reader.ReadBlock(1, block.data(), SIZE);
         EXPECT_EQ(std::count(block.begin(), block.end(), 0xA5), SIZE);
         for (DWORD i = 1; i < reader.buffer.GetBlockCount(); ++i) EXPECT_EQ(reader.buffer.GetBlockId(i), 3u);
         reader.Unlock();
@@ -239,7 +239,7 @@ TEST_F(IpcPeerFaultTest, TheHostEndGivesUpOnAStoppedReaderOfItsSettings) {
 }
 
 // The driver end reads the command through a settings buffer that another process damaged: no command
-// (0), never an exception.
+// (0), never an exception; the host waits in vain on an acknowledgement whose file a third one rewrote.
 TEST_F(IpcPeerFaultTest, ADamagedSettingsBufferGivesTheDriverNoCommand) {
     CChildProcess host(CString((PEER + " pause").c_str()), static_cast<DWORD>(::getpid()), 8, 0, 0, 0, nullptr);
     IpcBufferHandle& settings = *host.GetSettings();
@@ -258,6 +258,14 @@ TEST_F(IpcPeerFaultTest, ADamagedSettingsBufferGivesTheDriverNoCommand) {
     EXPECT_NO_THROW(command = driver.ReadCommand());
     EXPECT_EQ(command, static_cast<DWORD>(CMD_UNDEFINED));
     EXPECT_FALSE(host.WriteCommand(CMD_EXIT));
+    // The acknowledgement's word zeroed (cut, then given 4 bytes) while the host waits: none came.
+    ASSERT_TRUE(driver.SetEvent(EVT_SETTINGS_READ));  // an earlier command's
+    auto posted = std::async(std::launch::async, [&] { return host.PostSettingsAndWait(1000); });
+    ASSERT_TRUE(driver.IsEventSet(EVT_NEW_SETTINGS, 5000));
+    const std::string file = "e." + host.GetPrefix().Str() + "_SETTINGS_READ";
+    for (const char* size : {"0", "4"}) ASSERT_EQ(CPeerProcess({PEER, "truncate", file, size}).Wait(DEADLINE), 0);
+    ASSERT_EQ(posted.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_FALSE(posted.get());
 }
 
 // An opener that meets a last holder closing the file waits for it, then uses the file at the name,
@@ -372,7 +380,7 @@ TEST_F(IpcPeerFaultTest, AHostReadingAGenerationCutShortIsRefusedNeverThrownAt) 
             std::vector<BYTE> block(SIZE, 0);
             SYSTEMTIME times[2] = {};
             const DWORD size = reader.GetBlockDataSize(1);
-            const int answers[] = {size != 0, reader.ReadBlock(1, block.data()), reader.GetBufferTime(times[0]),
+            const int answers[] = {size != 0, reader.ReadBlock(1, block.data(), SIZE), reader.GetBufferTime(times[0]),
                                    reader.GetBlockTime(1, times[1])};
             const bool right[] = {size == SIZE, block == bytes, std::memcmp(&times[0], &stamp, sizeof stamp) == 0,
                                   std::memcmp(&times[1], &stamp, sizeof stamp) == 0};
@@ -414,16 +422,16 @@ TEST_F(IpcPeerFaultTest, ReadBlockChecksItsBlockNumberWithoutAHold) {
     writer.buffer.AddBlock(1, 8, 8);
     writer.Unlock();
     BYTE bytes[8] = {};
-    EXPECT_EQ(writer.ReadBlock(1, bytes), 1);
-    EXPECT_THROW(writer.ReadBlock(2, bytes), std::out_of_range);
-    EXPECT_THROW(writer.ReadBlock(0, bytes), std::out_of_range);
+    EXPECT_EQ(writer.ReadBlock(1, bytes, sizeof bytes), 1);
+    EXPECT_THROW(writer.ReadBlock(2, bytes, sizeof bytes), std::out_of_range);
+    EXPECT_THROW(writer.ReadBlock(0, bytes, sizeof bytes), std::out_of_range);
     ASSERT_TRUE(writer.Lock(0));
-    EXPECT_THROW(writer.ReadBlock(2, bytes), std::out_of_range);
+    EXPECT_THROW(writer.ReadBlock(2, bytes, sizeof bytes), std::out_of_range);
     writer.Unlock();
     // A block count that a peer wrote bounds them no further than the mapping.
     CPeerProcess poke({PEER, "open", "B", "1", "poke", "B", "0", "4000000000"});
     EXPECT_EQ(poke.Wait(DEADLINE), 0);
-    EXPECT_THROW(writer.ReadBlock(3999999999u, bytes), std::out_of_range);
+    EXPECT_THROW(writer.ReadBlock(3999999999u, bytes, sizeof bytes), std::out_of_range);
 }
 
 }  // namespace

@@ -12,6 +12,10 @@
 //                  its files, as its threads do, and keeps them until 300 ms after the host has gone
 //                  (SIGKILL, say); prints "READY host" once the driver has acknowledged a command,
 //                  and waits for its input to end.
+//   leaving-host DRIVER ERRORS HOW
+//                  a test host of DRIVER that holds the output buffer "OUT_LEFT" too: after INIT it
+//                  sends EXIT and ends without waiting for the acknowledgement, by SIGKILL (HOW "kill")
+//                  or by _exit(0).
 //   module         prints its file title without and with extension, its folder, its argument
 //                  text and its arguments joined by '|', one per line.
 #include <sched.h>
@@ -30,6 +34,7 @@
 #include "platform/child_job.h"
 #include "platform/child_process.h"
 #include "platform/environment.h"
+#include "platform/ipc_buffer_handle.h"
 #include "platform/process_launch.h"
 #include "host/test_host.h"
 
@@ -91,6 +96,17 @@ int RunLingeringHost(const std::string& driver, const std::string& errors) {
     return 0;
 }
 
+int RunLeavingHost(const std::string& driver, const std::string& errors, const std::string& how) {
+    Vok::Test::CTestHost host(driver, 1, errors);
+    Vok::Test::sDriverSettings settings;
+    settings.outputName = "OUT_LEFT";
+    if (!host.PublishSettings(settings) || !host.SendCommand(CMD_INIT) || !host.Link().WriteCommand(CMD_EXIT)) return 2;
+    const IpcBufferHandle output("OUT_LEFT", 0);
+    host.Link().PostSettingsAndWait(0);
+    if (how == "kill") ::kill(::getpid(), SIGKILL);
+    ::_exit(0);
+}
+
 int RunModule() {
     CStringArray arguments;
     GetCommandLineArgs(arguments);
@@ -120,6 +136,7 @@ int main(int argc, char** argv) {
         ::alarm(60);  // nothing is left running for long, whatever happens to the test
         for (;;) ::pause();
     }
+    if (mode == "leaving-host" && argc > 4) return RunLeavingHost(argv[2], argv[3], argv[4]);
     if (mode == "module") return RunModule();
     std::fprintf(stderr, "link_peer: unknown mode\n");
     return 2;
