@@ -226,6 +226,12 @@ TEST(File, DenyingWriteExcludesWritersOfOtherOpeners) {
     writer.Abort();
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_EQ(open(CFile::modeRead | CFile::shareDenyWrite), 0);
+    // Opening another file lets go of the one held before, and of its share lock.
+    const std::string other = folder / "other.vok";
+    WriteTextFile(other, "more");
+    ASSERT_TRUE(writer.Open(path.c_str(), kReadWriteDenyWrite));
+    ASSERT_TRUE(writer.Open(other.c_str(), kReadWriteDenyWrite));
+    EXPECT_EQ(InChild([&] { return open(CFile::modeWrite); }), 0);
 }
 
 TEST(File, AKilledHolderLeavesNoShareLock) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -71,6 +72,11 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
     EXPECT_EQ(ring.GetTimeSpan(oldest, newest), 0);
     EXPECT_FALSE(oldest.IsValid() || newest.IsValid());
     EXPECT_FALSE(ring.GetOldestTime().IsValid() || ring.GetNewestTime().IsValid());
+    NavRecord kept = Nav(9, 9.0);
+    const NavRecord before = kept;
+    EXPECT_FALSE(ring.GetNewest(kept));
+    EXPECT_FALSE(ring.GetOldest(kept));
+    EXPECT_EQ(std::memcmp(&kept, &before, sizeof kept), 0);  // nothing copied from an empty ring
     EXPECT_EQ(ring.GetFilterFlags(), CRingBuffer::FILTER_QUALITY);
     ring.SetFilterFlags(CRingBuffer::FILTER_QUALITY | CRingBuffer::FILTER_TIME_ORDER);
     EXPECT_EQ(ring.AddSample(Nav(0.25, 3.0)), 1);

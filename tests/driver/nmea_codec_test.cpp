@@ -164,6 +164,10 @@ TEST(NmeaCodec, SixDigitDates) {
     ExpectDate(st, 2004, 3, 11);
     ParseDateDdMmYyyy(CString("11.03.2004"), &st);
     ExpectDate(st, 2004, 3, 11);
+    ParseDateDdMmYyyy(CString("31.12.1999"), &st);
+    ExpectDate(st, 1999, 12, 31);
+    ParseDateDdMmYyyy(CString("01.01.2080"), &st);
+    ExpectDate(st, 2080, 1, 1);
 }
 
 TEST(NmeaCodec, MalformedDatesKeepThePreviousDate) {
@@ -253,10 +257,12 @@ TEST(NmeaCodec, FormattedFieldsParseBack) {
 // Numbers are read as strtod and strtol read them in the C locale, but never past the view's end.
 TEST(NmeaCodec, NumbersReadAsTheCLibraryReadsThem) {
     const double inf = std::numeric_limits<double>::infinity();
+    const std::string full = "1e400," + std::string(122, '0');  // fills the copy handed to strtod
     const struct {
         std::string_view text;
         double value;
     } decimals[] = {
+        {full, inf},
         {"545.4,M", 545.4},     {"  -3.25*", -3.25},  {"+4.5", 4.5},      {"+-1", 0.0},        {"-+1", 0.0},
         {"1e3,", 1000.0},       {"1e", 1.0},          {"5e+2", 500.0},    {".5", 0.5},         {"-.5", -0.5},
         {"0012.50", 12.5},      {"\r\n7", 7.0},       {"0x1A", 26.0},     {"-0x10", -16.0},    {"00x1", 0.0},

@@ -59,6 +59,7 @@ TEST(TimeTagDecoder, GoldenBytesOfEachForm) {
         {"trailer before the lower bound", 1, "$A,1000000000,0\r\n", false, {}, {}},
         {"trailer without CR", 1, "$A,1113013970,0\n", false, {}, {}},
         {"trailer with one comma", 1, "1113013970,0\r\n", false, {}, {}},
+        {"trailer with one comma, at the start", 1, ",1113013970\r\n", false, {}, {}},
         {"trailer comma after the CR", 1, "$A,1113013970,0\r\n,", false, {}, {}},
         {"trailer with negative microseconds", 1, "$A,1113013970,-1\r\n", false, {}, {}},
         {"trailer with infinite seconds", 1, "$A,inf,0\r\n", false, {}, {}},

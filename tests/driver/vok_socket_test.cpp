@@ -1,5 +1,8 @@
 #include "driver/vok_socket.h"
 
+#include <arpa/inet.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -171,6 +174,27 @@ TEST_F(SocketTest, MulticastGroupOnAnInterface) {
     EXPECT_EQ(member.ReceiveFrom(buffer, sizeof buffer, 0), RECEIVE_COMPLETE);
     EXPECT_EQ(std::string(buffer, member.GetBytesReceived()), "group");
     EXPECT_TRUE(member.DropMulticastGroupMembership("239.255.42.1", "127.0.0.1"));
+
+    // Loop and time-to-live each go to their own option; no interface text means any interface.
+    BYTE ttl = 0, loop = 1;
+    socklen_t length = 1;
+    ASSERT_TRUE(sender.SetSockOptAddress(0, 4, "127.0.0.1"));
+    ASSERT_TRUE(sender.GetSockOpt(IP_MULTICAST_TTL, &ttl, &length, IPPROTO_IP));
+    ASSERT_TRUE(sender.GetSockOpt(IP_MULTICAST_LOOP, &loop, &length, IPPROTO_IP));
+    EXPECT_EQ(std::make_pair(ttl, loop), std::make_pair(BYTE{4}, BYTE{0}));
+    EXPECT_TRUE(sender.SetSockOptAddress(1, 1, ""));
+    EXPECT_TRUE(sender.SetSockOptAddress(1, 1, nullptr));
+    // Any interface is the one of the kernel's route to the group: a host without one cannot join.
+    const int probe = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_port = htons(9);
+    inet_pton(AF_INET, "239.255.42.7", &group.sin_addr);
+    if (connect(probe, reinterpret_cast<const sockaddr*>(&group), sizeof group) == 0) {
+        EXPECT_TRUE(member.AddMulticastGroupMembership("239.255.42.7", ""));
+        EXPECT_TRUE(member.DropMulticastGroupMembership("239.255.42.7", nullptr));
+    }
+    close(probe);
     EXPECT_TRUE(logged.empty());
     EXPECT_FALSE(member.DropMulticastGroupMembership("239.255.42.1", "127.0.0.1"));
     EXPECT_FALSE(member.AddMulticastGroupMembership("not a group", ""));
@@ -195,18 +219,27 @@ TEST_F(SocketTest, StreamConnectAcceptTransferAndClosure) {
     EXPECT_STREQ(peer, "127.0.0.1");
     EXPECT_EQ(peerPort, LocalPort(client));
 
-    // More than the socket buffers hold: the send stays pending while the peer reads.
+    // More than the socket buffers hold: the send stays pending while the peer reads. Its time-out
+    // runs from the send's start, not from any other operation's.
     std::vector<BYTE> out(32 << 20), in, chunk(65536);
     for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<BYTE>(i * 7 + i / 4096);
     int sent = client.Send(out.data(), static_cast<DWORD>(out.size()), 0);
     EXPECT_EQ(sent, RECEIVE_PENDING);
+    client.SetSendTimeout(5);
+    EXPECT_EQ(client.WaitForSend(0), RECEIVE_PENDING);
+    client.SetSendTimeout(0);
+    // Whenever the peer has read all that the kernel took, the socket has room: a wait writes more.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (in.size() < out.size() && std::chrono::steady_clock::now() < end) {
-        if (sent == RECEIVE_PENDING) sent = client.WaitForSend(0);
         int got = server.Receive(chunk.data(), static_cast<DWORD>(chunk.size()), 0);
         if (got == RECEIVE_PENDING) got = server.WaitForReceive(10);
         ASSERT_NE(got, RECEIVE_FAILED);
         if (got == RECEIVE_COMPLETE) in.insert(in.end(), chunk.begin(), chunk.begin() + server.GetBytesReceived());
+        if (sent == RECEIVE_PENDING && in.size() == client.GetBytesSent()) {
+            const DWORD before = client.GetBytesSent();
+            sent = client.WaitForSend(5000);
+            ASSERT_GT(client.GetBytesSent(), before);
+        }
     }
     EXPECT_EQ(sent, RECEIVE_COMPLETE);
     EXPECT_EQ(client.GetBytesSent(), out.size());

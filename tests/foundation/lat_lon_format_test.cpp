@@ -61,6 +61,7 @@ TEST(DmsConversions, SignFromTheLetter) {
     const sDmsAngle south{10, 30, 36.0f, 's', {}};
     EXPECT_DOUBLE_EQ(DmsToDegrees(south), -10.51);
     EXPECT_DOUBLE_EQ(DmsPartsToDegrees(10, 30, 36.0f, 'E'), 10.51);
+    EXPECT_DOUBLE_EQ(DmsPartsToDegrees(10, 30, 36.0f, 'W'), -10.51);
     EXPECT_DOUBLE_EQ(DmsToRadians(south), -10.51 * 0.017453292519943295);
     EXPECT_NEAR(DmsPartsToRadians(10, 30, 36, '-'), -0.1834341044, 1e-10);
     EXPECT_NEAR(DmsPartsToRadians(10, 30, 36, 'N'), 0.1834341044, 1e-10);

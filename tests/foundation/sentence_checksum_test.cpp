@@ -88,6 +88,7 @@ TEST(CheckNmeaChecksum, AcceptedAndRejectedForms) {
         {"$A* 41", true},        {"$A*41,tail", true}, {"$A*B*41", false}, {"$A*B*29", true},  // the last star counts
         {"", false},             {" $A*41", false},  {"!A*41", false},   {"$A,41", false},
         {"$A*42", false},        {"$A*4", false},    {"$A*+41", false},
+        {"$A*0X41", true},       {"$A*\t\v\f41", true},
         // Digits beyond the XOR's two never wrap around to a match.
         {"$A*100000041", false}, {"$A*141", false},  {"$A*FFFFFFFFFFFFFFFF41", false},
         // A star without a hex digit carries no checksum, even when the XOR is 0.

@@ -211,6 +211,7 @@ TEST(DateTimeText, ElapsedStyles) {
         {from, to, 4, "1hr 2min 3sec"}, {from, to, 0, "01:02:03"},       {from, to, 9, "01:02:03"},
         {to, from, 0, "-01:02:03"},   {from, later, 0, "2 d 00:00:05"},  {from, later, 4, "2 day 0min 5sec"},
         {from, later, 2, "2d 0h 0' 5\""}, {from, later, 1, "2 d 00h00'05\""}, {from, from, 3, "0h 0m 0s"},
+        {Sys(2024, 1, 15, 23, 0, 0), Sys(2024, 1, 16, 23, 0, 0), 0, "1 d 00:00:00"},  // a whole day from the last hour
         // A year before 1900 counts as the start of 1970.
         {Sys(0, 0, 0), Sys(1970, 1, 1, 0, 1, 5), 0, "00:01:05"},
     };

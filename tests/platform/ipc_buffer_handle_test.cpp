@@ -80,6 +80,7 @@ TEST_F(IpcBufferHandleTest, BlockCopiesStayInsideTheBlock) {
     writer.WriteBlock(1, "0123456789", 10);
     writer.WriteBlockAt(2, 4, "xy", 2);
     EXPECT_THROW(writer.WriteBlockAt(2, 5, "xy", 2), std::out_of_range);
+    EXPECT_THROW(writer.WriteBlockAt(1, 0xFFFFFFF8, "0123456789abcdef", 16), std::out_of_range);  // no wrap at 2^32
     EXPECT_THROW(writer.WriteBlock(3, "x", 1), std::out_of_range);
 
     writer.buffer.SetRecordCount(0, 3);
