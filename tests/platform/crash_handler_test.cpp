@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -336,6 +337,13 @@ TEST(CrashReport, SectionsFollowTheRecord) {
     oneParameter.context.EFlags = 0x246;
     oneParameter.context.SegSs = 0x2b;
 
+    // MemTotal, the first line of /proc/meminfo, in kB; the report rounds up to whole MBytes.
+    std::ifstream meminfo("/proc/meminfo");
+    std::string memTotal;
+    unsigned long long kB = 0;
+    meminfo >> memTotal >> kB;
+    const std::string physical = "\r\n" + std::to_string((kB + 1023) / 1024) + " MBytes physical memory.\r\n";
+
     std::string bytes = "\r\nBytes at CS:RIP:\r\n";
     for (int i = 0; i < 16; ++i) bytes += "?? ";
     struct Row {
@@ -363,7 +371,7 @@ TEST(CrashReport, SectionsFollowTheRecord) {
          {"location"}},
         {"no pointers", nullptr,
          {"Exception handler called in handler.\r\nError occurred at ", "Operating system:  ",
-          "processor(s), type", "MBytes user address space free.\r\n", "===== [end of crash log] ====="},
+          "processor(s), type", physical, "MBytes user address space free.\r\n", "===== [end of crash log] ====="},
          {" caused ", "Context:", "Stack:"}},
     };
     for (const Row& row : rows) {
