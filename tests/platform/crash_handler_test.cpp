@@ -543,6 +543,12 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
     const Vok::Test::CMinidumpReader counted(tmp / "count.dmp");
     ASSERT_EQ(counted.Error(), "");
     EXPECT_EQ(counted.Exception()->parameters.size(), 15u);
+    // A stack pointer far from every mapping: no stack bytes, and the memory list counts none.
+    report.context.Rsp = 0x1000;
+    WriteDumpFile((tmp / "stackless.dmp").c_str(), 1, false);
+    const Vok::Test::CMinidumpReader stackless(tmp / "stackless.dmp");
+    EXPECT_EQ(stackless.Error(), "");
+    EXPECT_EQ(stackless.ReadMemory(reinterpret_cast<uintptr_t>(g_initialised), sizeof g_initialised), dataBytes);
     CCrashHandler::s_ExceptionInfo = {};
     ::munmap(image, 4096);
 }
