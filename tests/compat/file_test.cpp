@@ -13,29 +13,16 @@
 #include <thread>
 
 #include "tests/support/file_helpers.h"
+#include "tests/support/peer_process.h"
 
 namespace {
 
 using Vok::Test::CTempFolder;
+using Vok::Test::InChild;
 using Vok::Test::ReadTextFile;
 using Vok::Test::WriteTextFile;
 
 constexpr UINT kReadWriteDenyWrite = CFile::modeReadWrite | CFile::shareDenyWrite;
-
-// Runs f in a forked child and returns its exit code (f's result); -1 when it did not end on its own.
-template <typename F>
-int InChild(F f) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(f());
-    int status = 0;
-    for (int waited = 0; waited < 500; ++waited) {
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return -1;
-}
 
 TEST(File, OpenFailuresFillTheExceptionGiven) {
     CTempFolder folder;

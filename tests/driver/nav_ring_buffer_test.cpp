@@ -258,6 +258,11 @@ TEST(NavRingInterpolation, TheGapLimitRefusesFarNeighbours) {
             EXPECT_DOUBLE_EQ(value, row.value) << row.t;
         }
     }
+    // The sample before t is too far: the two after it stand in, held at the nearer.
+    ring.AddSample(Nav(5.5, 30.0));
+    double value = -1.0;
+    EXPECT_EQ(ring.InterpolateValue(At(4.5), nullptr, value, 0.0, 0.0, 0), 1);
+    EXPECT_DOUBLE_EQ(value, 20.0);
 }
 
 TEST(NavRingInterpolation, ExtrapolatesFromTheTwoSamplesAtTheNearerEnd) {

@@ -136,8 +136,12 @@ TEST_F(ChildProcessTest, EachEndSetsAndWaitsOnlyForItsOwnEvents) {
     }
     EXPECT_FALSE(driver.SetEvent(IPC_EVENT_COUNT));
     EXPECT_FALSE(host.ResetEvent(-1));
+    EXPECT_FALSE(host.IsEventSignalled(IPC_EVENT_COUNT));
+    EXPECT_FALSE(host.IsEventSignalled(-1));
     EXPECT_THROW(host.IsEventSet(7, 0), CInvalidArgException);
     EXPECT_THROW(CChildProcess().IsEventSet(EVT_UPDATE_READY, 0), CInvalidArgException);
+    DWORD command = CMD_DEVICE_SETTINGS;
+    EXPECT_EQ(CChildProcess().ReadCommand(0, command), COMMAND_REFUSED);
     EXPECT_FALSE(driver.PostSettingsAndWait(0));
     EXPECT_FALSE(driver.Terminate());
     EXPECT_EQ(driver.GetProcessHandle(), -1);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -145,6 +146,7 @@ struct sFaultRow {
     eFaultAt faultAt;
     bool fullDump;
     int earlierReports;  // in the crash folder before the fault
+    int ageShift = 0;    // report i is the ((i + ageShift) mod earlierReports)-th oldest
 };
 
 class CrashHandlerDeath : public ::testing::TestWithParam<sFaultRow> {};
@@ -162,10 +164,12 @@ TEST_P(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalSt
     const std::string fifo = folder + "/MiniDump_crash_peer_20190101-000000.dmp";
     boost::filesystem::create_symlink(folder + "/notes.txt", link);
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // Earlier reports, the oldest first, a crash log each.
+    // Earlier reports, a crash log each. The folder lists them in an order of its own; two ways of
+    // aging them keep the newest nine from always coming first in it.
+    const auto age = [&](int i) { return (i + row.ageShift) % row.earlierReports; };
     for (int i = 0; i < row.earlierReports; ++i) {
         Vok::Test::WriteTextFile(EarlierLog(folder, i), "");
-        boost::filesystem::last_write_time(EarlierLog(folder, i), std::time(nullptr) - 3600 + i);
+        boost::filesystem::last_write_time(EarlierLog(folder, i), std::time(nullptr) - 3600 + age(i));
     }
     Vok::Test::CPeerProcess peer({VOK_BINARY_DIR "/tests/crash_peer", row.mode});
     if (std::string(row.mode) == "wait") {
@@ -176,7 +180,7 @@ TEST_P(CrashHandlerDeath, EachFaultLeavesItsReportAndDumpsAndEndsWithTheSignalSt
     EXPECT_EQ(peer.Wait(20000ms), row.status);
     // The newest nine stay beside the new report; other files are left alone.
     for (int i = 0; i < row.earlierReports; ++i)
-        EXPECT_EQ(boost::filesystem::remove(EarlierLog(folder, i)), i >= row.earlierReports - 9) << i;
+        EXPECT_EQ(boost::filesystem::remove(EarlierLog(folder, i)), age(i) >= row.earlierReports - 9) << i;
     EXPECT_TRUE(boost::filesystem::remove(folder + "/notes.txt"));
     EXPECT_TRUE(boost::filesystem::remove(link));
     EXPECT_TRUE(boost::filesystem::remove(fifo));
@@ -224,9 +228,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Only the first of two faulting threads reports.
         sFaultRow{"two-threads", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, true, 0},
         sFaultRow{"no-full-dump", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, false, 12},
+        sFaultRow{"no-full-dump", 128 + SIGSEGV, "crash_peer caused an Access Violation (0xc0000005) \r\n", SIGSEGV, SEGV_MAPERR, eFaultAt::Null, false, 12, 6},
         sFaultRow{"wait", 128 + SIGSEGV, "crash_peer caused a SIGSEGV signal sent by another process (pid ", SIGSEGV, SI_USER, eFaultAt::Instruction, true, 0}),
     [](const ::testing::TestParamInfo<sFaultRow>& info) {
-        std::string name = info.param.mode;
+        std::string name = std::string(info.param.mode) + (info.param.ageShift != 0 ? "-aged-otherwise" : "");
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
@@ -336,6 +341,13 @@ TEST(CrashReport, SectionsFollowTheRecord) {
     oneParameter.context.EFlags = 0x246;
     oneParameter.context.SegSs = 0x2b;
 
+    // MemTotal, the first line of /proc/meminfo, in kB; the report rounds up to whole MBytes.
+    std::ifstream meminfo("/proc/meminfo");
+    std::string memTotal;
+    unsigned long long kB = 0;
+    meminfo >> memTotal >> kB;
+    const std::string physical = "\r\n" + std::to_string((kB + 1023) / 1024) + " MBytes physical memory.\r\n";
+
     std::string bytes = "\r\nBytes at CS:RIP:\r\n";
     for (int i = 0; i < 16; ++i) bytes += "?? ";
     struct Row {
@@ -363,7 +375,7 @@ TEST(CrashReport, SectionsFollowTheRecord) {
          {"location"}},
         {"no pointers", nullptr,
          {"Exception handler called in handler.\r\nError occurred at ", "Operating system:  ",
-          "processor(s), type", "MBytes user address space free.\r\n", "===== [end of crash log] ====="},
+          "processor(s), type", physical, "MBytes user address space free.\r\n", "===== [end of crash log] ====="},
          {" caused ", "Context:", "Stack:"}},
     };
     for (const Row& row : rows) {
@@ -535,6 +547,12 @@ TEST(CrashDump, MemoryRegistersAndExceptionComeFromTheRecord) {
     const Vok::Test::CMinidumpReader counted(tmp / "count.dmp");
     ASSERT_EQ(counted.Error(), "");
     EXPECT_EQ(counted.Exception()->parameters.size(), 15u);
+    // A stack pointer far from every mapping: no stack bytes, and the memory list counts none.
+    report.context.Rsp = 0x1000;
+    WriteDumpFile((tmp / "stackless.dmp").c_str(), 1, false);
+    const Vok::Test::CMinidumpReader stackless(tmp / "stackless.dmp");
+    EXPECT_EQ(stackless.Error(), "");
+    EXPECT_EQ(stackless.ReadMemory(reinterpret_cast<uintptr_t>(g_initialised), sizeof g_initialised), dataBytes);
     CCrashHandler::s_ExceptionInfo = {};
     ::munmap(image, 4096);
 }

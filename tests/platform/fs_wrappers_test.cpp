@@ -87,6 +87,8 @@ TEST(FsWrappersInside, IsPathInsideFolderComparesNormalElements) {
         {"/a/b/./c/../d", "/a/b", true},
         {"/A/b/c", "/a/b", false},
         {"../x", "", false},
+        {"/a", "/a/b", false},
+        {"a/b", "/", false},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(IsPathInsideFolder(r.path, r.folder), r.inside) << r.path << " in " << r.folder;

@@ -174,6 +174,8 @@ TEST_F(LogTest, EntriesSplitIntoLines) {
         {"a\xC2\xA6" "b|c", {"a", "b|c"}},              // the UTF-8 broken bar is one separator
         {"caf\xC3\xA6|x", {"caf\xC3\xA6", "x"}},        // 0xA6 inside another character is text
         {"\xE2\x82\xA6" "|y", {"\xE2\x82\xA6", "y"}},
+        {"\xEF\xBD\xA6" "|y", {"\xEF\xBD\xA6", "y"}},
+        {"\xC3\xC2\xA6" "x", {"\xC3", "x"}},  // a lead byte alone, then the broken bar
         {"\xE0\x80\xA6" "x|y", {"\xE0\x80", "x|y"}},  // no UTF-8 character: an overlong form
         {"\xED\xA6\x80" "x|y", {"\xED", "\x80x|y"}},  // nor a surrogate
         {"|lead||double|", {"lead", "double"}},

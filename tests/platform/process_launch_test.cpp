@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/child_job.h"
+#include "tests/support/file_helpers.h"
 #include "tests/support/ipc_test_folder.h"
 #include "tests/support/peer_process.h"
 
@@ -76,6 +77,17 @@ TEST(ProcessLaunch, AChildThatCannotStartLeavesNothingRunning) {
     options.workingFolder = "/no/such/folder";
     EXPECT_FALSE(Launch(options, &error).IsValid());
     EXPECT_EQ(error, ENOENT);
+}
+
+TEST(ProcessLaunch, ABareNameIsLookedUpInEveryFolderOfTheChildsOwnPath) {
+    const Vok::Test::CTempFolder folder;
+    ASSERT_EQ(::symlink(PEER.c_str(), (folder / "peer-in-path").c_str()), 0);
+    sLaunchOptions options;
+    options.arguments = {"peer-in-path", "unknown-mode"};
+    options.environment = Strings{"PATH=/no/such/folder:" + folder.Path()};
+    CProcess child = Launch(options);
+    ASSERT_TRUE(child.IsValid());
+    EXPECT_EQ(child.Wait(5000), 2);
 }
 
 TEST(ProcessLaunch, AChildIsWaitedForAndKilledThroughItsPidfd) {

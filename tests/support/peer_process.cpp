@@ -149,4 +149,15 @@ long ContextSwitches(pid_t pid) {
     return switches;
 }
 
+int WaitForForkedChild(pid_t pid) {
+    int status = 0;
+    for (int waited = 0; waited < 500; ++waited) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -1;
+}
+
 }  // namespace Vok::Test

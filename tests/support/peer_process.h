@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <optional>
@@ -12,6 +13,18 @@
 namespace Vok::Test {
 
 using Milliseconds = std::chrono::milliseconds;
+
+// The exit code of forked child pid; -1 when it did not end on its own within five seconds (it is
+// then killed) or ended by a signal.
+int WaitForForkedChild(pid_t pid);
+
+// Runs f in a forked child and returns its exit code (f's result), as WaitForForkedChild does.
+template <typename F>
+int InChild(F f) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(f());
+    return WaitForForkedChild(pid);
+}
 
 class CPeerProcess {
 public:
