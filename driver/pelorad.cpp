@@ -122,14 +122,17 @@ constexpr struct {
     {TIMETAG_BLOCK_TYPE, sizeof(TimetagRecord), sizeof(TimetagRecord), "S: Add Timetag Block to Buffer \n"},
 };
 
-// Where the loop goes on after a sentence that is not used: its first 3 characters dropped, the
-// next "$" after them; npos when there is none. next is the first "$" after start.
+}  // namespace
+
 size_t SkipSentence(std::string_view line, size_t start, size_t next) {
     if (next != std::string_view::npos && next >= start + 3) return next;
     return line.find('$', start + 3);
 }
 
-}  // namespace
+eNmeaFormat FindSentenceFormat(std::string_view sentence) {
+    const sToken* token = FindToken(sentence);
+    return token != nullptr ? token->format : NMEA_POS_AUTO;
+}
 
 int CPelorad::IsPpsClockValid() {
     // The library asks the kernel each time; a clock's state changes far more rarely than once a

@@ -8,8 +8,8 @@
 #include <map>
 #include <limits>
 #include <memory>
-#include <string_view>
 #include <string>
+#include <string_view>
 
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
@@ -69,6 +69,13 @@ constexpr int RESET_GSV_STORE = 10;
 // Converts to the time value and back, so that the fields come out normalised (day of the week
 // included), less the seconds.
 void SubtractSecondsFromSystemTime(SYSTEMTIME& time, double seconds);
+
+// Where the sentence loop goes on after a sentence that is not used: its first 3 characters dropped,
+// the next "$" after them; npos when there is none. next is the first "$" after start.
+size_t SkipSentence(std::string_view line, size_t start, size_t next);
+// The format that the sentence loop detects a sentence by: the first token of its table that starts
+// within the sentence's first characters; NMEA_POS_AUTO for none.
+eNmeaFormat FindSentenceFormat(std::string_view sentence);
 
 // What became of the sentences that the driver met since it started.
 struct sSentenceCounts {

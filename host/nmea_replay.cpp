@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "driver/pelorad.h"
+
 namespace Vok::Test {
 
 namespace {
@@ -20,28 +22,24 @@ constexpr struct {
 
 constexpr size_t kChunkSize = 1 << 16;
 
-// The driver's sentence tokens in the order it tries them, with the record kind each makes: a
-// sentence is of the first token that starts within its first kTokenWindow characters.
-constexpr unsigned kHeadingKind = 1u << 4, kRateKind = 1u << 5;
-constexpr struct {
-    std::string_view token;
-    unsigned kind;
-} kTokens[] = {{"GGA", 1u << 0}, {"RMC", 1u << 1}, {"GGK", 1u << 2}, {"GLL", 1u << 3}, {"GST", 0},
-               {"GSA", 0},       {"GSV", 0},       {"QUAL", 0},      {"HDT", kHeadingKind},
-               {"HDG", kHeadingKind}, {"HDM", kHeadingKind}, {"HCD", kHeadingKind}, {"HCC", kHeadingKind},
-               {"ROT", kRateKind}, {"ZDA", 0}};
-constexpr size_t kTokenWindow = 10;
-
 // Calls visit with each sentence of a line as the driver takes them apart: from a "$" to the next
-// one (included), a "$" with fewer than three characters after it ending the line.
+// one (included), going on as after a sentence that it does not use.
 template <typename F>
 void ForEachSentence(std::string_view line, F&& visit) {
     size_t start = line.find('$');
     while (start != std::string_view::npos && line.size() - start >= 4) {
         const size_t next = line.find('$', start + 1);
         visit(line.substr(start, (next == std::string_view::npos ? line.size() : next + 1) - start));
-        start = next != std::string_view::npos && next >= start + 3 ? next : line.find('$', start + 3);
+        start = SkipSentence(line, start, next);
     }
+}
+
+// The record kind of a sentence format: a bit for each position format, one for any heading, one
+// for rate of turn; 0 for the others.
+unsigned KindOf(eNmeaFormat format) {
+    if (format >= NMEA_POS_GGA && format <= NMEA_POS_GLL) return 1u << (format - NMEA_POS_GGA);
+    if (format >= NMEA_HDG_HDT && format <= NMEA_HDG_HCC) return 1u << 4;
+    return format == NMEA_MSC_ROT ? 1u << 5 : 0;
 }
 
 int TimeField(const std::string& format) {
@@ -57,14 +55,7 @@ bool IsSentenceLine(const std::string& line) { return line.find('$') != std::str
 
 unsigned SentenceKinds(const std::string& line) {
     unsigned kinds = 0;
-    ForEachSentence(line, [&](std::string_view sentence) {
-        for (const auto& t : kTokens) {
-            if (sentence.find(t.token) < kTokenWindow) {
-                kinds |= t.kind;
-                break;
-            }
-        }
-    });
+    ForEachSentence(line, [&](std::string_view sentence) { kinds |= KindOf(FindSentenceFormat(sentence)); });
     return kinds;
 }
 

@@ -229,11 +229,13 @@ int BindError(UINT port) {
     return 0;
 }
 
-// The files of the driver's crash folder.
-std::set<std::string> CrashFolderFiles(const std::string& driver) {
+// The driver's crash folder; empty without a home folder.
+fs::path CrashFolderOf(const std::string& driver) { return GetCrashDumpFolderOf(fs::path(driver).filename().string()); }
+
+// The files of a crash folder.
+std::set<std::string> CrashFolderFiles(const fs::path& folder) {
     std::set<std::string> names;
     boost::system::error_code error;
-    const fs::path folder = GetCrashDumpFolderOf(fs::path(driver).filename().string());
     if (folder.empty()) return names;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         names.insert(it->path().string());
@@ -251,10 +253,10 @@ std::string DescribeDriverEnd(int code, bool byItself, const std::string& driver
     } else {
         text = std::string("pelorad ended ") + (byItself ? "by itself " : "") + "with code " + std::to_string(code);
     }
-    const fs::path folder = GetCrashDumpFolderOf(fs::path(driver).filename().string());
+    const fs::path folder = CrashFolderOf(driver);
     if (folder.empty()) return text + "; with no home folder it had no crash folder";
     std::string reports;
-    for (const std::string& path : code == 128 + SIGKILL ? std::set<std::string>{} : CrashFolderFiles(driver)) {
+    for (const std::string& path : code == 128 + SIGKILL ? std::set<std::string>{} : CrashFolderFiles(folder)) {
         boost::system::error_code timeError;
         if (before.count(path) == 0 && fs::last_write_time(path, timeError) >= started && !timeError)
             reports += "\n  " + path;
@@ -454,7 +456,7 @@ int Run(const sOptions& given) {
     const CPrivateIpcFolder folder;
     if (folder.GetPath().empty()) return Fail(kDriverFailed, "no folder for the named objects could be made");
     CDriverErrors errors;
-    const std::set<std::string> crashFilesBefore = CrashFolderFiles(driver);
+    const std::set<std::string> crashFilesBefore = CrashFolderFiles(CrashFolderOf(driver));
     const std::time_t started = std::time(nullptr);
     CDemoHost host("\"" + driver + "\"", options.port, errors.GetPath());
     errors.CloseWriteEnd();

@@ -69,6 +69,14 @@ protected:
     void ReadUntilEnd(CPeerProcess& host) {
         while (const std::optional<std::string> line = host.ReadLine(Milliseconds(10000))) Take(*line);
     }
+    // Reads the host's lines until it has printed count records in all, each line within 5 s.
+    void ReadRecords(CPeerProcess& host, size_t count) {
+        while (m_records.size() < count) {
+            const std::optional<std::string> line = host.ReadLine(Milliseconds(5000));
+            ASSERT_TRUE(line) << m_all;
+            Take(*line);
+        }
+    }
     void Take(const std::string& line) {
         std::smatch m;
         if (std::regex_search(line, m, std::regex(R"(^pelorad \(process (\d+)\))"))) m_driver = std::stoi(m[1]);
@@ -198,11 +206,7 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
         const int writer = ::open(fifo.c_str(), O_RDWR | O_CLOEXEC);
         ASSERT_EQ(::write(writer, recording.data(), recording.size()), static_cast<ssize_t>(recording.size()));
         // The last moment waits for a line that would close it.
-        while (m_records.size() < 3) {
-            const std::optional<std::string> line = host.ReadLine(Milliseconds(5000));
-            ASSERT_TRUE(line) << m_all;
-            Take(*line);
-        }
+        ASSERT_NO_FATAL_FAILURE(ReadRecords(host, 3));
         host.Kill(signal);
         ReadUntilEnd(host);
         EXPECT_EQ(host.Wait(Milliseconds(3000)), 0) << m_all;
@@ -221,11 +225,7 @@ TEST_F(RunHost, StopsWhileItWaitsForAPipe) {
         for (int i = 0; i < lines; ++i) sent = recording.find('\n', sent) + 1;
         ASSERT_EQ(::write(writer, recording.data(), sent), static_cast<ssize_t>(sent));
         EXPECT_TRUE(host.WaitForLine("replaying", Milliseconds(10000)));
-        while (m_records.size() < records) {
-            const std::optional<std::string> line = host.ReadLine(Milliseconds(5000));
-            ASSERT_TRUE(line) << m_all;
-            Take(*line);
-        }
+        ASSERT_NO_FATAL_FAILURE(ReadRecords(host, records));
         ::usleep(1800000);  // past the last epoch's time: what comes then is late
         ASSERT_EQ(::write(writer, recording.data() + sent, recording.size() - sent),
                   static_cast<ssize_t>(recording.size() - sent));
