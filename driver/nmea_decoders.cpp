@@ -77,13 +77,13 @@ int ReadCoordinates(CNmeaText& text, double& latitude, double& longitude) {
         return v.find_first_not_of("0123456789.") == std::string_view::npos && v.find('.') == v.rfind('.') &&
                v.find_first_of("0123456789") != std::string_view::npos;
     };
-    const bool both = plain(text);
+    const bool withLatitude = plain(text);
     latitude = ParseLatitude(text);
     if (!SkipFields(text, 2)) return 0;
     const bool withLongitude = plain(text);
     longitude = ParseLongitude(text);
     if (!SkipFields(text, 2)) return 0;
-    if (!both || !withLongitude) return -1;
+    if (!withLatitude || !withLongitude) return -1;
     return std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0 ? 1 : 0;
 }
 

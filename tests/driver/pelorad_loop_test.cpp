@@ -512,6 +512,10 @@ TEST_F(PeloradLoop, ATimeTagKeepsTheStartOfALongSentence) {
     const TimetagRecord next = Read<TimetagRecord>(6);
     const std::string line = Gga(2).substr(0, Gga(2).find('\n'));  // the datagram's line, without its line feed
     EXPECT_EQ(std::string(next.szSentence, sizeof next.szSentence), line + std::string(TIMETAG_TEXT_SIZE - line.size(), '\0'));
+    // A sentence ended by CR alone keeps nothing of the next one on its line.
+    ASSERT_EQ(Feed(3, EndedByCr(Gga(3) + HDT)), P | H | T);
+    const std::string cr = EndedByCr(Gga(3));
+    EXPECT_EQ(std::string(Read<TimetagRecord>(6).szSentence), cr);
 }
 
 // A position is placed on the day of the datagram's time: just after midnight on the new day, just
