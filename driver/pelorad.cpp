@@ -308,8 +308,8 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
     size_t start = line.find('$');
     while (start != std::string_view::npos && line.size() - start >= 4) {
         const size_t next = line.find('$', start + 1);
-        // The checksum covers the text up to the line's last "*": of two sentences glued on one
-        // line, the first fails and is dropped, the second is then tested alone.
+        // Each sentence's checksum follows its own "*", before the next "$", CR or LF: sentences
+        // glued on one line, or ended by CR alone, are each tested on their own.
         if (m_checksum != 0 && !checksum.Check(start)) {
             DebugTrace("E: CheckSum Failed %s \n", line.data() + start);
             ++(line.substr(start, next - start).find('*') == std::string_view::npos ? m_counts.missingChecksum
