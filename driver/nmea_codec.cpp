@@ -298,6 +298,43 @@ int IsFieldDelimiter(const CNmeaText& text, int index) {
 
 int IsFieldDelimiter(const CString& text, int index) { return IsFieldDelimiter(CNmeaText(text), index); }
 
+bool ParseNumberField(const CNmeaText& text, double* value) {
+    const std::string_view field = text.View().substr(0, static_cast<size_t>(FieldLength(text.View())));
+    size_t i = 0;
+    const auto skip = [&](auto pass) {
+        const size_t from = i;
+        while (i < field.size() && pass(field[i])) ++i;
+        return i - from;
+    };
+    skip(IsSpace);
+    const size_t first = i;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) ++i;
+    size_t digits = skip(IsDigit);
+    if (i < field.size() && field[i] == '.') {
+        ++i;
+        digits += skip(IsDigit);
+    }
+    bool shaped = digits != 0;
+    if (shaped && i < field.size() && (field[i] == 'e' || field[i] == 'E')) {
+        ++i;
+        if (i < field.size() && (field[i] == '+' || field[i] == '-')) ++i;
+        shaped = skip(IsDigit) != 0;
+    }
+    const size_t last = i;
+    skip(IsSpace);
+    const double number = shaped && i == field.size() ? ParseDecimal(field.substr(first, last - first)) : 0.0;
+    const bool finite = shaped && i == field.size() && std::isfinite(number);
+    if (value != nullptr) *value = finite ? number : 0.0;
+    return finite;
+}
+
+bool IsTimeField(const CNmeaText& text) {
+    const std::string_view t = text.View();
+    const int length = FieldLength(t);
+    if (length < 6 || !DigitsAt(t, 0, 6)) return false;
+    return length == 6 || (t[6] == '.' && DigitsAt(t, 7, length - 7));
+}
+
 double ParseLatitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 2, 'S'); }
 
 double ParseLongitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 3, 'W'); }
@@ -355,6 +392,7 @@ void ParseDateDdMmYyyy(const CNmeaText& text, SYSTEMTIME* date) {
     SetDate(date, IntegerOf(t, 6, 4), IntegerOf(t, 3, 2), IntegerOf(t, 0, 2));
 }
 
+bool ParseNumberField(const CString& text, double* value) { return ParseNumberField(CNmeaText(text), value); }
 double ParseLatitude(const CString& text) { return ParseLatitude(CNmeaText(text)); }
 double ParseLongitude(const CString& text) { return ParseLongitude(CNmeaText(text)); }
 double ParseDouble(const CString& text) { return ParseDouble(CNmeaText(text)); }

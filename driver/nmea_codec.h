@@ -68,6 +68,10 @@ int GetFieldLength(const CNmeaText& text);
 int IsFieldDelimiter(const CNmeaText& text, int index);
 
 // Field parsers; missing or empty fields read as 0.
+// The field at the front as a finite decimal number (blanks around it, a sign, digits with at most
+// one point, an exponent): false with 0.0 for an empty field and for one that holds anything else
+// (letters, "nan", "inf", a sign alone, "1.2.3", a value beyond the range of a double).
+bool ParseNumberField(const CString& text, double* value);
 double ParseLatitude(const CString& text);
 double ParseLongitude(const CString& text);
 double ParseDouble(const CString& text);
@@ -83,6 +87,9 @@ void ParseDateDdMmYy(const CString& text, SYSTEMTIME* date);
 void ParseDateMmDdYy(const CString& text, SYSTEMTIME* date);
 void ParseDateDdMmYyyy(const CString& text, SYSTEMTIME* date);
 
+bool ParseNumberField(const CNmeaText& text, double* value);
+// Whether the field at the front is a time of day: hhmmss, then nothing or a point and digits.
+bool IsTimeField(const CNmeaText& text);
 double ParseLatitude(const CNmeaText& text);
 double ParseLongitude(const CNmeaText& text);
 double ParseDouble(const CNmeaText& text);

@@ -12,6 +12,9 @@
 
 namespace {
 
+// The accuracy that a receiver does not know.
+constexpr float kNotKnown = 999.0f;
+
 // Record fields are f32; a value beyond that range becomes infinite instead of an undefined conversion.
 float ToFloatField(double v) {
     if (v > FLT_MAX) return std::numeric_limits<float>::infinity();
@@ -19,7 +22,14 @@ float ToFloatField(double v) {
     return static_cast<float>(v);
 }
 
-float FloatField(const CNmeaText& text) { return ToFloatField(ParseDouble(text)); }
+// A field that holds no number reads as an empty one: 0.
+double Number(const CNmeaText& text) {
+    double value = 0.0;
+    ParseNumberField(text, &value);
+    return value;
+}
+
+float FloatField(const CNmeaText& text) { return ToFloatField(Number(text)); }
 
 char Lead(const CNmeaText& text) { return text.IsEmpty() ? '\0' : text[0]; }
 
@@ -44,6 +54,47 @@ void StoreFix(PosRecord* record, double latitude, double longitude, double heigh
     record->lQuality = quality;
 }
 
+// Sets the time of day from a time field; a field that holds none leaves the time as it was.
+bool ParseOwnTime(const CNmeaText& text, SYSTEMTIME* time) {
+    if (!IsTimeField(text)) return false;
+    ParseTime(text, time);
+    return true;
+}
+
+// Whether a decoded position carried a time of its own; the caller may not ask.
+int Decoded(bool* timed, bool ownTime) {
+    if (timed != nullptr) *timed = ownTime;
+    return 1;
+}
+
+// The latitude and longitude fields at the front with their hemispheres, the text left at the
+// field after them. 1 with both; -1 when either is empty or holds no plain number (digits and at
+// most one point); 0 when the sentence is cut there or a coordinate lies beyond 90 or 180 degrees.
+int ReadCoordinates(CNmeaText& text, double& latitude, double& longitude) {
+    const auto plain = [](const CNmeaText& field) {
+        const int n = GetFieldLength(field);
+        const std::string_view v = field.View().substr(0, n < 0 ? std::string_view::npos : static_cast<size_t>(n));
+        return v.find_first_not_of("0123456789.") == std::string_view::npos && v.find('.') == v.rfind('.') &&
+               v.find_first_of("0123456789") != std::string_view::npos;
+    };
+    const bool withLatitude = plain(text);
+    latitude = ParseLatitude(text);
+    if (!SkipFields(text, 2)) return 0;
+    const bool withLongitude = plain(text);
+    longitude = ParseLongitude(text);
+    if (!SkipFields(text, 2)) return 0;
+    if (!withLatitude || !withLongitude) return -1;
+    return std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0 ? 1 : 0;
+}
+
+// A sentence that reports no fix and has no coordinates: the last fix's coordinates stay, marked
+// as no fix, with the sentence's time.
+int StoreNoFix(PosRecord* record, const SYSTEMTIME& time, bool* timed, bool ownTime) {
+    record->lQuality = 0;
+    record->stFixTime = time;
+    return Decoded(timed, ownTime);
+}
+
 int SecondOfDay(const SYSTEMTIME& t) { return t.wHour * 3600 + t.wMinute * 60 + t.wSecond; }
 
 // Whole seconds of the day; a step of more than half a day back counts as a crossed midnight.
@@ -54,19 +105,31 @@ bool IsEarlierTimeOfDay(const SYSTEMTIME& time, const SYSTEMTIME& reference) {
     return d < 0;
 }
 
-// An empty heading field is no heading of 0: the record is written, marked invalid, as HDT's is.
-float HeadingStatus(const CNmeaText& headingField) {
-    return GetFieldLength(headingField) != 0 ? STATUS_NEW : STATUS_NEW_INVALID;
+// A heading field from 0 to 360 degrees. An empty one, one that holds no number and one beyond
+// that range give no heading: 0, and the record is written marked invalid.
+bool ReadHeading(const CNmeaText& field, double& heading) {
+    const bool valid = ParseNumberField(field, &heading) && heading >= 0.0 && heading <= 360.0;
+    if (!valid) heading = 0.0;
+    return valid;
+}
+
+// The heading brought into [0, 360), as corrections may take it out.
+void StoreHeading(NavRecord* record, double heading, bool valid) {
+    double wrapped = std::fmod(heading, 360.0);
+    if (wrapped < 0.0) wrapped += 360.0;
+    // A sum beyond every double has no direction; a tiny negative one rounds up to 360.
+    if (!(wrapped < 360.0) || wrapped == 0.0) wrapped = 0.0;
+    record->dHeading = wrapped;
+    record->fStatus = valid && std::isfinite(heading) ? STATUS_NEW : STATUS_NEW_INVALID;
 }
 
 int DecodeMagneticHeading(CNmeaText& text, NavRecord* record, const double* variation, const char* token) {
     if (record == nullptr || !SkipPastToken(text, token)) return 0;
-    const float status = HeadingStatus(text);
-    double heading = ParseDouble(text);
+    double heading = 0.0;
+    const bool valid = ReadHeading(text, heading);
     if (!SkipFields(text, 1) || Lead(text) != 'M') return 0;
     if (variation != nullptr) heading += *variation;
-    record->dHeading = heading;
-    record->fStatus = status;
+    StoreHeading(record, heading, valid);
     return 1;
 }
 
@@ -100,31 +163,31 @@ int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BO
 
 namespace Vok::Nmea {
 
-int DecodeGGA(CNmeaText& text, PosRecord* record, int mode) {
+int DecodeGGA(CNmeaText& text, PosRecord* record, int mode, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "GGA")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    ParseTime(text, &time);
-    if (!SkipFields(text, 1) || IsEmptyField(text)) return 0;
-    const double latitude = ParseLatitude(text);
-    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
-    const double longitude = ParseLongitude(text);
-    if (!SkipFields(text, 2)) return 0;
+    const bool ownTime = ParseOwnTime(text, &time);
+    double latitude = 0.0, longitude = 0.0;
+    if (!SkipFields(text, 1)) return 0;
+    const int coordinates = ReadCoordinates(text, latitude, longitude);
+    if (coordinates == 0) return 0;
     const int quality = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
     const int satellites = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
     float hdop = FloatField(text);
-    if (!(hdop > 0.0f)) hdop = 999.0f;
+    if (!(hdop > 0.0f)) hdop = kNotKnown;
     if (!SkipFields(text, 1)) return 0;
     double height = 0.0;
-    if (mode != 2) height = ParseDouble(text);
+    if (mode != 2) height = Number(text);
     if (!SkipFields(text, 2)) return 0;
-    if (mode >= 2) height += ParseDouble(text);
+    if (mode >= 2) height += Number(text);
     float age = 0.0f;
     int station = 0;
     // Both fields may be absent; the checksum is never one of them.
     if (SkipDataFields(text, 2)) age = FloatField(text);
     if (SkipDataFields(text, 1)) station = ParseInteger(text);
+    if (coordinates < 0) return quality == 0 ? StoreNoFix(record, time, timed, ownTime) : 0;
 
     StoreFix(record, latitude, longitude, height, quality);
     record->lSatellites = satellites;
@@ -148,50 +211,50 @@ int DecodeGGA(CNmeaText& text, PosRecord* record, int mode) {
     for (int32_t& kind : record->alAccuracyKind) {
         if (kind < 0 || kind > 5) kind = ACCURACY_EMPTY;
     }
-    return 1;
+    return Decoded(timed, ownTime);
 }
 
-int DecodeRMC(CNmeaText& text, PosRecord* record, int /*mode*/) {
+int DecodeRMC(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "RMC")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    ParseTime(text, &time);
+    const bool ownTime = ParseOwnTime(text, &time);
     if (!SkipFields(text, 1)) return 0;
     const bool valid = Lead(text) == 'A';
-    if (!SkipFields(text, 1) || IsEmptyField(text)) return 0;
-    const double latitude = ParseLatitude(text);
-    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
-    const double longitude = ParseLongitude(text);
-    if (!SkipFields(text, 2) || !SkipFields(text, 1) || !SkipFields(text, 1)) return 0;
+    double latitude = 0.0, longitude = 0.0;
+    if (!SkipFields(text, 1)) return 0;
+    const int coordinates = ReadCoordinates(text, latitude, longitude);
+    if (coordinates == 0 || !SkipFields(text, 1) || !SkipFields(text, 1)) return 0;
     ParseDateDdMmYy(text, &time);
+    if (coordinates < 0) return valid ? 0 : StoreNoFix(record, time, timed, ownTime);
 
     StoreFix(record, latitude, longitude, 0.0, 0);
     record->stFixTime = time;
     // Variation and mode indicator are absent in older sentences: a "*" ends them.
-    if (!SkipDataFields(text, 1) || !SkipDataFields(text, 2)) return 1;
-    static const char modes[] = "NADEMS";
+    if (!SkipDataFields(text, 1) || !SkipDataFields(text, 2)) return Decoded(timed, ownTime);
+    // The quality is the mode's place here: N 0 (no fix) to S 5 (simulator), then the modes of
+    // NMEA 4.10: R 6 (RTK fixed), F 7 (RTK float), P 8 (precise).
+    static const char modes[] = "NADEMSRFP";
     const char* found = Lead(text) != '\0' ? std::strchr(modes, Lead(text)) : nullptr;
     const int quality = found != nullptr ? static_cast<int>(found - modes) : 0;
     record->lQuality = valid ? quality : -quality;
-    return 1;
+    return Decoded(timed, ownTime);
 }
 
-int DecodeGGK(CNmeaText& text, PosRecord* record, int /*mode*/) {
+int DecodeGGK(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "GGK")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    ParseTime(text, &time);
-    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
-    const double latitude = ParseLatitude(text);
-    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
-    const double longitude = ParseLongitude(text);
-    if (!SkipFields(text, 2)) return 0;
+    const bool ownTime = ParseOwnTime(text, &time);
+    double latitude = 0.0, longitude = 0.0;
+    if (!SkipFields(text, 2) || ReadCoordinates(text, latitude, longitude) <= 0) return 0;
     const int quality = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
     const int satellites = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
     float dop = FloatField(text);
-    if (!(dop > 0.0f)) dop = 999.0f;
+    if (!(dop > 0.0f)) dop = kNotKnown;
     if (!SkipFields(text, 1)) return 0;
-    const double height = ParseNumberSkippingPrefix(text);
+    double height = ParseNumberSkippingPrefix(text);
+    if (!std::isfinite(height)) height = 0.0;
     if (!SkipFields(text, 2)) return 0;
 
     StoreFix(record, latitude, longitude, height, quality);
@@ -201,38 +264,38 @@ int DecodeGGK(CNmeaText& text, PosRecord* record, int /*mode*/) {
     record->stFixTime = time;
     SetPrnPlaceholders(record, satellites);
     for (int k = 1; k < POS_ACCURACY_SLOTS; ++k) record->alAccuracyKind[k] = ACCURACY_EMPTY;
-    return 1;
+    return Decoded(timed, ownTime);
 }
 
-int DecodeGLL(CNmeaText& text, PosRecord* record, int /*mode*/) {
+int DecodeGLL(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "GLL")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    if (IsEmptyField(text)) return 0;
-    const double latitude = ParseLatitude(text);
-    if (!SkipFields(text, 2) || IsEmptyField(text)) return 0;
-    const double longitude = ParseLongitude(text);
-    if (!SkipFields(text, 2)) return 0;
+    double latitude = 0.0, longitude = 0.0;
+    const int coordinates = ReadCoordinates(text, latitude, longitude);
+    if (coordinates == 0) return 0;
 
-    // The rest is either a height and its unit "M", or a time with its status letters (and maybe
-    // a mode indicator, which may be "M" too). Only the data counts, never the checksum.
+    // The rest is either a height and its unit "M", or a time (maybe empty, or none at all in
+    // NMEA 1.5) with its status letter (and maybe a mode indicator, which may be "M" too). Only
+    // the data counts, never the checksum.
     const std::string_view rest = text.View();
     const CNmeaText data(rest.substr(0, rest.find_first_of("*\r\n$")));
+    CNmeaText second = data;
+    const bool hasSecond = SkipDataFields(second, 1);
+    const std::string_view status = second.View().substr(0, second.View().find(','));
     int quality = 7;
     double height = 0.0;
-    CNmeaText unit = data;
-    if (SkipDataFields(unit, 1) && unit.View().substr(0, unit.View().find(',')) == "M") {
+    bool ownTime = false;
+    if (hasSecond && status == "M") {
         quality = 1;
-        height = ParseDouble(data);
-    } else if (data.Find('A') > 6) {
-        quality = 7;
-        ParseTime(data, &time);
-    } else if (data.Find('V') > 6) {
-        quality = 0;
-        ParseTime(data, &time);
+        height = Number(data);
+    } else {
+        ownTime = ParseOwnTime(data, &time);
+        if (hasSecond && Lead(second) == 'V') quality = 0;
     }
+    if (coordinates < 0) return quality == 0 ? StoreNoFix(record, time, timed, ownTime) : 0;
     StoreFix(record, latitude, longitude, height, quality);
     record->stFixTime = time;
-    return 1;
+    return Decoded(timed, ownTime);
 }
 
 int DecodeGST(CNmeaText& text, PosRecord* record) {
@@ -244,18 +307,20 @@ int DecodeGST(CNmeaText& text, PosRecord* record) {
                              &record->fSdLatitude, &record->fSdLongitude, &record->fSdHeight};
     for (float* field : fields) {
         if (!SkipFields(text, 1)) return 0;
-        *field = FloatField(text);
+        // An empty field is no estimate: not known, as an empty HDOP is, never a perfect 0.
+        double value = 0.0;
+        *field = ParseNumberField(text, &value) ? ToFloatField(value) : kNotKnown;
     }
     return 1;
 }
 
 int DecodeQUAL(CNmeaText& text, PosRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "QUAL")) return 0;
-    const double a = ParseDouble(text);
+    const double a = Number(text);
     if (!SkipFields(text, 1)) return 0;
-    const double b = ParseDouble(text);
+    const double b = Number(text);
     if (!SkipFields(text, 1)) return 0;
-    const double c = ParseDouble(text);
+    const double c = Number(text);
     // Without field 4 (a "*" ends the data) nothing is stored, as at the end of the text.
     if (!SkipDataFields(text, 1)) return 1;
     record->fSdLatitude = ToFloatField(a);
@@ -330,30 +395,28 @@ int DecodeGSV(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount
 
 int DecodeHDT(CNmeaText& text, NavRecord* record, double* /*variation*/) {
     if (record == nullptr || !SkipPastToken(text, "HDT")) return 0;
-    const int length = GetFieldLength(text);
-    const double heading = ParseDouble(text);
+    double heading = 0.0;
+    const bool valid = ReadHeading(text, heading);
     if (!SkipFields(text, 1)) return 0;
-    record->dHeading = heading;
-    record->fStatus = Lead(text) == 'T' && length != 0 ? STATUS_NEW : STATUS_NEW_INVALID;
+    StoreHeading(record, heading, valid && Lead(text) == 'T');
     return 1;
 }
 
 int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
     if (record == nullptr || !SkipPastToken(text, "HDG")) return 0;
-    const float status = HeadingStatus(text);
-    double heading = ParseDouble(text);
+    double heading = 0.0;
+    const bool valid = ReadHeading(text, heading);
     if (!SkipFields(text, 1)) return 0;
-    double deviation = ParseDouble(text);
+    double deviation = Number(text);
     if (!SkipFields(text, 1)) return 0;
     if (Lead(text) == 'W') deviation = -deviation;
     heading += deviation;
     if (!SkipFields(text, 1)) return 0;
-    double east = ParseDouble(text);
+    double east = Number(text);
     if (!SkipFields(text, 1)) return 0;
     if (Lead(text) == 'W') east = -east;
     if (variation != nullptr) *variation = east;
-    record->dHeading = heading + east;
-    record->fStatus = status;
+    StoreHeading(record, heading + east, valid);
     return 1;
 }
 
@@ -367,19 +430,19 @@ int DecodeHCD(CNmeaText& text, NavRecord* record, double* variation) {
 
 int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation) {
     if (record == nullptr || !SkipPastToken(text, "HCC")) return 0;
-    const float status = HeadingStatus(text);
-    double heading = ParseDouble(text);
+    double heading = 0.0;
+    const bool valid = ReadHeading(text, heading);
     if (variation != nullptr) heading += *variation;
-    record->dHeading = heading;
-    record->fStatus = status;
+    StoreHeading(record, heading, valid);
     return 1;
 }
 
 int DecodeROT(CNmeaText& text, RotRecord* record) {
     if (record == nullptr || !SkipPastToken(text, "ROT")) return 0;
-    // An empty rate field is no rate of 0: the record is written, marked invalid.
-    const bool empty = GetFieldLength(text) == 0;
-    const double rate = ParseDouble(text);
+    // An empty rate field, or one that holds no number, is no rate of 0: the record is written,
+    // marked invalid.
+    double rate = 0.0;
+    const bool empty = !ParseNumberField(text, &rate);
     if (!SkipFields(text, 1)) return 0;
     record->dRate = rate;
     record->fStatus = empty ? STATUS_NEW_INVALID : Lead(text) == 'A' ? STATUS_NEW : STATUS_NONE;
@@ -432,10 +495,18 @@ int OnCString(int (*decode)(CNmeaText&, Params...), CString& text, Args... args)
 
 namespace Nmea = Vok::Nmea;
 
-int DecodeGGA(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeGGA, text, record, mode); }
-int DecodeRMC(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeRMC, text, record, mode); }
-int DecodeGGK(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeGGK, text, record, mode); }
-int DecodeGLL(CString& text, PosRecord* record, int mode) { return OnCString(Nmea::DecodeGLL, text, record, mode); }
+int DecodeGGA(CString& text, PosRecord* record, int mode, bool* timed) {
+    return OnCString(Nmea::DecodeGGA, text, record, mode, timed);
+}
+int DecodeRMC(CString& text, PosRecord* record, int mode, bool* timed) {
+    return OnCString(Nmea::DecodeRMC, text, record, mode, timed);
+}
+int DecodeGGK(CString& text, PosRecord* record, int mode, bool* timed) {
+    return OnCString(Nmea::DecodeGGK, text, record, mode, timed);
+}
+int DecodeGLL(CString& text, PosRecord* record, int mode, bool* timed) {
+    return OnCString(Nmea::DecodeGLL, text, record, mode, timed);
+}
 int DecodeGST(CString& text, PosRecord* record) { return OnCString(Nmea::DecodeGST, text, record); }
 int DecodeQUAL(CString& text, PosRecord* record) { return OnCString(Nmea::DecodeQUAL, text, record); }
 int DecodeGSA(CString& text, PosRecord* store, int* partNumber, int* partCount) {

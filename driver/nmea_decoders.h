@@ -9,13 +9,18 @@
 #include "driver/result_records.h"
 
 // Position decoders. The mode decides the GGA height: below 2 the altitude, 2 the geoid
-// separation alone, above 2 their sum; the other decoders do not use it.
-int DecodeGGA(CString& text, PosRecord* record, int mode);
-int DecodeRMC(CString& text, PosRecord* record, int mode);
-int DecodeGGK(CString& text, PosRecord* record, int mode);
-int DecodeGLL(CString& text, PosRecord* record, int mode);
+// separation alone, above 2 their sum; the other decoders do not use it. A decoded sentence sets
+// timed (when given) to whether it carried a time of day of its own; one without keeps the
+// record's time. A coordinate field that holds no plain number counts as empty; a latitude beyond
+// 90 or a longitude beyond 180 degrees fails the sentence. A GGA of quality 0, an RMC or GLL of
+// status V, without coordinates, stores quality 0 and its time: the last fix's coordinates stay.
+int DecodeGGA(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
+int DecodeRMC(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
+int DecodeGGK(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
+int DecodeGLL(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
 
-// Accuracy decoders. GST is refused when its time of day is earlier than the record's.
+// Accuracy decoders. GST is refused when its time of day is earlier than the record's; an empty
+// GST field stores 999, not known.
 int DecodeGST(CString& text, PosRecord* record);
 int DecodeQUAL(CString& text, PosRecord* record);
 // Multi-part sentences go into a store of PosRecord layout and count their parts.
@@ -28,6 +33,9 @@ int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount);
 int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BOOL withAccuracy);
 
 // Heading decoders. HDG stores the magnetic variation it reads; HDM, HCD and HCC add the one given.
+// A heading is stored within [0, 360). A heading field that is empty, holds no number or lies
+// beyond [0, 360] gives a heading of 0 (before corrections) marked invalid (STATUS_NEW_INVALID);
+// ROT does the same for its rate field. Other number fields that hold no number read as empty.
 int DecodeHDT(CString& text, NavRecord* record, double* variation);
 int DecodeHDG(CString& text, NavRecord* record, double* variation);
 int DecodeHDM(CString& text, NavRecord* record, double* variation);
@@ -49,10 +57,10 @@ int DecodeVTG(CString& text, double* course, double* speed);
 // the decoder left of it. A namespace of their own keeps the names above unambiguous.
 namespace Vok::Nmea {
 
-int DecodeGGA(CNmeaText& text, PosRecord* record, int mode);
-int DecodeRMC(CNmeaText& text, PosRecord* record, int mode);
-int DecodeGGK(CNmeaText& text, PosRecord* record, int mode);
-int DecodeGLL(CNmeaText& text, PosRecord* record, int mode);
+int DecodeGGA(CNmeaText& text, PosRecord* record, int mode, bool* timed = nullptr);
+int DecodeRMC(CNmeaText& text, PosRecord* record, int mode, bool* timed = nullptr);
+int DecodeGGK(CNmeaText& text, PosRecord* record, int mode, bool* timed = nullptr);
+int DecodeGLL(CNmeaText& text, PosRecord* record, int mode, bool* timed = nullptr);
 int DecodeGST(CNmeaText& text, PosRecord* record);
 int DecodeQUAL(CNmeaText& text, PosRecord* record);
 int DecodeGSA(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount);

@@ -21,7 +21,7 @@ namespace {
 
 enum eGroup { GROUP_POSITION, GROUP_ACCURACY, GROUP_HEADING, GROUP_RATE, GROUP_TIME };
 
-using PositionDecoder = int (*)(CNmeaText&, PosRecord*, int);
+using PositionDecoder = int (*)(CNmeaText&, PosRecord*, int, bool*);
 using HeadingDecoder = int (*)(CNmeaText&, NavRecord*, double*);
 
 // The sentence tokens in the order they are tried: by group, then within the group.
@@ -308,8 +308,8 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
     size_t start = line.find('$');
     while (start != std::string_view::npos && line.size() - start >= 4) {
         const size_t next = line.find('$', start + 1);
-        // The checksum covers the text up to the line's last "*": of two sentences glued on one
-        // line, the first fails and is dropped, the second is then tested alone.
+        // Each sentence's checksum follows its own "*", before the next "$", CR or LF: sentences
+        // glued on one line, or ended by CR alone, are each tested on their own.
         if (m_checksum != 0 && !checksum.Check(start)) {
             DebugTrace("E: CheckSum Failed %s \n", line.data() + start);
             ++(line.substr(start, next - start).find('*') == std::string_view::npos ? m_counts.missingChecksum
@@ -391,7 +391,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             DebugTrace("S: Reset Update Format (%02d) %s \n", m_lastDetected, GetFormatName(m_lastDetected));
             m_updateFormat = m_lastDetected;
         }
-        if (token->position(message, &m_pos, m_mode) == 0) return 0;
+        if (token->position(message, &m_pos, m_mode, &m_posTimed) == 0) return 0;
         format = code;
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);
@@ -460,6 +460,12 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
     if (IsPositionFormat(format)) {
         CVOKTime t = ToTime(m_pos.stFixTime);
         t.AdjustDayToReference(ToTime(m_stPpsTime));
+        if (!m_posTimed) {
+            // Without a time of its own a position is timed by its arrival, as on a clock that is
+            // not synchronised: never by the time of the fix before it, nor at midnight.
+            ApplyTimeOffset();
+            t = ToTime(m_stPpsTime);
+        }
         m_fixTime = TimeToSystemTime(t);
         if (IsPpsClockValid() == 0) {
             ApplyTimeOffset();
@@ -625,6 +631,8 @@ void CPelorad::TagPps(const SYSTEMTIME& fixTime, std::string_view sentence) {
     m_timetag.stFixTime = fixTime;
     size_t n = sentence.size();
     if (const size_t lf = sentence.find('\n'); lf != std::string_view::npos) n = lf + 1;
+    // A sentence that ends in CR alone ends there, not with the next sentence of its line.
+    if (const size_t cr = sentence.find('\r'); cr < n && sentence.substr(cr, 2) != "\r\n") n = cr + 1;
     n = std::min(n, static_cast<size_t>(TIMETAG_TEXT_SIZE - 1));
     // A view without text may have no data pointer at all, which memcpy may not be given.
     if (n != 0) std::memcpy(m_timetag.szSentence, sentence.data(), n);

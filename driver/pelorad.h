@@ -187,6 +187,8 @@ private:
     bool m_gsvStoreEmpty = false;
 
     PosRecord m_pos{};
+    // Whether the position in hand carried a time of day of its own.
+    bool m_posTimed = true;
     int32_t m_posBlock = -1;
 
     SYSTEMTIME m_navTime{};

@@ -43,25 +43,29 @@ int ReadChecksumField(std::string_view s, size_t i) {
     return value;
 }
 
-}  // namespace
-
-bool CheckNmeaChecksum(const CString& sentence) { return CLineChecksum(sentence.Str()).Check(0); }
-
-CLineChecksum::CLineChecksum(std::string_view line) : m_line(line), m_star(line.rfind('*')) {
-    m_expected = m_star == std::string_view::npos ? -1 : ReadChecksumField(line, m_star + 1);
-    for (size_t i = 0; i < m_star && i < line.size(); ++i) m_total ^= static_cast<unsigned char>(line[i]);
+// Whether the text, which starts with "$", carries after its "*" at index star the XOR of the
+// characters between the two.
+bool MatchesChecksum(std::string_view text, size_t star) {
+    const int expected = ReadChecksumField(text, star + 1);
+    if (expected < 0) return false;
+    unsigned sum = 0;
+    for (size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(text[i]);
+    return static_cast<int>(sum) == expected;
 }
 
-bool CLineChecksum::Check(size_t start) {
+}  // namespace
+
+bool CheckNmeaChecksum(const CString& sentence) {
+    const std::string_view text = sentence.Str();
+    const size_t star = text.rfind('*');
+    return !text.empty() && text[0] == '$' && star != std::string_view::npos && MatchesChecksum(text, star);
+}
+
+bool CLineChecksum::Check(size_t start) const {
     if (start >= m_line.size() || m_line[start] != '$') return false;
-    if (m_star == std::string_view::npos || m_star <= start || m_expected < 0) return false;
-    if (m_prefixEnd > start + 1) {
-        m_prefix = 0;
-        m_prefixEnd = 0;
-    }
-    for (; m_prefixEnd <= start; ++m_prefixEnd) m_prefix ^= static_cast<unsigned char>(m_line[m_prefixEnd]);
-    // XOR of the characters between the "$" and the star.
-    return static_cast<int>(m_total ^ m_prefix) == m_expected;
+    const std::string_view sentence = m_line.substr(start, m_line.find_first_of("$\r\n", start + 1) - start);
+    const size_t star = sentence.rfind('*');
+    return star != std::string_view::npos && MatchesChecksum(sentence, star);
 }
 
 CString ChecksumText(const CString& text, int firstIndex, int type) {

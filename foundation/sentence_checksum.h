@@ -18,22 +18,18 @@ constexpr int CHECKSUM_CRC32 = 4;
 // True when the sentence starts with "$" and the hex number after its last "*" is the XOR of
 // the characters between the "$" and that "*".
 bool CheckNmeaChecksum(const CString& sentence);
-// The checksum tests of the sentences of one line, from one pass over it: Check (i) gives what
-// CheckNmeaChecksum gives for the line from index i on (the XOR up to the line's last "*"), in time
-// that does not grow with the line. Indices are meant to come in increasing order; one that goes
-// back is still right, at the cost of a pass from the line's start. The line must outlive this.
+// The checksum tests of the sentences of one line. Each sentence ends at the next "$", carriage
+// return or line feed, and its checksum follows its own last "*" before that end: of sentences
+// glued together, or ended by a carriage return alone, each is tested on its own. Check (i) tests
+// the sentence that starts at index i; each reads only its own sentence, so testing every
+// sentence of a line takes time that grows with the line. The line must outlive this.
 class CLineChecksum {
 public:
-    explicit CLineChecksum(std::string_view line);
-    bool Check(size_t start);
+    explicit CLineChecksum(std::string_view line) : m_line(line) {}
+    bool Check(size_t start) const;
 
 private:
     std::string_view m_line;
-    size_t m_star;            // the line's last "*"; npos when none
-    int m_expected;           // the field after it; -1 when it holds no digit
-    unsigned m_total = 0;     // XOR of the line before the star
-    unsigned m_prefix = 0;    // XOR of the line before m_prefixEnd
-    size_t m_prefixEnd = 0;
 };
 
 // The checksum over the characters from firstIndex to the end, printed in the type's format.

@@ -174,9 +174,21 @@ TEST(PositionDecoders, Gga) {
          [](PosRecord& r) {
              for (int& k : r.alAccuracyKind) k = ACCURACY_GSA_MODE;
          }},
-        {"empty time: 00:00:00 on the kept date", Gga(3), "$GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47",
-         1, Then(GgaFix(545.4 + 46.9), [](PosRecord& r) { r.stFixTime = Time(2011, 10, 24, 0, 0, 0, 0); })},
-        {"no fix", Gga(3), "$GPGGA,,,,,,0,00,20.0,,,,,,*7A", 0, nullptr},
+        {"empty time: the time stays, never 00:00:00", Gga(3),
+         "$GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", 1,
+         Then(GgaFix(545.4 + 46.9), [](PosRecord& r) { r.stFixTime = PreviousRecord().stFixTime; })},
+        {"no fix: its quality and time, the last coordinates stay", Gga(3), "$GPGGA,123519.50,,,,,0,00,,,M,,M,,*7A", 1,
+         [](PosRecord& r) { r.lQuality = 0, r.stFixTime = Time(2011, 10, 24, 12, 35, 19, 500); }},
+        {"a fix without coordinates", Gga(3), "$GPGGA,123519,,,,,1,08,0.9,545.4,M,46.9,M,,*47", 0, nullptr},
+        {"a latitude that is no number", Gga(3), "$GPGGA,123519,nan,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", 0,
+         nullptr},
+        {"latitude beyond 90", Gga(3), "$GPGGA,123519,9158.8,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", 0, nullptr},
+        {"longitude beyond 180", Gga(3), "$GPGGA,123519,4807.038,N,18100.0,E,1,08,0.9,545.4,M,46.9,M,,*47", 0, nullptr},
+        {"the poles and the antimeridian", Gga(3), "$GPGGA,123519,9000.000,S,18000.000,W,1,08,0.9,545.4,M,46.9,M,,*47",
+         1, Then(GgaFix(545.4 + 46.9), [](PosRecord& r) { r.dLatitude = -90.0, r.dLongitude = -180.0; })},
+        {"HDOP, altitude and age that are no number read as empty", Gga(3),
+         "$GPGGA,123519,4807.038,N,01131.000,E,1,08,inf,nan,M,46.9,M,1.2.3,*47", 1,
+         Then(GgaFix(46.9), [](PosRecord& r) { r.afAccuracyValue[0] = 999.0f; })},
         {"empty longitude", Gga(3), "$GPGGA,123519,4807.038,N,,E,1,08,0.9,545.4,M,46.9,M,,*47", 0, nullptr},
         {"cut after the altitude", Gga(3), "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4", 0, nullptr},
         {"cut after the token", Gga(3), "$GPGGA", 0, nullptr},
@@ -199,9 +211,9 @@ TEST(PositionDecoders, Rmc) {
              {"without a mode indicator before the checksum", kRmc, minmea + "*A0", 1, fix(0)},
              {"status V without a mode indicator", kRmc, "$GPRMC,081836.75,V" + minmea.substr(18) + "*A0", 1,
               fix(0)}});
-    const char* modes = "NADEMSX";
+    const char* modes = "NADEMSRFPX";
     for (int q = 0; modes[q] != '\0'; ++q) {
-        RunRows({{"mode indicator", kRmc, minmea + "," + modes[q] + "*00", 1, fix(q < 6 ? q : 0)}});
+        RunRows({{"mode indicator", kRmc, minmea + "," + modes[q] + "*00", 1, fix(q < 9 ? q : 0)}});
     }
     auto dated = [](int quality, SYSTEMTIME time) {
         return [quality, time](PosRecord& r) {
@@ -221,7 +233,10 @@ TEST(PositionDecoders, Rmc) {
          dated(1, Time(2011, 10, 24, 1, 8, 2, 260))},
         {"cut date keeps the date", kRmc, "$GPRMC,010802.26,A,4852.13326,N,00209.49001,E,0.2,195.49,2905", 1,
          dated(0, Time(2011, 10, 24, 1, 8, 2, 260))},
-        {"no fix", kRmc, "$GPRMC,,V,,,,,,,,,,N,V*29", 0, nullptr},
+        {"no fix", kRmc, "$GPRMC,,V,,,,,,,,,,N,V*29", 1, [](PosRecord& r) { r.lQuality = 0; }},
+        {"no fix with its time and date", kRmc, "$GPRMC,010802.26,V,,,,,,,290512,,,N*29", 1,
+         [](PosRecord& r) { r.lQuality = 0, r.stFixTime = Time(2012, 5, 29, 1, 8, 2, 260); }},
+        {"status A without coordinates", kRmc, "$GPRMC,010802.26,A,,,,,0.2,195.49,290512,,,A*67", 0, nullptr},
         {"cut before the date", kRmc, "$GPRMC,081836.75,A,3751.65,S,14507.36,E,000.0", 0, nullptr},
     });
 }
@@ -263,8 +278,10 @@ TEST(PositionDecoders, GgkAndGll) {
              Fix(r, 37 + 23.2475 / 60, -(121 + 58.3416 / 60), 0.0, 7);
              r.stFixTime = Time(2011, 10, 24, 16, 12, 29, 487);
          }},
-        {"GLL status V with mode A reads as A", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,V,A*00", 1,
-         gll(7, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
+        {"GLL status V with mode A", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,V,A*00", 1,
+         gll(0, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
+        {"GLL status V with an empty time", kGll, "$GPGLL,4916.45,N,12311.12,W,,V,N*00", 1, gll(0, 0.0, kept)},
+        {"GLL without a time (NMEA 1.5)", kGll, "$GPGLL,4916.45,N,12311.12,W*00", 1, gll(7, 0.0, kept)},
         {"GLL status V, an A in the checksum", kGll, "$GPGLL,4916.45,N,12311.12,W,225448,V*2A", 1,
          gll(0, 0.0, Time(2011, 10, 24, 22, 54, 48, 0))},
         // The mode indicator M (manual input) is no height unit.
@@ -274,10 +291,13 @@ TEST(PositionDecoders, GgkAndGll) {
          gll(0, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
         {"GLL status V", kGll, "$GPGLL,4916.45,N,12311.12,W,225444,V*00", 1, gll(0, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
         {"GLL with a height", kGll, "$GPGLL,4916.45,N,12311.12,W,12.5,M*00", 1, gll(1, 12.5, kept)},
-        {"GLL without a status", kGll, "$GPGLL,4916.45,N,12311.12,W,225444*00", 1, gll(7, 0.0, kept)},
+        {"GLL without a status", kGll, "$GPGLL,4916.45,N,12311.12,W,225444*00", 1,
+         gll(7, 0.0, Time(2011, 10, 24, 22, 54, 44, 0))},
         {"GLL with a time cut to five digits keeps the time", kGll, "$GPGLL,4916.45,N,12311.12,W,22544,A*00", 1,
          gll(7, 0.0, kept)},
-        {"GLL without a fix", kGll, "$GPGLL,,,,,,V,N*64", 0, nullptr},
+        {"GLL without a fix", kGll, "$GPGLL,,,,,225444,V,N*64", 1,
+         [](PosRecord& r) { r.lQuality = 0, r.stFixTime = Time(2011, 10, 24, 22, 54, 44, 0); }},
+        {"GLL status A without coordinates", kGll, "$GPGLL,,,,,225444,A,A*64", 0, nullptr},
         {"GLL cut after the longitude", kGll, "$GPGLL,4916.45,N,12311.12,W", 0, nullptr},
     });
 }
@@ -308,12 +328,16 @@ TEST(AccuracyDecoders, GstRefusedOnlyWhenEarlierInTheDay) {
          [](PosRecord& r) { GstValues(r), r.fRms = INFINITY, r.fSemiMajor = -INFINITY; }, At(2, 46, 3)},
         {"cut: the values read stay", kGst, "$GPGST,024603.00,3.2,6.6,4.7", 0,
          [](PosRecord& r) { r.fRms = 3.2f, r.fSemiMajor = 6.6f, r.fSemiMinor = 4.7f; }, At(2, 46, 3)},
-        {"SBG example with an empty RMS", kGst, "$GPGST,172814.00,,0.023,0.020,273.62,0.023,0.015,0.031*46", 1,
+        {"SBG example with an empty RMS: not known", kGst, "$GPGST,172814.00,,0.023,0.020,273.62,0.023,0.015,0.031*46", 1,
          [](PosRecord& r) {
-             r.fRms = 0.0f, r.fSemiMajor = 0.023f, r.fSemiMinor = 0.020f, r.fOrientation = 273.62f;
+             r.fRms = 999.0f, r.fSemiMajor = 0.023f, r.fSemiMinor = 0.020f, r.fOrientation = 273.62f;
              r.fSdLatitude = 0.023f, r.fSdLongitude = 0.015f, r.fSdHeight = 0.031f;
          },
          At(17, 28, 14)},
+        {"no estimate; fields that are no number", kGst, "$GPGST,172814.00,,,,nan,0.0,abc,*46", 1, [](PosRecord& r) {
+             r.fRms = r.fSemiMajor = r.fSemiMinor = r.fOrientation = r.fSdLongitude = r.fSdHeight = 999.0f;
+             r.fSdLatitude = 0.0f;
+         }, At(17, 28, 14)},
     });
 }
 
@@ -495,6 +519,21 @@ TEST(HeadingDecoders, Table) {
         {"$HCHCC,100.0*00", DecodeHCC, 2.0, 1, 102.0, STATUS_NEW, 2.0},
         {"$HCHCC,*00", DecodeHCC, 2.0, 1, 2.0, STATUS_NEW_INVALID, 2.0},
         {"$HCHCC", DecodeHCC, 2.0, 0, 7.5, STATUS_NONE, 2.0},
+        // Headings are brought into [0, 360); a heading field beyond [0, 360] or that holds no
+        // number is empty.
+        {"$HCHDG,358.0,,,3.5,E*00", DecodeHDG, 0.0, 1, 1.5, STATUS_NEW, 3.5},
+        {"$HCHDG,1.0,2.0,W,1.0,W*00", DecodeHDG, 0.0, 1, 358.0, STATUS_NEW, -1.0},
+        {"$HCHDG,100.0,abc,W,-,E*00", DecodeHDG, 9.0, 1, 100.0, STATUS_NEW, 0.0},
+        {"$HCHDM,100.0,M*00", DecodeHDM, -103.5, 1, 356.5, STATUS_NEW, -103.5},
+        {"$HCHDM,-5.0,M*00", DecodeHDM, 3.5, 1, 3.5, STATUS_NEW_INVALID, 3.5},
+        {"$HCHCC,360.0*00", DecodeHCC, 0.0, 1, 0.0, STATUS_NEW, 0.0},
+        {"$GPHDT,361.5,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$GPHDT,abc,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$GPHDT,nan,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$GPHDT,inf,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$GPHDT,-,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$GPHDT,1.2.3,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
+        {"$GPHDT,1e999,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
         {"$GPHDT,123.4,T*00", DecodeHDM, 0.0, 0, 7.5, STATUS_NONE, 0.0},
     };
     for (const auto& row : rows) {
@@ -532,6 +571,7 @@ TEST(RateTimeAndCourseDecoders, Rot) {
         {"$HEROT,-12.5,A*00", 1, -12.5, STATUS_NEW},
         {"$HEROT,-12.5,V*00", 1, -12.5, STATUS_NONE},
         {"$HEROT,,A*00", 1, 0.0, STATUS_NEW_INVALID},
+        {"$HEROT,-1.5e,A*00", 1, 0.0, STATUS_NEW_INVALID},
         {"$HEROT,3.0", 0, 9.0, STATUS_NEW_INVALID},
     };
     for (const auto& row : rows) {

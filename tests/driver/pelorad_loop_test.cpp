@@ -48,6 +48,13 @@ std::string Gga(double s, const std::string& address = "GP") {
 std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hms(s) + ",A,A"); }
 std::string Gst(double s) { return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1"); }
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
+// Sentences ended by CR alone, as some serial-to-network bridges send them.
+std::string EndedByCr(std::string text) {
+    for (size_t p; (p = text.find("\r\n")) != std::string::npos;) text.erase(p + 1, 1);
+    return text;
+}
+// A GLL of NMEA 1.5: no time, no status.
+const std::string GLL15 = Sentence("GPGLL,4807.038,N,01131.000,E");
 const std::string HDT = Sentence("HEHDT,123.4,T"), GSA = Sentence("GPGSA,M,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1"),
                   ROT = Sentence("TIROT,-12.5,A"),
                   GSV = Sentence("GPGSV,1,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00");
@@ -191,10 +198,11 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"ZDA of the positions' day tags, positions no more", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {1.5, Sentence("GPZDA,120001.50,09,09,2001,00,00"), T},
           {2, Gga(2), P}, {3, Gga(3), P}}},
-        {"tokens within ten characters, the second of two glued sentences", 1,
+        {"tokens within ten characters, glued sentences each on their own", 1,
          {{0, Gga(0, "ABCDEFGHI"), 0}, {0.5, Gga(0.5, "ABCDEFGH"), 0}, {1, Gga(1), P | T},
-          {2, Glued(Gga(2), Gga(2.5)), P | T}, {3, Glued(Gga(3), Gst(3)), 0}}},
+          {2, Glued(Gga(2), Gga(2.5)), P | T}, {3, Glued(Gga(3), Gst(3)), P | T}}},
         {"GLL positions, written and never tagged", 1, {{0, Gll(0), 0}, {1, Gll(1), P}, {2, Gll(2), P}}},
+        {"GLL without a time, each at its arrival", 1, {{0, GLL15, 0}, {1, GLL15, P}, {2, GLL15, P}, {2.5, GLL15, P}}},
         // Without the checksum test a line of just "$GGA" is long enough to be detected.
         {"a rest of four characters", 1, {{0, "$GGA\n" + Gga(0), P | T}}, 0},
         // A last line without a line feed ends with the datagram, not at a line feed that a longer
@@ -232,6 +240,58 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
          {std::tuple{2, "A", STATUS_NEW}, {3, "V", STATUS_NEW_INVALID}, {4, "", STATUS_NEW_INVALID}}) {
         ASSERT_EQ(Feed(t, Sentence(std::string("TIROT,5.0,") + status)), R) << status;
         EXPECT_TRUE(Read<RotRecord>(5).dRate == 5.0 && Read<RotRecord>(5).fStatus == expected) << status;
+    }
+}
+
+// The position record of the loop's GGA fix at kNoon + s.
+PosRecord Written(double s) {
+    const double gps = kNoon + s + 18 - 315964800.0;
+    PosRecord r{};
+    r.stFixTime = At(kNoon + s), r.lGpsWeek = static_cast<int32_t>(gps / 604800);
+    r.dGpsSeconds = gps - r.lGpsWeek * 604800.0, r.lQuality = 1, r.lSatellites = 8;
+    r.dwLatitudeId = DEF_LATITUDE, r.dwLongitudeId = DEF_LONGITUDE, r.dwHeightId = DEF_HEIGHT;
+    r.dLatitude = 48 + 7.038 / 60.0, r.dLongitude = 11 + 31.000 / 60.0, r.dHeight = 545.4 + 46.9;
+    std::fill(std::begin(r.alAccuracyKind), std::end(r.alAccuracyKind), ACCURACY_EMPTY);
+    r.alAccuracyKind[0] = ACCURACY_HDOP, r.afAccuracyValue[0] = 0.9f;
+    for (int i = 0; i < 8; ++i) r.alPrn[i] = i + 1;
+    return r;
+}
+
+// Each row's position record compared whole after its datagrams.
+TEST_F(PeloradLoop, PositionsAsReceiversSendThem) {
+    PosRecord sigmas = Written(1), noFix = sigmas;
+    sigmas.fRms = 0.5f, sigmas.fSemiMajor = 1.2f, sigmas.fSemiMinor = 0.8f, sigmas.fOrientation = 35.0f;
+    sigmas.fSdLatitude = 1.1f, sigmas.fSdLongitude = 0.9f, sigmas.fSdHeight = 2.1f;
+    // A receiver's no fix: its time and quality 0; the last fix stays, its lists as its write left them.
+    const PosRecord two = Written(2);
+    noFix.stFixTime = two.stFixTime, noFix.lGpsWeek = two.lGpsWeek, noFix.dGpsSeconds = two.dGpsSeconds;
+    noFix.lQuality = 0, std::fill(std::begin(noFix.alPrn), std::end(noFix.alPrn), 0), noFix.alAccuracyKind[0] = -1;
+    noFix.fRms = noFix.fSemiMajor = noFix.fSemiMinor = noFix.fOrientation = 999.0f;
+    noFix.fSdLatitude = noFix.fSdLongitude = noFix.fSdHeight = 999.0f;
+    const struct {
+        const char* name;
+        std::vector<std::pair<double, std::string>> steps;
+        PosRecord expected;
+        uint64_t unused = 1;  // the first position sentence only tells the format
+    } rows[] = {
+        {"sentences ended by CR alone", {{0, EndedByCr(Gga(0) + Gst(0) + HDT)}, {1, EndedByCr(Gga(1) + Gst(1) + HDT)}},
+         sigmas},
+        {"a no fix, its accuracy not known", {{0, Gga(0) + Gst(0) + HDT}, {1, Gga(1) + Gst(1) + HDT},
+          {2, Sentence("GPGGA," + Hms(2) + ",,,,,0,00,,,M,,M,,") + Sentence("GPGST," + Hms(2) + ",,,,,,,") + HDT}},
+         noFix},
+        {"a GGA without a time, at its arrival", {{0, Gga(0)}, {1, Gga(1)},
+          {2.25, Sentence("GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")}}, Written(2.25)},
+        {"a latitude beyond 90 is not used",
+         {{0, Gga(0)}, {1, Gga(1)}, {2, Sentence("GPGGA," + Hms(2) + ",9158.8,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,")}},
+         Written(1), 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Start();
+        for (const auto& [t, text] : row.steps) Feed(t, text);
+        const PosRecord r = Read<PosRecord>(2);
+        EXPECT_EQ(std::memcmp(&r, &row.expected, sizeof r), 0);
+        EXPECT_EQ(m_driver->GetSentenceCounts().unused, row.unused);
     }
 }
 
@@ -452,6 +512,10 @@ TEST_F(PeloradLoop, ATimeTagKeepsTheStartOfALongSentence) {
     const TimetagRecord next = Read<TimetagRecord>(6);
     const std::string line = Gga(2).substr(0, Gga(2).find('\n'));  // the datagram's line, without its line feed
     EXPECT_EQ(std::string(next.szSentence, sizeof next.szSentence), line + std::string(TIMETAG_TEXT_SIZE - line.size(), '\0'));
+    // A sentence ended by CR alone keeps nothing of the next one on its line.
+    ASSERT_EQ(Feed(3, EndedByCr(Gga(3) + HDT)), P | H | T);
+    const std::string cr = EndedByCr(Gga(3));
+    EXPECT_EQ(std::string(Read<TimetagRecord>(6).szSentence), cr);
 }
 
 // A position is placed on the day of the datagram's time: just after midnight on the new day, just
