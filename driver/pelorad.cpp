@@ -384,10 +384,11 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             return 0;
         }
         if (m_positionFormat != code) return 0;
-        if (m_positionPending) {
-            // The cycle ended without its closing sentence (a gyro fell silent, a datagram was
-            // lost, two closers take turns): its fix goes out now, with its own time and accuracy,
-            // before this sentence overwrites it. A cycle late, never lost.
+        if (std::exchange(m_positionPending, false)) {
+            // A cycle that ended without its closing sentence (a gyro fell silent, a datagram was
+            // lost, two closers take turns) writes its fix now, with its own time and accuracy,
+            // before this sentence overwrites it: a cycle late, never lost. A fix that its closing
+            // sentence wrote, or that the interval held back, the same tests refuse again.
             const COutputHold hold(*this);
             m_lateWritten = WritePosition(m_updateFormat);
         }
@@ -518,8 +519,6 @@ int CPelorad::WritePosition(eNmeaFormat format) {
     // A format of 0 (a part of a run with more to come) closes nothing, also before the update
     // format is chosen.
     if (format == NMEA_POS_AUTO || format != m_updateFormat) return 0;
-    // The cycle is closed: the interval and the last written time decide, now and later alike.
-    m_positionPending = false;
     if (IsTimeDue(m_posTime, m_lastPosTime) == 0 || m_posBlock <= 0 || HoldOutput() == nullptr) return 0;
     m_pos.stFixTime = m_posTime;
     if (!WriteResultRecord(m_posBlock, POS_BLOCK_TYPE, &m_pos, sizeof m_pos)) return 0;

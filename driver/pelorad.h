@@ -212,8 +212,8 @@ private:
     // The format that the update format takes when the position format comes back. Kept here
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
-    // A position decoded whose cycle's update sentence has not come: it is written as the next
-    // sentence of the position format begins. 1 once that wrote it, until the loop has counted it.
+    // A position was decoded since the last sentence of the position format: the next one writes
+    // it unless it was written. 1 once that wrote it, until the loop has counted it.
     bool m_positionPending = false;
     int m_lateWritten = 0;
     int m_ppsValid = 0;
