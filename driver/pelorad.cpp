@@ -7,6 +7,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "compat/clock.h"
 #include "compat/pps_library.h"
@@ -323,13 +324,20 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
         // With the next "$", so that a last field that ends on it reads as it does in the line.
         const size_t length = (next == std::string_view::npos ? line.size() : next + 1) - start;
         CNmeaText text(line.substr(start, length));
-        if (DetectAndDecode(text, format) == 0) {
+        const int decoded = DetectAndDecode(text, format);
+        // A fix that its cycle left unwritten went out as this position sentence began, whether or
+        // not this one decodes.
+        const bool late = std::exchange(m_lateWritten, 0) != 0;
+        if (late) result = 1;
+        if (decoded == 0) {
             ++(FindToken(line.substr(start, length)) != nullptr ? m_counts.unused : m_counts.unknownFormat);
             start = SkipSentence(line, start, next);
             continue;
         }
         ++m_counts.decoded;
         const CVOKTime positionTime = AssignGroupTime(format);
+        // The update keeps the time of the fix it wrote, as when the fix is written in its cycle.
+        if (late) m_stPpsTime = m_lastPosTime;
         if (format == NMEA_ACC_GSA) {
             MergeGsa();
             if (m_gsaPartNumber < m_gsaPartCount) format = NMEA_POS_AUTO;  // more parts to come
@@ -341,9 +349,6 @@ int CPelorad::ProcessMessage(std::string_view line, size_t& rest) {
             ResetDecoder(RESET_GSA_STORE);
             ResetDecoder(RESET_GSV_STORE);
         }
-        // Only a decoded sentence closes a cycle or may close the next.
-        if (format != NMEA_POS_AUTO && format == m_updateFormat) m_cycleClosed = true;
-        if (CanCloseCycle(format)) m_cycleCloser = format;
         if (WritePosition(format) != 0) result = 1;
         if (WriteTimetag(format, positionTime) != 0) result = 1;
         if (WriteHeading() != 0) result = 1;
@@ -379,19 +384,20 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             return 0;
         }
         if (m_positionFormat != code) return 0;
-        // A cycle that ended without its closing sentence (a sensor fell silent, a datagram was
-        // lost) hands the update to the last sentence that could close it, else to the position
-        // itself: positions go on from this cycle, and a complete cycle changes nothing.
-        if (m_updateFormat != NMEA_POS_AUTO && m_updateFormat != code && !m_cycleClosed) {
-            m_updateFormat = m_cycleCloser != NMEA_POS_AUTO ? m_cycleCloser : code;
-            DebugTrace("S: Reset Update Format (%02d) %s \n", m_updateFormat, GetFormatName(m_updateFormat));
+        if (std::exchange(m_positionPending, false)) {
+            // A cycle that ended without its closing sentence (a gyro fell silent, a datagram was
+            // lost, two closers take turns) writes its fix now, with its own time and accuracy,
+            // before this sentence overwrites it: a cycle late, never lost. A fix that its closing
+            // sentence wrote, or that the interval held back, the same tests refuse again.
+            const COutputHold hold(*this);
+            m_lateWritten = WritePosition(m_updateFormat);
         }
-        StartCycle();
         if (m_updateFormat == NMEA_POS_AUTO) {
             DebugTrace("S: Reset Update Format (%02d) %s \n", m_lastDetected, GetFormatName(m_lastDetected));
             m_updateFormat = m_lastDetected;
         }
         if (token->position(message, &m_pos, m_mode, &m_posTimed) == 0) return 0;
+        m_positionPending = true;
         format = code;
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);
@@ -496,11 +502,6 @@ bool CPelorad::CanCloseCycle(eNmeaFormat format) const {
     if (format == NMEA_ACC_GST || format == NMEA_ACC_QUAL) return true;
     if (m_headingTrigger == 0) return false;
     return (IsHeadingFormat(format) && m_navBlock > 0) || (format == NMEA_MSC_ROT && m_rotBlock > 0);
-}
-
-void CPelorad::StartCycle() {
-    m_cycleClosed = false;
-    m_cycleCloser = NMEA_POS_AUTO;
 }
 
 int CPelorad::IsTimeDue(SYSTEMTIME newTime, SYSTEMTIME& last) const {
@@ -645,7 +646,7 @@ void CPelorad::ResetDecoder(int group) {
         m_zdaSeen = 0;
         m_positionFormat = NMEA_POS_AUTO;
         m_updateFormat = NMEA_POS_AUTO;
-        StartCycle();
+        m_positionPending = false;
         ResetDecoder(RESET_POS_LISTS);
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);

@@ -139,7 +139,6 @@ private:
     CVOKTime AssignGroupTime(eNmeaFormat format);
     // GST and QUAL; a heading or rate of turn when they may close an update and their block is added.
     bool CanCloseCycle(eNmeaFormat format) const;
-    void StartCycle();
     // The PPS library's IsPpsValid, asked at most once a second.
     int IsPpsClockValid();
     // Each 1 when its record was written.
@@ -215,11 +214,10 @@ private:
     // The format that the update format takes when the position format comes back. Kept here
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
-    // The cycle in hand, from one sentence of the position format to the next: whether a sentence
-    // of the update format came in it, and the last one in it that could close a cycle. Neither is
-    // read while the update format is 0: the first cycle after a reset leaves nothing behind.
-    bool m_cycleClosed = false;
-    eNmeaFormat m_cycleCloser = NMEA_POS_AUTO;
+    // A position was decoded since the last sentence of the position format: the next one writes
+    // it unless it was written. 1 once that wrote it, until the loop has counted it.
+    bool m_positionPending = false;
+    int m_lateWritten = 0;
     int m_ppsValid = 0;
     // In seconds since MJD 0 of the time of receipt: NaN until the first question.
     double m_ppsCheckDue = std::numeric_limits<double>::quiet_NaN();

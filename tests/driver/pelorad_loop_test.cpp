@@ -46,7 +46,10 @@ std::string Gga(double s, const std::string& address = "GP") {
     return Sentence(address + "GGA," + Hms(s) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 }
 std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hms(s) + ",A,A"); }
-std::string Gst(double s) { return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0,1.1,0.9,2.1"); }
+// The latitude's sigma tells which GST it came from: 1 + its second.
+std::string Gst(double s) {
+    return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0," + std::to_string(1 + s) + ",0.9,2.1");
+}
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
 // Sentences ended by CR alone, as some serial-to-network bridges send them.
 std::string EndedByCr(std::string text) {
@@ -55,6 +58,7 @@ std::string EndedByCr(std::string text) {
 }
 // A GLL of NMEA 1.5: no time, no status.
 const std::string GLL15 = Sentence("GPGLL,4807.038,N,01131.000,E");
+std::string Broken(std::string s) { return s.replace(s.size() - 4, 2, "ZZ"); }
 const std::string HDT = Sentence("HEHDT,123.4,T"), GSA = Sentence("GPGSA,M,3,04,05,09,12,,,,,,,,,2.5,1.3,2.1"),
                   ROT = Sentence("TIROT,-12.5,A"),
                   GSV = Sentence("GPGSV,1,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00");
@@ -165,7 +169,9 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
     }
 }
 
-// Which records each datagram of a sequence writes. "RESET" and "INIT" stand for the host's commands.
+// Which records each datagram of a sequence writes; where given, the fixes written in order, each
+// with the second of the GST whose sigmas it carries (-1: none yet), and each update that writes one
+// takes its time. "RESET" and "INIT" stand for the host's commands.
 TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
     const std::string hdt72 = "$HEHDT,100." + std::string(57, '0') + ",T\r\n", hdt40 = "$HEHDT,101." + std::string(25, '0') + ",T\r\n";
     const struct {
@@ -173,10 +179,11 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         DWORD trigger;
         std::vector<std::tuple<double, std::string, int>> steps;
         DWORD checksum = 1;
+        std::vector<std::pair<double, double>> fixes = {};
     } scripts[] = {
         {"the heading closes the cycle", 1,
          {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), 0}, {1.2, HDT, P | H},
-          {2, Gga(2) + Gst(2) + HDT, P | H | T}}},
+          {2, Gga(2) + Gst(2) + HDT, P | H | T}}, 1, {{1, 1}, {2, 2}}},
         {"the rate of turn closes the cycle", 1,
          {{0, Gga(0), 0}, {0.2, Sentence("TIROT,-12.5,A"), R}, {1, Gga(1), T}, {1.2, Sentence("TIROT,-11.5,A"), P | R}}},
         {"with NOTH, the GST", 0,
@@ -209,19 +216,40 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         // datagram before left in the receive buffer behind it.
         {"a datagram's last line ends with its bytes", 1,
          {{0, hdt72 + "$TIROT,-12.5,A\r\n", H | R}, {1, hdt40 + "$HEHDT,102.000,T", H}}, 0},
-        {"complete cycles closed by the rate of turn, then a gyro that stops: the GST closes, then the GGA", 1,
+        {"a gyro that stops and comes back: each fix a cycle late meanwhile", 1,
          {{0, Gga(0) + Gst(0) + HDT + ROT, H | R}, {1, Gga(1) + Gst(1) + HDT, H | T}, {1.2, ROT, P | R},
-          {2, Gga(2) + Gst(2) + HDT, H | T}, {2.2, ROT, P | R}, {3, Gga(3) + Gst(3), T}, {4, Gga(4), T},
-          {4.1, Gst(4), P}, {5, Gga(5), T}, {6, Gga(6), P | T}}},
+          {2, Gga(2) + Gst(2), T}, {3, Gga(3), P | T}, {3.1, Gst(3), 0}, {4, Gga(4), P | T}, {5, Gga(5), P | T},
+          {5.1, HDT, H}, {5.2, ROT, P | R}, {6, Gga(6) + Gst(6) + HDT, H | T}, {6.2, ROT, P | R}},
+         1, {{1, 1}, {2, 2}, {3, 3}, {4, 3}, {5, 3}, {6, 6}}},
         {"one heading lost", 1, {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + HDT, P | H | T},
-         {2, Gga(2) + Gst(2), T}, {3, Gga(3), T}, {3.1, Gst(3), P}, {3.2, HDT, H}, {4, Gga(4) + Gst(4), P | T}}},
-        {"a slow gyro", 1, {{0, Gll(0) + Gst(0) + HDT, H}, {0.1, Gll(0.1) + Gst(0.1), 0}, {0.2, Gll(0.2) + Gst(0.2), P},
-         {1, Gll(1) + Gst(1) + HDT, P | H}, {1.1, Gll(1.1) + Gst(1.1), P}}},
+         {2, Gga(2) + Gst(2), T}, {3, Gga(3), P | T}, {3.1, Gst(3), 0}, {3.2, HDT, P | H}, {4, Gga(4) + Gst(4), T}},
+         1, {{1, 1}, {2, 2}, {3, 3}}},
+        {"positions at 10 Hz, a heading at 1 Hz", 1,
+         {{0, Gll(0) + Gst(0) + HDT, H}, {0.1, Gll(0.1) + Gst(0.1), 0}, {0.2, Gll(0.2) + Gst(0.2), P},
+          {1, Gll(1) + Gst(1), P}, {1.05, HDT, P | H}, {1.1, Gll(1.1) + Gst(1.1), 0}},
+         1, {{0.1, 0.1}, {0.2, 0.2}, {1, 1}}},
+        {"GST and heading close cycles by turns", 1,
+         {{0, Gga(0) + Gst(0), 0}, {0.5, Gga(0.5) + HDT, H | T}, {1, Gga(1), P | T}, {1.1, Gst(1), P},
+          {1.5, Gga(1.5) + HDT, H | T}, {2, Gga(2), P | T}, {2.1, Gst(2), P}},
+         1, {{0.5, 0}, {1, 1}, {1.5, 1}, {2, 2}}},
+        {"heading and rate of turn by turns", 1,
+         {{0, Gga(0) + HDT, H}, {1, Gga(1) + ROT, R | T}, {2, Gga(2), P | T}, {2.2, HDT, P | H},
+          {3, Gga(3) + ROT, R | T}, {4, Gga(4), P | T}},
+         1, {{1, -1}, {2, -1}, {3, -1}}},
+        {"a GST in every cycle, heading and rate of turn by turns", 1,
+         {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + ROT, R | T}, {2, Gga(2), P | T},
+          {2.1, Gst(2) + HDT, P | H}, {3, Gga(3) + Gst(3) + ROT, R | T}, {4, Gga(4), P | T}},
+         1, {{1, 1}, {2, 2}, {3, 3}}},
+        {"one GST's checksum broken", 0,
+         {{0, Gga(0) + Gst(0), 0}, {1, Gga(1) + Gst(1), P | T}, {2, Gga(2) + Broken(Gst(2)), T}, {3, Gga(3), P | T},
+          {3.1, Gst(3), P}, {4, Gga(4) + Gst(4), P | T}},
+         1, {{1, 1}, {2, 1}, {3, 3}, {4, 4}}},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
     for (const auto& script : scripts) {
         Start(script.trigger, 0.0f, nullptr, 0.0f, script.checksum);
+        std::vector<std::pair<double, double>> fixes;
         for (const auto& [t, text, written] : script.steps) {
             if (text == "RESET") {
                 EXPECT_EQ(m_driver->DecodeData(true), 0);
@@ -232,7 +260,15 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
                 continue;
             }
             EXPECT_EQ(Feed(t, text), written) << script.name << " at " << t;
+            if ((written & P) == 0 || script.fixes.empty()) continue;
+            const auto pos = Read<PosRecord>(2);
+            const auto cents = [](double v) { return std::round(v * 100) / 100; };
+            fixes.emplace_back(cents(pos.stFixTime.wSecond + pos.stFixTime.wMilliseconds / 1000.0),
+                               cents(pos.fSdLatitude - 1));
+            m_driver->WriteTimeBlock();
+            EXPECT_TRUE(SameTime(m_driver->GetTimeRecord().stTime, pos.stFixTime)) << script.name << " at " << t;
         }
+        EXPECT_EQ(fixes, script.fixes) << script.name;
     }
     EXPECT_EQ(Read<RotRecord>(5).dRate, -11.5);
     // A rate that the sensor does not call valid is written as given, marked invalid.
