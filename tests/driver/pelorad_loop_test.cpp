@@ -297,7 +297,7 @@ PosRecord Written(double s) {
 TEST_F(PeloradLoop, PositionsAsReceiversSendThem) {
     PosRecord sigmas = Written(1), noFix = sigmas;
     sigmas.fRms = 0.5f, sigmas.fSemiMajor = 1.2f, sigmas.fSemiMinor = 0.8f, sigmas.fOrientation = 35.0f;
-    sigmas.fSdLatitude = 1.1f, sigmas.fSdLongitude = 0.9f, sigmas.fSdHeight = 2.1f;
+    sigmas.fSdLatitude = 2.0f, sigmas.fSdLongitude = 0.9f, sigmas.fSdHeight = 2.1f;  // GST 1
     // A receiver's no fix: its time and quality 0; the last fix stays, its lists as its write left them.
     const PosRecord two = Written(2);
     noFix.stFixTime = two.stFixTime, noFix.lGpsWeek = two.lGpsWeek, noFix.dGpsSeconds = two.dGpsSeconds;
