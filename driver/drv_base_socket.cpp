@@ -487,6 +487,20 @@ void CDrvBaseSocket::StampDatagram() {
     m_receiptStamp = SystemTimeToMjdTime(m_stReceiptTime);
 }
 
+void CDrvBaseSocket::SayTimeStep(eTimeOrder order, double step) {
+    static const char* const kTexts[TIME_ORDER_COUNT][3] = {
+        {"heading", "the newest in the heading ring", "the ring"},
+        {"position time", "the last time tag", "the time-tag record"}};
+    const char* const* text = kTexts[order];
+    CString line;
+    line.Format("a %s %.3f s before %s (a clock set back, or a time of another day): %s starts again from it",
+                text[0], step, text[1], text[2]);
+    // Each restart is an episode of its own: one that the limit holds back is said when it allows,
+    // unless the next replaces it first (then it is counted).
+    m_timeStepProblems[order].End("");
+    m_timeStepProblems[order].Begin(line);
+}
+
 void CDrvBaseSocket::GetDatagramPpsTimes(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter,
                                          SYSTEMTIME* now) const {
     if (m_clockSerial == m_datagramSerial) {
@@ -618,6 +632,7 @@ void CDrvBaseSocket::SayDueProblems() {
     m_itemsProblem.SayDue();
     m_blocksProblem.SayDue();
     m_folderProblem.SayDue();
+    for (CProblemEpisode& episode : m_timeStepProblems) episode.SayDue();
     for (CProblemEpisode& episode : m_eventProblems) episode.SayDue();
     m_outputProblem.SayDue();
 }
@@ -632,6 +647,7 @@ int CDrvBaseSocket::GetMsUntilProblemDue() const {
     take(m_itemsProblem);
     take(m_blocksProblem);
     take(m_folderProblem);
+    for (const CProblemEpisode& episode : m_timeStepProblems) take(episode);
     for (const CProblemEpisode& episode : m_eventProblems) take(episode);
     take(m_outputProblem);
     return first;
