@@ -475,11 +475,12 @@ IpcBufferHandle* CDrvBaseSocket::HoldOutput() {
     return m_holdState > 0 ? m_output.get() : nullptr;
 }
 
-void CDrvBaseSocket::StampDatagram() {
+void CDrvBaseSocket::StampDatagram(const timespec* arrival) {
     ++m_datagramSerial;
     // The PPS library's clock is the system clock in UTC: one reading gives both times, and the
-    // time tags of the datagram's positions.
-    m_clockReading = ReadPpsClock();
+    // time tags of the datagram's positions. It is taken at the arrival: a datagram that waited in
+    // the socket (the driver stopped, or starved of CPU) keeps its own time.
+    m_clockReading = arrival != nullptr ? ReadPpsClockAt(*arrival) : ReadPpsClock();
     m_clockTime = PpsTimeOf(m_clockReading);
     m_clockSerial = m_datagramSerial;
     m_stPpsTime = m_clockTime;

@@ -242,8 +242,9 @@ public:
     CSysDefList& GetSysDefs() { return m_sysDefs; }
 
 protected:
-    // Starts a datagram: its PPS time and its system time of receipt, from one reading of the clock.
-    void StampDatagram();
+    // Starts a datagram: its PPS time and its system time of receipt, from one reading of the clock
+    // at its arrival: the kernel's stamp of it (arrival), else the clock now (null).
+    void StampDatagram(const timespec* arrival);
     // The orders of times that a time far behind their newest starts again.
     enum eTimeOrder { TIME_ORDER_HEADING_RING, TIME_ORDER_TIME_TAGS, TIME_ORDER_COUNT };
     // Says that order starts again from a time step seconds behind its newest: each restart once, as

@@ -646,6 +646,44 @@ TEST_F(PeloradProcess, EmptyAndOversizedDatagramsKeepTheSocket) {
     EXPECT_NE(Errors().find("datagrams fit the receive buffer again; 3 were cut"), std::string::npos) << Errors();
 }
 
+// Datagrams that wait in the socket while the driver cannot run keep the time of their arrival:
+// every heading of the half second that the driver was stopped reaches the ring, 100 ms apart, each
+// at the time it was sent.
+TEST_F(PeloradProcess, HeadingsThatWaitForAStoppedDriverKeepTheTimeOfTheirArrival) {
+    sDriverSettings settings = Settings("OUT_ARRIVAL");
+    settings.system.timeTagType = settings.system.timeSource = 0;  // the time of receipt
+    Start(settings);
+    for (const CStopwatch watch; !m_host->WaitForUpdate(200);) {
+        ASSERT_LT(watch.Elapsed(), Milliseconds(5000));
+        ASSERT_TRUE(SendDatagram(m_port, HDT));
+    }
+    std::vector<std::pair<CVOKTime, CVOKTime>> sent;  // the clock before and after each send
+    for (int i = 0; i < 12; ++i) {
+        if (i == 3 || i == 8) {
+            EXPECT_TRUE(m_host->Signal(i == 3 ? SIGSTOP : SIGCONT));
+        }
+        const CVOKTime before = CurrentUtcTime();
+        EXPECT_TRUE(SendDatagram(m_port, HDT));
+        sent.emplace_back(before, CurrentUtcTime());
+        ::usleep(100000);
+    }
+    const auto time = [](const NavRecord& r) { return CVOKTime(SystemTimeToMjdTime(r.stTime)); };
+    std::vector<NavRecord> ring;
+    for (const CStopwatch watch; ring.size() < sent.size() || time(ring.back()) < sent.back().first;) {
+        ASSERT_LT(watch.Elapsed(), Milliseconds(5000));
+        m_host->WaitForUpdate(200);
+        const CBufferHold hold(*m_out);
+        ring.resize(m_out->buffer.GetRecordCount(2));
+        for (DWORD k = 0; k < ring.size(); ++k) m_out->ReadRecord(3, k + 1, &ring[k], sizeof ring[k]);
+    }
+    ring.erase(ring.begin(), ring.end() - static_cast<long>(sent.size()));
+    for (size_t k = 0; k < sent.size(); ++k) {
+        EXPECT_GE(time(ring[k]) - sent[k].first, 0.0) << k;
+        EXPECT_LE(time(ring[k]) - sent[k].second, 0.0) << k;
+    }
+    Exit();
+}
+
 // An episode of cut datagrams after one whose end was said counts afresh: its longest is its own.
 TEST_F(PeloradProcess, ALaterEpisodeOfCutDatagramsNamesItsOwnLongest) {
     Start(Settings("OUT_CUTS"));
