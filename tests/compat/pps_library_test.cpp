@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -84,6 +85,23 @@ TEST(PpsLibrary, PulseIsTheLastWholeSecondWithItsCounter) {
     clock_gettime(CLOCK_MONOTONIC, &mono);
     EXPECT_LE(nowCounter, int64_t{mono.tv_sec} * 1000000000 + mono.tv_nsec);
     GetPpsTimeEx(nullptr, nullptr, nullptr, nullptr);
+}
+
+// A reading at a moment past (a datagram's arrival) has that time and the counter taken back by as
+// long; a moment ahead of the clock leaves the counter at now.
+TEST(PpsLibrary, AReadingAtAMomentPastTakesTheCounterBack) {
+    const auto ns = [](const timespec& t) { return static_cast<double>(int64_t{t.tv_sec} * 1000000000 + t.tv_nsec); };
+    timespec mono{}, real{};
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_REALTIME, &real);
+    for (const int seconds : {-1, 60}) {
+        SCOPED_TRACE(seconds);
+        timespec moment = real;
+        moment.tv_sec += seconds;
+        const sPpsReading reading = ReadPpsClockAt(moment);
+        EXPECT_EQ(ns(reading.real), ns(moment));
+        EXPECT_NEAR(ns(reading.monotonic), ns(mono) + std::min(seconds, 0) * 1e9, 50e6);
+    }
 }
 
 TEST(PpsLibrary, TwoDigitYearsGetTheNearestCentury) {

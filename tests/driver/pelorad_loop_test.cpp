@@ -669,6 +669,7 @@ TEST_F(PeloradLoop, ATimeFarBehindStartsTheTimeTagsAndTheRingAgain) {
         const size_t at = g_said.find(said);
         EXPECT_TRUE(at != std::string::npos && g_said.find(said, at + 1) == std::string::npos) << said << g_said;
     }
+    g_said.clear();
 }
 
 }  // namespace

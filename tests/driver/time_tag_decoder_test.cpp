@@ -140,6 +140,7 @@ TEST(TimeTagDecoder, PosLinesLastMarkedLineGivesTheTimeAndEveryMarkerGoes) {
         }
         EXPECT_EQ(Text(d.time), Text(expected));
     }
+    EXPECT_TRUE(Decode(6, 1, "POS 1000 $A\n", SYSTEMTIME{}).ok);  // no time of receipt: the clock's day
     if (saved != nullptr) setenv("TZ", savedTz.c_str(), 1);
     else unsetenv("TZ");
 }
