@@ -88,13 +88,10 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
 // A time more than a second behind the newest (a clock set back, after a time of another day)
 // starts the ring again; one second or less behind is refused.
 TEST(NavRingAdd, ATimeFarBehindTheNewestStartsTheRingAgain) {
-    const struct {
-        double second;
-        int result;
-        double restartStep;
-        std::vector<double> headings;  // after the add; the k-th add's heading is k
-    } rows[] = {{700, 1, 0, {1}},  {86400 + 701, 1, 0, {1, 2}}, {702, 1, 86399, {3}}, {703, 1, 0, {3, 4}},
-                {103, 1, 600, {5}}, {102.5, 0, 0, {5}},          {102, 0, 0, {5}}};
+    // The headings in the ring after each add; the k-th add's heading is k.
+    const struct { double second; int result; double restartStep; std::vector<double> headings; } rows[] = {
+        {700, 1, 0, {1}}, {86400 + 701, 1, 0, {1, 2}}, {702, 1, 86399, {3}}, {703, 1, 0, {3, 4}},
+        {103, 1, 600, {5}}, {102.5, 0, 0, {5}}, {102, 0, 0, {5}}};
     CNavRingBuffer ring(500);
     double heading = 0.0;
     for (const auto& r : rows) {
