@@ -59,6 +59,18 @@ sPpsReading ReadPpsClock() {
     return reading;
 }
 
+sPpsReading ReadPpsClockAt(const timespec& past) {
+    sPpsReading reading = ReadPpsClock();
+    const int64_t since = Nanoseconds(reading.real) - Nanoseconds(past);
+    if (since > 0 && since <= Nanoseconds(reading.monotonic)) {
+        const int64_t counter = Nanoseconds(reading.monotonic) - since;
+        reading.monotonic.tv_sec = static_cast<time_t>(counter / 1000000000);
+        reading.monotonic.tv_nsec = static_cast<long>(counter % 1000000000);
+    }
+    reading.real = past;
+    return reading;
+}
+
 SYSTEMTIME PpsTimeOf(const sPpsReading& reading) {
     SYSTEMTIME time{};
     if (!Vok::Clock::UnixTimeToSystemTime(reading.real.tv_sec, static_cast<WORD>(reading.real.tv_nsec / 1000000), time))

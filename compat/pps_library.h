@@ -33,6 +33,11 @@ struct sPpsReading {
     timespec monotonic{};
 };
 sPpsReading ReadPpsClock();
+// The reading as it was at `past`, a moment of the UTC clock (a datagram's arrival, as the kernel
+// stamped it): the clock read now, the counter taken back by the time since. A moment ahead of the
+// clock, or further back than the counter goes (a step of the clock between the two), leaves the
+// counter as it is now.
+sPpsReading ReadPpsClockAt(const timespec& past);
 // The reading's UTC time as GetPpsTime gives it.
 SYSTEMTIME PpsTimeOf(const sPpsReading& reading);
 // What GetPpsTimeEx gives at the moment of the reading; time is PpsTimeOf(reading), converted once

@@ -475,16 +475,31 @@ IpcBufferHandle* CDrvBaseSocket::HoldOutput() {
     return m_holdState > 0 ? m_output.get() : nullptr;
 }
 
-void CDrvBaseSocket::StampDatagram() {
+void CDrvBaseSocket::StampDatagram(const timespec* arrival) {
     ++m_datagramSerial;
     // The PPS library's clock is the system clock in UTC: one reading gives both times, and the
-    // time tags of the datagram's positions.
-    m_clockReading = ReadPpsClock();
+    // time tags of the datagram's positions. It is taken at the arrival: a datagram that waited in
+    // the socket (the driver stopped, or starved of CPU) keeps its own time.
+    m_clockReading = arrival != nullptr ? ReadPpsClockAt(*arrival) : ReadPpsClock();
     m_clockTime = PpsTimeOf(m_clockReading);
     m_clockSerial = m_datagramSerial;
     m_stPpsTime = m_clockTime;
     m_stReceiptTime = m_stPpsTime;
     m_receiptStamp = SystemTimeToMjdTime(m_stReceiptTime);
+}
+
+void CDrvBaseSocket::SayTimeStep(eTimeOrder order, double step) {
+    static const char* const kTexts[TIME_ORDER_COUNT][3] = {
+        {"heading", "the newest in the heading ring", "the ring"},
+        {"position time", "the last time tag", "the time-tag record"}};
+    const char* const* text = kTexts[order];
+    CString line;
+    line.Format("a %s %.3f s before %s (a clock set back, or a time of another day): %s starts again from it",
+                text[0], step, text[1], text[2]);
+    // Each restart is an episode of its own: one that the limit holds back is said when it allows,
+    // unless the next replaces it first (then it is counted).
+    m_timeStepProblems[order].End("");
+    m_timeStepProblems[order].Begin(line);
 }
 
 void CDrvBaseSocket::GetDatagramPpsTimes(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter,
@@ -618,6 +633,7 @@ void CDrvBaseSocket::SayDueProblems() {
     m_itemsProblem.SayDue();
     m_blocksProblem.SayDue();
     m_folderProblem.SayDue();
+    for (CProblemEpisode& episode : m_timeStepProblems) episode.SayDue();
     for (CProblemEpisode& episode : m_eventProblems) episode.SayDue();
     m_outputProblem.SayDue();
 }
@@ -632,6 +648,7 @@ int CDrvBaseSocket::GetMsUntilProblemDue() const {
     take(m_itemsProblem);
     take(m_blocksProblem);
     take(m_folderProblem);
+    for (const CProblemEpisode& episode : m_timeStepProblems) take(episode);
     for (const CProblemEpisode& episode : m_eventProblems) take(episode);
     take(m_outputProblem);
     return first;

@@ -242,8 +242,14 @@ public:
     CSysDefList& GetSysDefs() { return m_sysDefs; }
 
 protected:
-    // Starts a datagram: its PPS time and its system time of receipt, from one reading of the clock.
-    void StampDatagram();
+    // Starts a datagram: its PPS time and its system time of receipt, from one reading of the clock
+    // at its arrival: the kernel's stamp of it (arrival), else the clock now (null).
+    void StampDatagram(const timespec* arrival);
+    // The orders of times that a time far behind their newest starts again.
+    enum eTimeOrder { TIME_ORDER_HEADING_RING, TIME_ORDER_TIME_TAGS, TIME_ORDER_COUNT };
+    // Says that order starts again from a time step seconds behind its newest: each restart once, as
+    // the problem lines of one object are said.
+    void SayTimeStep(eTimeOrder order, double step);
     // The PPS library's pulse and current times: those of the datagram's clock reading while a
     // stamped datagram is handled, else read now.
     void GetDatagramPpsTimes(SYSTEMTIME* pulse, int64_t* pulseCounter, int64_t* nowCounter, SYSTEMTIME* now) const;
@@ -345,6 +351,7 @@ private:
     CString m_itemLines;
     CProblemEpisode m_blocksProblem;
     CProblemEpisode m_folderProblem;
+    CProblemEpisode m_timeStepProblems[TIME_ORDER_COUNT];
     CProblemEpisode m_eventProblems[IPC_EVENT_COUNT];
     // The IPC folder in which the host made the link; {0, 0} when unknown.
     sFolderIdentity m_linkFolder;

@@ -205,6 +205,8 @@ eUdpState CDrvUdpClient::OnIssueBind() {
     m_socket->SetSockOpt(SO_REUSEADDR, &reuse, sizeof reuse, SOL_SOCKET);
     const int size = static_cast<int>(m_socketBufferSize);
     m_socket->SetSockOpt(SO_RCVBUF, &size, sizeof size, SOL_SOCKET);
+    // A datagram's time is its arrival, however long it then waits for the driver.
+    m_socket->EnableArrivalStamps();
     if (!made || m_socket->Bind(port, nullptr) == 0) {
         // Until the port is free (another program may hold it) the driver would receive nothing:
         // said once, tried again on each step, paced like a receive wait so as not to spin.
@@ -297,7 +299,7 @@ bool CDrvUdpClient::IsAcceptedSender() const {
 }
 
 int CDrvUdpClient::ProcessData() {
-    StampDatagram();
+    StampDatagram(m_socket != nullptr ? m_socket->GetArrival() : nullptr);
     if (DecodeTimeTag() == 0) return 1;
     const uint64_t refused = GetRefusedHolds();
     {

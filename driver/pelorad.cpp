@@ -545,9 +545,13 @@ int CPelorad::WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime) {
         const CVOKTime last = ToTime(m_timetag.stFixTime);
         // Rounded to whole milliseconds, at most 200 (what does not round, as llround gives it, too).
         const double ms = (positionTime - last) * 1000.0;
-        if (last.IsValid() && !(std::isfinite(ms) && ms >= 200.5)) return 0;
+        // A time far behind the last tag (a clock set back, a tag of another day) starts the tags
+        // again: refused, it would stop them until the last one's time came round.
+        const bool restart = last.IsValid() && ms < -1000.0 * CRingBuffer::TIME_ORDER_RESTART_SECONDS;
+        if (last.IsValid() && !restart && !(std::isfinite(ms) && ms >= 200.5)) return 0;
         // The position time as AssignGroupTime converted it.
         TagPps(m_fixTime, m_sentence);
+        if (restart) SayTimeStep(TIME_ORDER_TIME_TAGS, -ms / 1000.0);
     }
     return HoldOutput() != nullptr &&
                    WriteResultRecord(m_timetagBlock, TIMETAG_BLOCK_TYPE, &m_timetag, sizeof m_timetag)
@@ -567,6 +571,7 @@ int CPelorad::WriteHeading() {
     const bool oneSlot = countBefore == 0 || static_cast<DWORD>(countBefore) >= m_navRing->GetCapacity() ||
                          m_navRing->GetWritePosition() >= countBefore;
     m_navRing->AddSample(m_nav);
+    if (m_navRing->GetRestartStep() > 0.0) SayTimeStep(TIME_ORDER_HEADING_RING, m_navRing->GetRestartStep());
     const auto ring = static_cast<DWORD>(m_navRingBlock);
     if (m_navRingBlock > 0) {
         Vok::MultiIPCBuffer& buffer = out->buffer;

@@ -37,6 +37,10 @@ public:
     // Filter flags: report samples without a valid value; accept only strictly newer samples.
     static constexpr int FILTER_QUALITY = 1;
     static constexpr int FILTER_TIME_ORDER = 2;
+    // With the time-order filter, a sample more than this many seconds older than the newest (a
+    // clock set back, a time of another day) empties the ring and is stored: kept out, it would stop
+    // the ring until that time came again. Nearer ones are refused.
+    static constexpr double TIME_ORDER_RESTART_SECONDS = 1.0;
 
     explicit CRingBuffer(DWORD capacity);
     CRingBuffer(DWORD capacity, const sObsDef* def, double interval, double maxExtrapolation,
@@ -113,6 +117,9 @@ public:
     int GetFilterFlags() const { return m_filterFlags; }
     const CVOKTime& GetOldestTime() const { return m_oldest; }
     const CVOKTime& GetNewestTime() const { return m_newest; }
+    // How far the last add's sample lay before the newest when it started the ring again; 0.0
+    // when it did not.
+    double GetRestartStep() const { return m_restartStep; }
 
 protected:
     // Under the handle's lock (released before returning), walks the blocks of blockType whose
@@ -136,6 +143,7 @@ protected:
     int m_filterFlags = FILTER_QUALITY | FILTER_TIME_ORDER;
     CVOKTime m_oldest;
     CVOKTime m_newest;
+    double m_restartStep = 0.0;
 
 private:
     void ResetSettings(DWORD capacity);

@@ -329,12 +329,18 @@ int CSampleRing<TSample>::FindNeighbours(const CVOKTime& t, CVOKTime& timeA, CVO
 template <class TSample>
 int CSampleRing<TSample>::StoreSample(const TSample& sample, bool hasValue, bool& stored) {
     stored = false;
+    m_restartStep = 0.0;
     if (m_store.empty()) return 0;
     const CVOKTime t = SampleTime(sample);
     int result = 1;
     if (m_filterFlags > 0) {
         if ((m_filterFlags & FILTER_QUALITY) != 0 && !hasValue) result = 0;
-        if ((m_filterFlags & FILTER_TIME_ORDER) != 0 && (!t.IsValid() || t <= m_newest)) return 0;
+        if ((m_filterFlags & FILTER_TIME_ORDER) != 0 && (!t.IsValid() || t <= m_newest)) {
+            const double step = m_newest - t;
+            if (!t.IsValid() || !(step > TIME_ORDER_RESTART_SECONDS)) return 0;
+            Clear();
+            m_restartStep = step;
+        }
     }
     if (m_count > 0) {
         if (t < m_oldest) {

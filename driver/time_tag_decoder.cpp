@@ -119,7 +119,7 @@ bool DecodeRrio(const BYTE* data, DWORD length, sTag& tag) {
     return true;
 }
 
-bool DecodePosLines(const BYTE* data, DWORD length, sTag& tag) {
+bool DecodePosLines(const BYTE* data, DWORD length, const SYSTEMTIME& receipt, sTag& tag) {
     const std::string text(reinterpret_cast<const char*>(data), TextLength(data, length));
     CStringArray lines;
     SplitToStringArray(text.c_str(), lines, '\n', TRUE);
@@ -142,9 +142,13 @@ bool DecodePosLines(const BYTE* data, DWORD length, sTag& tag) {
         if (ms >= 0.0 && ms < 86401000.0) lastMilliseconds = ms;
     }
     if (!found || std::isnan(lastMilliseconds)) return false;
-    CVOKTime midnight = CurrentLocalTime();
-    midnight.seconds = 0.0;
-    const CVOKTime utc = LocalToUtc(midnight + lastMilliseconds * 0.001);
+    // The local day that puts the time within 12 hours of its receipt: a tag sent just before
+    // midnight and read just after is of the day before, not a day ahead.
+    const CVOKTime received(SystemTimeToMjdTime(receipt));
+    const CVOKTime reference = UtcToLocal(received.IsValid() && received.day != 0 ? received : CurrentUtcTime());
+    CVOKTime local = CVOKTime(sMjdTime{reference.day, 0, 0.0}) + lastMilliseconds * 0.001;
+    local.AdjustDayToReference(reference);
+    const CVOKTime utc = LocalToUtc(local);
     if (!utc.IsValid()) return false;
     tag.time = TimeToSystemTime(utc);
     return true;
@@ -162,7 +166,7 @@ bool C3RdPartyTimeTagDecoder::DecodeTimeTag(SYSTEMTIME& time, BYTE* data, DWORD&
         case TIMETAG_TDYRTA1: decoded = DecodeTdyRta1(data, length, tag); break;
         case TIMETAG_BINARY: decoded = DecodeBinary(data, length, tag); break;
         case TIMETAG_RRIO: decoded = DecodeRrio(data, length, tag); break;
-        case TIMETAG_POS_LINES: decoded = DecodePosLines(data, length, tag); break;
+        case TIMETAG_POS_LINES: decoded = DecodePosLines(data, length, time, tag); break;
         default: return false;
     }
     if (!decoded) return false;

@@ -29,7 +29,9 @@ public:
 
     // Decodes the tag of the length bytes at data. On success time is set and, with stripping,
     // the tag is removed and length updated; on failure nothing is changed. Nothing outside the
-    // length bytes is read or written. The text forms (1 and 6) end at the first zero byte.
+    // length bytes is read or written. The text forms (1 and 6) end at the first zero byte. Form 6
+    // dates its time of day by the local day that puts it within 12 hours of time's value on entry,
+    // the time of receipt in UTC (of the clock now when that has no date).
     bool DecodeTimeTag(SYSTEMTIME& time, BYTE* data, DWORD& length) const;
     // The same over an array, which is resized to the new length.
     bool DecodeTimeTag(SYSTEMTIME& time, CByteArray& data) const;

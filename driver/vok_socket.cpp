@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -142,6 +143,13 @@ BOOL CVOKSocket::SetSockOpt(int name, const void* value, int length, int level) 
         return FALSE;
     }
     return TRUE;
+}
+
+bool CVOKSocket::EnableArrivalStamps() {
+    const int on = 1;
+    // Quietly: a kernel without nanosecond stamps is asked for microseconds.
+    if (setsockopt(m_socket, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0) return true;
+    return SetSockOpt(SO_TIMESTAMP, &on, sizeof on, SOL_SOCKET) != FALSE;
 }
 
 BOOL CVOKSocket::GetSockOpt(int name, void* value, socklen_t* length, int level) {
@@ -293,6 +301,11 @@ int CVOKSocket::ReadPending(const char* label) {
     }
     message.msg_iov = &part;
     message.msg_iovlen = 1;
+    // Room for the arrival stamp, in either form.
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    m_hasArrival = false;
     // MSG_TRUNC makes a datagram socket answer the datagram's whole length (on a stream it would
     // drop the data).
     const int trunc = m_datagram ? MSG_TRUNC : 0;
@@ -305,6 +318,7 @@ int CVOKSocket::ReadPending(const char* label) {
     m_datagramLength = static_cast<DWORD>(got.value);
     m_bytesReceived = std::min(m_datagramLength, m_receiveLength);
     m_receivedFlags = message.msg_flags;
+    ReadArrival(message);
     if (got.value == 0 && IsStream()) {
         // An empty read of a stream is the peer's orderly shut-down, not data.
         if (m_verbose != 0) ZLog::Log(ZLog::Error, "CVOKSocket::Receive Graceful closure.");
@@ -322,6 +336,22 @@ int CVOKSocket::ReadPending(const char* label) {
         ReportErrorCode(label, EMSGSIZE);
     }
     return RECEIVE_COMPLETE;
+}
+
+void CVOKSocket::ReadArrival(msghdr& message) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+        if (c->cmsg_level != SOL_SOCKET) continue;
+        if (c->cmsg_type == SCM_TIMESTAMPNS && c->cmsg_len >= CMSG_LEN(sizeof(timespec))) {
+            std::memcpy(&m_arrival, CMSG_DATA(c), sizeof m_arrival);
+        } else if (c->cmsg_type == SCM_TIMESTAMP && c->cmsg_len >= CMSG_LEN(sizeof(timeval))) {
+            timeval stamp{};
+            std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+            m_arrival = {stamp.tv_sec, stamp.tv_usec * 1000};
+        } else {
+            continue;
+        }
+        m_hasArrival = true;
+    }
 }
 
 int CVOKSocket::Receive(void* buffer, DWORD length, int flags) {

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include <cstdint>
+#include <ctime>
 
 #include "compat/cstring.h"
 #include "compat/object.h"
@@ -80,6 +81,11 @@ public:
     int Receive(void* buffer, DWORD length, int flags);
     int ReceiveFrom(void* buffer, DWORD length, int flags);
     int ReceiveFrom(void* buffer, DWORD length, CString& senderAddress, UINT& senderPort, int flags);
+    // Asks the kernel to stamp each datagram's arrival (SO_TIMESTAMPNS, else SO_TIMESTAMP); false
+    // when it does neither.
+    bool EnableArrivalStamps();
+    // The kernel's stamp (UTC) of the last datagram received; null when it gave none.
+    const timespec* GetArrival() const { return m_hasArrival ? &m_arrival : nullptr; }
     // Completes a pending receive. Without a receive time-out it stays pending; with one it fails
     // once that many seconds have passed since the receive started.
     int WaitForReceive(DWORD milliseconds);
@@ -127,6 +133,8 @@ private:
     int StartReceive(void* buffer, DWORD length, int flags, bool withSender, const char* label);
     // One read into the pending buffer: 2, 3, or 1 when nothing was there.
     int ReadPending(const char* label);
+    // The arrival stamp among the control messages of a receive.
+    void ReadArrival(msghdr& message);
     int StartSend(const void* buffer, DWORD length, int flags, const sockaddr_in* to, const char* label);
     int WriteRest();
     int TimedOutResult(const CVOKTime& start, double timeout, DWORD& pending);
@@ -159,6 +167,8 @@ private:
     bool m_receiveWithSender = false;
     bool m_receiveTruncated = false;
     int m_receivedFlags = 0;
+    timespec m_arrival{};
+    bool m_hasArrival = false;
     const char* m_receiveLabel = "";
 
     // The pending send: what is left of it and where it goes.

@@ -86,6 +86,21 @@ TEST(PpsLibrary, PulseIsTheLastWholeSecondWithItsCounter) {
     GetPpsTimeEx(nullptr, nullptr, nullptr, nullptr);
 }
 
+// A reading at a moment past (a datagram's arrival) has that time and the counter taken back by as
+// long; a moment ahead of the clock leaves the counter at now.
+TEST(PpsLibrary, AReadingAtAMomentPastTakesTheCounterBack) {
+    const auto ns = [](const timespec& t) { return static_cast<double>(t.tv_sec * 1000000000LL + t.tv_nsec); };
+    timespec mono{}, moment{};
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    clock_gettime(CLOCK_REALTIME, &moment);
+    for (const int seconds : {-1, 61}) {
+        moment.tv_sec += seconds;
+        const sPpsReading reading = ReadPpsClockAt(moment);
+        EXPECT_EQ(ns(reading.real), ns(moment));
+        EXPECT_NEAR(ns(reading.monotonic), ns(mono) - (seconds < 0 ? 1e9 : 0.0), 50e6) << seconds;
+    }
+}
+
 TEST(PpsLibrary, TwoDigitYearsGetTheNearestCentury) {
     const int year = UtcNow().tm_year + 1900;
     const struct {

@@ -18,7 +18,7 @@ namespace {
 using Vok::Test::CPeerProcess;
 using Vok::Test::Milliseconds;
 
-CVOKTime At(double second) { return CVOKTime(2024, 5, 1, 1, 0, second); }
+CVOKTime At(double second) { return CVOKTime(2024, 5, 1, 1, 0, 0.0) + second; }
 
 NavRecord Nav(double second, double heading = 0.0, float status = STATUS_NEW) {
     NavRecord r{};
@@ -60,7 +60,7 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
     CVOKTime oldest, newest;
     EXPECT_EQ(ring.GetTimeSpan(oldest, newest), 2);
     EXPECT_EQ(std::make_pair(oldest, newest), std::make_pair(At(1), At(2)));
-    EXPECT_EQ(ring.AddSample(Nav(0.5)), 0);
+    EXPECT_EQ(ring.AddSample(Nav(1.5)), 0);  // within a second of the newest
     EXPECT_EQ(ring.GetCount(), 2);
 
     ring.SetFilterFlags(CRingBuffer::FILTER_QUALITY);
@@ -83,6 +83,23 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
     EXPECT_EQ(Headings(ring), std::vector<double>{3.0});
 
     EXPECT_EQ(CNavRingBuffer().AddSample(Nav(1)), 0);  // no store
+}
+
+// A time more than a second behind the newest (a clock set back, after a time of another day)
+// starts the ring again; one second or less behind is refused.
+TEST(NavRingAdd, ATimeFarBehindTheNewestStartsTheRingAgain) {
+    // The headings in the ring after each add; the k-th add's heading is k.
+    const struct { double second; int result; double restartStep; std::vector<double> headings; } rows[] = {
+        {700, 1, 0, {1}}, {86400 + 701, 1, 0, {1, 2}}, {702, 1, 86399, {3}}, {703, 1, 0, {3, 4}},
+        {103, 1, 600, {5}}, {102.5, 0, 0, {5}}, {102, 0, 0, {5}}};
+    CNavRingBuffer ring(500);
+    double heading = 0.0;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.second);
+        EXPECT_EQ(ring.AddSample(Nav(r.second, ++heading)), r.result);
+        EXPECT_EQ(ring.GetRestartStep(), r.restartStep);
+        EXPECT_EQ(Headings(ring), r.headings);
+    }
 }
 
 TEST(NavRingAdd, AFullRingKeepsTheNewestInOrder) {
@@ -384,7 +401,8 @@ TEST_F(NavRingFillTest, FillsFromACyclicHostBlockAndAlwaysReleasesTheLock) {
             EXPECT_EQ(read.dValue3, row.value3);
             EXPECT_EQ(read.dwReserved20 | read.dwReserved36, 0u);
         }
-        EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 0);  // older than the ring's newest
+        EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 1);  // far older than the newest: starts again
+        EXPECT_EQ(Headings(ring), std::vector<double>{42.5});
         CNavRingBuffer fresh(4);
         EXPECT_EQ(fresh.AddLatestFromHost(7, &reader, sample), 1);
         EXPECT_FALSE(reader.buffer.IsLocked());

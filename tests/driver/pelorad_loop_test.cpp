@@ -39,7 +39,7 @@ constexpr int P = 1 << 1, H = 3 << 2, R = 1 << 4, T = 1 << 5;
 
 std::string Hms(double s) {
     char hms[16];
-    std::snprintf(hms, sizeof hms, "1200%05.2f", s);
+    std::snprintf(hms, sizeof hms, "12%02d%05.2f", static_cast<int>(s / 60), std::fmod(s, 60.0));
     return hms;
 }
 std::string Gga(double s, const std::string& address = "GP") {
@@ -740,6 +740,37 @@ TEST(ProblemEpisode, EveryLineItSaysCarriesTheLevel) {
     Vok::SetDebugOutputListener(before);
     EXPECT_EQ(g_said, "ERROR  : pelorad: first\nERROR  : pelorad: 1 episodes since the last message went unsaid; the "
                       "last of them: item 1\nERROR  : pelorad: item 2\n");
+}
+
+// A time far behind the last (a clock set back, after a time of another day) starts the time tags
+// and the heading ring again, each restart said once; half a second behind is refused as before.
+TEST_F(PeloradLoop, ATimeFarBehindStartsTheTimeTagsAndTheRingAgain) {
+    const auto before = Vok::SetDebugOutputListener([](const char* text) { g_said += text; });
+    g_said.clear();
+    Start();
+    const auto tagged = [this] { return Read<TimetagRecord>(6).stFixTime; };
+    Feed(0, Gga(0));
+    for (const auto& [receipt, fix, written] : {std::tuple{1.0, 1.0, true}, {86402, 2, true}, {3, 3, true},
+                                                {600, 600, true}, {4, 4, true}, {5, 5, true}, {5.5, 4.5, false}}) {
+        SCOPED_TRACE(receipt);
+        EXPECT_EQ((Feed(receipt, Gga(fix)) & T) != 0, written);
+        EXPECT_TRUE(SameTime(tagged(), At(kNoon + (written ? receipt : 5))));
+    }
+    for (const double receipt : {1, 86402, 3}) ASSERT_EQ(Feed(receipt, HDT) & H, H);
+    EXPECT_EQ(Blocks(&Vok::MultiIPCBuffer::GetRecordCount)[3], 1u);
+    EXPECT_TRUE(SameTime(Read<NavRecord>(4).stTime, At(kNoon + 3)));
+    Stop();
+    Vok::SetDebugOutputListener(before);
+    for (const char* said : {"a position time 86399.000 s before the last time tag (a clock set back, or a time of "
+                             "another day): the time-tag record starts again from it",
+                             "a position time 596.000 s before the last time tag",
+                             "a heading 86399.000 s before the newest in the heading ring (a clock set back, or a "
+                             "time of another day): the ring starts again from it"})
+        EXPECT_NE(g_said.find(said), std::string::npos) << said << g_said;
+    size_t restarts = 0;
+    for (size_t at = 0; (at = g_said.find("starts again", at)) != std::string::npos; ++at) ++restarts;
+    EXPECT_EQ(restarts, 3u) << g_said;  // each said once
+    g_said.clear();
 }
 
 }  // namespace

@@ -646,6 +646,35 @@ TEST_F(PeloradProcess, EmptyAndOversizedDatagramsKeepTheSocket) {
     EXPECT_NE(Errors().find("datagrams fit the receive buffer again; 3 were cut"), std::string::npos) << Errors();
 }
 
+// Datagrams that wait in the socket while the driver is stopped keep the time of their arrival:
+// every heading reaches the ring, each at the time it was sent, 100 ms apart.
+TEST_F(PeloradProcess, HeadingsThatWaitForAStoppedDriverKeepTheTimeOfTheirArrival) {
+    sDriverSettings settings = Settings("OUT_ARRIVAL");
+    settings.system.timeTagType = settings.system.timeSource = 0;  // the time of receipt
+    Start(settings);
+    for (const CStopwatch watch; !m_host->WaitForUpdate(200) && watch.Elapsed() < Milliseconds(5000);)
+        ASSERT_TRUE(SendDatagram(m_port, HDT));
+    std::vector<std::pair<CVOKTime, CVOKTime>> sent;  // the clock before and after each send
+    for (int i = 0; i < 12; ++i, ::usleep(100000)) {
+        EXPECT_TRUE((i != 3 && i != 8) || m_host->Signal(i == 3 ? SIGSTOP : SIGCONT));  // stopped for 0.5 s
+        sent.emplace_back(CurrentUtcTime(), CVOKTime());
+        EXPECT_TRUE(SendDatagram(m_port, HDT));
+        sent.back().second = CurrentUtcTime();
+    }
+    const auto time = [](const NavRecord& r) { return CVOKTime(SystemTimeToMjdTime(r.stTime)); };
+    std::vector<NavRecord> ring;
+    for (const CStopwatch watch; ring.size() < sent.size() || time(ring.back()) < sent.back().first;) {
+        ASSERT_LT(watch.Elapsed(), Milliseconds(5000));
+        m_host->WaitForUpdate(200);
+        const CBufferHold hold(*m_out);
+        ring.resize(m_out->buffer.GetRecordCount(2));
+        for (DWORD k = 0; k < ring.size(); ++k) m_out->ReadRecord(3, k + 1, &ring[k], sizeof ring[k]);
+    }
+    for (size_t k = 0, first = ring.size() - sent.size(); k < sent.size(); ++k)
+        EXPECT_TRUE(time(ring[first + k]) >= sent[k].first && time(ring[first + k]) <= sent[k].second) << k;
+    Exit();
+}
+
 // An episode of cut datagrams after one whose end was said counts afresh: its longest is its own.
 TEST_F(PeloradProcess, ALaterEpisodeOfCutDatagramsNamesItsOwnLongest) {
     Start(Settings("OUT_CUTS"));

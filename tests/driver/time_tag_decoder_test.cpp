@@ -30,10 +30,10 @@ struct sDecoded {
     SYSTEMTIME time;
     std::string rest;
 };
-sDecoded Decode(DWORD type, DWORD strip, const std::string& bytes) {
+sDecoded Decode(DWORD type, DWORD strip, const std::string& bytes, const SYSTEMTIME& receipt = kUntouched) {
     std::vector<BYTE> data(bytes.begin(), bytes.end());
     DWORD length = static_cast<DWORD>(data.size());
-    sDecoded d{false, kUntouched, {}};
+    sDecoded d{false, receipt, {}};
     d.ok = C3RdPartyTimeTagDecoder(type, strip).DecodeTimeTag(d.time, data.data(), length);
     d.rest.assign(data.begin(), data.begin() + length);
     return d;
@@ -99,7 +99,9 @@ TEST(TimeTagDecoder, GoldenBytesOfEachForm) {
     }
 }
 
-// The POS form reads milliseconds of the local day; the zone is two hours east of UTC.
+// The POS form reads milliseconds of the local day, on the day that puts them within 12 hours of
+// their receipt: by default 1999-12-31 23:59:59.999 UTC, 01:59:59.999 local on 2000-01-01, as the
+// zone is two hours east of UTC.
 TEST(TimeTagDecoder, PosLinesLastMarkedLineGivesTheTimeAndEveryMarkerGoes) {
     const char* saved = std::getenv("TZ");
     const std::string savedTz = saved != nullptr ? saved : "";
@@ -108,8 +110,9 @@ TEST(TimeTagDecoder, PosLinesLastMarkedLineGivesTheTimeAndEveryMarkerGoes) {
     const struct {
         const char* name;
         std::string input;
-        int dayOffset, hour, minute, second, millisecond;  // hour -1: fails
+        int dayOffset, hour, minute, second, millisecond;  // UTC from 2000-01-01; hour -1: fails
         std::string rest;
+        SYSTEMTIME receipt = kUntouched;
     } rows[] = {
         {"two lines", "POS 1000 $A\r\nPOS 43200250 $B\r\n", 0, 10, 0, 0, 250, "$A\r\n$B\r\n"},
         {"unmarked and empty lines", "junk\n\nPOS 37230000 $A\n", 0, 8, 20, 30, 0, "junk\n$A\n"},
@@ -120,22 +123,24 @@ TEST(TimeTagDecoder, PosLinesLastMarkedLineGivesTheTimeAndEveryMarkerGoes) {
         {"no marker", "$A\r\n$B\r\n", 0, -1, 0, 0, 0, {}},
         {"only times out of the day", "POS nan $A\nPOS 86401000 $B\n", 0, -1, 0, 0, 0, {}},
         // In a leap second the local day has 86401 s: its last one is a time of that day.
-        {"a leap second", "POS 86400500 $A\n", 0, 22, 0, 0, 500, "$A\n"},
+        {"a leap second", "POS 86400500 $A\n", -1, 22, 0, 0, 500, "$A\n"},
+        {"23:59:59.5 read at 00:00:04 local", "POS 86399500 $A\n", -1, 21, 59, 59, 500, "$A\n",
+         {1999, 12, 5, 31, 22, 0, 4, 0}},
+        {"00:00:00.5 read at 23:59:58 local", "POS 500 $A\n", -1, 22, 0, 0, 500, "$A\n", {1999, 12, 5, 31, 21, 59, 58, 0}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        SYSTEMTIME today{};
-        GetLocalTime(&today);
-        const sDecoded d = Decode(6, 1, r.input);
+        const sDecoded d = Decode(6, 1, r.input, r.receipt);
         EXPECT_EQ(d.ok, r.hour >= 0);
         EXPECT_EQ(d.rest, r.hour >= 0 ? r.rest : r.input);
-        SYSTEMTIME expected = kUntouched;
+        SYSTEMTIME expected = r.receipt;
         if (r.hour >= 0) {
-            expected = TimeToSystemTime(CVOKTime(today.wYear, today.wMonth, today.wDay, r.hour, r.minute,
-                                                 r.second + r.millisecond * 0.001) + r.dayOffset * 86400.0);
+            expected = TimeToSystemTime(CVOKTime(2000, 1, 1, r.hour, r.minute, r.second + r.millisecond * 0.001) +
+                                        r.dayOffset * 86400.0);
         }
         EXPECT_EQ(Text(d.time), Text(expected));
     }
+    EXPECT_TRUE(Decode(6, 1, "POS 1000 $A\n", SYSTEMTIME{}).ok);  // no time of receipt: the clock's day
     if (saved != nullptr) setenv("TZ", savedTz.c_str(), 1);
     else unsetenv("TZ");
 }
