@@ -491,11 +491,16 @@ TEST_F(RunHost, EndsAndLeavesNothingWhateverTheState) {
         m_all.clear();
         CPeerProcess few({"/bin/sh", "-c", "exec 2>&1 <&-; ulimit -n " + std::to_string(limit) + "; exec \"$0\" \"$@\"",
                           VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(FindFreeUdpPort())});
-        few.WaitForLine("waiting for NMEA datagrams", Milliseconds(3000));
+        while (const std::optional<std::string> line = few.ReadLine(Milliseconds(3000))) {
+            Take(*line);
+            if (line->rfind("waiting for NMEA datagrams", 0) == 0) break;
+        }
         few.Kill(SIGTERM);
         ReadUntilEnd(few);
         const std::optional<int> status = few.Wait(Milliseconds(5000));
         EXPECT_TRUE(status == 0 || status == 1) << m_all;
+        // Said, on standard error when it could not start.
+        EXPECT_FALSE(m_all.empty());
         EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << m_all;
     }
 #endif
@@ -624,7 +629,7 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     EXPECT_DOUBLE_EQ(kinds[2].at, 0.0);
     // A line ends at LF, CR LF or CR, a CR LF split between two reads too. A line too long to send
     // is not sent: its number and its sentences, counted as the driver counts them, are told.
-    const std::string longLine = "$$$GPGLL" + std::string(9000, 'y') + "$GP$";
+    const std::string longLine = "x$$$GPGLL" + std::string(9000, 'y') + "$GP$GP";
     std::istringstream lines(std::string(32767 * 2, '\n') + "x\r\n" + longLine + "\r$HEHDT,1,T*00\n");
     CRecordingReplay replay(lines);
     std::vector<std::pair<uint64_t, uint64_t>> tooLong;
@@ -632,8 +637,12 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     ASSERT_TRUE(replay.Start());
     EXPECT_EQ(replay.Next()->bytes, "$HEHDT,1,T*00\r\n");
     EXPECT_FALSE(replay.Next());
-    ASSERT_EQ(CountDriverSentences(longLine + "\r\n"), 2u);
-    EXPECT_EQ(tooLong, (std::vector<std::pair<uint64_t, uint64_t>>{{65536, 2}}));
+    ASSERT_EQ(CountDriverSentences(longLine + "\r\n"), 3u);
+    EXPECT_EQ(tooLong, (std::vector<std::pair<uint64_t, uint64_t>>{{65536, 3}}));
+    // The longest line sent fills a datagram with its CR LF.
+    const std::vector<sReplayDatagram> limit = SplitRecording("$HEHDT,1,T*00\n$HEHDT,22,T*00\n", 10.0, 15);
+    ASSERT_EQ(limit.size(), 1u);
+    EXPECT_EQ(limit[0].bytes, "$HEHDT,1,T*00\r\n");
     // The look-ahead ends after kTimeLookAheadBytes: a time just past them comes too late to set the pace.
     const std::string edge = "$" + std::string(kTimeLookAheadBytes - 3, 'x') + "\n$GPGGA,120000.00,x*00\n";
     const std::vector<sReplayDatagram> late = SplitRecording(edge, 10.0, 1 << 17);
