@@ -1,6 +1,9 @@
 #include "host/demo_host.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
@@ -24,14 +27,45 @@ constexpr DWORD TIMETAG_BLOCK_TYPE = 115;
 
 bool IsWritableFolder(const char* path) { return path != nullptr && *path != '\0' && ::access(path, W_OK | X_OK) == 0; }
 
-// Record 1 of a block that holds one; nothing otherwise. The caller holds the lock.
+// Record 1 of a block that holds one, and when it was written when the block says; nothing
+// otherwise. The caller holds the lock.
 template <typename Record>
-std::optional<Record> ReadFirst(IpcBufferHandle& buffer, DWORD block) {
+std::optional<Record> ReadFirst(IpcBufferHandle& buffer, DWORD block, std::optional<double>* written = nullptr) {
     if (block == 0 || block > buffer.buffer.GetBlockCount() || buffer.buffer.GetRecordCount(block - 1) == 0)
         return std::nullopt;
     Record record{};
     if (buffer.ReadRecord(block, 1, &record, sizeof record) == 0) return std::nullopt;
+    // Unset, a block's time has negative seconds.
+    const sMjdTime* time = buffer.buffer.GetBlockTime(block - 1);
+    if (written != nullptr && time->seconds >= 0.0) *written = (time->day - 40587) * 86400.0 + time->seconds;
     return record;
+}
+
+// Removes folder, once the driver has removed its own files or after 3 s, when its standard input
+// ends without the folder gone: the process that made it was killed. A session of its own keeps it
+// from the terminal's Ctrl-C and hang-up.
+pid_t StartFolderCleaner(const std::string& folder, int input) {
+    static const char* const kScript =
+        "read -r _; [ -d \"$0\" ] || exit 0; i=0; "
+        "while [ \"$i\" -lt 30 ] && [ -n \"$(ls -A \"$0\")\" ]; do sleep 0.1; i=$((i + 1)); done; rm -rf \"$0\"";
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawn_file_actions_adddup2(&actions, input, 0);
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::posix_spawnattr_setsigmask(&attributes, &none);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
+    const char* argv[] = {"sh", "-c", kScript, folder.c_str(), nullptr};
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ) != 0) pid = -1;
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    return pid;
 }
 
 }  // namespace
@@ -43,6 +77,11 @@ CPrivateIpcFolder::CPrivateIpcFolder() {
     if (::mkdtemp(pattern.data()) == nullptr) return;
     m_path = pattern;
     ::setenv("VOK_IPC_DIR", m_path.c_str(), 1);
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return;
+    m_cleaner = StartFolderCleaner(m_path, ends[0]);
+    ::close(ends[0]);
+    m_cleanerPipe = ends[1];
 }
 
 CPrivateIpcFolder::~CPrivateIpcFolder() {
@@ -51,6 +90,8 @@ CPrivateIpcFolder::~CPrivateIpcFolder() {
     for (fs::directory_iterator it(m_path, error), end; !error && it != end; it.increment(error))
         std::fprintf(stderr, "left behind and removed: %s\n", it->path().filename().string().c_str());
     fs::remove_all(m_path, error);
+    if (m_cleanerPipe >= 0) ::close(m_cleanerPipe);
+    if (m_cleaner > 0) ::waitpid(m_cleaner, nullptr, 0);
 }
 
 std::string FindNearProgram(const std::string& relativePath) {
@@ -80,7 +121,12 @@ std::string FormatRecordLine(const sDemoRecords& r) {
     // A value that the driver marks invalid reads as missing, never as a measurement: a fix of
     // quality 0 or below (no fix, an RMC or GLL of status V), a height of exactly 0 (what RMC and
     // GLL, which carry none, and an empty height field leave), a heading or rate of negative status.
-    const bool fix = r.position && r.position->lQuality > 0;
+    // A record that its sensor has not renewed for a while is not shown as the current value.
+    const auto current = [&](const std::optional<double>& written) {
+        return !written || !r.updateReceived || *r.updateReceived - *written <= kCurrentSeconds;
+    };
+    const bool position = r.position && current(r.positionReceived);
+    const bool fix = position && r.position->lQuality > 0;
     const auto value = [&](bool valid, const char* format, double v, int width) {
         if (valid)
             std::snprintf(text, sizeof text, format, v);
@@ -91,14 +137,14 @@ std::string FormatRecordLine(const sDemoRecords& r) {
     line += "  lat " + value(fix, "%12.8f", fix ? r.position->dLatitude : 0.0, 12);
     line += "  lon " + value(fix, "%13.8f", fix ? r.position->dLongitude : 0.0, 13);
     line += "  h " + value(fix && r.position->dHeight != 0.0, "%8.3f", fix ? r.position->dHeight : 0.0, 8) + " m";
-    if (r.position)
+    if (position)
         std::snprintf(text, sizeof text, "  q %2d", static_cast<int>(r.position->lQuality));
     else
         std::snprintf(text, sizeof text, "  q %2s", "-");
     line += text;
-    const bool heading = r.heading && r.heading->fStatus >= 0.0f;
+    const bool heading = r.heading && r.heading->fStatus >= 0.0f && current(r.headingReceived);
     line += "  hdg " + value(heading, "%7.2f", heading ? r.heading->dHeading : 0.0, 7);
-    const bool rate = r.rateOfTurn && r.rateOfTurn->fStatus >= 0.0f;
+    const bool rate = r.rateOfTurn && r.rateOfTurn->fStatus >= 0.0f && current(r.rateReceived);
     line += "  rot " + value(rate, "%+6.1f", rate ? r.rateOfTurn->dRate : 0.0, 6) + " deg/min";
     return line;
 }
@@ -135,7 +181,12 @@ bool CDemoHost::Start() {
         m_error = "the driver did not acknowledge INIT and SETTINGS";
         return false;
     }
-    m_output = std::make_unique<IpcBufferHandle>(m_outputName.c_str(), 0);
+    try {
+        m_output = std::make_unique<IpcBufferHandle>(m_outputName.c_str(), 0);
+    } catch (const std::exception& e) {
+        m_error = std::string("the output buffer cannot be opened: ") + e.what();
+        return false;
+    }
     FindResultBlocks();
     return true;
 }
@@ -163,10 +214,11 @@ sDemoRecords CDemoHost::Read() {
     if (!m_output) return r;
     const CBufferHold hold(*m_output);
     if (!hold) return r;
-    if (const auto time = ReadFirst<TimeBlockRecord>(*m_output, m_timeBlock)) r.updateTime = time->stTime;
-    r.position = ReadFirst<PosRecord>(*m_output, m_positionBlock);
-    r.heading = ReadFirst<NavRecord>(*m_output, m_headingBlock);
-    r.rateOfTurn = ReadFirst<RotRecord>(*m_output, m_rateBlock);
+    if (const auto time = ReadFirst<TimeBlockRecord>(*m_output, m_timeBlock, &r.updateReceived))
+        r.updateTime = time->stTime;
+    r.position = ReadFirst<PosRecord>(*m_output, m_positionBlock, &r.positionReceived);
+    r.heading = ReadFirst<NavRecord>(*m_output, m_headingBlock, &r.headingReceived);
+    r.rateOfTurn = ReadFirst<RotRecord>(*m_output, m_rateBlock, &r.rateReceived);
     r.timeTag = ReadFirst<TimetagRecord>(*m_output, m_timeTagBlock);
     return r;
 }

@@ -4,6 +4,8 @@
 // (run_host) and the end-to-end benchmark use it; it goes through the test host only.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +18,8 @@ namespace Vok::Test {
 // A folder of its own for the named objects: made under $TMPDIR, else /dev/shm, else /tmp, and
 // named by VOK_IPC_DIR for this process and the driver it starts. Call it before any named object
 // exists. The destructor removes whatever is left in it (saying so on standard error) and the
-// folder.
+// folder. A process of its own removes them when this process is killed before it could: once the
+// driver has removed its own files, or after 3 s.
 class CPrivateIpcFolder {
 public:
     CPrivateIpcFolder();
@@ -29,6 +32,8 @@ public:
 
 private:
     std::string m_path;
+    int m_cleanerPipe = -1;  // its end closes with this process, whichever way it ends
+    pid_t m_cleaner = -1;
 };
 
 // The first of these paths, relative to the folder of the running program and then to each folder
@@ -42,12 +47,20 @@ struct sDemoRecords {
     std::optional<NavRecord> heading;
     std::optional<RotRecord> rateOfTurn;
     std::optional<TimetagRecord> timeTag;
+    // When each was written: the time of receipt (seconds since 1970) of the datagram that wrote
+    // it, which the buffer stamps on its block. The records' own times may be a receiver's time of
+    // day, whatever the day of the recording; these are all of one clock.
+    std::optional<double> updateReceived, positionReceived, headingReceived, rateReceived;
 };
+
+// How long after its datagram a record's value is shown as current.
+constexpr double kCurrentSeconds = 2.0;
 
 // "YYYY-MM-DD hh:mm:ss.mmm  lat ...  lon ...  h ... m  q ..  hdg ...  rot ... deg/min", with "-"
 // for what is absent and for what the driver marks invalid: latitude, longitude and height of a
 // fix of quality 0 or below, a height of exactly 0 (none in the sentence), a heading or a rate of
-// turn whose status is negative.
+// turn whose status is negative; and for a record written more than kCurrentSeconds before the
+// update (a sensor that fell silent): position, height and quality together, heading, rate of turn.
 std::string FormatRecordLine(const sDemoRecords& records);
 
 class CDemoHost {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "driver/pelorad.h"
+#include "foundation/sentence_checksum.h"
 
 namespace Vok::Test {
 
@@ -22,16 +23,47 @@ constexpr struct {
 
 constexpr size_t kChunkSize = 1 << 16;
 
+// Counts the sentences of a line as CountDriverSentences does, a piece at a time and keeping none of
+// it: a sentence starts at a "$" at least 3 characters after the start of the one before, and counts
+// when 3 characters follow its "$".
+class CSentenceTally {
+public:
+    void Add(std::string_view piece) {
+        for (const char c : piece) {
+            if (c == '$' && !m_started) {
+                m_started = true;
+                m_start = m_at;
+            } else if (c == '$' && m_at >= m_start + 3) {
+                ++m_count;
+                m_start = m_at;
+            }
+            ++m_at;
+        }
+    }
+    uint64_t Count() const { return m_count + (m_started && m_at - m_start >= 4 ? 1 : 0); }
+
+private:
+    uint64_t m_at = 0, m_start = 0, m_count = 0;
+    bool m_started = false;
+};
+
 // Calls visit with each sentence of a line as the driver takes them apart: from a "$" to the next
-// one (included), going on as after a sentence that it does not use.
+// one (included), going on as after a sentence that it does not use; and with where it starts.
 template <typename F>
 void ForEachSentence(std::string_view line, F&& visit) {
     size_t start = line.find('$');
     while (start != std::string_view::npos && line.size() - start >= 4) {
         const size_t next = line.find('$', start + 1);
-        visit(line.substr(start, (next == std::string_view::npos ? line.size() : next + 1) - start));
+        visit(line.substr(start, (next == std::string_view::npos ? line.size() : next + 1) - start), start);
         start = SkipSentence(line, start, next);
     }
+}
+
+// The driver's line: without its line feed, with its CR.
+std::string_view DriverLine(const std::string& line) {
+    std::string_view view(line);
+    if (!view.empty() && view.back() == '\n') view.remove_suffix(1);
+    return view;
 }
 
 // The record kind of a sentence format: a bit for each position format, one for any heading, one
@@ -53,9 +85,13 @@ bool IsSentenceLine(const std::string& line) { return line.find('$') != std::str
 
 }  // namespace
 
-unsigned SentenceKinds(const std::string& line) {
+unsigned SentenceKinds(const std::string& line, bool checkedOnly) {
+    const std::string_view view = DriverLine(line);
+    CLineChecksum checksum(view);
     unsigned kinds = 0;
-    ForEachSentence(line, [&](std::string_view sentence) { kinds |= KindOf(FindSentenceFormat(sentence)); });
+    ForEachSentence(view, [&](std::string_view sentence, size_t start) {
+        if (!checkedOnly || checksum.Check(start)) kinds |= KindOf(FindSentenceFormat(sentence));
+    });
     return kinds;
 }
 
@@ -65,7 +101,7 @@ uint64_t CountDriverSentences(const std::string& bytes) {
     for (size_t start = 0; start < all.size();) {
         size_t end = all.find('\n', start);
         if (end == std::string_view::npos) end = all.size();
-        ForEachSentence(all.substr(start, end - start), [&](std::string_view) { ++n; });
+        ForEachSentence(all.substr(start, end - start), [&](std::string_view, size_t) { ++n; });
         start = end + 1;
     }
     return n;
@@ -106,9 +142,12 @@ CRecordingReplay::CRecordingReplay(std::istream& in, double maxGap, size_t maxBy
     : m_in(in), m_maxGap(maxGap), m_maxBytes(maxBytes), m_chunk(kChunkSize) {}
 
 bool CRecordingReplay::ReadStreamLine(std::string& line) {
+    // Room for the CR LF that each line is sent with.
+    const size_t limit = m_maxBytes > 2 ? m_maxBytes - 2 : 0;
     for (;;) {
         line.clear();
-        bool ended = false, got = false;
+        bool ended = false, got = false, tooLong = false;
+        CSentenceTally dropped;
         while (!ended) {
             if (m_chunkPos == m_chunkEnd) {
                 // What the stream has now, not a whole chunk: a pipe's writer may send more later.
@@ -120,21 +159,45 @@ bool CRecordingReplay::ReadStreamLine(std::string& line) {
                 m_chunkEnd = static_cast<size_t>(std::max<std::streamsize>(buffer->sgetn(m_chunk.data(), there), 0));
                 if (m_chunkEnd == 0) break;
             }
-            got = true;
             const char* from = m_chunk.data() + m_chunkPos;
-            const void* lf = std::memchr(from, '\n', m_chunkEnd - m_chunkPos);
-            const size_t n = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - from)
-                                           : m_chunkEnd - m_chunkPos;
-            // A line longer than a datagram keeps its start; a sentence is far shorter.
-            if (line.size() < m_maxBytes) line.append(from, std::min(n, m_maxBytes - line.size()));
-            m_chunkPos += n;
-            if (lf != nullptr) {
+            // The LF of a CR LF: the CR ended the line already, in this read or the one before.
+            if (m_afterCr) {
+                m_afterCr = false;
+                if (*from == '\n') {
+                    ++m_chunkPos;
+                    continue;
+                }
+            }
+            got = true;
+            const char* const to = m_chunk.data() + m_chunkEnd;
+            const char* const end = std::find_if(from, to, [](char c) { return c == '\n' || c == '\r'; });
+            const std::string_view piece(from, static_cast<size_t>(end - from));
+            // A line longer than a datagram takes is not sent; its sentences are counted as the
+            // driver would count them, with memory as flat as for any line.
+            if (!tooLong && line.size() + piece.size() > limit) {
+                tooLong = true;
+                dropped.Add(line);
+                line.clear();
+            }
+            if (tooLong)
+                dropped.Add(piece);
+            else
+                line += piece;
+            m_chunkPos += piece.size();
+            if (end != to) {
                 ++m_chunkPos;
+                m_afterCr = *end == '\r';
                 ended = true;
             }
         }
         if (!got) return false;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        ++m_lineNumber;
+        if (tooLong) {
+            dropped.Add("\r");
+            if (m_onLongLine) m_onLongLine(m_lineNumber, dropped.Count());
+            continue;
+        }
+        while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
         if (line.empty()) continue;
         line += "\r\n";
         return true;
@@ -168,7 +231,7 @@ std::optional<sReplayDatagram> CRecordingReplay::Next() {
     std::string line;
     while (ReadLine(line)) {
         const std::optional<double> time = SentenceTimeOfDay(line);
-        const unsigned kinds = SentenceKinds(line);
+        const unsigned kinds = SentenceKinds(line), validKinds = SentenceKinds(line, true);
         // The first time after lines without one starts its own datagram, with its own epoch's records.
         bool starts = time && !m_current;
         if (time && m_current && *time != *m_current) {
@@ -185,12 +248,13 @@ std::optional<sReplayDatagram> CRecordingReplay::Next() {
         ++m_lines;
         const uint64_t sentences = CountDriverSentences(line);
         if (open && starts) {
-            m_next = sReplayDatagram{m_at, std::move(line), kinds, sentences};
+            m_next = sReplayDatagram{m_at, std::move(line), kinds, validKinds, sentences};
             return open;
         }
         if (!open) open = sReplayDatagram{m_at, {}};
         open->bytes += line;
         open->kinds |= kinds;
+        open->validKinds |= validKinds;
         open->sentences += sentences;
     }
     return open;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -15,13 +16,15 @@ struct sReplayDatagram {
     double at = 0.0;  // seconds after the first datagram
     std::string bytes;
     unsigned kinds = 0;      // the record kinds of its sentences (SentenceKinds)
+    unsigned validKinds = 0;  // those of its sentences whose checksum holds: the records it can make
     uint64_t sentences = 0;  // its sentences as the driver counts them (CountDriverSentences)
 };
 
 // The kinds of record that a line's sentences make, as bits: one for each position format and
 // one each for heading and rate of turn. The driver keeps one record of a kind per millisecond
-// of receipt, so two sentences of a kind never share a datagram.
-unsigned SentenceKinds(const std::string& line);
+// of receipt, so two sentences of a kind never share a datagram. With checkedOnly, the kinds of
+// the sentences whose checksum holds as the driver tests it.
+unsigned SentenceKinds(const std::string& line, bool checkedOnly = false);
 
 // The sentences of a datagram as the driver counts them at its end (decoded or not): on each
 // line, from each "$" that has at least three characters after it, skipping as the driver skips.
@@ -46,8 +49,9 @@ constexpr size_t kTimeLookAheadBytes = 64 * 1024;
 // holds a "$", wherever it stands (behind a logger's prefix or a byte-order mark), as the driver
 // finds one. A sentence with a time of day other than the current one starts a new datagram; lines
 // without a time join the current one. Before the first time, in a recording that has none within
-// the look-ahead, each line goes alone, kUntimedPace after the one before. Each line is sent
-// with a CR LF ending (cut at maxBytes); blank lines are dropped. Times run on across midnight; a
+// the look-ahead, each line goes alone, kUntimedPace after the one before. A line ends at LF, CR
+// LF or CR; it is sent with a CR LF ending, and not at all when that makes it longer than maxBytes
+// (SetLongLineCall hears of it); blank lines are dropped. Times run on across midnight; a
 // step back or a gap of more than maxGap seconds counts as one second, so that a recording with
 // holes replays without stalling. A datagram is kept under maxBytes, and at one sentence of each
 // record kind, by starting another at the same time; so does the first time after lines without one.
@@ -62,6 +66,11 @@ public:
     bool IsTimed() const { return m_timed; }
     // The next datagram; nothing at the end of the recording.
     std::optional<sReplayDatagram> Next();
+    // Called with the number (from 1) of each line that is too long to send, and its sentences as
+    // CountDriverSentences counts them.
+    void SetLongLineCall(std::function<void(uint64_t line, uint64_t sentences)> call) {
+        m_onLongLine = std::move(call);
+    }
 
 private:
     // The next non-blank line of the stream with its CR LF; false at the end.
@@ -79,6 +88,9 @@ private:
     std::optional<double> m_current;  // time of day of the open datagram
     double m_at = 0.0;
     uint64_t m_lines = 0;
+    uint64_t m_lineNumber = 0;
+    bool m_afterCr = false;  // the last line ended with a CR: an LF next ends no other
+    std::function<void(uint64_t, uint64_t)> m_onLongLine;
     std::optional<sReplayDatagram> m_next;
 };
 

@@ -15,9 +15,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -47,6 +49,8 @@ namespace fs = boost::filesystem;
 constexpr int kDriverFailed = 1;
 constexpr int kWrongInput = 2;
 constexpr int kPortUnusable = 3;
+// The most that the replay puts in one datagram.
+constexpr size_t kDatagramBytes = 8192;
 
 // The signal that ends the run, 0 while none has come.
 volatile sig_atomic_t g_stop = 0;
@@ -112,6 +116,7 @@ struct sOptions {
 struct sRun {
     uint64_t updates = 0;
     uint64_t sent = 0, sentSentences = 0;
+    uint64_t longLines = 0, unsentSentences = 0;  // on lines too long to send
     std::optional<int> driverEnded;  // its exit code, once it ended by itself
     Clock::time_point lastUpdate{};
     unsigned unanswered = 0;  // the record kinds sent since the last update
@@ -131,6 +136,9 @@ public:
         if (::pipe2(ends, O_CLOEXEC) != 0) return;
         m_read = ends[0];
         m_write = ends[1];
+        struct stat pipe {};
+        ::fstat(m_read, &pipe);
+        m_pipe = {pipe.st_dev, pipe.st_ino};
         m_thread = std::thread([this] { Relay(); });
     }
     ~CDriverErrors() {
@@ -179,7 +187,7 @@ private:
             const auto n = [&](int i) { return std::stoull(m[i]); };
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_counts = sDriverCounts{n(1), n(2), n(3), n(4), n(5), n(6)};
-        } else {
+        } else if (!IsOwnPipe(2)) {
             // A standard error that nobody reads any more raises SIGPIPE, which ends the run.
             for (size_t done = 0; done < line.size();) {
                 const ssize_t w = ::write(2, line.data() + done, line.size() - done);
@@ -191,7 +199,15 @@ private:
         line.clear();
     }
 
+    // Whether fd is this relay's pipe, as standard error is while a child starts with its own
+    // pointed at it: what is written there would come back to be written again, without end.
+    bool IsOwnPipe(int fd) const {
+        struct stat file {};
+        return ::fstat(fd, &file) == 0 && std::make_pair(file.st_dev, file.st_ino) == m_pipe;
+    }
+
     int m_read = -1, m_write = -1;
+    std::pair<dev_t, ino_t> m_pipe{};
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -330,8 +346,9 @@ private:
 };
 
 // What a recording whose first bytes are no text looks like, and what to do with it; empty for
-// text. Compressed files are known by their first bytes; anything else by a NUL byte, or by more
-// than a quarter of bytes that no NMEA line holds (a UTF-8 byte-order mark aside).
+// text. Compressed files are known by their first bytes, UTF-16 by its byte-order mark or its zero
+// bytes; anything else by a NUL byte, or by more than a quarter of bytes that no NMEA line holds
+// (a UTF-8 byte-order mark aside).
 std::string DescribeNotText(std::string_view first, const std::string& file) {
     const std::string replay = " | scripts/run --file /dev/stdin";
     static constexpr struct {
@@ -347,6 +364,20 @@ std::string DescribeNotText(std::string_view first, const std::string& file) {
         if (first.substr(0, c.magic.size()) == c.magic)
             return file + " is a " + c.kind + "-compressed file, not a text of NMEA sentences; replay what it holds: " +
                    c.reader + file + replay;
+    // UTF-16, by its byte-order mark, or by its zero bytes: every other one, as ASCII in UTF-16 has.
+    const auto zeroEveryOther = [&](size_t from) {
+        if (first.size() < 4) return false;
+        for (size_t i = from; i < first.size(); i += 2)
+            if (first[i] != '\0') return false;
+        return true;
+    };
+    const char* utf16 = first.substr(0, 2) == "\xFF\xFE" || first.substr(0, 2) == "\xFE\xFF" ? "UTF-16"
+                        : zeroEveryOther(1)                                                 ? "UTF-16LE"
+                        : zeroEveryOther(0)                                                 ? "UTF-16BE"
+                                                                                            : nullptr;
+    if (utf16 != nullptr)
+        return file + " is " + utf16 + " text, and NMEA sentences are ASCII; replay it converted: iconv -f " + utf16 +
+               " -t UTF-8 " + file + replay;
     if (first.substr(0, 3) == "\xEF\xBB\xBF") first.remove_prefix(3);
     size_t other = 0;
     for (const char c : first) other += (c >= 0x20 && c <= 0x7E) || c == '\t' || c == '\r' || c == '\n' ? 0 : 1;
@@ -360,9 +391,10 @@ std::string DescribeNotText(std::string_view first, const std::string& file) {
 }
 
 // Opens the recording and reads ahead to its first sentence; a message and kWrongInput when it is
-// no recording. A stop while it reads ahead leaves it without a message.
+// no recording. A stop while it reads ahead leaves it without a message. Each line too long to send
+// is said as it comes, and counted in run.
 int OpenRecording(const std::string& file, CRecordingFile& bytes, std::istream& in,
-                  std::optional<CRecordingReplay>& replay) {
+                  std::optional<CRecordingReplay>& replay, sRun& run) {
     boost::system::error_code error;
     if (fs::is_directory(file, error))
         return Fail(kWrongInput, file + " is a folder; --file takes a recording, a text file of NMEA sentences "
@@ -374,11 +406,21 @@ int OpenRecording(const std::string& file, CRecordingFile& bytes, std::istream& 
     if (g_stop != 0) return 0;
     if (!notText.empty()) return Fail(kWrongInput, notText);
     in.rdbuf(&bytes);
-    replay.emplace(in);
+    replay.emplace(in, 10.0, kDatagramBytes);
+    replay->SetLongLineCall([&run, file](uint64_t line, uint64_t sentences) {
+        ++run.longLines;
+        run.unsentSentences += sentences;
+        std::fprintf(stderr, "scripts/run: line %llu of %s is longer than a datagram takes (%zu bytes with its line "
+                     "end); its %s not sent\n", static_cast<unsigned long long>(line), file.c_str(), kDatagramBytes,
+                     sentences == 1 ? "sentence is" : (std::to_string(sentences) + " sentences are").c_str());
+    });
     const bool started = replay->Start();
     if (g_stop != 0) return 0;
     if (bytes.GetError() != 0)
         return Fail(kWrongInput, "cannot read " + file + " (" + std::strerror(bytes.GetError()) + ")");
+    if (!started && run.longLines > 0)
+        return Fail(kWrongInput, file + " holds no NMEA sentence on a line short enough to send, so there is "
+                                        "nothing to replay; give --file a recording of sentences, one a line");
     if (!started)
         return Fail(kWrongInput, file + " holds no NMEA sentence (no line holds a $), so there is nothing to "
                                         "replay; give --file a recording of sentences");
@@ -419,7 +461,12 @@ std::string NoUpdateCause(const sRun& run, const std::optional<sDriverCounts>& c
 // "sent 12 datagrams (40 sentences); pelorad received 12 and decoded 38 sentences (...)".
 std::string CountsText(bool listen, const sRun& run, const std::optional<sDriverCounts>& counts) {
     std::string text;
-    if (!listen) text = "sent " + Count(run.sent, "datagram") + " (" + Count(run.sentSentences, "sentence") + "); ";
+    if (!listen)
+        text = "sent " + Count(run.sent, "datagram") + " (" + Count(run.sentSentences, "sentence") +
+               (run.unsentSentences > 0 ? ", and " + std::to_string(run.unsentSentences) +
+                                              " not sent: on lines longer than a datagram takes"
+                                        : "") +
+               "); ";
     if (!counts) return text + "pelorad said nothing of what it received; ";
     text += "pelorad received " + (listen ? Count(counts->received, "datagram") : std::to_string(counts->received)) +
             " and decoded " + Count(counts->decoded, "sentence");
@@ -432,10 +479,11 @@ int Run(const sOptions& given) {
     CRecordingFile bytes;
     std::istream in(nullptr);
     std::optional<CRecordingReplay> replay;
+    sRun run;
     if (!options.listen) {
         if (options.file.empty()) options.file = FindNearProgram("data/demo_track.nmea");
         if (options.file.empty()) options.file = "data/demo_track.nmea";
-        if (const int status = OpenRecording(options.file, bytes, in, replay)) return status;
+        if (const int status = OpenRecording(options.file, bytes, in, replay, run)) return status;
     }
     // A stop before the driver starts ends the run with nothing made.
     if (g_stop != 0) return 0;
@@ -465,7 +513,6 @@ int Run(const sOptions& given) {
         return Fail(kDriverFailed, host.GetError() + (code ? "; " + DescribeDriverEnd(*code, true, driver, started, crashFilesBefore) : ""));
     }
     std::printf("pelorad (process %u) is listening on UDP port %u\n", host.GetDriverProcessId(), options.port);
-    sRun run;
     if (options.listen) {
         std::printf("waiting for NMEA datagrams; Ctrl-C ends\n");
         std::fflush(stdout);
@@ -490,8 +537,9 @@ int Run(const sOptions& given) {
             return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(at));
         };
         Clock::time_point lastSent{};
-        // Whether the last wait for an update ran out: datagrams that make none (wrong checksums, a
-        // first position) are not waited for long again until an update comes.
+        // Whether the last wait for an update ran out: datagrams that make none (a first position)
+        // are not waited for long again until an update comes. A sentence whose checksum fails
+        // makes no record, and is not waited for at all.
         bool ranOut = false;
         while (g_stop == 0 && !run.driverEnded) {
             const std::optional<sReplayDatagram> datagram = replay->Next();
@@ -501,9 +549,9 @@ int Run(const sOptions& given) {
             // takes a datagram, and the host reads the last update only: a datagram that catches up
             // waits for the update of the one before that has a kind of it (up to 1 s, or 50 ms after
             // a wait that ran out), and goes 2 ms after that update and after the last datagram.
-            if ((run.unanswered & datagram->kinds) != 0) {
+            if ((run.unanswered & datagram->validKinds) != 0) {
                 PrintUpdatesUntil(host, lastSent + std::chrono::milliseconds(ranOut ? 50 : 1000), run, true);
-                ranOut = (run.unanswered & datagram->kinds) != 0;
+                ranOut = (run.unanswered & datagram->validKinds) != 0;
             }
             const Clock::time_point apart = std::max(lastSent, run.lastUpdate) + std::chrono::milliseconds(2);
             if (Clock::now() < apart) std::this_thread::sleep_until(apart);
@@ -512,7 +560,7 @@ int Run(const sOptions& given) {
             if (SendDatagram(options.port, datagram->bytes)) {
                 ++run.sent;
                 run.sentSentences += datagram->sentences;
-                run.unanswered |= datagram->kinds;
+                run.unanswered |= datagram->validKinds;
             } else {
                 std::fprintf(stderr, "scripts/run: a datagram could not be sent\n");
             }
@@ -552,7 +600,7 @@ int main(int argc, char** argv) {
     // First: a stop that comes before the driver started ends the run with nothing made.
     CatchStopSignals();
     sOptions options;
-    bool fileGiven = false, portGiven = false;
+    bool fileGiven = false, portGiven = false, listenGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         // "--port=5000" as "--port 5000".
@@ -564,7 +612,8 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h" || arg == "--listen") {
             if (value) return Usage(arg + " takes no value");
             if (arg == "--listen") {
-                options.listen = true;
+                if (listenGiven) return Usage("--listen is given twice; give it once");
+                options.listen = listenGiven = true;
                 continue;
             }
             std::printf("%s\n\n%s", kUsage, kHelp);
@@ -585,10 +634,16 @@ int main(int argc, char** argv) {
             if (value->empty()) return Usage("--file needs a value: the path of a recording, not an empty text");
             options.file = *value;
         } else {
-            char* end = nullptr;
-            const long port = std::strtol(value->c_str(), &end, 10);
-            if (value->empty() || *end != '\0' || port < 1 || port > 65535)
-                return Usage("--port " + *value + ": the port is a number from 1 to 65535");
+            // Decimal digits alone: no sign, no blank, nothing after.
+            long port = 0;
+            for (const char c : *value) {
+                if (c < '0' || c > '9') {
+                    port = 0;
+                    break;
+                }
+                port = std::min(port * 10 + (c - '0'), 100000L);
+            }
+            if (port < 1 || port > 65535) return Usage("--port " + *value + ": the port is a number from 1 to 65535");
             options.port = static_cast<UINT>(port);
         }
     }

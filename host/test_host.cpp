@@ -42,7 +42,9 @@ CTestHost::sErrorRedirect::sErrorRedirect(const std::string& path) {
     if (file < 0) return;
     std::fflush(stderr);
     saved = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
-    ::dup2(file, 2);
+    // Without a copy to go back to (no descriptor left), standard error stays as it is, and the
+    // child's goes there too.
+    if (saved >= 0) ::dup2(file, 2);
     ::close(file);
 }
 
@@ -67,7 +69,12 @@ CTestHost::CTestHost(const std::string& commandLine, int number, const std::stri
     m_redirect.Restore();
     IpcBufferHandle* settings = m_link.GetSettings();
     if (settings != nullptr && settings->Lock()) {
-        AddCommandBlock(*settings);
+        // A buffer that cannot grow (no descriptor to spare) is left without it: publishing the
+        // settings adds it, or says that they could not be written.
+        try {
+            AddCommandBlock(*settings);
+        } catch (const std::exception&) {
+        }
         settings->Unlock();
     }
 }

@@ -44,7 +44,8 @@ struct sDriverSettings {
 class CTestHost {
 public:
     // Starts commandLine as the child with the prefix of this process and number. With
-    // standardErrorPath, the child's standard error goes to that file.
+    // standardErrorPath, the child's standard error goes to that file, unless this process's own
+    // cannot be kept meanwhile (no descriptor to spare): then it goes where this process's goes.
     explicit CTestHost(const std::string& commandLine, int number = 1, const std::string& standardErrorPath = {});
     // Kills a child that is still running.
     ~CTestHost();

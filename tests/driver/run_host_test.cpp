@@ -14,6 +14,7 @@
 #include <ctime>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -29,19 +30,25 @@ namespace {
 
 using namespace Vok::Test;
 
-// Four epochs half a second apart: GGA, GST, HDT and ROT, the vessel moving north. They lie five
+// Epochs half a second apart: GGA and GST (a ZDA while the GNSS is silent, from gnssSilent until
+// the gyro falls silent), HDT and ROT (until gyroSilent), the vessel moving north. They lie five
 // minutes before now, as a device's do: the driver judges a GST's time of day against the time of
 // receipt, within half a day either way.
-std::string ShortRecording() {
+std::string ShortRecording(int epochs = 4, int gnssSilent = 99, int gyroSilent = 99) {
     const int start = std::min(static_cast<int>((::time(nullptr) - 300) % 86400), 86390);
     std::string text;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < epochs; ++i) {
         char time[32], lat[16];
         const int second = start + i / 2;
         std::snprintf(time, sizeof time, "%02d%02d%02d.%02d", second / 3600, second / 60 % 60, second % 60, i % 2 * 50);
         std::snprintf(lat, sizeof lat, "5200.%05d", 100 * i);
-        text += Sentence(std::string("GPGGA,") + time + "," + lat + ",N,00400.00000,E,4,12,0.9,10.00,M,47.00,M,,");
-        text += Sentence(std::string("GPGST,") + time + ",0.02,0.03,0.02,45.0,0.021,0.022,0.040");
+        if (i < gnssSilent || i >= gyroSilent) {
+            text += Sentence(std::string("GPGGA,") + time + "," + lat + ",N,00400.00000,E,4,12,0.9,10.00,M,47.00,M,,");
+            text += Sentence(std::string("GPGST,") + time + ",0.02,0.03,0.02,45.0,0.021,0.022,0.040");
+        } else {
+            text += Sentence(std::string("GPZDA,") + time + ",08,12,2026,00,00");
+        }
+        if (i >= gyroSilent) continue;
         text += Sentence("HEHDT," + std::to_string(10 + i) + ".50,T");
         text += Sentence("HEROT,-" + std::to_string(i) + ".5,A");
     }
@@ -121,6 +128,34 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
     EXPECT_NE(last.find("lat  52.00005000  lon    4.00000000  h   57.000 m  q  4"), std::string::npos) << m_all;
     EXPECT_NE(last.find("hdg   13.50  rot   -3.5 deg/min"), std::string::npos) << m_all;
     ExpectNothingLeft();
+
+    // A sensor that falls silent leaves its last record in place, shown as "-" once it is more than
+    // 2 s old: the GNSS from epoch 3 (its last fix that of epoch 2), then the gyro from epoch 9.
+    std::ofstream(file, std::ios::binary) << ShortRecording(15, 3, 9);
+    m_all.clear(), m_records.clear();
+    CPeerProcess gaps({VOK_BINARY_DIR "/host/run_host", "--file", file});
+    ReadUntilEnd(gaps);
+    EXPECT_EQ(gaps.Wait(Milliseconds(5000)), 0) << m_all;
+    EXPECT_TRUE(std::regex_search(m_all, std::regex("lat  52\\.00003333 .* q  4  hdg   13\\.50"))) << m_all;
+    EXPECT_TRUE(std::regex_search(m_all, std::regex("lat +-  lon +-  h +- m  q  -  hdg   18\\.50"))) << m_all;
+    ASSERT_FALSE(m_records.empty());
+    EXPECT_NE(m_records.back().find("q  4  hdg       -  rot      - deg/min"), std::string::npos) << m_all;
+
+    // Datagrams whose sentences all fail their checksum make no update and are not waited for:
+    // 2 s of them at 50 Hz go at their pace.
+    std::ostringstream wrong;
+    for (int i = 0; i < 100; ++i)
+        wrong << "$GPGGA,12000" << i / 50 << "." << i % 50 / 5 << i % 5 * 2 << ",5200.0,N,00400.0,E,4,12,,,,,,,*00\r\n";
+    std::ofstream(file, std::ios::binary) << wrong.str();
+    m_all.clear();
+    CPeerProcess paced({VOK_BINARY_DIR "/host/run_host", "--file", file});
+    ASSERT_TRUE(paced.WaitForLine("replaying", Milliseconds(10000)));
+    const CStopwatch watch;
+    ReadUntilEnd(paced);
+    EXPECT_EQ(paced.Wait(Milliseconds(5000)), 1) << m_all;
+    EXPECT_LT(watch.Elapsed(), Milliseconds(4500)) << m_all;
+    EXPECT_NE(m_all.find("sent 100 datagrams (100 sentences); pelorad received 100 and decoded 0 sentences (100 with a"),
+              std::string::npos) << m_all;
 }
 
 TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
@@ -326,6 +361,18 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     for (int i = 0; i < 20; ++i) twentyFile << Sentence("HEHDT," + std::to_string(i) + ".00,T");
     twentyFile << ShortRecording().substr(0, ShortRecording().find("$HEHDT")) << Sentence("HEHDT,285.00,T");
     twentyFile.close();
+    // Lines that end in CR alone, and line 5 too long to send, which ends in LF.
+    const std::string crOnly = m_folder.GetRoot() + "/cr.nmea";
+    const std::string cr = std::regex_replace(ShortRecording(), std::regex("\r\n"), "\r");
+    const size_t fifth = cr.find("$GPGGA", 1);
+    std::ofstream(crOnly, std::ios::binary) << cr.substr(0, fifth) << "$GPTXT," << std::string(9000, 'x')
+                                            << "$GPTXT,1*00\n" << cr.substr(fifth);
+    // UTF-16, with and without its byte-order mark.
+    const std::string utf16 = m_folder.GetRoot() + "/utf16.nmea", utf16le = m_folder.GetRoot() + "/utf16le.nmea";
+    std::string wide;
+    for (const char c : ShortRecording()) wide += std::string{c, '\0'};
+    std::ofstream(utf16, std::ios::binary) << "\xFF\xFE" << wide;
+    std::ofstream(utf16le, std::ios::binary) << wide;
     const UINT port = FindFreeUdpPort(), sharedPort = FindFreeUdpPort();
     const int taken = BoundUdpSocket("127.0.0.1", port);
     ASSERT_GE(taken, 0);
@@ -363,6 +410,19 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
         {{"--file=" + twenty}, 0, "hdg  285.00  rot      - deg/min\nsent 21 datagrams (23 sentences)"},
         {{"--file", wrong, "--port", "1", "--file", wrong}, 2, "--file is given twice; give it once\n"},
         {{"--listen=1"}, 2, "--listen takes no value"},
+        {{"--listen", "--listen"}, 2, "--listen is given twice; give it once\n"},
+        {{"--port=+5000"}, 2, "--port +5000: the port is a number from 1 to 65535\n"},
+        {{"--port", " 5000"}, 2, "--port  5000: the port is a number from 1 to 65535\n"},
+        {{"--file", crOnly}, 0,
+         "sent 4 datagrams (16 sentences, and 2 not sent: on lines longer than a datagram takes); pelorad received 4 "
+         "and decoded 14 sentences"},
+        {{"--file", crOnly}, 0,
+         "scripts/run: line 5 of " + crOnly + " is longer than a datagram takes (8192 bytes with its line end); its 2 "
+         "sentences are not sent\n"},
+        {{"--file", utf16}, 2,
+         utf16 + " is UTF-16 text, and NMEA sentences are ASCII; replay it converted: iconv -f UTF-16 -t UTF-8 " +
+             utf16 + " | scripts/run --file /dev/stdin\n"},
+        {{"--file", utf16le}, 2, utf16le + " is UTF-16LE text"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.said);
@@ -402,6 +462,37 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     ::close(taken);
     ::close(shared);
     EXPECT_TRUE(boost::filesystem::is_empty(m_tmp));
+}
+
+// A run ends, and leaves nothing, whenever it is stopped: killed at any moment, in its first
+// milliseconds too (a process of its own removes its folder once its driver is gone), or at SIGTERM
+// with few descriptors to spare, whichever step runs out of them.
+TEST_F(RunHost, EndsAndLeavesNothingWhateverTheState) {
+    for (const int ms : {5, 15, 300}) {
+        CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(FindFreeUdpPort())});
+        ::usleep(ms * 1000);
+        host.Kill(SIGKILL);
+        EXPECT_EQ(host.Wait(Milliseconds(5000)), 128 + SIGKILL);
+        for (int i = 0; i < 50 && !boost::filesystem::is_empty(m_tmp); ++i) ::usleep(100000);
+        EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << ms;
+    }
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's runtime needs more descriptors than these
+    for (int limit = 7; limit <= 40; ++limit) {
+        m_all.clear();
+        CPeerProcess few({"/bin/sh", "-c", "exec 2>&1 <&-; ulimit -n " + std::to_string(limit) + "; exec \"$0\" \"$@\"",
+                          VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(FindFreeUdpPort())});
+        while (const std::optional<std::string> line = few.ReadLine(Milliseconds(3000))) {
+            Take(*line);
+            if (line->rfind("waiting for NMEA datagrams", 0) == 0) break;
+        }
+        few.Kill(SIGTERM);
+        ReadUntilEnd(few);
+        const std::optional<int> status = few.Wait(Milliseconds(5000));
+        EXPECT_TRUE(status == 0 || status == 1) << limit << m_all;
+        EXPECT_FALSE(m_all.empty()) << limit;  // what it could not start is said on standard error
+        EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << limit << m_all;
+    }
+#endif
 }
 
 // The benchmark's host sends time tags of type 4: an update then takes its tag's time, and the
@@ -470,6 +561,18 @@ TEST(FormatRecordLine, ShowsWhatIsAbsentOrInvalidAsADash) {
     r.rateOfTurn->dRate = -3.5;
     r.rateOfTurn->fStatus = 0.0f;
     EXPECT_NE(FormatRecordLine(r).find("  hdg   12.50  rot   -3.5 deg/min"), std::string::npos) << FormatRecordLine(r);
+    // A record written more than 2 s before the update is not shown; position, height and quality go
+    // together.
+    r.position = PosRecord{};
+    r.position->lQuality = 4;
+    r.position->dHeight = 10.0;
+    r.updateReceived = 1002.0;
+    r.positionReceived = r.rateReceived = 1000.0;
+    r.headingReceived = 999.99;
+    EXPECT_NE(FormatRecordLine(r).find("h   10.000 m  q  4  hdg       -  rot   -3.5"), std::string::npos) << FormatRecordLine(r);
+    r.positionReceived = 999.99;
+    EXPECT_NE(FormatRecordLine(r).find("lat            -  lon             -  h        - m  q  -"), std::string::npos)
+        << FormatRecordLine(r);
 }
 
 TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
@@ -513,6 +616,22 @@ TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
     EXPECT_EQ(kinds[1].bytes, "$HEHDG,2*00\r\n");
     EXPECT_EQ(kinds[2].sentences, 4u);
     EXPECT_DOUBLE_EQ(kinds[2].at, 0.0);
+    // A line ends at LF, CR LF or CR, a CR LF split between two reads too. A line too long to send
+    // is not sent: its number and its sentences, counted as the driver counts them, are told.
+    const std::string longLine = "x$$$GPGLL" + std::string(9000, 'y') + "$GP$GP";
+    std::istringstream lines(std::string(32767 * 2, '\n') + "x\r\n" + longLine + "\r$HEHDT,1,T*00\n");
+    CRecordingReplay replay(lines);
+    std::vector<std::pair<uint64_t, uint64_t>> tooLong;
+    replay.SetLongLineCall([&](uint64_t line, uint64_t sentences) { tooLong.emplace_back(line, sentences); });
+    ASSERT_TRUE(replay.Start());
+    EXPECT_EQ(replay.Next()->bytes, "$HEHDT,1,T*00\r\n");
+    EXPECT_FALSE(replay.Next());
+    ASSERT_EQ(CountDriverSentences(longLine + "\r\n"), 3u);
+    EXPECT_EQ(tooLong, (std::vector<std::pair<uint64_t, uint64_t>>{{65536, 3}}));
+    // The longest line sent fills a datagram with its CR LF.
+    const std::vector<sReplayDatagram> limit = SplitRecording("$HEHDT,1,T*00\n$HEHDT,22,T*00\n", 10.0, 15);
+    ASSERT_EQ(limit.size(), 1u);
+    EXPECT_EQ(limit[0].bytes, "$HEHDT,1,T*00\r\n");
     // The look-ahead ends after kTimeLookAheadBytes: a time just past them comes too late to set the pace.
     const std::string edge = "$" + std::string(kTimeLookAheadBytes - 3, 'x') + "\n$GPGGA,120000.00,x*00\n";
     const std::vector<sReplayDatagram> late = SplitRecording(edge, 10.0, 1 << 17);
