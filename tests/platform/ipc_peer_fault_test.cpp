@@ -413,6 +413,13 @@ TEST_F(IpcPeerFaultTest, AHostReadingAGenerationCutShortIsRefusedNeverThrownAt) 
     EXPECT_FALSE(reader.GetBlockTime(1).IsValid());
     EXPECT_EQ(reader.GetLastRecord(1), 0u);
     reader.Unlock();
+    // The management file cut short in a hold: what was read from it is zeros, and said so.
+    IpcBufferHandle other("C", 1);
+    ASSERT_TRUE(other.Lock(1000));
+    ASSERT_EQ(CPeerProcess({PEER, "truncate", "m.C_MNGT", "0"}).Wait(DEADLINE), 0);
+    EXPECT_EQ(other.buffer.GetGeneration(), 0u);
+    EXPECT_FALSE(other.buffer.IsIntact());
+    other.Unlock();
 }
 
 // Block numbers are checked with or without a hold.
