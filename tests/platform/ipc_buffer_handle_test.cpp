@@ -94,6 +94,9 @@ TEST_F(IpcBufferHandleTest, BlockCopiesStayInsideTheBlock) {
     std::array<char, 4> small{};  // the size of 2 records, which another process made 4 since
     EXPECT_EQ(writer.ReadBlock(1, small.data(), 4), 0);
     EXPECT_EQ(small, (std::array<char, 4>{}));
+    std::vector<char> shorter(7);  // one byte short, on the heap: a byte written past it is told
+    EXPECT_EQ(writer.ReadBlock(1, shorter.data(), 7), 0);
+    EXPECT_EQ(shorter, std::vector<char>(7));
     ASSERT_TRUE(writer.Unlock());
     EXPECT_EQ(writer.GetBlockDataSize(1), 0u);  // no hold
 

@@ -413,6 +413,24 @@ TEST_F(IpcPeerFaultTest, AHostReadingAGenerationCutShortIsRefusedNeverThrownAt) 
     EXPECT_FALSE(reader.GetBlockTime(1).IsValid());
     EXPECT_EQ(reader.GetLastRecord(1), 0u);
     reader.Unlock();
+    // The management file cut short in a hold: what was read from it is zeros, and said so.
+    IpcBufferHandle other("C", 1);
+    ASSERT_TRUE(other.Lock(1000));
+    ASSERT_EQ(CPeerProcess({PEER, "truncate", "m.C_MNGT", "0"}).Wait(DEADLINE), 0);
+    EXPECT_EQ(other.buffer.GetGeneration(), 0u);
+    EXPECT_FALSE(other.buffer.IsIntact());
+    other.Unlock();
+    // A block across a page that the cut takes: nothing of it is copied, not even its first page.
+    IpcBufferHandle paged("D", 1);
+    ASSERT_TRUE(paged.Lock(1000));
+    paged.buffer.AddBlock(1, 8192, 8192);
+    paged.WriteBlock(1, std::vector<BYTE>(8192, 0xA5).data(), 8192);
+    paged.buffer.SetRecordCount(0, 1);
+    ASSERT_EQ(CPeerProcess({PEER, "truncate", "m.D_" + std::to_string(paged.buffer.GetGeneration()), "4096"}).Wait(DEADLINE), 0);
+    std::vector<BYTE> copy(8192, 0);
+    EXPECT_EQ(paged.ReadBlock(1, copy.data(), 8192), 0);
+    EXPECT_EQ(copy, std::vector<BYTE>(8192, 0));
+    paged.Unlock();
 }
 
 // Block numbers are checked with or without a hold.

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -28,6 +29,19 @@ void IgnoreBrokenPipes() {
         return true;
     }();
     (void)once;
+}
+
+// This process's environment without gtest's sharding variables: a test binary run again as a
+// peer would otherwise run only its shard's part of the filter, nothing at all in most shards.
+std::vector<char*> PeerEnvironment() {
+    std::vector<char*> env;
+    for (char** v = environ; *v != nullptr; ++v) {
+        const std::string_view entry(*v);
+        if (entry.starts_with("GTEST_SHARD_") || entry.starts_with("GTEST_TOTAL_SHARDS=")) continue;
+        env.push_back(*v);
+    }
+    env.push_back(nullptr);
+    return env;
 }
 
 }  // namespace
@@ -49,7 +63,8 @@ CPeerProcess::CPeerProcess(const std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    const int error = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<char*> env = PeerEnvironment();
+    const int error = ::posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
     ::close(out[1]);

@@ -28,7 +28,8 @@ int InChild(F f) {
 
 class CPeerProcess {
 public:
-    // args[0] is the executable's path. The child inherits this process's environment.
+    // args[0] is the executable's path. The child inherits this process's environment but gtest's
+    // sharding variables.
     explicit CPeerProcess(const std::vector<std::string>& args);
     // Closes the peer's input, lets it end for two seconds, then kills it.
     ~CPeerProcess();

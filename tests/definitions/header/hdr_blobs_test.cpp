@@ -304,6 +304,13 @@ TEST(HdrBlobs, VesselShapeOfANewObjectLivesInAShapeRecordAndABlob) {
     EXPECT_EQ(list.GetRecordCount(269), 2u);
     EXPECT_TRUE(list.GetVesselShape(4, items));
     EXPECT_TRUE(SameItems(items, Items(5)));
+    // A second object's shape is its own: the first keeps its shape.
+    Payload(76).I32(40, 6).Add(list, 267);
+    list.SetVesselShape(6, Items(7));
+    EXPECT_TRUE(list.GetVesselShape(6, items));
+    EXPECT_TRUE(SameItems(items, Items(7)));
+    EXPECT_TRUE(list.GetVesselShape(4, items));
+    EXPECT_TRUE(SameItems(items, Items(5)));
 
     // A shape blob of another kind, or a broken one, gives no shape.
     list.RemoveBlob(2);

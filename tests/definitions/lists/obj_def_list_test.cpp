@@ -434,6 +434,9 @@ TEST_F(ObjDefStreamTest, Version5RoundTripLeavesNamesAndSkippedFields) {
     CObjDefList source;
     sObjDef* s = source.Add(MakeObjDef(1, 10, "Source", 3, 2));
     for (int k = 0; k < 10; ++k) s->heightArea[k] = 100 + k;
+    s->squatModel = 212;
+    s->settings216[0] = 216;
+    s->settings216[1] = 220;
     s->settings216[2] = 224;
     s->refPointValue = 232.0;
     s->value240 = 240.0;
@@ -458,6 +461,8 @@ TEST_F(ObjDefStreamTest, Version5RoundTripLeavesNamesAndSkippedFields) {
     EXPECT_STREQ(t.name, "Target");
     EXPECT_EQ(t.refNodeId, 7);
     EXPECT_EQ(t.heightArea[9], 109);
+    EXPECT_EQ(t.squatModel, 212);
+    EXPECT_EQ(t.settings216[1], 220);
     EXPECT_EQ(t.settings216[2], before.settings216[2]);   // 224 is skipped
     EXPECT_EQ(t.refPointValue, before.refPointValue);     // 232 too
     EXPECT_EQ(t.value240, 240.0);

@@ -144,6 +144,14 @@ TEST_F(CEventChainsTest, FixChainWalks) {
         EXPECT_EQ(lastId, r.lastId) << r.what;
         EXPECT_EQ(SameTime(last, kZero), r.lastId == 0) << r.what;
     }
+    // The old layout (64-byte records, the time at 48) keeps such a last record too.
+    auto old = [](int32_t next, int32_t id) { return CLeBytes().I32(next).I32(id).Zeros(40).MjdTime(59000, 1.0).Bytes(); };
+    CVOKFile& file = OpenEvents(CLeBytes().Append(old(64, 1)).Append(old(500, 2)));
+    int firstId = -9, lastId = -9;
+    SYSTEMTIME first{}, last{};
+    EXPECT_EQ(file.ReadOldFixEventChain(&firstId, &first, &lastId, &last, 0), 0);
+    EXPECT_EQ(lastId, 2);
+    EXPECT_TRUE(SameTime(last, {2020, 5, 0, 31, 0, 0, 1, 0})) << Text(last);
 }
 
 TEST_F(CEventChainsTest, HeartbeatChainsDropABrokenLast) {
