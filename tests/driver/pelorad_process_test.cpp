@@ -381,11 +381,16 @@ TEST_F(PeloradProcess, AHostThatEndsWhileTheDriverIsBusyEndsItAsWell) {
 }
 
 TEST_F(PeloradProcess, ADriverStartedWithoutAHostEndsWithOne) {
-    // The first process of a PID namespace of its own: its parent lies outside it.
-    const std::optional<int> code = RunAlone({"unshare", "--user", "--pid", "--fork", PELORAD});
-    if (Errors().find("the host that started the driver is gone; the driver ends") == std::string::npos)
+    // The first process of a PID namespace of its own, whose parent lies outside it; a child of
+    // process 1 of its namespace, which the prefix does not name, or without a prefix.
+    if (RunAlone({"unshare", "--user", "--pid", "--fork", "true"}) != 0)
         GTEST_SKIP() << "no user and PID namespaces here: " << Errors();
-    EXPECT_EQ(code, 1);
+    for (const std::string& start : {std::string("exec \"$0\""), std::string("Prefix=0000ABCD_0001 \"$0\"; exit $?"),
+                                     std::string("\"$0\"; exit $?")}) {
+        EXPECT_EQ(RunAlone({"unshare", "--user", "--pid", "--fork", "/bin/sh", "-c", start, PELORAD}), 1) << start;
+        EXPECT_NE(Errors().find("the host that started the driver is gone; the driver ends"), std::string::npos)
+            << start << Errors();
+    }
 }
 
 // A host killed while another of its tasks holds its files, and hosts that die right after sending
