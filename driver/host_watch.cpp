@@ -5,7 +5,9 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -18,6 +20,16 @@ bool g_gone = false;
 // Async-signal-safe: only notes the signal. It also cuts short a wait that is not restarted (the
 // run loop's poll); the loop looks at the parent itself on its next turn.
 void OnParentDeath(int) { g_parentChanged = 1; }
+
+// The host's process number as the host sees it: the link's prefix begins with it, in eight hex
+// digits. 0 when there is no such prefix.
+pid_t HostNamedByPrefix() {
+    const char* prefix = std::getenv("Prefix");
+    if (prefix == nullptr || std::isxdigit(static_cast<unsigned char>(prefix[0])) == 0) return 0;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(prefix, &end, 16);
+    return end == prefix + 8 && *end == '_' ? static_cast<pid_t>(number) : 0;
+}
 
 }  // namespace
 
@@ -32,20 +44,32 @@ bool StartHostWatch() {
     ::sigaction(GetHostWatchSignal(), &action, nullptr);
     ::prctl(PR_SET_PDEATHSIG, GetHostWatchSignal());
     // A host that ended before the request was made sends nothing: the parent has changed already,
-    // or the driver was handed to init from the start.
-    return g_host > 1 && ::getppid() == g_host;
+    // or the driver was handed to init from the start. A parent of 1 is the host only when the
+    // prefix names it: the first process of a PID namespace (a container's entry point), whose end
+    // ends the whole namespace.
+    return g_host > 0 && ::getppid() == g_host && (g_host != 1 || HostNamedByPrefix() == 1);
 }
 
 bool IsHostGone() {
+    if (g_host == 0 || g_gone) return g_gone;
+    // A loop that blocks the signal lets it in only when it sleeps, and ppoll does not sleep when a
+    // datagram waits already: a signal pending meanwhile is taken here, on every turn.
+    if (g_parentChanged == 0) {
+        sigset_t watch;
+        ::sigemptyset(&watch);
+        ::sigaddset(&watch, GetHostWatchSignal());
+        const timespec now{};
+        if (::sigtimedwait(&watch, nullptr, &now) == GetHostWatchSignal()) g_parentChanged = 1;
+    }
     // Only a signal tells of a new parent, so the parent is asked only after one came.
-    if (g_host == 0 || g_gone || g_parentChanged == 0) return g_gone;
+    if (g_parentChanged == 0) return false;
     g_parentChanged = 0;
     g_gone = ::getppid() != g_host;
     return g_gone;
 }
 
 bool MayHostBeGone() {
-    if (g_host <= 1) return false;
+    if (g_host == 0) return false;
     // The kernel's flag of a task in its end (PF_EXITING), set before it lets go of anything.
     constexpr unsigned long ENDING = 0x4;
     bool ending = false;

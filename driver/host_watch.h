@@ -19,5 +19,6 @@ bool MayHostBeGone();
 // The recorded host's process id; 0 before StartHostWatch.
 pid_t GetHostProcessId();
 // The signal of the host's death. A loop that blocks it and lets it in only while it waits
-// (ppoll) never misses one that comes between its look at IsHostGone and its wait.
+// (ppoll) never misses one that comes between its look at IsHostGone and its wait; one that is
+// pending while the wait finds work at once is taken by IsHostGone.
 int GetHostWatchSignal();

@@ -123,9 +123,9 @@ DWORD WaitOnWord(const Vok::Ipc::CMappedView& view, uint32_t* word, DWORD timeou
         if (view.IsBroken()) return WAIT_FAILED;
         if ((seen & SIGNALLED) != 0) return WAIT_OBJECT_0;
         if (SetCount(seen) == startCount) continue;
-        // A set that a reset followed moved the count on; a word back at 0 or a count that went back
-        // (another process rewrote the file) is no set, and no state to wait on either.
-        return seen == 0 || IsCountBehind(SetCount(seen), startCount) ? WAIT_FAILED : WAIT_OBJECT_0;
+        // A set that a reset followed moved the count on (at its wrap, to a word of 0); a count that
+        // went back (another process rewrote the file) is no set, and no state to wait on either.
+        return IsCountBehind(SetCount(seen), startCount) ? WAIT_FAILED : WAIT_OBJECT_0;
     }
 }
 

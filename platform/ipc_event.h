@@ -36,8 +36,8 @@ public:
     // WAIT_OBJECT_0 (0) when signalled, also by a set that a reset followed before this waiter ran;
     // WAIT_TIMEOUT (258) when timeoutMs passed first (INFINITE waits for ever, 0 only looks);
     // WAIT_FAILED (0xFFFFFFFF) when the event is not valid or the wait fails, also when it finds the
-    // word damaged: back at 0, or its count gone back (another process rewrote the file), which no
-    // set makes and which is never taken for one. A wait sleeps on the word
+    // word damaged: its count gone back (another process rewrote the file), which no set makes and
+    // which is never taken for one (a word at 0 is the count's wrap). A wait sleeps on the word
     // in the event's file: one that another process cuts short meanwhile keeps it asleep until a set
     // or the time-out (for a wait that must end on this process's word, see CIpcEventWatch).
     DWORD Wait(DWORD timeoutMs);

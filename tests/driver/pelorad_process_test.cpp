@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -302,15 +304,44 @@ TEST_F(PeloradProcess, AFailedBindIsSaidOnceAndTriedUntilThePortIsFree) {
 }
 
 TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
-    // A host that starts the driver through a shell and ends without asking for its end.
-    CVanishingParent parent(m_folder.GetRoot());
-    m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, ErrorFile());
-    ASSERT_TRUE(m_host->SendCommand(CMD_HEARTBEAT));  // the driver runs its loop
-    const std::optional<int> status = parent.EndAndReap(10000);
-    EXPECT_EQ(m_host->WaitForExit(10000), 0);
-    ASSERT_TRUE(status.has_value()) << "the driver outlived its host";
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
-    EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
+    // A host that starts the driver through a shell and ends without asking for its end; also while
+    // a flood keeps a datagram waiting at every turn of the driver's loop, when it ends within 2 s.
+    std::string batch;
+    while (batch.size() < 16000 - HDT.size()) batch += HDT;
+    batch = Tagged(kSeconds, batch);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(m_port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (const bool flood : {false, true}) {
+        m_host.reset();
+        CVanishingParent parent(m_folder.GetRoot());
+        m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, ErrorFile());
+        ASSERT_TRUE(m_host->PublishSettings(Settings("OUT_GONE")));
+        ASSERT_TRUE(m_host->SendCommand(flood ? CMD_SETTINGS : CMD_HEARTBEAT));  // the driver runs its loop
+        // Three senders, and a loop that gets the CPU after them, keep the driver's socket readable;
+        // they stop once it says that it ends.
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> senders;
+        for (int k = 0; flood && k < 3; ++k)
+            senders.emplace_back([&] {
+                const int s = BoundUdpSocket("127.0.0.1", 0);
+                for (int n = 1; !stop; ++n) {
+                    ::sendto(s, batch.data(), batch.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                    if (n % 64 == 0 && Errors().find("is gone") != std::string::npos) stop = true;
+                }
+                ::close(s);
+            });
+        EXPECT_TRUE(!flood || m_host->WaitForUpdate(5000));
+        if (flood) ::setpriority(PRIO_PROCESS, parent.GetDriverProcessId(), 19);
+        const std::optional<int> status = parent.EndAndReap(flood ? 2000 : 10000);
+        stop = true;
+        for (std::thread& sender : senders) sender.join();
+        EXPECT_EQ(m_host->WaitForExit(10000), 0);
+        ASSERT_TRUE(status.has_value()) << "the driver outlived its host; flood " << flood;
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
+        EXPECT_NE(Errors().find("is gone; the driver ends"), std::string::npos) << Errors();
+    }
 }
 
 // A host that ends while the loop is busy with a command (here in its write to a standard error
@@ -350,11 +381,16 @@ TEST_F(PeloradProcess, AHostThatEndsWhileTheDriverIsBusyEndsItAsWell) {
 }
 
 TEST_F(PeloradProcess, ADriverStartedWithoutAHostEndsWithOne) {
-    // The first process of a PID namespace of its own: its parent lies outside it.
-    const std::optional<int> code = RunAlone({"unshare", "--user", "--pid", "--fork", PELORAD});
-    if (Errors().find("the host that started the driver is gone; the driver ends") == std::string::npos)
+    // The first process of a PID namespace of its own, whose parent lies outside it; a child of
+    // process 1 of its namespace, which the prefix does not name, or without a prefix.
+    if (RunAlone({"unshare", "--user", "--pid", "--fork", "true"}) != 0)
         GTEST_SKIP() << "no user and PID namespaces here: " << Errors();
-    EXPECT_EQ(code, 1);
+    for (const std::string& start : {std::string("exec \"$0\""), std::string("Prefix=0000ABCD_0001 \"$0\"; exit $?"),
+                                     std::string("\"$0\"; exit $?")}) {
+        EXPECT_EQ(RunAlone({"unshare", "--user", "--pid", "--fork", "/bin/sh", "-c", start, PELORAD}), 1) << start;
+        EXPECT_NE(Errors().find("the host that started the driver is gone; the driver ends"), std::string::npos)
+            << start << Errors();
+    }
 }
 
 // A host killed while another of its tasks holds its files, and hosts that die right after sending

@@ -158,6 +158,25 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
               std::string::npos) << m_all;
 }
 
+// A host that is process 1 of its PID namespace, as a container's entry point is, drives its driver.
+TEST_F(RunHost, AHostThatIsProcessOneOfItsNamespaceDrivesItsDriver) {
+    const std::vector<std::string> unshare = {
+        "/bin/sh", "-c", "exec unshare --user --map-root-user --pid --fork --mount-proc \"$@\"", "sh"};
+    std::vector<std::string> probe = unshare;
+    probe.push_back("true");
+    if (CPeerProcess(probe).Wait(Milliseconds(5000)) != 0) GTEST_SKIP() << "no PID namespace can be made here";
+    const std::string file = m_folder.GetRoot() + "/short.nmea";
+    std::ofstream(file, std::ios::binary) << ShortRecording();
+    std::vector<std::string> run = unshare;
+    run.insert(run.end(), {VOK_BINARY_DIR "/host/run_host", "--file", file});
+    CPeerProcess host(run);
+    ReadUntilEnd(host);
+    EXPECT_EQ(host.Wait(Milliseconds(5000)), 0) << m_all;
+    EXPECT_NE(m_all.find("pelorad ended with code 0"), std::string::npos) << m_all;
+    EXPECT_FALSE(m_records.empty()) << m_all;
+    EXPECT_TRUE(boost::filesystem::is_empty(m_tmp)) << m_all;
+}
+
 TEST_F(RunHost, ListensUntilInterruptedOrTheDriverEnds) {
     // A hang-up or a closed output ends the run, its driver and its folder as Ctrl-C does; the run
     // then ends by that signal.

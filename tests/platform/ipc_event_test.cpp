@@ -239,6 +239,14 @@ TEST_F(IpcEventTest, AWatchEndsOnASetOrACancelAndFailsOnACutFile) {
         ASSERT_EQ(damaged.wait_for(DEADLINE), std::future_status::ready);
         EXPECT_EQ(damaged.get(), WAIT_FAILED) << word;
     }
+    // At the count's wrap, a set and a reset leave the word at 0: a set like any other.
+    const std::string wrap = "printf '\\376\\377\\377\\377' | dd of=" + file + " conv=notrunc status=none";
+    ASSERT_EQ(CPeerProcess({"/bin/sh", "-c", wrap}).Wait(DEADLINE), 0);
+    auto wrapped = std::async(std::launch::async, [&] { return event.Wait(1500); });
+    std::this_thread::sleep_for(Milliseconds(50));
+    ASSERT_TRUE(event.Set() && event.Reset());
+    ASSERT_EQ(wrapped.wait_for(DEADLINE), std::future_status::ready);
+    EXPECT_EQ(wrapped.get(), WAIT_OBJECT_0);
 }
 
 }  // namespace
