@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -29,6 +31,17 @@ pid_t HostNamedByPrefix() {
     char* end = nullptr;
     const unsigned long number = std::strtoul(prefix, &end, 16);
     return end == prefix + 8 && *end == '_' ? static_cast<pid_t>(number) : 0;
+}
+
+// Whether 200 ms have passed since the last look at the pending signals.
+bool IsLookDue() {
+    static int64_t s_next = 0;
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    const int64_t ms = int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+    if (ms < s_next) return false;
+    s_next = ms + 200;
+    return true;
 }
 
 }  // namespace
@@ -53,8 +66,9 @@ bool StartHostWatch() {
 bool IsHostGone() {
     if (g_host == 0 || g_gone) return g_gone;
     // A loop that blocks the signal lets it in only when it sleeps, and ppoll does not sleep when a
-    // datagram waits already: a signal pending meanwhile is taken here, on every turn.
-    if (g_parentChanged == 0) {
+    // datagram waits already: a signal pending meanwhile is taken here, looked for at most every
+    // 200 ms (the coarse clock costs no system call), so that a flood costs no call per datagram.
+    if (g_parentChanged == 0 && IsLookDue()) {
         sigset_t watch;
         ::sigemptyset(&watch);
         ::sigaddset(&watch, GetHostWatchSignal());
