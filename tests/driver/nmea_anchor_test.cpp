@@ -161,11 +161,10 @@ bool CheckRow(const sTable& table, const std::vector<std::string>& row) {
         const bool noFix = type == "GGA" ? std::atoi(table.Get(row, "quality").c_str()) == 0
                                          : type != "TNLGGK" && table.Get(row, "status") == "V";
         EXPECT_EQ(result, located || noFix ? 1 : 0);
-        if (result == 0) return true;
-        if (!located) {
+        if (result != 0 && !located) {
             EXPECT_TRUE(record.lQuality == 0 && record.dLatitude == 0.0);
-            return true;
         }
+        if (result == 0 || !located) return true;
         EXPECT_NEAR(record.dLatitude, Number(lat), 1e-8);
         EXPECT_NEAR(record.dLongitude, Number(lon), 1e-8);
         if (type != "GLL" || !time.empty()) ExpectTimeOfDay(record.stFixTime, time);
@@ -207,18 +206,13 @@ bool CheckRow(const sTable& table, const std::vector<std::string>& row) {
         ParseTime(CString(time.size() >= 8 ? (time.substr(0, 2) + time.substr(3, 2) + time.substr(6)).c_str() : ""),
                   &record.stFixTime);
         EXPECT_EQ(DecodeGST(text, &record), 1);
-        // An empty field is not known.
-        const auto sigma = [&](const char* column) {
-            const std::string v = table.Get(row, column);
-            return v.empty() ? 999.0f : static_cast<float>(Number(v));
-        };
-        EXPECT_FLOAT_EQ(record.fRms, sigma("gst_rms"));
-        EXPECT_FLOAT_EQ(record.fSemiMajor, sigma("gst_major"));
-        EXPECT_FLOAT_EQ(record.fSemiMinor, sigma("gst_minor"));
-        EXPECT_FLOAT_EQ(record.fOrientation, sigma("gst_orient"));
-        EXPECT_FLOAT_EQ(record.fSdLatitude, sigma("sd_lat_m"));
-        EXPECT_FLOAT_EQ(record.fSdLongitude, sigma("sd_lon_m"));
-        EXPECT_FLOAT_EQ(record.fSdHeight, sigma("sd_alt_m"));
+        for (const auto& [value, column] : std::initializer_list<std::pair<float PosRecord::*, const char*>>{
+                 {&PosRecord::fRms, "gst_rms"}, {&PosRecord::fSemiMajor, "gst_major"}, {&PosRecord::fSemiMinor, "gst_minor"},
+                 {&PosRecord::fOrientation, "gst_orient"}, {&PosRecord::fSdLatitude, "sd_lat_m"},
+                 {&PosRecord::fSdLongitude, "sd_lon_m"}, {&PosRecord::fSdHeight, "sd_alt_m"}}) {
+            const std::string v = table.Get(row, column);  // an empty field is not known
+            EXPECT_FLOAT_EQ(record.*value, v.empty() ? 999.0f : static_cast<float>(Number(v))) << column;
+        }
         return true;
     }
     if (type == "GSA") {

@@ -143,11 +143,10 @@ TEST_F(RunHost, ReplaysARecordingAndPrintsEachUpdate) {
 
     // Datagrams whose sentences all fail their checksum make no update and are not waited for:
     // 2 s of them at 50 Hz go at their pace.
-    std::ostringstream wrong;
+    std::ofstream wrong(file, std::ios::binary);
     for (int i = 0; i < 100; ++i)
         wrong << "$GPGGA,12000" << i / 50 << "." << i % 50 / 5 << i % 5 * 2 << ",5200.0,N,00400.0,E,4,12,,,,,,,*00\r\n";
-    std::ofstream(file, std::ios::binary) << wrong.str();
-    m_all.clear();
+    wrong.close(), m_all.clear();
     CPeerProcess paced({VOK_BINARY_DIR "/host/run_host", "--file", file});
     ASSERT_TRUE(paced.WaitForLine("replaying", Milliseconds(10000)));
     const CStopwatch watch;
@@ -483,9 +482,8 @@ TEST_F(RunHost, RefusesWhatItCannotRunAndSaysWhy) {
     EXPECT_TRUE(boost::filesystem::is_empty(m_tmp));
 }
 
-// A run ends, and leaves nothing, whenever it is stopped: killed at any moment, in its first
-// milliseconds too (a process of its own removes its folder once its driver is gone), or at SIGTERM
-// with few descriptors to spare, whichever step runs out of them.
+// A run ends and leaves nothing whenever it is stopped: killed at any moment, in its first
+// milliseconds too, or at SIGTERM with few descriptors to spare, whichever step runs out of them.
 TEST_F(RunHost, EndsAndLeavesNothingWhateverTheState) {
     for (const int ms : {5, 15, 300}) {
         CPeerProcess host({VOK_BINARY_DIR "/host/run_host", "--listen", "--port", std::to_string(FindFreeUdpPort())});
@@ -580,18 +578,12 @@ TEST(FormatRecordLine, ShowsWhatIsAbsentOrInvalidAsADash) {
     r.rateOfTurn->dRate = -3.5;
     r.rateOfTurn->fStatus = 0.0f;
     EXPECT_NE(FormatRecordLine(r).find("  hdg   12.50  rot   -3.5 deg/min"), std::string::npos) << FormatRecordLine(r);
-    // A record written more than 2 s before the update is not shown; position, height and quality go
-    // together.
-    r.position = PosRecord{};
-    r.position->lQuality = 4;
-    r.position->dHeight = 10.0;
-    r.updateReceived = 1002.0;
-    r.positionReceived = r.rateReceived = 1000.0;
-    r.headingReceived = 999.99;
+    // A record more than 2 s older than the update shows "-": position, height and quality together.
+    r.position = PosRecord{}, r.position->lQuality = 4, r.position->dHeight = 10.0;
+    r.updateReceived = 1002.0, r.positionReceived = r.rateReceived = 1000.0, r.headingReceived = 999.99;
     EXPECT_NE(FormatRecordLine(r).find("h   10.000 m  q  4  hdg       -  rot   -3.5"), std::string::npos) << FormatRecordLine(r);
     r.positionReceived = 999.99;
-    EXPECT_NE(FormatRecordLine(r).find("lat            -  lon             -  h        - m  q  -"), std::string::npos)
-        << FormatRecordLine(r);
+    EXPECT_NE(FormatRecordLine(r).find("lat            -  lon             -  h        - m  q  -"), std::string::npos);
 }
 
 TEST(NmeaReplay, SentencesOfOneMomentGoTogetherAndTheGapsSetThePace) {
