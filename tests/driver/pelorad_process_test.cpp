@@ -3,10 +3,10 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -319,12 +320,20 @@ TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
         m_host = std::make_unique<CTestHost>(parent.CommandLine(PELORAD), 1, ErrorFile());
         ASSERT_TRUE(m_host->PublishSettings(Settings("OUT_GONE")));
         ASSERT_TRUE(m_host->SendCommand(flood ? CMD_SETTINGS : CMD_HEARTBEAT));  // the driver runs its loop
-        // Three senders, and a loop that gets the CPU after them, keep the driver's socket readable;
-        // they stop once it says that it ends.
+        // Three senders that share one CPU with the driver's loop keep its socket readable, however
+        // busy the other CPUs are; they stop once it says that it ends.
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        ASSERT_EQ(::sched_getaffinity(0, sizeof one, &one), 0);
+        int cpu = 0;
+        while (!CPU_ISSET(cpu, &one)) ++cpu;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
         std::atomic<bool> stop{false};
         std::vector<std::thread> senders;
         for (int k = 0; flood && k < 3; ++k)
             senders.emplace_back([&] {
+                ::sched_setaffinity(0, sizeof one, &one);
                 const int s = BoundUdpSocket("127.0.0.1", 0);
                 for (int n = 1; !stop; ++n) {
                     ::sendto(s, batch.data(), batch.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -333,7 +342,12 @@ TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
                 ::close(s);
             });
         EXPECT_TRUE(!flood || m_host->WaitForUpdate(5000));
-        if (flood) ::setpriority(PRIO_PROCESS, parent.GetDriverProcessId(), 19);
+        if (flood) {
+            // Every thread of the driver.
+            const std::string tasks = "/proc/" + std::to_string(parent.GetDriverProcessId()) + "/task";
+            for (const auto& task : std::filesystem::directory_iterator(tasks))
+                ::sched_setaffinity(std::stoi(task.path().filename().string()), sizeof one, &one);
+        }
         const std::optional<int> status = parent.EndAndReap(flood ? 2000 : 10000);
         stop = true;
         for (std::thread& sender : senders) sender.join();
