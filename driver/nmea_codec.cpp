@@ -50,8 +50,8 @@ double DecimalByStrtod(std::string_view bytes) {
 // The plain decimals that sentences are made of ("545.4", "-0.012"): a sign, at most 15 digits with
 // or without a point, and no exponent. Their digits make an integer below 2^53 and the point a
 // power of ten up to 10^15, both exact in a double, so that one division rounds exactly as strtod
-// does. False, with nothing read, for anything else.
-bool PlainDecimal(const char* p, const char* end, double& value) {
+// does. False, with no value, for anything else. p is left where the number ends.
+bool PlainDecimal(const char*& p, const char* end, double& value) {
     constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const bool negative = p < end && *p == '-';
@@ -157,7 +157,7 @@ double ParseDecimal(std::string_view bytes) {
         if (p < end && *p == '-') return 0.0;  // one sign only
     }
     double value = 0.0;
-    if (PlainDecimal(p, end, value)) return value;
+    if (const char* plain = p; PlainDecimal(plain, end, value)) return value;
     const auto [last, error] = std::from_chars(p, end, value);
     if (error == std::errc::invalid_argument) return 0.0;
     // "0x" starts a hexadecimal number for strtod; from_chars stops after the 0.
@@ -299,6 +299,13 @@ int IsFieldDelimiter(const CNmeaText& text, int index) {
 int IsFieldDelimiter(const CString& text, int index) { return IsFieldDelimiter(CNmeaText(text), index); }
 
 bool ParseNumberField(const CNmeaText& text, double* value) {
+    // Most fields are plain decimals that end at their delimiter: read in one pass.
+    const char* p = text.View().data();
+    const char* const fieldEnd = p + text.View().size();
+    if (double number = 0.0; PlainDecimal(p, fieldEnd, number) && (p == fieldEnd || IsDelimiter(*p))) {
+        if (value != nullptr) *value = number;
+        return true;
+    }
     const std::string_view field = text.View().substr(0, static_cast<size_t>(FieldLength(text.View())));
     size_t i = 0;
     const auto skip = [&](auto pass) {
@@ -330,9 +337,13 @@ bool ParseNumberField(const CNmeaText& text, double* value) {
 
 bool IsTimeField(const CNmeaText& text) {
     const std::string_view t = text.View();
-    const int length = FieldLength(t);
-    if (length < 6 || !DigitsAt(t, 0, 6)) return false;
-    return length == 6 || (t[6] == '.' && DigitsAt(t, 7, length - 7));
+    if (!DigitsAt(t, 0, 6)) return false;
+    size_t i = 6;
+    if (i < t.size() && t[i] == '.') {
+        for (++i; i < t.size() && IsDigit(t[i]); ++i) {
+        }
+    }
+    return i == t.size() || IsDelimiter(t[i]);
 }
 
 double ParseLatitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 2, 'S'); }
@@ -363,8 +374,13 @@ void ParseTime(const CNmeaText& text, SYSTEMTIME* time) {
     time->wMilliseconds = 0;
     // Only the field itself counts, so that an empty or cut time never reads the next field.
     if (FieldLength(text.View()) < 6) return;
-    time->wHour = static_cast<WORD>(IntegerOf(text.View(), 0, 2));
-    time->wMinute = static_cast<WORD>(IntegerOf(text.View(), 2, 2));
+    const std::string_view t = text.View();
+    // Two digits each, as nearly every time is written, without the general integer reader.
+    const auto twoDigits = [&](int first) {
+        return DigitsAt(t, first, 2) ? (t[first] - '0') * 10 + (t[first + 1] - '0') : IntegerOf(t, first, 2);
+    };
+    time->wHour = static_cast<WORD>(twoDigits(0));
+    time->wMinute = static_cast<WORD>(twoDigits(2));
     const double s = DecimalFrom(text.View(), 4);
     const double whole = std::isnan(s) ? 0.0 : std::trunc(std::clamp(s, -1e9, 1e9));
     time->wSecond = TruncatedWord(whole);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "compat/unit_library.h"
 #include "driver/nmea_codec.h"
@@ -72,10 +73,16 @@ int Decoded(bool* timed, bool ownTime) {
 // most one point); 0 when the sentence is cut there or a coordinate lies beyond 90 or 180 degrees.
 int ReadCoordinates(CNmeaText& text, double& latitude, double& longitude) {
     const auto plain = [](const CNmeaText& field) {
-        const int n = GetFieldLength(field);
-        const std::string_view v = field.View().substr(0, n < 0 ? std::string_view::npos : static_cast<size_t>(n));
-        return v.find_first_not_of("0123456789.") == std::string_view::npos && v.find('.') == v.rfind('.') &&
-               v.find_first_of("0123456789") != std::string_view::npos;
+        bool digit = false;
+        bool point = false;
+        for (const char c : field.View()) {
+            if (c >= '0' && c <= '9') {
+                digit = true;
+            } else if (c != '.' || std::exchange(point, true)) {
+                return digit && (c == ',' || c == '*' || c == '$' || c == '\r' || c == '\n');
+            }
+        }
+        return digit;
     };
     const bool withLatitude = plain(text);
     latitude = ParseLatitude(text);

@@ -63,7 +63,10 @@ bool CheckNmeaChecksum(const CString& sentence) {
 
 bool CLineChecksum::Check(size_t start) const {
     if (start >= m_line.size() || m_line[start] != '$') return false;
-    const std::string_view sentence = m_line.substr(start, m_line.find_first_of("$\r\n", start + 1) - start);
+    // The sentence ends at the next "$", CR or LF; each is looked for with memchr.
+    std::string_view sentence = m_line.substr(start, m_line.find('$', start + 1) - start);
+    sentence = sentence.substr(0, sentence.find('\r'));
+    sentence = sentence.substr(0, sentence.find('\n'));
     const size_t star = sentence.rfind('*');
     return star != std::string_view::npos && MatchesChecksum(sentence, star);
 }
