@@ -103,8 +103,9 @@ TEST(WindowsVersion, TheRunningSystemIsNamedWithItsKernelRelease) {
     // The system's own name, without the quotes that os-release may put round it.
     std::smatch pretty;
     const std::string osRelease = Vok::Test::ReadTextFile("/etc/os-release").value_or("");
-    if (std::regex_search(osRelease, pretty, std::regex(R"((^|\n)PRETTY_NAME=(["']?)([^\n]*)\2\n)")))
+    if (std::regex_search(osRelease, pretty, std::regex(R"((^|\n)PRETTY_NAME=(["']?)([^\n]*)\2\n)"))) {
         EXPECT_EQ(text.rfind(pretty[3].str() + " (", 0), 0u) << text;
+    }
 }
 
 TEST(ModuleVersionInfo, OnlyTheRunningProgramHasAVersionRecord) {
