@@ -123,9 +123,12 @@ protected:
     // The heading ring block's times in whole seconds after noon, in time order.
     std::vector<int> RingSeconds() {
         const CBufferHold hold(*m_out);
-        const auto* r = reinterpret_cast<const NavRecord*>(m_out->buffer.GetConstBlockData(3));
         std::vector<int> s;
-        for (DWORD k = 0; k < m_out->buffer.GetRecordCount(3); ++k) s.push_back(r[k].stTime.wSecond);
+        for (DWORD k = 0; k < m_out->buffer.GetRecordCount(3); ++k) {
+            NavRecord r;  // block data need not be aligned
+            std::memcpy(&r, m_out->buffer.GetConstBlockData(3) + k * sizeof r, sizeof r);
+            s.push_back(r.stTime.wSecond);
+        }
         std::sort(s.begin(), s.end());
         return s;
     }
