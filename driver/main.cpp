@@ -37,11 +37,14 @@ void SayCounts(const CPelorad& driver) {
     const sSentenceCounts& c = driver.GetSentenceCounts();
     CString text;
     text.Format("%llu datagrams received; sentences: %llu decoded, %llu not used, %llu with a wrong checksum, %llu "
-                "without a checksum, %llu of a format it does not decode",
+                "without a checksum, %llu of a format it does not decode; outlier times refused: %llu headings, %llu "
+                "positions for the time tags",
                 static_cast<unsigned long long>(driver.GetDatagramsReceived()),
                 static_cast<unsigned long long>(c.decoded), static_cast<unsigned long long>(c.unused),
                 static_cast<unsigned long long>(c.wrongChecksum), static_cast<unsigned long long>(c.missingChecksum),
-                static_cast<unsigned long long>(c.unknownFormat));
+                static_cast<unsigned long long>(c.unknownFormat),
+                static_cast<unsigned long long>(driver.GetRefusedHeadingTimes()),
+                static_cast<unsigned long long>(driver.GetRefusedTagTimes()));
     ZLog::Write(0, ZLog::Info, "pelorad: " + text.Str());
 }
 

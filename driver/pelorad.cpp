@@ -545,13 +545,26 @@ int CPelorad::WriteTimetag(eNmeaFormat format, const CVOKTime& positionTime) {
         const CVOKTime last = ToTime(m_timetag.stFixTime);
         // Rounded to whole milliseconds, at most 200 (what does not round, as llround gives it, too).
         const double ms = (positionTime - last) * 1000.0;
-        // A time far behind the last tag (a clock set back, a tag of another day) starts the tags
-        // again: refused, it would stop them until the last one's time came round.
-        const bool restart = last.IsValid() && ms < -1000.0 * CRingBuffer::TIME_ORDER_RESTART_SECONDS;
+        // One time far behind the last tag (a stale fix repeated) is refused and kept in mind; the
+        // next one that far behind and not older shows a step that lasts (a clock set back, a tag
+        // of another day) and starts the tags again, which would otherwise stop until the last
+        // one's time came round.
+        const bool far = last.IsValid() && ms < -1000.0 * CRingBuffer::TIME_ORDER_RESTART_SECONDS;
+        const bool restart = far && m_tagOutlierTime.IsValid() && !(positionTime < m_tagOutlierTime);
+        if (far && !restart) {
+            m_tagOutlierTime = positionTime;
+            ++m_refusedTagTimes;
+            return 0;
+        }
+        const double step = restart ? last - m_tagOutlierTime : 0.0;
+        m_tagOutlierTime = CVOKTime();
         if (last.IsValid() && !restart && !(std::isfinite(ms) && ms >= 200.5)) return 0;
         // The position time as AssignGroupTime converted it.
         TagPps(m_fixTime, m_sentence);
-        if (restart) SayTimeStep(TIME_ORDER_TIME_TAGS, -ms / 1000.0);
+        if (restart) {
+            --m_refusedTagTimes;
+            SayTimeStep(TIME_ORDER_TIME_TAGS, step);
+        }
     }
     return HoldOutput() != nullptr &&
                    WriteResultRecord(m_timetagBlock, TIMETAG_BLOCK_TYPE, &m_timetag, sizeof m_timetag)
@@ -568,10 +581,14 @@ int CPelorad::WriteHeading() {
     // An add changes one slot, the one before the write position, unless the store was filled from
     // outside and not yet lined up: then the add moves every sample.
     const int countBefore = m_navRing->GetCount();
-    const bool oneSlot = countBefore == 0 || static_cast<DWORD>(countBefore) >= m_navRing->GetCapacity() ||
+    bool oneSlot = countBefore == 0 || static_cast<DWORD>(countBefore) >= m_navRing->GetCapacity() ||
                          m_navRing->GetWritePosition() >= countBefore;
     m_navRing->AddSample(m_nav);
-    if (m_navRing->GetRestartStep() > 0.0) SayTimeStep(TIME_ORDER_HEADING_RING, m_navRing->GetRestartStep());
+    if (m_navRing->GetRestartStep() > 0.0) {
+        // A restart drops samples and stores two.
+        SayTimeStep(TIME_ORDER_HEADING_RING, m_navRing->GetRestartStep());
+        oneSlot = false;
+    }
     const auto ring = static_cast<DWORD>(m_navRingBlock);
     if (m_navRingBlock > 0) {
         Vok::MultiIPCBuffer& buffer = out->buffer;

@@ -132,6 +132,9 @@ public:
     const PosRecord& GetPosRecord() const { return m_pos; }
     const NavRecord& GetNavRecord() const { return m_nav; }
     const sSentenceCounts& GetSentenceCounts() const { return m_counts; }
+    // Times refused as outliers, more than a second behind the newest, that no later one confirmed.
+    uint64_t GetRefusedHeadingTimes() const { return m_navRing->GetRefusedOutliers(); }
+    uint64_t GetRefusedTagTimes() const { return m_refusedTagTimes; }
 
 private:
     // The group's time of a decoded sentence; for a position, its fix time on the update's day
@@ -207,6 +210,10 @@ private:
 
     int32_t m_timetagBlock = -1;
     TimetagRecord m_timetag{};
+    // The last position time refused as an outlier, while the next one may confirm it; invalid
+    // when none is. The count of those that none confirmed.
+    CVOKTime m_tagOutlierTime;
+    uint64_t m_refusedTagTimes = 0;
     // The result blocks added to each output buffer, by its name, so that each buffer gets them
     // once, and a driver sent back to a buffer writes on into its blocks.
     std::map<std::string, std::array<int32_t, 5>> m_blocksByBuffer;

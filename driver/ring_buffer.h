@@ -37,9 +37,11 @@ public:
     // Filter flags: report samples without a valid value; accept only strictly newer samples.
     static constexpr int FILTER_QUALITY = 1;
     static constexpr int FILTER_TIME_ORDER = 2;
-    // With the time-order filter, a sample more than this many seconds older than the newest (a
-    // clock set back, a time of another day) empties the ring and is stored: kept out, it would stop
-    // the ring until that time came again. Nearer ones are refused.
+    // With the time-order filter, a sample more than this many seconds older than the newest is
+    // refused and kept in mind. When the next one is that far behind too and not older than it, the
+    // time stepped back for good (a clock set back, a time of another day after a stray one): the
+    // samples ahead of the kept one go and both are stored, so that one wrong time never stops the
+    // ring until that time comes again, and one outlier throws nothing away. Nearer ones are refused.
     static constexpr double TIME_ORDER_RESTART_SECONDS = 1.0;
 
     explicit CRingBuffer(DWORD capacity);
@@ -117,9 +119,12 @@ public:
     int GetFilterFlags() const { return m_filterFlags; }
     const CVOKTime& GetOldestTime() const { return m_oldest; }
     const CVOKTime& GetNewestTime() const { return m_newest; }
-    // How far the last add's sample lay before the newest when it started the ring again; 0.0
-    // when it did not.
+    // How far the sample kept in mind lay before the newest when the last add started the ring
+    // again from it; 0.0 when it did not.
     double GetRestartStep() const { return m_restartStep; }
+    // Samples refused as outliers (more than TIME_ORDER_RESTART_SECONDS behind the newest) that no
+    // later one confirmed, since the ring was made.
+    uint64_t GetRefusedOutliers() const { return m_refusedOutliers; }
 
 protected:
     // Under the handle's lock (released before returning), walks the blocks of blockType whose
@@ -144,6 +149,7 @@ protected:
     CVOKTime m_oldest;
     CVOKTime m_newest;
     double m_restartStep = 0.0;
+    uint64_t m_refusedOutliers = 0;
 
 private:
     void ResetSettings(DWORD capacity);

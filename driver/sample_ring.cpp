@@ -31,6 +31,7 @@ CVOKTime CSampleRing<TSample>::SampleTime(const TSample& sample) {
 template <class TSample>
 void CSampleRing<TSample>::Reset(DWORD capacity) {
     CRingBuffer::Reset(capacity);
+    m_holdsOutlier = false;
     try {
         m_store.assign(capacity, TSample{});
         m_indexHead = 0;
@@ -42,6 +43,7 @@ void CSampleRing<TSample>::Reset(DWORD capacity) {
 template <class TSample>
 void CSampleRing<TSample>::Free() {
     CRingBuffer::Free();
+    m_holdsOutlier = false;
     std::vector<TSample>().swap(m_store);
     m_indexHead = 0;
 }
@@ -49,12 +51,14 @@ void CSampleRing<TSample>::Free() {
 template <class TSample>
 void CSampleRing<TSample>::Clear() {
     CRingBuffer::Clear();
+    m_holdsOutlier = false;
     std::fill(m_store.begin(), m_store.end(), TSample{});
     m_indexHead = 0;
 }
 
 template <class TSample>
 void CSampleRing<TSample>::FindHead() {
+    m_holdsOutlier = false;
     m_writePosition = -1;
     if (m_count > 0) {
         // Every slot is compared with slot 0: the first older one is where the writer wrapped.
@@ -336,12 +340,34 @@ int CSampleRing<TSample>::StoreSample(const TSample& sample, bool hasValue, bool
     if (m_filterFlags > 0) {
         if ((m_filterFlags & FILTER_QUALITY) != 0 && !hasValue) result = 0;
         if ((m_filterFlags & FILTER_TIME_ORDER) != 0 && (!t.IsValid() || t <= m_newest)) {
-            const double step = m_newest - t;
-            if (!t.IsValid() || !(step > TIME_ORDER_RESTART_SECONDS)) return 0;
-            Clear();
-            m_restartStep = step;
+            // Only the very next add can confirm an outlier.
+            const bool confirms = m_holdsOutlier && !(t < m_outlierTime);
+            m_holdsOutlier = false;
+            if (!t.IsValid() || !(m_newest - t > TIME_ORDER_RESTART_SECONDS)) return 0;
+            if (!confirms) {
+                m_outlier = sample;
+                m_outlierTime = t;
+                m_holdsOutlier = true;
+                ++m_refusedOutliers;
+                return 0;
+            }
+            // Two in a row agree: the time line moved back to the first of them.
+            --m_refusedOutliers;
+            m_restartStep = m_newest - m_outlierTime;
+            DropFrom(m_outlierTime);
+            Insert(m_outlier, m_outlierTime);
+            // The same time as the kept one is no newer than it.
+            if (!(t > m_newest)) return 0;
         }
     }
+    m_holdsOutlier = false;
+    Insert(sample, t);
+    stored = true;
+    return result;
+}
+
+template <class TSample>
+void CSampleRing<TSample>::Insert(const TSample& sample, const CVOKTime& t) {
     if (m_count > 0) {
         if (t < m_oldest) {
             Clear();
@@ -361,8 +387,24 @@ int CSampleRing<TSample>::StoreSample(const TSample& sample, bool hasValue, bool
     m_indexHead = std::clamp(m_writePosition, 0, m_count);
     m_oldest = TimeAt(0);
     m_newest = t;
-    stored = true;
-    return result;
+    OnStored();
+}
+
+template <class TSample>
+void CSampleRing<TSample>::DropFrom(const CVOKTime& t) {
+    int keep = m_count;
+    while (keep > 0 && !(TimeAt(keep - 1) < t)) --keep;
+    if (keep == 0) {
+        Clear();
+        return;
+    }
+    std::rotate(m_store.begin(), m_store.begin() + m_indexHead, m_store.begin() + m_count);
+    std::fill(m_store.begin() + keep, m_store.end(), TSample{});
+    m_count = keep;
+    m_writePosition = keep;
+    m_indexHead = 0;
+    m_oldest = TimeAt(0);
+    m_newest = TimeAt(keep - 1);
 }
 
 template <class TSample>

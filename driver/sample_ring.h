@@ -62,6 +62,8 @@ public:
 protected:
     // The add rules shared by both rings; stored tells whether the sample went in.
     int StoreSample(const TSample& sample, bool hasValue, bool& stored);
+    // Called after each sample that goes in, the newest then; also for a kept outlier stored late.
+    virtual void OnStored() {}
     // Copies the first block of blockType whose first record carries systemId (offset 16) into
     // the store; the lock is released before returning, also when the caller had taken it.
     int FillFromHost(DWORD systemId, IpcBufferHandle* handle, bool alreadyLocked, DWORD blockType,
@@ -78,10 +80,20 @@ protected:
     bool Bracket(const CVOKTime& t, int& lo, int& hi) const;
 
     std::vector<TSample> m_store;
+    // The last sample refused as an outlier, while the next add may confirm it.
+    TSample m_outlier{};
+    CVOKTime m_outlierTime;
+    bool m_holdsOutlier = false;
     // The index in time order: slots head .. count - 1, then 0 .. head - 1. It is always that
     // rotation of the slots, so its head says all of it, and an add moves the head instead of
     // writing the index anew.
     int m_indexHead = 0;
+
+private:
+    // Puts a sample newer than the newest (or, without the time-order filter, any) into the store.
+    void Insert(const TSample& sample, const CVOKTime& t);
+    // Drops the samples at or after t; the rest lie in time order from slot 0.
+    void DropFrom(const CVOKTime& t);
 };
 
 extern template class CSampleRing<NavRecord>;

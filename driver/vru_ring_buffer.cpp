@@ -64,7 +64,6 @@ int CVRURingBuffer::AddSample(sVruSample& sample) {
     bool stored = false;
     const int result = StoreSample(sample, HasValue(sample), stored);
     if (stored) {
-        ComputeWindowMeans();
         const sVruSample& newest = At(m_count - 1);
         sample.dRollMean = newest.dRollMean;
         sample.dPitchMean = newest.dPitchMean;
@@ -74,7 +73,7 @@ int CVRURingBuffer::AddSample(sVruSample& sample) {
     return result;
 }
 
-void CVRURingBuffer::ComputeWindowMeans() {
+void CVRURingBuffer::OnStored() {
     sVruSample& newest = m_store[static_cast<size_t>(SlotAt(m_count - 1))];
     const double window = m_filterWindow;
     if (!(window > 0.0)) {

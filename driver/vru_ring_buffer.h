@@ -43,5 +43,6 @@ public:
     static bool HasValue(const sVruSample& s);
 
 private:
-    void ComputeWindowMeans();
+    // The window means of the newest sample.
+    void OnStored() override;
 };

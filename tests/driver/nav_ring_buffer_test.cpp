@@ -85,20 +85,28 @@ TEST(NavRingAdd, TimeOrderAndQualityRules) {
     EXPECT_EQ(CNavRingBuffer().AddSample(Nav(1)), 0);  // no store
 }
 
-// A time more than a second behind the newest (a clock set back, after a time of another day)
-// starts the ring again; one second or less behind is refused.
-TEST(NavRingAdd, ATimeFarBehindTheNewestStartsTheRingAgain) {
-    // The headings in the ring after each add; the k-th add's heading is k.
-    const struct { double second; int result; double restartStep; std::vector<double> headings; } rows[] = {
-        {700, 1, 0, {1}}, {86400 + 701, 1, 0, {1, 2}}, {702, 1, 86399, {3}}, {703, 1, 0, {3, 4}},
-        {103, 1, 600, {5}}, {102.5, 0, 0, {5}}, {102, 0, 0, {5}}};
-    CNavRingBuffer ring(500);
-    double heading = 0.0;
+// Samples 0.1 s apart, the k-th at second(k) with heading k: one time more than a second behind the
+// newest is refused and counted; the next one that far behind and not older starts the ring again
+// from the first of them (the step said), dropping the samples at or after it.
+TEST(NavRingAdd, OneOutlierIsRefusedAStepThatLastsStartsTheRingAgain) {
+    const struct { double (*second)(int); bool (*kept)(int); double step; uint64_t refused; } rows[] = {
+        {[](int k) { return k * 0.1 - k % 2 * 2.0; }, [](int k) { return k % 2 == 0; }, 0, 20},  // two sources 2 s apart
+        {[](int k) { return k * 0.1 - (k % 7 == 6) * 1.15; }, [](int k) { return k % 7 != 6; }, 0, 5},  // one in seven late
+        {[](int k) { return k * 0.1 - (k == 20) * 2.0 - (k == 21) * 3.0; }, [](int k) { return k != 20 && k != 21; }, 0, 2},
+        {[](int k) { return k * 0.1 + (k == 30) * 86400.0; }, [](int k) { return k != 30; }, 86399.9, 0},  // a day ahead
+        {[](int k) { return k * 0.1 - (k >= 20) * 600.1; }, [](int k) { return k >= 20; }, 600, 0},  // set back 10 min
+        {[](int k) { return k * 0.1 - (k >= 30) * 2.5; }, [](int k) { return k < 5 || k >= 30; }, 2.4, 0}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.second);
-        EXPECT_EQ(ring.AddSample(Nav(r.second, ++heading)), r.result);
-        EXPECT_EQ(ring.GetRestartStep(), r.restartStep);
-        EXPECT_EQ(Headings(ring), r.headings);
+        CNavRingBuffer ring(500);
+        std::vector<double> kept;
+        double step = 0.0;
+        for (int k = 0; k < 40; ++k, step += ring.GetRestartStep()) {
+            ring.AddSample(Nav(r.second(k), k));
+            if (r.kept(k)) kept.push_back(k);
+        }
+        EXPECT_EQ(Headings(ring), kept) << r.step;
+        EXPECT_NEAR(step, r.step, 1e-6);
+        EXPECT_EQ(ring.GetRefusedOutliers(), r.refused) << r.step;
     }
 }
 
@@ -401,8 +409,7 @@ TEST_F(NavRingFillTest, FillsFromACyclicHostBlockAndAlwaysReleasesTheLock) {
             EXPECT_EQ(read.dValue3, row.value3);
             EXPECT_EQ(read.dwReserved20 | read.dwReserved36, 0u);
         }
-        EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 1);  // far older than the newest: starts again
-        EXPECT_EQ(Headings(ring), std::vector<double>{42.5});
+        EXPECT_EQ(ring.AddLatestFromHost(7, &reader, sample), 0);  // far older than the newest, once
         CNavRingBuffer fresh(4);
         EXPECT_EQ(fresh.AddLatestFromHost(7, &reader, sample), 1);
         EXPECT_FALSE(reader.buffer.IsLocked());

@@ -68,6 +68,13 @@ TEST(VruRing, WindowMeansWithAHeaveMeanThatFadesAsTheRingFills) {
     sVruSample first = Vru(0, 0.0, 0.0, 1.0);
     EXPECT_EQ(two.AddSample(first), 1);
     EXPECT_DOUBLE_EQ(first.dHeaveMean, 1.0);
+
+    // A step back that lasts: its first sample is refused, then stored with its own means.
+    sVruSample late = Vru(3, 7.0, 0.0, 1.0), later = Vru(3.5, 9.0, 0.0, 1.0), stored{};
+    EXPECT_EQ(ring.AddSample(late), 0);
+    EXPECT_EQ(ring.AddSample(later), 1);
+    EXPECT_TRUE(ring.GetSample(stored, 2));
+    EXPECT_EQ(std::make_pair(stored.dRollMean, later.dRollMean), std::make_pair(10.0 / 3, 4.75));  // 1, 2, 7 (and 9)
 }
 
 TEST(VruRing, InterpolatesEachValidComponentThroughItsDefinition) {
