@@ -377,7 +377,8 @@ int ReadCoordinate(std::string_view t, int degreeDigits, double limit, char nega
             if (fraction < 0 && whole < degreeDigits) {
                 degrees = degrees * 10 + d;
             } else {
-                if (fraction < 0) wholeMinutes = wholeMinutes * 10 + d;
+                // Only two digits of whole minutes make a coordinate; more never overflow.
+                if (fraction < 0 && whole < degreeDigits + 2) wholeMinutes = wholeMinutes * 10 + d;
                 minutes = minutes * 10 + static_cast<uint64_t>(d);
                 ++minuteDigits;
             }
