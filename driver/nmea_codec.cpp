@@ -51,9 +51,10 @@ double DecimalByStrtod(std::string_view bytes) {
 // or without a point, and no exponent. Their digits make an integer below 2^53 and the point a
 // power of ten up to 10^15, both exact in a double, so that one division rounds exactly as strtod
 // does. False, with no value, for anything else. p is left where the number ends.
+constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 bool PlainDecimal(const char*& p, const char* end, double& value) {
-    constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                  1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const bool negative = p < end && *p == '-';
     if (negative) ++p;
     uint64_t digits = 0;
@@ -335,16 +336,74 @@ bool ParseNumberField(const CNmeaText& text, double* value) {
     return finite;
 }
 
-bool IsTimeField(const CNmeaText& text) {
+bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time) {
     const std::string_view t = text.View();
     if (!DigitsAt(t, 0, 6)) return false;
+    const auto twoDigits = [&](size_t first) { return (t[first] - '0') * 10 + (t[first + 1] - '0'); };
+    const int hour = twoDigits(0), minute = twoDigits(2), second = twoDigits(4);
+    // The seconds' digits as the decimal reader takes them, so that they give the same value.
+    uint64_t digits = static_cast<uint64_t>(second);
+    int fraction = 0;
     size_t i = 6;
     if (i < t.size() && t[i] == '.') {
-        for (++i; i < t.size() && IsDigit(t[i]); ++i) {
+        for (++i; i < t.size() && IsDigit(t[i]); ++i, ++fraction) digits = digits * 10 + static_cast<uint64_t>(t[i] - '0');
+    }
+    if (i < t.size() && !IsDelimiter(t[i])) return false;
+    const bool leap = second == 60 && hour == 23 && minute == 59;
+    if (hour > 23 || minute > 59 || (second > 59 && !leap)) return false;
+    if (time == nullptr) return true;
+    const double s = fraction <= 13 ? static_cast<double>(digits) / kPowers[fraction] : ParseDecimal(t.substr(4));
+    // A fraction that rounds up stays in its second, as 1000 ms.
+    const double whole = std::min(std::trunc(s), static_cast<double>(second));
+    const int ms = static_cast<int>((s - whole) * 1000.0 + 0.5);
+    time->wHour = static_cast<WORD>(hour);
+    time->wMinute = static_cast<WORD>(minute);
+    time->wSecond = static_cast<WORD>(leap ? 59 : whole);
+    time->wMilliseconds = static_cast<WORD>(leap ? std::min(500 + ms / 2, 999) : ms);
+    return true;
+}
+
+namespace {
+
+int ReadCoordinate(std::string_view t, int degreeDigits, double limit, char negative, double* value) {
+    if (value != nullptr) *value = 0.0;
+    int whole = 0, degrees = 0, wholeMinutes = 0, minuteDigits = 0, fraction = -1;
+    uint64_t minutes = 0;  // the minutes' digits as the decimal reader takes them
+    size_t i = 0;
+    for (; i < t.size(); ++i) {
+        const char c = t[i];
+        if (IsDigit(c)) {
+            const int d = c - '0';
+            if (fraction < 0 && whole < degreeDigits) {
+                degrees = degrees * 10 + d;
+            } else {
+                // Only two digits of whole minutes make a coordinate; more never overflow.
+                if (fraction < 0 && whole < degreeDigits + 2) wholeMinutes = wholeMinutes * 10 + d;
+                minutes = minutes * 10 + static_cast<uint64_t>(d);
+                ++minuteDigits;
+            }
+            fraction < 0 ? ++whole : ++fraction;
+        } else if (c == '.' && fraction < 0) {
+            fraction = 0;
+        } else {
+            break;
         }
     }
-    return i == t.size() || IsDelimiter(t[i]);
+    if ((whole == 0 && fraction <= 0) || (i < t.size() && !IsDelimiter(t[i]))) return -1;
+    if (whole != degreeDigits + 2 || wholeMinutes >= 60) return 0;
+    const int f = std::max(fraction, 0);
+    const double m = minuteDigits <= 15 ? static_cast<double>(minutes) / kPowers[f] : ParseDecimal(t.substr(degreeDigits));
+    const double v = degrees + m / 60.0;
+    if (!(v <= limit)) return 0;
+    if (value != nullptr) *value = i + 1 < t.size() && t[i + 1] == negative ? -v : v;
+    return 1;
 }
+
+}  // namespace
+
+int ReadLatitude(const CNmeaText& text, double* value) { return ReadCoordinate(text.View(), 2, 90.0, 'S', value); }
+
+int ReadLongitude(const CNmeaText& text, double* value) { return ReadCoordinate(text.View(), 3, 180.0, 'W', value); }
 
 double ParseLatitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 2, 'S'); }
 

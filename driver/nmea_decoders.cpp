@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <utility>
 
 #include "compat/unit_library.h"
 #include "driver/nmea_codec.h"
@@ -55,13 +54,6 @@ void StoreFix(PosRecord* record, double latitude, double longitude, double heigh
     record->lQuality = quality;
 }
 
-// Sets the time of day from a time field; a field that holds none leaves the time as it was.
-bool ParseOwnTime(const CNmeaText& text, SYSTEMTIME* time) {
-    if (!IsTimeField(text)) return false;
-    ParseTime(text, time);
-    return true;
-}
-
 // Whether a decoded position carried a time of its own; the caller may not ask.
 int Decoded(bool* timed, bool ownTime) {
     if (timed != nullptr) *timed = ownTime;
@@ -70,28 +62,15 @@ int Decoded(bool* timed, bool ownTime) {
 
 // The latitude and longitude fields at the front with their hemispheres, the text left at the
 // field after them. 1 with both; -1 when either is empty or holds no plain number (digits and at
-// most one point); 0 when the sentence is cut there or a coordinate lies beyond 90 or 180 degrees.
+// most one point); 0 when the sentence is cut there or a field is no coordinate (minutes of 60 or
+// more, other than two or three degree digits, beyond 90 or 180 degrees).
 int ReadCoordinates(CNmeaText& text, double& latitude, double& longitude) {
-    const auto plain = [](const CNmeaText& field) {
-        bool digit = false;
-        bool point = false;
-        for (const char c : field.View()) {
-            if (c >= '0' && c <= '9') {
-                digit = true;
-            } else if (c != '.' || std::exchange(point, true)) {
-                return digit && (c == ',' || c == '*' || c == '$' || c == '\r' || c == '\n');
-            }
-        }
-        return digit;
-    };
-    const bool withLatitude = plain(text);
-    latitude = ParseLatitude(text);
+    const int withLatitude = ReadLatitude(text, &latitude);
     if (!SkipFields(text, 2)) return 0;
-    const bool withLongitude = plain(text);
-    longitude = ParseLongitude(text);
+    const int withLongitude = ReadLongitude(text, &longitude);
     if (!SkipFields(text, 2)) return 0;
-    if (!withLatitude || !withLongitude) return -1;
-    return std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0 ? 1 : 0;
+    if (withLatitude < 0 || withLongitude < 0) return -1;
+    return withLatitude > 0 && withLongitude > 0 ? 1 : 0;
 }
 
 // A sentence that reports no fix and has no coordinates: the last fix's coordinates stay, marked
@@ -136,7 +115,7 @@ int DecodeMagneticHeading(CNmeaText& text, NavRecord* record, const double* vari
     const bool valid = ReadHeading(text, heading);
     if (!SkipFields(text, 1) || Lead(text) != 'M') return 0;
     if (variation != nullptr) heading += *variation;
-    StoreHeading(record, heading, valid);
+    StoreHeading(record, heading, valid && variation != nullptr);
     return 1;
 }
 
@@ -168,12 +147,39 @@ int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BO
     return 1;
 }
 
+int CGsvTalkers::Merge(PosRecord* record, const PosRecord* store, int partNumber, std::string_view talker) {
+    if (record == nullptr || store == nullptr || partNumber <= 0) return 0;
+    char name[2] = {talker.size() > 0 ? talker[0] : '\0', talker.size() > 1 ? talker[1] : '\0'};
+    sTalker* t = std::find_if(m_talkers, m_talkers + m_count,
+                              [&](const sTalker& k) { return std::memcmp(k.name, name, 2) == 0; });
+    if (t == m_talkers + m_count) {
+        // More talkers than any receiver has: the epoch starts again with this one.
+        if (m_count == static_cast<int>(std::size(m_talkers))) m_count = 0;
+        t = &m_talkers[m_count++];
+        std::memcpy(t->name, name, 2);
+        partNumber = 1;
+    }
+    if (partNumber == 1) t->satellites = t->prnCount = 0;
+    t->satellites = SaturatedAdd(t->satellites, store->lSatellites);
+    for (const int32_t prn : store->alPrn) {
+        if (prn > 0 && t->prnCount < POS_PRN_COUNT) t->prns[t->prnCount++] = prn;
+    }
+    int satellites = 0, k = 0;
+    for (const sTalker* each = m_talkers; each != m_talkers + m_count; ++each) {
+        satellites = SaturatedAdd(satellites, each->satellites);
+        for (int i = 0; i < each->prnCount && k < POS_PRN_COUNT; ++i) record->alPrn[k++] = each->prns[i];
+    }
+    std::fill(record->alPrn + k, std::end(record->alPrn), 0);
+    record->lSatellites = satellites;
+    return 1;
+}
+
 namespace Vok::Nmea {
 
 int DecodeGGA(CNmeaText& text, PosRecord* record, int mode, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "GGA")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    const bool ownTime = ParseOwnTime(text, &time);
+    const bool ownTime = ReadTimeOfDay(text, &time);
     double latitude = 0.0, longitude = 0.0;
     if (!SkipFields(text, 1)) return 0;
     const int coordinates = ReadCoordinates(text, latitude, longitude);
@@ -194,12 +200,9 @@ int DecodeGGA(CNmeaText& text, PosRecord* record, int mode, bool* timed) {
     // Both fields may be absent; the checksum is never one of them.
     if (SkipDataFields(text, 2)) age = FloatField(text);
     if (SkipDataFields(text, 1)) station = ParseInteger(text);
-    if (coordinates < 0) return quality == 0 ? StoreNoFix(record, time, timed, ownTime) : 0;
-
-    StoreFix(record, latitude, longitude, height, quality);
+    if (coordinates < 0 && quality != 0) return 0;
+    // A no fix tells its own satellites and HDOP too; only the coordinates and height stay.
     record->lSatellites = satellites;
-    record->fCorrectionAge = age;
-    record->lStationId = station;
     int slot = -1;
     if (record->alAccuracyKind[0] == ACCURACY_EMPTY) {
         slot = 0;
@@ -213,18 +216,23 @@ int DecodeGGA(CNmeaText& text, PosRecord* record, int mode, bool* timed) {
         record->alAccuracyKind[slot] = ACCURACY_HDOP;
         record->afAccuracyValue[slot] = hdop;
     }
-    record->stFixTime = time;
     SetPrnPlaceholders(record, satellites);
     for (int32_t& kind : record->alAccuracyKind) {
         if (kind < 0 || kind > 5) kind = ACCURACY_EMPTY;
     }
+    if (coordinates < 0) return StoreNoFix(record, time, timed, ownTime);
+
+    StoreFix(record, latitude, longitude, height, quality);
+    record->fCorrectionAge = age;
+    record->lStationId = station;
+    record->stFixTime = time;
     return Decoded(timed, ownTime);
 }
 
 int DecodeRMC(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "RMC")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    const bool ownTime = ParseOwnTime(text, &time);
+    const bool ownTime = ReadTimeOfDay(text, &time);
     if (!SkipFields(text, 1)) return 0;
     const bool valid = Lead(text) == 'A';
     double latitude = 0.0, longitude = 0.0;
@@ -250,7 +258,7 @@ int DecodeRMC(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
 int DecodeGGK(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "GGK")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    const bool ownTime = ParseOwnTime(text, &time);
+    const bool ownTime = ReadTimeOfDay(text, &time);
     double latitude = 0.0, longitude = 0.0;
     if (!SkipFields(text, 2) || ReadCoordinates(text, latitude, longitude) <= 0) return 0;
     const int quality = ParseInteger(text);
@@ -296,7 +304,7 @@ int DecodeGLL(CNmeaText& text, PosRecord* record, int /*mode*/, bool* timed) {
         quality = 1;
         height = Number(data);
     } else {
-        ownTime = ParseOwnTime(data, &time);
+        ownTime = ReadTimeOfDay(data, &time);
         if (hasSecond && Lead(second) == 'V') quality = 0;
     }
     if (coordinates < 0) return quality == 0 ? StoreNoFix(record, time, timed, ownTime) : 0;
@@ -440,7 +448,7 @@ int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation) {
     double heading = 0.0;
     const bool valid = ReadHeading(text, heading);
     if (variation != nullptr) heading += *variation;
-    StoreHeading(record, heading, valid);
+    StoreHeading(record, heading, valid && variation != nullptr);
     return 1;
 }
 

@@ -3,6 +3,8 @@
 // rule, stored nothing (GST stores field by field; GSA, GSV and ZDA clear and count first).
 #pragma once
 
+#include <string_view>
+
 #include "compat/cstring.h"
 #include "compat/windows_types.h"
 #include "driver/nmea_codec.h"
@@ -10,10 +12,11 @@
 
 // Position decoders. The mode decides the GGA height: below 2 the altitude, 2 the geoid
 // separation alone, above 2 their sum; the other decoders do not use it. A decoded sentence sets
-// timed (when given) to whether it carried a time of day of its own; one without keeps the
-// record's time. A coordinate field that holds no plain number counts as empty; a latitude beyond
-// 90 or a longitude beyond 180 degrees fails the sentence. A GGA of quality 0, an RMC or GLL of
-// status V, without coordinates, stores quality 0 and its time: the last fix's coordinates stay.
+// timed (when given) to whether it carried a time of day within the day of its own (ReadTimeOfDay);
+// one without keeps the record's time. A coordinate field that holds no plain number counts as
+// empty; one that is no coordinate (ReadLatitude) fails the sentence. A GGA of quality 0, an RMC
+// or GLL of status V, without coordinates, stores quality 0 and its time (a GGA its satellites and
+// HDOP too): the last fix's coordinates and height stay.
 int DecodeGGA(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
 int DecodeRMC(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
 int DecodeGGK(CString& text, PosRecord* record, int mode, bool* timed = nullptr);
@@ -32,7 +35,31 @@ int DecodeGSV(CString& text, PosRecord* store, int* partNumber, int* partCount);
 // count and append their PRNs while the list has room. 1 when partNumber is above 0.
 int MergePartStore(PosRecord* record, const PosRecord* store, int partNumber, BOOL withAccuracy);
 
-// Heading decoders. HDG stores the magnetic variation it reads; HDM, HCD and HCC add the one given.
+// The satellites in view that the GSV groups of one epoch report, by talker (GP, GL, GA, GB, GQ,
+// GN...): a receiver that sends one group per constellation tells them all.
+class CGsvTalkers {
+public:
+    // A new epoch: no talker counted.
+    void Clear() { m_count = 0; }
+    // Merges part partNumber of talker's group, held in store, into the position record: a part 1
+    // starts that talker's count again, a later part adds to it, and the record's satellite count
+    // and PRN list become those of every talker of the epoch (the PRNs as far as the list holds).
+    // 1 when partNumber is above 0.
+    int Merge(PosRecord* record, const PosRecord* store, int partNumber, std::string_view talker);
+
+private:
+    struct sTalker {
+        char name[2];
+        int32_t satellites;
+        int32_t prnCount;
+        int32_t prns[POS_PRN_COUNT];
+    };
+    sTalker m_talkers[8]{};
+    int m_count = 0;
+};
+
+// Heading decoders. HDG stores the magnetic variation it reads; HDM, HCD and HCC add the one given,
+// and without one (null) are magnetic, not true: marked invalid (STATUS_NEW_INVALID).
 // A heading is stored within [0, 360). A heading field that is empty, holds no number or lies
 // beyond [0, 360] gives a heading of 0 (before corrections) marked invalid (STATUS_NEW_INVALID);
 // ROT does the same for its rate field. Other number fields that hold no number read as empty.

@@ -401,6 +401,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         format = code;
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);
+        m_gsvTalkers.Clear();  // a new epoch
         return 1;
     case GROUP_ACCURACY: {
         // GSV is used only while no GSA parts are known.
@@ -418,10 +419,16 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             m_gsaStoreEmpty = false;
             decoded = Vok::Nmea::DecodeGSA(message, &m_gsaStore, &m_gsaPartNumber, &m_gsaPartCount);
             break;
-        default:
+        default: {
             m_gsvStoreEmpty = false;
+            // The talker stands before the token: "$GLGSV" is GLONASS's group.
+            const size_t at = message.View().find(token->token);
+            const std::string_view talker = at >= 3 ? message.View().substr(at - 2, 2) : std::string_view();
+            std::fill(std::begin(m_gsvTalker), std::end(m_gsvTalker), '\0');
+            std::copy(talker.begin(), talker.end(), m_gsvTalker);
             decoded = Vok::Nmea::DecodeGSV(message, &m_gsvStore, &m_gsvPartNumber, &m_gsvPartCount);
             break;
+        }
         }
         if (decoded == 0) return 0;
         DebugTrace("S: ACC pos (%02d) %s (GSA %d of %d GSV %d of %d) \n", code, name, m_gsaPartNumber,
@@ -434,7 +441,15 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             DebugTrace("S: Detected HDG Format (%02d) %s \n", code, name);
             m_lastDetected = code;
         }
-        if (token->heading(message, &m_nav, &m_variation) == 0) return 0;
+        {
+            // A magnetic heading is true only with a variation that an HDG gave.
+            const bool magnetic = code != NMEA_HDG_HDT && code != NMEA_HDG_HDG;
+            if (token->heading(message, &m_nav, magnetic && !m_variationKnown ? nullptr : &m_variation) == 0) return 0;
+            if (code == NMEA_HDG_HDG) m_variationKnown = true;
+            if (magnetic && !m_variationKnown)
+                m_variationProblem.Begin("magnetic headings (HDM, HCD, HCC) while no HDG has given the magnetic "
+                                         "variation: written as not valid (status -2)");
+        }
         DebugTrace("S: HDG obs %lf \n", m_nav.dHeading);
         format = code;
         return 1;
@@ -674,6 +689,7 @@ void CPelorad::ResetDecoder(int group) {
         ResetDecoder(RESET_GSV_STORE);
         m_gsaPartCount = -1;
         m_gsvPartCount = -1;
+        m_gsvTalkers.Clear();
         m_nav.fStatus = STATUS_NONE;
         m_rot.fStatus = STATUS_NONE;
         break;
@@ -696,7 +712,9 @@ void CPelorad::ResetDecoder(int group) {
 
 int CPelorad::MergeGsa() { return MergePartStore(&m_pos, &m_gsaStore, m_gsaPartNumber, TRUE); }
 
-int CPelorad::MergeGsv() { return MergePartStore(&m_pos, &m_gsvStore, m_gsvPartNumber, FALSE); }
+int CPelorad::MergeGsv() {
+    return m_gsvTalkers.Merge(&m_pos, &m_gsvStore, m_gsvPartNumber, std::string_view(m_gsvTalker, 2));
+}
 
 const char* CPelorad::GetFormatName(eNmeaFormat format) {
     const int code = static_cast<int>(format);

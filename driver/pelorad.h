@@ -16,6 +16,7 @@
 #include "driver/drv_udp_client.h"
 #include "driver/nav_ring_buffer.h"
 #include "driver/nmea_codec.h"
+#include "driver/nmea_decoders.h"
 #include "driver/result_records.h"
 #include "foundation/time_value.h"
 
@@ -112,7 +113,8 @@ public:
     int DetectAndDecode(CNmeaText& message, eNmeaFormat& format);
     // Group RESET_ALL, RESET_POS_LISTS, RESET_GSA_STORE or RESET_GSV_STORE; others do nothing.
     void ResetDecoder(int group);
-    // Merge the current GSA or GSV part into the position record: 1 when there is a part.
+    // Merge the current GSA or GSV part into the position record: 1 when there is a part. The GSV
+    // groups of several talkers in one epoch add up.
     int MergeGsa();
     int MergeGsv();
     // 1 (and last := newTime) when the times differ by at least the update interval.
@@ -184,6 +186,9 @@ private:
     int32_t m_gsvPartNumber = -1;
     int32_t m_gsvPartCount = -1;
     PosRecord m_gsvStore{};
+    // The talker of the GSV in hand, and the satellites of the epoch's GSV groups by talker.
+    char m_gsvTalker[2] = {};
+    CGsvTalkers m_gsvTalkers;
     // Whether a part store is as its reset left it: no decoder has written it since.
     bool m_gsaStoreEmpty = false;
     bool m_gsvStoreEmpty = false;
@@ -206,6 +211,9 @@ private:
     int32_t m_rotBlock = -1;
 
     double m_variation = 0.0;
+    // Whether an HDG has given the variation; until one has, magnetic headings are not valid.
+    bool m_variationKnown = false;
+    CProblemEpisode m_variationProblem;
     int32_t m_zdaSeen = 0;
 
     int32_t m_timetagBlock = -1;

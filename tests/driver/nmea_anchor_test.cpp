@@ -120,15 +120,16 @@ std::vector<std::string> Fields(const std::string& sentence) {
 }
 
 // Rows that the two decoders may read differently by design are left out: damaged lines (bad or
-// missing checksum, stray characters), coordinates that are not ddmm.mmm / dddmm.mmm (pynmea2
-// takes every digit before the minutes as degrees; ours reads the fixed widths), and GSA
+// missing checksum, stray characters), coordinates that are not ddmm.mmm / dddmm.mmm with minutes
+// below 60 (pynmea2 takes every digit before the minutes as degrees, and minutes of 60; ours
+// refuses them), and GSA
 // sentences without their twelve PRN fields (which ours refuses).
 bool IsComparable(const std::string& type, const std::string& sentence, const std::string& checksum) {
     static const std::regex printable("[$A-Z][A-Za-z0-9$,.*+-]*");
     if (checksum == "bad" || checksum == "none" || !std::regex_match(sentence, printable)) return false;
     const std::vector<std::string> f = Fields(sentence);
-    static const std::regex latitude("(\\d{4}\\.\\d*)?");
-    static const std::regex longitude("(\\d{5}\\.\\d*)?");
+    static const std::regex latitude("(\\d{2}[0-5]\\d\\.\\d*)?");
+    static const std::regex longitude("(\\d{3}[0-5]\\d\\.\\d*)?");
     const size_t first = type == "TNLGGK" ? 4 : type == "GGA" ? 2 : type == "RMC" ? 3 : type == "GLL" ? 1 : 0;
     if (first > 0) {
         return f.size() > first + 2 && std::regex_match(f[first], latitude) && std::regex_match(f[first + 2], longitude);

@@ -143,6 +143,14 @@ std::string GgaWith(const char* hdop, const char* satellites, const char* tail) 
     return std::string("$GPGGA,123519,4807.038,N,01131.000,E,1,") + satellites + "," + hdop + ",545.4,M,46.9,M" + tail;
 }
 
+std::string GgaAt(const char* time, const char* latitude = "4807.038", const char* longitude = "01131.000") {
+    return std::string("$GPGGA,") + time + "," + latitude + ",N," + longitude + ",E,1,08,0.9,545.4,M,46.9,M,,*47";
+}
+
+Change GgaFixAt(SYSTEMTIME time) {
+    return Then(GgaFix(545.4 + 46.9), [time](PosRecord& r) { r.stFixTime = time; });
+}
+
 TEST(PositionDecoders, Gga) {
     RunRows({
         {"mode 3: altitude plus separation", Gga(3), kGga, 1, GgaFix(545.4 + 46.9)},
@@ -177,8 +185,18 @@ TEST(PositionDecoders, Gga) {
         {"empty time: the time stays, never 00:00:00", Gga(3),
          "$GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", 1,
          Then(GgaFix(545.4 + 46.9), [](PosRecord& r) { r.stFixTime = PreviousRecord().stFixTime; })},
-        {"no fix: its quality and time, the last coordinates stay", Gga(3), "$GPGGA,123519.50,,,,,0,00,,,M,,M,,*7A", 1,
-         [](PosRecord& r) { r.lQuality = 0, r.stFixTime = Time(2011, 10, 24, 12, 35, 19, 500); }},
+        {"no fix: its quality, time, satellites and HDOP, the last coordinates stay", Gga(3),
+         "$GPGGA,123519.50,,,,,0,00,99.99,,M,,M,,*7A", 1, [](PosRecord& r) {
+             r.lQuality = 0, r.stFixTime = Time(2011, 10, 24, 12, 35, 19, 500), r.lSatellites = 0;
+             Prns(r, {}), Slot(r, 0, ACCURACY_HDOP, 99.99f);
+         }},
+        {"minutes of 60", Gga(3), GgaAt("123519", "5160.5000"), 0, nullptr},
+        {"longitude minutes of 75", Gga(3), GgaAt("123519", "4807.038", "00475.0000"), 0, nullptr},
+        {"latitude of three degree digits", Gga(3), GgaAt("123519", "05158.8000", "01131.000"), 0, nullptr},
+        {"hour 24 is no time: the time stays", Gga(3), GgaAt("245502.00"), 1, GgaFixAt(PreviousRecord().stFixTime)},
+        {"minute 61 is no time", Gga(3), GgaAt("106102.00"), 1, GgaFixAt(PreviousRecord().stFixTime)},
+        {"a leap second: after 23:59:59, before 00:00:00", Gga(3), GgaAt("235960.50"), 1,
+         GgaFixAt(Time(2011, 10, 24, 23, 59, 59, 750))},
         {"a fix without coordinates", Gga(3), "$GPGGA,123519,,,,,1,08,0.9,545.4,M,46.9,M,,*47", 0, nullptr},
         {"a latitude that is no number", Gga(3), "$GPGGA,123519,nan,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47", 0,
          nullptr},
@@ -535,6 +553,10 @@ TEST(HeadingDecoders, Table) {
         {"$GPHDT,1.2.3,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
         {"$GPHDT,1e999,T*00", DecodeHDT, 0.0, 1, 0.0, STATUS_NEW_INVALID, 0.0},
         {"$GPHDT,123.4,T*00", DecodeHDM, 0.0, 0, 7.5, STATUS_NONE, 0.0},
+        // Without a variation (NaN: none given) a magnetic heading is taken as read, not valid.
+        {"$HCHDM,100.0,M*00", DecodeHDM, NAN, 1, 100.0, STATUS_NEW_INVALID, NAN},
+        {"$HCHCD,100.0,M*00", DecodeHCD, NAN, 1, 100.0, STATUS_NEW_INVALID, NAN},
+        {"$HCHCC,100.0*00", DecodeHCC, NAN, 1, 100.0, STATUS_NEW_INVALID, NAN},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.sentence);
@@ -548,16 +570,13 @@ TEST(HeadingDecoders, Table) {
         expected.fStatus = row.status;
         double variation = row.variationIn;
         CString text(row.sentence);
-        EXPECT_EQ(row.decode(text, &record, &variation), row.result);
+        EXPECT_EQ(row.decode(text, &record, std::isnan(variation) ? nullptr : &variation), row.result);
         ExpectSameRecord(record, expected);
-        EXPECT_DOUBLE_EQ(variation, row.variationOut);
+        if (!std::isnan(variation)) {
+            EXPECT_DOUBLE_EQ(variation, row.variationOut);
+        }
     }
-    // Without a variation the heading is taken as read.
-    NavRecord record{};
-    CString text("$HCHDM,100.0,M*00");
-    ASSERT_EQ(DecodeHDM(text, &record, nullptr), 1);
-    EXPECT_DOUBLE_EQ(record.dHeading, 100.0);
-    text = "$GPHDT,1,T";
+    CString text("$GPHDT,1,T");
     EXPECT_EQ(DecodeHDT(text, nullptr, nullptr), 0);
 }
 

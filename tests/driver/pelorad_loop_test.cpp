@@ -45,6 +45,9 @@ std::string Hms(double s) {
 std::string Gga(double s, const std::string& address = "GP") {
     return Sentence(address + "GGA," + Hms(s) + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
 }
+std::string GgaAt(const std::string& time, const std::string& latitude = "4807.038") {
+    return Sentence("GPGGA," + time + "," + latitude + ",N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+}
 std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hms(s) + ",A,A"); }
 // The latitude's sigma tells which GST it came from: 1 + its second.
 std::string Gst(double s) {
@@ -255,14 +258,17 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
          {{0, EndedByCr(Gga(0) + Gst(0) + HDT), H}, {1, EndedByCr(Gga(1) + Gst(1) + HDT), P | H | T},
           {2, Sentence("GPGGA," + Hms(2) + ",,,,,0,00,,,M,,M,,") + Sentence("GPGST," + Hms(2) + ",,,,,,,") + HDT, P | H | T}},
          1, {{1, 1}, {2, 998}}},
-        {"a GGA without a time, at its arrival; a latitude beyond 90 not used", 1,
-         {{0, Gga(0), 0}, {1, Gga(1), P | T}, {2.25, Sentence("GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"), P | T},
-          {3, Sentence("GPGGA," + Hms(3) + ",9158.8,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"), 0}},
-         1, {{1, -1}, {2.25, -1}}},
+        {"a GGA without a time of day, at its arrival; a latitude beyond 90, minutes of 60 not used", 1,
+         {{0, Gga(0), 0}, {1, Gga(1), P | T}, {2.25, GgaAt(""), P | T}, {3, GgaAt(Hms(3), "9158.8"), 0},
+          {3.5, GgaAt("245502.00"), P | T}, {4, GgaAt(Hms(4), "5160.5000"), 0}},
+         1, {{1, -1}, {2.25, -1}, {3.5, -1}}},
         {"one stale GGA, not tagged", 1,
          {{3, Gga(3), 0}, {4, Gga(4), P | T}, {5, Gga(5), P | T}, {5.5, Gga(3.5), P}, {6, Gga(6), P | T}}},
         {"the time tags stepped back 4.5 s for good", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {6, Gga(6), P | T}, {6.5, Gga(1.5), P}, {7, Gga(2.5), P | T}}},
+        {"a leap second between its neighbours, time tags in order", 1,
+         {{43198, GgaAt("235958"), 0}, {43199, GgaAt("235959"), P | T}, {43199.5, GgaAt("235960"), P | T},
+          {43200, GgaAt("000000"), P | T}, {43201, GgaAt("000001"), P | T}}, 1, {{59, -1}, {59.5, -1}, {0, -1}, {1, -1}}},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
@@ -440,9 +446,9 @@ TEST_F(PeloradLoop, ADerivedDriverJoinsOnlyAMulticastGroup) {
 }
 
 TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {
-    Start();
     // After one GGA the merged GSA keeps its PDOP, VDOP and modes; the next GGA its own HDOP,
     // satellites and list.
+    Start();
     Feed(0, Gga(0));
     Feed(0.5, GSA);
     ASSERT_EQ(Feed(1, Gga(1)), P | T);
@@ -463,6 +469,22 @@ TEST_F(PeloradLoop, GsaAndGsvMergeIntoThePositionRecord) {
         Feed(t += 0.25, step.text);
         EXPECT_EQ(m_driver->GetPosRecord().alPrn[0], step.firstPrn) << step.text;
         EXPECT_EQ(m_driver->GetGsaPartCount(), step.gsaParts) << step.text;
+    }
+    // GSV groups of several talkers in one epoch add up; a talker's group of a later epoch counts anew.
+    const auto gsv = [](const char* talker, int parts, int part, std::vector<int> prns) {
+        std::string text = std::string(talker) + "GSV," + std::to_string(parts) + "," + std::to_string(part) + ",17";
+        for (const int prn : prns) text += "," + std::to_string(prn) + ",40,083,46";
+        return Sentence(text);
+    };
+    const std::string gp = gsv("GP", 3, 1, {1, 2, 3, 4}) + gsv("GP", 3, 2, {5, 6, 7, 8}) + gsv("GP", 3, 3, {9, 10});
+    const std::string gl = gsv("GL", 2, 1, {65, 66, 67, 68}) + gsv("GL", 2, 2, {69, 70, 71});
+    Start();
+    Feed(0, Gga(0) + Gst(0));
+    for (const auto& [t, text, count, list] : {std::tuple{1, gp + gl, 17, std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 65, 66}},
+                                               {2, gsv("GL", 1, 1, {70, 71}), 2, {70, 71}}}) {
+        ASSERT_EQ(Feed(t, Gga(t) + text + Gst(t)), P | T);
+        const PosRecord pos = Read<PosRecord>(2);
+        EXPECT_TRUE(pos.lSatellites == count && std::equal(list.begin(), list.end(), pos.alPrn)) << t;
     }
 }
 
@@ -728,6 +750,26 @@ TEST_F(PeloradLoop, AClockSetBackStartsTheTimeTagsAndTheRingAgain) {
     size_t restarts = 0;
     for (size_t at = 0; (at = g_said.find("starts again", at)) != std::string::npos; ++at) ++restarts;
     EXPECT_EQ(restarts, 2u) << g_said;  // each said once
+    g_said.clear();
+}
+
+// A magnetic heading is written as not valid until an HDG gives the variation, said once; then it
+// is corrected by it.
+TEST_F(PeloradLoop, AMagneticHeadingIsTrueOnlyWithAVariation) {
+    const auto before = Vok::SetDebugOutputListener([](const char* text) { g_said += text; });
+    g_said.clear();
+    Start();
+    for (const auto& [t, sentence, heading, status] :
+         {std::tuple{1, "HCHDM,120.0,M", 120.0, STATUS_NEW_INVALID}, {2, "HCHCC,121.0", 121.0, STATUS_NEW_INVALID},
+          {3, "HCHDG,100.0,,,10.5,E", 110.5, STATUS_NEW}, {4, "HCHDM,120.0,M", 130.5, STATUS_NEW}}) {
+        ASSERT_EQ(Feed(t, Sentence(sentence)), H) << sentence;
+        const NavRecord r = Read<NavRecord>(3);
+        EXPECT_TRUE(r.dHeading == heading && r.fStatus == status && SameTime(r.stTime, At(kNoon + t))) << sentence;
+    }
+    Stop();
+    Vok::SetDebugOutputListener(before);
+    const std::string said = "magnetic headings (HDM, HCD, HCC) while no HDG has given the magnetic variation";
+    EXPECT_TRUE(g_said.find(said) != std::string::npos && g_said.find(said) == g_said.rfind(said)) << g_said;
     g_said.clear();
 }
 
