@@ -50,6 +50,7 @@ std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hm
 std::string Gst(double s) {
     return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0," + std::to_string(1 + s) + ",0.9,2.1");
 }
+std::string NoFix(double s) { return Sentence("GPGGA," + Hms(s) + ",,,,,0,00,,,M,,M,,"); }
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
 // Sentences ended by CR alone, as some serial-to-network bridges send them.
 std::string EndedByCr(std::string text) {
@@ -170,7 +171,8 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
 }
 
 // Which records each datagram of a sequence writes; where given, the fixes written (second, and that
-// of the GST whose sigmas it carries; -1: none). "RESET" and "INIT" stand for the host's commands.
+// of the GST whose sigmas it carries; 998: none known, 999; -1: 0). "RESET" and "INIT" stand for the
+// host's commands.
 TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
     const std::string hdt72 = "$HEHDT,100." + std::string(57, '0') + ",T\r\n", hdt40 = "$HEHDT,101." + std::string(25, '0') + ",T\r\n";
     const struct {
@@ -179,6 +181,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         std::vector<std::tuple<double, std::string, int>> steps;
         DWORD checksum = 1;
         std::vector<std::pair<double, double>> fixes = {};
+        const char* pps = "1";
     } scripts[] = {
         {"the heading closes the cycle", 1,
          {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), 0}, {1.2, HDT, P | H},
@@ -231,7 +234,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
           {1.5, Gga(1.5) + HDT, H | T}, {2, Gga(2), P | T}, {2.1, Gst(2), P}}, 1, {{0.5, 0}, {1, 1}, {1.5, 1}, {2, 2}}},
         {"heading and rate of turn by turns", 1,
          {{0, Gga(0) + HDT, H}, {1, Gga(1) + ROT, R | T}, {2, Gga(2), P | T}, {2.2, HDT, P | H},
-          {3, Gga(3) + ROT, R | T}, {4, Gga(4), P | T}}, 1, {{1, -1}, {2, -1}, {3, -1}}},
+          {3, Gga(3) + ROT, R | T}, {4, Gga(4), P | T}}, 1, {{1, 998}, {2, 998}, {3, 998}}},
         {"a GST in every cycle, heading and rate of turn by turns", 1,
          {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + ROT, R | T}, {2, Gga(2), P | T},
           {2.1, Gst(2) + HDT, P | H}, {3, Gga(3) + Gst(3) + ROT, R | T}, {4, Gga(4), P | T}}, 1, {{1, 1}, {2, 2}, {3, 3}}},
@@ -245,11 +248,24 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"a GGA without a time, at its arrival; a latitude beyond 90 not used", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {2.25, Sentence("GPGGA,,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"), P | T},
           {3, Sentence("GPGGA," + Hms(3) + ",9158.8,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"), 0}},
-         1, {{1, -1}, {2.25, -1}}},
+         1, {{1, 998}, {2.25, 998}}},
+        {"a start without a fix; the GGA closes until a GST comes for the fix it wrote", 1, {{0, NoFix(0), 0},
+         {1, NoFix(1), P | T}, {2, Gga(2), P | T}, {2.1, Gst(2), 0}, {3, Gga(3), T}, {3.1, Gst(3), P}}, 1, {{1, 998}, {2, 998}, {3, 3}}},
+        {"the same on a clock 5 s ahead, not synchronised", 1, {{5, NoFix(0), 0}, {6, NoFix(1), P | T},
+         {7, Gga(2) + Gst(2), P | T}, {8, Gga(3) + Gst(3), P | T}}, 1, {{6, 998}, {7, 998}, {8, 3}}, "0"},
+        {"a 10 Hz gyro between GGA and GST", 1, {{0, Gga(0) + HDT, H}, {0.06, Gst(0), 0}, {0.5, HDT, H}, {1, Gga(1), T},
+         {1.05, HDT, P | H}, {1.06, Gst(1), 0}, {2, Gga(2), T}, {2.05, HDT, H}, {2.06, Gst(2), P}}, 1, {{1, 0}, {2, 2}}},
+        {"GST before GGA", 1, {{0, Gga(0), 0}, {0.9, Gst(1), 0}, {1, Gga(1), T}, {1.9, Gst(2), P}, {2, Gga(2), T},
+         {2.9, Gst(3), P}}, 1, {{1, 1}, {2, 2}}},
+        {"a lost heading, then a lost GGA", 1, {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + HDT, P | H | T},
+         {2, Gga(2) + Gst(2), T}, {3, Gst(3) + HDT, P | H}, {4, Gga(4) + Gst(4) + HDT, P | H | T}}, 1, {{1, 1}, {2, 2}, {4, 4}}},
+        {"GGA at 10 Hz, GST at 1 Hz", 1, {{0, Gga(0) + Gst(0), 0}, {0.1, Gga(0.1), T}, {0.2, Gga(0.2), P}, {0.9, Gga(0.9), P | T},
+         {1, Gga(1), P}, {1.05, Gst(1), P}, {1.1, Gga(1.1), 0}, {1.2, Gga(1.2), P | T}}, 1, {{0.1, 0}, {0.2, 0}, {0.9, 0}, {1, 1}, {1.1, 1}}},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
     for (const auto& script : scripts) {
+        const CScopedEnvironment pps("VOK_PPS_VALID", script.pps);
         Start(script.trigger, 0.0f, nullptr, 0.0f, script.checksum);
         std::vector<std::pair<double, double>> fixes;
         for (const auto& [t, text, written] : script.steps) {
