@@ -522,8 +522,8 @@ void CPelorad::FollowGstEpoch(const CNmeaText& message) {
     SYSTEMTIME time{};
     ParseTime(text, &time);
     int32_t d = TimeOfDayMs(time) - m_fixTimeOfDay;
-    // A step of more than half a day back is a crossed midnight.
-    if (d <= -43200000) d += 86400000;
+    // More than half a day apart is a crossed midnight, as the decoder counts it.
+    if (d < -43200000) d += 86400000;
     if (d > 43200000) d -= 86400000;
     if (d > 0) {
         // The accuracy of a later epoch: the fix in hand goes out with its own first.

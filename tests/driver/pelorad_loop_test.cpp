@@ -51,6 +51,8 @@ std::string Gst(double s) {
     return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0," + std::to_string(1 + s) + ",0.9,2.1");
 }
 std::string NoFix(double s) { return Sentence("GPGGA," + Hms(s) + ",,,,,0,00,,,M,,M,,"); }
+// The same at midnight: 12:00 becomes 23:59 and 12:01 00:00; its checksum no longer holds.
+std::string Night(std::string s) { return s.replace(7, 4, s.substr(7, 4) == "1200" ? "2359" : "0000"); }
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
 // Sentences ended by CR alone, as some serial-to-network bridges send them.
 std::string EndedByCr(std::string text) {
@@ -251,8 +253,10 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
          1, {{1, 998}, {2.25, 998}}},
         {"a start without a fix; the GGA closes until a GST comes for the fix it wrote", 1, {{0, NoFix(0), 0},
          {1, NoFix(1), P | T}, {2, Gga(2), P | T}, {2.1, Gst(2), 0}, {3, Gga(3), T}, {3.1, Gst(3), P}}, 1, {{1, 998}, {2, 998}, {3, 3}}},
-        {"the same on a clock 5 s ahead, not synchronised", 1, {{5, NoFix(0), 0}, {6, NoFix(1), P | T},
-         {7, Gga(2) + Gst(2), P | T}, {8, Gga(3) + Gst(3), P | T}}, 1, {{6, 998}, {7, 998}, {8, 3}}, "0"},
+        {"GST before GGA on a clock 5 s ahead, not synchronised", 1, {{5, Gga(0), 0}, {5.9, Gst(1), 0}, {6, Gga(1), T},
+         {6.9, Gst(2), P}, {7, Gga(2), T}, {7.9, Gst(3), P}}, 1, {{6, 998}, {7, 2}}, "0"},
+        {"GST before GGA at midnight", 1, {{0, Night(Gga(58)), 0}, {0.9, Night(Gst(59)), 0}, {1, Night(Gga(59)), T},
+         {1.9, Night(Gst(60)), P}, {2, Night(Gga(60)), T}, {2.9, Night(Gst(61)), P}}, 0, {{1, 59}, {2, 60}}, "0"},
         {"a 10 Hz gyro between GGA and GST", 1, {{0, Gga(0) + HDT, H}, {0.06, Gst(0), 0}, {0.5, HDT, H}, {1, Gga(1), T},
          {1.05, HDT, P | H}, {1.06, Gst(1), 0}, {2, Gga(2), T}, {2.05, HDT, H}, {2.06, Gst(2), P}}, 1, {{1, 0}, {2, 2}}},
         {"GST before GGA", 1, {{0, Gga(0), 0}, {0.9, Gst(1), 0}, {1, Gga(1), T}, {1.9, Gst(2), P}, {2, Gga(2), T},
