@@ -90,6 +90,11 @@ bool IsHeadingFormat(eNmeaFormat f) { return f >= NMEA_HDG_HDT && f <= NMEA_HDG_
 
 CVOKTime ToTime(const SYSTEMTIME& st) { return CVOKTime(SystemTimeToMjdTime(st)); }
 
+// A time of day in milliseconds, as the sentence gave it: compared without a time conversion.
+int32_t TimeOfDayMs(const SYSTEMTIME& t) {
+    return ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+}
+
 void ResetPartStore(int32_t& partNumber, int32_t& partCount, PosRecord& store) {
     // A run cut short leaves no count, so that GSV may be used again.
     if (partNumber > 0 && partNumber < partCount) partCount = 0;
@@ -272,11 +277,14 @@ int CPelorad::DecodeData(bool reset) {
     int result = 0;
     int index = 0;
     const COutputHold hold(*this);
+    m_fixWritten = false;
     ForEachLine(bytes, length, [&](const char* line, DWORD n) {
         DebugTrace("[%d] %.*s\n", index++, static_cast<int>(n), line);
         size_t rest = 0;
         if (ProcessMessage(std::string_view(line, n), rest) != 0) result = 1;
     });
+    // The update's time is that of the fix written, also when a heading came after it.
+    if (m_fixWritten) m_stPpsTime = m_lastPosTime;
     if (index < 1) {
         DebugTrace("E: %s No messages were found, abort decoding\n", "CPelorad::DecodeData");
         return 0;
@@ -384,20 +392,16 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             return 0;
         }
         if (m_positionFormat != code) return 0;
-        if (std::exchange(m_positionPending, false)) {
-            // A cycle that ended without its closing sentence (a gyro fell silent, a datagram was
-            // lost, two closers take turns) writes its fix now, with its own time and accuracy,
-            // before this sentence overwrites it: a cycle late, never lost. A fix that its closing
-            // sentence wrote, or that the interval held back, the same tests refuse again.
-            const COutputHold hold(*this);
-            m_lateWritten = WritePosition(m_updateFormat);
-        }
+        // A cycle that ended without its closing sentence (a gyro fell silent, a datagram was lost,
+        // two closers take turns) writes its fix before this sentence overwrites it.
+        WritePendingPosition();
         if (m_updateFormat == NMEA_POS_AUTO) {
             DebugTrace("S: Reset Update Format (%02d) %s \n", m_lastDetected, GetFormatName(m_lastDetected));
             m_updateFormat = m_lastDetected;
         }
         if (token->position(message, &m_pos, m_mode, &m_posTimed) == 0) return 0;
         m_positionPending = true;
+        m_fixTimeOfDay = m_posTimed ? TimeOfDayMs(m_pos.stFixTime) : -1;
         format = code;
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);
@@ -413,7 +417,10 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         }
         int decoded = 0;
         switch (code) {
-        case NMEA_ACC_GST: decoded = Vok::Nmea::DecodeGST(message, &m_pos); break;
+        case NMEA_ACC_GST:
+            FollowGstEpoch(message);
+            decoded = Vok::Nmea::DecodeGST(message, &m_pos);
+            break;
         case NMEA_ACC_QUAL: decoded = Vok::Nmea::DecodeQUAL(message, &m_pos); break;
         case NMEA_ACC_GSA:
             m_gsaStoreEmpty = false;
@@ -513,6 +520,36 @@ CVOKTime CPelorad::AssignGroupTime(eNmeaFormat format) {
     return CVOKTime();
 }
 
+void CPelorad::WritePendingPosition() {
+    if (!std::exchange(m_positionPending, false)) return;
+    // With its own time and accuracy, a cycle late, never lost. A fix that the interval held back
+    // the same tests refuse again.
+    const COutputHold hold(*this);
+    m_lateWritten = WritePosition(m_updateFormat);
+    // Its epoch has ended: no GST to come belongs to it.
+    m_fixTimeOfDay = -1;
+}
+
+void CPelorad::FollowGstEpoch(const CNmeaText& message) {
+    if (m_fixTimeOfDay < 0) return;
+    CNmeaText text = message;
+    SYSTEMTIME time{};
+    if (SkipPastToken(text, "GST") == 0 || !ReadTimeOfDay(text, &time)) return;
+    int32_t d = TimeOfDayMs(time) - m_fixTimeOfDay;
+    // More than half a day apart is a crossed midnight, as the decoder counts it.
+    if (d < -43200000) d += 86400000;
+    if (d > 43200000) d -= 86400000;
+    if (d > 0) {
+        // The accuracy of a later epoch: the fix in hand goes out with its own first.
+        WritePendingPosition();
+    } else if (d == 0 && !m_positionPending && m_updateFormat != NMEA_ACC_GST) {
+        // The accuracy of the fix that its closing sentence has just closed: the receiver's cycle
+        // ends later, with its GST.
+        DebugTrace("S: Reset Update Format (%02d) %s \n", NMEA_ACC_GST, GetFormatName(NMEA_ACC_GST));
+        m_updateFormat = NMEA_ACC_GST;
+    }
+}
+
 bool CPelorad::CanCloseCycle(eNmeaFormat format) const {
     if (format == NMEA_ACC_GST || format == NMEA_ACC_QUAL) return true;
     if (m_headingTrigger == 0) return false;
@@ -540,10 +577,17 @@ int CPelorad::WritePosition(eNmeaFormat format) {
     // A format of 0 (a part of a run with more to come) closes nothing, also before the update
     // format is chosen.
     if (format == NMEA_POS_AUTO || format != m_updateFormat) return 0;
+    // Closed, written or not.
+    m_positionPending = false;
     if (IsTimeDue(m_posTime, m_lastPosTime) == 0 || m_posBlock <= 0 || HoldOutput() == nullptr) return 0;
     m_pos.stFixTime = m_posTime;
-    if (!WriteResultRecord(m_posBlock, POS_BLOCK_TYPE, &m_pos, sizeof m_pos)) return 0;
+    const bool written = WriteResultRecord(m_posBlock, POS_BLOCK_TYPE, &m_pos, sizeof m_pos);
+    // The record in hand keeps the receiver's time of the fix, not the update's (on a clock that
+    // is not synchronised, the computer's): a GST's time is compared with it.
+    m_pos.stFixTime = m_fixTime;
+    if (!written) return 0;
     m_stPpsTime = m_posTime;
+    m_fixWritten = true;
     ResetDecoder(RESET_POS_LISTS);
     return 1;
 }
@@ -684,6 +728,12 @@ void CPelorad::ResetDecoder(int group) {
         m_positionFormat = NMEA_POS_AUTO;
         m_updateFormat = NMEA_POS_AUTO;
         m_positionPending = false;
+        m_fixTimeOfDay = -1;
+        // No accuracy is known until a GST or QUAL says one.
+        for (float* f : {&m_pos.fRms, &m_pos.fSemiMajor, &m_pos.fSemiMinor, &m_pos.fOrientation, &m_pos.fSdLatitude,
+                         &m_pos.fSdLongitude, &m_pos.fSdHeight}) {
+            *f = ACCURACY_NOT_KNOWN;
+        }
         ResetDecoder(RESET_POS_LISTS);
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);

@@ -144,6 +144,11 @@ private:
     CVOKTime AssignGroupTime(eNmeaFormat format);
     // GST and QUAL; a heading or rate of turn when they may close an update and their block is added.
     bool CanCloseCycle(eNmeaFormat format) const;
+    // Writes the fix decoded and not yet closed, as a later epoch begins.
+    void WritePendingPosition();
+    // Before a GST is decoded: a later time than the last position's writes that fix first; the
+    // same time after that fix was closed makes GST the closing sentence.
+    void FollowGstEpoch(const CNmeaText& message);
     // The PPS library's IsPpsValid, asked at most once a second.
     int IsPpsClockValid();
     // Each 1 when its record was written.
@@ -229,10 +234,15 @@ private:
     // The format that the update format takes when the position format comes back. Kept here
     // rather than once per process: there is one driver object.
     eNmeaFormat m_lastDetected = NMEA_POS_AUTO;
-    // A position was decoded since the last sentence of the position format: the next one writes
-    // it unless it was written. 1 once that wrote it, until the loop has counted it.
+    // A position was decoded and its cycle not yet closed: the next position sentence, or a GST of
+    // a later time, writes it. 1 once that wrote it, until the loop has counted it.
     bool m_positionPending = false;
     int m_lateWritten = 0;
+    // The time of day in ms that the last decoded position sentence gave; -1 when it gave none,
+    // or once that fix's epoch has ended.
+    int32_t m_fixTimeOfDay = -1;
+    // A fix was written for the datagram in hand.
+    bool m_fixWritten = false;
     int m_ppsValid = 0;
     // In seconds since MJD 0 of the time of receipt: NaN until the first question.
     double m_ppsCheckDue = std::numeric_limits<double>::quiet_NaN();

@@ -13,6 +13,8 @@ constexpr int32_t ACCURACY_PDOP = 1;
 constexpr int32_t ACCURACY_HDOP = 2;
 constexpr int32_t ACCURACY_VDOP = 4;
 constexpr int32_t ACCURACY_GSA_MODE = 5;
+// An accuracy value that no sentence has given.
+constexpr float ACCURACY_NOT_KNOWN = 999.0f;
 
 constexpr int POS_PRN_COUNT = 12;
 constexpr int POS_ACCURACY_SLOTS = 6;

@@ -53,6 +53,9 @@ std::string Gll(double s) { return Sentence("GPGLL,4807.038,N,01131.000,E," + Hm
 std::string Gst(double s) {
     return Sentence("GPGST," + Hms(s) + ",0.5,1.2,0.8,35.0," + std::to_string(1 + s) + ",0.9,2.1");
 }
+std::string NoFix(double s) { return Sentence("GPGGA," + Hms(s) + ",,,,,0,00,,,M,,M,,"); }
+// The same at midnight: 12:00 becomes 23:59 and 12:01 00:00; its checksum no longer holds.
+std::string Night(std::string s) { return s.replace(7, 4, s.substr(7, 4) == "1200" ? "2359" : "0000"); }
 std::string Glued(const std::string& a, const std::string& b) { return a.substr(0, a.size() - 2) + b; }
 // Sentences ended by CR alone, as some serial-to-network bridges send them.
 std::string EndedByCr(std::string text) {
@@ -186,7 +189,8 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
 }
 
 // Which records each datagram of a sequence writes; where given, the fixes written (second, and that
-// of the GST whose sigmas it carries; -1: none). "RESET" and "INIT" stand for the host's commands.
+// of the GST whose sigmas it carries; 998: none known, 999; -1: 0). "RESET" and "INIT" stand for the
+// host's commands.
 TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
     const std::string hdt72 = "$HEHDT,100." + std::string(57, '0') + ",T\r\n", hdt40 = "$HEHDT,101." + std::string(25, '0') + ",T\r\n";
     const struct {
@@ -195,6 +199,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         std::vector<std::tuple<double, std::string, int>> steps;
         DWORD checksum = 1;
         std::vector<std::pair<double, double>> fixes = {};
+        const char* pps = "1";
     } scripts[] = {
         {"the heading closes the cycle", 1,
          {{0, Gga(0), 0}, {0.1, Gst(0), 0}, {0.2, HDT, H}, {1, Gga(1), T}, {1.1, Gst(1), 0}, {1.2, HDT, P | H},
@@ -247,7 +252,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
           {1.5, Gga(1.5) + HDT, H | T}, {2, Gga(2), P | T}, {2.1, Gst(2), P}}, 1, {{0.5, 0}, {1, 1}, {1.5, 1}, {2, 2}}},
         {"heading and rate of turn by turns", 1,
          {{0, Gga(0) + HDT, H}, {1, Gga(1) + ROT, R | T}, {2, Gga(2), P | T}, {2.2, HDT, P | H},
-          {3, Gga(3) + ROT, R | T}, {4, Gga(4), P | T}}, 1, {{1, -1}, {2, -1}, {3, -1}}},
+          {3, Gga(3) + ROT, R | T}, {4, Gga(4), P | T}}, 1, {{1, 998}, {2, 998}, {3, 998}}},
         {"a GST in every cycle, heading and rate of turn by turns", 1,
          {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + ROT, R | T}, {2, Gga(2), P | T},
           {2.1, Gst(2) + HDT, P | H}, {3, Gga(3) + Gst(3) + ROT, R | T}, {4, Gga(4), P | T}}, 1, {{1, 1}, {2, 2}, {3, 3}}},
@@ -261,18 +266,33 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"a GGA without a time of day, at its arrival; a latitude beyond 90, minutes of 60 not used", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {2.25, GgaAt(""), P | T}, {3, GgaAt(Hms(3), "9158.8"), 0},
           {3.5, GgaAt("245502.00"), P | T}, {4, GgaAt(Hms(4), "5160.5000"), 0}},
-         1, {{1, -1}, {2.25, -1}, {3.5, -1}}},
+         1, {{1, 998}, {2.25, 998}, {3.5, 998}}},
         {"one stale GGA, not tagged", 1,
          {{3, Gga(3), 0}, {4, Gga(4), P | T}, {5, Gga(5), P | T}, {5.5, Gga(3.5), P}, {6, Gga(6), P | T}}},
         {"the time tags stepped back 4.5 s for good", 1,
          {{0, Gga(0), 0}, {1, Gga(1), P | T}, {6, Gga(6), P | T}, {6.5, Gga(1.5), P}, {7, Gga(2.5), P | T}}},
         {"a leap second between its neighbours, time tags in order", 1,
          {{43198, GgaAt("235958"), 0}, {43199, GgaAt("235959"), P | T}, {43199.5, GgaAt("235960"), P | T},
-          {43200, GgaAt("000000"), P | T}, {43201, GgaAt("000001"), P | T}}, 1, {{59, -1}, {59.5, -1}, {0, -1}, {1, -1}}},
+          {43200, GgaAt("000000"), P | T}, {43201, GgaAt("000001"), P | T}}, 1, {{59, 998}, {59.5, 998}, {0, 998}, {1, 998}}},
+        {"a start without a fix; the GGA closes until a GST comes for the fix it wrote", 1, {{0, NoFix(0), 0},
+         {1, NoFix(1), P | T}, {2, Gga(2), P | T}, {2.1, Gst(2), 0}, {3, Gga(3), T}, {3.1, Gst(3), P}}, 1, {{1, 998}, {2, 998}, {3, 3}}},
+        {"GST before GGA on a clock 5 s ahead, not synchronised", 1, {{5, Gga(0), 0}, {5.9, Gst(1), 0}, {6, Gga(1), T},
+         {6.9, Gst(2), P}, {7, Gga(2), T}, {7.9, Gst(3), P}}, 1, {{6, 998}, {7, 2}}, "0"},
+        {"GST before GGA at midnight", 1, {{0, Night(Gga(58)), 0}, {0.9, Night(Gst(59)), 0}, {1, Night(Gga(59)), T},
+         {1.9, Night(Gst(60)), P}, {2, Night(Gga(60)), T}, {2.9, Night(Gst(61)), P}}, 0, {{1, 59}, {2, 60}}, "0"},
+        {"a 10 Hz gyro between GGA and GST", 1, {{0, Gga(0) + HDT, H}, {0.06, Gst(0), 0}, {0.5, HDT, H}, {1, Gga(1), T},
+         {1.05, HDT, P | H}, {1.06, Gst(1), 0}, {2, Gga(2), T}, {2.05, HDT, H}, {2.06, Gst(2), P}}, 1, {{1, 0}, {2, 2}}},
+        {"GST before GGA", 1, {{0, Gga(0), 0}, {0.9, Gst(1), 0}, {1, Gga(1), T}, {1.9, Gst(2), P}, {2, Gga(2), T},
+         {2.9, Gst(3), P}}, 1, {{1, 1}, {2, 2}}},
+        {"a lost heading, then a lost GGA", 1, {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + HDT, P | H | T},
+         {2, Gga(2) + Gst(2), T}, {3, Gst(3) + HDT, P | H}, {4, Gga(4) + Gst(4) + HDT, P | H | T}}, 1, {{1, 1}, {2, 2}, {4, 4}}},
+        {"GGA at 10 Hz, GST at 1 Hz", 1, {{0, Gga(0) + Gst(0), 0}, {0.1, Gga(0.1), T}, {0.2, Gga(0.2), P}, {0.9, Gga(0.9), P | T},
+         {1, Gga(1), P}, {1.05, Gst(1), P}, {1.1, Gga(1.1), 0}, {1.2, Gga(1.2), P | T}}, 1, {{0.1, 0}, {0.2, 0}, {0.9, 0}, {1, 1}, {1.1, 1}}},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
     for (const auto& script : scripts) {
+        const CScopedEnvironment pps("VOK_PPS_VALID", script.pps);
         Start(script.trigger, 0.0f, nullptr, 0.0f, script.checksum);
         std::vector<std::pair<double, double>> fixes;
         for (const auto& [t, text, written] : script.steps) {
