@@ -195,10 +195,13 @@ TEST_F(PeloradProcess, EveryCommandIsAcknowledgedAndExitEndsWithZero) {
     Start(Settings("OUT_CMD"), CMD_SETTINGS);
     for (const DWORD code : std::initializer_list<DWORD>{CMD_INIT, CMD_SETTINGS, CMD_RESET, CMD_STOP, CMD_PAUSE,
                                                          CMD_RECORD, CMD_FIX_UPDATE, CMD_SPLIT, CMD_DEVICE_SETTINGS,
-                                                         CMD_PLAY, CMD_TRIGGER, CMD_HEARTBEAT, CMD_UNDEFINED, 99})
+                                                         CMD_PLAY, CMD_TRIGGER, CMD_HEARTBEAT, 99})
         EXPECT_TRUE(m_host->SendCommand(code)) << code;
+    // Code 0 is a record never written: no command, nothing acknowledged.
+    EXPECT_FALSE(m_host->SendCommand(CMD_UNDEFINED, 300));
     EXPECT_EQ(TimeBlocks().size(), 2u);
     Exit();
+    EXPECT_EQ(CountErrors("the command record holds no command (code 0)"), 1u) << Errors();
     // A code that no command has is named; the known ones that do nothing are not.
     EXPECT_EQ(CountErrors("unknown command code 99; acknowledged, nothing done"), 1u) << Errors();
     EXPECT_EQ(CountErrors("unknown command code"), 1u) << Errors();
