@@ -42,14 +42,15 @@ std::optional<Record> ReadFirst(IpcBufferHandle& buffer, DWORD block, std::optio
     return record;
 }
 
-// Makes a folder pelorad-run-XXXXXX under base and tells its path on its standard output, then
+// Makes a folder pelorad-run-XXXXXX under base and tells its path on its standard output (a reader
+// already gone does not end it), then
 // removes it, once the driver has removed its own files or after 3 s, when its standard input ends
 // without the folder gone: the process that started it was killed. The folder is made by it, so no
 // kill of that process at any moment leaves a folder without a remover. A session of its own keeps
 // it from the terminal's Ctrl-C and hang-up.
 pid_t StartFolderCleaner(const std::string& base, int input, int output) {
     static const char* const kScript =
-        "d=$(mktemp -d \"$0/pelorad-run-XXXXXX\") || exit 1; printf '%s\\n' \"$d\"; exec 1>/dev/null; "
+        "trap '' PIPE; d=$(mktemp -d \"$0/pelorad-run-XXXXXX\") || exit 1; printf '%s\\n' \"$d\"; exec 1>/dev/null; "
         "read -r _; [ -d \"$d\" ] || exit 0; i=0; "
         "while [ \"$i\" -lt 30 ] && [ -n \"$(ls -A \"$d\")\" ]; do sleep 0.1; i=$((i + 1)); done; rm -rf \"$d\"";
     posix_spawn_file_actions_t actions;

@@ -63,7 +63,7 @@ TEST_F(IpcPeerFaultTest, DamagedFilesAreRefusedAtTheHoldNeverACrash) {
         {"generation beyond the last", {"mngt", "B", "4", "999"}, "Could not create shared memory: B_999: No such file or directory"},
         {"generation 0", {"mngt", "B", "4", "0"}, "Could not create shared memory: B_0: No such file or directory"},
         {"size beyond the generation's file", {"truncate", "m.B_3", "100", "mngt", "B", "0", "4096", "mngt", "B", "4", "3"},
-         "Could not create view of shared memory: B_3"},
+         "Could not create view of shared memory: B_3 (cut short to 100 of its 4096 bytes)"},
         {"live generation truncated", {"truncate", "m.B_2", "0"},
          "Could not create view of shared memory: B_2 (cut short to 0 of its 144 bytes)"},
         // Within its last page no access can fault: the bytes cut off would read as zero.

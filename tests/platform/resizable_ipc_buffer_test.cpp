@@ -154,7 +154,7 @@ TEST_F(ResizableIpcBufferTest, AFailedRemapKeepsTheOldMappingAndReleasesTheHold)
     EXPECT_TRUE(shortFile.WasCreated());
     *fields = {64, 4};
     EXPECT_FALSE(reader.LockExclusive(0));
-    EXPECT_EQ(reader.GetRefusal(), "Could not create view of shared memory: B_4");
+    EXPECT_EQ(reader.GetRefusal(), "Could not create view of shared memory: B_4 (cut short to 4 of its 64 bytes)");
     EXPECT_FALSE(reader.IsLocked());
     EXPECT_EQ(Bytes(reader), std::vector<unsigned char>(8, 3));
     ASSERT_TRUE(probe.LockExclusive(0));
