@@ -350,7 +350,10 @@ std::unique_ptr<IpcBufferHandle> CDrvBaseSocket::CreateIOBuffer() {
         m_folderProblem.Begin(text);
     }
     try {
-        return std::make_unique<IpcBufferHandle>(m_outputName, 1, OUTPUT_WAIT_MS);
+        auto output = std::make_unique<IpcBufferHandle>(m_outputName, 1, OUTPUT_WAIT_MS);
+        // The datagram's hold then reads no file size; the run loop polls the watch.
+        output->buffer.WatchFileSizes();
+        return output;
     } catch (const std::exception& e) {
         CString text;
         text.Format("the output buffer \"%s\" cannot be opened: %s", m_outputName, e.what());

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -42,11 +43,14 @@ void CDrvUdpClient::Run() {
             m_hostLeft = IsHostLeavingAfterExit();
             break;
         }
+        if (m_outOfDescriptors) break;
         // The command that woke the loop has been handled and its event reset.
         if (commandWoke) commands.Rearm();
         SayDueProblems();
         m_cutProblem.SayDue();
+        m_noCommand.SayDue();
         if (WaitForWork(commands, commandWoke)) DoReceiveStep();
+        if (m_outOfDescriptors) break;
         OnIdle(0);
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
@@ -68,7 +72,9 @@ bool CDrvUdpClient::IsHostLeavingAfterExit() {
 
 bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke) {
     commandWoke = false;
-    pollfd waits[2] = {{commands.GetFd(), POLLIN, 0}, {-1, POLLIN, 0}};
+    IpcBufferHandle* output = GetOutputBuffer();
+    pollfd waits[3] = {{commands.GetFd(), POLLIN, 0}, {-1, POLLIN, 0},
+                       {output != nullptr ? output->buffer.GetSizeWatch() : -1, POLLIN, 0}};
     switch (m_state) {
     case UDP_STATE_RECEIVE:
     case UDP_STATE_WAIT:
@@ -84,11 +90,13 @@ bool CDrvUdpClient::WaitForWork(const CCommandWake& commands, bool& commandWoke)
     int ms = !commands.IsRunning() ? static_cast<int>(UDP_WAIT_MS)
              : m_commandPending    ? static_cast<int>(COMMAND_RETRY_MS)
                                    : -1;
-    for (const int due : {GetMsUntilProblemDue(), m_cutProblem.GetMsUntilDue()})
+    for (const int due : {GetMsUntilProblemDue(), m_cutProblem.GetMsUntilDue(), m_noCommand.GetMsUntilDue()})
         if (due >= 0 && (ms < 0 || due < ms)) ms = due;
     const timespec pace{ms / 1000, static_cast<long>(ms % 1000) * 1000000};
-    if (::ppoll(waits, 2, ms >= 0 ? &pace : nullptr, &m_waitMask) <= 0)
+    if (::ppoll(waits, 3, ms >= 0 ? &pace : nullptr, &m_waitMask) <= 0)
         return false;  // a signal (the host's death?) or the time-out
+    // A file of the output buffer changed (cut short?): its next hold reads the sizes again.
+    if (waits[2].revents != 0) output->buffer.TakeFileChanges();
     commandWoke = waits[0].revents != 0;
     return waits[1].revents != 0;
 }
@@ -110,9 +118,24 @@ int CDrvUdpClient::DoCommandStep() {
     m_settingsUnread = false;
     m_commandRefused = false;
     if (read != COMMAND_READ) {
+        const int cause = link.GetSettings() != nullptr ? link.GetSettings()->buffer.GetRefusalError() : 0;
+        if (read == COMMAND_REFUSED && IsDescriptorLimit(cause)) {
+            EndForDescriptors("the settings buffer cannot be read", cause);
+            return 0;
+        }
         SaySettingsProblem(read);
         return 0;
     }
+    // A record that holds no command was never written (or is zeros): nothing to carry out, and no
+    // acknowledgement that would tell the host otherwise.
+    if (command == CMD_UNDEFINED) {
+        SaySettingsProblem(COMMAND_READ);
+        m_commandPending = false;
+        m_noCommand.Begin("the command record holds no command (code 0): nothing is carried out and it is not "
+                          "acknowledged");
+        return 0;
+    }
+    m_noCommand.End("");
     StartCommand();
     switch (command) {
     case CMD_INIT: OnCmdInit(); break;
@@ -147,6 +170,16 @@ int CDrvUdpClient::DoCommandStep() {
     // Every command that was read is acknowledged, a failed or unknown one and EXIT included.
     link.SetEvent(EVT_SETTINGS_READ);
     return command == CMD_EXIT ? 1 : 0;
+}
+
+bool CDrvUdpClient::IsDescriptorLimit(int error) { return error == EMFILE || error == ENFILE; }
+
+void CDrvUdpClient::EndForDescriptors(const char* what, int error) {
+    CString text;
+    text.Format("%s: %s (the limit of open files leaves the driver too few to work); the driver ends", what,
+                GetSystemErrorText(static_cast<uint32_t>(error), true));
+    ReportDriverProblem(text);
+    m_outOfDescriptors = true;
 }
 
 int CDrvUdpClient::OnCmdInit() {
@@ -201,6 +234,14 @@ eUdpState CDrvUdpClient::OnIssueBind() {
     if (port == 0) return UDP_STATE_CONSTRUCTED;  // refused at INIT
     m_socket = std::make_unique<CVOKSocket>(TRUE);
     const bool made = m_socket->Socket(SOCK_DGRAM, 0, IPPROTO_UDP, AF_INET) != 0;
+    // Kept before the options on no socket overwrite it.
+    const DWORD socketError = made ? 0 : m_socket->GetLastError();
+    if (IsDescriptorLimit(static_cast<int>(socketError))) {
+        // No wait makes a descriptor free: retrying would receive nothing for ever.
+        EndForDescriptors("no UDP socket can be made", static_cast<int>(socketError));
+        CloseSocket();
+        return UDP_STATE_CONSTRUCTED;
+    }
     const int reuse = 1;
     m_socket->SetSockOpt(SO_REUSEADDR, &reuse, sizeof reuse, SOL_SOCKET);
     const int size = static_cast<int>(m_socketBufferSize);
@@ -213,7 +254,7 @@ eUdpState CDrvUdpClient::OnIssueBind() {
         if (!m_bindFailing) {
             CString text;
             text.Format("cannot bind UDP port %u: %s; trying again until it can", port,
-                        GetSystemErrorText(m_socket->GetLastError(), true));
+                        GetSystemErrorText(made ? m_socket->GetLastError() : socketError, true));
             ReportDriverProblem(text);
         }
         m_bindFailing = true;

@@ -37,6 +37,9 @@ public:
     // the host that started the process is gone (HasLostHost, said on standard error).
     void Run() override;
     bool HasLostHost() const { return m_lostHost; }
+    // The loop ended because a descriptor it needs (the socket, a file of the settings buffer) was
+    // refused for the limit of open files, which no wait clears; said on standard error.
+    bool IsOutOfDescriptors() const { return m_outOfDescriptors; }
     // Also after EXIT, when the host did not take the acknowledgement within EXIT_TAKEN_WAIT_MS but
     // may be gone (MayHostBeGone): killed, or ended without waiting for it, while its files may still
     // be held by its end. The driver's end then waits for them to be let go, so that it removes them.
@@ -66,7 +69,8 @@ public:
     // waiting, at the next datagram or command, else every COMMAND_RETRY_MS, until it is read, and
     // the trouble is said once per episode. An INIT (or a first SETTINGS) whose settings name an
     // output buffer longer than its item is refused: said, not carried out, not acknowledged, and
-    // not tried again.
+    // not tried again. A record of code 0 holds no command: said, neither carried out nor
+    // acknowledged.
     int DoCommandStep();
     // One step of the receive state machine; stores and returns the new state.
     eUdpState DoReceiveStep();
@@ -107,6 +111,10 @@ private:
     // run), a command (commandWoke), a signal, a problem line that may be said now, a command to try
     // again; without a wait when a bind is due (true).
     bool WaitForWork(const CCommandWake& commands, bool& commandWoke);
+    // EMFILE or ENFILE.
+    static bool IsDescriptorLimit(int error);
+    // Says what could not be done for the limit of open files and ends the loop.
+    void EndForDescriptors(const char* what, int error);
     // After the acknowledgement of EXIT: waits, EXIT_TAKEN_WAIT_MS at most, until the host has taken
     // it or may be gone; true when it may be gone.
     bool IsHostLeavingAfterExit();
@@ -124,6 +132,7 @@ private:
     sigset_t m_waitMask{};
     bool m_bindFailing = false;
     bool m_lostHost = false;
+    bool m_outOfDescriptors = false;
     bool m_hostLeft = false;
     // A command was announced and not yet read (or its settings not yet read): tried on every turn.
     bool m_commandPending = false;
@@ -133,6 +142,8 @@ private:
     uint64_t m_datagramsReceived = 0;
     // The cut datagrams since the last end said and the longest of them.
     CProblemEpisode m_cutProblem;
+    // Commands posted over a record of code 0.
+    CProblemEpisode m_noCommand;
     DWORD m_cutDatagrams = 0;
     DWORD m_longestCut = 0;
 };

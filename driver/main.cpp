@@ -21,6 +21,8 @@ namespace {
 
 // How long the driver's end waits at most, over all the link's files, for a dead host to let go of them.
 constexpr std::chrono::milliseconds HOST_FILES_WAIT{1000};
+// The limit of open files left the driver too few descriptors to work (said on standard error).
+constexpr int EXIT_OUT_OF_DESCRIPTORS = 3;
 
 // Standard error stands in for the debugger: what the driver reports there is seen by whoever
 // started it. A standard error that nobody reads any more fails the write (SIGPIPE is ignored),
@@ -114,5 +116,6 @@ int main(int argc, char** argv) {
     if (driver->MayHaveLostHost() || MayHostBeGone())
         Vok::Ipc::WaitForOtherHoldersUntil(std::chrono::steady_clock::now() + HOST_FILES_WAIT);
     // The loop has said why it ended without EXIT.
+    if (driver->IsOutOfDescriptors()) return EXIT_OUT_OF_DESCRIPTORS;
     return driver->HasLostHost() ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <boost/filesystem.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -41,26 +42,30 @@ std::optional<Record> ReadFirst(IpcBufferHandle& buffer, DWORD block, std::optio
     return record;
 }
 
-// Removes folder, once the driver has removed its own files or after 3 s, when its standard input
-// ends without the folder gone: the process that made it was killed. A session of its own keeps it
-// from the terminal's Ctrl-C and hang-up.
-pid_t StartFolderCleaner(const std::string& folder, int input) {
+// Makes a folder pelorad-run-XXXXXX under base and tells its path on its standard output (a reader
+// already gone does not end it), then
+// removes it, once the driver has removed its own files or after 3 s, when its standard input ends
+// without the folder gone: the process that started it was killed. The folder is made by it, so no
+// kill of that process at any moment leaves a folder without a remover. A session of its own keeps
+// it from the terminal's Ctrl-C and hang-up.
+pid_t StartFolderCleaner(const std::string& base, int input, int output) {
     static const char* const kScript =
-        "read -r _; [ -d \"$0\" ] || exit 0; i=0; "
-        "while [ \"$i\" -lt 30 ] && [ -n \"$(ls -A \"$0\")\" ]; do sleep 0.1; i=$((i + 1)); done; rm -rf \"$0\"";
+        "trap '' PIPE; d=$(mktemp -d \"$0/pelorad-run-XXXXXX\") || exit 1; printf '%s\\n' \"$d\"; exec 1>/dev/null; "
+        "read -r _; [ -d \"$d\" ] || exit 0; i=0; "
+        "while [ \"$i\" -lt 30 ] && [ -n \"$(ls -A \"$d\")\" ]; do sleep 0.1; i=$((i + 1)); done; rm -rf \"$d\"";
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawnattr_init(&attributes);
     ::posix_spawn_file_actions_adddup2(&actions, input, 0);
-    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    ::posix_spawn_file_actions_adddup2(&actions, output, 1);
+    ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     sigset_t none;
     ::sigemptyset(&none);
     ::posix_spawnattr_setsigmask(&attributes, &none);
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
-    const char* argv[] = {"sh", "-c", kScript, folder.c_str(), nullptr};
+    const char* argv[] = {"sh", "-c", kScript, base.c_str(), nullptr};
     pid_t pid = -1;
     if (::posix_spawn(&pid, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ) != 0) pid = -1;
     ::posix_spawn_file_actions_destroy(&actions);
@@ -68,24 +73,46 @@ pid_t StartFolderCleaner(const std::string& folder, int input) {
     return pid;
 }
 
+// The line that fd gives before its end; empty when none comes.
+std::string ReadLine(int fd) {
+    std::string line;
+    char c;
+    for (;;) {
+        const ssize_t n = ::read(fd, &c, 1);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || c == '\n') return n <= 0 ? std::string() : line;
+        line += c;
+    }
+}
+
 }  // namespace
 
 CPrivateIpcFolder::CPrivateIpcFolder() {
     const char* tmp = ::getenv("TMPDIR");
     const std::string base = IsWritableFolder(tmp) ? tmp : IsWritableFolder("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string pattern = base + "/pelorad-run-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return;
-    m_path = pattern;
-    ::setenv("VOK_IPC_DIR", m_path.c_str(), 1);
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return;
-    m_cleaner = StartFolderCleaner(m_path, ends[0]);
-    ::close(ends[0]);
+    int told[2];
+    if (::pipe2(told, O_CLOEXEC) != 0) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        return;
+    }
     m_cleanerPipe = ends[1];
+    m_cleaner = StartFolderCleaner(base, ends[0], told[1]);
+    ::close(ends[0]);
+    ::close(told[1]);
+    m_path = m_cleaner > 0 ? ReadLine(told[0]) : std::string();
+    ::close(told[0]);
+    if (!m_path.empty()) ::setenv("VOK_IPC_DIR", m_path.c_str(), 1);
 }
 
 CPrivateIpcFolder::~CPrivateIpcFolder() {
-    if (m_path.empty()) return;
+    if (m_path.empty()) {
+        if (m_cleanerPipe >= 0) ::close(m_cleanerPipe);
+        if (m_cleaner > 0) ::waitpid(m_cleaner, nullptr, 0);
+        return;
+    }
     boost::system::error_code error;
     for (fs::directory_iterator it(m_path, error), end; !error && it != end; it.increment(error))
         std::fprintf(stderr, "left behind and removed: %s\n", it->path().filename().string().c_str());
@@ -188,6 +215,17 @@ bool CDemoHost::Start() {
         return false;
     }
     FindResultBlocks();
+    // A buffer that could not grow (a full file system) leaves the updates without their records.
+    std::string missing;
+    for (const auto& [block, kind] : {std::pair{m_timeBlock, "time"}, std::pair{m_positionBlock, "position"},
+                                      std::pair{m_headingBlock, "heading"}, std::pair{m_rateBlock, "rate of turn"},
+                                      std::pair{m_timeTagBlock, "time tag"}})
+        if (block == 0) missing += (missing.empty() ? "" : ", ") + std::string(kind);
+    if (!missing.empty()) {
+        m_error = "the output buffer \"" + m_outputName + "\" lacks result blocks (" + missing +
+                  "): the driver could not add them, its standard error says why";
+        return false;
+    }
     return true;
 }
 

@@ -1,11 +1,15 @@
 #include "platform/resizable_ipc_buffer.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <locale>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 #include <boost/format.hpp>
 
@@ -22,6 +26,11 @@ std::string SegmentName(const std::string& name, DWORD generation) {
     text.imbue(std::locale::classic());
     text << name << '_' << generation;
     return text.str();
+}
+
+// A file shorter than N_MNGT says.
+std::string CutShort(const std::string& name, uint64_t size, uint64_t promised) {
+    return (boost::format("%1%%2% (cut short to %3% of its %4% bytes)") % VIEW_FAILED % name % size % promised).str();
 }
 
 IpcBuffer::ResizeError MakeResizeError(uint64_t size, const char* reason) {
@@ -100,10 +109,12 @@ bool ResizableIPCBuffer::Remap(const sIpcManagement& management) {
     } else {
         segment = SharedMemorySegment::OpenGeneration(name);
         // Never hand out a view shorter than the size that N_MNGT promises.
-        if (segment->GetSize() < management.dataSize) throw std::runtime_error(VIEW_FAILED + name);
+        if (segment->GetSize() < management.dataSize) throw std::runtime_error(CutShort(name, segment->GetSize(), management.dataSize));
     }
     m_dataSegment = std::move(segment);
     m_mappedGeneration = management.generation;
+    m_mappedSize = management.dataSize;
+    WatchMappedGeneration();
     return true;
 }
 
@@ -151,6 +162,8 @@ std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Publish(std::unique_ptr
     std::unique_ptr<SharedMemorySegment> previous = std::move(m_dataSegment);
     m_dataSegment = std::move(next);
     m_mappedGeneration = management.generation;
+    m_mappedSize = management.dataSize;
+    WatchMappedGeneration();
     // Processes that still map the old generation keep it until they re-map; only its name goes.
     if (oldGeneration != 0) {
         try {
@@ -164,6 +177,7 @@ std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::Publish(std::unique_ptr
 
 bool ResizableIPCBuffer::Refuse(std::string reason) {
     m_refusal = std::move(reason);
+    m_refusalError = 0;
     return false;
 }
 
@@ -177,15 +191,72 @@ bool ResizableIPCBuffer::CheckHold() {
     if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
     try {
         Remap(management);
+    } catch (const std::system_error& e) {
+        Refuse(e.what());
+        m_refusalError = e.code().value();
+        return false;
     } catch (const std::exception& e) {
         return Refuse(e.what());
     }
+    // A file cut inside its last page reads as zeros without a fault: only its size tells.
+    return CheckFileSizes();
+}
+
+bool ResizableIPCBuffer::CheckFileSizes() {
+    if (m_sizesKnown) return true;
+    const auto cut = [this](const std::string& name, uint64_t size, uint64_t promised) {
+        return Refuse(CutShort(name, size, promised));
+    };
+    if (const uint64_t size = m_managementSegment.GetFileSize(); size < sizeof(sIpcManagement))
+        return cut(m_name + "_MNGT", size, sizeof(sIpcManagement));
+    if (m_dataSegment != nullptr && m_mappedSize != 0) {
+        const uint64_t size = m_dataSegment->GetFileSize();
+        if (size < m_mappedSize) return cut(SegmentName(m_name, m_mappedGeneration), size, m_mappedSize);
+    }
+    // Trusted from now on only while the watch tells of no change.
+    m_sizesKnown = m_sizeWatch.IsOpen();
     return true;
+}
+
+void ResizableIPCBuffer::WatchMappedGeneration() {
+    m_sizesKnown = false;
+    if (!m_sizeWatch.IsOpen()) return;
+    if (m_dataWatch >= 0) ::inotify_rm_watch(m_sizeWatch.Get(), m_dataWatch);
+    m_dataWatch = -1;
+    const int fd = m_dataSegment != nullptr ? m_dataSegment->GetFd() : -1;
+    if (fd < 0) return;
+    // The file this process maps, whatever is at its name now.
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    m_dataWatch = ::inotify_add_watch(m_sizeWatch.Get(), path.c_str(), IN_MODIFY | IN_ATTRIB);
+    // Unwatched, the sizes are read at every hold.
+    if (m_dataWatch < 0) m_sizeWatch.Reset();
+}
+
+int ResizableIPCBuffer::WatchFileSizes() {
+    if (m_sizeWatch.IsOpen()) return m_sizeWatch.Get();
+    m_sizeWatch = Posix::CUniqueFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    const int fd = m_managementSegment.GetFd();
+    const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (!m_sizeWatch.IsOpen() || fd < 0 ||
+        ::inotify_add_watch(m_sizeWatch.Get(), path.c_str(), IN_MODIFY | IN_ATTRIB) < 0) {
+        m_sizeWatch.Reset();
+        return -1;
+    }
+    WatchMappedGeneration();
+    return m_sizeWatch.Get();
+}
+
+void ResizableIPCBuffer::TakeFileChanges() {
+    m_sizesKnown = false;
+    if (!m_sizeWatch.IsOpen()) return;
+    alignas(inotify_event) char events[4096];
+    while (::read(m_sizeWatch.Get(), events, sizeof events) > 0) {
+    }
 }
 
 bool ResizableIPCBuffer::IsIntact() {
     if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
-    return IsDataIntact();
+    return IsDataIntact() && CheckFileSizes();
 }
 
 bool ResizableIPCBuffer::IsDataIntact() {
@@ -196,6 +267,7 @@ bool ResizableIPCBuffer::IsDataIntact() {
 
 bool ResizableIPCBuffer::LockExclusive(DWORD timeoutMs) {
     m_refusal.clear();
+    m_refusalError = 0;
     if (!m_lock.LockExclusive(timeoutMs)) return false;
     if (CheckHold()) return true;
     m_lock.UnlockExclusive();
@@ -204,6 +276,7 @@ bool ResizableIPCBuffer::LockExclusive(DWORD timeoutMs) {
 
 bool ResizableIPCBuffer::LockShared(DWORD timeoutMs) {
     m_refusal.clear();
+    m_refusalError = 0;
     if (!m_lock.LockShared(timeoutMs)) return false;
     if (CheckHold()) return true;
     m_lock.UnlockShared();

@@ -95,12 +95,25 @@ public:
     // Releases a shared hold, else an exclusive hold; false when there is none.
     bool Unlock() override;
     bool IsLocked() const override;
+    // Instead of reading both files' sizes at every hold and IsIntact (a system call each), reads
+    // them only after the kernel has told of a change to either file (a cut is one): the returned
+    // descriptor (inotify) becomes readable then, and its owner, who polls it, calls
+    // TakeFileChanges. -1 when the kernel refuses it: the sizes are then read every time.
+    int WatchFileSizes();
+    // Drains the watch; the next hold or IsIntact reads the sizes again.
+    void TakeFileChanges();
+    // The watch's descriptor now; -1 without one (it may end when a new generation cannot be watched).
+    int GetSizeWatch() const { return m_sizeWatch.Get(); }
+
     // Why the last lock call was refused; empty when it succeeded or only ran out of time. Also why
     // IsIntact last answered false.
     const std::string& GetRefusal() const { return m_refusal; }
+    // The errno of a refusal that the system gave (EMFILE when no descriptor was left); 0 otherwise.
+    int GetRefusalError() const { return m_refusalError; }
     // False once an access of this hold met the end of a file that another process cut short (N_MNGT
-    // or the mapped generation): what it read was zeros, what it wrote went nowhere, and the hold's
-    // work is to be refused as damage. GetRefusal then says which file.
+    // or the mapped generation), or the generation's file is shorter than N_MNGT says (a cut inside
+    // its last page faults nowhere): what it read was zeros, what it wrote went nowhere, and the
+    // hold's work is to be refused as damage. GetRefusal then says which file.
     bool IsIntact();
 
 protected:
@@ -130,8 +143,19 @@ private:
     void WriteManagement(const sIpcManagement& management);
     // Checks N_MNGT and maps the current generation under a hold just taken; false when refused.
     bool CheckHold();
+    // Whether both files are as long as N_MNGT says; refuses otherwise. Without a system call while
+    // a watch has told of no change since they were found whole.
+    bool CheckFileSizes();
+    // Points the watch at the mapped generation's file; its sizes are to be read again.
+    void WatchMappedGeneration();
 
     std::string m_refusal;
+    int m_refusalError = 0;
+    // dataSize of the mapped generation as N_MNGT gave it.
+    DWORD m_mappedSize = 0;
+    Posix::CUniqueFd m_sizeWatch;
+    int m_dataWatch = -1;
+    bool m_sizesKnown = false;
 };
 
 }  // namespace Vok

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <system_error>
 
 namespace {
 
@@ -18,6 +19,14 @@ void WriteAll(int fd, const void* bytes, uint64_t size) {
         if (r.value == 0) Vok::Posix::ThrowError(EIO, "pwrite");
         done += static_cast<uint64_t>(r.value);
     }
+}
+
+// The message with the system's own text of what refused it (": Too many open files"), and its errno
+// for a caller that acts on the cause.
+[[noreturn]] void ThrowFailure(const std::string& message, const std::string& name, const std::exception& e) {
+    if (const auto* system = dynamic_cast<const std::system_error*>(&e))
+        throw std::system_error(system->code(), message + name);
+    throw std::runtime_error(message + name);
 }
 
 }  // namespace
@@ -37,8 +46,8 @@ SharedMemorySegment::SharedMemorySegment(const std::string& name, DWORD sizeLow,
     };
     try {
         m_mapping = Vok::Ipc::CNamedFile::Open(Vok::Ipc::KIND_SEGMENT, name, size, fill);
-    } catch (const std::exception&) {
-        throw std::runtime_error(CREATE_FAILED + name);
+    } catch (const std::exception& e) {
+        ThrowFailure(CREATE_FAILED, name, e);
     }
     MapView(name);
 }
@@ -59,8 +68,8 @@ std::unique_ptr<SharedMemorySegment> SharedMemorySegment::CreateGeneration(const
     if (size == 0) return segment;
     try {
         segment->m_mapping = Vok::Ipc::CNamedFile::CreateExclusive(Vok::Ipc::KIND_SEGMENT, name, size);
-    } catch (const std::exception&) {
-        throw std::runtime_error(CREATE_FAILED + name);
+    } catch (const std::exception& e) {
+        ThrowFailure(CREATE_FAILED, name, e);
     }
     segment->MapView(name);
     return segment;
@@ -70,8 +79,8 @@ std::unique_ptr<SharedMemorySegment> SharedMemorySegment::OpenGeneration(const s
     std::unique_ptr<SharedMemorySegment> segment(new SharedMemorySegment());
     try {
         segment->m_mapping = Vok::Ipc::CNamedFile::OpenExisting(Vok::Ipc::KIND_SEGMENT, name);
-    } catch (const std::exception&) {
-        throw std::runtime_error(CREATE_FAILED + name);
+    } catch (const std::exception& e) {
+        ThrowFailure(CREATE_FAILED, name, e);
     }
     segment->MapView(name);
     return segment;
@@ -81,8 +90,17 @@ void SharedMemorySegment::MapView(const std::string& name) {
     try {
         // An existing segment is mapped at its own size, whatever size this opener asked for.
         m_view = Vok::Ipc::CMappedView::Map(m_mapping.GetFd(), m_mapping.GetFileSize());
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         m_mapping.Close();
-        throw std::runtime_error(VIEW_FAILED + name);
+        ThrowFailure(VIEW_FAILED, name, e);
+    }
+}
+
+uint64_t SharedMemorySegment::GetFileSize() const {
+    if (!m_mapping.IsOpen()) return 0;
+    try {
+        return m_mapping.GetFileSize();
+    } catch (const std::exception&) {
+        return 0;
     }
 }

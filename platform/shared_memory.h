@@ -42,6 +42,10 @@ public:
     // Whether the segment's file still holds every mapped byte: another process may have truncated it,
     // and touching a page beyond its end would end this process with SIGBUS. True when nothing is mapped.
     bool CoversView() const { return m_view.Get() == nullptr || m_mapping.Covers(m_view.GetSize()); }
+    // The file's size now (a system call); 0 when nothing is open or it cannot be read.
+    uint64_t GetFileSize() const;
+    // The open file's descriptor; -1 when nothing is mapped.
+    int GetFd() const { return m_mapping.IsOpen() ? m_mapping.GetFd() : -1; }
     // Whether an access met the end of the file that another process cut short: the view then holds
     // zero pages of its own, and what was read or written there is not the segment's.
     bool IsBroken() const { return m_view.IsBroken(); }

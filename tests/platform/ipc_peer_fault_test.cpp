@@ -60,19 +60,21 @@ TEST_F(IpcPeerFaultTest, DamagedFilesAreRefusedAtTheHoldNeverACrash) {
         std::string refusal;
     };
     const sCase cases[] = {
-        {"generation beyond the last", {"mngt", "B", "4", "999"}, "Could not create shared memory: B_999"},
-        {"generation 0", {"mngt", "B", "4", "0"}, "Could not create shared memory: B_0"},
+        {"generation beyond the last", {"mngt", "B", "4", "999"}, "Could not create shared memory: B_999: No such file or directory"},
+        {"generation 0", {"mngt", "B", "4", "0"}, "Could not create shared memory: B_0: No such file or directory"},
         {"size beyond the generation's file", {"truncate", "m.B_3", "100", "mngt", "B", "0", "4096", "mngt", "B", "4", "3"},
-         "Could not create view of shared memory: B_3"},
-        {"live generation truncated", {"truncate", "m.B_2", "0"}, "Could not create view of shared memory: B_2"},
-        // Within its last page: the bytes cut off read as zero, and no access can fault.
-        {"live generation cut inside its last page", {"truncate", "m.B_2", "100"}, ""},
+         "Could not create view of shared memory: B_3 (cut short to 100 of its 4096 bytes)"},
+        {"live generation truncated", {"truncate", "m.B_2", "0"},
+         "Could not create view of shared memory: B_2 (cut short to 0 of its 144 bytes)"},
+        // Within its last page no access can fault: the bytes cut off would read as zero.
+        {"live generation cut inside its last page", {"truncate", "m.B_2", "100"},
+         "Could not create view of shared memory: B_2 (cut short to 100 of its 144 bytes)"},
         {"management segment truncated", {"truncate", "m.B_MNGT", "0"}, "Could not create view of shared memory: B_MNGT"},
         {"block count beyond the generation", {"open", "B", "1", "poke", "B", "0", "1000"},
          "IPCBuffer: B_2 holds 1000 block descriptors in 144 bytes"},
-        {"a FIFO as the next generation", {"fifo", "m.B_3", "mngt", "B", "4", "3"}, "Could not create shared memory: B_3"},
+        {"a FIFO as the next generation", {"fifo", "m.B_3", "mngt", "B", "4", "3"}, "Could not create shared memory: B_3: Operation not permitted"},
         {"a hard link as the next generation", {"link", "m.B_3", Outside(), "mngt", "B", "4", "3"},
-         "Could not create shared memory: B_3"},
+         "Could not create shared memory: B_3: Operation not permitted"},
     };
     WriteOutside(std::string(200, 'x'));
     for (const sCase& c : cases) {
@@ -420,6 +422,13 @@ TEST_F(IpcPeerFaultTest, AHostReadingAGenerationCutShortIsRefusedNeverThrownAt) 
     EXPECT_EQ(other.buffer.GetGeneration(), 0u);
     EXPECT_FALSE(other.buffer.IsIntact());
     other.Unlock();
+    // A generation cut inside its last page, where no access faults: its size tells.
+    IpcBufferHandle inPage("E", 1);
+    ASSERT_TRUE(inPage.Lock(1000));
+    inPage.buffer.AddBlock(1, 64, 64);
+    ASSERT_EQ(CPeerProcess({PEER, "truncate", "m.E_" + std::to_string(inPage.buffer.GetGeneration()), "100"}).Wait(DEADLINE), 0);
+    EXPECT_FALSE(inPage.buffer.IsIntact());
+    inPage.Unlock();
     // A block across a page that the cut takes: nothing of it is copied, not even its first page.
     IpcBufferHandle paged("D", 1);
     ASSERT_TRUE(paged.Lock(1000));

@@ -85,7 +85,7 @@ TEST_F(NamedObjectTest, HostileNamesStayFlatFilesInTheFolderOrFailCleanly) {
             SharedMemorySegment longName(tooLong, 16, 0, nullptr);
             ADD_FAILURE() << "a 5000-byte name was accepted";
         } catch (const std::runtime_error& e) {
-            EXPECT_EQ(std::string(e.what()), "Could not create shared memory: " + tooLong);
+            EXPECT_EQ(std::string(e.what()), "Could not create shared memory: " + tooLong + ": File name too long");
         }
         EXPECT_THROW(NamedReadWriteLock{tooLong}, std::runtime_error);
         CIpcEvent longEvent(tooLong.c_str());

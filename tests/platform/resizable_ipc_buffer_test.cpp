@@ -110,13 +110,13 @@ TEST_F(ResizableIpcBufferTest, AGenerationThatCannotBeCreatedChangesNothing) {
         buffer.Resize(100);
         ADD_FAILURE() << "no ResizeError";
     } catch (const Vok::IpcBuffer::ResizeError& e) {
-        EXPECT_EQ(std::string(e.what()), "Failed to create shared memory with size 100: Could not create shared memory: B_2");
+        EXPECT_EQ(std::string(e.what()), "Failed to create shared memory with size 100: Could not create shared memory: B_2: Is a directory");
     }
     try {
         buffer.ResizeAndCopy(100);
         ADD_FAILURE() << "no exception";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Could not create shared memory: B_2");
+        EXPECT_EQ(std::string(e.what()), "Could not create shared memory: B_2: Is a directory");
     }
     EXPECT_EQ(buffer.GetGeneration(), 1u);
     EXPECT_EQ(buffer.GetDataSize(), 16u);
@@ -143,7 +143,7 @@ TEST_F(ResizableIpcBufferTest, AFailedRemapKeepsTheOldMappingAndReleasesTheHold)
     NamedReadWriteLock probe("B");
     fields->generation = 3;
     EXPECT_FALSE(reader.LockShared(0));
-    EXPECT_EQ(reader.GetRefusal(), "Could not create shared memory: B_3");
+    EXPECT_EQ(reader.GetRefusal(), "Could not create shared memory: B_3: No such file or directory");
     EXPECT_FALSE(reader.IsLocked());
     EXPECT_EQ(reader.MappedGeneration(), 1u);
     EXPECT_EQ(Bytes(reader), std::vector<unsigned char>(8, 3));
@@ -154,7 +154,7 @@ TEST_F(ResizableIpcBufferTest, AFailedRemapKeepsTheOldMappingAndReleasesTheHold)
     EXPECT_TRUE(shortFile.WasCreated());
     *fields = {64, 4};
     EXPECT_FALSE(reader.LockExclusive(0));
-    EXPECT_EQ(reader.GetRefusal(), "Could not create view of shared memory: B_4");
+    EXPECT_EQ(reader.GetRefusal(), "Could not create view of shared memory: B_4 (cut short to 4 of its 64 bytes)");
     EXPECT_FALSE(reader.IsLocked());
     EXPECT_EQ(Bytes(reader), std::vector<unsigned char>(8, 3));
     ASSERT_TRUE(probe.LockExclusive(0));

@@ -56,7 +56,7 @@ TEST_F(SharedMemoryTest, FailuresHaveTheirTextsAndLeaveNothing) {
         SharedMemorySegment huge("HUGE", 0, 0x100, nullptr);
         ADD_FAILURE() << "a 1 TiB segment was created";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Could not create shared memory: HUGE");
+        EXPECT_EQ(std::string(e.what()), "Could not create shared memory: HUGE: No space left on device");
     }
     EXPECT_TRUE(m_folder.ListFiles().empty());
 
@@ -66,7 +66,7 @@ TEST_F(SharedMemoryTest, FailuresHaveTheirTextsAndLeaveNothing) {
         SharedMemorySegment view("V", 16, 0, nullptr);
         ADD_FAILURE() << "an empty file was mapped";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Could not create view of shared memory: V");
+        EXPECT_EQ(std::string(e.what()), "Could not create view of shared memory: V: Invalid argument");
     }
     // A size no address space holds is refused as invalid before any mapping is tried.
     try {
