@@ -95,7 +95,8 @@ TEST(NavRingAdd, OneOutlierIsRefusedAStepThatLastsStartsTheRingAgain) {
         {[](int k) { return k * 0.1 - (k == 20) * 2.0 - (k == 21) * 3.0; }, [](int k) { return k != 20 && k != 21; }, 0, 2},
         {[](int k) { return k * 0.1 + (k == 30) * 86400.0; }, [](int k) { return k != 30; }, 86399.9, 0},  // a day ahead
         {[](int k) { return k * 0.1 - (k >= 20) * 600.1; }, [](int k) { return k >= 20; }, 600, 0},  // set back 10 min
-        {[](int k) { return k * 0.1 - (k >= 30) * 2.5; }, [](int k) { return k < 5 || k >= 30; }, 2.4, 0}};
+        {[](int k) { return k * 0.1 - (k >= 30) * 2.5; }, [](int k) { return k < 5 || k >= 30; }, 2.4, 0},
+        {[](int k) { return k < 20 ? k : 18.0; }, [](int k) { return k < 20; }, 0, 0}};  // one second back: no outlier
     for (const auto& r : rows) {
         CNavRingBuffer ring(500);
         std::vector<double> kept;
