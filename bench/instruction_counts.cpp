@@ -178,9 +178,9 @@ std::vector<sWorkload> Workloads() {
          [](const auto& count) { return RunLoop(CycleDatagrams(), 5, false, count); }},
         {"loop_corpus", "sentence", 3500,
          [](const auto& count) { return RunLoop(CorpusDatagrams(), 1, false, count); }},
-        {"packet_gga", "datagram", 6400,
+        {"packet_gga", "datagram", 6200,
          [](const auto& count) { return RunLoop(CycleDatagrams(true), 1, true, count); }},
-        {"packet_cycle", "datagram", 16800,
+        {"packet_cycle", "datagram", 15200,
          [](const auto& count) { return RunLoop(CycleDatagrams(), 5, true, count); }},
     };
 }

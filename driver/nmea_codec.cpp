@@ -299,14 +299,20 @@ int IsFieldDelimiter(const CNmeaText& text, int index) {
 
 int IsFieldDelimiter(const CString& text, int index) { return IsFieldDelimiter(CNmeaText(text), index); }
 
-bool ParseNumberField(const CNmeaText& text, double* value) {
+bool ParseNumberField(const CNmeaText& text, double* value, size_t* scanned) {
     // Most fields are plain decimals that end at their delimiter: read in one pass.
-    const char* p = text.View().data();
+    const char* const begin = text.View().data();
+    const char* p = begin;
     const char* const fieldEnd = p + text.View().size();
-    if (double number = 0.0; PlainDecimal(p, fieldEnd, number) && (p == fieldEnd || IsDelimiter(*p))) {
+    const bool plain = [&] {
+        double number = 0.0;
+        if (!PlainDecimal(p, fieldEnd, number) || (p != fieldEnd && !IsDelimiter(*p))) return false;
         if (value != nullptr) *value = number;
         return true;
-    }
+    }();
+    // A sign, digits and a point: none of them a delimiter.
+    if (scanned != nullptr) *scanned = static_cast<size_t>(p - begin);
+    if (plain) return true;
     const std::string_view field = text.View().substr(0, static_cast<size_t>(FieldLength(text.View())));
     size_t i = 0;
     const auto skip = [&](auto pass) {
@@ -336,8 +342,9 @@ bool ParseNumberField(const CNmeaText& text, double* value) {
     return finite;
 }
 
-bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time) {
+bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time, size_t* scanned) {
     const std::string_view t = text.View();
+    if (scanned != nullptr) *scanned = 0;
     if (!DigitsAt(t, 0, 6)) return false;
     const auto twoDigits = [&](size_t first) { return (t[first] - '0') * 10 + (t[first + 1] - '0'); };
     const int hour = twoDigits(0), minute = twoDigits(2), second = twoDigits(4);
@@ -348,6 +355,7 @@ bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time) {
     if (i < t.size() && t[i] == '.') {
         for (++i; i < t.size() && IsDigit(t[i]); ++i, ++fraction) digits = digits * 10 + static_cast<uint64_t>(t[i] - '0');
     }
+    if (scanned != nullptr) *scanned = i;
     if (i < t.size() && !IsDelimiter(t[i])) return false;
     const bool leap = second == 60 && hour == 23 && minute == 59;
     if (hour > 23 || minute > 59 || (second > 59 && !leap)) return false;
@@ -365,7 +373,7 @@ bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time) {
 
 namespace {
 
-int ReadCoordinate(std::string_view t, int degreeDigits, double limit, char negative, double* value) {
+int ReadCoordinate(std::string_view t, int degreeDigits, double limit, char negative, double* value, size_t* scanned) {
     if (value != nullptr) *value = 0.0;
     int whole = 0, degrees = 0, wholeMinutes = 0, minuteDigits = 0, fraction = -1;
     uint64_t minutes = 0;  // the minutes' digits as the decimal reader takes them
@@ -389,6 +397,7 @@ int ReadCoordinate(std::string_view t, int degreeDigits, double limit, char nega
             break;
         }
     }
+    if (scanned != nullptr) *scanned = i;
     if ((whole == 0 && fraction <= 0) || (i < t.size() && !IsDelimiter(t[i]))) return -1;
     if (whole != degreeDigits + 2 || wholeMinutes >= 60) return 0;
     const int f = std::max(fraction, 0);
@@ -401,9 +410,13 @@ int ReadCoordinate(std::string_view t, int degreeDigits, double limit, char nega
 
 }  // namespace
 
-int ReadLatitude(const CNmeaText& text, double* value) { return ReadCoordinate(text.View(), 2, 90.0, 'S', value); }
+int ReadLatitude(const CNmeaText& text, double* value, size_t* scanned) {
+    return ReadCoordinate(text.View(), 2, 90.0, 'S', value, scanned);
+}
 
-int ReadLongitude(const CNmeaText& text, double* value) { return ReadCoordinate(text.View(), 3, 180.0, 'W', value); }
+int ReadLongitude(const CNmeaText& text, double* value, size_t* scanned) {
+    return ReadCoordinate(text.View(), 3, 180.0, 'W', value, scanned);
+}
 
 double ParseLatitude(const CNmeaText& text) { return ParseCoordinate(text.View(), 2, 'S'); }
 

@@ -87,20 +87,22 @@ void ParseDateDdMmYy(const CString& text, SYSTEMTIME* date);
 void ParseDateMmDdYy(const CString& text, SYSTEMTIME* date);
 void ParseDateDdMmYyyy(const CString& text, SYSTEMTIME* date);
 
-bool ParseNumberField(const CNmeaText& text, double* value);
+// scanned (when given) is set to how many characters at the front the reader passed that are no
+// delimiter, so that a caller who skips the field need not look at them again.
+bool ParseNumberField(const CNmeaText& text, double* value, size_t* scanned = nullptr);
 // The time field at the front read in one pass: true, with the time of day set (the date stays),
 // when it is hhmmss, then nothing or a point and digits, within the day: hours to 23, minutes to
 // 59, seconds to 59, or 60 at 23:59 (a leap second). False, the time untouched, for anything else.
 // The leap second 23:59:60.f is set to 23:59:59.5 + f / 2: after 23:59:59, before the next
 // 00:00:00, half a second from each at whole seconds.
-bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time);
+bool ReadTimeOfDay(const CNmeaText& text, SYSTEMTIME* time, size_t* scanned = nullptr);
 // A latitude (two degree digits) or longitude (three) field at the front with its hemisphere,
 // read in one pass: 1 with its value when it is the degree digits, two digits of whole minutes
 // below 60 and maybe a fraction, within 90 (180) degrees; -1 (value 0) when it is empty or holds
 // no plain number (digits with at most one point); 0 (value 0) for a plain number that is no
 // coordinate.
-int ReadLatitude(const CNmeaText& text, double* value);
-int ReadLongitude(const CNmeaText& text, double* value);
+int ReadLatitude(const CNmeaText& text, double* value, size_t* scanned = nullptr);
+int ReadLongitude(const CNmeaText& text, double* value, size_t* scanned = nullptr);
 double ParseLatitude(const CNmeaText& text);
 double ParseLongitude(const CNmeaText& text);
 double ParseDouble(const CNmeaText& text);

@@ -23,13 +23,20 @@ float ToFloatField(double v) {
 }
 
 // A field that holds no number reads as an empty one: 0.
-double Number(const CNmeaText& text) {
+double Number(const CNmeaText& text, size_t* scanned = nullptr) {
     double value = 0.0;
-    ParseNumberField(text, &value);
+    ParseNumberField(text, &value, scanned);
     return value;
 }
 
-float FloatField(const CNmeaText& text) { return ToFloatField(Number(text)); }
+// Past count fields, the first of which a reader has passed for scanned characters without a
+// delimiter: those are not looked at again, and the result is SkipFields' own.
+int SkipRead(CNmeaText& text, size_t scanned, int count) {
+    text.DropFront(static_cast<int>(scanned));
+    return SkipFields(text, count);
+}
+
+float FloatField(const CNmeaText& text, size_t* scanned = nullptr) { return ToFloatField(Number(text, scanned)); }
 
 char Lead(const CNmeaText& text) { return text.IsEmpty() ? '\0' : text[0]; }
 
@@ -65,10 +72,11 @@ int Decoded(bool* timed, bool ownTime) {
 // most one point); 0 when the sentence is cut there or a field is no coordinate (minutes of 60 or
 // more, other than two or three degree digits, beyond 90 or 180 degrees).
 int ReadCoordinates(CNmeaText& text, double& latitude, double& longitude) {
-    const int withLatitude = ReadLatitude(text, &latitude);
-    if (!SkipFields(text, 2)) return 0;
-    const int withLongitude = ReadLongitude(text, &longitude);
-    if (!SkipFields(text, 2)) return 0;
+    size_t scanned = 0;
+    const int withLatitude = ReadLatitude(text, &latitude, &scanned);
+    if (!SkipRead(text, scanned, 2)) return 0;
+    const int withLongitude = ReadLongitude(text, &longitude, &scanned);
+    if (!SkipRead(text, scanned, 2)) return 0;
     if (withLatitude < 0 || withLongitude < 0) return -1;
     return withLatitude > 0 && withLongitude > 0 ? 1 : 0;
 }
@@ -179,21 +187,23 @@ namespace Vok::Nmea {
 int DecodeGGA(CNmeaText& text, PosRecord* record, int mode, bool* timed) {
     if (record == nullptr || !SkipPastToken(text, "GGA")) return 0;
     SYSTEMTIME time = record->stFixTime;
-    const bool ownTime = ReadTimeOfDay(text, &time);
+    size_t scanned = 0;
+    const bool ownTime = ReadTimeOfDay(text, &time, &scanned);
     double latitude = 0.0, longitude = 0.0;
-    if (!SkipFields(text, 1)) return 0;
+    if (!SkipRead(text, scanned, 1)) return 0;
     const int coordinates = ReadCoordinates(text, latitude, longitude);
     if (coordinates == 0) return 0;
     const int quality = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
     const int satellites = ParseInteger(text);
     if (!SkipFields(text, 1)) return 0;
-    float hdop = FloatField(text);
+    float hdop = FloatField(text, &scanned);
     if (!(hdop > 0.0f)) hdop = kNotKnown;
-    if (!SkipFields(text, 1)) return 0;
+    if (!SkipRead(text, scanned, 1)) return 0;
     double height = 0.0;
-    if (mode != 2) height = Number(text);
-    if (!SkipFields(text, 2)) return 0;
+    scanned = 0;
+    if (mode != 2) height = Number(text, &scanned);
+    if (!SkipRead(text, scanned, 2)) return 0;
     if (mode >= 2) height += Number(text);
     float age = 0.0f;
     int station = 0;
@@ -320,11 +330,12 @@ int DecodeGST(CNmeaText& text, PosRecord* record) {
     if (IsEarlierTimeOfDay(time, record->stFixTime)) return 0;
     float* const fields[] = {&record->fRms,         &record->fSemiMajor,   &record->fSemiMinor, &record->fOrientation,
                              &record->fSdLatitude, &record->fSdLongitude, &record->fSdHeight};
+    size_t scanned = 0;
     for (float* field : fields) {
-        if (!SkipFields(text, 1)) return 0;
+        if (!SkipRead(text, scanned, 1)) return 0;
         // An empty field is no estimate: not known, as an empty HDOP is, never a perfect 0.
         double value = 0.0;
-        *field = ParseNumberField(text, &value) ? ToFloatField(value) : kNotKnown;
+        *field = ParseNumberField(text, &value, &scanned) ? ToFloatField(value) : kNotKnown;
     }
     return 1;
 }
