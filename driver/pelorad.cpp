@@ -387,6 +387,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             m_nav.stTime = m_stPpsTime;
             m_rot.stTime = m_stPpsTime;
             m_positionFormat = code;
+            m_receiverTimeKnown = false;
             m_updateFormat = NMEA_POS_AUTO;
             m_lastDetected = code;
             return 0;
@@ -402,6 +403,7 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         if (token->position(message, &m_pos, m_mode, &m_posTimed) == 0) return 0;
         m_positionPending = true;
         m_fixTimeOfDay = m_posTimed ? TimeOfDayMs(m_pos.stFixTime) : -1;
+        if (m_posTimed) m_receiverTimeKnown = true;
         format = code;
         ResetDecoder(RESET_GSA_STORE);
         ResetDecoder(RESET_GSV_STORE);
@@ -417,10 +419,19 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
         }
         int decoded = 0;
         switch (code) {
-        case NMEA_ACC_GST:
+        case NMEA_ACC_GST: {
             FollowGstEpoch(message);
+            // Until a position has told the receiver's time, the record holds the detection's, the
+            // computer's clock: a GST is not refused as earlier than that.
+            const SYSTEMTIME held = m_pos.stFixTime;
+            if (!m_receiverTimeKnown) {
+                CNmeaText text = message;
+                if (SkipPastToken(text, "GST") != 0) ReadTimeOfDay(text, &m_pos.stFixTime);
+            }
             decoded = Vok::Nmea::DecodeGST(message, &m_pos);
+            m_pos.stFixTime = held;
             break;
+        }
         case NMEA_ACC_QUAL: decoded = Vok::Nmea::DecodeQUAL(message, &m_pos); break;
         case NMEA_ACC_GSA:
             m_gsaStoreEmpty = false;

@@ -241,6 +241,8 @@ private:
     // The time of day in ms that the last decoded position sentence gave; -1 when it gave none,
     // or once that fix's epoch has ended.
     int32_t m_fixTimeOfDay = -1;
+    // A position sentence has given the receiver's time of day since the format was detected.
+    bool m_receiverTimeKnown = false;
     // A fix was written for the datagram in hand.
     bool m_fixWritten = false;
     int m_ppsValid = 0;

@@ -277,7 +277,7 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
         {"a start without a fix; the GGA closes until a GST comes for the fix it wrote", 1, {{0, NoFix(0), 0},
          {1, NoFix(1), P | T}, {2, Gga(2), P | T}, {2.1, Gst(2), 0}, {3, Gga(3), T}, {3.1, Gst(3), P}}, 1, {{1, 998}, {2, 998}, {3, 3}}},
         {"GST before GGA on a clock 5 s ahead, not synchronised", 1, {{5, Gga(0), 0}, {5.9, Gst(1), 0}, {6, Gga(1), T},
-         {6.9, Gst(2), P}, {7, Gga(2), T}, {7.9, Gst(3), P}}, 1, {{6, 998}, {7, 2}}, "0"},
+         {6.9, Gst(2), P}, {7, Gga(2), T}, {7.9, Gst(3), P}}, 1, {{6, 1}, {7, 2}}, "0"},
         {"GST before GGA at midnight", 1, {{0, Night(Gga(58)), 0}, {0.9, Night(Gst(59)), 0}, {1, Night(Gga(59)), T},
          {1.9, Night(Gst(60)), P}, {2, Night(Gga(60)), T}, {2.9, Night(Gst(61)), P}}, 0, {{1, 59}, {2, 60}}, "0"},
         {"a 10 Hz gyro between GGA and GST", 1, {{0, Gga(0) + HDT, H}, {0.06, Gst(0), 0}, {0.5, HDT, H}, {1, Gga(1), T},
