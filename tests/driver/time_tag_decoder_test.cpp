@@ -143,6 +143,7 @@ TEST(TimeTagDecoder, PosLinesLastMarkedLineGivesTheTimeAndEveryMarkerGoes) {
     EXPECT_TRUE(Decode(6, 1, "POS 1000 $A\n", SYSTEMTIME{}).ok);  // no time of receipt: the clock's day
     if (saved != nullptr) setenv("TZ", savedTz.c_str(), 1);
     else unsetenv("TZ");
+    tzset();  // later tests of this process read the zone as it was
 }
 
 TEST(TimeTagDecoder, WithoutStrippingOrOverAByteArray) {

@@ -413,6 +413,9 @@ TEST(CrashReport, AnExistingReportIsKeptAndTheNewOneNamedWithThePid) {
 }
 
 TEST(CrashReport, FileTimeTextIsLocalWithEvenSeconds) {
+    // Destroyed after tz: the zone is read again once TZ is back, or later tests of this process
+    // would still run in CET.
+    const struct sZoneReread { ~sZoneReread() { ::tzset(); } } reread;
     CScopedEnvironment tz("TZ", "CET-1");
     ::tzset();
     auto fileTime = [](int64_t unixSeconds) {
