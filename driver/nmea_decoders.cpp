@@ -428,7 +428,7 @@ int DecodeHDT(CNmeaText& text, NavRecord* record, double* /*variation*/) {
     return 1;
 }
 
-int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
+int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation, bool* variationKnown) {
     if (record == nullptr || !SkipPastToken(text, "HDG")) return 0;
     double heading = 0.0;
     const bool valid = ReadHeading(text, heading);
@@ -438,12 +438,25 @@ int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
     if (Lead(text) == 'W') deviation = -deviation;
     heading += deviation;
     if (!SkipFields(text, 1)) return 0;
-    double east = Number(text);
+    double east = 0.0;
+    const bool given = ParseNumberField(text, &east);
     if (!SkipFields(text, 1)) return 0;
     if (Lead(text) == 'W') east = -east;
-    if (variation != nullptr) *variation = east;
-    StoreHeading(record, heading + east, valid);
+    // A compass that knows no variation sends the field empty: its heading is magnetic, not true
+    // with a variation of 0.
+    const bool known = variation != nullptr && (variationKnown == nullptr || *variationKnown);
+    if (given) {
+        if (variation != nullptr) *variation = east;
+        if (variationKnown != nullptr) *variationKnown = true;
+    } else if (known) {
+        east = *variation;
+    }
+    StoreHeading(record, heading + east, valid && (given || known));
     return 1;
+}
+
+int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation) {
+    return DecodeHDG(text, record, variation, nullptr);
 }
 
 int DecodeHDM(CNmeaText& text, NavRecord* record, double* variation) {
@@ -545,7 +558,7 @@ int DecodeHDT(CString& text, NavRecord* record, double* variation) {
     return OnCString(Nmea::DecodeHDT, text, record, variation);
 }
 int DecodeHDG(CString& text, NavRecord* record, double* variation) {
-    return OnCString(Nmea::DecodeHDG, text, record, variation);
+    return OnCString<NavRecord*, double*>(Nmea::DecodeHDG, text, record, variation);
 }
 int DecodeHDM(CString& text, NavRecord* record, double* variation) {
     return OnCString(Nmea::DecodeHDM, text, record, variation);

@@ -59,7 +59,9 @@ private:
 };
 
 // Heading decoders. HDG stores the magnetic variation it reads; HDM, HCD and HCC add the one given,
-// and without one (null) are magnetic, not true: marked invalid (STATUS_NEW_INVALID).
+// and without one (null) are magnetic, not true: marked invalid (STATUS_NEW_INVALID). So is an HDG
+// whose variation field is empty (or holds no number): it adds the variation given, and leaves it
+// as it is.
 // A heading is stored within [0, 360). A heading field that is empty, holds no number or lies
 // beyond [0, 360] gives a heading of 0 (before corrections) marked invalid (STATUS_NEW_INVALID);
 // ROT does the same for its rate field. Other number fields that hold no number read as empty.
@@ -94,6 +96,9 @@ int DecodeGSA(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount
 int DecodeGSV(CNmeaText& text, PosRecord* store, int* partNumber, int* partCount);
 int DecodeHDT(CNmeaText& text, NavRecord* record, double* variation);
 int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation);
+// As the sentence loop calls it: *variationKnown tells whether *variation holds a variation that an
+// HDG gave, and becomes true when this one gives it.
+int DecodeHDG(CNmeaText& text, NavRecord* record, double* variation, bool* variationKnown);
 int DecodeHDM(CNmeaText& text, NavRecord* record, double* variation);
 int DecodeHCD(CNmeaText& text, NavRecord* record, double* variation);
 int DecodeHCC(CNmeaText& text, NavRecord* record, double* variation);

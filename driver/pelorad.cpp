@@ -460,13 +460,17 @@ int CPelorad::DetectAndDecode(CNmeaText& message, eNmeaFormat& format) {
             m_lastDetected = code;
         }
         {
-            // A magnetic heading is true only with a variation that an HDG gave.
-            const bool magnetic = code != NMEA_HDG_HDT && code != NMEA_HDG_HDG;
-            if (token->heading(message, &m_nav, magnetic && !m_variationKnown ? nullptr : &m_variation) == 0) return 0;
-            if (code == NMEA_HDG_HDG) m_variationKnown = true;
+            // A magnetic heading is true only with a variation that an HDG gave; an HDG without
+            // its variation is magnetic too.
+            const bool magnetic = code != NMEA_HDG_HDT;
+            const int decoded =
+                code == NMEA_HDG_HDG
+                    ? Vok::Nmea::DecodeHDG(message, &m_nav, &m_variation, &m_variationKnown)
+                    : token->heading(message, &m_nav, magnetic && !m_variationKnown ? nullptr : &m_variation);
+            if (decoded == 0) return 0;
             if (magnetic && !m_variationKnown)
-                m_variationProblem.Begin("magnetic headings (HDM, HCD, HCC) while no HDG has given the magnetic "
-                                         "variation: written as not valid (status -2)");
+                m_variationProblem.Begin("magnetic headings (HDM, HCD, HCC, an HDG without its variation) while no "
+                                         "HDG has given the magnetic variation: written as not valid (status -2)");
         }
         DebugTrace("S: HDG obs %lf \n", m_nav.dHeading);
         format = code;

@@ -541,7 +541,7 @@ TEST(HeadingDecoders, Table) {
         // number is empty.
         {"$HCHDG,358.0,,,3.5,E*00", DecodeHDG, 0.0, 1, 1.5, STATUS_NEW, 3.5},
         {"$HCHDG,1.0,2.0,W,1.0,W*00", DecodeHDG, 0.0, 1, 358.0, STATUS_NEW, -1.0},
-        {"$HCHDG,100.0,abc,W,-,E*00", DecodeHDG, 9.0, 1, 100.0, STATUS_NEW, 0.0},
+        {"$HCHDG,100.0,abc,W,-,E*00", DecodeHDG, 9.0, 1, 109.0, STATUS_NEW, 9.0},
         {"$HCHDM,100.0,M*00", DecodeHDM, -103.5, 1, 356.5, STATUS_NEW, -103.5},
         {"$HCHDM,-5.0,M*00", DecodeHDM, 3.5, 1, 3.5, STATUS_NEW_INVALID, 3.5},
         {"$HCHCC,360.0*00", DecodeHCC, 0.0, 1, 0.0, STATUS_NEW, 0.0},
@@ -557,6 +557,10 @@ TEST(HeadingDecoders, Table) {
         {"$HCHDM,100.0,M*00", DecodeHDM, NAN, 1, 100.0, STATUS_NEW_INVALID, NAN},
         {"$HCHCD,100.0,M*00", DecodeHCD, NAN, 1, 100.0, STATUS_NEW_INVALID, NAN},
         {"$HCHCC,100.0*00", DecodeHCC, NAN, 1, 100.0, STATUS_NEW_INVALID, NAN},
+        // An HDG without its variation is magnetic: corrected by the one given, which stays.
+        {"$HCHDG,10.0,1.0,E,,*00", DecodeHDG, NAN, 1, 11.0, STATUS_NEW_INVALID, NAN},
+        {"$HCHDG,10.0,,,,*73", DecodeHDG, 3.5, 1, 13.5, STATUS_NEW, 3.5},
+        {"$HCHDG,10.0,,,0.0,E*00", DecodeHDG, 3.5, 1, 10.0, STATUS_NEW, 0.0},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.sentence);

@@ -781,14 +781,18 @@ TEST_F(PeloradLoop, AMagneticHeadingIsTrueOnlyWithAVariation) {
     Start();
     for (const auto& [t, sentence, heading, status] :
          {std::tuple{1, "HCHDM,120.0,M", 120.0, STATUS_NEW_INVALID}, {2, "HCHCC,121.0", 121.0, STATUS_NEW_INVALID},
-          {3, "HCHDG,100.0,,,10.5,E", 110.5, STATUS_NEW}, {4, "HCHDM,120.0,M", 130.5, STATUS_NEW}}) {
+          {3, "HCHDG,10.0,,,,", 10.0, STATUS_NEW_INVALID}, {4, "HCHDM,30.0,M", 30.0, STATUS_NEW_INVALID},
+          {5, "HCHDG,100.0,,,10.5,E", 110.5, STATUS_NEW}, {6, "HCHDM,120.0,M", 130.5, STATUS_NEW},
+          {7, "HCHDG,10.0,,,,", 20.5, STATUS_NEW}, {8, "HCHDM,30.0,M", 40.5, STATUS_NEW},
+          {9, "HCHDG,10.0,,,0.0,E", 10.0, STATUS_NEW}, {10, "HCHDM,30.0,M", 30.0, STATUS_NEW}}) {
         ASSERT_EQ(Feed(t, Sentence(sentence)), H) << sentence;
         const NavRecord r = Read<NavRecord>(3);
         EXPECT_TRUE(r.dHeading == heading && r.fStatus == status && SameTime(r.stTime, At(kNoon + t))) << sentence;
     }
     Stop();
     Vok::SetDebugOutputListener(before);
-    const std::string said = "magnetic headings (HDM, HCD, HCC) while no HDG has given the magnetic variation";
+    const std::string said = "magnetic headings (HDM, HCD, HCC, an HDG without its variation) while no HDG has "
+                             "given the magnetic variation";
     EXPECT_TRUE(g_said.find(said) != std::string::npos && g_said.find(said) == g_said.rfind(said)) << g_said;
     g_said.clear();
 }
