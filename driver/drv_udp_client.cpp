@@ -172,6 +172,8 @@ int CDrvUdpClient::DoCommandStep() {
     return command == CMD_EXIT ? 1 : 0;
 }
 
+bool CDrvUdpClient::IsListeningPort(UINT port) { return port != 0 && port <= 0xFFFF; }
+
 bool CDrvUdpClient::IsDescriptorLimit(int error) { return error == EMFILE || error == ENFILE; }
 
 void CDrvUdpClient::EndForDescriptors(const char* what, int error) {
@@ -192,10 +194,12 @@ int CDrvUdpClient::OnCmdInit() {
     const BYTE* a = GetSettings().address;
     m_interfaceAddress.Format("%d.%d.%d.%d", a[0], a[1], a[2], a[3]);
     m_port = GetSettings().port;
-    if ((m_port & 0xFFFF) == 0) {
-        // Bound, port 0 would be a port of the system's choosing that no sender knows.
+    if (!IsListeningPort(m_port)) {
+        // Bound, port 0 would be a port of the system's choosing that no sender knows, and the low
+        // 16 bits of a larger number a port that the host never asked for.
         CString text;
-        text.Format("settings item 2 gives UDP port %u, whose low 16 bits are 0; the driver does not listen", m_port);
+        text.Format("settings item 2 gives UDP port %u, %s; the driver does not listen", m_port,
+                    m_port == 0 ? "which no sender can reach" : "beyond 65535");
         ReportDriverProblem(text);
     }
     m_state = UDP_STATE_BIND;
@@ -230,8 +234,8 @@ void CDrvUdpClient::CloseSocket() {
 
 eUdpState CDrvUdpClient::OnIssueBind() {
     CloseSocket();
-    const UINT port = m_port & 0xFFFF;
-    if (port == 0) return UDP_STATE_CONSTRUCTED;  // refused at INIT
+    if (!IsListeningPort(m_port)) return UDP_STATE_CONSTRUCTED;  // refused at INIT
+    const UINT port = m_port;
     m_socket = std::make_unique<CVOKSocket>(TRUE);
     const bool made = m_socket->Socket(SOCK_DGRAM, 0, IPPROTO_UDP, AF_INET) != 0;
     // Kept before the options on no socket overwrite it.

@@ -76,7 +76,8 @@ public:
     eUdpState DoReceiveStep();
     // Creates and binds the socket; the next state. A bind that fails is said once (with the port
     // and the reason) and tried again on the next step, after a pause of one receive wait; the
-    // bind that then succeeds is said too. Port 0 is never bound: the step stays idle.
+    // bind that then succeeds is said too. Port 0 and ports beyond 65535 are never bound: the step stays
+    // idle.
     eUdpState OnIssueBind();
     // Starts a receive, or waits for the pending one; the next state, not stored.
     eUdpState OnIssueReceive();
@@ -111,6 +112,8 @@ private:
     // run), a command (commandWoke), a signal, a problem line that may be said now, a command to try
     // again; without a wait when a bind is due (true).
     bool WaitForWork(const CCommandWake& commands, bool& commandWoke);
+    // A port that a sender can reach: 1 to 65535.
+    static bool IsListeningPort(UINT port);
     // EMFILE or ENFILE.
     static bool IsDescriptorLimit(int error);
     // Says what could not be done for the limit of open files and ends the loop.

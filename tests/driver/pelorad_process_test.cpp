@@ -467,6 +467,10 @@ TEST_F(PeloradProcess, AHostKilledWhileAnotherOfItsTasksHoldsItsFilesLeavesNothi
 TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
     sDriverSettings settings = Settings("OUT_SAID");
     Start(settings, CMD_INIT);
+    // A port of 0, or beyond 65535, is refused: the driver says so and listens nowhere.
+    settings.system.port = 0;
+    ASSERT_TRUE(m_host->PublishSettings(settings));
+    ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
     // A system definition of 500 bytes (the rest taken as zero), observations of 200 bytes, systems
     // of 100 bytes, no header records.
     sSettingsItem system = MakeItem(&settings.system, 500);
@@ -478,18 +482,25 @@ TEST_F(PeloradProcess, RefusedAndShortenedSettingsItemsAreSaid) {
                               {19, sSettingsItem{100, 1, {}}}};
     ASSERT_TRUE(m_host->PublishSettings(items));
     ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
-    // A port of 0 is refused: the driver says so and listens nowhere.
-    settings.system.port = 0x10000;
+    // The port of these settings is bound now; beyond 65535 its socket goes, and none is bound to the
+    // port's low 16 bits in its place.
+    settings.system.port = 0x10000 + m_port;
     ASSERT_TRUE(m_host->PublishSettings(settings));
     ASSERT_TRUE(m_host->SendCommand(CMD_INIT));
+    int probe = -1;
+    for (const CStopwatch watch; probe < 0 && watch.Elapsed() < Milliseconds(2000); ::usleep(5000))
+        probe = BoundUdpSocket("0.0.0.0", m_port);
+    EXPECT_GE(probe, 0) << "port " << m_port << " is still bound";
+    if (probe >= 0) ::close(probe);
     Exit();
     for (const char* text : {"settings item 2 holds a record of 500 bytes, fewer than 776; the rest is taken as zero",
                              "settings item 4 holds records of 200 bytes, not 240; its list is empty",
                              "settings item 23 is missing; its list is empty",
                              "settings item 19 holds records of 100 bytes, not 776; its list is empty",
-                             "settings item 2 gives UDP port 65536, whose low 16 bits are 0; "
-                             "the driver does not listen"})
+                             "settings item 2 gives UDP port 0, which no sender can reach; the driver does not listen",
+                             "beyond 65535; the driver does not listen"})
         EXPECT_NE(Errors().find(text), std::string::npos) << text << "\n" << Errors();
+    EXPECT_NE(Errors().find("UDP port " + std::to_string(0x10000 + m_port) + ", beyond"), std::string::npos) << Errors();
     // Each of them a line of its own.
     std::istringstream lines(Errors());
     for (std::string line; std::getline(lines, line);) EXPECT_NE(line.find("pelorad: "), std::string::npos) << line;
