@@ -3,7 +3,10 @@
 // "CS" (nothing), anything else the decoding mode as a decimal number.
 #include <signal.h>
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +51,26 @@ void SayCounts(const CPelorad& driver) {
                 static_cast<unsigned long long>(driver.GetRefusedHeadingTimes()),
                 static_cast<unsigned long long>(driver.GetRefusedTagTimes()));
     ZLog::Write(0, ZLog::Info, "pelorad: " + text.Str());
+}
+
+// The decoding mode of an argument that is no keyword, read as atoi reads it (0 for a word; int's own
+// wrap beyond its range, without atoi's undefined overflow). Anything but a decimal number is said:
+// a slip such as "NOHT" for "NOTH" would otherwise change the heights without a word.
+int ReadMode(const char* argument) {
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(argument, &end, 10);
+    const int mode = static_cast<int>(static_cast<unsigned long long>(value));
+    const bool number = end != argument && *end == '\0' && errno == 0 && value >= INT_MIN && value <= INT_MAX &&
+                        std::isspace(static_cast<unsigned char>(argument[0])) == 0;
+    if (!number) {
+        CString text;
+        text.Format("the argument \"%s\" is neither NOCS, NOTH, CS nor a decimal number: it sets the decoding mode "
+                    "to %d",
+                    argument, mode);
+        ReportDriverProblem(text);
+    }
+    return mode;
 }
 
 // Asked for by a person, not by a host, which never passes these.
@@ -101,7 +124,7 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "NOCS") == 0) {
             checksum = 0;
         } else if (std::strcmp(argv[i], "CS") != 0) {
-            mode = std::atoi(argv[i]);
+            mode = ReadMode(argv[i]);
         }
     }
     const std::unique_ptr<CPelorad> driver = std::make_unique<CPelorad>(checksum, headingTrigger, mode);

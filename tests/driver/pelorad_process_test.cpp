@@ -590,9 +590,13 @@ TEST_F(PeloradProcess, EachOutputBufferGetsTheResultBlocksOnce) {
 TEST_F(PeloradProcess, ArgumentsTurnOffTheChecksumTestAndTheHeadingTrigger) {
     sDriverSettings settings = Settings("OUT_NOCS");
     settings.system.timeOffset = std::numeric_limits<float>::quiet_NaN();  // counts as 0
-    Start(settings, CMD_SETTINGS, " NOCS 2");
+    Start(settings, CMD_SETTINGS, " NOCS NOHT 2");
     EXPECT_TRUE(AwaitTime(1, kSeconds, Tagged(kSeconds, BAD_CHECKSUM)));
     Exit();
+    // A slip for a keyword is read as a number, and said; a number is not.
+    EXPECT_EQ(CountErrors("ERROR  : pelorad: the argument \"NOHT\" is neither NOCS, NOTH, CS nor a decimal number: "
+                          "it sets the decoding mode to 0\n"), 1u) << Errors();
+    EXPECT_EQ(CountErrors("argument"), 1u) << Errors();
 
     // "NOTH": with GGA, GST and HDT in datagrams of their own, the second GST closes the cycle and
     // writes the position, not the heading after it. "CS" changes nothing; mode 2 takes the GGA's
