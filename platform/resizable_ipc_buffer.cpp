@@ -33,6 +33,13 @@ std::string CutShort(const std::string& name, uint64_t size, uint64_t promised) 
     return (boost::format("%1%%2% (cut short to %3% of its %4% bytes)") % VIEW_FAILED % name % size % promised).str();
 }
 
+// A view that met the end of its file: with the file's size as the cause, unless the file has
+// grown back since.
+std::string BrokenView(const std::string& name, const SharedMemorySegment& segment, uint64_t promised) {
+    const uint64_t size = segment.GetFileSize();
+    return size < promised ? CutShort(name, size, promised) : VIEW_FAILED + name;
+}
+
 IpcBuffer::ResizeError MakeResizeError(uint64_t size, const char* reason) {
     return IpcBuffer::ResizeError((boost::format(RESIZE_FAILED) % size % reason).str());
 }
@@ -60,10 +67,15 @@ ResizableIPCBuffer::ResizableIPCBuffer(const std::string& name)
       m_managementSegment(name + "_MNGT", sizeof(sIpcManagement), 0, nullptr, ManagementHooks(name)),
       m_name(name) {
     // Another program may have made a file of that name with another size.
-    if (m_managementSegment.GetSize() < sizeof(sIpcManagement)) throw std::runtime_error(VIEW_FAILED + name + "_MNGT");
+    if (m_managementSegment.GetSize() < sizeof(sIpcManagement))
+        throw std::runtime_error(CutShort(name + "_MNGT", m_managementSegment.GetSize(), sizeof(sIpcManagement)));
 }
 
 ResizableIPCBuffer::~ResizableIPCBuffer() = default;
+
+std::string ResizableIPCBuffer::ManagementRefusal() const {
+    return BrokenView(m_name + "_MNGT", m_managementSegment, sizeof(sIpcManagement));
+}
 
 sIpcManagement ResizableIPCBuffer::ReadManagement() const {
     sIpcManagement management{0, 0};
@@ -73,9 +85,9 @@ sIpcManagement ResizableIPCBuffer::ReadManagement() const {
 }
 
 void ResizableIPCBuffer::WriteManagement(const sIpcManagement& management) {
-    if (m_managementSegment.IsBroken()) throw std::runtime_error(VIEW_FAILED + m_name + "_MNGT");
+    if (m_managementSegment.IsBroken()) throw std::runtime_error(ManagementRefusal());
     std::memcpy(m_managementSegment.GetView(), &management, sizeof management);
-    if (m_managementSegment.IsBroken()) throw std::runtime_error(VIEW_FAILED + m_name + "_MNGT");
+    if (m_managementSegment.IsBroken()) throw std::runtime_error(ManagementRefusal());
 }
 
 DWORD ResizableIPCBuffer::GetDataSize() const { return ReadManagement().dataSize; }
@@ -188,7 +200,7 @@ bool ResizableIPCBuffer::CheckHold() {
     m_managementSegment.Restore();
     if (m_dataSegment != nullptr) m_dataSegment->Restore();
     const sIpcManagement management = ReadManagement();
-    if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
+    if (m_managementSegment.IsBroken()) return Refuse(ManagementRefusal());
     try {
         Remap(management);
     } catch (const std::system_error& e) {
@@ -255,13 +267,13 @@ void ResizableIPCBuffer::TakeFileChanges() {
 }
 
 bool ResizableIPCBuffer::IsIntact() {
-    if (m_managementSegment.IsBroken()) return Refuse(VIEW_FAILED + m_name + "_MNGT");
+    if (m_managementSegment.IsBroken()) return Refuse(ManagementRefusal());
     return IsDataIntact() && CheckFileSizes();
 }
 
 bool ResizableIPCBuffer::IsDataIntact() {
     if (m_dataSegment != nullptr && m_dataSegment->IsBroken())
-        return Refuse(VIEW_FAILED + SegmentName(m_name, m_mappedGeneration));
+        return Refuse(BrokenView(SegmentName(m_name, m_mappedGeneration), *m_dataSegment, m_mappedSize));
     return true;
 }
 

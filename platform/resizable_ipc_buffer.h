@@ -136,6 +136,8 @@ protected:
     DWORD m_mappedGeneration = 0;
 
 private:
+    // Why N_MNGT is refused once its view met the end of its file.
+    std::string ManagementRefusal() const;
     // N_MNGT as it stands; zero when its file no longer covers it.
     sIpcManagement ReadManagement() const;
     bool Remap(const sIpcManagement& management);

@@ -446,12 +446,15 @@ TEST_F(PeloradPeerFault, ACommandOfARefusedSettingsBufferIsNotAcknowledgedUntilI
     // Read again within a second of the refusal's line: the end is held back, and said when due.
     EXPECT_TRUE(AwaitError("_SETTINGS\" can be read again")) << Errors();
     // A file cut inside its first page, where the command record lies, faults nowhere and reads as
-    // zeros: refused by its size, the posted command is neither carried out nor acknowledged.
-    const std::string current = m_folder.GetPath() + "/" + FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+");
-    std::string bytesOfFile(std::filesystem::file_size(current), '\0');
-    std::ifstream(current, std::ios::binary).read(bytesOfFile.data(), static_cast<std::streamsize>(bytesOfFile.size()));
-    for (const std::string bytes : {"1", "1024", "4095"}) {
-        SCOPED_TRACE(bytes);
+    // zeros: refused by its size, the posted command is neither carried out nor acknowledged. So is
+    // the management file, cut to nothing.
+    const std::string data = FolderFile("m\\." + Prefix() + "_SETTINGS_[0-9]+");
+    for (const auto& [file, bytes] : {std::pair<std::string, std::string>{data, "1"}, {data, "1024"}, {data, "4095"},
+                                      {"m." + Prefix() + "_SETTINGS_MNGT", "0"}}) {
+        SCOPED_TRACE(file + " " + bytes);
+        const std::string current = m_folder.GetPath() + "/" + file;
+        std::string bytesOfFile(std::filesystem::file_size(current), '\0');
+        std::ifstream(current, std::ios::binary).read(bytesOfFile.data(), static_cast<std::streamsize>(bytesOfFile.size()));
         ASSERT_TRUE(m_host->Link().WriteCommand(CMD_INIT));
         ASSERT_EQ(::truncate(current.c_str(), std::stoi(bytes)), 0);
         EXPECT_FALSE(m_host->Link().PostSettingsAndWait(300));

@@ -69,7 +69,7 @@ TEST_F(IpcPeerFaultTest, DamagedFilesAreRefusedAtTheHoldNeverACrash) {
         // Within its last page no access can fault: the bytes cut off would read as zero.
         {"live generation cut inside its last page", {"truncate", "m.B_2", "100"},
          "Could not create view of shared memory: B_2 (cut short to 100 of its 144 bytes)"},
-        {"management segment truncated", {"truncate", "m.B_MNGT", "0"}, "Could not create view of shared memory: B_MNGT"},
+        {"management segment truncated", {"truncate", "m.B_MNGT", "0"}, "Could not create view of shared memory: B_MNGT (cut short to 0 of its 8 bytes)"},
         {"block count beyond the generation", {"open", "B", "1", "poke", "B", "0", "1000"},
          "IPCBuffer: B_2 holds 1000 block descriptors in 144 bytes"},
         {"a FIFO as the next generation", {"fifo", "m.B_3", "mngt", "B", "4", "3"}, "Could not create shared memory: B_3: Operation not permitted"},
