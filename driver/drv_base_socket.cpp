@@ -6,12 +6,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cerrno>
 #include <exception>
+#include <system_error>
 
 #include "compat/clock.h"
 #include "compat/pps_library.h"
 #include "driver/time_tag_decoder.h"
 #include "foundation/debug_trace.h"
+#include "foundation/error_text.h"
 #include "foundation/system_time.h"
 #include "platform/crash_handler.h"
 #include "platform/environment.h"
@@ -141,7 +144,13 @@ CDrvBaseSocket::CDrvBaseSocket() {
     if (!link->IsStarted()) {
         CString text;
         text.Format("no host link for prefix \"%s\": %s", prefix, link->GetStartError());
-        ReportDriverProblem(text);
+        if (IsDescriptorLimit(link->GetStartErrno())) {
+            // The cause ends the start error already.
+            ReportDriverProblem(text + " (the limit of open files leaves the driver too few to work); the driver ends");
+            m_outOfDescriptors = true;
+        } else {
+            ReportDriverProblem(text);
+        }
         return;
     }
     m_link = std::move(link);
@@ -356,8 +365,8 @@ std::unique_ptr<IpcBufferHandle> CDrvBaseSocket::CreateIOBuffer() {
         return output;
     } catch (const std::exception& e) {
         CString text;
-        text.Format("the output buffer \"%s\" cannot be opened: %s", m_outputName, e.what());
-        ReportDriverProblem(text);
+        text.Format("the output buffer \"%s\" cannot be opened", m_outputName);
+        if (!EndForDescriptors(text, e)) ReportDriverProblem(text + ": " + e.what());
         return nullptr;
     }
 }
@@ -379,11 +388,13 @@ int CDrvBaseSocket::OnCmdInit() {
                                                         sizeof(TimeBlockRecord)) + 1;
             } catch (const std::exception& e) {
                 CString text;
-                text.Format("no time block could be added to the output buffer \"%s\": %s", m_outputName, e.what());
-                ReportDriverProblem(text);
+                text.Format("no time block could be added to the output buffer \"%s\"", m_outputName);
+                if (!EndForDescriptors(text, e)) ReportDriverProblem(text + ": " + e.what());
             }
         }
     }
+    // Without the buffer the host named, the driver cannot do what INIT asks.
+    if (m_outOfDescriptors) return 0;
     m_initialised = 1;
     return 1;
 }
@@ -442,8 +453,38 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
     return false;
 }
 
+bool CDrvBaseSocket::IsDescriptorLimit(int error) { return error == EMFILE || error == ENFILE; }
+
+int CDrvBaseSocket::SystemErrorOf(const std::exception& e) {
+    if (const auto* system = dynamic_cast<const std::system_error*>(&e)) return system->code().value();
+    if (const auto* resize = dynamic_cast<const Vok::IpcBuffer::ResizeError*>(&e)) return resize->GetSystemError();
+    return 0;
+}
+
+void CDrvBaseSocket::EndForDescriptors(const CString& what, int error) {
+    CString text;
+    text.Format("%s: %s (the limit of open files leaves the driver too few to work); the driver ends", what,
+                GetSystemErrorText(static_cast<uint32_t>(error), true));
+    ReportDriverProblem(text);
+    m_outOfDescriptors = true;
+}
+
+bool CDrvBaseSocket::EndForDescriptors(const CString& what, const std::exception& e) {
+    const int error = SystemErrorOf(e);
+    if (!IsDescriptorLimit(error)) return false;
+    EndForDescriptors(what, error);
+    return true;
+}
+
 void CDrvBaseSocket::RefuseOutput(bool forDatagram) {
     const std::string& refusal = m_output->buffer.GetRefusal();
+    // A generation that cannot be mapped for the limit of open files never can be: records would be
+    // dropped for ever.
+    if (IsDescriptorLimit(m_output->buffer.GetRefusalError())) {
+        CString text;
+        text.Format("the output buffer \"%s\" cannot be held", m_outputName);
+        EndForDescriptors(text, m_output->buffer.GetRefusalError());
+    }
     CString problem;
     if (refusal.empty()) {
         problem.Format("the output buffer \"%s\" stayed locked for %u ms; records are dropped until it is free",

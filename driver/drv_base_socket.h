@@ -154,6 +154,14 @@ public:
     virtual int IsUpdateDue();
 
     bool IsLinkOpen() const { return m_link != nullptr; }
+    // A descriptor that the driver needs (an event or the settings buffer of the link, the output
+    // buffer or a block added to it, the socket) was refused for the limit of open files, which no
+    // wait clears: said on standard error; the driver ends and its command is not acknowledged.
+    bool IsOutOfDescriptors() const { return m_outOfDescriptors; }
+    // EMFILE or ENFILE.
+    static bool IsDescriptorLimit(int error);
+    // The errno that a system refusal carries (std::system_error, IpcBuffer::ResizeError), else 0.
+    static int SystemErrorOf(const std::exception& e);
 
     // Refreshes the settings and the definitions from the settings buffer. The host's items are
     // untrusted: an item larger than the driver's record is refused (the driver keeps what it
@@ -291,6 +299,11 @@ protected:
     bool ReachesUpdateInterval(double elapsedSeconds) const;
 
     CChildProcess* GetLink() { return m_link.get(); }
+    // Says what could not be done for the limit of open files ("<what>: Too many open files (...);
+    // the driver ends") and marks the driver as out of descriptors.
+    void EndForDescriptors(const CString& what, int error);
+    // The same when the exception is such a refusal; false (nothing said) otherwise.
+    bool EndForDescriptors(const CString& what, const std::exception& e);
 
     // The update's time (the PPS time of the datagram), its time of receipt, and the time of
     // the last sent update.
@@ -329,6 +342,7 @@ private:
     DWORD m_receivedLength = 0;
 
     std::unique_ptr<CChildProcess> m_link;
+    bool m_outOfDescriptors = false;
     CString m_outputName;
     CObsDefList m_obsDefs;
     CNodeDefList m_nodeDefs;

@@ -43,14 +43,14 @@ void CDrvUdpClient::Run() {
             m_hostLeft = IsHostLeavingAfterExit();
             break;
         }
-        if (m_outOfDescriptors) break;
+        if (IsOutOfDescriptors()) break;
         // The command that woke the loop has been handled and its event reset.
         if (commandWoke) commands.Rearm();
         SayDueProblems();
         m_cutProblem.SayDue();
         m_noCommand.SayDue();
         if (WaitForWork(commands, commandWoke)) DoReceiveStep();
-        if (m_outOfDescriptors) break;
+        if (IsOutOfDescriptors()) break;
         OnIdle(0);
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
@@ -142,7 +142,7 @@ int CDrvUdpClient::DoCommandStep() {
     case CMD_RESET: OnCmdReset(); break;
     case CMD_SETTINGS:
         if (IsInitialised() == 0) OnCmdInit();
-        if (!m_settingsUnread && !m_commandRefused) OnCmdSettings();
+        if (!m_settingsUnread && !m_commandRefused && !IsOutOfDescriptors()) OnCmdSettings();
         break;
     case CMD_STOP: OnCmdStop(); break;
     case CMD_PAUSE: OnCmdPause(); break;
@@ -159,6 +159,9 @@ int CDrvUdpClient::DoCommandStep() {
         }
         break;
     }
+    // A command that met the limit of open files was not carried out, and never can be: the driver
+    // ends without acknowledging it.
+    if (IsOutOfDescriptors()) return 0;
     // A command whose settings could not be read is tried again, not acknowledged: the host's wait
     // for "_SETTINGS_READ" tells it that the command was not carried out.
     if (m_settingsUnread) return 0;
@@ -174,19 +177,14 @@ int CDrvUdpClient::DoCommandStep() {
 
 bool CDrvUdpClient::IsListeningPort(UINT port) { return port != 0 && port <= 0xFFFF; }
 
-bool CDrvUdpClient::IsDescriptorLimit(int error) { return error == EMFILE || error == ENFILE; }
-
-void CDrvUdpClient::EndForDescriptors(const char* what, int error) {
-    CString text;
-    text.Format("%s: %s (the limit of open files leaves the driver too few to work); the driver ends", what,
-                GetSystemErrorText(static_cast<uint32_t>(error), true));
-    ReportDriverProblem(text);
-    m_outOfDescriptors = true;
-}
-
 int CDrvUdpClient::OnCmdInit() {
     // Nothing is changed before the settings are read: the command is tried again otherwise.
     if (!ReadSettingsBuffer()) {
+        const IpcBufferHandle* settings = GetLink() != nullptr ? GetLink()->GetSettings() : nullptr;
+        if (settings != nullptr && IsDescriptorLimit(settings->buffer.GetRefusalError())) {
+            EndForDescriptors("the settings buffer cannot be read", settings->buffer.GetRefusalError());
+            return 0;
+        }
         (IsOutputNameRefused() ? m_commandRefused : m_settingsUnread) = true;
         return 0;
     }

@@ -37,9 +37,6 @@ public:
     // the host that started the process is gone (HasLostHost, said on standard error).
     void Run() override;
     bool HasLostHost() const { return m_lostHost; }
-    // The loop ended because a descriptor it needs (the socket, a file of the settings buffer) was
-    // refused for the limit of open files, which no wait clears; said on standard error.
-    bool IsOutOfDescriptors() const { return m_outOfDescriptors; }
     // Also after EXIT, when the host did not take the acknowledgement within EXIT_TAKEN_WAIT_MS but
     // may be gone (MayHostBeGone): killed, or ended without waiting for it, while its files may still
     // be held by its end. The driver's end then waits for them to be let go, so that it removes them.
@@ -114,10 +111,6 @@ private:
     bool WaitForWork(const CCommandWake& commands, bool& commandWoke);
     // A port that a sender can reach: 1 to 65535.
     static bool IsListeningPort(UINT port);
-    // EMFILE or ENFILE.
-    static bool IsDescriptorLimit(int error);
-    // Says what could not be done for the limit of open files and ends the loop.
-    void EndForDescriptors(const char* what, int error);
     // After the acknowledgement of EXIT: waits, EXIT_TAKEN_WAIT_MS at most, until the host has taken
     // it or may be gone; true when it may be gone.
     bool IsHostLeavingAfterExit();
@@ -135,7 +128,6 @@ private:
     sigset_t m_waitMask{};
     bool m_bindFailing = false;
     bool m_lostHost = false;
-    bool m_outOfDescriptors = false;
     bool m_hostLeft = false;
     // A command was announced and not yet read (or its settings not yet read): tried on every turn.
     bool m_commandPending = false;

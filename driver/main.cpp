@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
     }
     const std::unique_ptr<CPelorad> driver = std::make_unique<CPelorad>(checksum, headingTrigger, mode);
     // Without its host the driver has nothing to do; it has said why.
-    if (!driver->IsLinkOpen()) return 1;
+    if (!driver->IsLinkOpen()) return driver->IsOutOfDescriptors() ? EXIT_OUT_OF_DESCRIPTORS : 1;
     driver->Run();
     SayCounts(*driver);
     // A host killed with SIGKILL tells of its death when its launching thread has ended, maybe before

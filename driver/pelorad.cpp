@@ -210,9 +210,8 @@ void CPelorad::AddResultBlock(int32_t& index, DWORD type, DWORD size, DWORD reco
         index = static_cast<int32_t>(GetOutputBuffer()->buffer.AddBlock(type, size, recordSize)) + 1;
     } catch (const std::exception& e) {
         CString text;
-        text.Format("no block of type %u could be added to the output buffer \"%s\": %s", type, GetOutputName(),
-                    e.what());
-        ReportDriverProblem(text);
+        text.Format("no block of type %u could be added to the output buffer \"%s\"", type, GetOutputName());
+        if (!EndForDescriptors(text, e)) ReportDriverProblem(text + ": " + e.what());
     }
 }
 
@@ -255,7 +254,7 @@ int CPelorad::OnCmdSettings() {
         const CBufferHold hold(*out, LockOutput(false));
         if (hold) {
             std::array<int32_t, 5>& added = m_blocksByBuffer[GetOutputName().Str()];
-            for (size_t k = 0; k < indices.size(); ++k) {
+            for (size_t k = 0; k < indices.size() && !IsOutOfDescriptors(); ++k) {
                 if (kResultBlocks[k].trace != nullptr) DebugTrace(kResultBlocks[k].trace);
                 const auto& block = kResultBlocks[k];
                 AddResultBlock(*indices[k], block.type, block.size, block.recordSize);

@@ -138,6 +138,7 @@ CChildProcess::CChildProcess(const CString& commandLine, DWORD processId, int nu
     int error = 0;
     m_process = Vok::Process::Launch(options, &error);
     if (!m_process.IsValid()) {
+        m_startErrno = error;
         m_startError.Format("cannot start \"%s\": %s", commandLine, ErrorText(error));
         return;
     }
@@ -154,14 +155,21 @@ CChildProcess::~CChildProcess() {
 void CChildProcess::OpenLinkObjects(int mode) {
     for (const sEventName& name : EVENT_NAMES) {
         auto event = std::make_unique<CIpcEvent>(m_prefix + name.suffix);
-        if (!event->IsValid() && m_startError.IsEmpty()) m_startError.Format("cannot open event %s", event->GetName());
+        if (!event->IsValid() && m_startError.IsEmpty()) {
+            m_startErrno = event->GetOpenError();
+            m_startError.Format("cannot open event %s", event->GetName());
+            if (m_startErrno != 0) m_startError += ": " + ErrorText(m_startErrno);
+        }
         m_events.push_back(std::move(event));
     }
     const CString settings = m_prefix + "_SETTINGS";
     try {
         m_settings = std::make_unique<IpcBufferHandle>(settings, mode);
     } catch (const std::exception& e) {
-        if (m_startError.IsEmpty()) m_startError.Format("cannot open buffer %s: %s", settings, e.what());
+        if (m_startError.IsEmpty()) {
+            if (const auto* system = dynamic_cast<const std::system_error*>(&e)) m_startErrno = system->code().value();
+            m_startError.Format("cannot open buffer %s: %s", settings, e.what());
+        }
     }
 }
 

@@ -161,6 +161,8 @@ public:
     // The first thing that failed while opening the link objects or starting the child; empty when
     // nothing did.
     const CString& GetStartError() const { return m_startError; }
+    // The errno of that failure when the system gave one (EMFILE when no descriptor was left), else 0.
+    int GetStartErrno() const { return m_startErrno; }
     const CString& GetPrefix() const { return m_prefix; }
     const CString& GetCommandLine() const { return m_commandLine; }
     bool IsHostEnd() const { return m_side == 1; }
@@ -191,4 +193,5 @@ private:
     bool m_terminated = false;
     DWORD m_threadId = 0;
     CString m_startError;
+    int m_startErrno = 0;
 };

@@ -43,6 +43,9 @@ public:
     DWORD Wait(DWORD timeoutMs);
 
     bool IsValid() const { return m_word != nullptr; }
+    // Why an event that is not valid could not be made: the errno that the system gave (EMFILE when
+    // no descriptor was left), 0 when it gave none.
+    int GetOpenError() const { return m_openError; }
     const CString& GetName() const { return m_name; }
 
 private:
@@ -57,6 +60,7 @@ private:
     Vok::Ipc::CMappedView m_view;
     // The event word in the shared mapping; null when creation failed.
     uint32_t* m_word = nullptr;
+    int m_openError = 0;
 };
 
 // A thread's own watch of an event, for a thread that sleeps until the event is set and that this

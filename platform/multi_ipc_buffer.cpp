@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 
 #include <boost/format.hpp>
 
@@ -46,6 +47,8 @@ MultiIPCBuffer::MultiIPCBuffer(const std::string& name, DWORD openTimeoutMs) : R
         // A peer that stopped while it holds the lock must not stop this opener too.
         m_openedWithoutHold = true;
         if (GetDataSize() != 0) return;
+        if (GetRefusalError() != 0)
+            throw std::system_error(GetRefusalError(), std::generic_category(), "Could not create lock: " + name);
         throw std::runtime_error("Could not create lock: " + name + (GetRefusal().empty() ? "" : ": " + GetRefusal()));
     }
     // Whatever fails below, the hold goes with it.

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <system_error>
 
 // The lock file holds no data; its bytes 0 and 1 carry record locks of open file descriptions, so
 // two lock objects of one process exclude each other just as two processes do.
@@ -47,6 +48,9 @@ bool ReleaseBytes(int fd, off_t start, off_t length) {
 NamedReadWriteLock::NamedReadWriteLock(const std::string& name) : m_name(name) {
     try {
         m_file = Vok::Ipc::CNamedFile::Open(Vok::Ipc::KIND_LOCK, name, LOCK_FILE_SIZE);
+    } catch (const std::system_error& e) {
+        // With the system's cause (": Too many open files"), for a caller that acts on it.
+        throw std::system_error(e.code(), "Could not create lock: " + name);
     } catch (const std::exception&) {
         throw std::runtime_error("Could not create lock: " + name);
     }

@@ -40,8 +40,8 @@ std::string BrokenView(const std::string& name, const SharedMemorySegment& segme
     return size < promised ? CutShort(name, size, promised) : VIEW_FAILED + name;
 }
 
-IpcBuffer::ResizeError MakeResizeError(uint64_t size, const char* reason) {
-    return IpcBuffer::ResizeError((boost::format(RESIZE_FAILED) % size % reason).str());
+IpcBuffer::ResizeError MakeResizeError(uint64_t size, const char* reason, int systemError = 0) {
+    return IpcBuffer::ResizeError((boost::format(RESIZE_FAILED) % size % reason).str(), systemError);
 }
 
 // The data generations belong to the buffer, not to the lifetime rule of their files: the creator of
@@ -135,6 +135,8 @@ std::unique_ptr<SharedMemorySegment> ResizableIPCBuffer::CreateNextGeneration(ui
     if (GetGeneration() == MAX_SIZE) throw MakeResizeError(newSize, "no generation number is left");
     try {
         return SharedMemorySegment::CreateGeneration(GetNextSegmentName(), newSize);
+    } catch (const std::system_error& e) {
+        throw MakeResizeError(newSize, e.what(), e.code().value());
     } catch (const std::exception& e) {
         throw MakeResizeError(newSize, e.what());
     }

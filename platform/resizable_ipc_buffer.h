@@ -21,13 +21,17 @@ namespace IpcBuffer {
 // A new generation could not be created: "Failed to create shared memory with size %1%: %2%".
 class ResizeError : public std::exception {
 public:
-    explicit ResizeError(std::string message) : m_message(std::move(message)) {}
+    // systemError: the errno when the system refused the file (EMFILE when no descriptor was left).
+    explicit ResizeError(std::string message, int systemError = 0)
+        : m_message(std::move(message)), m_systemError(systemError) {}
     ResizeError(const ResizeError&) = default;
     ResizeError& operator=(const ResizeError&) = default;
     const char* what() const noexcept override { return m_message.c_str(); }
+    int GetSystemError() const { return m_systemError; }
 
 private:
     std::string m_message;
+    int m_systemError;
 };
 
 }  // namespace IpcBuffer

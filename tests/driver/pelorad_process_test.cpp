@@ -308,33 +308,49 @@ TEST_F(PeloradProcess, AFailedBindIsSaidOnceAndTriedUntilThePortIsFree) {
     EXPECT_EQ(CountErrors("UDP port " + std::to_string(m_port) + " is bound now"), 1u) << Errors();
 }
 
-// Under a limit of open files too low for it, the driver ends and says why: no limit leaves it
-// running with its commands unanswered (a refusal that no wait clears is not tried for ever).
+// Under a limit of open files too low for it, wherever the driver meets it (the link's events and
+// buffer, the output buffer and its blocks, the socket), it ends and says why: no limit leaves it
+// running with its commands unanswered, or answered and nothing written.
 TEST_F(PeloradProcess, ADescriptorLimitItCannotWorkUnderEndsTheDriverWithItsCause) {
 #if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the sanitizers' runtime needs more descriptors than these";
+    // UBSan's vptr check needs a descriptor of its own to look at an object, and aborts without one
+    // ("object has invalid vptr"); a driver built without that check runs every limit here clean.
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own";
 #endif
-    int ended = 0;
-    for (int limit = 12; limit <= 32; ++limit) {
+    int ended = 0, worked = 0;
+    for (int limit = 7; limit <= 40; ++limit) {
         SCOPED_TRACE(limit);
         m_host = std::make_unique<CTestHost>("prlimit --nofile=" + std::to_string(limit) + " " + PELORAD, 1, ErrorFile());
         ASSERT_TRUE(m_host->PublishSettings(Settings("OUT_FDS")));
-        // The socket is made after SETTINGS is answered: EXIT may then find the driver ended.
-        const bool answered = m_host->SendCommand(CMD_SETTINGS, 1000) && m_host->SendCommand(CMD_EXIT, 1000);
-        const std::optional<int> status = m_host->WaitForExit(5000);
+        // An acknowledged SETTINGS was carried out: its heading is written, unless the socket it
+        // binds next cannot be made, which ends the driver.
+        std::optional<int> status;
+        bool answered = false, updated = false;
+        ASSERT_TRUE(m_host->Link().WriteCommand(CMD_SETTINGS));
+        m_host->Link().PostSettingsAndWait(0);
+        for (const CStopwatch watch; !answered && !status && watch.Elapsed() < Milliseconds(3000);
+             status = m_host->WaitForExit(0))
+            answered = m_host->Link().IsEventSet(EVT_SETTINGS_READ, 10);
+        for (const CStopwatch watch; answered && !updated && !status && watch.Elapsed() < Milliseconds(3000);
+             status = m_host->WaitForExit(0))
+            updated = SendDatagram(m_port, Tagged(kSeconds, HDT)) && m_host->WaitForUpdate(100);
+        if (updated) {
+            EXPECT_TRUE(m_host->SendCommand(CMD_EXIT, 1000));
+        }
+        if (!status) status = m_host->WaitForExit(5000);
         ASSERT_TRUE(status.has_value()) << Errors();
-        EXPECT_TRUE(answered ? *status == 0
-                             : *status == 3 || (*status == 1 && Errors().find("no host link") != std::string::npos))
-            << *status << Errors();
-        if (*status == 3) {
+        EXPECT_EQ(*status, updated ? 0 : 3) << Errors();
+        if (!updated) {
             EXPECT_NE(Errors().find("Too many open files (the limit of open files leaves the driver too few to work); "
                                     "the driver ends"),
                       std::string::npos) << Errors();
-            ++ended;
         }
+        ++(updated ? worked : ended);
         m_host.reset();
+        ::truncate(ErrorFile().c_str(), 0);
     }
     EXPECT_GT(ended, 0);
+    EXPECT_GT(worked, 0);
 }
 
 TEST_F(PeloradProcess, ADriverWhoseHostIsGoneEnds) {
