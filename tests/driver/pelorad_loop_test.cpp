@@ -189,8 +189,8 @@ TEST_F(PeloradLoop, DefinitionsChooseTheBlocksOnce) {
 }
 
 // Which records each datagram of a sequence writes; where given, the fixes written (second, and that
-// of the GST whose sigmas it carries; 998: none known, 999; -1: 0). "RESET" and "INIT" stand for the
-// host's commands.
+// of the GST whose seven accuracy fields it carries; 998: none known, 999; -1: 0). "RESET" and "INIT"
+// stand for the host's commands.
 TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
     const std::string hdt72 = "$HEHDT,100." + std::string(57, '0') + ",T\r\n", hdt40 = "$HEHDT,101." + std::string(25, '0') + ",T\r\n";
     const struct {
@@ -288,6 +288,18 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
          {2, Gga(2) + Gst(2), T}, {3, Gst(3) + HDT, P | H}, {4, Gga(4) + Gst(4) + HDT, P | H | T}}, 1, {{1, 1}, {2, 2}, {4, 4}}},
         {"GGA at 10 Hz, GST at 1 Hz", 1, {{0, Gga(0) + Gst(0), 0}, {0.1, Gga(0.1), T}, {0.2, Gga(0.2), P}, {0.9, Gga(0.9), P | T},
          {1, Gga(1), P}, {1.05, Gst(1), P}, {1.1, Gga(1.1), 0}, {1.2, Gga(1.2), P | T}}, 1, {{0.1, 0}, {0.2, 0}, {0.9, 0}, {1, 1}, {1.1, 1}}},
+        {"GST before GGA at 10 Hz", 1, {{0, Gga(0), 0}, {0.09, Gst(0.1), 0}, {0.1, Gga(0.1), T}, {0.19, Gst(0.2), P},
+         {0.2, Gga(0.2), 0}, {0.29, Gst(0.3), P}}, 1, {{0.1, 0.1}, {0.2, 0.2}}},
+        {"a reset forgets the accuracy", 1, {{0, Gga(0) + Gst(0), 0}, {1, Gga(1) + Gst(1), P | T}, {1, "RESET", 0},
+         {2, Gga(2), 0}, {3, Gga(3), P | T}}, 1, {{1, 1}, {3, 998}}},
+        {"GST before GGA on a clock 5 s ahead, a reset", 1, {{5, Gga(0), 0}, {5.9, Gst(1), 0}, {6, Gga(1), T},
+         {6.9, Gst(2), P}, {6.9, "RESET", 0}, {7, Gga(2), 0}, {7.9, Gst(3), 0}, {8, Gga(3), T}, {8.9, Gst(4), P}},
+         1, {{6, 1}, {8, 3}}, "0"},
+        {"a lost GGA, a stale GST after a later one", 1, {{0, Gga(0) + Gst(0) + HDT, H}, {1, Gga(1) + Gst(1) + HDT, P | H | T},
+         {2, Gga(2), T}, {3, Gst(3), P}, {3.1, Gst(2), 0}, {4, Gga(4), T}, {4.1, Gst(4), 0}, {4.2, HDT, P | H}},
+         1, {{1, 1}, {2, 1}, {4, 4}}},
+        {"two stale GGAs, the second older: neither tagged", 1, {{0, Gga(0), 0}, {1, Gga(1), P | T}, {6, Gga(6), P | T},
+         {6.5, Gga(2), P}, {6.8, Gga(1.5), P}, {7, Gga(7), P | T}}},
         {"rates of turn, whatever their status", 1,
          {{0, Sentence("TIROT,-12.5,V"), R}, {0, Sentence("TIROT,-11.5,A"), 0}, {1, Sentence("TIROT,-11.5,A"), R}}},
     };
@@ -310,6 +322,11 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
             const auto cents = [](double v) { return std::round(v * 100) / 100; };
             fixes.emplace_back(cents(pos.stFixTime.wSecond + pos.stFixTime.wMilliseconds / 1000.0),
                                cents(pos.fSdLatitude - 1));
+            // The other six fields come from the same GST, or none is known.
+            const float no = ACCURACY_NOT_KNOWN;
+            const std::vector gst = pos.fSdLatitude == no ? std::vector(6, no) : std::vector{0.5f, 1.2f, 0.8f, 35.0f, 0.9f, 2.1f};
+            EXPECT_EQ((std::vector{pos.fRms, pos.fSemiMajor, pos.fSemiMinor, pos.fOrientation, pos.fSdLongitude, pos.fSdHeight}),
+                      gst) << script.name << " at " << t;
             m_driver->WriteTimeBlock();
             EXPECT_TRUE(SameTime(m_driver->GetTimeRecord().stTime, pos.stFixTime)) << script.name << " at " << t;
         }
