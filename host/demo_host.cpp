@@ -204,7 +204,7 @@ bool CDemoHost::Start() {
         m_error = "the settings could not be written";
         return false;
     }
-    if (!m_host.SendCommand(CMD_INIT) || !m_host.SendCommand(CMD_SETTINGS)) {
+    if (!m_host.SendCommandWhileRunning(CMD_INIT) || !m_host.SendCommandWhileRunning(CMD_SETTINGS)) {
         m_error = "the driver did not acknowledge INIT and SETTINGS";
         return false;
     }

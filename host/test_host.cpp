@@ -87,6 +87,21 @@ bool CTestHost::SendCommand(DWORD code, DWORD timeoutMs) {
     return m_link.WriteCommand(code) && m_link.PostSettingsAndWait(timeoutMs);
 }
 
+bool CTestHost::SendCommandWhileRunning(DWORD code, DWORD timeoutMs) {
+    if (!m_link.WriteCommand(code)) return false;
+    if (m_link.PostSettingsAndWait(0)) return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        // Looked at once more after the end: an acknowledged EXIT ends the child too.
+        const bool ended = WaitForExit(0).has_value();
+        if (m_link.IsEventSet(EVT_SETTINGS_READ, ended ? 0 : 20)) {
+            m_link.ResetEvent(EVT_SETTINGS_READ);
+            return true;
+        }
+        if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+    }
+}
+
 std::optional<int> CTestHost::WaitForExit(DWORD timeoutMs) {
     // A reaped child answers no second wait: its code is kept.
     if (!m_exitCode) m_exitCode = Vok::Process::WaitForExit(m_link.GetProcessHandle(), timeoutMs);

@@ -55,6 +55,10 @@ public:
     CChildProcess& Link() { return m_link; }
     // WriteCommand, then PostSettingsAndWait: true when the child acknowledged within timeoutMs.
     bool SendCommand(DWORD code, DWORD timeoutMs = 5000);
+    // The same, but no longer waiting once the child has ended: a driver that cannot carry a command
+    // out (too few descriptors) ends without acknowledging it, and says why. Only for a child that is
+    // the driver itself, not a shell that started it.
+    bool SendCommandWhileRunning(DWORD code, DWORD timeoutMs = 5000);
     // The child's exit code (128 + signal when a signal ended it), also when asked again; nothing
     // when it still runs.
     std::optional<int> WaitForExit(DWORD timeoutMs);

@@ -325,12 +325,8 @@ TEST_F(PeloradProcess, ADescriptorLimitItCannotWorkUnderEndsTheDriverWithItsCaus
         // An acknowledged SETTINGS was carried out: its heading is written, unless the socket it
         // binds next cannot be made, which ends the driver.
         std::optional<int> status;
-        bool answered = false, updated = false;
-        ASSERT_TRUE(m_host->Link().WriteCommand(CMD_SETTINGS));
-        m_host->Link().PostSettingsAndWait(0);
-        for (const CStopwatch watch; !answered && !status && watch.Elapsed() < Milliseconds(3000);
-             status = m_host->WaitForExit(0))
-            answered = m_host->Link().IsEventSet(EVT_SETTINGS_READ, 10);
+        bool updated = false;
+        const bool answered = m_host->SendCommandWhileRunning(CMD_SETTINGS, 3000);
         for (const CStopwatch watch; answered && !updated && !status && watch.Elapsed() < Milliseconds(3000);
              status = m_host->WaitForExit(0))
             updated = SendDatagram(m_port, Tagged(kSeconds, HDT)) && m_host->WaitForUpdate(100);
