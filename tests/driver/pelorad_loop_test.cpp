@@ -324,8 +324,10 @@ TEST_F(PeloradLoop, SequencesWriteTheirRecordsWhenDue) {
                                cents(pos.fSdLatitude - 1));
             // The other six fields come from the same GST, or none is known.
             const float no = ACCURACY_NOT_KNOWN;
-            const std::vector gst = pos.fSdLatitude == no ? std::vector(6, no) : std::vector{0.5f, 1.2f, 0.8f, 35.0f, 0.9f, 2.1f};
-            EXPECT_EQ((std::vector{pos.fRms, pos.fSemiMajor, pos.fSemiMinor, pos.fOrientation, pos.fSdLongitude, pos.fSdHeight}),
+            const std::vector gst =
+                pos.fSdLatitude == no ? std::vector(6, no) : std::vector{0.5f, 1.2f, 0.8f, 35.0f, 0.9f, 2.1f};
+            EXPECT_EQ((std::vector{pos.fRms, pos.fSemiMajor, pos.fSemiMinor, pos.fOrientation, pos.fSdLongitude,
+                                   pos.fSdHeight}),
                       gst) << script.name << " at " << t;
             m_driver->WriteTimeBlock();
             EXPECT_TRUE(SameTime(m_driver->GetTimeRecord().stTime, pos.stFixTime)) << script.name << " at " << t;
