@@ -4,11 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <cerrno>
 #include <exception>
-#include <system_error>
 
 #include "compat/clock.h"
 #include "compat/pps_library.h"
@@ -20,6 +19,7 @@
 #include "platform/environment.h"
 #include "platform/log.h"
 #include "platform/named_object.h"
+#include "platform/posix_call.h"
 #include "platform/thread_naming.h"
 
 namespace {
@@ -456,7 +456,7 @@ bool CDrvBaseSocket::LockOutput(bool forDatagram) {
 bool CDrvBaseSocket::IsDescriptorLimit(int error) { return error == EMFILE || error == ENFILE; }
 
 int CDrvBaseSocket::SystemErrorOf(const std::exception& e) {
-    if (const auto* system = dynamic_cast<const std::system_error*>(&e)) return system->code().value();
+    if (const int error = Vok::Posix::ErrorOf(e); error != 0) return error;
     if (const auto* resize = dynamic_cast<const Vok::IpcBuffer::ResizeError*>(&e)) return resize->GetSystemError();
     return 0;
 }
@@ -484,6 +484,7 @@ void CDrvBaseSocket::RefuseOutput(bool forDatagram) {
         CString text;
         text.Format("the output buffer \"%s\" cannot be held", m_outputName);
         EndForDescriptors(text, m_output->buffer.GetRefusalError());
+        return;
     }
     CString problem;
     if (refusal.empty()) {

@@ -4,7 +4,6 @@
 #include <signal.h>
 
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -57,11 +56,10 @@ void SayCounts(const CPelorad& driver) {
 // wrap beyond its range, without atoi's undefined overflow). Anything but a decimal number is said:
 // a slip such as "NOHT" for "NOTH" would otherwise change the heights without a word.
 int ReadMode(const char* argument) {
-    errno = 0;
     char* end = nullptr;
     const long long value = std::strtoll(argument, &end, 10);
     const int mode = static_cast<int>(static_cast<unsigned long long>(value));
-    const bool number = end != argument && *end == '\0' && errno == 0 && value >= INT_MIN && value <= INT_MAX &&
+    const bool number = end != argument && *end == '\0' && value >= INT_MIN && value <= INT_MAX &&
                         std::isspace(static_cast<unsigned char>(argument[0])) == 0;
     if (!number) {
         CString text;

@@ -167,7 +167,7 @@ void CChildProcess::OpenLinkObjects(int mode) {
         m_settings = std::make_unique<IpcBufferHandle>(settings, mode);
     } catch (const std::exception& e) {
         if (m_startError.IsEmpty()) {
-            if (const auto* system = dynamic_cast<const std::system_error*>(&e)) m_startErrno = system->code().value();
+            m_startErrno = Vok::Posix::ErrorOf(e);
             m_startError.Format("cannot open buffer %s: %s", settings, e.what());
         }
     }

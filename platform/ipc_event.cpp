@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <ctime>
 #include <stdexcept>
-#include <system_error>
 
 // The event file holds one little-endian u32: bit 0 is the signalled state, bits 1 to 31 count the
 // sets. A waiter sleeps on the word as a futex that is shared between processes (not private), so
@@ -139,7 +138,7 @@ CIpcEvent::CIpcEvent(const CString& name) : m_name(name) {
         m_view = Vok::Ipc::CMappedView::Map(m_file.GetFd(), EVENT_FILE_SIZE);
         m_word = static_cast<uint32_t*>(m_view.Get());
     } catch (const std::exception& e) {
-        if (const auto* system = dynamic_cast<const std::system_error*>(&e)) m_openError = system->code().value();
+        m_openError = Vok::Posix::ErrorOf(e);
         // Not valid: every later call fails.
         m_view.Reset();
         m_file.Close();

@@ -10,6 +10,11 @@ void ThrowError(int error, const std::string& what) {
     throw std::system_error(error, std::generic_category(), what);
 }
 
+int ErrorOf(const std::exception& e) {
+    const auto* system = dynamic_cast<const std::system_error*>(&e);
+    return system != nullptr ? system->code().value() : 0;
+}
+
 CUniqueFd& CUniqueFd::operator=(CUniqueFd&& other) noexcept {
     if (this != &other) {
         Reset();

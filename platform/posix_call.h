@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 
 #include <cerrno>
+#include <exception>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -50,6 +51,9 @@ int CallReturningError(Fn&& fn, Args&&... args) {
 
 // std::system_error with the call's errno and a text naming what failed.
 [[noreturn]] void ThrowError(int error, const std::string& what);
+// The errno that a std::system_error carries (EMFILE when no descriptor was left); 0 for any other
+// exception.
+int ErrorOf(const std::exception& e);
 
 // An owned file descriptor. close() is never repeated: Linux frees the descriptor even when
 // close reports EINTR, and a repeat could close a descriptor another thread just received.
