@@ -106,8 +106,11 @@ TEST_F(ChildProcessTest, AChildThatTheHostEndTerminatedEndsWithCodeZero) {
 }
 
 TEST_F(ChildProcessTest, AHostEndWithoutAChildHasNoProcess) {
-    for (const char* commandLine : {"", "no-such-program-here --x"}) {
-        CChildProcess host(commandLine, static_cast<DWORD>(::getpid()), 1, 0, NORMAL_PRIORITY_CLASS, 0, nullptr);
+    // Nothing to start, no such program, a host process that does not exist.
+    const auto self = static_cast<DWORD>(::getpid());
+    for (const auto& [commandLine, processId] :
+         {std::pair<const char*, DWORD>{"", self}, {"no-such-program-here --x", self}, {"true", 0x7FFFFFFF}}) {
+        CChildProcess host(commandLine, processId, 1, 0, NORMAL_PRIORITY_CLASS, 0, nullptr);
         EXPECT_FALSE(host.IsStarted()) << commandLine;
         EXPECT_FALSE(host.GetStartError().IsEmpty());
         EXPECT_EQ(host.GetProcessId(), 0u);
